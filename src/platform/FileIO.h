@@ -1,0 +1,21 @@
+// Whole-file reads and all-or-nothing writes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace pgl {
+
+// Reads the whole file; false with a message in `error`.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
+// `path`, so that the file is either the old one or the new one, never a mix. A new file
+// keeps the permissions of the file it replaces. False with a message in `error`; the
+// target is then untouched.
+bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string& error);
+
+using FileWriter = std::function<bool(const std::string&, std::string_view, std::string&)>;
+
+}  // namespace pgl

@@ -1,0 +1,28 @@
+// The system whose programs we manage: its registry and its platform services. Which
+// implementation is built is chosen here, once.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+
+struct ManagedSystem {
+  std::unique_ptr<RegistryStore> registry;
+  std::unique_ptr<Platform> platform;
+  std::string description;            // e.g. "Wine prefix /home/ann/.wine"
+  std::vector<std::string> problems;  // what could not be read, for the user
+};
+
+// On Linux: the Wine prefix named by WINEPREFIX, else ~/.wine. A missing prefix gives null
+// and a message in `error`; a prefix is never created here.
+std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
+
+// The prefix Wine itself would use.
+std::string DefaultWinePrefix();
+
+}  // namespace pgl

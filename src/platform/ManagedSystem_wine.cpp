@@ -1,0 +1,39 @@
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "platform/ManagedSystem.h"
+#include "platform/WinePlatform.h"
+#include "registry/WinePrefixRegistry.h"
+
+namespace pgl {
+
+std::string DefaultWinePrefix() {
+  if (const char* p = std::getenv("WINEPREFIX"); p && *p) return p;
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "") + "/.wine";
+}
+
+std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
+  std::string prefix = DefaultWinePrefix();
+  while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+  struct stat st {};
+  if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    error = "There is no Wine prefix at \"" + prefix +
+            "\". Set WINEPREFIX to the prefix to work on.";
+    return nullptr;
+  }
+  if (::stat((prefix + "/system.reg").c_str(), &st) != 0) {
+    error = "\"" + prefix + "\" is not a Wine prefix: it has no system.reg.";
+    return nullptr;
+  }
+  auto system = std::make_unique<ManagedSystem>();
+  auto registry = std::make_unique<WinePrefixRegistry>(prefix);
+  system->problems = registry->LoadProblems();
+  system->platform = std::make_unique<WinePlatform>(prefix, *registry);
+  system->registry = std::move(registry);
+  system->description = "Wine prefix " + prefix;
+  return system;
+}
+
+}  // namespace pgl

@@ -1,0 +1,24 @@
+// The services the program needs from the system it manages. On Windows they are the
+// system's own; on Linux they are those of a Wine prefix.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pgl {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // %NAME% references replaced by the values of the environment; a reference to a variable
+  // that does not exist stays as written.
+  virtual std::string ExpandEnvironmentStrings(std::string_view text) const = 0;
+  // The full Windows path under which the system's default search order finds the file.
+  virtual std::optional<std::string> SearchPath(std::string_view fileName) const = 0;
+  // True when the Windows path names an existing file (not a folder).
+  virtual bool FileExists(std::string_view windowsPath) const = 0;
+};
+
+}  // namespace pgl

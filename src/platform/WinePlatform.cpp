@@ -1,0 +1,228 @@
+#include "platform/WinePlatform.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "registry/TRegistry.h"
+#include "util/Utf.h"
+
+namespace pgl {
+
+std::optional<std::string> WinEnvironment::Get(std::string_view name) const {
+  for (const auto& [n, v] : vars_)
+    if (AsciiEqualNoCase(n, name)) return v;
+  return std::nullopt;
+}
+
+void WinEnvironment::Set(std::string_view name, std::string value) {
+  for (auto& [n, v] : vars_)
+    if (AsciiEqualNoCase(n, name)) {
+      v = std::move(value);
+      return;
+    }
+  vars_.emplace_back(std::string(name), std::move(value));
+}
+
+std::string WinEnvironment::Expand(std::string_view text) const {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '%') {
+      const std::size_t next = text.find('%', i);
+      const std::size_t end = next == std::string_view::npos ? text.size() : next;
+      out += text.substr(i, end - i);
+      i = end;
+      continue;
+    }
+    const std::size_t close = text.find('%', i + 1);
+    if (close == std::string_view::npos) {
+      out += text.substr(i);
+      break;
+    }
+    const auto value = Get(text.substr(i + 1, close - i - 1));
+    if (value && close > i + 1)
+      out += *value;
+    else
+      out += text.substr(i, close - i + 1);
+    i = close + 1;
+  }
+  return out;
+}
+
+namespace {
+
+// Reads the text values of one key into the environment: plain texts first, then the
+// expandable ones expanded with what is known so far, as Wine does.
+void AddKeyVariables(WinEnvironment& env, RegistryStore& registry, RootKey root,
+                     std::string_view path) {
+  TRegistry reg(registry);
+  reg.SetRootKey(root);
+  if (!reg.OpenKeyReadOnly(path)) return;
+  std::vector<std::string> names;
+  reg.GetValueNames(names);
+  for (const auto type : {TRegDataType::rdString, TRegDataType::rdExpandString})
+    for (const auto& name : names) {
+      if (name.empty() || reg.GetDataType(name) != type) continue;
+      const std::string value = reg.ReadString(name);
+      env.Set(name, type == TRegDataType::rdString ? value : env.Expand(value));
+    }
+}
+
+std::string ReadText(RegistryStore& registry, RootKey root, std::string_view path,
+                     std::string_view name) {
+  TRegistry reg(registry);
+  reg.SetRootKey(root);
+  if (!reg.OpenKeyReadOnly(path)) return {};
+  try {
+    return reg.ReadString(name);
+  } catch (const ERegistryException&) {
+    return {};
+  }
+}
+
+void SetFrom(WinEnvironment& env, std::string_view var, RegistryStore& registry,
+             std::string_view path, std::string_view name) {
+  std::string value = ReadText(registry, kHkeyLocalMachine, path, name);
+  if (!value.empty()) env.Set(var, env.Expand(value));
+}
+
+}  // namespace
+
+WinEnvironment WinEnvironment::FromRegistry(RegistryStore& registry) {
+  WinEnvironment env;
+  std::string systemRoot =
+      ReadText(registry, kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion",
+               "SystemRoot");
+  if (systemRoot.empty()) systemRoot = "C:\\windows";
+  env.Set("SystemDrive", systemRoot.substr(0, 2));
+  env.Set("SystemRoot", systemRoot);
+  AddKeyVariables(env, registry, kHkeyLocalMachine,
+                  "System\\CurrentControlSet\\Control\\Session Manager\\Environment");
+  AddKeyVariables(env, registry, kHkeyCurrentUser, "Environment");
+  AddKeyVariables(env, registry, kHkeyCurrentUser, "Volatile Environment");
+  const char* profiles = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+  SetFrom(env, "ALLUSERSPROFILE", registry, profiles, "ProgramData");
+  SetFrom(env, "ProgramData", registry, profiles, "ProgramData");
+  SetFrom(env, "PUBLIC", registry, profiles, "Public");
+  const char* current = "Software\\Microsoft\\Windows\\CurrentVersion";
+  SetFrom(env, "ProgramFiles", registry, current, "ProgramFilesDir");
+  SetFrom(env, "ProgramW6432", registry, current, "ProgramFilesDir");
+  SetFrom(env, "ProgramFiles(x86)", registry, current, "ProgramFilesDir (x86)");
+  SetFrom(env, "CommonProgramFiles", registry, current, "CommonFilesDir");
+  SetFrom(env, "CommonProgramW6432", registry, current, "CommonFilesDir");
+  SetFrom(env, "CommonProgramFiles(x86)", registry, current, "CommonFilesDir (x86)");
+  SetFrom(env, "COMPUTERNAME", registry,
+          "System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName");
+  return env;
+}
+
+WinePlatform::WinePlatform(std::string prefixDir, RegistryStore& registry)
+    : prefixDir_(std::move(prefixDir)), env_(WinEnvironment::FromRegistry(registry)) {
+  // Windows' default search order without the caller's own and current folders: the system
+  // folder, the 16-bit system folder, the Windows folder, then PATH.
+  const std::string windir = env_.Get("SystemRoot").value_or("C:\\windows");
+  searchDirs_ = {windir + "\\system32", windir + "\\system", windir};
+  const std::string path = env_.Get("PATH").value_or("");
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find(';', start);
+    if (end == std::string::npos) end = path.size();
+    std::string dir = path.substr(start, end - start);
+    while (!dir.empty() && dir.back() == '\\') dir.pop_back();
+    if (!dir.empty()) searchDirs_.push_back(dir);
+    start = end + 1;
+  }
+}
+
+std::string WinePlatform::ExpandEnvironmentStrings(std::string_view text) const {
+  return env_.Expand(text);
+}
+
+namespace {
+
+bool Exists(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+
+// The entry of `dir` whose name equals `name` without regard to case.
+std::optional<std::string> FindNoCase(const std::string& dir, std::string_view name) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return std::nullopt;
+  const std::u16string wanted = Utf8ToUtf16(name);
+  std::optional<std::string> found;
+  while (dirent* e = ::readdir(d)) {
+    const std::string_view entry = e->d_name;
+    if (RegNamesEqual(Utf8ToUtf16(entry), wanted)) {
+      found = std::string(entry);
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+bool IsAbsoluteWindowsPath(std::string_view p) {
+  return p.size() >= 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
+         (p[2] == '\\' || p[2] == '/');
+}
+
+}  // namespace
+
+std::optional<std::string> WinePlatform::ToUnixPath(std::string_view windowsPath) const {
+  std::string_view p = windowsPath;
+  if (p.starts_with("\\\\?\\") || p.starts_with("\\??\\")) p.remove_prefix(4);
+  if (!IsAbsoluteWindowsPath(p)) return std::nullopt;
+  std::string current = prefixDir_ + "/dosdevices/";
+  current += static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
+  current += ':';
+  std::vector<std::string> parts;
+  std::size_t start = 3;
+  while (start <= p.size()) {
+    std::size_t end = p.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = p.size();
+    const std::string_view part = p.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  if (!parts.empty()) {
+    std::string& last = parts.back();
+    while (!last.empty() && last.back() == ' ') last.pop_back();
+    if (last.empty()) parts.pop_back();
+  }
+  struct stat st {};
+  if (!Exists(current, st)) return std::nullopt;
+  for (const auto& part : parts) {
+    if (part.find('\0') != std::string::npos) return std::nullopt;
+    std::string next = current + "/" + part;
+    if (!Exists(next, st)) {
+      const auto match = FindNoCase(current, part);
+      if (!match) return std::nullopt;
+      next = current + "/" + *match;
+    }
+    current = std::move(next);
+  }
+  return current;
+}
+
+bool WinePlatform::FileExists(std::string_view windowsPath) const {
+  const auto unix = ToUnixPath(windowsPath);
+  struct stat st {};
+  return unix && ::stat(unix->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<std::string> WinePlatform::SearchPath(std::string_view fileName) const {
+  if (fileName.empty()) return std::nullopt;
+  if (IsAbsoluteWindowsPath(fileName)) {
+    if (FileExists(fileName)) return std::string(fileName);
+    return std::nullopt;
+  }
+  for (const auto& dir : searchDirs_) {
+    std::string candidate = dir + "\\" + std::string(fileName);
+    if (FileExists(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+}  // namespace pgl

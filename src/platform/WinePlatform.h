@@ -1,0 +1,54 @@
+// The platform services inside a Wine prefix: Windows paths resolved through the prefix's
+// drives, the environment a Wine program of that prefix starts with, Windows' search order.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+
+// Environment variables with Windows' rules: names without regard to case.
+class WinEnvironment {
+ public:
+  std::optional<std::string> Get(std::string_view name) const;
+  void Set(std::string_view name, std::string value);
+  // Windows' expansion: %NAME% of a known variable becomes its value; an unknown one is
+  // copied as written and scanning goes on after its closing "%"; a lone "%" stays.
+  std::string Expand(std::string_view text) const;
+  const std::vector<std::pair<std::string, std::string>>& Items() const { return vars_; }
+
+  // What a program started in the prefix sees, built from the prefix's registry.
+  static WinEnvironment FromRegistry(RegistryStore& registry);
+
+ private:
+  std::vector<std::pair<std::string, std::string>> vars_;
+};
+
+class WinePlatform : public Platform {
+ public:
+  WinePlatform(std::string prefixDir, RegistryStore& registry);
+
+  std::string ExpandEnvironmentStrings(std::string_view text) const override;
+  std::optional<std::string> SearchPath(std::string_view fileName) const override;
+  bool FileExists(std::string_view windowsPath) const override;
+
+  // The Unix path of an existing file or folder named by a Windows path, found as Wine does:
+  // the drive through dosdevices/, each component by exact name first, then without regard
+  // to case; trailing blanks of the last component are ignored.
+  std::optional<std::string> ToUnixPath(std::string_view windowsPath) const;
+
+  const WinEnvironment& Environment() const { return env_; }
+  const std::string& PrefixDir() const { return prefixDir_; }
+
+ private:
+  std::string prefixDir_;
+  WinEnvironment env_;
+  std::vector<std::string> searchDirs_;
+};
+
+}  // namespace pgl

@@ -1,0 +1,40 @@
+// Registry script files: a key and all its subkeys as a REGEDIT4 file that the registry
+// editor imports.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+
+class ERegistryExportError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct RegExportResult {
+  std::string bytes;    // the whole file
+  bool unicode = false; // written as a Unicode registry script instead of REGEDIT4
+};
+
+std::string RootKeyName(RootKey root);
+// Backslash, then double quote, then tab get their escapes.
+std::string EscapeRegString(std::string_view text);
+
+// The file as REGEDIT4 text in the ANSI code page `codePage`. Where some text of the tree has
+// no exact equivalent in that code page, REGEDIT4 would lose it: the file is then a Unicode
+// registry script (UTF-16LE with a byte-order mark) that keeps everything. Empty for a root
+// without a name.
+RegExportResult BuildRegistryExport(RegistryStore& store, RootKey root, std::string_view keyPath,
+                                    int codePage);
+
+// Builds the export and writes it to `fileName` (replacing it, all or nothing). Raises
+// ERegistryExportError when the file cannot be written. Answers whether the Unicode form
+// was needed.
+bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
+                       const std::string& fileName, int codePage);
+
+}  // namespace pgl

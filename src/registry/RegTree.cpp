@@ -1,0 +1,154 @@
+#include "registry/RegTree.h"
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "util/Utf.h"
+
+namespace pgl {
+
+namespace {
+
+// Wine folds to lower case: "_" (0x5F) sorts before letters.
+inline char16_t FoldUnit(char16_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
+  if (c >= 0xD800 && c <= 0xDFFF) return c;
+  const UChar32 lower = u_tolower(c);
+  return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
+}
+
+template <typename Vec, typename Name>
+auto LowerBoundByName(Vec& items, std::u16string_view name, Name nameOf) {
+  return std::lower_bound(items.begin(), items.end(), name, [&](const auto& item, auto key) {
+    return CompareRegNames(nameOf(item), key) < 0;
+  });
+}
+
+const std::u16string& KeyName(const std::unique_ptr<RegKey>& k) { return k->Name(); }
+const std::u16string& ValueName(const RegValue& v) { return v.name; }
+
+}  // namespace
+
+int CompareRegNames(std::u16string_view a, std::u16string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const int d = static_cast<int>(FoldUnit(a[i])) - static_cast<int>(FoldUnit(b[i]));
+    if (d != 0) return d;
+  }
+  return static_cast<int>(a.size()) - static_cast<int>(b.size());
+}
+
+bool RegNamesEqual(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && CompareRegNames(a, b) == 0;
+}
+
+std::u16string RegValue::Text() const {
+  std::u16string out;
+  out.reserve(data.size() / 2);
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
+                                            (static_cast<unsigned char>(data[i + 1]) << 8));
+    if (unit == 0) break;
+    out += unit;
+  }
+  return out;
+}
+
+std::string TextToRegData(std::u16string_view text) {
+  std::string data;
+  data.reserve(text.size() * 2 + 2);
+  for (char16_t unit : text) {
+    data += static_cast<char>(unit & 0xFF);
+    data += static_cast<char>(unit >> 8);
+  }
+  data.append(2, '\0');
+  return data;
+}
+
+std::string DwordToRegData(std::uint32_t value) {
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return data;
+}
+
+RegKey* RegKey::FindSubKey(std::u16string_view name) const {
+  auto& items = const_cast<std::vector<std::unique_ptr<RegKey>>&>(subkeys_);
+  auto it = LowerBoundByName(items, name, KeyName);
+  return (it != items.end() && RegNamesEqual((*it)->Name(), name)) ? it->get() : nullptr;
+}
+
+RegKey& RegKey::EnsureSubKey(std::u16string_view name) {
+  // Files list keys in sorted order: appending is the common case.
+  if (subkeys_.empty() || CompareRegNames(subkeys_.back()->Name(), name) < 0) {
+    subkeys_.push_back(std::make_unique<RegKey>(std::u16string(name), this));
+    return *subkeys_.back();
+  }
+  auto it = LowerBoundByName(subkeys_, name, KeyName);
+  if (it != subkeys_.end() && RegNamesEqual((*it)->Name(), name)) return **it;
+  it = subkeys_.insert(it, std::make_unique<RegKey>(std::u16string(name), this));
+  return **it;
+}
+
+bool RegKey::RemoveSubKey(std::u16string_view name) {
+  auto it = LowerBoundByName(subkeys_, name, KeyName);
+  if (it == subkeys_.end() || !RegNamesEqual((*it)->Name(), name)) return false;
+  subkeys_.erase(it);
+  return true;
+}
+
+const RegValue* RegKey::FindValue(std::u16string_view name) const {
+  auto& items = const_cast<std::vector<RegValue>&>(values_);
+  auto it = LowerBoundByName(items, name, ValueName);
+  return (it != items.end() && RegNamesEqual(it->name, name)) ? &*it : nullptr;
+}
+
+RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::string data) {
+  auto it = (values_.empty() || CompareRegNames(values_.back().name, name) < 0)
+                ? values_.end()
+                : LowerBoundByName(values_, name, ValueName);
+  if (it == values_.end() || !RegNamesEqual(it->name, name))
+    it = values_.insert(it, RegValue{std::u16string(name), type, {}});
+  it->type = type;
+  it->data = std::move(data);
+  return *it;
+}
+
+bool RegKey::RemoveValue(std::u16string_view name) {
+  auto it = LowerBoundByName(values_, name, ValueName);
+  if (it == values_.end() || !RegNamesEqual(it->name, name)) return false;
+  values_.erase(it);
+  return true;
+}
+
+std::vector<std::u16string> SplitRegPath(std::string_view path) {
+  std::vector<std::u16string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) parts.push_back(Utf8ToUtf16(path.substr(start, end - start)));
+    start = end + 1;
+  }
+  return parts;
+}
+
+RegKey* FindRegKey(RegKey* root, std::string_view path) {
+  RegKey* key = root;
+  for (const auto& part : SplitRegPath(path)) {
+    if (!key) break;
+    key = key->FindSubKey(part);
+  }
+  return key;
+}
+
+std::uint64_t FileTimeNow() {
+  using namespace std::chrono;
+  constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ull;
+  const auto since1970 =
+      duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100;
+  return kTicks1601To1970 + static_cast<std::uint64_t>(since1970);
+}
+
+}  // namespace pgl

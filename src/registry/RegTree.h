@@ -1,0 +1,91 @@
+// The in-memory registry tree: keys with sorted subkeys and typed values, as Windows keeps them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pgl {
+
+// Predefined root keys, by their Windows handle values.
+using RootKey = std::uint32_t;
+inline constexpr RootKey kHkeyClassesRoot = 0x80000000;
+inline constexpr RootKey kHkeyCurrentUser = 0x80000001;
+inline constexpr RootKey kHkeyLocalMachine = 0x80000002;
+inline constexpr RootKey kHkeyUsers = 0x80000003;
+inline constexpr RootKey kHkeyPerformanceData = 0x80000004;
+inline constexpr RootKey kHkeyCurrentConfig = 0x80000005;
+inline constexpr RootKey kHkeyDynData = 0x80000006;
+
+// Registry value types.
+inline constexpr std::uint32_t kRegNone = 0;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegLink = 6;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegQword = 11;
+
+// Orders names as Wine's registry does: UTF-16 units folded to lower case,
+// a name that is a prefix of another sorts first.
+int CompareRegNames(std::u16string_view a, std::u16string_view b);
+bool RegNamesEqual(std::u16string_view a, std::u16string_view b);
+
+struct RegValue {
+  std::u16string name;       // empty: the key's default value
+  std::uint32_t type = kRegNone;
+  std::string data;          // the bytes as the registry holds them (UTF-16LE for texts)
+
+  // The data as UTF-16 text up to its first zero unit.
+  std::u16string Text() const;
+};
+
+// Stores `text` as REG_SZ-style data: UTF-16LE with a terminating zero.
+std::string TextToRegData(std::u16string_view text);
+std::string DwordToRegData(std::uint32_t value);
+
+class RegKey {
+ public:
+  RegKey(std::u16string name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  const std::u16string& Name() const { return name_; }
+  RegKey* Parent() const { return parent_; }
+  const std::vector<std::unique_ptr<RegKey>>& SubKeys() const { return subkeys_; }
+  const std::vector<RegValue>& Values() const { return values_; }
+
+  RegKey* FindSubKey(std::u16string_view name) const;
+  // The subkey of that name, created (in sorted place) when missing.
+  RegKey& EnsureSubKey(std::u16string_view name);
+  bool RemoveSubKey(std::u16string_view name);
+
+  const RegValue* FindValue(std::u16string_view name) const;
+  RegValue& SetValue(std::u16string_view name, std::uint32_t type, std::string data);
+  bool RemoveValue(std::u16string_view name);
+
+  // Last modification as a FILETIME (100 ns units since 1601); 0 while unknown.
+  std::uint64_t modified = 0;
+  std::optional<std::u16string> className;
+  bool isLink = false;
+
+ private:
+  std::u16string name_;
+  RegKey* parent_;
+  std::vector<std::unique_ptr<RegKey>> subkeys_;
+  std::vector<RegValue> values_;
+};
+
+// Splits "A\B\C" into its UTF-16 segments; empty segments are skipped.
+std::vector<std::u16string> SplitRegPath(std::string_view path);
+// The key at `path` below `root`, or null.
+RegKey* FindRegKey(RegKey* root, std::string_view path);
+
+// The current time as a FILETIME.
+std::uint64_t FileTimeNow();
+
+}  // namespace pgl

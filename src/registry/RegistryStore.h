@@ -1,0 +1,53 @@
+// Where the registry's keys live: the real registry, a Wine prefix's files, or memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "registry/RegTree.h"
+
+namespace pgl {
+
+class RegistryStore {
+ public:
+  virtual ~RegistryStore() = default;
+
+  // The top key of a root, or null where this store has no such root. Pointers into the
+  // tree stay valid until Generation() changes.
+  virtual RegKey* Hive(RootKey root) = 0;
+
+  // Makes the root's tree ready for a change (it may be reloaded first). False, with
+  // LastError() set, where the root may not be written now.
+  virtual bool BeginWrite(RootKey root) = 0;
+  // Makes the change durable. False, with LastError() set and the change undone, where it
+  // could not be saved.
+  virtual bool Commit(RootKey root) = 0;
+
+  // Changes whenever a tree is replaced (reloaded), which invalidates key pointers.
+  virtual std::uint64_t Generation() const = 0;
+  virtual const std::string& LastError() const = 0;
+};
+
+// A registry held in memory: the tests' fixture and the base of file-backed stores.
+class MemoryRegistry : public RegistryStore {
+ public:
+  MemoryRegistry();
+
+  RegKey* Hive(RootKey root) override;
+  bool BeginWrite(RootKey root) override;
+  bool Commit(RootKey root) override { return Hive(root) != nullptr; }
+  std::uint64_t Generation() const override { return 0; }
+  const std::string& LastError() const override { return error_; }
+
+  // Test seam: a root that refuses writes, as a key the user may only read.
+  void SetWritable(RootKey root, bool writable);
+  // Fills a root from text in Wine's registry file format; answers false on a broken text.
+  bool LoadWineText(RootKey root, std::string_view text);
+
+ private:
+  std::unique_ptr<RegKey> machine_, user_;
+  bool machineWritable_ = true, userWritable_ = true;
+  std::string error_;
+};
+
+}  // namespace pgl

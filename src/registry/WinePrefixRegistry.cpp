@@ -1,0 +1,158 @@
+#include "registry/WinePrefixRegistry.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/WineServer.h"
+
+namespace pgl {
+
+namespace {
+
+std::uint64_t Fnv1a(std::string_view bytes) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
+bool DefaultCanWrite(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+  return ::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir)
+    : WinePrefixRegistry(std::move(prefixDir), Seams{}) {}
+
+WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams)
+    : prefixDir_(std::move(prefixDir)), seams_(std::move(seams)) {
+  if (!seams_.write) seams_.write = WriteFileAtomic;
+  if (!seams_.canWrite) seams_.canWrite = DefaultCanWrite;
+  if (!seams_.serverRunning) seams_.serverRunning = IsWineServerRunning;
+  system_.path = prefixDir_ + "/system.reg";
+  user_.path = prefixDir_ + "/user.reg";
+  Load(system_);
+  Load(user_);
+}
+
+bool WinePrefixRegistry::StampOf(const std::string& path, FileStamp& stamp) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  stamp = {st.st_dev, st.st_ino, st.st_size,
+           static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+  return true;
+}
+
+void WinePrefixRegistry::Load(HiveFile& file) {
+  file.present = false;
+  file.verified = false;
+  file.readError.clear();
+  file.hive = WineHive{};
+  file.parse = WineParseResult{};
+  FileStamp before;
+  if (!StampOf(file.path, before)) {
+    file.readBytes.clear();
+    return;
+  }
+  std::string bytes;
+  if (!ReadWholeFile(file.path, bytes, file.readError)) return;
+  file.present = true;
+  file.stamp = before;
+  file.hash = Fnv1a(bytes);
+  file.parse = ParseWineRegistry(bytes, file.hive);
+  file.readBytes = std::move(bytes);
+  ++generation_;
+}
+
+
+WinePrefixRegistry::HiveFile* WinePrefixRegistry::FileFor(RootKey root) {
+  if (root == kHkeyLocalMachine) return &system_;
+  if (root == kHkeyCurrentUser) return &user_;
+  return nullptr;
+}
+
+RegKey* WinePrefixRegistry::Hive(RootKey root) {
+  HiveFile* file = FileFor(root);
+  return file && file->present ? file->hive.root.get() : nullptr;
+}
+
+bool WinePrefixRegistry::Refuse(const HiveFile& file, const std::string& why) {
+  error_ = "The registry file \"" + file.path + "\" cannot be changed: " + why;
+  return false;
+}
+
+bool WinePrefixRegistry::BeginWrite(RootKey root) {
+  HiveFile* file = FileFor(root);
+  if (!file) {
+    error_ = "This registry root is not available in a Wine prefix.";
+    return false;
+  }
+  if (seams_.serverRunning(prefixDir_))
+    return Refuse(*file,
+                  "Wine is running in this prefix. Close its programs (or wait with "
+                  "\"wineserver -w\") and try again.");
+  FileStamp now;
+  if (!StampOf(file->path, now)) return Refuse(*file, "the file does not exist.");
+  if (!(now == file->stamp)) {
+    // Changed since we read it: take Wine's version, unless it is only touched.
+    std::string bytes, readError;
+    if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, readError);
+    if (Fnv1a(bytes) != file->hash)
+      Load(*file);
+    else
+      file->stamp = now;
+    if (!file->present) return Refuse(*file, file->readError);
+  }
+  if (!file->parse.isRegistryFile) return Refuse(*file, "it is not a Wine registry file.");
+  if (!file->parse.problems.empty())
+    return Refuse(*file, "it could not be fully read (" + file->parse.problems.front() + ").");
+  if (!file->verified) {
+    if (WriteWineRegistry(file->hive) != file->readBytes)
+      return Refuse(*file, "it is not in the form Wine writes, so it is left as it is.");
+    file->verified = true;
+    file->readBytes = std::string();
+  }
+  if (!seams_.canWrite(file->path)) return Refuse(*file, "you have no permission to write it.");
+  error_.clear();
+  return true;
+}
+
+bool WinePrefixRegistry::Commit(RootKey root) {
+  HiveFile* file = FileFor(root);
+  if (!file || !file->present) return false;
+  const std::string bytes = WriteWineRegistry(file->hive);
+  std::string writeError;
+  FileStamp now;
+  bool ok = !seams_.serverRunning(prefixDir_) && StampOf(file->path, now) && now == file->stamp;
+  if (!ok) writeError = "it changed while it was being written; nothing was saved.";
+  if (ok) ok = seams_.write(file->path, bytes, writeError);
+  if (!ok) {
+    // The tree holds a change that is not on disk: go back to what is on disk.
+    Load(*file);
+    error_ = "The registry file \"" + file->path + "\" could not be saved: " + writeError;
+    return false;
+  }
+  file->hash = Fnv1a(bytes);
+  StampOf(file->path, file->stamp);
+  error_.clear();
+  return true;
+}
+
+std::vector<std::string> WinePrefixRegistry::LoadProblems() const {
+  std::vector<std::string> out;
+  for (const HiveFile* f : {&system_, &user_}) {
+    if (!f->readError.empty()) {
+      out.push_back(f->readError);
+    } else if (f->present && !f->parse.isRegistryFile) {
+      out.push_back("\"" + f->path + "\" is not a Wine registry file; it is not used.");
+    } else if (f->present && !f->parse.problems.empty()) {
+      out.push_back("\"" + f->path + "\" could not be fully read (" + f->parse.problems.front() +
+                    "); it is shown as far as it was read and is not changed.");
+    }
+  }
+  return out;
+}
+
+}  // namespace pgl

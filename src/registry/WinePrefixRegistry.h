@@ -1,0 +1,75 @@
+// The registry of a Wine prefix: system.reg is HKEY_LOCAL_MACHINE, user.reg is
+// HKEY_CURRENT_USER. Files are read once; every committed change is saved at once.
+//
+// Safety rules: a file is written only when it was read without a problem and writing the
+// read tree gives back the very bytes that were read; never while a wineserver runs for the
+// prefix (it would overwrite us at its next save, and we it); and a file that changed on disk
+// since it was read is reloaded before the change, so no change of Wine's is lost.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "platform/FileIO.h"
+#include "registry/RegistryStore.h"
+#include "registry/WineRegFile.h"
+
+namespace pgl {
+
+class WinePrefixRegistry : public RegistryStore {
+ public:
+  // Seams for tests; the defaults use the real file system and server check.
+  struct Seams {
+    FileWriter write = WriteFileAtomic;
+    std::function<bool(const std::string& path)> canWrite;
+    std::function<bool(const std::string& prefixDir)> serverRunning;
+  };
+
+  explicit WinePrefixRegistry(std::string prefixDir);
+  WinePrefixRegistry(std::string prefixDir, Seams seams);
+
+  RegKey* Hive(RootKey root) override;
+  bool BeginWrite(RootKey root) override;
+  bool Commit(RootKey root) override;
+  std::uint64_t Generation() const override { return generation_; }
+  const std::string& LastError() const override { return error_; }
+
+  const std::string& PrefixDir() const { return prefixDir_; }
+  // Problems met while reading the files, one message per file; empty when all is well.
+  std::vector<std::string> LoadProblems() const;
+
+ private:
+  struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    long long mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  struct HiveFile {
+    std::string path;
+    bool present = false;
+    WineHive hive;
+    WineParseResult parse;
+    std::string readError;
+    bool verified = false;   // writing the tree as read gives back the file's bytes
+    std::string readBytes;   // kept until verified
+    std::uint64_t hash = 0;  // of the bytes on disk as we last read or wrote them
+    FileStamp stamp;
+  };
+
+  HiveFile* FileFor(RootKey root);
+  void Load(HiveFile& file);
+  bool Refuse(const HiveFile& file, const std::string& why);
+  static bool StampOf(const std::string& path, FileStamp& stamp);
+
+  std::string prefixDir_;
+  Seams seams_;
+  HiveFile system_, user_;
+  std::uint64_t generation_ = 1;
+  std::string error_;
+};
+
+}  // namespace pgl

@@ -1,0 +1,468 @@
+#include "registry/WineRegFile.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace pgl {
+
+namespace {
+
+constexpr std::string_view kFirstLine = "WINE REGISTRY Version 2";
+constexpr std::string_view kRelativeTo = ";; All keys relative to ";
+constexpr std::int64_t kTicks1601To1970 = 116444736000000000ll;
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+int HexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
+// Splits the file into lines without their "\n" and a trailing "\r".
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+  bool Next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    std::size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) end = text_.size();
+    line = text_.substr(pos_, end - pos_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+  int Number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int number_ = 0;
+};
+
+// Reads an escaped string up to `end`; answers the characters consumed including `end`,
+// or 0 when `end` is missing or the escapes are broken.
+std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out) {
+  out.clear();
+  std::size_t p = 0;
+  while (p < in.size() && in[p] != end) {
+    const unsigned char c = static_cast<unsigned char>(in[p]);
+    if (c == '\\') {
+      if (++p >= in.size()) return 0;
+      const char e = in[p];
+      switch (e) {
+        case 'a': out += u'\a'; ++p; break;
+        case 'b': out += u'\b'; ++p; break;
+        case 'e': out += char16_t(0x1B); ++p; break;
+        case 'f': out += u'\f'; ++p; break;
+        case 'n': out += u'\n'; ++p; break;
+        case 'r': out += u'\r'; ++p; break;
+        case 't': out += u'\t'; ++p; break;
+        case 'v': out += u'\v'; ++p; break;
+        case 'x': {
+          ++p;
+          if (p >= in.size() || !IsHex(in[p])) {
+            out += u'x';
+            break;
+          }
+          unsigned v = 0;
+          for (int k = 0; k < 4 && p < in.size() && IsHex(in[p]); ++k) v = v * 16 + HexValue(in[p++]);
+          out += static_cast<char16_t>(v);
+          break;
+        }
+        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
+          unsigned v = 0;
+          for (int k = 0; k < 3 && p < in.size() && in[p] >= '0' && in[p] <= '7'; ++k)
+            v = v * 8 + (in[p++] - '0');
+          out += static_cast<char16_t>(v);
+          break;
+        }
+        default:
+          out += static_cast<char16_t>(static_cast<unsigned char>(e));
+          ++p;
+      }
+    } else if (c < 0x80) {
+      out += static_cast<char16_t>(c);
+      ++p;
+    } else {
+      // Raw UTF-8, which Wine accepts but never writes.
+      int extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+      if (extra < 0 || p + extra >= in.size()) return 0;
+      char32_t cp = c & (0x3F >> extra);
+      for (int k = 1; k <= extra; ++k) {
+        const unsigned char cc = static_cast<unsigned char>(in[p + k]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (cc & 0x3F);
+      }
+      p += extra + 1;
+      if (cp >= 0x10000) {
+        out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      } else {
+        out += static_cast<char16_t>(cp);
+      }
+    }
+  }
+  if (p >= in.size()) return 0;
+  return p + 1;
+}
+
+// Parses "xx,yy,..." and answers how many characters it used; false on a bad byte.
+bool ParseHexList(std::string_view in, std::string& out, std::size_t& used) {
+  std::size_t p = 0;
+  while (p < in.size() && IsHex(in[p])) {
+    unsigned v = 0;
+    std::size_t digits = 0;
+    while (p < in.size() && IsHex(in[p])) {
+      v = v * 16 + HexValue(in[p++]);
+      if (++digits > 2) return false;
+    }
+    out += static_cast<char>(v);
+    while (p < in.size() && IsSpace(in[p])) ++p;
+    if (p < in.size() && in[p] == ',') ++p;
+    while (p < in.size() && IsSpace(in[p])) ++p;
+  }
+  used = p;
+  return true;
+}
+
+void UpdateKeyTime(RegKey* key, std::uint64_t modified) {
+  while (key && !key->modified) {
+    key->modified = modified;
+    key = key->Parent();
+  }
+}
+
+class Parser {
+ public:
+  Parser(std::string_view bytes, WineHive& hive, WineParseResult& result)
+      : lines_(bytes), hive_(hive), result_(result) {}
+
+  void Run() {
+    std::string_view line;
+    if (!lines_.Next(line) || line != kFirstLine) return;
+    result_.isRegistryFile = true;
+    while (lines_.Next(line)) {
+      std::size_t p = 0;
+      while (p < line.size() && IsSpace(line[p])) ++p;
+      line.remove_prefix(p);
+      if (line.empty()) continue;
+      switch (line[0]) {
+        case '[': Key(line.substr(1)); break;
+        case '@':
+        case '"':
+          if (key_) Value(line);
+          else Problem("value outside any key");
+          break;
+        case '#': Option(line); break;
+        case ';':
+          if (line.starts_with(kRelativeTo) && !seenRelativeTo_) {
+            hive_.relativeTo = std::string(line.substr(kRelativeTo.size()));
+            seenRelativeTo_ = true;
+          } else {
+            Problem("comment line");
+          }
+          break;
+        default: Problem("unrecognized line");
+      }
+    }
+    if (key_) UpdateKeyTime(key_, pendingTime_);
+    if (!seenRelativeTo_) Problem("no \";; All keys relative to\" line");
+  }
+
+ private:
+  void Problem(std::string what) {
+    if (result_.problems.size() < 20)
+      result_.problems.push_back("line " + std::to_string(lines_.Number()) + ": " + what);
+  }
+
+  void Key(std::string_view rest) {
+    if (key_) UpdateKeyTime(key_, pendingTime_);
+    key_ = nullptr;
+    const std::size_t used = ParseEscaped(rest, ']', scratch_);
+    if (!used) return Problem("malformed key name");
+    std::string_view after = rest.substr(used);
+    unsigned long seconds = 0;
+    std::size_t p = 0;
+    while (p < after.size() && after[p] == ' ') ++p;
+    bool haveSeconds = false;
+    while (p < after.size() && after[p] >= '0' && after[p] <= '9') {
+      seconds = seconds * 10 + (after[p++] - '0');
+      haveSeconds = true;
+    }
+    if (p != after.size()) Problem("unexpected text after the key name");
+    pendingTime_ = haveSeconds ? static_cast<std::uint64_t>(static_cast<std::int64_t>(seconds) *
+                                                                kTicksPerSecond +
+                                                            kTicks1601To1970)
+                               : FileTimeNow();
+    RegKey* key = hive_.root.get();
+    std::size_t start = 0;
+    std::u16string_view path(scratch_);
+    while (start < path.size()) {
+      std::size_t end = path.find(u'\\', start);
+      if (end == std::u16string_view::npos) end = path.size();
+      if (end == start) return Problem("empty key name segment");
+      key = &key->EnsureSubKey(path.substr(start, end - start));
+      start = end + 1;
+    }
+    if (!path.empty() && path.back() == u'\\') return Problem("empty key name segment");
+    key_ = key;
+  }
+
+  void Option(std::string_view line) {
+    if (!key_) {
+      if (line.starts_with("#arch=")) {
+        const auto arch = line.substr(6);
+        if (arch != "win32" && arch != "win64") Problem("unknown architecture");
+        hive_.arch = std::string(arch);
+      } else {
+        Problem("unknown option");
+      }
+      return;
+    }
+    if (line.starts_with("#time=")) {
+      std::uint64_t t = 0;
+      std::size_t p = 6;
+      for (; p < line.size() && IsHex(line[p]); ++p) t = (t << 4) | HexValue(line[p]);
+      if (p != line.size() || p == 6) Problem("malformed #time");
+      UpdateKeyTime(key_, t);
+    } else if (line.starts_with("#class=\"")) {
+      const std::size_t used = ParseEscaped(line.substr(8), '"', scratch_);
+      if (!used || 8 + used != line.size()) return Problem("malformed #class");
+      key_->className = scratch_;
+    } else if (line == "#link") {
+      key_->isLink = true;
+    } else {
+      Problem("unknown key option");
+    }
+  }
+
+  void Value(std::string_view line) {
+    std::u16string name;
+    std::size_t p = 1;
+    if (line[0] == '"') {
+      const std::size_t used = ParseEscaped(line.substr(1), '"', name);
+      if (!used) return Problem("malformed value name");
+      p = 1 + used;
+    }
+    while (p < line.size() && IsSpace(line[p])) ++p;
+    if (p >= line.size() || line[p] != '=') return Problem("malformed value name");
+    ++p;
+    while (p < line.size() && IsSpace(line[p])) ++p;
+    std::string_view data = line.substr(p);
+
+    std::uint32_t type = 0;
+    enum { kString, kDword, kHex } parse;
+    if (data.starts_with("\"")) {
+      type = kRegSz, parse = kString, data.remove_prefix(1);
+    } else if (data.starts_with("str:\"")) {
+      type = kRegSz, parse = kString, data.remove_prefix(5);
+    } else if (data.starts_with("str(2):\"")) {
+      type = kRegExpandSz, parse = kString, data.remove_prefix(8);
+    } else if (data.starts_with("str(7):\"")) {
+      type = kRegMultiSz, parse = kString, data.remove_prefix(8);
+    } else if (data.starts_with("hex:")) {
+      type = kRegBinary, parse = kHex, data.remove_prefix(4);
+    } else if (data.starts_with("dword:")) {
+      type = kRegDword, parse = kDword, data.remove_prefix(6);
+    } else if (data.starts_with("hex(")) {
+      std::size_t q = 4;
+      unsigned long t = 0;
+      while (q < data.size() && IsHex(data[q]) && q < 12) t = t * 16 + HexValue(data[q++]);
+      if (q == 4 || !data.substr(q).starts_with("):")) return Problem("malformed value type");
+      type = static_cast<std::uint32_t>(t), parse = kHex, data.remove_prefix(q + 2);
+    } else {
+      return Problem("unknown value type");
+    }
+
+    std::string bytes;
+    if (parse == kString) {
+      const std::size_t used = ParseEscaped(data, '"', scratch_);
+      if (!used || used != data.size()) return Problem("malformed string value");
+      bytes = TextToRegData(scratch_);
+    } else if (parse == kDword) {
+      std::uint32_t v = 0;
+      std::size_t q = 0;
+      for (; q < data.size() && IsHex(data[q]) && q < 8; ++q) v = (v << 4) | HexValue(data[q]);
+      if (q == 0 || q != data.size()) return Problem("malformed dword value");
+      bytes = DwordToRegData(v);
+    } else {
+      for (;;) {
+        std::size_t used = 0;
+        if (!ParseHexList(data, bytes, used)) return Problem("malformed hex value");
+        data.remove_prefix(used);
+        if (data.empty()) break;
+        if (data != "\\") return Problem("malformed hex value");
+        std::string_view next;
+        if (!lines_.Next(next)) return Problem("hex value cut short");
+        std::size_t s = 0;
+        while (s < next.size() && IsSpace(next[s])) ++s;
+        data = next.substr(s);
+      }
+    }
+    if (key_->FindValue(name)) Problem("value listed twice");
+    key_->SetValue(name, type, std::move(bytes));
+  }
+
+  LineReader lines_;
+  WineHive& hive_;
+  WineParseResult& result_;
+  RegKey* key_ = nullptr;
+  std::uint64_t pendingTime_ = 0;
+  bool seenRelativeTo_ = false;
+  std::u16string scratch_;
+};
+
+void AppendHex2(std::string& out, unsigned char b) {
+  static const char digits[] = "0123456789abcdef";
+  out += digits[b >> 4];
+  out += digits[b & 15];
+}
+
+void WriteValue(std::string& out, const RegValue& v) {
+  std::size_t count;
+  if (!v.name.empty()) {
+    out += '"';
+    count = 1 + AppendWineEscaped(out, v.name, "\"\"");
+    out += "\"=";
+    count += 2;
+  } else {
+    out += "@=";
+    count = 2;
+  }
+  const std::size_t len = v.data.size();
+  switch (v.type) {
+    case kRegSz:
+    case kRegExpandSz:
+    case kRegMultiSz:
+      if (len >= 2 && len % 2 == 0 && v.data[len - 1] == 0 && v.data[len - 2] == 0) {
+        if (v.type != kRegSz) {
+          char tag[16];
+          std::snprintf(tag, sizeof tag, "str(%x):", v.type);
+          out += tag;
+        }
+        out += '"';
+        std::u16string units(len / 2 - 1, u'\0');
+        for (std::size_t i = 0; i < units.size(); ++i)
+          units[i] = static_cast<char16_t>(static_cast<unsigned char>(v.data[2 * i]) |
+                                           (static_cast<unsigned char>(v.data[2 * i + 1]) << 8));
+        AppendWineEscaped(out, units, "\"\"");
+        out += "\"\n";
+        return;
+      }
+      break;
+    case kRegDword:
+      if (len == 4) {
+        char text[16];
+        std::uint32_t dw = 0;
+        for (int i = 3; i >= 0; --i) dw = (dw << 8) | static_cast<unsigned char>(v.data[i]);
+        std::snprintf(text, sizeof text, "dword:%08x\n", dw);
+        out += text;
+        return;
+      }
+      break;
+  }
+  char tag[20];
+  if (v.type == kRegBinary)
+    std::snprintf(tag, sizeof tag, "hex:");
+  else
+    std::snprintf(tag, sizeof tag, "hex(%x):", v.type);
+  out += tag;
+  count += std::strlen(tag);
+  for (std::size_t i = 0; i < len; ++i) {
+    AppendHex2(out, static_cast<unsigned char>(v.data[i]));
+    count += 2;
+    if (i < len - 1) {
+      out += ',';
+      if (++count > 76) {
+        out += "\\\n  ";
+        count = 2;
+      }
+    }
+  }
+  out += '\n';
+}
+
+void AppendPath(std::string& out, const RegKey& key, const RegKey& base) {
+  if (key.Parent() && key.Parent() != &base) {
+    AppendPath(out, *key.Parent(), base);
+    out += "\\\\";
+  }
+  AppendWineEscaped(out, key.Name(), "[]");
+}
+
+void WriteKeys(std::string& out, const RegKey& key, const RegKey& base) {
+  if (!key.Values().empty() || key.SubKeys().empty() || key.className || key.isLink) {
+    out += "\n[";
+    if (&key != &base) AppendPath(out, key, base);
+    char text[64];
+    const auto t = static_cast<std::int64_t>(key.modified);
+    std::snprintf(text, sizeof text, "] %u\n#time=%x%08x\n",
+                  static_cast<unsigned>((t - kTicks1601To1970) / kTicksPerSecond),
+                  static_cast<unsigned>(key.modified >> 32),
+                  static_cast<unsigned>(key.modified & 0xFFFFFFFFu));
+    out += text;
+    if (key.className) {
+      out += "#class=\"";
+      AppendWineEscaped(out, *key.className, "\"\"");
+      out += "\"\n";
+    }
+    if (key.isLink) out += "#link\n";
+    for (const auto& v : key.Values()) WriteValue(out, v);
+  }
+  for (const auto& sub : key.SubKeys()) WriteKeys(out, *sub, base);
+}
+
+}  // namespace
+
+std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const char* specials) {
+  static const char escapes[33] = ".......abtnvfr.............e....";
+  const std::size_t before = out.size();
+  char buffer[16];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    const bool haveNext = i + 1 < text.size();
+    if (c > 127) {
+      const bool nextIsHex = haveNext && text[i + 1] < 128 && IsHex(static_cast<char>(text[i + 1]));
+      std::snprintf(buffer, sizeof buffer, nextIsHex ? "\\x%04x" : "\\x%x", unsigned(c));
+      out += buffer;
+    } else if (c < 32) {
+      if (escapes[c] != '.') {
+        out += '\\';
+        out += escapes[c];
+      } else {
+        const bool nextIsOctal = haveNext && text[i + 1] >= '0' && text[i + 1] <= '7';
+        std::snprintf(buffer, sizeof buffer, nextIsOctal ? "\\%03o" : "\\%o", unsigned(c));
+        out += buffer;
+      }
+    } else {
+      if (c == '\\' || c == specials[0] || c == specials[1]) out += '\\';
+      out += static_cast<char>(c);
+    }
+  }
+  return out.size() - before;
+}
+
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive) {
+  WineParseResult result;
+  hive = WineHive{};
+  Parser(bytes, hive, result).Run();
+  return result;
+}
+
+std::string WriteWineRegistry(const WineHive& hive) {
+  std::string out;
+  out.reserve(1 << 20);
+  out += kFirstLine;
+  out += '\n';
+  out += kRelativeTo;
+  out += hive.relativeTo;
+  out += '\n';
+  if (!hive.arch.empty()) {
+    out += "\n#arch=";
+    out += hive.arch;
+    out += '\n';
+  }
+  WriteKeys(out, *hive.root, *hive.root);
+  return out;
+}
+
+}  // namespace pgl

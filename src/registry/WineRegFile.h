@@ -1,0 +1,34 @@
+// Reading and writing Wine's registry files (system.reg, user.reg) in the exact form
+// wineserver saves them, so that an unchanged file is written back byte for byte.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/RegTree.h"
+
+namespace pgl {
+
+struct WineHive {
+  std::string relativeTo;  // the path after ";; All keys relative to "
+  std::string arch;        // "win64", "win32", or empty when the file has no #arch line
+  std::unique_ptr<RegKey> root = std::make_unique<RegKey>(u"", nullptr);
+};
+
+struct WineParseResult {
+  bool isRegistryFile = false;  // false: the first line is not Wine's
+  // Lines the reader did not understand, as "line N: what"; such a file is never written back.
+  std::vector<std::string> problems;
+  bool Understood() const { return isRegistryFile && problems.empty(); }
+};
+
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive);
+std::string WriteWineRegistry(const WineHive& hive);
+
+// Wine's escaping of a UTF-16 text; `specials` are the two characters that get a backslash.
+// Answers the number of characters written, as Wine counts them for line wrapping.
+std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const char* specials);
+
+}  // namespace pgl
