@@ -19,6 +19,17 @@ std::string_view StripLeadingBackslash(std::string_view path) {
   throw ERegistryException(message);
 }
 
+// The data as a reader of 8-bit text gets it: texts converted, with their terminating zero.
+std::string DataAs8Bit(const RegValue& v) {
+  if (v.type != kRegSz && v.type != kRegExpandSz && v.type != kRegMultiSz) return v.data;
+  if (v.data.empty()) return {};
+  std::u16string units(v.data.size() / 2, u'\0');
+  std::memcpy(units.data(), v.data.data(), units.size() * 2);
+  std::string text = Utf16ToUtf8(units);
+  if (units.empty() || units.back() != 0) text += '\0';
+  return text;
+}
+
 constexpr const char* kInvalidType = "Invalid data type for '%s'";
 constexpr const char* kGetFailed = "Failed to get data for '%s'";
 constexpr const char* kSetFailed = "Failed to set data for '%s'";
@@ -126,16 +137,7 @@ TRegDataType TRegistry::GetDataType(std::string_view name) {
 
 int TRegistry::GetDataSize(std::string_view name) {
   const RegValue* v = RawValue(name);
-  if (!v) return -1;
-  if (v->type == kRegSz || v->type == kRegExpandSz || v->type == kRegMultiSz) {
-    // The size a reader of 8-bit text gets: the converted text with its zero.
-    std::u16string units(v->data.size() / 2, u'\0');
-    std::memcpy(units.data(), v->data.data(), units.size() * 2);
-    std::string text = Utf16ToUtf8(units);
-    if (units.empty() || units.back() != 0) text += '\0';
-    return static_cast<int>(text.size());
-  }
-  return static_cast<int>(v->data.size());
+  return v ? static_cast<int>(DataAs8Bit(*v).size()) : -1;
 }
 
 std::string TRegistry::ReadString(std::string_view name) {
@@ -160,9 +162,10 @@ int TRegistry::ReadBinaryData(std::string_view name, void* buffer, int size) {
   if (!v) return 0;
   if (v->type == kRegSz || v->type == kRegExpandSz || v->type == kRegDword)
     Raise(kInvalidType, name);
-  if (static_cast<int>(v->data.size()) > size) Raise(kInvalidType, name);
-  if (!v->data.empty()) std::memcpy(buffer, v->data.data(), v->data.size());
-  return static_cast<int>(v->data.size());
+  const std::string data = DataAs8Bit(*v);
+  if (static_cast<int>(data.size()) > size) Raise(kInvalidType, name);
+  if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
+  return static_cast<int>(data.size());
 }
 
 void TRegistry::WriteValue(std::string_view name, std::uint32_t type, std::string data) {

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "../TestSupport.h"
+#include "platform/WinePlatform.h"
+#include "util/QV_FileSystem.h"
+
+namespace pgl {
+namespace {
+
+class PlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(registry.LoadWineText(
+        kHkeyLocalMachine,
+        "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1\n"
+        "\"SystemRoot\"=\"C:\\\\windows\"\n"
+        "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList] 1\n"
+        "\"ProgramData\"=str(2):\"C:\\\\ProgramData\"\n"
+        "\"Public\"=str(2):\"C:\\\\users\\\\Public\"\n"
+        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1\n"
+        "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
+        "\"ProgramFilesDir (x86)\"=\"C:\\\\Program Files (x86)\"\n"
+        "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1\n"
+        "\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%SystemRoot%;C:\\\\Tools\\\\\"\n"
+        "\"TEMP\"=str(2):\"%SystemRoot%\\\\temp\"\n"
+        "\"windir\"=str(2):\"%SystemRoot%\"\n"));
+    ASSERT_TRUE(registry.LoadWineText(kHkeyCurrentUser,
+                                      "\n[Environment] 1\n\"TEMP\"=\"C:\\\\users\\\\ann\\\\Temp\"\n"
+                                      "\n[Volatile Environment] 1\n"
+                                      "\"USERPROFILE\"=\"C:\\\\users\\\\ann\"\n"));
+    test::MakeDirs(dir / "drive_c/windows/system32");
+    test::MakeDirs(dir / "drive_c/Program Files/My App");
+    test::MakeDirs(dir / "drive_c/Tools");
+    test::MakeDirs(dir / "dosdevices");
+    ASSERT_EQ(::symlink("../drive_c", (dir / "dosdevices/c:").c_str()), 0);
+    test::WriteFile(dir / "drive_c/windows/system32/msiexec.exe", "MZ");
+    test::WriteFile(dir / "drive_c/windows/regedit.exe", "MZ");
+    test::WriteFile(dir / "drive_c/Tools/tool.exe", "MZ");
+    test::WriteFile(dir / "drive_c/Program Files/My App/Uninst.exe", "MZ");
+  }
+  test::TempDir dir;
+  MemoryRegistry registry;
+};
+
+TEST_F(PlatformTest, EnvironmentIsThePrefixs) {
+  WinePlatform platform(dir.Path(), registry);
+  const std::pair<const char*, const char*> cases[] = {
+      {"%SystemRoot%", "C:\\windows"},
+      {"%windir%\\x", "C:\\windows\\x"},
+      {"%TEMP%", "C:\\users\\ann\\Temp"},  // the user's value wins
+      {"%ProgramFiles%\\a", "C:\\Program Files\\a"},
+      {"%ProgramFiles(x86)%", "C:\\Program Files (x86)"},
+      {"%ALLUSERSPROFILE%|%PUBLIC%", "C:\\ProgramData|C:\\users\\Public"},
+      {"%programfiles%", "C:\\Program Files"},  // names without regard to case
+      {"%Unknown%\\x", "%Unknown%\\x"},
+      {"%Unknown%SystemRoot%", "%Unknown%SystemRoot%"},
+      {"100% sure", "100% sure"},
+      {"%%", "%%"},
+      {"a%SystemDrive%b%", "aC:b%"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(ExpandEnvVars(platform, in, false), out) << in;
+  EXPECT_EQ(ExpandEnvVars(platform, "SystemRoot", true), "C:\\windows");
+  EXPECT_EQ(ExpandEnvVars(platform, "NoSuchVar", true), "%NoSuchVar%");
+}
+
+TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
+  WinePlatform platform(dir.Path(), registry);
+  const std::pair<const char*, bool> files[] = {
+      {"C:\\Program Files\\My App\\Uninst.exe", true},
+      {"c:\\PROGRAM FILES\\my app\\uninst.EXE", true},
+      {"C:/Program Files/My App/Uninst.exe", true},
+      {"C:\\Program Files\\My App\\Uninst.exe  ", true},  // trailing blanks
+      {"C:\\Program Files\\.\\x\\..\\My App\\Uninst.exe", true},
+      {"\\\\?\\C:\\windows\\regedit.exe", true},
+      {"C:\\Program Files\\My App", false},  // a folder
+      {"C:\\Program Files\\My App\\Missing.exe", false},
+      {"D:\\Uninst.exe", false},  // no such drive
+      {"Uninst.exe", false},      // relative
+      {"", false},
+  };
+  for (const auto& [path, exists] : files) EXPECT_EQ(platform.FileExists(path), exists) << path;
+}
+
+TEST_F(PlatformTest, SearchPathFollowsWindowsOrder) {
+  WinePlatform platform(dir.Path(), registry);
+  const std::pair<const char*, const char*> cases[] = {
+      {"msiexec.exe", "C:\\windows\\system32\\msiexec.exe"},
+      {"MsiExec.exe", "C:\\windows\\system32\\MsiExec.exe"},  // the name as asked for
+      {"regedit.exe", "C:\\windows\\regedit.exe"},
+      {"tool.exe", "C:\\Tools\\tool.exe"},
+      {"C:\\Tools\\tool.exe", "C:\\Tools\\tool.exe"},
+      {"missing.exe", "default"},
+      {"", "default"},
+  };
+  for (const auto& [name, found] : cases)
+    EXPECT_EQ(FindOnSearchPath(platform, name, "default"), found) << name;
+}
+
+}  // namespace
+}  // namespace pgl

@@ -1,0 +1,148 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "../TestSupport.h"
+#include "platform/WineServer.h"
+#include "registry/QV_Registry.h"
+#include "registry/TRegistry.h"
+#include "registry/WinePrefixRegistry.h"
+
+namespace pgl {
+namespace {
+
+const char kSystem[] =
+    "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n"
+    "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App] 1700000000\n"
+    "#time=1da1747c66d0000\n\"DisplayName\"=\"App\"\n";
+const char kUser[] =
+    "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+    "#arch=win64\n\n[Environment] 1700000000\n#time=1da1747c66d0000\n\"TEMP\"=\"C:\\\\t\"\n";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+class PrefixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteFile(dir / "system.reg", kSystem);
+    test::WriteFile(dir / "user.reg", kUser);
+  }
+  WinePrefixRegistry::Seams NoServer() {
+    WinePrefixRegistry::Seams seams;
+    seams.serverRunning = [](const std::string&) { return false; };
+    return seams;
+  }
+  test::TempDir dir;
+};
+
+TEST_F(PrefixTest, UnchangedFilesAreNotWrittenAndChangesReachTheDisk) {
+  {
+    WinePrefixRegistry reg(dir.Path(), NoServer());
+    EXPECT_TRUE(reg.LoadProblems().empty());
+    EXPECT_TRUE(RegWriteString(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\New",
+                               "DisplayName", "Zażółć"));
+    EXPECT_TRUE(RegRemoveKey(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\App"));
+    EXPECT_TRUE(RegWriteInteger(reg, kHkeyCurrentUser, "Software\\Tervask\\Purgelet", "RunCounter", 3));
+  }
+  WinePrefixRegistry again(dir.Path(), NoServer());
+  EXPECT_FALSE(RegKeyExists(again, kHkeyLocalMachine, std::string(kUninstall) + "\\App"));
+  TRegistry reg(again);
+  reg.SetRootKey(kHkeyLocalMachine);
+  ASSERT_TRUE(reg.OpenKeyReadOnly(std::string(kUninstall) + "\\New"));
+  EXPECT_EQ(reg.ReadString("DisplayName"), "Zażółć");
+  EXPECT_NE(test::ReadFile(dir / "system.reg").find("\"DisplayName\"=\"Za\\x17c\\xf3\\x142\\x107\""),
+            std::string::npos);
+  EXPECT_NE(test::ReadFile(dir / "user.reg").find("\"RunCounter\"=dword:00000003"),
+            std::string::npos);
+}
+
+TEST_F(PrefixTest, ChangesMadeByWineMeanwhileAreKept) {
+  WinePrefixRegistry reg(dir.Path(), NoServer());
+  // Wine saves a new value while we hold the file in memory.
+  std::string changed = kSystem;
+  changed += "\"Publisher\"=\"Wine wrote this\"\n";
+  test::WriteFile(dir / "system.reg", changed);
+  ASSERT_TRUE(RegWriteString(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\App", "Mine", "1"));
+  const std::string now = test::ReadFile(dir / "system.reg");
+  EXPECT_NE(now.find("Wine wrote this"), std::string::npos);
+  EXPECT_NE(now.find("\"Mine\"=\"1\""), std::string::npos);
+}
+
+TEST_F(PrefixTest, FilesItDoesNotFullyUnderstandAreNeverWritten) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"not a registry file", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n"},
+      {"broken line", std::string(kSystem) + "this is not registry syntax\n"},
+      {"not in Wine's form", std::string(kSystem) + "\"Extra\" = \"spaces around\"\n"},
+  };
+  for (const auto& [what, content] : cases) {
+    test::WriteFile(dir / "system.reg", content);
+    WinePrefixRegistry reg(dir.Path(), NoServer());
+    EXPECT_FALSE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1")) << what;
+    EXPECT_FALSE(reg.LastError().empty()) << what;
+    EXPECT_EQ(test::ReadFile(dir / "system.reg"), content) << what;
+  }
+}
+
+TEST_F(PrefixTest, RefusedAndFailedWritesAreNeverReportedAsMade) {
+  WinePrefixRegistry::Seams full = NoServer();
+  full.write = [](const std::string&, std::string_view, std::string& error) {
+    error = "No space left on device";
+    return false;
+  };
+  WinePrefixRegistry diskFull(dir.Path(), full);
+  EXPECT_FALSE(RegWriteString(diskFull, kHkeyLocalMachine, "A", "v", "1"));
+  EXPECT_NE(diskFull.LastError().find("No space left"), std::string::npos);
+  EXPECT_FALSE(RegKeyExists(diskFull, kHkeyLocalMachine, "A"));  // the change was undone
+  EXPECT_EQ(test::ReadFile(dir / "system.reg"), kSystem);
+
+  WinePrefixRegistry::Seams readOnly = NoServer();
+  readOnly.canWrite = [](const std::string&) { return false; };
+  WinePrefixRegistry noRights(dir.Path(), readOnly);
+  TRegistry reg(noRights);
+  reg.SetRootKey(kHkeyLocalMachine);
+  EXPECT_FALSE(reg.OpenKey(std::string(kUninstall) + "\\App", false));
+  EXPECT_TRUE(reg.OpenKeyReadOnly(std::string(kUninstall) + "\\App"));
+  EXPECT_EQ(reg.ReadString("DisplayName"), "App");
+  EXPECT_NE(noRights.LastError().find("permission"), std::string::npos);
+}
+
+// Holds the wineserver lock of the prefix in a child process, as a running server does.
+TEST_F(PrefixTest, RunningServerMakesThePrefixReadOnly) {
+  const std::string serverDir = WineServerDirectory(dir.Path());
+  ASSERT_FALSE(serverDir.empty());
+  test::MakeDirs(serverDir);
+  const std::string lock = serverDir + "/lock";
+  test::WriteFile(lock, "");
+  EXPECT_FALSE(IsWineServerRunning(dir.Path()));
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int fd = ::open(lock.c_str(), O_RDWR);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    ::fcntl(fd, F_SETLK, &fl);
+    (void)!::write(ready[1], "x", 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_TRUE(IsWineServerRunning(dir.Path()));
+  WinePrefixRegistry reg(dir.Path());
+  EXPECT_FALSE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
+  EXPECT_NE(reg.LastError().find("Wine is running"), std::string::npos);
+  EXPECT_EQ(test::ReadFile(dir / "system.reg"), kSystem);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_FALSE(IsWineServerRunning(dir.Path()));
+  EXPECT_TRUE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
+  std::filesystem::remove_all(serverDir);
+}
+
+}  // namespace
+}  // namespace pgl

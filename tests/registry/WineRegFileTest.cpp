@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "registry/WineRegFile.h"
+#include "util/Utf.h"
+
+namespace pgl {
+namespace {
+
+// "[path] seconds" and the matching "#time=" line, as wineserver writes them.
+std::string KeyHead(const std::string& path, unsigned seconds) {
+  const unsigned long long t = seconds * 10000000ull + 116444736000000000ull;
+  char text[128];
+  std::snprintf(text, sizeof text, "\n[%s] %u\n#time=%llx%08llx\n", path.c_str(), seconds,
+                t >> 32, t & 0xFFFFFFFFull);
+  return text;
+}
+
+const std::string kHeader = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n";
+
+std::string Fixture() {
+  std::string s = kHeader;
+  s += KeyHead("", 1600000000) + "\"RootValue\"=\"r\"\n";
+  s += KeyHead("_under", 1700000003);
+  s += KeyHead("A\\\\B", 1700000000) + "#class=\"My \\\"class\\\"\"\n" +
+       "@=\"default\"\n"
+       "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\n"
+       "  17,18,19,1a,1b,1c,1d,1e,1f,20\n"
+       "\"Dw\"=dword:ffffffff\n"
+       "\"Empty\"=hex:\n"
+       "\"Esc\"=\"a\\\\b\\\"c\\td\\ne\\r\\a\\b\\v\\f\\e\"\n"
+       "\"Expand\"=str(2):\"%SystemRoot%\\\\system32\"\n"
+       "\"Hex\"=\"caf\\xe9 \\x00e9a \\x20ac\"\n"
+       "\"Multi\"=str(7):\"a\\0b\\0\"\n"
+       "\"NoZero\"=hex(1):41,00\n"
+       "\"Octal\"=\"\\0015\\1x\"\n"
+       "\"Qw\"=hex(b):01,00,00,00,00,00,00,00\n";
+  s += KeyHead("A\\\\B\\\\Link", 1700000001) + "#link\n" +
+       "\"SymbolicLinkValue\"=hex(6):5c,00\n";
+  s += KeyHead("A\\\\C \\[x\\]\\\\\\x142", 1700000002) + "\"\\\"q\\\"\"=\"\"\n";
+  s += KeyHead("b", 1700000004) + "\"v\"=\"1\"\n";
+  return s;
+}
+
+TEST(WineRegFile, UnchangedFileIsWrittenBackByteForByte) {
+  WineHive hive;
+  const std::string text = Fixture();
+  const auto result = ParseWineRegistry(text, hive);
+  ASSERT_TRUE(result.Understood()) << (result.problems.empty() ? "" : result.problems[0]);
+  EXPECT_EQ(WriteWineRegistry(hive), text);
+}
+
+TEST(WineRegFile, ValuesAreDecoded) {
+  WineHive hive;
+  ASSERT_TRUE(ParseWineRegistry(Fixture(), hive).Understood());
+  RegKey* b = FindRegKey(hive.root.get(), "a\\b");  // names without regard to case
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->className, u"My \"class\"");
+  struct Case {
+    const char16_t* name;
+    std::uint32_t type;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {u"", kRegSz, u"default"},
+      {u"Esc", kRegSz, u"a\\b\"c\td\ne\r\a\b\v\f\x1b"},
+      {u"Hex", kRegSz, u"caf\u00e9 \u00e9a \u20ac"},
+      {u"Octal", kRegSz, u"\x01" u"5\x01x"},
+      {u"Expand", kRegExpandSz, u"%SystemRoot%\\system32"},
+      {u"multi", kRegMultiSz, u"a"},
+  };
+  for (const auto& c : cases) {
+    const RegValue* v = b->FindValue(c.name);
+    ASSERT_NE(v, nullptr) << Utf16ToUtf8(c.name);
+    EXPECT_EQ(v->type, c.type);
+    EXPECT_EQ(v->Text(), c.text) << Utf16ToUtf8(c.name);
+  }
+  EXPECT_EQ(b->FindValue(u"Multi")->data, std::string("a\0\0\0b\0\0\0\0\0", 10));
+  EXPECT_EQ(b->FindValue(u"Dw")->data, std::string("\xff\xff\xff\xff", 4));
+  EXPECT_EQ(b->FindValue(u"Qw")->type, kRegQword);
+  EXPECT_EQ(b->FindValue(u"Bin")->data.size(), 33u);
+  EXPECT_EQ(b->FindValue(u"Empty")->data, "");
+  EXPECT_TRUE(FindRegKey(hive.root.get(), "A\\B\\Link")->isLink);
+  EXPECT_NE(FindRegKey(hive.root.get(), "A\\C [x]\\\xC5\x82"), nullptr);  // "ł" as UTF-8
+  EXPECT_EQ(hive.root->FindValue(u"RootValue")->Text(), u"r");
+}
+
+TEST(WineRegFile, ChangesAreWrittenInWineOrderAndForm) {
+  WineHive hive;
+  ASSERT_TRUE(ParseWineRegistry(kHeader, hive).Understood());
+  RegKey& k = hive.root->EnsureSubKey(u"Key");
+  k.modified = 116444736000000000ull + 10000000ull * 5;
+  k.EnsureSubKey(u"b").modified = k.modified;
+  k.EnsureSubKey(u"_a").modified = k.modified;
+  k.EnsureSubKey(u"A").modified = k.modified;  // same as "a": sorts after "_"
+  RegKey& only = hive.root->EnsureSubKey(u"Only");  // holds only subkeys: not written
+  only.EnsureSubKey(u"Leaf").modified = k.modified;
+  k.SetValue(u"z", kRegSz, TextToRegData(u"1"));
+  k.SetValue(u"Y", kRegDword, DwordToRegData(7));
+  k.SetValue(u"long name", kRegBinary, std::string(40, '\x11'));
+  const std::string out = WriteWineRegistry(hive);
+  const std::string expected =
+      kHeader +
+      "\n[Key] 5\n#time=19db1ded8397080\n"
+      "\"long name\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\n"
+      "  11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11\n"
+      "\"Y\"=dword:00000007\n\"z\"=\"1\"\n"
+      "\n[Key\\\\_a] 5\n#time=19db1ded8397080\n"
+      "\n[Key\\\\A] 5\n#time=19db1ded8397080\n"
+      "\n[Key\\\\b] 5\n#time=19db1ded8397080\n"
+      "\n[Only\\\\Leaf] 5\n#time=19db1ded8397080\n";
+  EXPECT_EQ(out, expected);
+}
+
+TEST(WineRegFile, BrokenInputIsReportedNotGuessed) {
+  struct Case {
+    const char* what;
+    std::string text;
+    bool isRegistryFile;
+  };
+  const Case cases[] = {
+      {"other first line", "REGEDIT4\n\n[A]\n", false},
+      {"empty file", "", false},
+      {"garbage line", kHeader + KeyHead("A", 1) + "garbage\n", true},
+      {"value outside a key", kHeader + "\"v\"=\"1\"\n", true},
+      {"unterminated string", kHeader + KeyHead("A", 1) + "\"v\"=\"abc\n", true},
+      {"bad hex byte", kHeader + KeyHead("A", 1) + "\"v\"=hex:123\n", true},
+      {"hex cut short", kHeader + KeyHead("A", 1) + "\"v\"=hex:12,\\\n", true},
+      {"unknown type", kHeader + KeyHead("A", 1) + "\"v\"=qword:1\n", true},
+      {"bad dword", kHeader + KeyHead("A", 1) + "\"v\"=dword:xyz\n", true},
+      {"unterminated key", kHeader + "\n[A\\\\B 1\n", true},
+      {"empty segment", kHeader + "\n[A\\\\\\\\B] 1\n", true},
+      {"trailing backslash escape", kHeader + KeyHead("A", 1) + "\"v\"=\"abc\\", true},
+  };
+  for (const auto& c : cases) {
+    WineHive hive;
+    const auto result = ParseWineRegistry(c.text, hive);
+    EXPECT_EQ(result.isRegistryFile, c.isRegistryFile) << c.what;
+    EXPECT_FALSE(result.Understood()) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace pgl
