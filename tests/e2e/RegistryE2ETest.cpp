@@ -1,0 +1,149 @@
+// The registry engine and the backup against real Wine prefixes and real installers.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "WineTestSupport.h"
+#include "platform/WineServer.h"
+#include "registry/QV_Registry.h"
+#include "registry/RegExport.h"
+#include "registry/TRegistry.h"
+#include "registry/WinePrefixRegistry.h"
+#include "registry/WineRegFile.h"
+#include "util/Utf.h"
+
+namespace pgl {
+namespace {
+
+using e2e::RunWine;
+
+constexpr const char* kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+TEST(WinePrefix, StockRegistryFilesLoadAndSaveByteIdentical) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefix(dir / "p");
+  for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
+    const std::string bytes = test::ReadFile(prefix + "/" + name);
+    WineHive hive;
+    const auto result = ParseWineRegistry(bytes, hive);
+    EXPECT_TRUE(result.Understood()) << name;
+    EXPECT_EQ(WriteWineRegistry(hive), bytes) << name;
+  }
+}
+
+TEST(WinePrefix, WineSeesWhatWeWriteAndDelete) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefix(dir / "p");
+  ASSERT_EQ(RunWine(prefix, {"reg", "add", "HKLM\\Software\\PurgeletGone\\Sub", "/v", "x", "/d",
+                             "1", "/f"})
+                .exitCode,
+            0);
+  {
+    WinePrefixRegistry reg(prefix);
+    ASSERT_TRUE(RegWriteString(reg, kHkeyLocalMachine, "Software\\PurgeletTest", "Greeting",
+                               "Hello from Purgelet"))
+        << reg.LastError();
+    ASSERT_TRUE(RegWriteInteger(reg, kHkeyCurrentUser, "Software\\PurgeletTest", "Count", 42))
+        << reg.LastError();
+    ASSERT_TRUE(RegRemoveKey(reg, kHkeyLocalMachine, "Software\\PurgeletGone")) << reg.LastError();
+  }
+  const auto greeting =
+      RunWine(prefix, {"reg", "query", "HKLM\\Software\\PurgeletTest", "/v", "Greeting"});
+  EXPECT_EQ(greeting.exitCode, 0) << greeting.output;
+  EXPECT_NE(greeting.output.find("Hello from Purgelet"), std::string::npos) << greeting.output;
+  const auto count = RunWine(prefix, {"reg", "query", "HKCU\\Software\\PurgeletTest", "/v", "Count"});
+  EXPECT_NE(count.output.find("0x2a"), std::string::npos) << count.output;
+  const auto gone = RunWine(prefix, {"reg", "query", "HKLM\\Software\\PurgeletGone"});
+  EXPECT_NE(gone.exitCode, 0) << gone.output;
+}
+
+TEST(WinePrefix, WritesAreRefusedWhileItsServerRuns) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefix(dir / "p");
+  const std::string before = test::ReadFile(prefix + "/system.reg");
+  ASSERT_EQ(e2e::Run({"wineserver", "-p"}, e2e::WineEnvironment(prefix)).exitCode, 0);
+  EXPECT_TRUE(IsWineServerRunning(prefix));
+  {
+    WinePrefixRegistry reg(prefix);
+    TRegistry accessor(reg);
+    accessor.SetRootKey(kHkeyLocalMachine);
+    EXPECT_FALSE(accessor.OpenKey("Software", false));
+    EXPECT_TRUE(accessor.OpenKeyReadOnly("Software"));
+    EXPECT_FALSE(RegWriteString(reg, kHkeyLocalMachine, "Software\\PurgeletTest", "v", "1"));
+    EXPECT_NE(reg.LastError().find("Wine is running in this prefix"), std::string::npos)
+        << reg.LastError();
+  }
+  e2e::Run({"wineserver", "-k"}, e2e::WineEnvironment(prefix));
+  e2e::WaitForServer(prefix);
+  EXPECT_FALSE(IsWineServerRunning(prefix));
+  EXPECT_EQ(test::ReadFile(prefix + "/system.reg"), before);
+}
+
+// Every key and value of the tree that a registry script can carry.
+void ExpectSameTree(const RegKey& want, const RegKey& got, const std::string& path) {
+  ASSERT_EQ(want.SubKeys().size(), got.SubKeys().size()) << path;
+  for (std::size_t i = 0; i < want.SubKeys().size(); ++i) {
+    const RegKey& a = *want.SubKeys()[i];
+    const RegKey& b = *got.SubKeys()[i];
+    ASSERT_EQ(Utf16ToUtf8(a.Name()), Utf16ToUtf8(b.Name())) << path;
+    ExpectSameTree(a, b, path + "\\" + Utf16ToUtf8(a.Name()));
+  }
+  std::vector<const RegValue*> wantValues, gotValues;
+  for (const auto* list : {&want.Values(), &got.Values()})
+    for (const auto& v : *list)
+      if (v.type == kRegSz || v.type == kRegExpandSz || v.type == kRegDword ||
+          v.type == kRegBinary)
+        (list == &want.Values() ? wantValues : gotValues).push_back(&v);
+  ASSERT_EQ(wantValues.size(), gotValues.size()) << path;
+  for (std::size_t i = 0; i < wantValues.size(); ++i) {
+    const std::string name = Utf16ToUtf8(wantValues[i]->name);
+    EXPECT_EQ(name, Utf16ToUtf8(gotValues[i]->name)) << path;
+    EXPECT_EQ(wantValues[i]->type, gotValues[i]->type) << path << " " << name;
+    EXPECT_EQ(wantValues[i]->data, gotValues[i]->data) << path << " " << name;
+  }
+}
+
+struct BackupCase {
+  const char* what;
+  bool polish;       // a display name outside Windows-1252
+  bool expectUnicode;
+};
+
+class BackupRestore : public ::testing::TestWithParam<BackupCase> {};
+
+TEST_P(BackupRestore, RestoresTheSameKeysAndValuesIntoAFreshPrefix) {
+  const BackupCase& c = GetParam();
+  test::TempDir dir;
+  const std::string source = e2e::NewPrefixWithPrograms(dir / "source", true, c.polish);
+  const std::string file = dir / "backup.reg";
+  const auto backup =
+      e2e::Run({PGL_CLI_PATH, "backup", file}, {{"WINEPREFIX", source}, {"LC_ALL", "C.UTF-8"}});
+  ASSERT_EQ(backup.exitCode, 0) << backup.output;
+  const std::string bytes = test::ReadFile(file);
+  if (c.expectUnicode) {
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_NE(backup.output.find("Unicode"), std::string::npos) << backup.output;
+  } else {
+    EXPECT_EQ(bytes.substr(0, 10), "REGEDIT4\r\n");
+    EXPECT_NE(bytes.find("\"Publisher\"=\"Tervask Caf\xE9\""), std::string::npos);  // 1252
+  }
+
+  const std::string target = e2e::NewPrefix(dir / "target");
+  const auto import = RunWine(target, {"regedit", "/s", e2e::WinePath(file)});
+  ASSERT_EQ(import.exitCode, 0) << import.output;
+
+  WinePrefixRegistry want(source), got(target);
+  const RegKey* a = FindRegKey(want.Hive(kHkeyLocalMachine), kUninstall);
+  const RegKey* b = FindRegKey(got.Hive(kHkeyLocalMachine), kUninstall);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(a->SubKeys().size(), 2u);  // the NSIS and the MSI program
+  ExpectSameTree(*a, *b, kUninstall);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, BackupRestore,
+                         ::testing::Values(BackupCase{"western", false, false},
+                                           BackupCase{"polish", true, true}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+}  // namespace
+}  // namespace pgl

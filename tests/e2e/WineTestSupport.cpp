@@ -1,0 +1,140 @@
+#include "WineTestSupport.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "TestSupport.h"
+
+namespace pgl::e2e {
+
+namespace {
+
+// Folders that live for the whole test run.
+test::TempDir& RunDir() {
+  static test::TempDir dir;
+  return dir;
+}
+
+}  // namespace
+
+RunResult Run(const std::vector<std::string>& argv, const EnvList& env) {
+  static int counter = 0;
+  const std::string outFile = RunDir() / ("out-" + std::to_string(++counter) + ".txt");
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int in = ::open("/dev/null", O_RDONLY);
+    ::dup2(in, 0);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RunResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.output = test::ReadFile(outFile);
+  return result;
+}
+
+EnvList WineEnvironment(const std::string& prefix) {
+  return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+}
+
+void WaitForServer(const std::string& prefix) { Run({"wineserver", "-w"}, WineEnvironment(prefix)); }
+
+RunResult RunWine(const std::string& prefix, const std::vector<std::string>& args,
+                  const EnvList& extraEnv) {
+  std::vector<std::string> argv{"wine"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  EnvList env = WineEnvironment(prefix);
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  RunResult result = Run(argv, env);
+  WaitForServer(prefix);
+  return result;
+}
+
+namespace {
+
+const std::string& StockPrefix() {
+  static const std::string prefix = [] {
+    const std::string dir = RunDir() / "stock-prefix";
+    const RunResult r = Run({"wineboot", "-i"}, WineEnvironment(dir));
+    WaitForServer(dir);
+    if (r.exitCode != 0 || !std::filesystem::exists(dir + "/system.reg"))
+      throw std::runtime_error("wineboot failed: " + r.output);
+    return dir;
+  }();
+  return prefix;
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  if (Run({"cp", "-a", from, to}).exitCode != 0) throw std::runtime_error("cp failed");
+}
+
+}  // namespace
+
+std::string NewPrefix(const std::string& dir) {
+  CopyTree(StockPrefix(), dir);
+  return dir;
+}
+
+std::string NsisInstaller(const std::string& keyName, bool polish) {
+  static std::map<std::string, std::string> built;
+  const std::string id = keyName + (polish ? "-pl" : "");
+  if (auto it = built.find(id); it != built.end()) return it->second;
+  const std::string out = RunDir() / (id + ".exe");
+  std::vector<std::string> argv{"makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DOUTFILE=" + out,
+                                "-DKEYNAME=" + keyName};
+  if (polish) argv.push_back("-DPOLISH");
+  argv.push_back(std::string(PGL_E2E_DATA) + "/demo.nsi");
+  const RunResult r = Run(argv);
+  if (r.exitCode != 0) throw std::runtime_error("makensis failed: " + r.output);
+  return built[id] = out;
+}
+
+std::string MsiPackage() {
+  static const std::string path = [] {
+    const std::string out = RunDir() / "demo.msi";
+    // wixl finds the packaged file relative to the current folder.
+    const RunResult r = Run({"sh", "-c", "cd \"$0\" && exec wixl -a x64 -o \"$1\" demo.wxs",
+                             PGL_E2E_DATA, out});
+    if (r.exitCode != 0) throw std::runtime_error("wixl failed: " + r.output);
+    return out;
+  }();
+  return path;
+}
+
+std::string NewPrefixWithPrograms(const std::string& dir, bool withMsi, bool polishNsis) {
+  NewPrefix(dir);
+  const RunResult nsis = RunWine(dir, {NsisInstaller("PurgeletDemo", polishNsis)});
+  if (nsis.exitCode != 0) throw std::runtime_error("NSIS install failed: " + nsis.output);
+  if (withMsi) {
+    const RunResult msi = RunWine(dir, {"msiexec", "/i", WinePath(MsiPackage()), "/qn"});
+    if (msi.exitCode != 0) throw std::runtime_error("MSI install failed: " + msi.output);
+  }
+  return dir;
+}
+
+std::string WinePath(const std::string& unixPath) {
+  std::string out = "Z:" + unixPath;
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
+
+}  // namespace pgl::e2e

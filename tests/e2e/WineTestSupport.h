@@ -1,0 +1,44 @@
+// Real Wine for the end-to-end tests: one prefix made by wineboot per test run, copied for
+// each test, and installers built from tests/e2e/data with makensis and wixl.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pgl::e2e {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string output;  // standard output and error together
+};
+
+using EnvList = std::vector<std::pair<std::string, std::string>>;
+
+// Runs a program (searched on PATH) with extra environment variables. Output goes to a file
+// that is read once the program has ended, never through a pipe that Wine's background
+// processes would keep open.
+RunResult Run(const std::vector<std::string>& argv, const EnvList& env = {});
+
+// The variables every Wine call of the tests gets: the prefix, no debug output, no prompts
+// for Mono or Gecko.
+EnvList WineEnvironment(const std::string& prefix);
+
+// Runs `wine args...` in the prefix and waits until its wineserver has gone.
+RunResult RunWine(const std::string& prefix, const std::vector<std::string>& args,
+                  const EnvList& extraEnv = {});
+void WaitForServer(const std::string& prefix);
+
+// A fresh copy of the run's stock prefix (made by wineboot on first use) at `dir`.
+std::string NewPrefix(const std::string& dir);
+// The same with the demo NSIS program (and, if asked, the MSI package) installed.
+std::string NewPrefixWithPrograms(const std::string& dir, bool withMsi, bool polishNsis = false);
+
+// Installers built once per run.
+std::string NsisInstaller(const std::string& keyName, bool polish);
+std::string MsiPackage();
+
+// Unix path to the Windows path Wine sees for it (through drive Z:).
+std::string WinePath(const std::string& unixPath);
+
+}  // namespace pgl::e2e
