@@ -34,6 +34,8 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-void MakeDirs(const std::string& path) { std::filesystem::create_directories(path); }
+void MakeDirs(const std::string& path) {
+  std::filesystem::create_directories(path);
+}
 
 }  // namespace pgl::test

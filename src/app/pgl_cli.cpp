@@ -19,6 +19,7 @@ void Usage(std::FILE* out) {
       "Works on the Wine prefix named by WINEPREFIX, else ~/.wine.\n\n"
       "Commands:\n"
       "  backup FILE   write the Uninstall key as a registry script (REGEDIT4) to FILE\n"
+      "                (- for standard output)\n"
       "  help          show this text\n",
       out);
 }
@@ -31,9 +32,17 @@ int Fail(const std::string& message) {
 int Backup(pgl::ManagedSystem& system, const std::string& file) {
   const int codePage = pgl::UserAnsiCodePage();
   try {
-    const bool unicode =
-        pgl::ExportRegistryKey(*system.registry, pgl::kHkeyLocalMachine, kUninstallKey, file,
-                               codePage);
+    bool unicode = false;
+    if (file == "-") {
+      const auto result = pgl::BuildRegistryExport(*system.registry, pgl::kHkeyLocalMachine,
+                                                   kUninstallKey, codePage);
+      std::fwrite(result.bytes.data(), 1, result.bytes.size(), stdout);
+      if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
+      unicode = result.unicode;
+    } else {
+      unicode = pgl::ExportRegistryKey(*system.registry, pgl::kHkeyLocalMachine, kUninstallKey,
+                                       file, codePage);
+    }
     if (unicode)
       std::fprintf(stderr,
                    "pgl-cli: some text cannot be written in code page %d; the backup was "
@@ -42,7 +51,7 @@ int Backup(pgl::ManagedSystem& system, const std::string& file) {
   } catch (const pgl::ERegistryExportError& e) {
     return Fail(e.what());
   }
-  std::printf("Backup written to %s\n", file.c_str());
+  if (file != "-") std::printf("Backup written to %s\n", file.c_str());
   return 0;
 }
 
@@ -67,6 +76,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto system = pgl::OpenManagedSystem(error);
   if (!system) return Fail(error);
-  for (const auto& problem : system->problems) std::fprintf(stderr, "pgl-cli: %s\n", problem.c_str());
+  for (const auto& problem : system->problems)
+    std::fprintf(stderr, "pgl-cli: %s\n", problem.c_str());
   return Backup(*system, args[1]);
 }

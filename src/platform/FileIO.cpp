@@ -11,7 +11,9 @@ namespace pgl {
 
 namespace {
 
-std::string SystemMessage(int code) { return std::strerror(code); }
+std::string SystemMessage(int code) {
+  return std::strerror(code);
+}
 
 std::string DirectoryOf(const std::string& path) {
   const auto slash = path.rfind('/');

@@ -19,8 +19,8 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
   while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
   struct stat st {};
   if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    error = "There is no Wine prefix at \"" + prefix +
-            "\". Set WINEPREFIX to the prefix to work on.";
+    error =
+        "There is no Wine prefix at \"" + prefix + "\". Set WINEPREFIX to the prefix to work on.";
     return nullptr;
   }
   if (::stat((prefix + "/system.reg").c_str(), &st) != 0) {

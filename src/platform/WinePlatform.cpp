@@ -90,9 +90,8 @@ void SetFrom(WinEnvironment& env, std::string_view var, RegistryStore& registry,
 
 WinEnvironment WinEnvironment::FromRegistry(RegistryStore& registry) {
   WinEnvironment env;
-  std::string systemRoot =
-      ReadText(registry, kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion",
-               "SystemRoot");
+  std::string systemRoot = ReadText(
+      registry, kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot");
   if (systemRoot.empty()) systemRoot = "C:\\windows";
   env.Set("SystemDrive", systemRoot.substr(0, 2));
   env.Set("SystemRoot", systemRoot);
@@ -140,7 +139,9 @@ std::string WinePlatform::ExpandEnvironmentStrings(std::string_view text) const 
 
 namespace {
 
-bool Exists(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+bool Exists(const std::string& path, struct stat& st) {
+  return ::stat(path.c_str(), &st) == 0;
+}
 
 // The entry of `dir` whose name equals `name` without regard to case.
 std::optional<std::string> FindNoCase(const std::string& dir, std::string_view name) {

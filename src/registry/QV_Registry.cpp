@@ -60,8 +60,8 @@ bool RegWriteInteger(RegistryStore& store, RootKey root, std::string_view path,
   return WriteOne(store, root, path, [&](TRegistry& reg) { reg.WriteInteger(name, value); });
 }
 
-bool RegIncInteger(RegistryStore& store, RootKey root, std::string_view path,
-                   std::string_view name, std::int32_t delta) {
+bool RegIncInteger(RegistryStore& store, RootKey root, std::string_view path, std::string_view name,
+                   std::int32_t delta) {
   try {
     TRegistry reg(store);
     reg.SetRootKey(root);
@@ -69,8 +69,8 @@ bool RegIncInteger(RegistryStore& store, RootKey root, std::string_view path,
     if (!reg.ValueExists(name)) {
       reg.WriteInteger(name, delta);
     } else if (reg.GetDataType(name) == TRegDataType::rdInteger) {
-      const auto sum = static_cast<std::uint32_t>(reg.ReadInteger(name)) +
-                       static_cast<std::uint32_t>(delta);
+      const auto sum =
+          static_cast<std::uint32_t>(reg.ReadInteger(name)) + static_cast<std::uint32_t>(delta);
       reg.WriteInteger(name, static_cast<std::int32_t>(sum));
     } else {
       return false;

@@ -21,8 +21,8 @@ bool RegWriteInteger(RegistryStore& store, RootKey root, std::string_view path,
                      std::string_view name, std::int32_t value);
 // Adds delta to a DWORD value (32-bit wrap-around), or creates it with delta; a value of
 // another type is left alone and the answer is false.
-bool RegIncInteger(RegistryStore& store, RootKey root, std::string_view path,
-                   std::string_view name, std::int32_t delta);
+bool RegIncInteger(RegistryStore& store, RootKey root, std::string_view path, std::string_view name,
+                   std::int32_t delta);
 bool RegRemoveKey(RegistryStore& store, RootKey root, std::string_view path);
 // Full paths of every key below `path`: each key's children together as a block, the blocks
 // visited depth first in enumeration order. A missing key leaves `result` unchanged.

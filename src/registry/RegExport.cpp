@@ -166,14 +166,22 @@ std::string Build(RegistryStore& store, RootKey root, std::string_view keyPath, 
 
 std::string RootKeyName(RootKey root) {
   switch (root) {
-    case kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
-    case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
-    case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
-    case kHkeyUsers: return "HKEY_USERS";
-    case kHkeyPerformanceData: return "HKEY_PERFORMANCE_DATA";
-    case kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
-    case kHkeyDynData: return "HKEY_DYN_DATA";
-    default: return {};
+    case kHkeyClassesRoot:
+      return "HKEY_CLASSES_ROOT";
+    case kHkeyCurrentUser:
+      return "HKEY_CURRENT_USER";
+    case kHkeyLocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case kHkeyUsers:
+      return "HKEY_USERS";
+    case kHkeyPerformanceData:
+      return "HKEY_PERFORMANCE_DATA";
+    case kHkeyCurrentConfig:
+      return "HKEY_CURRENT_CONFIG";
+    case kHkeyDynData:
+      return "HKEY_DYN_DATA";
+    default:
+      return {};
   }
 }
 
@@ -181,10 +189,14 @@ std::string EscapeRegString(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
   for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '"') out += "\\\"";
-    else if (c == '\t') out += "\\t";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '"')
+      out += "\\\"";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
   }
   return out;
 }

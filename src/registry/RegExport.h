@@ -16,8 +16,8 @@ class ERegistryExportError : public std::runtime_error {
 };
 
 struct RegExportResult {
-  std::string bytes;    // the whole file
-  bool unicode = false; // written as a Unicode registry script instead of REGEDIT4
+  std::string bytes;     // the whole file
+  bool unicode = false;  // written as a Unicode registry script instead of REGEDIT4
 };
 
 std::string RootKeyName(RootKey root);

@@ -26,8 +26,12 @@ auto LowerBoundByName(Vec& items, std::u16string_view name, Name nameOf) {
   });
 }
 
-const std::u16string& KeyName(const std::unique_ptr<RegKey>& k) { return k->Name(); }
-const std::u16string& ValueName(const RegValue& v) { return v.name; }
+const std::u16string& KeyName(const std::unique_ptr<RegKey>& k) {
+  return k->Name();
+}
+const std::u16string& ValueName(const RegValue& v) {
+  return v.name;
+}
 
 }  // namespace
 

@@ -36,9 +36,9 @@ int CompareRegNames(std::u16string_view a, std::u16string_view b);
 bool RegNamesEqual(std::u16string_view a, std::u16string_view b);
 
 struct RegValue {
-  std::u16string name;       // empty: the key's default value
+  std::u16string name;  // empty: the key's default value
   std::uint32_t type = kRegNone;
-  std::string data;          // the bytes as the registry holds them (UTF-16LE for texts)
+  std::string data;  // the bytes as the registry holds them (UTF-16LE for texts)
 
   // The data as UTF-16 text up to its first zero unit.
   std::u16string Text() const;

@@ -114,24 +114,33 @@ void TRegistry::CloseKey() {
   currentPath_.clear();
 }
 
-bool TRegistry::KeyExists(std::string_view path) { return Resolve(path) != nullptr; }
+bool TRegistry::KeyExists(std::string_view path) {
+  return Resolve(path) != nullptr;
+}
 
 const RegValue* TRegistry::RawValue(std::string_view name) {
   RegKey* key = Current();
   return key ? key->FindValue(Utf8ToUtf16(name)) : nullptr;
 }
 
-bool TRegistry::ValueExists(std::string_view name) { return RawValue(name) != nullptr; }
+bool TRegistry::ValueExists(std::string_view name) {
+  return RawValue(name) != nullptr;
+}
 
 TRegDataType TRegistry::GetDataType(std::string_view name) {
   const RegValue* v = RawValue(name);
   if (!v) return TRegDataType::rdUnknown;
   switch (v->type) {
-    case kRegSz: return TRegDataType::rdString;
-    case kRegExpandSz: return TRegDataType::rdExpandString;
-    case kRegDword: return TRegDataType::rdInteger;
-    case kRegBinary: return TRegDataType::rdBinary;
-    default: return TRegDataType::rdUnknown;
+    case kRegSz:
+      return TRegDataType::rdString;
+    case kRegExpandSz:
+      return TRegDataType::rdExpandString;
+    case kRegDword:
+      return TRegDataType::rdInteger;
+    case kRegBinary:
+      return TRegDataType::rdBinary;
+    default:
+      return TRegDataType::rdUnknown;
   }
 }
 

@@ -66,7 +66,6 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   ++generation_;
 }
 
-
 WinePrefixRegistry::HiveFile* WinePrefixRegistry::FileFor(RootKey root) {
   if (root == kHkeyLocalMachine) return &system_;
   if (root == kHkeyCurrentUser) return &user_;

@@ -7,9 +7,9 @@
 // since it was read is reloaded before the change, so no change of Wine's is lost.
 #pragma once
 
+#include <sys/types.h>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "platform/FileIO.h"

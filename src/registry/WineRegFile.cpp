@@ -12,9 +12,15 @@ constexpr std::string_view kRelativeTo = ";; All keys relative to ";
 constexpr std::int64_t kTicks1601To1970 = 116444736000000000ll;
 constexpr std::int64_t kTicksPerSecond = 10000000;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int HexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+int HexValue(char c) {
+  return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
 
 // Splits the file into lines without their "\n" and a trailing "\r".
 class LineReader {
@@ -49,14 +55,38 @@ std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out) {
       if (++p >= in.size()) return 0;
       const char e = in[p];
       switch (e) {
-        case 'a': out += u'\a'; ++p; break;
-        case 'b': out += u'\b'; ++p; break;
-        case 'e': out += char16_t(0x1B); ++p; break;
-        case 'f': out += u'\f'; ++p; break;
-        case 'n': out += u'\n'; ++p; break;
-        case 'r': out += u'\r'; ++p; break;
-        case 't': out += u'\t'; ++p; break;
-        case 'v': out += u'\v'; ++p; break;
+        case 'a':
+          out += u'\a';
+          ++p;
+          break;
+        case 'b':
+          out += u'\b';
+          ++p;
+          break;
+        case 'e':
+          out += char16_t(0x1B);
+          ++p;
+          break;
+        case 'f':
+          out += u'\f';
+          ++p;
+          break;
+        case 'n':
+          out += u'\n';
+          ++p;
+          break;
+        case 'r':
+          out += u'\r';
+          ++p;
+          break;
+        case 't':
+          out += u'\t';
+          ++p;
+          break;
+        case 'v':
+          out += u'\v';
+          ++p;
+          break;
         case 'x': {
           ++p;
           if (p >= in.size() || !IsHex(in[p])) {
@@ -64,11 +94,19 @@ std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out) {
             break;
           }
           unsigned v = 0;
-          for (int k = 0; k < 4 && p < in.size() && IsHex(in[p]); ++k) v = v * 16 + HexValue(in[p++]);
+          for (int k = 0; k < 4 && p < in.size() && IsHex(in[p]); ++k)
+            v = v * 16 + HexValue(in[p++]);
           out += static_cast<char16_t>(v);
           break;
         }
-        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7': {
           unsigned v = 0;
           for (int k = 0; k < 3 && p < in.size() && in[p] >= '0' && in[p] <= '7'; ++k)
             v = v * 8 + (in[p++] - '0');
@@ -146,13 +184,19 @@ class Parser {
       line.remove_prefix(p);
       if (line.empty()) continue;
       switch (line[0]) {
-        case '[': Key(line.substr(1)); break;
+        case '[':
+          Key(line.substr(1));
+          break;
         case '@':
         case '"':
-          if (key_) Value(line);
-          else Problem("value outside any key");
+          if (key_)
+            Value(line);
+          else
+            Problem("value outside any key");
           break;
-        case '#': Option(line); break;
+        case '#':
+          Option(line);
+          break;
         case ';':
           if (line.starts_with(kRelativeTo) && !seenRelativeTo_) {
             hive_.relativeTo = std::string(line.substr(kRelativeTo.size()));
@@ -161,7 +205,8 @@ class Parser {
             Problem("comment line");
           }
           break;
-        default: Problem("unrecognized line");
+        default:
+          Problem("unrecognized line");
       }
     }
     if (key_) UpdateKeyTime(key_, pendingTime_);
@@ -189,10 +234,10 @@ class Parser {
       haveSeconds = true;
     }
     if (p != after.size()) Problem("unexpected text after the key name");
-    pendingTime_ = haveSeconds ? static_cast<std::uint64_t>(static_cast<std::int64_t>(seconds) *
-                                                                kTicksPerSecond +
-                                                            kTicks1601To1970)
-                               : FileTimeNow();
+    pendingTime_ =
+        haveSeconds ? static_cast<std::uint64_t>(
+                          static_cast<std::int64_t>(seconds) * kTicksPerSecond + kTicks1601To1970)
+                    : FileTimeNow();
     RegKey* key = hive_.root.get();
     std::size_t start = 0;
     std::u16string_view path(scratch_);

@@ -97,8 +97,8 @@ bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out) {
   ucnv_reset(c);
   out.resize(units.size() * 4 + 8);
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t n = ucnv_fromUChars(c, out.data(), static_cast<int32_t>(out.size()),
-                                    units.data(), static_cast<int32_t>(units.size()), &status);
+  const int32_t n = ucnv_fromUChars(c, out.data(), static_cast<int32_t>(out.size()), units.data(),
+                                    static_cast<int32_t>(units.size()), &status);
   if (U_FAILURE(status) || status == U_STRING_NOT_TERMINATED_WARNING) {
     if (U_FAILURE(status)) return false;
   }

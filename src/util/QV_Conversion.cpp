@@ -16,7 +16,7 @@ DateTime LocalNow() {
   std::tm local{};
   localtime_r(&seconds, &local);
   const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,       local.tm_hour,
           local.tm_min,         local.tm_sec,     static_cast<int>(ms)};
 }
 

@@ -33,8 +33,8 @@ TEST(WinePrefix, StockRegistryFilesLoadAndSaveByteIdentical) {
 TEST(WinePrefix, WineSeesWhatWeWriteAndDelete) {
   test::TempDir dir;
   const std::string prefix = e2e::NewPrefix(dir / "p");
-  ASSERT_EQ(RunWine(prefix, {"reg", "add", "HKLM\\Software\\PurgeletGone\\Sub", "/v", "x", "/d",
-                             "1", "/f"})
+  ASSERT_EQ(RunWine(prefix,
+                    {"reg", "add", "HKLM\\Software\\PurgeletGone\\Sub", "/v", "x", "/d", "1", "/f"})
                 .exitCode,
             0);
   {
@@ -50,7 +50,8 @@ TEST(WinePrefix, WineSeesWhatWeWriteAndDelete) {
       RunWine(prefix, {"reg", "query", "HKLM\\Software\\PurgeletTest", "/v", "Greeting"});
   EXPECT_EQ(greeting.exitCode, 0) << greeting.output;
   EXPECT_NE(greeting.output.find("Hello from Purgelet"), std::string::npos) << greeting.output;
-  const auto count = RunWine(prefix, {"reg", "query", "HKCU\\Software\\PurgeletTest", "/v", "Count"});
+  const auto count =
+      RunWine(prefix, {"reg", "query", "HKCU\\Software\\PurgeletTest", "/v", "Count"});
   EXPECT_NE(count.output.find("0x2a"), std::string::npos) << count.output;
   const auto gone = RunWine(prefix, {"reg", "query", "HKLM\\Software\\PurgeletGone"});
   EXPECT_NE(gone.exitCode, 0) << gone.output;
@@ -90,8 +91,7 @@ void ExpectSameTree(const RegKey& want, const RegKey& got, const std::string& pa
   std::vector<const RegValue*> wantValues, gotValues;
   for (const auto* list : {&want.Values(), &got.Values()})
     for (const auto& v : *list)
-      if (v.type == kRegSz || v.type == kRegExpandSz || v.type == kRegDword ||
-          v.type == kRegBinary)
+      if (v.type == kRegSz || v.type == kRegExpandSz || v.type == kRegDword || v.type == kRegBinary)
         (list == &want.Values() ? wantValues : gotValues).push_back(&v);
   ASSERT_EQ(wantValues.size(), gotValues.size()) << path;
   for (std::size_t i = 0; i < wantValues.size(); ++i) {
@@ -104,7 +104,7 @@ void ExpectSameTree(const RegKey& want, const RegKey& got, const std::string& pa
 
 struct BackupCase {
   const char* what;
-  bool polish;       // a display name outside Windows-1252
+  bool polish;  // a display name outside Windows-1252
   bool expectUnicode;
 };
 

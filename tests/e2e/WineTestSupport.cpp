@@ -55,7 +55,9 @@ EnvList WineEnvironment(const std::string& prefix) {
   return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
 }
 
-void WaitForServer(const std::string& prefix) { Run({"wineserver", "-w"}, WineEnvironment(prefix)); }
+void WaitForServer(const std::string& prefix) {
+  Run({"wineserver", "-w"}, WineEnvironment(prefix));
+}
 
 RunResult RunWine(const std::string& prefix, const std::vector<std::string>& args,
                   const EnvList& extraEnv) {
@@ -98,8 +100,8 @@ std::string NsisInstaller(const std::string& keyName, bool polish) {
   const std::string id = keyName + (polish ? "-pl" : "");
   if (auto it = built.find(id); it != built.end()) return it->second;
   const std::string out = RunDir() / (id + ".exe");
-  std::vector<std::string> argv{"makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DOUTFILE=" + out,
-                                "-DKEYNAME=" + keyName};
+  std::vector<std::string> argv{
+      "makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DOUTFILE=" + out, "-DKEYNAME=" + keyName};
   if (polish) argv.push_back("-DPOLISH");
   argv.push_back(std::string(PGL_E2E_DATA) + "/demo.nsi");
   const RunResult r = Run(argv);
@@ -111,8 +113,8 @@ std::string MsiPackage() {
   static const std::string path = [] {
     const std::string out = RunDir() / "demo.msi";
     // wixl finds the packaged file relative to the current folder.
-    const RunResult r = Run({"sh", "-c", "cd \"$0\" && exec wixl -a x64 -o \"$1\" demo.wxs",
-                             PGL_E2E_DATA, out});
+    const RunResult r =
+        Run({"sh", "-c", "cd \"$0\" && exec wixl -a x64 -o \"$1\" demo.wxs", PGL_E2E_DATA, out});
     if (r.exitCode != 0) throw std::runtime_error("wixl failed: " + r.output);
     return out;
   }();

@@ -31,8 +31,7 @@ TEST(RegExport, ValueLines) {
       {"\"Path\"=\"C:\\\\A \\\"B\\\"\\t\"", "\"Path\"=\"C:\\\\A \\\"B\\\"\\t\"\r\n"},
       {"\"N\"=dword:000000ff", "\"N\"=dword:000000ff\r\n"},
       {"\"N\"=dword:ffffffff", "\"N\"=dword:ffffffff\r\n"},
-      {"\"E\"=str(2):\"%SystemRoot%\"",
-       "\"E\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,00\r\n"},
+      {"\"E\"=str(2):\"%SystemRoot%\"", "\"E\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,00\r\n"},
       {"\"E\"=str(2):\"0123456789abcdef\"",
        "\"E\"=hex(2):30,31,32,33,34,35,36,37,38,39,61,62,63,64,65,66,\\\r\n  00\r\n"},
       {"\"E\"=str(2):\"\"", "\"E\"=hex(2):\r\n"},
@@ -75,8 +74,8 @@ TEST(RegExport, PolishTextInCodePage1250) {
 
 TEST(RegExport, TextOutsideTheCodePageGivesAUnicodeScript) {
   MemoryRegistry store;
-  ASSERT_TRUE(store.LoadWineText(kHkeyLocalMachine,
-                                 "\n[K\\\\\\x65e5] 1\n\"N\"=\"\\x17c\"\n\"E\"=str(2):\"\\x142\"\n"));
+  ASSERT_TRUE(store.LoadWineText(
+      kHkeyLocalMachine, "\n[K\\\\\\x65e5] 1\n\"N\"=\"\\x17c\"\n\"E\"=str(2):\"\\x142\"\n"));
   const auto result = BuildRegistryExport(store, kHkeyLocalMachine, "K", 1252);
   ASSERT_TRUE(result.unicode);
   ASSERT_EQ(result.bytes.substr(0, 2), "\xFF\xFE");

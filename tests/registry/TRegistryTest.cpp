@@ -34,7 +34,7 @@ TEST_F(RegistryTest, ReadsAnswerAsWindowsDoes) {
   EXPECT_EQ(reg.CurrentPath(), "SOFT\\app");  // as passed
   EXPECT_EQ(reg.ReadString(""), "def");
   EXPECT_EQ(reg.ReadString("text"), "Hello");
-  EXPECT_EQ(reg.ReadString("Zero"), "ab");              // up to the first zero
+  EXPECT_EQ(reg.ReadString("Zero"), "ab");                 // up to the first zero
   EXPECT_EQ(reg.ReadString("Expand"), "%SystemRoot%\\x");  // never expanded
   EXPECT_EQ(reg.ReadString("Missing"), "");
   EXPECT_EQ(reg.ReadString("EmptyText"), "");
@@ -46,9 +46,9 @@ TEST_F(RegistryTest, ReadsAnswerAsWindowsDoes) {
     int size;
   };
   const TypeCase types[] = {
-      {"Text", TRegDataType::rdString, 6},        {"Expand", TRegDataType::rdExpandString, 15},
-      {"Dw", TRegDataType::rdInteger, 4},         {"Bin", TRegDataType::rdBinary, 3},
-      {"Multi", TRegDataType::rdUnknown, 5},      {"Missing", TRegDataType::rdUnknown, -1},
+      {"Text", TRegDataType::rdString, 6},   {"Expand", TRegDataType::rdExpandString, 15},
+      {"Dw", TRegDataType::rdInteger, 4},    {"Bin", TRegDataType::rdBinary, 3},
+      {"Multi", TRegDataType::rdUnknown, 5}, {"Missing", TRegDataType::rdUnknown, -1},
   };
   for (const auto& c : types) {
     EXPECT_EQ(reg.GetDataType(c.name), c.type) << c.name;
@@ -86,8 +86,7 @@ TEST_F(RegistryTest, WrongTypesAndMissingValuesRaise) {
        "Invalid data type for 'Text'"},
       {"binary too large", [&] { reg.ReadBinaryData("Bin", small, 2); },
        "Invalid data type for 'Bin'"},
-      {"write on read-only open", [&] { reg.WriteString("x", "y"); },
-       "Failed to set data for 'x'"},
+      {"write on read-only open", [&] { reg.WriteString("x", "y"); }, "Failed to set data for 'x'"},
   };
   for (const auto& c : cases) {
     try {
@@ -185,8 +184,8 @@ TEST_F(RegistryTest, SubKeyTreeListsEachKeysChildrenAsABlock) {
   RegGetSubKeyTree(store, kHkeyLocalMachine, "L", result);
   EXPECT_TRUE(result.empty());
   RegGetSubKeyTree(store, kHkeyLocalMachine, "K", result);
-  EXPECT_EQ(result, (std::vector<std::string>{"K\\A", "K\\B", "K\\A\\A1", "K\\A\\A2",
-                                              "K\\A\\A1\\X", "K\\B\\B1"}));
+  EXPECT_EQ(result, (std::vector<std::string>{"K\\A", "K\\B", "K\\A\\A1", "K\\A\\A2", "K\\A\\A1\\X",
+                                              "K\\B\\B1"}));
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 #include "../TestSupport.h"
 #include "platform/WineServer.h"
@@ -45,7 +45,8 @@ TEST_F(PrefixTest, UnchangedFilesAreNotWrittenAndChangesReachTheDisk) {
     EXPECT_TRUE(RegWriteString(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\New",
                                "DisplayName", "Zażółć"));
     EXPECT_TRUE(RegRemoveKey(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\App"));
-    EXPECT_TRUE(RegWriteInteger(reg, kHkeyCurrentUser, "Software\\Tervask\\Purgelet", "RunCounter", 3));
+    EXPECT_TRUE(
+        RegWriteInteger(reg, kHkeyCurrentUser, "Software\\Tervask\\Purgelet", "RunCounter", 3));
   }
   WinePrefixRegistry again(dir.Path(), NoServer());
   EXPECT_FALSE(RegKeyExists(again, kHkeyLocalMachine, std::string(kUninstall) + "\\App"));
@@ -53,8 +54,9 @@ TEST_F(PrefixTest, UnchangedFilesAreNotWrittenAndChangesReachTheDisk) {
   reg.SetRootKey(kHkeyLocalMachine);
   ASSERT_TRUE(reg.OpenKeyReadOnly(std::string(kUninstall) + "\\New"));
   EXPECT_EQ(reg.ReadString("DisplayName"), "Zażółć");
-  EXPECT_NE(test::ReadFile(dir / "system.reg").find("\"DisplayName\"=\"Za\\x17c\\xf3\\x142\\x107\""),
-            std::string::npos);
+  EXPECT_NE(
+      test::ReadFile(dir / "system.reg").find("\"DisplayName\"=\"Za\\x17c\\xf3\\x142\\x107\""),
+      std::string::npos);
   EXPECT_NE(test::ReadFile(dir / "user.reg").find("\"RunCounter\"=dword:00000003"),
             std::string::npos);
 }
@@ -65,7 +67,8 @@ TEST_F(PrefixTest, ChangesMadeByWineMeanwhileAreKept) {
   std::string changed = kSystem;
   changed += "\"Publisher\"=\"Wine wrote this\"\n";
   test::WriteFile(dir / "system.reg", changed);
-  ASSERT_TRUE(RegWriteString(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\App", "Mine", "1"));
+  ASSERT_TRUE(
+      RegWriteString(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\App", "Mine", "1"));
   const std::string now = test::ReadFile(dir / "system.reg");
   EXPECT_NE(now.find("Wine wrote this"), std::string::npos);
   EXPECT_NE(now.find("\"Mine\"=\"1\""), std::string::npos);

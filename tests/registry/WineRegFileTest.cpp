@@ -12,12 +12,13 @@ namespace {
 std::string KeyHead(const std::string& path, unsigned seconds) {
   const unsigned long long t = seconds * 10000000ull + 116444736000000000ull;
   char text[128];
-  std::snprintf(text, sizeof text, "\n[%s] %u\n#time=%llx%08llx\n", path.c_str(), seconds,
-                t >> 32, t & 0xFFFFFFFFull);
+  std::snprintf(text, sizeof text, "\n[%s] %u\n#time=%llx%08llx\n", path.c_str(), seconds, t >> 32,
+                t & 0xFFFFFFFFull);
   return text;
 }
 
-const std::string kHeader = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n";
+const std::string kHeader =
+    "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n";
 
 std::string Fixture() {
   std::string s = kHeader;
@@ -36,8 +37,7 @@ std::string Fixture() {
        "\"NoZero\"=hex(1):41,00\n"
        "\"Octal\"=\"\\0015\\1x\"\n"
        "\"Qw\"=hex(b):01,00,00,00,00,00,00,00\n";
-  s += KeyHead("A\\\\B\\\\Link", 1700000001) + "#link\n" +
-       "\"SymbolicLinkValue\"=hex(6):5c,00\n";
+  s += KeyHead("A\\\\B\\\\Link", 1700000001) + "#link\n" + "\"SymbolicLinkValue\"=hex(6):5c,00\n";
   s += KeyHead("A\\\\C \\[x\\]\\\\\\x142", 1700000002) + "\"\\\"q\\\"\"=\"\"\n";
   s += KeyHead("b", 1700000004) + "\"v\"=\"1\"\n";
   return s;
@@ -66,7 +66,9 @@ TEST(WineRegFile, ValuesAreDecoded) {
       {u"", kRegSz, u"default"},
       {u"Esc", kRegSz, u"a\\b\"c\td\ne\r\a\b\v\f\x1b"},
       {u"Hex", kRegSz, u"caf\u00e9 \u00e9a \u20ac"},
-      {u"Octal", kRegSz, u"\x01" u"5\x01x"},
+      {u"Octal", kRegSz,
+       u"\x01"
+       u"5\x01x"},
       {u"Expand", kRegExpandSz, u"%SystemRoot%\\system32"},
       {u"multi", kRegMultiSz, u"a"},
   };
@@ -93,7 +95,7 @@ TEST(WineRegFile, ChangesAreWrittenInWineOrderAndForm) {
   k.modified = 116444736000000000ull + 10000000ull * 5;
   k.EnsureSubKey(u"b").modified = k.modified;
   k.EnsureSubKey(u"_a").modified = k.modified;
-  k.EnsureSubKey(u"A").modified = k.modified;  // same as "a": sorts after "_"
+  k.EnsureSubKey(u"A").modified = k.modified;       // same as "a": sorts after "_"
   RegKey& only = hive.root->EnsureSubKey(u"Only");  // holds only subkeys: not written
   only.EnsureSubKey(u"Leaf").modified = k.modified;
   k.SetValue(u"z", kRegSz, TextToRegData(u"1"));

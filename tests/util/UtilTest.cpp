@@ -21,19 +21,23 @@ TEST(Strings, LastCharPosAndPadLeft) {
 
 TEST(Strings, TrimDirPath) {
   const std::pair<const char*, const char*> cases[] = {
-      {"C:\\Apps\\.\\", "C:\\Apps"}, {"C:\\Apps\\", "C:\\Apps"}, {"C:\\Apps", "C:\\Apps"},
-      {"C:\\Apps\\\\", "C:\\Apps\\"}, {"C:\\", "C:"},            {"", ""},
+      {"C:\\Apps\\.\\", "C:\\Apps"},
+      {"C:\\Apps\\", "C:\\Apps"},
+      {"C:\\Apps", "C:\\Apps"},
+      {"C:\\Apps\\\\", "C:\\Apps\\"},
+      {"C:\\", "C:"},
+      {"", ""},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(TrimDirPath(in), out) << in;
 }
 
 TEST(Strings, IsInteger) {
   const std::pair<const char*, bool> cases[] = {
-      {"  12", true},         {"-3", true},      {"-2147483648", true}, {"2147483647", true},
-      {"$1F", true},          {"0x1f", true},    {"X10", true},         {"+5", true},
-      {"$FFFFFFFF", true},    {"12 ", false},    {"1.5", false},        {"", false},
-      {"   ", false},         {"2147483648", false}, {"-2147483649", false}, {"$", false},
-      {"$100000000", false},  {"0x", false},     {"1a", false},         {"--1", false},
+      {"  12", true},        {"-3", true},          {"-2147483648", true},  {"2147483647", true},
+      {"$1F", true},         {"0x1f", true},        {"X10", true},          {"+5", true},
+      {"$FFFFFFFF", true},   {"12 ", false},        {"1.5", false},         {"", false},
+      {"   ", false},        {"2147483648", false}, {"-2147483649", false}, {"$", false},
+      {"$100000000", false}, {"0x", false},         {"1a", false},          {"--1", false},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(IsInteger(text), expected) << text;
   int v = 0;
@@ -45,19 +49,21 @@ TEST(Strings, IsInteger) {
 
 TEST(Strings, IsURL) {
   const std::pair<const char*, bool> cases[] = {
-      {"WWW.example.com", true},   {"see www.example.com", false}, {"go http://x", true},
-      {"HTTP://x", false},         {"https://a", true},            {"news://a", true},
-      {"ftp://a", true},           {"", false},                    {"mailto:a@b", false},
+      {"WWW.example.com", true}, {"see www.example.com", false},
+      {"go http://x", true},     {"HTTP://x", false},
+      {"https://a", true},       {"news://a", true},
+      {"ftp://a", true},         {"", false},
+      {"mailto:a@b", false},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(IsURL(text), expected) << text;
 }
 
 TEST(Conversion, SizeToText) {
   const std::pair<std::int64_t, const char*> cases[] = {
-      {0, " 0 bytes"},           {5, " 5 bytes"},          {1023, "1023 bytes"},
-      {1024, "1.00 KB"},         {1152, "1.13 KB"},        {1536, "1.50 KB"},
-      {1048575, "1024.00 KB"},   {1048576, "1.00 MB"},     {1073741824, "1.00 GB"},
-      {5368709120, "5.00 GB"},   {-5, "-5 bytes"},         {10 * 1024, "10.00 KB"},
+      {0, " 0 bytes"},         {5, " 5 bytes"},      {1023, "1023 bytes"},
+      {1024, "1.00 KB"},       {1152, "1.13 KB"},    {1536, "1.50 KB"},
+      {1048575, "1024.00 KB"}, {1048576, "1.00 MB"}, {1073741824, "1.00 GB"},
+      {5368709120, "5.00 GB"}, {-5, "-5 bytes"},     {10 * 1024, "10.00 KB"},
   };
   for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeToText(bytes), text) << bytes;
 }

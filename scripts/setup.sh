@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Purgelet needs.
+# Safe to run again: it only calls apt-get when something is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkgconf libicu-dev
+  # tests, benchmarks, fuzzing, formatting
+  libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
+  # Wine and the installers the end-to-end tests build
+  wine wine64 nsis wixl msitools
+  # the Windows cross tool chain (launcher, PE fixtures)
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+)
+if [ "${1:-}" = "--with-bench-tools" ]; then packages+=(hyperfine); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "installed" ] || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds everything and runs every check: formatting, the core and end-to-end tests (real
+# Wine), the core tests under address and undefined-behaviour sanitizers, and a bounded
+# fuzzing run. Set FUZZ_SECONDS to change the fuzzing time (default 60 per target).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+jobs=$(nproc)
+passed=0
+failed=0
+step() {
+  local name=$1; shift
+  echo "=== $name"
+  if "$@"; then passed=$((passed + 1)); else echo "=== $name FAILED"; failed=$((failed + 1)); fi
+}
+
+format_check() {
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+}
+
+main_tests() {
+  cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPGL_WERROR=ON &&
+    cmake --build build/test -j "$jobs" &&
+    (cd build/test && ctest --output-on-failure -j "$jobs")
+}
+
+sanitizer_tests() {
+  cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPGL_WERROR=ON -DPGL_SANITIZE=ON \
+    -DPGL_BUILD_BENCH=OFF -DPGL_WINE_TESTS=OFF &&
+    cmake --build build/asan -j "$jobs" &&
+    (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --output-on-failure -L core)
+}
+
+fuzz() {
+  scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+}
+
+step "format" format_check
+step "build and test" main_tests
+step "sanitizers" sanitizer_tests
+step "fuzz" fuzz
+
+echo "checks: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
