@@ -225,15 +225,20 @@ class Parser {
     const std::size_t used = ParseEscaped(rest, ']', scratch_);
     if (!used) return Problem("malformed key name");
     std::string_view after = rest.substr(used);
-    unsigned long seconds = 0;
+    std::uint64_t seconds = 0;
     std::size_t p = 0;
     while (p < after.size() && after[p] == ' ') ++p;
     bool haveSeconds = false;
     while (p < after.size() && after[p] >= '0' && after[p] <= '9') {
-      seconds = seconds * 10 + (after[p++] - '0');
+      if (seconds <= 0xFFFFFFFFull) seconds = seconds * 10 + static_cast<unsigned>(after[p] - '0');
+      ++p;
       haveSeconds = true;
     }
     if (p != after.size()) Problem("unexpected text after the key name");
+    if (seconds > 0xFFFFFFFFull) {
+      Problem("key time out of range");
+      seconds = 0;
+    }
     pendingTime_ =
         haveSeconds ? static_cast<std::uint64_t>(
                           static_cast<std::int64_t>(seconds) * kTicksPerSecond + kTicks1601To1970)

@@ -133,6 +133,7 @@ TEST(WineRegFile, BrokenInputIsReportedNotGuessed) {
       {"bad dword", kHeader + KeyHead("A", 1) + "\"v\"=dword:xyz\n", true},
       {"unterminated key", kHeader + "\n[A\\\\B 1\n", true},
       {"empty segment", kHeader + "\n[A\\\\\\\\B] 1\n", true},
+      {"key time beyond 32 bits", kHeader + "\n[A] 1600000024000\n", true},
       {"trailing backslash escape", kHeader + KeyHead("A", 1) + "\"v\"=\"abc\\", true},
   };
   for (const auto& c : cases) {
