@@ -17,8 +17,11 @@ class Platform {
   virtual std::string ExpandEnvironmentStrings(std::string_view text) const = 0;
   // The full Windows path under which the system's default search order finds the file.
   virtual std::optional<std::string> SearchPath(std::string_view fileName) const = 0;
-  // True when the Windows path names an existing file (not a folder).
+  // True when the Windows path names an existing file (not a folder). Trailing blanks of the
+  // last component are ignored, as Windows does.
   virtual bool FileExists(std::string_view windowsPath) const = 0;
+  // The path under which this process can open what the Windows path names, when it exists.
+  virtual std::optional<std::string> LocalPath(std::string_view windowsPath) const = 0;
 };
 
 }  // namespace pgl

@@ -193,6 +193,10 @@ std::optional<std::string> WinePlatform::ToUnixPath(std::string_view windowsPath
     if (last.empty()) parts.pop_back();
   }
   struct stat st {};
+  // Most paths are spelled as they are on disk: one look-up answers them.
+  std::string exact = current;
+  for (const auto& part : parts) exact += "/" + part;
+  if (exact.find('\0') == std::string::npos && Exists(exact, st)) return exact;
   if (!Exists(current, st)) return std::nullopt;
   for (const auto& part : parts) {
     if (part.find('\0') != std::string::npos) return std::nullopt;

@@ -36,6 +36,9 @@ class WinePlatform : public Platform {
   std::string ExpandEnvironmentStrings(std::string_view text) const override;
   std::optional<std::string> SearchPath(std::string_view fileName) const override;
   bool FileExists(std::string_view windowsPath) const override;
+  std::optional<std::string> LocalPath(std::string_view windowsPath) const override {
+    return ToUnixPath(windowsPath);
+  }
 
   // The Unix path of an existing file or folder named by a Windows path, found as Wine does:
   // the drive through dosdevices/, each component by exact name first, then without regard

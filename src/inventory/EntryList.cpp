@@ -1,0 +1,87 @@
+#include "inventory/EntryList.h"
+
+#include "inventory/CommandAnalysis.h"
+#include "util/QV_Conversion.h"
+
+namespace pgl {
+
+const std::array<ListColumn, kListColumnCount>& ListColumns() {
+  using A = ColumnAlignment;
+  static const std::array<ListColumn, kListColumnCount> columns = {{
+      {"Name", "Nazwa", 300, A::Left, 0},
+      {"Publisher", "Producent", 160, A::Left, 1},
+      {"Size", "Rozmiar", 136, A::Right, 2},
+      {"Last used", "Ostatnio używany", 80, A::Center, 3},
+      {"Frequency", "Częstość używania", 100, A::Left, 4},
+      {"Version", "Wersja", 80, A::Left, 5},
+      {"EXE file", "Plik EXE", 200, A::Left, 6},
+      {"Icon file", "Plik z ikoną", 200, A::Left, 7},
+      {"Uninstall string", "Polecenie deinstalacyjne", 200, A::Left, 9},
+      {"Quiet uninstall string", "Polecenie cichej deinstalacji", 200, A::Left, 10},
+      {"Modify path", "Polecenie modyfykacji", 200, A::Left, 11},
+      {"Install date", "Data instalacji", 80, A::Left, 12},
+      {"Install location", "Miejsce instalacji", 200, A::Left, 13},
+      {"Install source", "Źródło instalacji", 200, A::Left, 14},
+      {"URL about", "URL - informacje", 200, A::Left, 15},
+      {"URL update", "URL - aktualizacja", 200, A::Left, 16},
+      {"Help link", "Pomoc online", 200, A::Left, 17},
+      {"Comment", "Komentarz", 200, A::Left, 18},
+      {"Contact", "Kontakt", 200, A::Left, 19},
+      {"Readme", "Readme", 200, A::Left, 20},
+      {"System component", "Komponent systemowy", 60, A::Center, 21},
+  }};
+  return columns;
+}
+
+const char* ColumnCaption(const ListColumn& column, bool polish) {
+  return polish ? column.polish : column.english;
+}
+
+bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter) {
+  if (!info.Visible || !info.Exists) return false;
+  if (!systemComponentsVisible && info.SystemComponent) return false;
+  if (info.Valid) return !filter.showOnlyInvalid;
+  return filter.showInvalid || filter.showOnlyInvalid;
+}
+
+std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish) {
+  const std::int64_t size = info.SlowInfo.InstalledSize();
+  const std::int32_t times = info.SlowInfo.TimesUsed();
+  return {
+      info.DisplayName.str(),
+      info.Publisher.str(),
+      size >= 0 ? SizeToText(size) + " (" + std::to_string(size) + ")" : std::string(),
+      FileTimeToDateText(info.SlowInfo.LastUsed()),
+      times >= 0 ? UsageFrequencyText(times, !polish) + " (" + std::to_string(times) + ")"
+                 : std::string(),
+      info.DisplayVersion.str(),
+      info.ExeFile,
+      info.DisplayIcon,
+      info.UninstallString,
+      info.QuietUninstallString,
+      info.ModifyPath,
+      info.InstallDate.str(),
+      info.InstallLocation,
+      info.InstallSource,
+      info.URLInfoAbout.str(),
+      info.URLUpdateInfo.str(),
+      info.HelpLink.str(),
+      info.Comments.str(),
+      info.Contact.str(),
+      info.Readme.str(),
+      info.SystemComponent ? "1" : "0",
+  };
+}
+
+std::vector<ListRow> BuildListRows(const TUninstallCollection& collection, const ListFilter& filter,
+                                   bool polish) {
+  std::vector<ListRow> rows;
+  for (int i = 0; i < collection.Count(); ++i) {
+    const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
+    if (IsListed(info, collection.SystemComponentsVisible, filter))
+      rows.push_back({i, RowTexts(info, polish)});
+  }
+  return rows;
+}
+
+}  // namespace pgl

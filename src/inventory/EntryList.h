@@ -1,0 +1,46 @@
+// What the entry list shows: its 21 columns, which entries get a row, and each cell's text.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "inventory/UCollection.h"
+
+namespace pgl {
+
+enum class ColumnAlignment { Left, Right, Center };
+
+struct ListColumn {
+  const char* english;
+  const char* polish;
+  int width;
+  ColumnAlignment alignment;
+  int tag;  // the collection's sort key
+};
+
+inline constexpr std::size_t kListColumnCount = 21;
+const std::array<ListColumn, kListColumnCount>& ListColumns();
+const char* ColumnCaption(const ListColumn& column, bool polish);
+
+struct ListFilter {
+  bool showInvalid = true;       // invalid entries are listed
+  bool showOnlyInvalid = false;  // only invalid entries are listed
+};
+
+// Whether an entry gets a row: visible and existing, not a hidden system component, and
+// valid or invalid as the filter asks.
+bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter);
+
+// The 21 cell texts of an entry's row, in column order (the first is the row's caption).
+std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish);
+
+// The rows of the listed entries, in collection order.
+struct ListRow {
+  int itemIndex;
+  std::array<std::string, kListColumnCount> cells;
+};
+std::vector<ListRow> BuildListRows(const TUninstallCollection& collection, const ListFilter& filter,
+                                   bool polish);
+
+}  // namespace pgl

@@ -1,0 +1,121 @@
+// The inventory scan: the Uninstall pass, the ARPCache pass, the icon pass.
+#include "inventory/CommandAnalysis.h"
+#include "inventory/UCollection.h"
+#include "registry/TRegistry.h"
+
+namespace pgl {
+
+namespace {
+
+// The text values of an Uninstall key, in reading order, with the field each fills.
+using TextSetter = void (*)(TUninstallInfo&, const std::string&);
+struct TextValue {
+  const char* name;
+  TextSetter set;
+};
+const TextValue kTextValues[] = {
+    {"DisplayName", [](TUninstallInfo& i, const std::string& v) { i.DisplayName = v; }},
+    {"DisplayIcon", [](TUninstallInfo& i, const std::string& v) { i.DisplayIcon = v; }},
+    {"DisplayVersion", [](TUninstallInfo& i, const std::string& v) { i.DisplayVersion = v; }},
+    {"Publisher", [](TUninstallInfo& i, const std::string& v) { i.Publisher = v; }},
+    {"UninstallString", [](TUninstallInfo& i, const std::string& v) { i.UninstallString = v; }},
+    {"QuietUninstallString",
+     [](TUninstallInfo& i, const std::string& v) { i.QuietUninstallString = v; }},
+    {"ModifyPath", [](TUninstallInfo& i, const std::string& v) { i.ModifyPath = v; }},
+    {"HelpLink", [](TUninstallInfo& i, const std::string& v) { i.HelpLink = v; }},
+    {"InstallDate", [](TUninstallInfo& i, const std::string& v) { i.InstallDate = v; }},
+    {"InstallLocation", [](TUninstallInfo& i, const std::string& v) { i.InstallLocation = v; }},
+    {"InstallSource", [](TUninstallInfo& i, const std::string& v) { i.InstallSource = v; }},
+    {"Comments", [](TUninstallInfo& i, const std::string& v) { i.Comments = v; }},
+    {"Contact", [](TUninstallInfo& i, const std::string& v) { i.Contact = v; }},
+    {"Readme", [](TUninstallInfo& i, const std::string& v) { i.Readme = v; }},
+    {"URLInfoAbout", [](TUninstallInfo& i, const std::string& v) { i.URLInfoAbout = v; }},
+    {"URLUpdateInfo", [](TUninstallInfo& i, const std::string& v) { i.URLUpdateInfo = v; }},
+};
+
+}  // namespace
+
+ScanReport TUninstallCollection::ReadUninstallEntries() {
+  ScanReport report;
+  Clear();
+  {
+    TRegistry reg(registry_);
+    reg.SetRootKey(kHkeyLocalMachine);
+    // Read access is enough to list the entries: a registry the user may not change (or one
+    // that Wine holds while it runs) still shows what is installed.
+    if (!reg.OpenKeyReadOnly(kUninstallKey)) return report;
+    reg.CloseKey();
+    report.uninstallKeyFound = true;
+    const std::string base = std::string(kUninstallKey) + "\\";
+    for (const std::string& name : keyNames_) {
+      if (!reg.OpenKeyReadOnly(base + name)) continue;
+      TUninstallItem& item = AddItem();
+      TUninstallInfo info;
+      info.Visible = true;
+      if (reg.GetDataType("SystemComponent") == TRegDataType::rdInteger &&
+          reg.GetDataSize("SystemComponent") == 4 && reg.ReadInteger("SystemComponent") == 1) {
+        info.SystemComponent = true;
+        info.Visible = SystemComponentsVisible;
+      }
+      info.KeyName = name;
+      for (const auto& value : kTextValues) {
+        try {
+          value.set(info, reg.ReadString(value.name));
+        } catch (const ERegistryException&) {
+          // A value of a type that is not text leaves its field empty; the scan goes on.
+          if (report.unreadableValues++ == 0) report.firstUnreadable = name + ": " + value.name;
+        }
+      }
+      if (info.DisplayName.empty()) info.DisplayName = name;
+      info.Valid = IsValidEntry(platform_, info);
+      info.Exists = true;
+      item.UninstallInfo = std::move(info);
+      reg.CloseKey();
+    }
+  }
+  ReadARPCache();
+  ResolveIcons();
+  UpdateCounts();
+  return report;
+}
+
+void TUninstallCollection::ReadARPCache() {
+  TRegistry reg(registry_);
+  reg.SetRootKey(kHkeyLocalMachine);
+  const std::string base = std::string(kARPCacheKey) + "\\";
+  std::array<std::uint8_t, TSlowInfoCache::kSize> buffer{};
+  for (auto& item : items_) {
+    TUninstallInfo& info = item->UninstallInfo;
+    const std::string path = base + info.KeyName.str();
+    if (!reg.KeyExists(path) || !reg.OpenKeyReadOnly(path)) continue;
+    if (reg.GetDataSize("SlowInfoCache") == static_cast<int>(TSlowInfoCache::kSize) &&
+        reg.GetDataType("SlowInfoCache") == TRegDataType::rdBinary) {
+      reg.ReadBinaryData("SlowInfoCache", buffer.data(), static_cast<int>(buffer.size()));
+      info.SlowInfo.bytes = buffer;
+      info.ExeFile = info.SlowInfo.ImageName();
+    }
+    reg.CloseKey();
+  }
+}
+
+void TUninstallCollection::ResolveIcons() {
+  for (auto& item : items_) {
+    TUninstallInfo& info = item->UninstallInfo;
+    const IconLocation icon = SplitIconLocation(platform_, info.DisplayIcon);
+    if (!icon.path.empty() && platform_.FileExists(icon.path)) {
+      info.IconFile = icon.path;
+      info.IconIndex = 0;
+      info.HasIcon = true;
+    } else if (!info.ExeFile.empty() && platform_.FileExists(info.ExeFile)) {
+      info.IconFile = info.ExeFile;
+      info.HasIcon = true;
+    } else if (const std::string exe =
+                   ExtractExeFromUninstallString(platform_, info.UninstallString);
+               !exe.empty() && platform_.FileExists(exe)) {
+      info.IconFile = exe;
+      info.HasIcon = true;
+    }
+  }
+}
+
+}  // namespace pgl

@@ -1,0 +1,312 @@
+#include "inventory/UCollection.h"
+
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
+
+#include "registry/TRegistry.h"
+#include "util/Locale.h"
+
+namespace pgl {
+
+std::uint32_t TSlowInfoCache::U32(std::size_t at) const {
+  return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
+         (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+std::uint64_t TSlowInfoCache::U64(std::size_t at) const {
+  return static_cast<std::uint64_t>(U32(at)) | (static_cast<std::uint64_t>(U32(at + 4)) << 32);
+}
+
+void TSlowInfoCache::Put(std::size_t at, std::uint64_t v, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::string TSlowInfoCache::ImageName() const {
+  std::u16string name;
+  for (std::size_t at = 28; at + 1 < kSize; at += 2) {
+    const auto unit = static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
+    if (unit == 0) break;
+    name += unit;
+  }
+  return Utf16ToUtf8(name);
+}
+
+void TSlowInfoCache::SetImageName(std::u16string_view name) {
+  std::fill(bytes.begin() + 28, bytes.end(), 0);
+  for (std::size_t i = 0; i < name.size() && 28 + 2 * i + 1 < kSize; ++i) {
+    bytes[28 + 2 * i] = static_cast<std::uint8_t>(name[i] & 0xFF);
+    bytes[28 + 2 * i + 1] = static_cast<std::uint8_t>(name[i] >> 8);
+  }
+}
+
+TUninstallCollection::TUninstallCollection(RegistryStore& registry, const Platform& platform)
+    : registry_(registry), platform_(platform) {
+  ReadKeyNames();
+  UpdateCounts();
+}
+
+TUninstallItem& TUninstallCollection::GetItem(int index) {
+  if (index < 0 || index >= Count())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  return *items_[static_cast<std::size_t>(index)];
+}
+
+const TUninstallItem& TUninstallCollection::GetItem(int index) const {
+  return const_cast<TUninstallCollection*>(this)->GetItem(index);
+}
+
+TUninstallItem& TUninstallCollection::AddItem() {
+  items_.push_back(std::make_unique<TUninstallItem>());
+  return *items_.back();
+}
+
+void TUninstallCollection::SetSystemComponentsVisible(bool value) {
+  SystemComponentsVisible = value;
+  UpdateCounts();
+}
+
+void TUninstallCollection::ReadKeyNames() {
+  // A sorted list that ignores a name equal (without regard to case, under the user's
+  // locale) to one it holds: the first spelling added stays.
+  std::vector<std::string> names;
+  TRegistry reg(registry_);
+  reg.SetRootKey(kHkeyLocalMachine);
+  std::vector<std::string> part;
+  for (const char* key : {kARPCacheKey, kUninstallKey}) {
+    if (!reg.OpenKeyReadOnly(key)) continue;
+    reg.GetKeyNames(part);
+    reg.CloseKey();
+    names.insert(names.end(), part.begin(), part.end());
+  }
+  const TextCollator& collator = TextCollator::User();
+  std::vector<std::pair<std::string, std::size_t>> keyed;
+  keyed.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i)
+    keyed.emplace_back(collator.SortKey(names[i], true), i);
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  keyNames_.clear();
+  for (std::size_t i = 0; i < keyed.size(); ++i)
+    if (i == 0 || keyed[i].first != keyed[i - 1].first)
+      keyNames_.push_back(std::move(names[keyed[i].second]));
+}
+
+void TUninstallCollection::UpdateCounts() {
+  TotalCount = ValidCount = InvalidCount = VisibleCount = HiddenCount = SystemCount =
+      NonSystemCount = 0;
+  for (int i = Count() - 1; i >= 0; --i) {
+    const TUninstallInfo& info = items_[static_cast<std::size_t>(i)]->UninstallInfo;
+    if (!info.Exists) {
+      items_.erase(items_.begin() + i);
+      continue;
+    }
+    ++(info.Valid ? ValidCount : InvalidCount);
+    ++(info.Visible ? VisibleCount : HiddenCount);
+    if (info.SystemComponent) ++SystemCount;
+  }
+  TotalCount = Count();
+  NonSystemCount = TotalCount - SystemCount;
+}
+
+void TUninstallCollection::CheckKeysExist() {
+  TRegistry reg(registry_);
+  reg.SetRootKey(kHkeyLocalMachine);
+  for (auto& item : items_)
+    item->UninstallInfo.Exists =
+        reg.KeyExists(std::string(kUninstallKey) + "\\" + item->UninstallInfo.KeyName.str());
+}
+
+int TUninstallCollection::DeleteNonExisting() {
+  int deleted = 0;
+  for (int i = Count() - 1; i >= 0; --i)
+    if (!items_[static_cast<std::size_t>(i)]->UninstallInfo.Exists) {
+      items_.erase(items_.begin() + i);
+      ++deleted;
+    }
+  return deleted;
+}
+
+bool IsNumericSortKey(int sortKey) {
+  return sortKey == 2 || sortKey == 3 || sortKey == 4 || sortKey == 21;
+}
+
+std::int64_t SortKeyNumber(const TUninstallInfo& info, int sortKey) {
+  switch (sortKey) {
+    case 2:
+      return info.SlowInfo.InstalledSize();
+    case 3:
+      return static_cast<std::int64_t>(info.SlowInfo.LastUsed());
+    case 4:
+      return info.SlowInfo.TimesUsed();
+    case 21:
+      return info.SystemComponent ? 1 : 0;
+    default:
+      return 0;
+  }
+}
+
+const std::string* SortKeyText(const TUninstallInfo& info, int sortKey) {
+  switch (sortKey) {
+    case 0:
+      return &info.DisplayName.str();
+    case 1:
+      return &info.Publisher.str();
+    case 5:
+      return &info.DisplayVersion.str();
+    case 6:
+      return &info.ExeFile;
+    case 7:
+      return &info.DisplayIcon;
+    case 8:
+      return &info.IconFile;
+    case 9:
+      return &info.UninstallString;
+    case 10:
+      return &info.QuietUninstallString;
+    case 11:
+      return &info.ModifyPath;
+    case 12:
+      return &info.InstallDate.str();
+    case 13:
+      return &info.InstallLocation;
+    case 14:
+      return &info.InstallSource;
+    case 15:
+      return &info.URLInfoAbout.str();
+    case 16:
+      return &info.URLUpdateInfo.str();
+    case 17:
+      return &info.HelpLink.str();
+    case 18:
+      return &info.Comments.str();
+    case 19:
+      return &info.Contact.str();
+    case 20:
+      return &info.Readme.str();
+    default:
+      return nullptr;
+  }
+}
+
+int TUninstallCollection::CompareItems(int index1, int index2, bool ignoreCase, int sortKey) const {
+  if (index1 < 0 || index1 >= Count() || index2 < 0 || index2 >= Count() || sortKey == kSortNone)
+    return kNoOrder;
+  const TUninstallInfo& a = items_[static_cast<std::size_t>(index1)]->UninstallInfo;
+  const TUninstallInfo& b = items_[static_cast<std::size_t>(index2)]->UninstallInfo;
+  if (IsNumericSortKey(sortKey)) {
+    const std::int64_t x = SortKeyNumber(a, sortKey), y = SortKeyNumber(b, sortKey);
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  const std::string* x = SortKeyText(a, sortKey);
+  const std::string* y = SortKeyText(b, sortKey);
+  if (!x || !y) return 0;  // an unknown key: both sides count as empty
+  return TextCollator::User().Compare(*x, *y, ignoreCase);
+}
+
+namespace {
+
+// Dense ranks that compare as the entries do under one key.
+template <typename Key>
+std::vector<std::uint32_t> RanksOf(const std::vector<Key>& keys) {
+  std::vector<std::uint32_t> order(keys.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](auto a, auto b) { return keys[a] < keys[b]; });
+  std::vector<std::uint32_t> ranks(keys.size());
+  std::uint32_t rank = 0;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (i > 0 && keys[order[i - 1]] < keys[order[i]]) ++rank;
+    ranks[order[i]] = rank;
+  }
+  return ranks;
+}
+
+}  // namespace
+
+void TUninstallCollection::SelectionOrder(const std::vector<std::uint32_t>& ranks, bool ascending) {
+  // Selection sort by exchange: at each position i the leftmost best entry of positions
+  // i..n-1 is exchanged with the entry at i. A segment tree over the positions finds that
+  // entry in O(log n) instead of a linear scan.
+  const std::size_t n = ranks.size();
+  if (n < 2) return;
+  std::vector<std::uint32_t> value = ranks;  // rank of the entry now at each position
+  std::vector<std::uint32_t> at(n);          // original index of the entry at each position
+  std::iota(at.begin(), at.end(), 0u);
+  std::size_t size = 1;
+  while (size < n) size *= 2;
+  constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::vector<std::uint32_t> tree(2 * size, kNone);  // position of the best leaf below
+  const auto better = [&](std::uint32_t left, std::uint32_t right) {
+    if (left == kNone) return right;
+    if (right == kNone) return left;
+    // The right one wins only when strictly better: ties keep the leftmost.
+    return (ascending ? value[right] < value[left] : value[right] > value[left]) ? right : left;
+  };
+  for (std::size_t i = 0; i < n; ++i) tree[size + i] = static_cast<std::uint32_t>(i);
+  for (std::size_t i = size - 1; i >= 1; --i) tree[i] = better(tree[2 * i], tree[2 * i + 1]);
+  const auto update = [&](std::size_t pos) {
+    for (std::size_t i = (size + pos) / 2; i >= 1; i /= 2)
+      tree[i] = better(tree[2 * i], tree[2 * i + 1]);
+  };
+  const auto query = [&](std::size_t from) {  // best of positions [from, n)
+    std::uint32_t result = kNone;
+    std::size_t lo = from + size, hi = n + size;  // half-open
+    std::vector<std::uint32_t> rightParts;
+    while (lo < hi) {
+      if (lo & 1) result = better(result, tree[lo++]);
+      if (hi & 1) rightParts.push_back(tree[--hi]);
+      lo /= 2;
+      hi /= 2;
+    }
+    for (auto it = rightParts.rbegin(); it != rightParts.rend(); ++it) result = better(result, *it);
+    return result;
+  };
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const std::uint32_t pick = query(i);
+    if (pick == i) continue;
+    std::swap(value[i], value[pick]);
+    std::swap(at[i], at[pick]);
+    update(i);
+    update(pick);
+  }
+  // Put the records where the exchanges took them.
+  std::vector<TUninstallInfo> records(n);
+  for (std::size_t i = 0; i < n; ++i) records[i] = std::move(items_[i]->UninstallInfo);
+  for (std::size_t i = 0; i < n; ++i) items_[i]->UninstallInfo = std::move(records[at[i]]);
+}
+
+void TUninstallCollection::SortItems(int sortKey) {
+  CurrentSort = sortKey;
+  const std::size_t n = items_.size();
+  if (sortKey == kSortNone) {
+    // Every comparison answers "no order" (65535, greater than zero): descending, each step
+    // picks the last entry.
+    if (!SortAscending)
+      for (std::size_t i = 0; i + 1 < n; ++i)
+        std::swap(items_[i]->UninstallInfo, items_[n - 1]->UninstallInfo);
+    return;
+  }
+  if (IsNumericSortKey(sortKey)) {
+    std::vector<std::int64_t> keys(n);
+    for (std::size_t i = 0; i < n; ++i) keys[i] = SortKeyNumber(items_[i]->UninstallInfo, sortKey);
+    SelectionOrder(RanksOf(keys), SortAscending);
+    return;
+  }
+  if (!SortKeyText(TUninstallInfo{}, sortKey)) return;  // unknown key: everything equal
+  const TextCollator& collator = TextCollator::User();
+  std::vector<std::string> keys(n);
+  for (std::size_t i = 0; i < n; ++i)
+    keys[i] = collator.SortKey(*SortKeyText(items_[i]->UninstallInfo, sortKey), true);
+  SelectionOrder(RanksOf(keys), SortAscending);
+}
+
+void TUninstallCollection::SortByName() {
+  const TextCollator& collator = TextCollator::User();
+  std::vector<std::string> keys(items_.size());
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    keys[i] = collator.SortKey(items_[i]->UninstallInfo.DisplayName.str(), true);
+  SelectionOrder(RanksOf(keys), true);
+}
+
+}  // namespace pgl

@@ -1,0 +1,167 @@
+// The uninstall entries: the fixed-width entry record, the item that holds one, and the
+// collection that keeps them in display order, counts, sorts and prunes them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "registry/RegistryStore.h"
+#include "util/Utf.h"
+
+namespace pgl {
+
+// A text field of at most N characters: a longer text is cut to its first N characters,
+// never inside a UTF-8 sequence.
+template <std::size_t N>
+class FixedText {
+ public:
+  FixedText() = default;
+  FixedText(std::string_view text) : text_(Utf8Truncate(text, N)) {}  // NOLINT: implicit
+  FixedText& operator=(std::string_view text) {
+    text_ = Utf8Truncate(text, N);
+    return *this;
+  }
+  const std::string& str() const { return text_; }
+  bool empty() const { return text_.empty(); }
+  bool operator==(const FixedText&) const = default;
+
+ private:
+  std::string text_;
+};
+
+// The 552-byte "SlowInfoCache" record of an ARPCache key, kept as its bytes.
+struct TSlowInfoCache {
+  static constexpr std::size_t kSize = 552;
+  std::array<std::uint8_t, kSize> bytes{};
+
+  std::uint32_t cbSize() const { return U32(0); }
+  std::uint32_t HasName() const { return U32(4); }
+  std::int64_t InstalledSize() const { return static_cast<std::int64_t>(U64(8)); }
+  std::uint64_t LastUsed() const { return U64(16); }
+  std::int32_t TimesUsed() const { return static_cast<std::int32_t>(U32(24)); }
+  // The program file, up to its first zero unit or the record's end.
+  std::string ImageName() const;
+
+  void SetInstalledSize(std::int64_t v) { Put(8, static_cast<std::uint64_t>(v), 8); }
+  void SetLastUsed(std::uint64_t v) { Put(16, v, 8); }
+  void SetTimesUsed(std::int32_t v) { Put(24, static_cast<std::uint32_t>(v), 4); }
+  void SetImageName(std::u16string_view name);
+
+ private:
+  std::uint32_t U32(std::size_t at) const;
+  std::uint64_t U64(std::size_t at) const;
+  void Put(std::size_t at, std::uint64_t v, int size);
+};
+
+struct TUninstallInfo {
+  FixedText<100> KeyName;
+  FixedText<140> DisplayName;
+  std::string DisplayIcon;
+  FixedText<30> DisplayVersion;
+  std::string UninstallString;
+  std::string QuietUninstallString;
+  std::string ModifyPath;
+  FixedText<80> Publisher;
+  FixedText<200> HelpLink;
+  FixedText<12> InstallDate;
+  std::string InstallLocation;
+  std::string InstallSource;
+  FixedText<200> URLInfoAbout;
+  FixedText<200> URLUpdateInfo;
+  FixedText<200> Comments;
+  FixedText<140> Contact;
+  FixedText<200> Readme;
+  TSlowInfoCache SlowInfo;
+  std::string ExeFile;
+  std::string IconFile;
+  std::int32_t IconIndex = 0;
+  bool HasIcon = false;
+  bool Valid = false;
+  bool SystemComponent = false;
+  bool Visible = false;
+  bool Exists = false;
+};
+
+class TUninstallItem {
+ public:
+  TUninstallInfo UninstallInfo;
+};
+
+// Sort keys: the list's column tags 0 to 21; 100 imposes no order.
+inline constexpr int kSortNone = 100;
+inline constexpr int kNoOrder = 65535;
+
+// What a scan met that the user should hear of.
+struct ScanReport {
+  bool uninstallKeyFound = false;
+  int unreadableValues = 0;     // values of a type that cannot be read as text
+  std::string firstUnreadable;  // "entry: value" of the first of them
+};
+
+class TUninstallCollection {
+ public:
+  static constexpr const char* kUninstallKey =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  static constexpr const char* kARPCacheKey =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
+
+  // Reads the subkey names to visit, and counts (nothing: the collection starts empty).
+  TUninstallCollection(RegistryStore& registry, const Platform& platform);
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  void Clear() { items_.clear(); }
+  // Raises std::out_of_range "List index out of bounds (%d)".
+  TUninstallItem& GetItem(int index);
+  const TUninstallItem& GetItem(int index) const;
+  TUninstallItem& AddItem();
+
+  bool GetSystemComponentsVisible() const { return SystemComponentsVisible; }
+  void SetSystemComponentsVisible(bool value);
+
+  void ReadKeyNames();
+  const std::vector<std::string>& KeyNames() const { return keyNames_; }
+
+  // The scan: every entry of KeyNames that has an Uninstall key, with its usage record and
+  // icon file, then counted.
+  ScanReport ReadUninstallEntries();
+  void ReadARPCache();
+  void ResolveIcons();
+  void UpdateCounts();
+
+  void CheckKeysExist();
+  int DeleteNonExisting();
+
+  // -1, 0 or 1; kNoOrder for an index out of range or the key kSortNone.
+  int CompareItems(int index1, int index2, bool ignoreCase, int sortKey) const;
+  // Orders by the key in the direction SortAscending, exactly as a selection sort by exchange
+  // of records does (equal entries included), in O(n log n).
+  void SortItems(int sortKey);
+  void SortByName();
+
+  bool SystemComponentsVisible = true;
+  int TotalCount = 0, ValidCount = 0, InvalidCount = 0, VisibleCount = 0, HiddenCount = 0,
+      SystemCount = 0, NonSystemCount = 0;
+  bool SortAscending = true;
+  int CurrentSort = 0;
+
+ private:
+  void SelectionOrder(const std::vector<std::uint32_t>& ranks, bool ascending);
+
+  RegistryStore& registry_;
+  const Platform& platform_;
+  std::vector<std::unique_ptr<TUninstallItem>> items_;
+  std::vector<std::string> keyNames_;
+};
+
+// The text of a text sort key, or null for a numeric or unknown key.
+const std::string* SortKeyText(const TUninstallInfo& info, int sortKey);
+// The number of a numeric sort key (2, 3, 4, 21).
+std::int64_t SortKeyNumber(const TUninstallInfo& info, int sortKey);
+bool IsNumericSortKey(int sortKey);
+
+}  // namespace pgl

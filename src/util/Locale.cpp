@@ -1,0 +1,106 @@
+#include "util/Locale.h"
+
+#include <locale.h>
+#include <unicode/ucol.h>
+
+#include <cstdlib>
+
+#include "util/Utf.h"
+
+namespace pgl {
+
+std::string UserLocaleName(const char* categoryVariable) {
+  std::string value;
+  for (const char* name : {"LC_ALL", categoryVariable, "LANG"})
+    if (const char* v = std::getenv(name); v && *v) {
+      value = v;
+      break;
+    }
+  value = value.substr(0, value.find_first_of(".@"));
+  return value.empty() ? "C" : value;
+}
+
+namespace {
+
+UCollator* OpenCollator(const std::string& icuLocale, UCollationStrength strength) {
+  UErrorCode status = U_ZERO_ERROR;
+  UCollator* c = ucol_open(icuLocale.c_str(), &status);
+  if (U_FAILURE(status)) {
+    status = U_ZERO_ERROR;
+    c = ucol_open("en_US", &status);
+  }
+  if (!c) return nullptr;
+  ucol_setStrength(c, strength);
+  ucol_setAttribute(c, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+  return c;
+}
+
+}  // namespace
+
+TextCollator::TextCollator(const std::string& localeName) {
+  const std::string icu = (localeName == "C" || localeName == "POSIX" || localeName.empty())
+                              ? std::string("en_US")
+                              : localeName;
+  caseless_ = OpenCollator(icu, UCOL_SECONDARY);
+  cased_ = OpenCollator(icu, UCOL_TERTIARY);
+}
+
+TextCollator::~TextCollator() {
+  if (caseless_) ucol_close(caseless_);
+  if (cased_) ucol_close(cased_);
+}
+
+const TextCollator& TextCollator::User() {
+  static const TextCollator collator(UserLocaleName("LC_COLLATE"));
+  return collator;
+}
+
+int TextCollator::Compare(std::string_view a, std::string_view b, bool ignoreCase) const {
+  UCollator* c = ignoreCase ? caseless_ : cased_;
+  if (!c) return a < b ? -1 : (a == b ? 0 : 1);
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult r = ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                              static_cast<int32_t>(b.size()), &status);
+  return r == UCOL_LESS ? -1 : (r == UCOL_EQUAL ? 0 : 1);
+}
+
+std::string TextCollator::SortKey(std::string_view text, bool ignoreCase) const {
+  UCollator* c = ignoreCase ? caseless_ : cased_;
+  if (!c) return std::string(text);
+  const std::u16string units = Utf8ToUtf16(text);
+  std::string key(units.size() * 4 + 16, '\0');
+  for (;;) {
+    const int32_t n =
+        ucol_getSortKey(c, units.data(), static_cast<int32_t>(units.size()),
+                        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    if (n <= static_cast<int32_t>(key.size())) {
+      key.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);  // without the final zero
+      return key;
+    }
+    key.resize(static_cast<std::size_t>(n));
+  }
+}
+
+namespace {
+
+std::string Format(const char* format, const std::tm& when) {
+  const std::string name = UserLocaleName("LC_TIME");
+  locale_t loc = newlocale(LC_TIME_MASK, (name + ".UTF-8").c_str(), static_cast<locale_t>(0));
+  if (!loc) loc = newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(0));
+  if (!loc) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+  char buffer[128];
+  const std::size_t n = strftime_l(buffer, sizeof buffer, format, &when, loc);
+  freelocale(loc);
+  return std::string(buffer, n);
+}
+
+}  // namespace
+
+std::string FormatShortDate(const std::tm& when) {
+  return Format("%x", when);
+}
+std::string FormatLongTime(const std::tm& when) {
+  return Format("%X", when);
+}
+
+}  // namespace pgl
