@@ -38,4 +38,27 @@ void MakeDirs(const std::string& path) {
   std::filesystem::create_directories(path);
 }
 
+void MakePrefixDirs(const std::string& prefix) {
+  MakeDirs(prefix + "/drive_c/windows/system32");
+  MakeDirs(prefix + "/dosdevices");
+  std::filesystem::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+}
+
+void MakeWindowsFile(const std::string& prefix, const std::string& windowsPath,
+                     std::string_view bytes) {
+  std::string unix = prefix + "/drive_c/" + windowsPath.substr(3);
+  for (char& c : unix)
+    if (c == '\\') c = '/';
+  MakeDirs(unix.substr(0, unix.rfind('/')));
+  WriteFile(unix, bytes);
+}
+
+const char* const kBasicMachineRegistry =
+    "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1\n"
+    "\"SystemRoot\"=\"C:\\\\windows\"\n"
+    "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1\n"
+    "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
+    "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1\n"
+    "\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%SystemRoot%\"\n";
+
 }  // namespace pgl::test

@@ -24,5 +24,15 @@ void WriteFile(const std::string& path, std::string_view bytes);
 std::string ReadFile(const std::string& path);
 // Creates the folder and its parents.
 void MakeDirs(const std::string& path);
+// Creates a file (and its folders) in a prefix folder made by MakePrefixDirs, by its Windows
+// path on drive C: ("C:\\App\\x.exe").
+void MakeWindowsFile(const std::string& prefix, const std::string& windowsPath,
+                     std::string_view bytes = "MZ");
+// The folders of a prefix: drive_c with windows\system32, and dosdevices/c: linked to it.
+void MakePrefixDirs(const std::string& prefix);
+
+// Wine registry text (without the file header) of a prefix's basic Windows settings:
+// SystemRoot C:\windows, PATH of system32 and the Windows folder, Program Files folders.
+extern const char* const kBasicMachineRegistry;
 
 }  // namespace pgl::test

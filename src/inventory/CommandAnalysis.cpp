@@ -107,9 +107,9 @@ std::optional<IconImage> ExtractIconHandle(const Platform& platform, std::string
                                            int index, bool small) {
   const auto local = platform.LocalPath(file);
   if (!local) return std::nullopt;
-  const auto bytes = ReadFileForIcons(*local);
+  auto bytes = ReadFileForIcons(*local);
   if (!bytes) return std::nullopt;
-  return IconReader(*bytes).Extract(index, small);
+  return IconReader(std::move(*bytes)).Extract(index, small);
 }
 
 std::string FileTimeToDateText(std::uint64_t fileTime) {

@@ -180,11 +180,11 @@ std::optional<PeInfo> ReadPeInfo(std::string_view bytes) {
   return layout->info;
 }
 
-IconReader::IconReader(std::string_view bytes) {
-  if (bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z')
-    ReadPe(bytes);
+IconReader::IconReader(std::string bytes) : bytes_(std::move(bytes)) {
+  if (bytes_.size() >= 2 && bytes_[0] == 'M' && bytes_[1] == 'Z')
+    ReadPe(bytes_);
   else
-    ReadIco(bytes);
+    ReadIco(bytes_);
 }
 
 void IconReader::ReadIco(std::string_view bytes) {

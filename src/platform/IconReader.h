@@ -35,8 +35,11 @@ struct IconGroupId {
 
 class IconReader {
  public:
-  // Reads the icon groups of a PE file, or the one group of an .ico file.
-  explicit IconReader(std::string_view bytes);
+  // Reads the icon groups of a PE file, or the one group of an .ico file. The reader keeps
+  // its own copy of the bytes.
+  explicit IconReader(std::string bytes);
+  IconReader(const IconReader&) = delete;
+  IconReader& operator=(const IconReader&) = delete;
 
   bool IsPe() const { return pe_; }
   std::size_t GroupCount() const { return groups_.size(); }
@@ -62,6 +65,7 @@ class IconReader {
   void ReadIco(std::string_view bytes);
   void ReadPe(std::string_view bytes);
 
+  const std::string bytes_;  // the images point into it
   bool pe_ = false;
   std::vector<Group> groups_;
   mutable std::vector<IconGroupId> ids_;

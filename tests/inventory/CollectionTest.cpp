@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "TestSupport.h"
+#include "inventory/UCollection.h"
+#include "platform/WinePlatform.h"
+
+namespace pgl {
+namespace {
+
+class CollectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::MakePrefixDirs(dir.Path()); }
+  TUninstallCollection Make() { return TUninstallCollection(registry, platform()); }
+  WinePlatform& platform() {
+    if (!platform_) platform_ = std::make_unique<WinePlatform>(dir.Path(), registry);
+    return *platform_;
+  }
+  test::TempDir dir;
+  MemoryRegistry registry;
+  std::unique_ptr<WinePlatform> platform_;
+};
+
+// The order the sort must give: a plain selection sort by exchange of records, written here
+// from its description, comparing with the collection's own CompareItems.
+void SelectionSort(TUninstallCollection& c, int key, bool ascending, bool byName) {
+  for (int i = 0; i < c.Count(); ++i) {
+    int pick = i;
+    for (int j = i; j < c.Count(); ++j) {
+      const int r = byName ? c.CompareItems(j, pick, true, 0) : c.CompareItems(j, pick, true, key);
+      if ((ascending && r < 0) || (!ascending && r > 0)) pick = j;
+    }
+    std::swap(c.GetItem(pick).UninstallInfo, c.GetItem(i).UninstallInfo);
+  }
+}
+
+std::vector<std::string> Order(const TUninstallCollection& c) {
+  std::vector<std::string> ids;
+  for (int i = 0; i < c.Count(); ++i) ids.push_back(c.GetItem(i).UninstallInfo.KeyName.str());
+  return ids;
+}
+
+void FillRandom(TUninstallCollection& c, std::mt19937& rng, int n) {
+  const char* words[] = {"alpha", "Alpha", "ALPHA", "beta", "b",  "B", "",       "zeta",
+                         "Ärger", "arger", "a-b",   "ab",   "10", "9", "Zażółć", "zazolc"};
+  std::uniform_int_distribution<int> word(0, 15), small(-2, 3), flag(0, 1);
+  for (int i = 0; i < n; ++i) {
+    TUninstallInfo& info = c.AddItem().UninstallInfo;
+    info.KeyName = "id" + std::to_string(i);
+    const auto w = [&] { return std::string(words[word(rng)]); };
+    info.DisplayName = w();
+    info.Publisher = w();
+    info.DisplayVersion = w();
+    info.ExeFile = w();
+    info.DisplayIcon = w();
+    info.IconFile = w();
+    info.UninstallString = w();
+    info.QuietUninstallString = w();
+    info.ModifyPath = w();
+    info.InstallDate = w();
+    info.InstallLocation = w();
+    info.InstallSource = w();
+    info.URLInfoAbout = w();
+    info.URLUpdateInfo = w();
+    info.HelpLink = w();
+    info.Comments = w();
+    info.Contact = w();
+    info.Readme = w();
+    info.SlowInfo.SetInstalledSize(small(rng) * 1000);
+    info.SlowInfo.SetLastUsed(small(rng) < 0 ? ~0ull : static_cast<std::uint64_t>(flag(rng)) << 40);
+    info.SlowInfo.SetTimesUsed(small(rng));
+    info.SystemComponent = flag(rng);
+  }
+}
+
+TEST_F(CollectionTest, FastSortGivesTheSelectionSortOrder) {
+  std::mt19937 rng(20261207);
+  std::vector<int> keys;
+  for (int k = 0; k <= 21; ++k) keys.push_back(k);
+  keys.insert(keys.end(), {100, -1, 50});
+  for (const int n : {0, 1, 2, 7, 60, 300}) {
+    for (const int key : keys) {
+      for (const bool ascending : {true, false}) {
+        TUninstallCollection fast = Make(), slow = Make();
+        std::mt19937 copy = rng;
+        FillRandom(fast, rng, n);
+        FillRandom(slow, copy, n);
+        fast.SortAscending = ascending;
+        fast.SortItems(key);
+        SelectionSort(slow, key, ascending, false);
+        ASSERT_EQ(Order(fast), Order(slow)) << "n=" << n << " key=" << key << " asc=" << ascending;
+        EXPECT_EQ(fast.CurrentSort, key);
+      }
+    }
+    TUninstallCollection fast = Make(), slow = Make();
+    std::mt19937 copy = rng;
+    FillRandom(fast, rng, n);
+    FillRandom(slow, copy, n);
+    fast.SortByName();
+    SelectionSort(slow, 0, true, true);
+    ASSERT_EQ(Order(fast), Order(slow)) << "by name, n=" << n;
+  }
+}
+
+TEST_F(CollectionTest, SortEdgeCases) {
+  const auto sorted = [&](const std::vector<std::function<void(TUninstallInfo&)>>& setters, int key,
+                          bool ascending) {
+    TUninstallCollection c = Make();
+    for (std::size_t i = 0; i < setters.size(); ++i) {
+      TUninstallInfo& info = c.AddItem().UninstallInfo;
+      info.KeyName = std::to_string(i);
+      setters[i](info);
+    }
+    c.SortAscending = ascending;
+    c.SortItems(key);
+    std::string order;
+    for (const auto& id : Order(c)) order += id;
+    return order;
+  };
+  const auto name = [](const char* n) { return [n](TUninstallInfo& i) { i.DisplayName = n; }; };
+  const auto size = [](std::int64_t s) {
+    return [s](TUninstallInfo& i) { i.SlowInfo.SetInstalledSize(s); };
+  };
+  const auto used = [](std::uint64_t t) {
+    return [t](TUninstallInfo& i) { i.SlowInfo.SetLastUsed(t); };
+  };
+  const auto system = [](bool s) { return [s](TUninstallInfo& i) { i.SystemComponent = s; }; };
+  // b, B, a sort to a, B, b: the exchange moves the first b behind the B.
+  EXPECT_EQ(sorted({name("b"), name("B"), name("a")}, 0, true), "210");
+  EXPECT_EQ(sorted({size(5), size(0), size(-1)}, 2, true), "210");
+  EXPECT_EQ(sorted({used(132224078450000000ull), used(0), used(~0ull)}, 3, true), "210");
+  EXPECT_EQ(sorted({system(true), system(false)}, 21, true), "10");
+  EXPECT_EQ(sorted({name("c"), name("a"), name("b")}, kSortNone, true), "012");
+  EXPECT_EQ(sorted({name("x"), name("y")}, 8, true), "01");  // IconFile: equal empty texts
+}
+
+TEST_F(CollectionTest, CountingAndPruning) {
+  ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine,
+                                    "\n[SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\"
+                                    "Uninstall\\\\Kept] 1\n\"DisplayName\"=\"k\"\n"));
+  TUninstallCollection c = Make();
+  EXPECT_EQ(c.TotalCount, 0);
+  EXPECT_EQ(c.DeleteNonExisting(), 0);
+  c.SortItems(5);
+  EXPECT_EQ(c.CurrentSort, 5);
+  struct Entry {
+    const char* key;
+    bool valid, visible, system, exists;
+  };
+  for (const Entry& e :
+       {Entry{"Kept", true, true, false, true}, Entry{"Gone", false, false, true, true},
+        Entry{"Dropped", true, true, false, false}}) {
+    TUninstallInfo& info = c.AddItem().UninstallInfo;
+    info.KeyName = e.key;
+    info.Valid = e.valid;
+    info.Visible = e.visible;
+    info.SystemComponent = e.system;
+    info.Exists = e.exists;
+  }
+  c.UpdateCounts();  // drops the entry that does not exist
+  EXPECT_EQ(c.Count(), 2);
+  EXPECT_EQ((std::vector<int>{c.TotalCount, c.ValidCount, c.InvalidCount, c.VisibleCount,
+                              c.HiddenCount, c.SystemCount, c.NonSystemCount}),
+            (std::vector<int>{2, 1, 1, 1, 1, 1, 1}));
+  c.CheckKeysExist();
+  EXPECT_TRUE(c.GetItem(0).UninstallInfo.Exists);
+  EXPECT_FALSE(c.GetItem(1).UninstallInfo.Exists);
+  EXPECT_EQ(c.DeleteNonExisting(), 1);
+  EXPECT_EQ(Order(c), std::vector<std::string>{"Kept"});
+  EXPECT_THROW(c.GetItem(5), std::out_of_range);
+  EXPECT_EQ(c.CompareItems(0, 5, true, 0), kNoOrder);
+  c.SetSystemComponentsVisible(false);
+  EXPECT_FALSE(c.GetSystemComponentsVisible());
+}
+
+}  // namespace
+}  // namespace pgl

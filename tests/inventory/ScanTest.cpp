@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "inventory/EntryList.h"
+#include "inventory/UCollection.h"
+#include "platform/WinePlatform.h"
+
+namespace pgl {
+namespace {
+
+// A 552-byte SlowInfoCache as Wine registry hex text.
+std::string SlowInfoHex(std::size_t size, std::int64_t installed, std::int32_t times,
+                        const std::u16string& image) {
+  TSlowInfoCache cache;
+  cache.SetInstalledSize(installed);
+  cache.SetTimesUsed(times);
+  cache.SetLastUsed(132224078450000000ull);
+  cache.SetImageName(image);
+  std::string hex;
+  char byte[4];
+  for (std::size_t i = 0; i < size; ++i) {
+    std::snprintf(byte, sizeof byte, "%02x", i < TSlowInfoCache::kSize ? cache.bytes[i] : 0);
+    hex += (i ? "," : "");
+    hex += byte;
+  }
+  return hex;
+}
+
+class ScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::MakePrefixDirs(dir.Path());
+    for (const char* file : {"C:\\Apps\\A\\uninst.exe", "C:\\Apps\\A\\a.ico", "C:\\Apps\\B\\b.exe",
+                             "C:\\Apps\\Q\\q.exe", "C:\\Apps\\C\\prog.exe"})
+      test::MakeWindowsFile(dir.Path(), file);
+    const std::string u = "\n[SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+    const std::string a =
+        "\n[SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache\\\\";
+    const std::string longName(120, 'L');
+    std::string text = test::kBasicMachineRegistry;
+    text += u +
+            "Alpha] 1\n\"DisplayName\"=\"Alpha App\"\n"
+            "\"UninstallString\"=\"\\\"C:\\\\Apps\\\\A\\\\uninst.exe\\\" /S\"\n"
+            "\"DisplayIcon\"=\"C:\\\\Apps\\\\A\\\\a.ico,3\"\n\"Publisher\"=\"Tervask\"\n"
+            "\"DisplayVersion\"=dword:00000001\n\"SystemComponent\"=dword:00000000\n";
+    text += u +
+            "bravo] 1\n\"UninstallString\"=\"C:\\\\Gone\\\\x.exe\"\n"
+            "\"DisplayIcon\"=\"C:\\\\Gone\\\\x.exe,0\"\n\"SystemComponent\"=dword:00000001\n";
+    text += u +
+            "Charlie] 1\n\"UninstallString\"=\"C:\\\\Apps\\\\B\\\\b.exe REMOVE=ALL\"\n"
+            "\"SystemComponent\"=\"1\"\n";
+    text += u +
+            "Delta] 1\n\"QuietUninstallString\"=\"C:\\\\Apps\\\\Q\\\\q.exe /S\"\n"
+            "\"SystemComponent\"=dword:00000002\n\"DisplayName\"=\"\"\n";
+    text += u + "Echo] 1\n\"DisplayName\"=\"Echo\"\n";
+    text += u + longName + "] 1\n";
+    text += a + "BRAVO] 1\n\"SlowInfoCache\"=hex:" +
+            SlowInfoHex(552, 123456, 7, u"C:\\Apps\\C\\prog.exe") + "\n";
+    text += a + "Charlie] 1\n\"SlowInfoCache\"=hex:" + SlowInfoHex(548, 1, 1, u"x") + "\n";
+    text += a + "Delta] 1\n\"SlowInfoCache\"=hex:" + SlowInfoHex(556, 1, 1, u"x") + "\n";
+    text += a + "Echo] 1\n\"SlowInfoCache\"=\"not binary\"\n";
+    text += a + "OnlyInCache] 1\n\"SlowInfoCache\"=hex:" + SlowInfoHex(552, 5, 5, u"y") + "\n";
+    ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, text));
+  }
+
+  const TUninstallInfo& Entry(const TUninstallCollection& c, const std::string& key) {
+    for (int i = 0; i < c.Count(); ++i)
+      if (c.GetItem(i).UninstallInfo.KeyName.str() == key) return c.GetItem(i).UninstallInfo;
+    throw std::runtime_error("no entry " + key);
+  }
+
+  test::TempDir dir;
+  MemoryRegistry registry;
+};
+
+TEST_F(ScanTest, EveryRuleOfTheScan) {
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection c(registry, platform);
+  // The ARPCache spelling of a name under both keys wins; names only in ARPCache are kept
+  // in the list of names but give no entry.
+  ASSERT_EQ(c.KeyNames().size(), 7u);
+  EXPECT_EQ(c.KeyNames()[1], "BRAVO");
+  c.SystemComponentsVisible = false;
+  const ScanReport report = c.ReadUninstallEntries();
+  EXPECT_TRUE(report.uninstallKeyFound);
+  EXPECT_EQ(report.unreadableValues, 1);  // Alpha's DisplayVersion is a DWORD
+  EXPECT_EQ(report.firstUnreadable, "Alpha: DisplayVersion");
+  ASSERT_EQ(c.Count(), 6);
+
+  const TUninstallInfo& alpha = Entry(c, "Alpha");
+  EXPECT_EQ(alpha.DisplayName.str(), "Alpha App");
+  EXPECT_EQ(alpha.Publisher.str(), "Tervask");  // read after the unreadable value
+  EXPECT_EQ(alpha.DisplayVersion.str(), "");
+  EXPECT_TRUE(alpha.Valid);
+  EXPECT_FALSE(alpha.SystemComponent);
+  EXPECT_EQ(alpha.IconFile, "C:\\Apps\\A\\a.ico");
+  EXPECT_EQ(alpha.IconIndex, 0);
+  EXPECT_TRUE(alpha.HasIcon);
+
+  const TUninstallInfo& bravo = Entry(c, "BRAVO");
+  EXPECT_EQ(bravo.DisplayName.str(), "BRAVO");
+  EXPECT_FALSE(bravo.Valid);
+  EXPECT_TRUE(bravo.SystemComponent);
+  EXPECT_FALSE(bravo.Visible);  // system components hidden during this scan
+  EXPECT_EQ(bravo.SlowInfo.InstalledSize(), 123456);
+  EXPECT_EQ(bravo.SlowInfo.TimesUsed(), 7);
+  EXPECT_EQ(bravo.ExeFile, "C:\\Apps\\C\\prog.exe");
+  EXPECT_EQ(bravo.IconFile, "C:\\Apps\\C\\prog.exe");  // icon file missing: the program file
+
+  const TUninstallInfo& charlie = Entry(c, "Charlie");
+  EXPECT_FALSE(charlie.SystemComponent);  // a text "1" is not a system component
+  EXPECT_TRUE(charlie.Valid);
+  EXPECT_EQ(charlie.SlowInfo.InstalledSize(), 0);      // 548 bytes: ignored
+  EXPECT_EQ(charlie.IconFile, "C:\\Apps\\B\\b.exe ");  // from the uninstall command
+
+  const TUninstallInfo& delta = Entry(c, "Delta");
+  EXPECT_EQ(delta.DisplayName.str(), "Delta");
+  EXPECT_FALSE(delta.SystemComponent);
+  EXPECT_TRUE(delta.Valid);      // validated by its quiet command
+  EXPECT_EQ(delta.ExeFile, "");  // 556 bytes: ignored
+
+  const TUninstallInfo& echo = Entry(c, "Echo");
+  EXPECT_FALSE(echo.Valid);
+  EXPECT_FALSE(echo.HasIcon);
+  EXPECT_EQ(echo.SlowInfo.InstalledSize(), 0);  // REG_SZ: ignored
+
+  const TUninstallInfo& longOne = c.GetItem(c.Count() - 1).UninstallInfo;
+  EXPECT_EQ(longOne.KeyName.str(), std::string(100, 'L'));
+  EXPECT_EQ(longOne.DisplayName.str(), std::string(120, 'L'));
+
+  EXPECT_EQ(
+      (std::vector<int>{c.TotalCount, c.ValidCount, c.InvalidCount, c.HiddenCount, c.SystemCount}),
+      (std::vector<int>{6, 3, 3, 1, 1}));
+}
+
+TEST_F(ScanTest, ReadOnlyRegistryIsStillListed) {
+  registry.SetWritable(kHkeyLocalMachine, false);
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection c(registry, platform);
+  EXPECT_TRUE(c.ReadUninstallEntries().uninstallKeyFound);
+  EXPECT_EQ(c.Count(), 6);
+}
+
+TEST_F(ScanTest, ListRowsAndFilters) {
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection c(registry, platform);
+  c.ReadUninstallEntries();
+  c.SortByName();
+  const auto names = [&](bool system, ListFilter filter) {
+    c.SystemComponentsVisible = system;
+    std::vector<std::string> out;
+    for (const auto& row : BuildListRows(c, filter, false)) out.push_back(row.cells[0]);
+    return out;
+  };
+  const std::string longName(120, 'L');
+  EXPECT_EQ(names(true, {}),
+            (std::vector<std::string>{"Alpha App", "BRAVO", "Charlie", "Delta", "Echo", longName}));
+  EXPECT_EQ(names(false, {}),
+            (std::vector<std::string>{"Alpha App", "Charlie", "Delta", "Echo", longName}));
+  EXPECT_EQ(names(true, {false, false}),
+            (std::vector<std::string>{"Alpha App", "Charlie", "Delta"}));
+  EXPECT_EQ(names(true, {false, true}), (std::vector<std::string>{"BRAVO", "Echo", longName}));
+
+  const auto bravo = RowTexts(Entry(c, "BRAVO"), false);
+  EXPECT_EQ(bravo[2], "120.56 KB (123456)");
+  EXPECT_EQ(bravo[3], "01/02/20");
+  EXPECT_EQ(bravo[4], "occasionally (7)");
+  EXPECT_EQ(RowTexts(Entry(c, "BRAVO"), true)[4], "okazjonalnie (7)");
+  EXPECT_EQ(bravo[20], "1");
+  const auto echo = RowTexts(Entry(c, "Echo"), false);
+  EXPECT_EQ(echo[2], " 0 bytes (0)");
+  EXPECT_EQ(echo[3], "");
+  EXPECT_EQ(echo[4], "rarely (0)");
+  TUninstallInfo negative;
+  negative.SlowInfo.SetInstalledSize(-1);
+  negative.SlowInfo.SetTimesUsed(-1);
+  EXPECT_EQ(RowTexts(negative, false)[2], "");
+  EXPECT_EQ(RowTexts(negative, false)[4], "");
+}
+
+}  // namespace
+}  // namespace pgl
