@@ -1,13 +1,31 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks on a stock prefix made by wineboot. They print figures;
-# they do not pass or fail.
+# Builds and runs the benchmarks on prefixes made by wineboot. They print figures; they do not
+# pass or fail. Arguments go to the Google Benchmark programs (e.g. --benchmark_filter=Scan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --with-bench-tools
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPGL_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j "$(nproc)"
 work=$(mktemp -d)
-trap 'WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-WINEPREFIX=$work/prefix wineserver -w
-PGL_BENCH_SYSTEM_REG=$work/prefix/system.reg build/bench/bench/pgl_bench_registry "$@"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  for p in "$work"/*/; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+WINEPREFIX=$work/stock wineboot -i >/dev/null 2>&1
+WINEPREFIX=$work/stock wineserver -w
+
+echo "== Registry files"
+PGL_BENCH_SYSTEM_REG=$work/stock/system.reg build/bench/bench/pgl_bench_registry "$@"
+echo "== Inventory on synthetic prefixes"
+PGL_BENCH_SYSTEM_REG=$work/stock/system.reg build/bench/bench/pgl_bench_inventory "$@"
+
+echo "== Whole process: pgl-cli list against wine uninstaller --list"
+for n in 250 2500; do
+  cp -a "$work/stock" "$work/p$n"
+  build/bench/bench/pgl_make_bench_prefix "$work/p$n" "$n"
+  WINEPREFIX=$work/p$n hyperfine --warmup 2 --runs 10 -N \
+    "build/bench/src/pgl-cli list" "wine uninstaller --list"
+  WINEPREFIX=$work/p$n wineserver -k 2>/dev/null || true
+done
