@@ -42,17 +42,21 @@ std::string CutAfter(std::string_view text, std::size_t count) {
 
 }  // namespace
 
-std::string ExtractExeFromCommand(const Platform& platform, std::string_view command) {
+namespace {
+
+// ExtractExeFromCommand; `exists` tells whether the result was found to exist on the way.
+std::string ExtractExe(const Platform& platform, std::string_view command, bool& exists) {
+  exists = false;
   std::string s = TrimControl(command);
   if (s.empty()) return s;
   s = WithoutQuotes(s);
-  const auto exists = [&] { return platform.FileExists(s); };
-  if (exists()) return s;
+  const auto found = [&] { return exists = platform.FileExists(s); };
+  if (found()) return s;
   if (const auto slash = s.find('/'); slash != std::string::npos)
     s = TrimControl(s.substr(0, slash));
-  if (exists()) return s;
+  if (found()) return s;
   if (const auto dash = s.find(" -"); dash != std::string::npos) s = TrimControl(s.substr(0, dash));
-  if (exists()) return s;
+  if (found()) return s;
   // System programs named without a path: found on the search path.
   const std::pair<const char*, const char*> programs[] = {{"rundll32.exe", "rundll32.exe"},
                                                           {"rundll32", "rundll32.exe"},
@@ -61,12 +65,19 @@ std::string ExtractExeFromCommand(const Platform& platform, std::string_view com
   for (const auto& [prefix, program] : programs) {
     if (!AsciiStartsWithNoCase(s, prefix)) continue;
     s = FindOnSearchPath(platform, program, s);
-    if (exists()) return s;
+    if (found()) return s;
   }
   // Keep up to ".EXE" and the one character after it, where there is one.
   const auto p = AsciiUpperCopy(s).find(".EXE");
   if (p != std::string::npos) s = CutAfter(s, p + 4 + 1);
   return s;
+}
+
+}  // namespace
+
+std::string ExtractExeFromCommand(const Platform& platform, std::string_view command) {
+  bool exists = false;
+  return ExtractExe(platform, command, exists);
 }
 
 const std::string& ValidityCommand(const TUninstallInfo& info) {
@@ -76,8 +87,10 @@ const std::string& ValidityCommand(const TUninstallInfo& info) {
 }
 
 bool IsValidEntry(const Platform& platform, const TUninstallInfo& info) {
-  const std::string exe = ExtractExeFromCommand(platform, ValidityCommand(info));
-  return !exe.empty() && platform.FileExists(exe);
+  bool exists = false;
+  const std::string exe = ExtractExe(platform, ValidityCommand(info), exists);
+  // A result found on the way needs no second look; the cut of the last step does.
+  return exists || (!exe.empty() && platform.FileExists(exe));
 }
 
 std::string ExtractExeFromUninstallString(const Platform& platform, std::string_view command) {

@@ -143,23 +143,6 @@ bool Exists(const std::string& path, struct stat& st) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// The entry of `dir` whose name equals `name` without regard to case.
-std::optional<std::string> FindNoCase(const std::string& dir, std::string_view name) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return std::nullopt;
-  const std::u16string wanted = Utf8ToUtf16(name);
-  std::optional<std::string> found;
-  while (dirent* e = ::readdir(d)) {
-    const std::string_view entry = e->d_name;
-    if (RegNamesEqual(Utf8ToUtf16(entry), wanted)) {
-      found = std::string(entry);
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
-}
-
 bool IsAbsoluteWindowsPath(std::string_view p) {
   return p.size() >= 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
          (p[2] == '\\' || p[2] == '/');
@@ -167,7 +150,34 @@ bool IsAbsoluteWindowsPath(std::string_view p) {
 
 }  // namespace
 
+std::optional<std::string> WinePlatform::FindNoCase(const std::string& dir,
+                                                    std::string_view name) const {
+  // Folder listings are kept while the folder's change time stays the same.
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) return std::nullopt;
+  const long long changed =
+      static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  Listing& listing = listings_[dir];
+  if (!listing.valid || listing.changed != changed || listing.inode != st.st_ino) {
+    listing = Listing{true, changed, st.st_ino, {}};
+    if (DIR* d = ::opendir(dir.c_str())) {
+      while (dirent* e = ::readdir(d)) listing.names.emplace_back(e->d_name);
+      ::closedir(d);
+    }
+  }
+  const std::u16string wanted = Utf8ToUtf16(name);
+  for (const auto& entry : listing.names)
+    if (RegNamesEqual(Utf8ToUtf16(entry), wanted)) return entry;
+  return std::nullopt;
+}
+
 std::optional<std::string> WinePlatform::ToUnixPath(std::string_view windowsPath) const {
+  struct stat st {};
+  return Resolve(windowsPath, st);
+}
+
+std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
+                                                 struct stat& st) const {
   std::string_view p = windowsPath;
   if (p.starts_with("\\\\?\\") || p.starts_with("\\??\\")) p.remove_prefix(4);
   if (!IsAbsoluteWindowsPath(p)) return std::nullopt;
@@ -192,29 +202,45 @@ std::optional<std::string> WinePlatform::ToUnixPath(std::string_view windowsPath
     while (!last.empty() && last.back() == ' ') last.pop_back();
     if (last.empty()) parts.pop_back();
   }
-  struct stat st {};
   // Most paths are spelled as they are on disk: one look-up answers them.
   std::string exact = current;
-  for (const auto& part : parts) exact += "/" + part;
-  if (exact.find('\0') == std::string::npos && Exists(exact, st)) return exact;
-  if (!Exists(current, st)) return std::nullopt;
+  std::vector<std::size_t> ends;  // where each component ends in `exact`
   for (const auto& part : parts) {
-    if (part.find('\0') != std::string::npos) return std::nullopt;
-    std::string next = current + "/" + part;
-    if (!Exists(next, st)) {
-      const auto match = FindNoCase(current, part);
-      if (!match) return std::nullopt;
-      next = current + "/" + *match;
-    }
-    current = std::move(next);
+    exact += "/" + part;
+    ends.push_back(exact.size());
   }
-  return current;
+  if (exact.find('\0') != std::string::npos) return std::nullopt;
+  if (Exists(exact, st)) return exact;
+  // Otherwise start from the longest part of the path that exists as spelled (usually the
+  // folder of the file) and find the rest without regard to case.
+  if (parts.empty()) return std::nullopt;  // the drive itself is missing
+  std::size_t known = parts.size() - 1;
+  std::string base;
+  while (known > 0) {
+    base = exact.substr(0, ends[known - 1]);
+    if (Exists(base, st)) break;
+    --known;
+  }
+  if (known == 0) {
+    base = current;
+    if (!Exists(base, st)) return std::nullopt;
+  }
+  for (std::size_t i = known; i < parts.size(); ++i) {
+    std::string next = base + "/" + parts[i];
+    if (!Exists(next, st)) {
+      const auto match = FindNoCase(base, parts[i]);
+      if (!match) return std::nullopt;
+      next = base + "/" + *match;
+      if (!Exists(next, st)) return std::nullopt;
+    }
+    base = std::move(next);
+  }
+  return base;
 }
 
 bool WinePlatform::FileExists(std::string_view windowsPath) const {
-  const auto unix = ToUnixPath(windowsPath);
   struct stat st {};
-  return unix && ::stat(unix->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return Resolve(windowsPath, st) && S_ISREG(st.st_mode);
 }
 
 std::optional<std::string> WinePlatform::SearchPath(std::string_view fileName) const {

@@ -2,6 +2,10 @@
 // drives, the environment a Wine program of that prefix starts with, Windows' search order.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -49,6 +53,17 @@ class WinePlatform : public Platform {
   const std::string& PrefixDir() const { return prefixDir_; }
 
  private:
+  std::optional<std::string> FindNoCase(const std::string& dir, std::string_view name) const;
+  // ToUnixPath, leaving the file's status in `st`.
+  std::optional<std::string> Resolve(std::string_view windowsPath, struct stat& st) const;
+
+  struct Listing {
+    bool valid = false;
+    long long changed = 0;
+    ino_t inode = 0;
+    std::vector<std::string> names;
+  };
+  mutable std::map<std::string, Listing> listings_;
   std::string prefixDir_;
   WinEnvironment env_;
   std::vector<std::string> searchDirs_;

@@ -61,13 +61,11 @@ std::u16string RegValue::Text() const {
 }
 
 std::string TextToRegData(std::u16string_view text) {
-  std::string data;
-  data.reserve(text.size() * 2 + 2);
-  for (char16_t unit : text) {
-    data += static_cast<char>(unit & 0xFF);
-    data += static_cast<char>(unit >> 8);
+  std::string data(text.size() * 2 + 2, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    data[2 * i] = static_cast<char>(text[i] & 0xFF);
+    data[2 * i + 1] = static_cast<char>(text[i] >> 8);
   }
-  data.append(2, '\0');
   return data;
 }
 

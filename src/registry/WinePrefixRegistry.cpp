@@ -60,7 +60,7 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   if (!ReadWholeFile(file.path, bytes, file.readError)) return;
   file.present = true;
   file.stamp = before;
-  file.hash = Fnv1a(bytes);
+  file.hash.reset();  // computed when first needed: most runs never write
   file.parse = ParseWineRegistry(bytes, file.hive);
   file.readBytes = std::move(bytes);
   ++generation_;
@@ -98,7 +98,8 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
     // Changed since we read it: take Wine's version, unless it is only touched.
     std::string bytes, readError;
     if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, readError);
-    if (Fnv1a(bytes) != file->hash)
+    const bool same = file->hash ? Fnv1a(bytes) == *file->hash : bytes == file->readBytes;
+    if (!same)
       Load(*file);
     else
       file->stamp = now;
@@ -111,6 +112,7 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
     if (WriteWineRegistry(file->hive) != file->readBytes)
       return Refuse(*file, "it is not in the form Wine writes, so it is left as it is.");
     file->verified = true;
+    file->hash = Fnv1a(file->readBytes);
     file->readBytes = std::string();
   }
   if (!seams_.canWrite(file->path)) return Refuse(*file, "you have no permission to write it.");

@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,8 @@ class WinePrefixRegistry : public RegistryStore {
     std::string readError;
     bool verified = false;   // writing the tree as read gives back the file's bytes
     std::string readBytes;   // kept until verified
-    std::uint64_t hash = 0;  // of the bytes on disk as we last read or wrote them
+    // Of the bytes on disk as we last read or wrote them, once readBytes is let go.
+    std::optional<std::uint64_t> hash;
     FileStamp stamp;
   };
 

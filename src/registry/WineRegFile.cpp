@@ -46,11 +46,24 @@ class LineReader {
 
 // Reads an escaped string up to `end`; answers the characters consumed including `end`,
 // or 0 when `end` is missing or the escapes are broken.
-std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out) {
+std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out,
+                         bool toEndOfInput = false) {
   out.clear();
   std::size_t p = 0;
   while (p < in.size() && in[p] != end) {
     const unsigned char c = static_cast<unsigned char>(in[p]);
+    if (c != '\\' && c < 0x80) {
+      // A run of plain characters, copied at once.
+      std::size_t q = p + 1;
+      while (q < in.size() && in[q] != end && in[q] != '\\' &&
+             static_cast<unsigned char>(in[q]) < 0x80)
+        ++q;
+      const std::size_t old = out.size();
+      out.resize(old + (q - p));
+      for (std::size_t k = p; k < q; ++k) out[old + (k - p)] = static_cast<char16_t>(in[k]);
+      p = q;
+      continue;
+    }
     if (c == '\\') {
       if (++p >= in.size()) return 0;
       const char e = in[p];
@@ -139,7 +152,7 @@ std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out) {
       }
     }
   }
-  if (p >= in.size()) return 0;
+  if (p >= in.size()) return toEndOfInput ? p : 0;
   return p + 1;
 }
 
@@ -222,9 +235,42 @@ class Parser {
   void Key(std::string_view rest) {
     if (key_) UpdateKeyTime(key_, pendingTime_);
     key_ = nullptr;
-    const std::size_t used = ParseEscaped(rest, ']', scratch_);
-    if (!used) return Problem("malformed key name");
-    std::string_view after = rest.substr(used);
+    // Split the escaped path at its separators ("\\" in the file) without decoding it: keys
+    // come in tree order, so most segments equal the previous key's and their keys are
+    // remembered; only new segments are decoded and looked up.
+    std::size_t i = 0, segmentStart = 0, depth = 0;
+    RegKey* key = hive_.root.get();
+    const auto segment = [&](std::string_view raw) -> bool {
+      if (depth < chain_.size() && chain_[depth].first == raw) {
+        key = chain_[depth++].second;
+        return true;
+      }
+      chain_.resize(depth);
+      if (raw.empty()) return false;
+      if (!ParseEscaped(raw, '\0', scratch_, true) || scratch_.find(u'\\') != std::u16string::npos)
+        return false;
+      key = &key->EnsureSubKey(scratch_);
+      chain_.emplace_back(std::string(raw), key);
+      ++depth;
+      return true;
+    };
+    while (i < rest.size() && rest[i] != ']') {
+      if (rest[i] != '\\') {
+        ++i;
+      } else if (i + 1 < rest.size() && rest[i + 1] == '\\') {
+        if (!segment(rest.substr(segmentStart, i - segmentStart)))
+          return Problem("malformed key name");
+        i += 2;
+        segmentStart = i;
+      } else {
+        i += 2;
+      }
+    }
+    if (i >= rest.size()) return Problem("malformed key name");
+    if ((i > segmentStart || depth > 0) && !segment(rest.substr(segmentStart, i - segmentStart)))
+      return Problem("malformed key name");
+    chain_.resize(depth);
+    std::string_view after = rest.substr(i + 1);
     std::uint64_t seconds = 0;
     std::size_t p = 0;
     while (p < after.size() && after[p] == ' ') ++p;
@@ -243,17 +289,6 @@ class Parser {
         haveSeconds ? static_cast<std::uint64_t>(
                           static_cast<std::int64_t>(seconds) * kTicksPerSecond + kTicks1601To1970)
                     : FileTimeNow();
-    RegKey* key = hive_.root.get();
-    std::size_t start = 0;
-    std::u16string_view path(scratch_);
-    while (start < path.size()) {
-      std::size_t end = path.find(u'\\', start);
-      if (end == std::u16string_view::npos) end = path.size();
-      if (end == start) return Problem("empty key name segment");
-      key = &key->EnsureSubKey(path.substr(start, end - start));
-      start = end + 1;
-    }
-    if (!path.empty() && path.back() == u'\\') return Problem("empty key name segment");
     key_ = key;
   }
 
@@ -348,7 +383,11 @@ class Parser {
         data = next.substr(s);
       }
     }
-    if (key_->FindValue(name)) Problem("value listed twice");
+    // In a file in Wine's order each value sorts after the one before; look further only
+    // when it does not.
+    const auto& values = key_->Values();
+    if (!values.empty() && CompareRegNames(values.back().name, name) >= 0 && key_->FindValue(name))
+      Problem("value listed twice");
     key_->SetValue(name, type, std::move(bytes));
   }
 
@@ -359,6 +398,7 @@ class Parser {
   std::uint64_t pendingTime_ = 0;
   bool seenRelativeTo_ = false;
   std::u16string scratch_;
+  std::vector<std::pair<std::string, RegKey*>> chain_;  // the previous key's path, as written
 };
 
 void AppendHex2(std::string& out, unsigned char b) {
