@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Purgelet and runs it on your Wine prefix (WINEPREFIX, else ~/.wine). Where there is
 # no prefix yet, it runs on a demo prefix with two programs installed, made once under
-# ~/.cache/purgelet. Arguments go to pgl-cli (default: print the backup of the Uninstall key).
+# ~/.cache/purgelet. Arguments go to pgl-cli (default: list the installed programs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -14,5 +14,5 @@ if [ ! -f "$prefix/system.reg" ]; then
   prefix=$(scripts/demo-prefix.sh)
   echo "No Wine prefix at ${WINEPREFIX:-$HOME/.wine}; using the demo prefix $prefix" >&2
 fi
-if [ $# -eq 0 ]; then set -- backup -; fi
+if [ $# -eq 0 ]; then set -- list; fi
 WINEPREFIX=$prefix exec build/release/src/pgl-cli "$@"
