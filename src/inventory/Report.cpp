@@ -74,9 +74,12 @@ std::string QuoteAttribute(std::string_view escaped) {
 
 std::string ReportCell(std::string_view text) {
   std::string cell = EscapeHtml(text);
-  if (TrimControl(cell).empty()) cell = "-";
-  if (IsURL(cell) && !IsScriptAddress(text))
-    cell = "<a href=\"" + QuoteAttribute(cell) + "\">" + cell + "</a>";
+  if (TrimControl(cell).empty()) cell.assign(1, '-');
+  if (IsURL(cell) && !IsScriptAddress(text)) {
+    std::string link = "<a href=\"";
+    link.append(QuoteAttribute(cell)).append("\">").append(cell).append("</a>");
+    cell = std::move(link);
+  }
   return cell;
 }
 

@@ -15,7 +15,12 @@ std::string FindOnSearchPath(const Platform& platform, std::string_view fileName
 }
 
 std::string ExpandEnvVars(const Platform& platform, std::string_view text, bool wrap) {
-  if (wrap) return platform.ExpandEnvironmentStrings("%" + std::string(text) + "%");
+  if (wrap) {
+    std::string name;
+    name.reserve(text.size() + 2);
+    name.append(1, '%').append(text).append(1, '%');
+    return platform.ExpandEnvironmentStrings(name);
+  }
   return platform.ExpandEnvironmentStrings(text);
 }
 
