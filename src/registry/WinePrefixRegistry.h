@@ -55,8 +55,8 @@ class WinePrefixRegistry : public RegistryStore {
     WineHive hive;
     WineParseResult parse;
     std::string readError;
-    bool verified = false;   // writing the tree as read gives back the file's bytes
-    std::string readBytes;   // kept until verified
+    bool verified = false;  // writing the tree as read gives back the file's bytes
+    std::string readBytes;  // kept until verified
     // Of the bytes on disk as we last read or wrote them, once readBytes is let go.
     std::optional<std::uint64_t> hash;
     FileStamp stamp;
