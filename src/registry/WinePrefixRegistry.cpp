@@ -126,9 +126,13 @@ bool WinePrefixRegistry::Commit(RootKey root) {
   const std::string bytes = WriteWineRegistry(file->hive);
   std::string writeError;
   FileStamp now;
-  bool ok = !seams_.serverRunning(prefixDir_) && StampOf(file->path, now) && now == file->stamp;
-  if (!ok) writeError = "it changed while it was being written; nothing was saved.";
-  if (ok) ok = seams_.write(file->path, bytes, writeError);
+  bool ok = false;
+  if (seams_.serverRunning(prefixDir_))
+    writeError = "Wine started in this prefix meanwhile; nothing was saved.";
+  else if (!StampOf(file->path, now) || !(now == file->stamp))
+    writeError = "another program changed it meanwhile; nothing was saved.";
+  else
+    ok = seams_.write(file->path, bytes, writeError);
   if (!ok) {
     // The tree holds a change that is not on disk: go back to what is on disk.
     Load(*file);
