@@ -37,10 +37,7 @@ class ExportWriter {
   void ExpandList(std::string_view utf8) {
     std::string bytes;
     if (unicode_) {
-      for (char16_t u : Utf8ToUtf16(utf8)) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
-      }
+      bytes = Utf16LeBytes(Utf8ToUtf16(utf8));
     } else if (!EncodeToCodePage(utf8, codePage_, bytes)) {
       throw NotEncodable{};
     }
@@ -62,14 +59,7 @@ class ExportWriter {
 
   std::string Finish() {
     if (!unicode_) return std::move(out_);
-    const std::u16string units = Utf8ToUtf16(out_);
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(units.size() * 2 + 2);
-    for (char16_t u : units) {
-      bytes += static_cast<char>(u & 0xFF);
-      bytes += static_cast<char>(u >> 8);
-    }
-    return bytes;
+    return "\xFF\xFE" + Utf16LeBytes(Utf8ToUtf16(out_));
   }
 
  private:

@@ -49,23 +49,31 @@ bool RegNamesEqual(std::u16string_view a, std::u16string_view b) {
 }
 
 std::u16string RegValue::Text() const {
-  std::u16string out;
-  out.reserve(data.size() / 2);
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                            (static_cast<unsigned char>(data[i + 1]) << 8));
-    if (unit == 0) break;
-    out += unit;
-  }
-  return out;
+  std::u16string units = Utf16LeUnits(data);
+  units.resize(std::min(units.size(), units.find(u'\0')));
+  return units;
 }
 
-std::string TextToRegData(std::u16string_view text) {
-  std::string data(text.size() * 2 + 2, '\0');
+std::string Utf16LeBytes(std::u16string_view text) {
+  std::string data(text.size() * 2, '\0');
   for (std::size_t i = 0; i < text.size(); ++i) {
     data[2 * i] = static_cast<char>(text[i] & 0xFF);
     data[2 * i + 1] = static_cast<char>(text[i] >> 8);
   }
+  return data;
+}
+
+std::u16string Utf16LeUnits(std::string_view bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return units;
+}
+
+std::string TextToRegData(std::u16string_view text) {
+  std::string data = Utf16LeBytes(text);
+  data.append(2, '\0');
   return data;
 }
 

@@ -44,6 +44,9 @@ struct RegValue {
   std::u16string Text() const;
 };
 
+// UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
+std::string Utf16LeBytes(std::u16string_view text);
+std::u16string Utf16LeUnits(std::string_view bytes);
 // Stores `text` as REG_SZ-style data: UTF-16LE with a terminating zero.
 std::string TextToRegData(std::u16string_view text);
 std::string DwordToRegData(std::uint32_t value);

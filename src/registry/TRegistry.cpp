@@ -23,8 +23,7 @@ std::string_view StripLeadingBackslash(std::string_view path) {
 std::string DataAs8Bit(const RegValue& v) {
   if (v.type != kRegSz && v.type != kRegExpandSz && v.type != kRegMultiSz) return v.data;
   if (v.data.empty()) return {};
-  std::u16string units(v.data.size() / 2, u'\0');
-  std::memcpy(units.data(), v.data.data(), units.size() * 2);
+  const std::u16string units = Utf16LeUnits(v.data);
   std::string text = Utf16ToUtf8(units);
   if (units.empty() || units.back() != 0) text += '\0';
   return text;

@@ -430,11 +430,8 @@ void WriteValue(std::string& out, const RegValue& v) {
           out += tag;
         }
         out += '"';
-        std::u16string units(len / 2 - 1, u'\0');
-        for (std::size_t i = 0; i < units.size(); ++i)
-          units[i] = static_cast<char16_t>(static_cast<unsigned char>(v.data[2 * i]) |
-                                           (static_cast<unsigned char>(v.data[2 * i + 1]) << 8));
-        AppendWineEscaped(out, units, "\"\"");
+        // Everything but the terminating zero.
+        AppendWineEscaped(out, Utf16LeUnits(std::string_view(v.data).substr(0, len - 2)), "\"\"");
         out += "\"\n";
         return;
       }
