@@ -12,6 +12,10 @@ packages=(
   wine wine64 nsis wixl msitools
   # the Windows cross tool chain (launcher, PE fixtures)
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  # the 32-bit probe that tells whether Wine runs 32-bit programs
+  gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  # pgl-cli's argument parser
+  libcli11-dev
 )
 if [ "${1:-}" = "--with-bench-tools" ]; then packages+=(hyperfine); fi
 

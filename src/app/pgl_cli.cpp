@@ -1,121 +1,77 @@
 // pgl-cli: the program's commands without a window, for scripts and for people who manage
 // many prefixes. Exit codes: 0 done, 1 failed, 2 wrong usage.
+#include <unistd.h>
+#include <CLI/CLI.hpp>
+
+#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "inventory/EntryList.h"
+#include "inventory/ErrorList.h"
 #include "inventory/Report.h"
 #include "inventory/UCollection.h"
+#include "inventory/UninstallEngine.h"
+#include "platform/AppFiles.h"
 #include "platform/FileIO.h"
 #include "platform/ManagedSystem.h"
+#include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 #include "util/CodePage.h"
 
 namespace {
-
-constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-void Usage(std::FILE* out) {
-  std::fputs(
-      "Usage: pgl-cli COMMAND [ARGS]\n"
-      "Works on the Wine prefix named by WINEPREFIX, else ~/.wine.\n\n"
-      "Commands:\n"
-      "  list [FILTERS]           the installed programs, one line each, with the list's 21\n"
-      "                           columns separated by tabs (tabs and line breaks inside a\n"
-      "                           value are shown as blanks); the first line has the captions\n"
-      "  report FILE [FILTERS] [--polish]\n"
-      "                           the same list as an HTML report\n"
-      "  backup FILE              write the Uninstall key as a registry script (REGEDIT4) to\n"
-      "                           FILE (- for standard output)\n"
-      "  help                     show this text\n\n"
-      "Filters (the window's defaults: system components hidden, invalid entries shown):\n"
-      "  --system-components      show system components too\n"
-      "  --no-invalid             hide invalid entries\n"
-      "  --only-invalid           show only invalid entries\n",
-      out);
-}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "pgl-cli: %s\n", message.c_str());
   return 1;
 }
 
-int Backup(pgl::ManagedSystem& system, const std::string& file) {
-  const int codePage = pgl::UserAnsiCodePage();
-  try {
-    bool unicode = false;
-    if (file == "-") {
-      const auto result = pgl::BuildRegistryExport(*system.registry, pgl::kHkeyLocalMachine,
-                                                   kUninstallKey, codePage);
-      std::fwrite(result.bytes.data(), 1, result.bytes.size(), stdout);
-      if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
-      unicode = result.unicode;
-    } else {
-      unicode = pgl::ExportRegistryKey(*system.registry, pgl::kHkeyLocalMachine, kUninstallKey,
-                                       file, codePage);
-    }
-    if (unicode)
-      std::fprintf(stderr,
-                   "pgl-cli: some text cannot be written in code page %d; the backup was "
-                   "written as a Unicode registry script instead, which keeps all of it.\n",
-                   codePage);
-  } catch (const pgl::ERegistryExportError& e) {
-    return Fail(e.what());
-  }
-  if (file != "-") std::printf("Backup written to %s\n", file.c_str());
-  return 0;
+void Note(const std::string& message) {
+  std::fprintf(stderr, "pgl-cli: %s\n", message.c_str());
 }
 
 struct ListOptions {
   bool systemComponents = false;
-  pgl::ListFilter filter;
+  bool noInvalid = false;
+  bool onlyInvalid = false;
   bool polish = false;
-  std::vector<std::string> operands;
+  pgl::ListFilter Filter() const {
+    pgl::ListFilter filter;
+    filter.showInvalid = !noInvalid;
+    filter.showOnlyInvalid = onlyInvalid;
+    return filter;
+  }
 };
 
-bool ParseListOptions(const std::vector<std::string>& args, bool allowPolish, ListOptions& out) {
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--system-components") {
-      out.systemComponents = true;
-    } else if (a == "--no-invalid") {
-      out.filter.showInvalid = false;
-    } else if (a == "--only-invalid") {
-      out.filter.showOnlyInvalid = true;
-    } else if (a == "--polish" && allowPolish) {
-      out.polish = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      std::fprintf(stderr, "pgl-cli: unknown option \"%s\"\n", a.c_str());
-      return false;
-    } else {
-      out.operands.push_back(a);
-    }
-  }
-  return true;
+void ReportUnreadable(const pgl::ScanReport& report) {
+  if (report.unreadableValues > 0)
+    Note(std::to_string(report.unreadableValues) +
+         " registry value(s) could not be read as text (the first: " + report.firstUnreadable +
+         "); their fields are left empty.");
 }
 
 // The list as the window shows it at start: scanned, sorted by name, then by the default key.
 std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOptions& options) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
-  const pgl::ScanReport report = collection.ReadUninstallEntries();
-  if (report.unreadableValues > 0)
-    std::fprintf(stderr,
-                 "pgl-cli: %d registry value(s) could not be read as text (the first: %s); "
-                 "their fields are left empty.\n",
-                 report.unreadableValues, report.firstUnreadable.c_str());
+  ReportUnreadable(collection.ReadUninstallEntries());
   collection.SortByName();
   collection.SortItems(collection.CurrentSort);
-  return pgl::BuildListRows(collection, options.filter, options.polish);
+  return pgl::BuildListRows(collection, options.Filter(), options.polish);
 }
 
 std::string OneLine(std::string text) {
   for (char& c : text)
     if (c == '\t' || c == '\r' || c == '\n') c = ' ';
   return text;
+}
+
+int WriteStdout(const std::string& out) {
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : Fail("cannot write to standard output");
 }
 
 int List(pgl::ManagedSystem& system, const ListOptions& options) {
@@ -133,11 +89,10 @@ int List(pgl::ManagedSystem& system, const ListOptions& options) {
     }
     out += '\n';
   }
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : Fail("cannot write to standard output");
+  return WriteStdout(out);
 }
 
-int Report(pgl::ManagedSystem& system, const ListOptions& options) {
+int Report(pgl::ManagedSystem& system, const ListOptions& options, const std::string& file) {
   std::vector<std::string> captions;
   for (const auto& column : pgl::ListColumns())
     captions.push_back(pgl::ColumnCaption(column, options.polish));
@@ -149,45 +104,265 @@ int Report(pgl::ManagedSystem& system, const ListOptions& options) {
   localtime_r(&now, &local);
   const std::string html = pgl::BuildReport(captions, rows, options.polish, local);
   std::string error;
-  if (!pgl::WriteFileAtomic(options.operands[0], html, error)) return Fail(error);
-  std::printf("Report of %zu programs written to %s\n", rows.size(), options.operands[0].c_str());
+  if (!pgl::WriteFileAtomic(file, html, error)) return Fail(error);
+  std::printf("Report of %zu programs written to %s\n", rows.size(), file.c_str());
   return 0;
+}
+
+int Backup(pgl::ManagedSystem& system, const std::string& file) {
+  const int codePage = pgl::UserAnsiCodePage();
+  const auto keys = pgl::BackupKeys(*system.registry);
+  try {
+    bool unicode = false;
+    if (file == "-") {
+      const auto result = pgl::BuildRegistryExport(*system.registry, keys, codePage);
+      std::fwrite(result.bytes.data(), 1, result.bytes.size(), stdout);
+      if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
+      unicode = result.unicode;
+    } else {
+      unicode = pgl::ExportRegistryKeys(*system.registry, keys, file, codePage);
+    }
+    if (unicode)
+      Note("some text cannot be written in code page " + std::to_string(codePage) +
+           "; the backup was written as a Unicode registry script instead, which keeps all of "
+           "it.");
+  } catch (const pgl::ERegistryExportError& e) {
+    return Fail(e.what());
+  }
+  if (file != "-") {
+    std::string names;
+    for (const auto& key : keys)
+      names += std::string(names.empty() ? "" : ", ") +
+               (key.root == pgl::kHkeyCurrentUser ? "HKCU\\" : "HKLM\\") + key.path;
+    std::printf("Backup of %s written to %s\n", names.c_str(), file.c_str());
+  }
+  return 0;
+}
+
+bool SameKeyName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The entries that the arguments name, in the order given. False, after saying why, when an
+// argument names no entry or a key name is found in more than one place.
+bool ResolveKeys(pgl::TUninstallCollection& collection, const std::vector<std::string>& args,
+                 std::vector<pgl::TUninstallInfo>& entries, int& exitCode) {
+  for (const std::string& arg : args) {
+    const auto ref = pgl::ParseEntryKeyText(arg);
+    std::vector<const pgl::TUninstallInfo*> found;
+    for (int i = 0; i < collection.Count(); ++i) {
+      const pgl::TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
+      if (ref ? info.View == ref->view && SameKeyName(pgl::EntrySubkey(info), ref->keyName)
+              : SameKeyName(pgl::EntrySubkey(info), arg))
+        found.push_back(&info);
+    }
+    if (found.empty()) {
+      Note("no installed program has the key \"" + arg + "\"; \"pgl-cli list\" shows the keys.");
+      exitCode = 1;
+      return false;
+    }
+    if (found.size() > 1) {
+      std::string text = "the key name \"" + arg + "\" is found in more than one place:";
+      for (const auto* info : found)
+        text += "\n  " + info->RegistryKey + "\t" + info->DisplayName.str();
+      Note(text + "\nGive the whole key to choose one.");
+      exitCode = 2;
+      return false;
+    }
+    bool duplicate = false;
+    for (const auto& e : entries) duplicate |= e.RegistryKey == found.front()->RegistryKey;
+    if (!duplicate) entries.push_back(*found.front());
+  }
+  return true;
+}
+
+bool Confirm(const std::string& question, const std::vector<pgl::TUninstallInfo>& entries,
+             bool yes) {
+  if (yes || !::isatty(STDIN_FILENO)) return true;
+  std::fprintf(stderr, "%s\n", question.c_str());
+  for (const auto& e : entries)
+    std::fprintf(stderr, "  %s\t%s\n", e.DisplayName.str().c_str(), e.RegistryKey.c_str());
+  std::fprintf(stderr, "Continue? [y/N] ");
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+volatile std::sig_atomic_t gInterrupts = 0;
+extern "C" void OnInterrupt(int) {
+  const bool again = gInterrupts > 0;
+  gInterrupts = 1;
+  if (again) {
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+  }
+}
+
+// Progress on the standard error stream; Ctrl+C stops waiting for the running uninstaller
+// (a second one ends pgl-cli).
+class CliObserver : public pgl::UninstallObserver {
+ public:
+  void UninstallerStarting(const pgl::TUninstallInfo& entry, int position, int count) override {
+    gInterrupts = 0;
+    std::fprintf(stderr, "[%d/%d] Uninstalling %s (%s)...\n", position + 1, count,
+                 entry.DisplayName.str().c_str(), entry.RegistryKey.c_str());
+  }
+  bool StopWaiting() override { return gInterrupts > 0; }
+  bool KeepWaitingForRegistry(int seconds) override {
+    if (seconds >= 1 && !told_) {
+      told_ = true;
+      std::fprintf(stderr, "Waiting for Wine to save the registry (Ctrl+C stops waiting)...\n");
+    }
+    return gInterrupts == 0;
+  }
+
+ private:
+  bool told_ = false;
+};
+
+int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
+              bool polish) {
+  pgl::TUninstallCollection collection(*system.registry, *system.platform);
+  ReportUnreadable(collection.ReadUninstallEntries());
+  std::vector<pgl::TUninstallInfo> entries;
+  int exitCode = 0;
+  if (!ResolveKeys(collection, keys, entries, exitCode)) return exitCode;
+  if (!Confirm("Run the uninstallers of these programs?", entries, yes)) return 1;
+  pgl::TErrorList errors(pgl::ErrorLogFileName());
+  pgl::UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors);
+  CliObserver observer;
+  std::signal(SIGINT, OnInterrupt);
+  const pgl::UninstallBatch batch = engine.Run(entries, polish, observer);
+  std::signal(SIGINT, SIG_DFL);
+  if (errors.ErrorCount() > 0) {
+    std::fprintf(stderr, "%s\n", errors.Text().c_str());
+    errors.SaveErrorLog();
+  }
+  if (!batch.registrySettled)
+    Note("stopped waiting for Wine to save the registry; what follows may not be final.");
+  bool allGone = errors.ErrorCount() == 0;
+  for (const auto& entry : entries) {
+    const bool there =
+        pgl::RegKeyExists(*system.registry, pgl::PlaceOf(entry.View).root,
+                          pgl::UninstallKeyPath(entry.View, pgl::EntrySubkey(entry)));
+    if (there) {
+      allGone = false;
+      std::printf("Still installed: %s (%s)\n", entry.DisplayName.str().c_str(),
+                  entry.RegistryKey.c_str());
+    } else {
+      std::printf("Uninstalled: %s (%s)\n", entry.DisplayName.str().c_str(),
+                  entry.RegistryKey.c_str());
+    }
+  }
+  std::fflush(stdout);
+  return allGone ? 0 : 1;
+}
+
+int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes) {
+  pgl::TUninstallCollection collection(*system.registry, *system.platform);
+  ReportUnreadable(collection.ReadUninstallEntries());
+  std::vector<pgl::TUninstallInfo> entries;
+  int exitCode = 0;
+  if (!ResolveKeys(collection, keys, entries, exitCode)) return exitCode;
+  if (!Confirm("Remove these programs from the list (their uninstallers are not run)?", entries,
+               yes))
+    return 1;
+  const auto failures = pgl::RemoveEntries(*system.registry, entries);
+  for (const auto& entry : entries) {
+    const pgl::RemoveFailure* failure = nullptr;
+    for (const auto& f : failures)
+      if (f.registryKey == entry.RegistryKey) failure = &f;
+    if (failure)
+      std::fprintf(stderr, "Not removed: %s (%s): %s\n", failure->displayName.c_str(),
+                   failure->registryKey.c_str(), failure->reason.c_str());
+    else
+      std::printf("Removed: %s (%s)\n", entry.DisplayName.str().c_str(), entry.RegistryKey.c_str());
+  }
+  std::fflush(stdout);
+  return failures.empty() ? 0 : 1;
+}
+
+void AddFilters(CLI::App* command, ListOptions& options) {
+  command->add_flag("--system-components", options.systemComponents,
+                    "show system components too (hidden by default)");
+  auto* noInvalid = command->add_flag("--no-invalid", options.noInvalid,
+                                      "hide entries whose uninstaller is gone");
+  command->add_flag("--only-invalid", options.onlyInvalid, "show only those entries")
+      ->excludes(noInvalid);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-    Usage(args.empty() ? stderr : stdout);
-    return args.empty() ? 2 : 0;
-  }
-  const std::string command = args[0];
-  ListOptions options;
-  const bool known = command == "backup" || command == "list" || command == "report";
-  if (!known) {
-    std::fprintf(stderr, "pgl-cli: unknown command \"%s\"\n", command.c_str());
-    Usage(stderr);
+  CLI::App app(
+      "Lists and removes the Windows programs installed in a Wine prefix: WINEPREFIX when "
+      "set, else ~/.wine.\nExit codes: 0 done, 1 failed, 2 wrong usage.",
+      "pgl-cli");
+  app.require_subcommand(1);
+  app.set_help_all_flag("--help-all", "show the help of every command");
+
+  ListOptions listOptions;
+  auto* list = app.add_subcommand(
+      "list",
+      "the installed programs, one line each: the list's 22 columns separated by tabs after a "
+      "line of captions, sorted by name; the last column is the entry's registry key");
+  AddFilters(list, listOptions);
+
+  std::string reportFile;
+  auto* report = app.add_subcommand("report", "the same list as an HTML report (UTF-8)");
+  report->add_option("FILE", reportFile, "the report file to write")->required();
+  AddFilters(report, listOptions);
+  report->add_flag("--polish", listOptions.polish, "Polish captions and texts");
+
+  std::string backupFile;
+  auto* backup = app.add_subcommand(
+      "backup",
+      "write every Uninstall key (64-bit, 32-bit and per-user) as one registry script that "
+      "\"wine regedit /s FILE\" imports");
+  backup->add_option("FILE", backupFile, "the file to write, - for standard output")->required();
+
+  std::vector<std::string> keys;
+  bool yes = false, polish = false;
+  auto* uninstall = app.add_subcommand(
+      "uninstall",
+      "run the uninstallers of the programs one after the other, each to its end, then say "
+      "which are gone; fails when any failed or is still installed");
+  uninstall
+      ->add_option("KEY", keys, "a key name, or the key as \"list\" prints it (HKLM\\...\\Name)")
+      ->required();
+  uninstall->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
+  uninstall->add_flag("--polish", polish, "error messages in Polish");
+
+  auto* remove = app.add_subcommand(
+      "remove",
+      "delete the programs' Uninstall and usage-record keys without running their "
+      "uninstallers; fails when any stays");
+  remove->add_option("KEY", keys, "a key name, or the key as \"list\" prints it")->required();
+  remove->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
     return 2;
   }
-  const std::size_t operandsWanted = command == "list" ? 0 : 1;
-  if (command == "backup") {
-    if (args.size() != 2) {
-      Usage(stderr);
-      return 2;
-    }
-    options.operands.push_back(args[1]);
-  } else if (!ParseListOptions(args, command == "report", options) ||
-             options.operands.size() != operandsWanted) {
-    Usage(stderr);
-    return 2;
-  }
+
   std::string error;
   auto system = pgl::OpenManagedSystem(error);
   if (!system) return Fail(error);
-  for (const auto& problem : system->problems)
-    std::fprintf(stderr, "pgl-cli: %s\n", problem.c_str());
-  if (command == "list") return List(*system, options);
-  if (command == "report") return Report(*system, options);
-  return Backup(*system, options.operands[0]);
+  for (const auto& problem : system->problems) Note(problem);
+  if (*list) return List(*system, listOptions);
+  if (*report) return Report(*system, listOptions, reportFile);
+  if (*backup) return Backup(*system, backupFile);
+  if (*uninstall) return Uninstall(*system, keys, yes, polish);
+  return Remove(*system, keys, yes);
 }

@@ -29,6 +29,8 @@ const std::array<ListColumn, kListColumnCount>& ListColumns() {
       {"Contact", "Kontakt", 200, A::Left, 19},
       {"Readme", "Readme", 200, A::Left, 20},
       {"System component", "Komponent systemowy", 60, A::Center, 21},
+      // Where the entry lives; the only column that tells apart two entries of one name.
+      {"Registry key", "Klucz rejestru", 300, A::Left, 22},
   }};
   return columns;
 }
@@ -70,6 +72,7 @@ std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, b
       info.Contact.str(),
       info.Readme.str(),
       info.SystemComponent ? "1" : "0",
+      info.RegistryKey,
   };
 }
 

@@ -1,4 +1,4 @@
-// What the entry list shows: its 21 columns, which entries get a row, and each cell's text.
+// What the entry list shows: its 22 columns, which entries get a row, and each cell's text.
 #pragma once
 
 #include <array>
@@ -19,7 +19,7 @@ struct ListColumn {
   int tag;  // the collection's sort key
 };
 
-inline constexpr std::size_t kListColumnCount = 21;
+inline constexpr std::size_t kListColumnCount = 22;
 const std::array<ListColumn, kListColumnCount>& ListColumns();
 const char* ColumnCaption(const ListColumn& column, bool polish);
 
@@ -32,7 +32,7 @@ struct ListFilter {
 // valid or invalid as the filter asks.
 bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter);
 
-// The 21 cell texts of an entry's row, in column order (the first is the row's caption).
+// The 22 cell texts of an entry's row, in column order (the first is the row's caption).
 std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish);
 
 // The rows of the listed entries, in collection order.

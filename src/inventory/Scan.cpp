@@ -40,37 +40,43 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
   Clear();
   {
     TRegistry reg(registry_);
-    reg.SetRootKey(kHkeyLocalMachine);
-    // Read access is enough to list the entries: a registry the user may not change (or one
-    // that Wine holds while it runs) still shows what is installed.
-    if (!reg.OpenKeyReadOnly(kUninstallKey)) return report;
-    reg.CloseKey();
-    report.uninstallKeyFound = true;
-    const std::string base = std::string(kUninstallKey) + "\\";
-    for (const std::string& name : keyNames_) {
-      if (!reg.OpenKeyReadOnly(base + name)) continue;
-      TUninstallItem& item = AddItem();
-      TUninstallInfo info;
-      info.Visible = true;
-      if (reg.GetDataType("SystemComponent") == TRegDataType::rdInteger &&
-          reg.GetDataSize("SystemComponent") == 4 && reg.ReadInteger("SystemComponent") == 1) {
-        info.SystemComponent = true;
-        info.Visible = SystemComponentsVisible;
-      }
-      info.KeyName = name;
-      for (const auto& value : kTextValues) {
-        try {
-          value.set(info, reg.ReadString(value.name));
-        } catch (const ERegistryException&) {
-          // A value of a type that is not text leaves its field empty; the scan goes on.
-          if (report.unreadableValues++ == 0) report.firstUnreadable = name + ": " + value.name;
-        }
-      }
-      if (info.DisplayName.empty()) info.DisplayName = name;
-      info.Valid = IsValidEntry(platform_, info);
-      info.Exists = true;
-      item.UninstallInfo = std::move(info);
+    for (const UninstallPlace& place : UninstallPlaces()) {
+      if (!HasView(registry_, place.view)) continue;
+      reg.SetRootKey(place.root);
+      // Read access is enough to list the entries: a registry the user may not change (or
+      // one that Wine holds while it runs) still shows what is installed.
+      if (!reg.OpenKeyReadOnly(place.uninstallKey)) continue;
       reg.CloseKey();
+      report.uninstallKeyFound = true;
+      const std::string base = std::string(place.uninstallKey) + "\\";
+      for (const std::string& name : KeyNames(place.view)) {
+        if (!reg.OpenKeyReadOnly(base + name)) continue;
+        TUninstallItem& item = AddItem();
+        TUninstallInfo info;
+        info.Visible = true;
+        if (reg.GetDataType("SystemComponent") == TRegDataType::rdInteger &&
+            reg.GetDataSize("SystemComponent") == 4 && reg.ReadInteger("SystemComponent") == 1) {
+          info.SystemComponent = true;
+          info.Visible = SystemComponentsVisible;
+        }
+        info.KeyName = name;
+        info.SubkeyName = name;
+        info.View = place.view;
+        info.RegistryKey = EntryKeyText(place.view, name);
+        for (const auto& value : kTextValues) {
+          try {
+            value.set(info, reg.ReadString(value.name));
+          } catch (const ERegistryException&) {
+            // A value of a type that is not text leaves its field empty; the scan goes on.
+            if (report.unreadableValues++ == 0) report.firstUnreadable = name + ": " + value.name;
+          }
+        }
+        if (info.DisplayName.empty()) info.DisplayName = name;
+        info.Valid = IsValidEntry(platform_, info);
+        info.Exists = true;
+        item.UninstallInfo = std::move(info);
+        reg.CloseKey();
+      }
     }
   }
   ReadARPCache();
@@ -81,12 +87,11 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
 
 void TUninstallCollection::ReadARPCache() {
   TRegistry reg(registry_);
-  reg.SetRootKey(kHkeyLocalMachine);
-  const std::string base = std::string(kARPCacheKey) + "\\";
   std::array<std::uint8_t, TSlowInfoCache::kSize> buffer{};
   for (auto& item : items_) {
     TUninstallInfo& info = item->UninstallInfo;
-    const std::string path = base + info.KeyName.str();
+    reg.SetRootKey(PlaceOf(info.View).root);
+    const std::string path = ARPCacheKeyPath(info.View, EntrySubkey(info));
     if (!reg.KeyExists(path) || !reg.OpenKeyReadOnly(path)) continue;
     if (reg.GetDataSize("SlowInfoCache") == static_cast<int>(TSlowInfoCache::kSize) &&
         reg.GetDataType("SlowInfoCache") == TRegDataType::rdBinary) {

@@ -70,27 +70,31 @@ void TUninstallCollection::SetSystemComponentsVisible(bool value) {
 void TUninstallCollection::ReadKeyNames() {
   // A sorted list that ignores a name equal (without regard to case, under the user's
   // locale) to one it holds: the first spelling added stays.
-  std::vector<std::string> names;
-  TRegistry reg(registry_);
-  reg.SetRootKey(kHkeyLocalMachine);
-  std::vector<std::string> part;
-  for (const char* key : {kARPCacheKey, kUninstallKey}) {
-    if (!reg.OpenKeyReadOnly(key)) continue;
-    reg.GetKeyNames(part);
-    reg.CloseKey();
-    names.insert(names.end(), part.begin(), part.end());
-  }
   const TextCollator& collator = TextCollator::User();
-  std::vector<std::pair<std::string, std::size_t>> keyed;
-  keyed.reserve(names.size());
-  for (std::size_t i = 0; i < names.size(); ++i)
-    keyed.emplace_back(collator.SortKey(names[i], true), i);
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  keyNames_.clear();
-  for (std::size_t i = 0; i < keyed.size(); ++i)
-    if (i == 0 || keyed[i].first != keyed[i - 1].first)
-      keyNames_.push_back(std::move(names[keyed[i].second]));
+  for (const UninstallPlace& place : UninstallPlaces()) {
+    std::vector<std::string>& out = keyNames_[static_cast<std::size_t>(place.view)];
+    out.clear();
+    if (!HasView(registry_, place.view)) continue;
+    std::vector<std::string> names;
+    TRegistry reg(registry_);
+    reg.SetRootKey(place.root);
+    std::vector<std::string> part;
+    for (const char* key : {place.arpCacheKey, place.uninstallKey}) {
+      if (!reg.OpenKeyReadOnly(key)) continue;
+      reg.GetKeyNames(part);
+      reg.CloseKey();
+      names.insert(names.end(), part.begin(), part.end());
+    }
+    std::vector<std::pair<std::string, std::size_t>> keyed;
+    keyed.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+      keyed.emplace_back(collator.SortKey(names[i], true), i);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+      if (i == 0 || keyed[i].first != keyed[i - 1].first)
+        out.push_back(std::move(names[keyed[i].second]));
+  }
 }
 
 void TUninstallCollection::UpdateCounts() {
@@ -112,10 +116,12 @@ void TUninstallCollection::UpdateCounts() {
 
 void TUninstallCollection::CheckKeysExist() {
   TRegistry reg(registry_);
-  reg.SetRootKey(kHkeyLocalMachine);
-  for (auto& item : items_)
-    item->UninstallInfo.Exists =
-        reg.KeyExists(std::string(kUninstallKey) + "\\" + item->UninstallInfo.KeyName.str());
+  for (auto& item : items_) {
+    TUninstallInfo& info = item->UninstallInfo;
+    reg.SetRootKey(PlaceOf(info.View).root);
+    const std::string& name = EntrySubkey(info);
+    info.Exists = !name.empty() && reg.KeyExists(UninstallKeyPath(info.View, name));
+  }
 }
 
 int TUninstallCollection::DeleteNonExisting() {
@@ -185,6 +191,8 @@ const std::string* SortKeyText(const TUninstallInfo& info, int sortKey) {
       return &info.Contact.str();
     case 20:
       return &info.Readme.str();
+    case 22:
+      return &info.RegistryKey;
     default:
       return nullptr;
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "inventory/UninstallPlaces.h"
 #include "platform/Platform.h"
 #include "registry/RegistryStore.h"
 #include "util/Utf.h"
@@ -85,6 +86,10 @@ struct TUninstallInfo {
   bool SystemComponent = false;
   bool Visible = false;
   bool Exists = false;
+  // Where the entry lives: its place and, from it, its key as "HKLM\...\Uninstall\Name".
+  UninstallView View = UninstallView::Machine;
+  std::string SubkeyName;  // the key's whole name (KeyName is cut to 100 characters)
+  std::string RegistryKey;
 };
 
 class TUninstallItem {
@@ -92,7 +97,13 @@ class TUninstallItem {
   TUninstallInfo UninstallInfo;
 };
 
-// Sort keys: the list's column tags 0 to 21; 100 imposes no order.
+// The name of the entry's key below its place's Uninstall key: the whole name where the scan
+// kept it, else KeyName.
+inline const std::string& EntrySubkey(const TUninstallInfo& info) {
+  return info.SubkeyName.empty() ? info.KeyName.str() : info.SubkeyName;
+}
+
+// Sort keys: the list's column tags 0 to 22; 100 imposes no order.
 inline constexpr int kSortNone = 100;
 inline constexpr int kNoOrder = 65535;
 
@@ -105,11 +116,6 @@ struct ScanReport {
 
 class TUninstallCollection {
  public:
-  static constexpr const char* kUninstallKey =
-      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-  static constexpr const char* kARPCacheKey =
-      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
-
   // Reads the subkey names to visit, and counts (nothing: the collection starts empty).
   TUninstallCollection(RegistryStore& registry, const Platform& platform);
 
@@ -123,16 +129,21 @@ class TUninstallCollection {
   bool GetSystemComponentsVisible() const { return SystemComponentsVisible; }
   void SetSystemComponentsVisible(bool value);
 
+  // The subkey names a scan visits, per place: those of the Uninstall and the ARPCache key,
+  // sorted, a name equal to an earlier one without regard to case left out.
   void ReadKeyNames();
-  const std::vector<std::string>& KeyNames() const { return keyNames_; }
+  const std::vector<std::string>& KeyNames(UninstallView view = UninstallView::Machine) const {
+    return keyNames_[static_cast<std::size_t>(view)];
+  }
 
-  // The scan: every entry of KeyNames that has an Uninstall key, with its usage record and
-  // icon file, then counted.
+  // The scan: every entry of KeyNames that has an Uninstall key, place by place, with its
+  // usage record and icon file, then counted.
   ScanReport ReadUninstallEntries();
   void ReadARPCache();
   void ResolveIcons();
   void UpdateCounts();
 
+  // Whether each entry's own Uninstall key still exists.
   void CheckKeysExist();
   int DeleteNonExisting();
 
@@ -155,7 +166,7 @@ class TUninstallCollection {
   RegistryStore& registry_;
   const Platform& platform_;
   std::vector<std::unique_ptr<TUninstallItem>> items_;
-  std::vector<std::string> keyNames_;
+  std::array<std::vector<std::string>, kUninstallViewCount> keyNames_;
 };
 
 // The text of a text sort key, or null for a numeric or unknown key.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/ProcessRunner.h"
 #include "registry/RegistryStore.h"
 
 namespace pgl {
@@ -14,8 +15,9 @@ namespace pgl {
 struct ManagedSystem {
   std::unique_ptr<RegistryStore> registry;
   std::unique_ptr<Platform> platform;
-  std::string description;            // e.g. "Wine prefix /home/ann/.wine"
-  std::vector<std::string> problems;  // what could not be read, for the user
+  std::unique_ptr<ProcessRunner> runner;  // starts uninstallers
+  std::string description;                // e.g. "Wine prefix /home/ann/.wine"
+  std::vector<std::string> problems;      // what could not be read, for the user
 };
 
 // On Linux: the Wine prefix named by WINEPREFIX, else ~/.wine. A missing prefix gives null

@@ -4,6 +4,7 @@
 
 #include "platform/ManagedSystem.h"
 #include "platform/WinePlatform.h"
+#include "platform/WineProcessRunner.h"
 #include "registry/WinePrefixRegistry.h"
 
 namespace pgl {
@@ -32,6 +33,7 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
   system->problems = registry->LoadProblems();
   system->platform = std::make_unique<WinePlatform>(prefix, *registry);
   system->registry = std::move(registry);
+  system->runner = std::make_unique<WineProcessRunner>(prefix);
   system->description = "Wine prefix " + prefix;
   return system;
 }

@@ -127,27 +127,30 @@ void WriteKeyValues(RegistryStore& store, RootKey root, const std::string& path,
   }
 }
 
-std::string Build(RegistryStore& store, RootKey root, std::string_view keyPath, int codePage,
+std::string Build(RegistryStore& store, const std::vector<RegExportKey>& keys, int codePage,
                   bool unicode) {
   ExportWriter w(codePage, unicode);
-  const std::string rootName = RootKeyName(root);
-  const auto header = [&](std::string_view path) {
-    w.Raw("[");
-    w.Text(rootName + "\\" + std::string(path));
-    w.Raw("]");
-    w.EndLine();
-  };
   w.Raw(unicode ? "Windows Registry Editor Version 5.00" : "REGEDIT4");
   w.EndLine();
-  w.EndLine();
-  header(keyPath);
-  WriteKeyValues(store, root, std::string(keyPath), w);
-  std::vector<std::string> subkeys;
-  RegGetSubKeyTree(store, root, keyPath, subkeys);
-  for (const auto& path : subkeys) {
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    const RootKey root = keys[k].root;
+    const std::string rootName = RootKeyName(root);
+    const auto header = [&](std::string_view path) {
+      w.Raw("[");
+      w.Text(rootName + "\\" + std::string(path));
+      w.Raw("]");
+      w.EndLine();
+    };
     w.EndLine();
-    header(path);
-    WriteKeyValues(store, root, path, w);
+    header(keys[k].path);
+    WriteKeyValues(store, root, keys[k].path, w);
+    std::vector<std::string> subkeys;
+    RegGetSubKeyTree(store, root, keys[k].path, subkeys);
+    for (const auto& path : subkeys) {
+      w.EndLine();
+      header(path);
+      WriteKeyValues(store, root, path, w);
+    }
   }
   return w.Finish();
 }
@@ -193,17 +196,29 @@ std::string EscapeRegString(std::string_view text) {
 
 RegExportResult BuildRegistryExport(RegistryStore& store, RootKey root, std::string_view keyPath,
                                     int codePage) {
-  if (RootKeyName(root).empty()) return {};
+  return BuildRegistryExport(store, {{root, std::string(keyPath)}}, codePage);
+}
+
+RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegExportKey>& keys,
+                                    int codePage) {
+  if (keys.empty()) return {};
+  for (const auto& key : keys)
+    if (RootKeyName(key.root).empty()) return {};
   try {
-    return {Build(store, root, keyPath, codePage, false), false};
+    return {Build(store, keys, codePage, false), false};
   } catch (const NotEncodable&) {
-    return {Build(store, root, keyPath, codePage, true), true};
+    return {Build(store, keys, codePage, true), true};
   }
 }
 
 bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
                        const std::string& fileName, int codePage) {
-  const RegExportResult result = BuildRegistryExport(store, root, keyPath, codePage);
+  return ExportRegistryKeys(store, {{root, std::string(keyPath)}}, fileName, codePage);
+}
+
+bool ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
+                        const std::string& fileName, int codePage) {
+  const RegExportResult result = BuildRegistryExport(store, keys, codePage);
   std::string error;
   if (!WriteFileAtomic(fileName, result.bytes, error)) throw ERegistryExportError(error);
   return result.unicode;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "registry/RegistryStore.h"
 
@@ -31,10 +32,21 @@ std::string EscapeRegString(std::string_view text);
 RegExportResult BuildRegistryExport(RegistryStore& store, RootKey root, std::string_view keyPath,
                                     int codePage);
 
+// Several keys, each with all its subkeys, in one file: the keys follow one another in the
+// given order, each as the single key above would be written. Empty when a root has no name.
+struct RegExportKey {
+  RootKey root;
+  std::string path;
+};
+RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegExportKey>& keys,
+                                    int codePage);
+
 // Builds the export and writes it to `fileName` (replacing it, all or nothing). Raises
 // ERegistryExportError when the file cannot be written. Answers whether the Unicode form
 // was needed.
 bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
                        const std::string& fileName, int codePage);
+bool ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
+                        const std::string& fileName, int codePage);
 
 }  // namespace pgl

@@ -26,6 +26,12 @@ class RegistryStore {
   // Changes whenever a tree is replaced (reloaded), which invalidates key pointers.
   virtual std::uint64_t Generation() const = 0;
   virtual const std::string& LastError() const = 0;
+
+  // Whether the system is 64-bit, and so keeps 32-bit programs' keys under Wow6432Node.
+  virtual bool Is64BitSystem() const { return true; }
+  // Reads again what others changed since it was read (Wine saving its registry, say).
+  // Answers whether anything was reloaded; key pointers are then invalid.
+  virtual bool Refresh() { return false; }
 };
 
 // A registry held in memory: the tests' fixture and the base of file-backed stores.
@@ -41,12 +47,14 @@ class MemoryRegistry : public RegistryStore {
 
   // Test seam: a root that refuses writes, as a key the user may only read.
   void SetWritable(RootKey root, bool writable);
+  bool Is64BitSystem() const override { return is64Bit_; }
+  void Set64BitSystem(bool value) { is64Bit_ = value; }
   // Fills a root from text in Wine's registry file format; answers false on a broken text.
   bool LoadWineText(RootKey root, std::string_view text);
 
  private:
   std::unique_ptr<RegKey> machine_, user_;
-  bool machineWritable_ = true, userWritable_ = true;
+  bool machineWritable_ = true, userWritable_ = true, is64Bit_ = true;
   std::string error_;
 };
 

@@ -145,6 +145,19 @@ bool WinePrefixRegistry::Commit(RootKey root) {
   return true;
 }
 
+bool WinePrefixRegistry::Refresh() {
+  bool reloaded = false;
+  for (HiveFile* file : {&system_, &user_}) {
+    FileStamp now;
+    const bool exists = StampOf(file->path, now);
+    if (exists == file->present && (!exists || now == file->stamp)) continue;
+    Load(*file);
+    reloaded = true;
+  }
+  if (reloaded) ++generation_;
+  return reloaded;
+}
+
 std::vector<std::string> WinePrefixRegistry::LoadProblems() const {
   std::vector<std::string> out;
   for (const HiveFile* f : {&system_, &user_}) {

@@ -36,6 +36,9 @@ class WinePrefixRegistry : public RegistryStore {
   bool Commit(RootKey root) override;
   std::uint64_t Generation() const override { return generation_; }
   const std::string& LastError() const override { return error_; }
+  // A prefix is 64-bit unless its system.reg says "#arch=win32".
+  bool Is64BitSystem() const override { return system_.hive.arch != "win32"; }
+  bool Refresh() override;
 
   const std::string& PrefixDir() const { return prefixDir_; }
   // Problems met while reading the files, one message per file; empty when all is well.

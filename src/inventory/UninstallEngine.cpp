@@ -1,0 +1,198 @@
+#include "inventory/UninstallEngine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "inventory/CommandAnalysis.h"
+#include "platform/IconReader.h"
+#include "registry/QV_Registry.h"
+#include "util/QV_Strings.h"
+
+namespace pgl {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+bool IsBlank(const std::string& text) {
+  for (unsigned char c : text)
+    if (c > ' ') return false;
+  return true;
+}
+
+// The PE headers of a program file, read from its first 64 KiB; nothing for anything that
+// is not a regular file holding a PE image.
+std::optional<PeInfo> ProgramHeader(const Platform& platform, const std::string& windowsPath) {
+  const auto local = platform.LocalPath(windowsPath);
+  if (!local) return std::nullopt;
+  const int fd = ::open(local->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::string bytes;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes.resize(64 * 1024);
+    const ssize_t n = ::read(fd, bytes.data(), bytes.size());
+    bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  }
+  ::close(fd);
+  return ReadPeInfo(bytes);
+}
+
+}  // namespace
+
+const std::string& UninstallCommandOf(const TUninstallInfo& info) {
+  if (!info.UninstallString.empty()) return info.UninstallString;
+  if (!info.QuietUninstallString.empty()) return info.QuietUninstallString;
+  return info.ModifyPath;
+}
+
+std::string UninstallEngine::MissingCommandText(const std::string& name, bool polish) {
+  return polish ? "Aplikacja: " + name + kCrLf + "Błąd: Brak polecenia deinstalacyjnego"
+                : "Application: " + name + kCrLf + "Error: Uninstall command is missing!";
+}
+
+std::string UninstallEngine::StartFailedText(const std::string& name, const std::string& command,
+                                             std::uint32_t code, const std::string& message,
+                                             bool polish) {
+  const std::string number = std::to_string(code);
+  return polish ? "Program: " + name + kCrLf + "Niepowodzenie: " + command + kCrLf +
+                      "Nr błędu: " + number + kCrLf + "Komunikat: " + message
+                : "Application: " + name + kCrLf + "Command failed: " + command + kCrLf +
+                      "Error no.: " + number + kCrLf + "Message: " + message;
+}
+
+std::string UninstallEngine::NotRunnableText(const std::string& name, const std::string& program,
+                                             bool polish) {
+  return polish ? "Aplikacja: " + name + kCrLf +
+                      "Błąd: Deinstalator jest 32-bitowym programem Windows, a ten Wine nie "
+                      "uruchamia programów 32-bitowych: " +
+                      program + kCrLf +
+                      "Zainstaluj 32-bitową część Wine (w Debianie pakiet wine32) i spróbuj "
+                      "ponownie."
+                : "Application: " + name + kCrLf +
+                      "Error: The uninstaller is a 32-bit Windows program and this Wine cannot "
+                      "run 32-bit programs: " +
+                      program + kCrLf +
+                      "Install Wine's 32-bit part (on Debian, the wine32 package) and try again.";
+}
+
+std::string UninstallEngine::StoppedWaitingText(const std::string& name, bool polish) {
+  return polish ? "Aplikacja: " + name + kCrLf +
+                      "Błąd: Przerwano oczekiwanie na deinstalator; może on nadal działać."
+                : "Application: " + name + kCrLf +
+                      "Error: Stopped waiting for the uninstaller; it may still be running.";
+}
+
+std::string UninstallEngine::RunnerFailedText(const std::string& name, const std::string& command,
+                                              const std::string& why, bool polish) {
+  return polish ? "Program: " + name + kCrLf + "Niepowodzenie: " + command + kCrLf +
+                      "Komunikat: " + why
+                : "Application: " + name + kCrLf + "Command failed: " + command + kCrLf +
+                      "Message: " + why;
+}
+
+UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, bool polish,
+                                    UninstallObserver& observer) {
+  UninstallBatch batch;
+  errors_.ClearErrors();
+  bool anyStarted = false;
+  const int count = static_cast<int>(entries.size());
+  for (int i = 0; i < count; ++i) {
+    const TUninstallInfo& entry = entries[static_cast<std::size_t>(i)];
+    UninstallStep step;
+    step.displayName = entry.DisplayName.str();
+    step.registryKey = entry.RegistryKey;
+    const std::string& command = UninstallCommandOf(entry);
+    const std::string& name = step.displayName;
+    if (IsBlank(command)) {
+      step.result = UninstallResult::MissingCommand;
+      errors_.AddError(MissingCommandText(name, polish));
+      batch.steps.push_back(std::move(step));
+      continue;
+    }
+    // A program the system cannot run would start, do nothing and pass as done.
+    const std::string program = ExtractExeFromCommand(platform_, command);
+    if (!program.empty()) {
+      const auto header = ProgramHeader(platform_, program);
+      if (header && !runner_.CanRun(header->machine)) {
+        step.result = UninstallResult::NotRunnable;
+        errors_.AddError(NotRunnableText(name, program, polish));
+        batch.steps.push_back(std::move(step));
+        continue;
+      }
+    }
+    observer.UninstallerStarting(entry, i, count);
+    step.outcome = runner_.RunAndWait(command, [&observer] { return observer.StopWaiting(); });
+    observer.UninstallerEnded(entry);
+    switch (step.outcome.kind) {
+      case RunOutcome::Kind::Finished:
+        step.result = UninstallResult::Finished;
+        anyStarted = true;
+        break;
+      case RunOutcome::Kind::StartFailed:
+        step.result = UninstallResult::StartFailed;
+        errors_.AddError(
+            StartFailedText(name, command, step.outcome.errorCode, step.outcome.message, polish));
+        break;
+      case RunOutcome::Kind::StoppedWaiting:
+        step.result = UninstallResult::StoppedWaiting;
+        anyStarted = true;
+        errors_.AddError(StoppedWaitingText(name, polish));
+        break;
+      case RunOutcome::Kind::RunnerFailed:
+        step.result = UninstallResult::RunnerFailed;
+        errors_.AddError(RunnerFailedText(name, command, step.outcome.message, polish));
+        break;
+    }
+    batch.steps.push_back(std::move(step));
+  }
+  if (anyStarted) {
+    batch.registrySettled = runner_.WaitUntilRegistrySaved(
+        [&observer](int seconds) { return observer.KeepWaitingForRegistry(seconds); });
+    registry_.Refresh();
+  }
+  return batch;
+}
+
+std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
+                                         const std::vector<TUninstallInfo>& entries) {
+  std::vector<RemoveFailure> failures;
+  for (const TUninstallInfo& entry : entries) {
+    const RootKey root = PlaceOf(entry.View).root;
+    const std::string& name = EntrySubkey(entry);
+    if (name.empty()) {
+      // An empty name would name the Uninstall key itself, with every entry below it.
+      failures.push_back({entry.DisplayName.str(), entry.RegistryKey, "it has no key name."});
+      continue;
+    }
+    const std::string uninstallKey = UninstallKeyPath(entry.View, name);
+    const std::string arpKey = ARPCacheKeyPath(entry.View, name);
+    const auto why = [&registry](const char* what) {
+      const std::string& error = registry.LastError();
+      return std::string(what) + (error.empty() ? std::string("it could not be deleted.") : error);
+    };
+    std::string reason;
+    if (!RegRemoveKey(registry, root, uninstallKey) && RegKeyExists(registry, root, uninstallKey))
+      reason = why("");
+    else if (RegKeyExists(registry, root, arpKey) && !RegRemoveKey(registry, root, arpKey) &&
+             RegKeyExists(registry, root, arpKey))
+      reason = why("its usage record (ARPCache key) was left: ");
+    // Only what the registry shows afterwards counts.
+    if (reason.empty() && RegKeyExists(registry, root, uninstallKey))
+      reason = "its key is still there.";
+    if (!reason.empty()) {
+      failures.push_back({entry.DisplayName.str(), entry.RegistryKey, reason});
+    }
+  }
+  return failures;
+}
+
+int PruneNonExisting(TUninstallCollection& collection) {
+  collection.CheckKeysExist();
+  const int dropped = collection.DeleteNonExisting();
+  collection.UpdateCounts();
+  return dropped;
+}
+
+}  // namespace pgl

@@ -1,0 +1,17 @@
+// Where the program keeps its own files (settings, logs): beside the executable where that
+// folder may be written, else in the user's configuration folder.
+#pragma once
+
+#include <string>
+
+namespace pgl {
+
+// The folder of the running executable.
+std::string ExecutableDir();
+// The folder for the program's files: ExecutableDir() when writable, else
+// $XDG_CONFIG_HOME/purgelet (else ~/.config/purgelet), created when missing.
+std::string ProgramFilesDir();
+// The error log that the window and pgl-cli share: "pgl_Errors.log" in ProgramFilesDir().
+std::string ErrorLogFileName();
+
+}  // namespace pgl

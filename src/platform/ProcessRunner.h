@@ -1,0 +1,44 @@
+// Starting an uninstaller's command line on the managed system and waiting for it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/IconReader.h"
+
+namespace pgl {
+
+struct RunOutcome {
+  enum class Kind {
+    Finished,        // the command and every process it started have ended
+    StartFailed,     // the system refused to start it: errorCode and message
+    StoppedWaiting,  // the caller stopped waiting; the program may still run
+    RunnerFailed,    // our own means of starting failed: message says why
+  };
+  Kind kind = Kind::Finished;
+  std::uint32_t errorCode = 0;  // Windows error code for StartFailed
+  std::string message;          // the system's text for errorCode, or what went wrong
+  std::uint32_t exitCode = 0;   // of the started process, for Finished
+};
+
+class ProcessRunner {
+ public:
+  virtual ~ProcessRunner() = default;
+
+  // Starts the command line exactly as stored (never through a shell) and waits until it
+  // and every process it starts in turn have ended. `stopWaiting` is asked about ten times
+  // a second; when it answers true the wait ends (the program is left running).
+  virtual RunOutcome RunAndWait(const std::string& commandLine,
+                                const std::function<bool()>& stopWaiting) = 0;
+
+  // Whether programs of this machine type run here. Asked only for programs about to run.
+  virtual bool CanRun(PeMachine machine) = 0;
+
+  // After a batch: waits until what the uninstallers changed in the registry can be read
+  // (Wine keeps changes in memory until its server saves them), asking `keepWaiting` with
+  // the seconds waited about ten times a second. False when the caller stopped waiting.
+  virtual bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) = 0;
+};
+
+}  // namespace pgl

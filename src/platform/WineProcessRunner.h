@@ -1,0 +1,38 @@
+// Starting command lines inside a Wine prefix through our launcher (pgl-launcher.exe), which
+// runs them with CreateProcess as stored and waits for the whole process tree.
+#pragma once
+
+#include <string>
+
+#include "platform/ProcessRunner.h"
+
+namespace pgl {
+
+class WineProcessRunner : public ProcessRunner {
+ public:
+  // `wine` is the Wine program to run (searched on PATH when it has no slash); the launcher
+  // and the 32-bit probe are looked for beside this program (see HelperPath).
+  WineProcessRunner(std::string prefixDir, std::string wine = "wine");
+
+  RunOutcome RunAndWait(const std::string& commandLine,
+                        const std::function<bool()>& stopWaiting) override;
+  bool CanRun(PeMachine machine) override;
+  bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) override;
+
+  // Seconds that a server kept alive by other programs gets to save before we read anyway.
+  int saveGraceSeconds = 35;
+
+ private:
+  std::string prefixDir_;
+  std::string wine_;
+  int wine32_ = -1;  // unknown, no, yes
+};
+
+// Where one of our helper programs is: beside the running program, in ../lib/purgelet, or
+// where the build put it. Empty when none is found.
+std::string HelperPath(const std::string& fileName);
+
+// Parses the launcher's report (the last "PGL-LAUNCHER" line of its output).
+RunOutcome ParseLauncherReport(const std::string& output, int launcherExitCode);
+
+}  // namespace pgl
