@@ -55,9 +55,10 @@ TEST(Inventory, ListsRealInstalledProgramsAndNoticesAMissingUninstaller) {
   const std::string prefix = e2e::NewPrefixWithPrograms(dir / "p", true);
   const auto rows = List(prefix);
   ASSERT_EQ(rows.size(), 3u);
-  ASSERT_EQ(rows[0].size(), 21u);
+  ASSERT_EQ(rows[0].size(), 22u);
   EXPECT_EQ(rows[0][0], "Name");
   EXPECT_EQ(rows[0][20], "System component");
+  EXPECT_EQ(rows[0][21], "Registry key");
   // Sorted by name; both are valid (listed without invalid entries, absent from the invalid).
   EXPECT_EQ(Names(rows), (std::vector<std::string>{"Purgelet Demo Café", "Purgelet MSI Demo"}));
   EXPECT_EQ(Names(List(prefix, {"--no-invalid"})), Names(rows));
@@ -70,6 +71,8 @@ TEST(Inventory, ListsRealInstalledProgramsAndNoticesAMissingUninstaller) {
   EXPECT_EQ(nsis[8], "\"C:\\Program Files\\Purgelet Demo PurgeletDemo\\uninstall.exe\"");
   EXPECT_EQ(nsis[2], " 0 bytes (0)");  // Wine keeps no usage records
   EXPECT_EQ(nsis[20], "0");
+  EXPECT_EQ(nsis[21],
+            "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PurgeletDemo");
   const auto& msi = rows[2];
   EXPECT_EQ(msi[1], "Tervask");
   EXPECT_EQ(msi[5], "2.0.1");

@@ -1,11 +1,13 @@
 #include "WineTestSupport.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -72,13 +74,28 @@ RunResult RunWine(const std::string& prefix, const std::vector<std::string>& arg
 
 namespace {
 
+// Made once per test run and shared by the test processes (CTest runs each case in a process
+// of its own): under PGL_TEST_RUN_DIR when set, else in this process's own folder. A lock
+// lets one process make it while the others wait; it appears whole, by a rename.
 const std::string& StockPrefix() {
   static const std::string prefix = [] {
-    const std::string dir = RunDir() / "stock-prefix";
-    const RunResult r = Run({"wineboot", "-i"}, WineEnvironment(dir));
-    WaitForServer(dir);
-    if (r.exitCode != 0 || !std::filesystem::exists(dir + "/system.reg"))
-      throw std::runtime_error("wineboot failed: " + r.output);
+    const char* shared = std::getenv("PGL_TEST_RUN_DIR");
+    const std::string base = shared && *shared ? shared : RunDir().Path();
+    std::filesystem::create_directories(base);
+    const std::string dir = base + "/stock-prefix";
+    const int lock = ::open((base + "/stock.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + base);
+    if (!std::filesystem::exists(dir + "/system.reg")) {
+      const std::string making = base + "/stock-prefix.making";
+      std::filesystem::remove_all(making);
+      const RunResult r = Run({"wineboot", "-i"}, WineEnvironment(making));
+      WaitForServer(making);
+      if (r.exitCode != 0 || !std::filesystem::exists(making + "/system.reg"))
+        throw std::runtime_error("wineboot failed: " + r.output);
+      std::filesystem::remove_all(dir);
+      std::filesystem::rename(making, dir);
+    }
+    ::close(lock);
     return dir;
   }();
   return prefix;
@@ -95,14 +112,17 @@ std::string NewPrefix(const std::string& dir) {
   return dir;
 }
 
-std::string NsisInstaller(const std::string& keyName, bool polish) {
+std::string NsisInstaller(const std::string& keyName, bool polish,
+                          const std::vector<std::string>& defines) {
   static std::map<std::string, std::string> built;
-  const std::string id = keyName + (polish ? "-pl" : "");
+  std::string id = keyName + (polish ? "-pl" : "");
+  for (const auto& d : defines) id += "-" + std::to_string(std::hash<std::string>{}(d));
   if (auto it = built.find(id); it != built.end()) return it->second;
   const std::string out = RunDir() / (id + ".exe");
   std::vector<std::string> argv{
       "makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DOUTFILE=" + out, "-DKEYNAME=" + keyName};
   if (polish) argv.push_back("-DPOLISH");
+  for (const auto& d : defines) argv.push_back("-D" + d);
   argv.push_back(std::string(PGL_E2E_DATA) + "/demo.nsi");
   const RunResult r = Run(argv);
   if (r.exitCode != 0) throw std::runtime_error("makensis failed: " + r.output);
@@ -130,6 +150,18 @@ std::string NewPrefixWithPrograms(const std::string& dir, bool withMsi, bool pol
     if (msi.exitCode != 0) throw std::runtime_error("MSI install failed: " + msi.output);
   }
   return dir;
+}
+
+bool Wine32Works(const std::string& prefix) {
+  const std::string probe = std::string(PGL_HELPER_DIR) + "/pgl-probe32.exe";
+  const RunResult r = RunWine(prefix, {probe});
+  return r.exitCode == 32;
+}
+
+RunResult Cli(const std::string& prefix, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{PGL_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Run(argv, WineEnvironment(prefix));
 }
 
 std::string WinePath(const std::string& unixPath) {

@@ -35,8 +35,16 @@ std::string NewPrefix(const std::string& dir);
 std::string NewPrefixWithPrograms(const std::string& dir, bool withMsi, bool polishNsis = false);
 
 // Installers built once per run.
-std::string NsisInstaller(const std::string& keyName, bool polish);
+// `defines` are passed to makensis as -DNAME[=VALUE] (see demo.nsi).
+std::string NsisInstaller(const std::string& keyName, bool polish,
+                          const std::vector<std::string>& defines = {});
 std::string MsiPackage();
+
+// Whether this Wine runs 32-bit programs (asked of Wine with our 32-bit probe).
+bool Wine32Works(const std::string& prefix);
+
+// Runs pgl-cli in the prefix with the tests' Wine environment.
+RunResult Cli(const std::string& prefix, const std::vector<std::string>& args);
 
 // Unix path to the Windows path Wine sees for it (through drive Z:).
 std::string WinePath(const std::string& unixPath);
