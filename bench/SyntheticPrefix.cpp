@@ -18,6 +18,16 @@ const char* const kMinimal =
     "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1700000000\n"
     "#time=1da1747c66d0000\n\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%SystemRoot%\"\n";
 
+const char* const kMinimalUser =
+    "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+    "#arch=win64\n";
+
+void LoadHive(const std::string& path, const char* minimal, WineHive& hive) {
+  std::string bytes, error;
+  if (!ReadWholeFile(path, bytes, error)) bytes = minimal;
+  if (!ParseWineRegistry(bytes, hive).Understood()) throw std::runtime_error("bad " + path);
+}
+
 RegKey& Path(RegKey& root, std::initializer_list<const char16_t*> parts) {
   RegKey* key = &root;
   for (const char16_t* p : parts) key = &key->EnsureSubKey(p);
@@ -33,15 +43,20 @@ void AddPrograms(const std::string& prefixDir, int count) {
   fs::create_directories(prefixDir + "/dosdevices");
   if (!fs::exists(prefixDir + "/dosdevices/c:"))
     fs::create_directory_symlink("../drive_c", prefixDir + "/dosdevices/c:");
-  std::string bytes, error;
-  if (!ReadWholeFile(systemReg, bytes, error)) bytes = kMinimal;
-  WineHive hive;
-  if (!ParseWineRegistry(bytes, hive).Understood()) throw std::runtime_error("bad system.reg");
+  const std::string userReg = prefixDir + "/user.reg";
+  std::string error;
+  WineHive hive, userHive;
+  LoadHive(systemReg, kMinimal, hive);
+  LoadHive(userReg, kMinimalUser, userHive);
   const std::uint64_t when = 133444736000000000ull;
-  RegKey& current = Path(*hive.root, {u"Software", u"Microsoft", u"Windows", u"CurrentVersion"});
-  RegKey& uninstall = current.EnsureSubKey(u"Uninstall");
-  RegKey& cache = current.EnsureSubKey(u"App Management").EnsureSubKey(u"ARPCache");
+  // The programs are spread over the three places: 64-bit, 32-bit and per-user.
+  RegKey* places[3] = {
+      &Path(*hive.root, {u"Software", u"Microsoft", u"Windows", u"CurrentVersion"}),
+      &Path(*hive.root, {u"Software", u"Wow6432Node", u"Microsoft", u"Windows", u"CurrentVersion"}),
+      &Path(*userHive.root, {u"Software", u"Microsoft", u"Windows", u"CurrentVersion"})};
   for (int i = 0; i < count; ++i) {
+    RegKey& uninstall = places[i % 3]->EnsureSubKey(u"Uninstall");
+    RegKey& cache = places[i % 3]->EnsureSubKey(u"App Management").EnsureSubKey(u"ARPCache");
     const std::string n = "Program " + std::to_string(i);
     const std::u16string name = Utf8ToUtf16(n);
     std::u16string dir = u"C:\\Program Files\\";
@@ -87,7 +102,9 @@ void AddPrograms(const std::string& prefixDir, int count) {
     for (const char* file : {"/uninstall.exe", "/app.exe"})
       if (!WriteFileAtomic(unixDir + file, "MZ", error)) throw std::runtime_error(error);
   }
-  if (!WriteFileAtomic(systemReg, WriteWineRegistry(hive), error)) throw std::runtime_error(error);
+  if (!WriteFileAtomic(systemReg, WriteWineRegistry(hive), error) ||
+      !WriteFileAtomic(userReg, WriteWineRegistry(userHive), error))
+    throw std::runtime_error(error);
 }
 
 }  // namespace pgl::bench

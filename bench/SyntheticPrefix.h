@@ -6,8 +6,9 @@
 
 namespace pgl::bench {
 
-// Adds `count` programs to the prefix at `prefixDir`: entries in its system.reg (which must
-// exist, or a minimal one is made) and files under drive_c. No wineserver may run for it.
+// Adds `count` programs to the prefix at `prefixDir`, spread evenly over the three places
+// (64-bit and 32-bit entries in system.reg, per-user ones in user.reg; a minimal file is made
+// where one is missing), and their files under drive_c. No wineserver may run for it.
 void AddPrograms(const std::string& prefixDir, int count);
 
 }  // namespace pgl::bench
