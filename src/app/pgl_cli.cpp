@@ -214,6 +214,10 @@ class CliObserver : public pgl::UninstallObserver {
   }
   bool StopWaiting() override { return gInterrupts > 0; }
   bool KeepWaitingForRegistry(int seconds) override {
+    if (!waiting_) {
+      waiting_ = true;
+      gInterrupts = 0;  // a Ctrl+C meant for an uninstaller does not count here
+    }
     if (seconds >= 1 && !told_) {
       told_ = true;
       std::fprintf(stderr, "Waiting for Wine to save the registry (Ctrl+C stops waiting)...\n");
@@ -223,6 +227,7 @@ class CliObserver : public pgl::UninstallObserver {
 
  private:
   bool told_ = false;
+  bool waiting_ = false;
 };
 
 int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,

@@ -85,9 +85,9 @@ bool AppendToFile(const std::string& path, std::string_view bytes, std::string& 
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = "cannot write \"" + path + "\": " + std::strerror(errno);
-      // Take back a partial append so the log holds whole errors only.
-      if (done > 0 && ::ftruncate(fd, st.st_size) != 0) {
-      }
+      // Take back a partial append so the log holds whole errors only (best effort: the
+      // error above is what the caller hears).
+      if (done > 0) (void)!::ftruncate(fd, st.st_size);
       ::close(fd);
       return false;
     }

@@ -2,6 +2,9 @@
 // and MSI packages.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -53,6 +56,27 @@ TEST(Uninstall, RelaunchingUninstallersRunToTheirEndOneAfterTheOther) {
     EXPECT_TRUE(Contains(
         r.output, std::string("Uninstalled: Purgelet Demo Café (HKLM\\") + kUninstall + key + ")"));
   }
+}
+
+TEST(Uninstall, StoppingTheWaitLeavesTheUninstallerRunningAndFails) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefix(dir / "p");
+  const auto install = e2e::RunWine(
+      prefix, {e2e::NsisInstaller("Slower", false, {"UNSLEEP=6000", "ORDERLOG=C:\\order.log"})});
+  ASSERT_EQ(install.exitCode, 0) << install.output;
+  std::vector<std::string> argv{PGL_CLI_PATH, "uninstall", "--yes", "Slower"};
+  const e2e::Spawned cli = e2e::Spawn(argv, e2e::WineEnvironment(prefix));
+  const std::string log = prefix + "/drive_c/order.log";
+  for (int i = 0; i < 300 && !std::filesystem::exists(log); ++i) ::usleep(100000);
+  ASSERT_TRUE(std::filesystem::exists(log));
+  ::kill(cli.pid, SIGINT);  // Ctrl+C: stop waiting for this uninstaller
+  const auto r = e2e::Finish(cli);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_TRUE(Contains(r.output, "Error: Stopped waiting for the uninstaller")) << r.output;
+  // The uninstaller itself went on to its end.
+  e2e::WaitForServer(prefix);
+  EXPECT_EQ(test::ReadFile(log), "start Slower\r\nend Slower\r\n");
+  EXPECT_FALSE(MachineKeyExists(prefix, kUninstall + "Slower"));
 }
 
 TEST(Uninstall, MsiPackageThroughMsiExec) {

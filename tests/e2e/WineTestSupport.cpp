@@ -26,7 +26,7 @@ test::TempDir& RunDir() {
 
 }  // namespace
 
-RunResult Run(const std::vector<std::string>& argv, const EnvList& env) {
+Spawned Spawn(const std::vector<std::string>& argv, const EnvList& env) {
   static int counter = 0;
   const std::string outFile = RunDir() / ("out-" + std::to_string(++counter) + ".txt");
   const pid_t pid = ::fork();
@@ -45,12 +45,20 @@ RunResult Run(const std::vector<std::string>& argv, const EnvList& env) {
     ::execvp(args[0], args.data());
     ::_exit(127);
   }
+  return {pid, outFile};
+}
+
+RunResult Finish(const Spawned& spawned) {
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  ::waitpid(spawned.pid, &status, 0);
   RunResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.output = test::ReadFile(outFile);
+  result.output = test::ReadFile(spawned.outFile);
   return result;
+}
+
+RunResult Run(const std::vector<std::string>& argv, const EnvList& env) {
+  return Finish(Spawn(argv, env));
 }
 
 EnvList WineEnvironment(const std::string& prefix) {

@@ -15,6 +15,14 @@ struct RunResult {
 
 using EnvList = std::vector<std::pair<std::string, std::string>>;
 
+// A program started in the background; Finish waits for it and reads its output.
+struct Spawned {
+  int pid = -1;
+  std::string outFile;
+};
+Spawned Spawn(const std::vector<std::string>& argv, const EnvList& env = {});
+RunResult Finish(const Spawned& spawned);
+
 // Runs a program (searched on PATH) with extra environment variables. Output goes to a file
 // that is read once the program has ended, never through a pipe that Wine's background
 // processes would keep open.
