@@ -147,5 +147,25 @@ TEST_F(PrefixTest, RunningServerMakesThePrefixReadOnly) {
   std::filesystem::remove_all(serverDir);
 }
 
+TEST_F(PrefixTest, RefreshReadsWhatWineSavedAndArchTellsTheViews) {
+  WinePrefixRegistry reg(dir.Path(), NoServer());
+  EXPECT_TRUE(reg.Is64BitSystem());
+  EXPECT_FALSE(reg.Refresh());  // nothing changed on disk
+  const std::string app = std::string(kUninstall) + "\\App";
+  ASSERT_TRUE(RegKeyExists(reg, kHkeyLocalMachine, app));
+  // Wine saved a registry without the entry (an uninstaller removed it), as a 32-bit prefix.
+  std::string saved = kSystem;
+  saved.replace(saved.find("win64"), 5, "win32");
+  saved.erase(saved.find("\n[Software"));
+  saved += "\n";
+  test::WriteFile(dir / "system.reg.new", saved);
+  std::filesystem::rename(dir / "system.reg.new", dir / "system.reg");
+  const auto generation = reg.Generation();
+  EXPECT_TRUE(reg.Refresh());
+  EXPECT_NE(reg.Generation(), generation);
+  EXPECT_FALSE(RegKeyExists(reg, kHkeyLocalMachine, app));
+  EXPECT_FALSE(reg.Is64BitSystem());
+}
+
 }  // namespace
 }  // namespace pgl
