@@ -113,19 +113,20 @@ int Backup(pgl::ManagedSystem& system, const std::string& file) {
   const int codePage = pgl::UserAnsiCodePage();
   const auto keys = pgl::BackupKeys(*system.registry);
   try {
-    bool unicode = false;
+    pgl::RegExportResult result;
     if (file == "-") {
-      const auto result = pgl::BuildRegistryExport(*system.registry, keys, codePage);
+      result = pgl::BuildRegistryExport(*system.registry, keys, codePage);
       std::fwrite(result.bytes.data(), 1, result.bytes.size(), stdout);
       if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
-      unicode = result.unicode;
     } else {
-      unicode = pgl::ExportRegistryKeys(*system.registry, keys, file, codePage);
+      result = pgl::ExportRegistryKeys(*system.registry, keys, file, codePage);
     }
-    if (unicode)
-      Note("some text cannot be written in code page " + std::to_string(codePage) +
-           "; the backup was written as a Unicode registry script instead, which keeps all of "
-           "it.");
+    if (result.unicode)
+      Note("some names or values cannot be written exactly as REGEDIT4 in code page " +
+           std::to_string(codePage) +
+           "; the backup was written as a Unicode registry script instead, which keeps them.");
+    for (const auto& what : result.leftOut) Note("left out of the backup: " + what);
+    for (const auto& what : result.notExact) Note("not restored exactly: " + what);
   } catch (const pgl::ERegistryExportError& e) {
     return Fail(e.what());
   }

@@ -21,7 +21,9 @@ void TErrorList::AddError(std::string_view message) {
   const std::time_t now = clock_();
   std::tm local{};
   localtime_r(&now, &local);
-  lines_.push_back("(" + FormatShortDate(local) + ", " + FormatLongTime(local) + ")");
+  std::string stamp(1, '(');
+  stamp.append(FormatShortDate(local)).append(", ").append(FormatLongTime(local)).append(1, ')');
+  lines_.push_back(std::move(stamp));
   if (!message.empty()) {
     std::size_t start = 0;
     for (;;) {

@@ -1,6 +1,7 @@
 #include "registry/RegExport.h"
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "platform/FileIO.h"
@@ -13,7 +14,50 @@ namespace pgl {
 
 namespace {
 
-struct NotEncodable {};
+// Thrown while writing REGEDIT4 when some text or value has no exact form there.
+struct NeedsUnicode {};
+
+bool IsLoneSurrogateAt(std::u16string_view s, std::size_t i) {
+  const char16_t c = s[i];
+  if (c >= 0xD800 && c <= 0xDBFF)
+    return i + 1 >= s.size() || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF;
+  if (c >= 0xDC00 && c <= 0xDFFF) return i == 0 || s[i - 1] < 0xD800 || s[i - 1] > 0xDBFF;
+  return false;
+}
+
+bool HasLoneSurrogate(std::u16string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (IsLoneSurrogateAt(s, i)) return true;
+  return false;
+}
+
+// A name that a registry script can carry: no line break (it would end the line) and no
+// unpaired surrogate (no file encoding holds one).
+bool NameCarried(std::u16string_view name) {
+  return name.find_first_of(u"\r\n") == std::u16string_view::npos && !HasLoneSurrogate(name);
+}
+
+// The text of string data that is exactly one terminated text: an even size, a zero unit at
+// the end and nowhere else, and proper UTF-16.
+std::optional<std::u16string> TerminatedText(const std::string& data) {
+  if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
+  std::u16string units = Utf16LeUnits(data);
+  if (units.back() != 0) return std::nullopt;
+  units.pop_back();
+  if (units.find(u'\0') != std::u16string::npos || HasLoneSurrogate(units)) return std::nullopt;
+  return units;
+}
+
+// Backslash and double quote get their escapes: for value names in every form.
+std::string EscapeName(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 4);
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out;
+}
 
 // Collects the file's lines; text pieces are encoded as they come so that a piece the
 // code page cannot hold is noticed at once.
@@ -21,39 +65,41 @@ class ExportWriter {
  public:
   ExportWriter(int codePage, bool unicode) : codePage_(codePage), unicode_(unicode) {}
 
+  bool Unicode() const { return unicode_; }
   void Raw(std::string_view ascii) { out_ += ascii; }
   void Text(std::string_view utf8) {
     if (unicode_) {
       out_ += utf8;
       return;
     }
-    if (!EncodeToCodePage(utf8, codePage_, scratch_)) throw NotEncodable{};
+    if (!EncodeToCodePage(utf8, codePage_, scratch_)) throw NeedsUnicode{};
     out_ += scratch_;
   }
   void EndLine() { out_ += "\r\n"; }
 
-  // The bytes of an expandable text as a byte list: a continuation after every 16th byte,
-  // then the terminating zero.
+  // The bytes of an expandable text as a byte list in the code page: a continuation after
+  // every 16th byte, then the terminating zero.
   void ExpandList(std::string_view utf8) {
     std::string bytes;
-    if (unicode_) {
-      bytes = Utf16LeBytes(Utf8ToUtf16(utf8));
-    } else if (!EncodeToCodePage(utf8, codePage_, bytes)) {
-      throw NotEncodable{};
-    }
+    if (!EncodeToCodePage(utf8, codePage_, bytes)) throw NeedsUnicode{};
     if (bytes.empty()) return;
+    ExpandBytes(bytes);
+    out_ += "00";
+  }
+  // Raw data bytes with the expandable-string continuations.
+  void ExpandBytes(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       Byte(static_cast<unsigned char>(bytes[i]));
-      if ((i + 1) % 16 == 0) Continue();
+      if ((i + 1) % 16 == 0 && (!unicode_ || i + 1 != bytes.size())) Continue();
     }
-    out_ += unicode_ ? "00,00" : "00";
+    if (unicode_ && !bytes.empty()) out_.pop_back();  // no comma after the last byte
   }
 
   // Binary data: a continuation after the bytes at positions 16, 32, ... except the last.
-  void BinaryList(const unsigned char* data, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      Byte(data[i]);
-      if (i > 0 && i % 16 == 0 && i != n - 1) Continue();
+  void BinaryList(std::string_view data) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      Byte(static_cast<unsigned char>(data[i]));
+      if (i > 0 && i % 16 == 0 && i != data.size() - 1) Continue();
     }
   }
 
@@ -76,80 +122,153 @@ class ExportWriter {
   std::string scratch_;
 };
 
-void WriteKeyValues(RegistryStore& store, RootKey root, const std::string& path, ExportWriter& w) {
-  TRegistry reg(store);
-  reg.SetRootKey(root);
-  if (!reg.OpenKeyReadOnly(path)) return;
-  std::vector<std::string> names;
-  reg.GetValueNames(names);
-  std::vector<unsigned char> buffer;
-  for (const auto& name : names) {
-    if (name.empty()) {
-      w.Raw("@=");
-    } else {
-      w.Raw("\"");
-      w.Text(name);
-      w.Raw("\"=");
-    }
-    try {
-      switch (reg.GetDataType(name)) {
-        case TRegDataType::rdString:
-          w.Raw("\"");
-          w.Text(EscapeRegString(reg.ReadString(name)));
-          w.Raw("\"");
-          break;
-        case TRegDataType::rdExpandString:
-          w.Raw("hex(2):");
-          w.ExpandList(reg.ReadString(name));
-          break;
-        case TRegDataType::rdInteger: {
-          char text[16];
-          std::snprintf(text, sizeof text, "dword:%08x",
-                        static_cast<std::uint32_t>(reg.ReadInteger(name)));
-          w.Raw(text);
-          break;
-        }
-        case TRegDataType::rdBinary: {
-          const int size = reg.GetDataSize(name);
-          buffer.assign(static_cast<std::size_t>(size > 0 ? size : 0), 0);
-          const int n = reg.ReadBinaryData(name, buffer.data(), size > 0 ? size : 0);
-          w.Raw("hex:");
-          w.BinaryList(buffer.data(), static_cast<std::size_t>(n));
-          break;
-        }
-        case TRegDataType::rdUnknown:
-          break;
+// One value line. In REGEDIT4 a value is written in the Part's form or not at all (the whole
+// file then becomes a Unicode script); the Unicode script gives every value a form that the
+// registry editor imports exactly.
+void WriteValue(const RegValue& value, ExportWriter& w) {
+  if (value.name.empty()) {
+    w.Raw("@=");
+  } else {
+    w.Raw("\"");
+    w.Text(EscapeName(Utf16ToUtf8(value.name)));
+    w.Raw("\"=");
+  }
+  char text[24];
+  if (!w.Unicode()) {
+    switch (value.type) {
+      case kRegSz: {
+        const auto units = TerminatedText(value.data);
+        if (!units || units->find_first_of(u"\t\r\n") != std::u16string::npos)
+          throw NeedsUnicode{};
+        w.Raw("\"");
+        w.Text(EscapeRegString(Utf16ToUtf8(*units)));
+        w.Raw("\"");
+        break;
       }
-    } catch (const ERegistryException&) {
-      // A value that cannot be read keeps its name and nothing else.
+      case kRegExpandSz: {
+        const auto units = TerminatedText(value.data);
+        if (!units) throw NeedsUnicode{};
+        w.Raw("hex(2):");
+        w.ExpandList(Utf16ToUtf8(*units));
+        break;
+      }
+      case kRegDword: {
+        if (value.data.size() != 4) throw NeedsUnicode{};
+        const auto* b = reinterpret_cast<const unsigned char*>(value.data.data());
+        std::snprintf(text, sizeof text, "dword:%08x",
+                      static_cast<unsigned>(b[0] | (b[1] << 8) | (b[2] << 16)) |
+                          (static_cast<unsigned>(b[3]) << 24));
+        w.Raw(text);
+        break;
+      }
+      case kRegBinary:
+        w.Raw("hex:");
+        w.BinaryList(value.data);
+        break;
+      default:
+        throw NeedsUnicode{};
     }
     w.EndLine();
+    return;
+  }
+  const auto units = value.type == kRegSz ? TerminatedText(value.data) : std::nullopt;
+  bool plain = units.has_value();
+  if (units)
+    for (char16_t c : *units) plain = plain && c >= 0x20;
+  if (plain) {
+    w.Raw("\"");
+    w.Text(EscapeName(Utf16ToUtf8(*units)));
+    w.Raw("\"");
+  } else if (value.type == kRegDword && value.data.size() == 4) {
+    const auto* b = reinterpret_cast<const unsigned char*>(value.data.data());
+    std::snprintf(text, sizeof text, "dword:%08x",
+                  static_cast<unsigned>(b[0] | (b[1] << 8) | (b[2] << 16)) |
+                      (static_cast<unsigned>(b[3]) << 24));
+    w.Raw(text);
+  } else if (value.type == kRegBinary) {
+    w.Raw("hex:");
+    w.BinaryList(value.data);
+  } else {
+    std::snprintf(text, sizeof text, "hex(%x):", static_cast<unsigned>(value.type));
+    w.Raw(text);
+    w.ExpandBytes(value.data);
+  }
+  w.EndLine();
+}
+
+// Whether a text value ends as the registry editor makes every text it imports end: with a
+// zero unit (two for a multi-string).
+bool TextTerminated(const RegValue& value) {
+  if (value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz) return true;
+  const std::string& d = value.data;
+  if (d.size() % 2 != 0 || d.size() < 2 || d[d.size() - 1] != 0 || d[d.size() - 2] != 0)
+    return false;
+  return value.type != kRegMultiSz ||
+         (d.size() >= 4 && d[d.size() - 3] == 0 && d[d.size() - 4] == 0);
+}
+
+void WriteKeyValues(const RegKey* key, const std::string& header, ExportWriter& w,
+                    RegExportResult& result) {
+  if (!key) return;
+  for (const RegValue& value : key->Values()) {
+    if (!NameCarried(value.name)) {
+      if (!w.Unicode()) throw NeedsUnicode{};
+      result.leftOut.push_back(header + ": a value whose name no registry script can hold");
+      continue;
+    }
+    if (!TextTerminated(value)) {
+      if (!w.Unicode()) throw NeedsUnicode{};
+      result.notExact.push_back(
+          "\"" + Utf16ToUtf8(value.name) + "\" of " + header +
+          ": a text without its terminating zero; the registry editor adds one when it restores "
+          "it");
+    }
+    WriteValue(value, w);
   }
 }
 
 std::string Build(RegistryStore& store, const std::vector<RegExportKey>& keys, int codePage,
-                  bool unicode) {
+                  bool unicode, RegExportResult& result) {
   ExportWriter w(codePage, unicode);
+  result.leftOut.clear();
+  result.notExact.clear();
   w.Raw(unicode ? "Windows Registry Editor Version 5.00" : "REGEDIT4");
   w.EndLine();
-  for (std::size_t k = 0; k < keys.size(); ++k) {
-    const RootKey root = keys[k].root;
-    const std::string rootName = RootKeyName(root);
-    const auto header = [&](std::string_view path) {
+  for (const RegExportKey& exported : keys) {
+    const std::string rootName = RootKeyName(exported.root);
+    const auto header = [&](const std::string& path) {
+      w.EndLine();
       w.Raw("[");
-      w.Text(rootName + "\\" + std::string(path));
+      w.Text(rootName + "\\" + path);
       w.Raw("]");
       w.EndLine();
     };
-    w.EndLine();
-    header(keys[k].path);
-    WriteKeyValues(store, root, keys[k].path, w);
-    std::vector<std::string> subkeys;
-    RegGetSubKeyTree(store, root, keys[k].path, subkeys);
-    for (const auto& path : subkeys) {
-      w.EndLine();
-      header(path);
-      WriteKeyValues(store, root, path, w);
+    RegKey* hive = store.Hive(exported.root);
+    const RegKey* top = hive ? FindRegKey(hive, exported.path) : nullptr;
+    header(exported.path);
+    WriteKeyValues(top, rootName + "\\" + exported.path, w, result);
+    if (!top) continue;
+    // Each key's children together as a block, the blocks visited depth first. The stack
+    // holds the keys whose children are still to be listed, with their paths.
+    std::vector<std::pair<const RegKey*, std::string>> stack{{top, exported.path}};
+    while (!stack.empty()) {
+      auto [key, path] = std::move(stack.back());
+      stack.pop_back();
+      std::vector<std::pair<const RegKey*, std::string>> block;
+      for (const auto& child : key->SubKeys()) {
+        const std::string childPath = path + "\\" + Utf16ToUtf8(child->Name());
+        if (!NameCarried(child->Name())) {
+          if (!w.Unicode()) throw NeedsUnicode{};
+          result.leftOut.push_back(rootName + "\\" + path +
+                            ": a subkey (with everything below it) whose name no registry "
+                            "script can hold");
+          continue;
+        }
+        header(childPath);
+        WriteKeyValues(child.get(), rootName + "\\" + childPath, w, result);
+        block.emplace_back(child.get(), childPath);
+      }
+      for (auto it = block.rbegin(); it != block.rend(); ++it) stack.push_back(std::move(*it));
     }
   }
   return w.Finish();
@@ -204,24 +323,27 @@ RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegE
   if (keys.empty()) return {};
   for (const auto& key : keys)
     if (RootKeyName(key.root).empty()) return {};
+  RegExportResult result;
   try {
-    return {Build(store, keys, codePage, false), false};
-  } catch (const NotEncodable&) {
-    return {Build(store, keys, codePage, true), true};
+    result.bytes = Build(store, keys, codePage, false, result);
+  } catch (const NeedsUnicode&) {
+    result.bytes = Build(store, keys, codePage, true, result);
+    result.unicode = true;
   }
+  return result;
 }
 
 bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
                        const std::string& fileName, int codePage) {
-  return ExportRegistryKeys(store, {{root, std::string(keyPath)}}, fileName, codePage);
+  return ExportRegistryKeys(store, {{root, std::string(keyPath)}}, fileName, codePage).unicode;
 }
 
-bool ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
-                        const std::string& fileName, int codePage) {
-  const RegExportResult result = BuildRegistryExport(store, keys, codePage);
+RegExportResult ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
+                                   const std::string& fileName, int codePage) {
+  RegExportResult result = BuildRegistryExport(store, keys, codePage);
   std::string error;
   if (!WriteFileAtomic(fileName, result.bytes, error)) throw ERegistryExportError(error);
-  return result.unicode;
+  return result;
 }
 
 }  // namespace pgl

@@ -19,16 +19,25 @@ class ERegistryExportError : public std::runtime_error {
 struct RegExportResult {
   std::string bytes;     // the whole file
   bool unicode = false;  // written as a Unicode registry script instead of REGEDIT4
+  // What no registry script can hold (a name with a line break), left out: one line each,
+  // naming its key.
+  std::vector<std::string> leftOut;
+  // Values written in the closest form that still does not restore exactly: a text value
+  // (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) without its terminating zero gets one on import.
+  std::vector<std::string> notExact;
 };
 
 std::string RootKeyName(RootKey root);
 // Backslash, then double quote, then tab get their escapes.
 std::string EscapeRegString(std::string_view text);
 
-// The file as REGEDIT4 text in the ANSI code page `codePage`. Where some text of the tree has
-// no exact equivalent in that code page, REGEDIT4 would lose it: the file is then a Unicode
-// registry script (UTF-16LE with a byte-order mark) that keeps everything. Empty for a root
-// without a name.
+// The file as REGEDIT4 text in the ANSI code page `codePage`, when every name and value
+// survives that form exactly. Otherwise (text outside the code page, a tab or line break in a
+// text, a multi-string or other type, a DWORD that is not 4 bytes, ...) REGEDIT4 would lose
+// it: the file is then a Unicode registry script (UTF-16LE with a byte-order mark) in which
+// every value takes a form the registry editor imports exactly ("hex(N):" lists where a
+// quoted text cannot carry it). Value names get "\\" and "\"" escapes in both forms; a
+// name with a line break is never written (see leftOut). Empty for a root without a name.
 RegExportResult BuildRegistryExport(RegistryStore& store, RootKey root, std::string_view keyPath,
                                     int codePage);
 
@@ -46,7 +55,7 @@ RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegE
 // was needed.
 bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
                        const std::string& fileName, int codePage);
-bool ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
-                        const std::string& fileName, int codePage);
+RegExportResult ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
+                                   const std::string& fileName, int codePage);
 
 }  // namespace pgl

@@ -1,5 +1,7 @@
 #include "util/CodePage.h"
 
+#include <locale.h>
+
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
@@ -47,8 +49,15 @@ int AnsiCodePageForLocale(std::string_view localeName) {
 }
 
 int UserAnsiCodePage() {
-  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
-    if (const char* v = std::getenv(name); v && *v) return AnsiCodePageForLocale(v);
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (!v || !*v) continue;
+    // A locale that is not installed is the C locale for every program, Wine included.
+    const locale_t locale = ::newlocale(LC_CTYPE_MASK, v, static_cast<locale_t>(nullptr));
+    if (!locale) return 1252;
+    ::freelocale(locale);
+    return AnsiCodePageForLocale(v);
+  }
   return 1252;
 }
 

@@ -9,7 +9,8 @@ namespace pgl {
 // The ANSI code page Windows (and Wine) use for a POSIX locale name such as "pl_PL.UTF-8":
 // 1250 for Central European languages, 1251 Cyrillic, ..., 1252 for the rest and for C/POSIX.
 int AnsiCodePageForLocale(std::string_view localeName);
-// The code page of the user's character-type locale (LC_ALL, else LC_CTYPE, else LANG).
+// The code page of the user's character-type locale (LC_ALL, else LC_CTYPE, else LANG), as
+// Wine will choose it: a locale that is not installed counts as C (1252).
 int UserAnsiCodePage();
 
 // Converts UTF-8 text to the code page; false when some character has no exact equivalent

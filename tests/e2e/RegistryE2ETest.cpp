@@ -145,5 +145,126 @@ INSTANTIATE_TEST_SUITE_P(Wine, BackupRestore,
                                            BackupCase{"polish", true, true}),
                          [](const auto& info) { return std::string(info.param.what); });
 
+struct AwkwardValue {
+  std::u16string name;
+  std::uint32_t type;
+  std::string data;
+};
+
+std::string Units(std::u16string_view text) {
+  return Utf16LeBytes(text);
+}
+
+// Every kind of value the registry can hold, with names that need escapes and one that tries
+// to write lines of its own.
+std::vector<AwkwardValue> AwkwardValues() {
+  using namespace std::string_literals;
+  return {
+      {u"", kRegSz, Units(u"default"s + u'\0')},
+      {u"Plain", kRegSz, Units(u"text"s + u'\0')},
+      {u"Tab", kRegSz, Units(u"a\tb"s + u'\0')},
+      {u"Lines", kRegSz, Units(u"a\r\nb\nc"s + u'\0')},
+      {u"Nul", kRegSz, Units(u"a\0b\0"s)},
+      {u"Unterminated", kRegSz, Units(u"ab")},
+      {u"ExpandUnterminated", kRegExpandSz, Units(u"%x%")},
+      {u"MultiUnterminated", kRegMultiSz, Units(u"a\0b")},
+      {u"Empty", kRegSz, Units(u"\0"s)},
+      {u"Lone", kRegSz, Units(u"x\xD800y\0"s)},
+      {u"Polish", kRegSz, Units(u"Zażółć\0"s)},
+      {u"Expand", kRegExpandSz, Units(u"%ProgramFiles%\\x\0"s)},
+      {u"Multi", kRegMultiSz, Units(u"a\0b\0\0"s)},
+      {u"Qword", kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s},
+      {u"ShortDword", kRegDword, "\x01\x02"s},
+      {u"Dword", kRegDword, "\xff\x00\x00\x80"s},
+      {u"Bin", kRegBinary, std::string(40, '\x7f')},
+      {u"None", kRegNone, "\x00\x01\x02"s},
+      {u"Custom", 0x20, "\x09"s},
+      {u"Quo\"te", kRegSz, Units(u"q\0"s)},
+      {u"Back\\slash", kRegSz, Units(u"b\\\0"s)},
+      {u"\"", kRegSz, Units(u"just a quote\0"s)},
+      {u"Caf\u00e9 \u017c", kRegSz, Units(u"name outside 1252\0"s)},
+      {u"x\"=\"y\"\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
+       u"\"Injected",
+       kRegSz, Units(u"C:\\evil.exe\0"s)},
+  };
+}
+
+constexpr std::u16string_view kInjectedName = u"Injected";
+
+void PutAwkwardKey(WinePrefixRegistry& registry, RootKey root, const std::string& path) {
+  ASSERT_TRUE(registry.BeginWrite(root)) << registry.LastError();
+  RegKey* key = registry.Hive(root);
+  for (const auto& part : SplitRegPath(path)) key = &key->EnsureSubKey(part);
+  for (const auto& v : AwkwardValues()) key->SetValue(v.name, v.type, v.data);
+  ASSERT_TRUE(registry.Commit(root)) << registry.LastError();
+}
+
+TEST(BackupRestoreExactly, EveryValueComesBackAndNothingElseChanges) {
+  test::TempDir dir;
+  const std::string source = e2e::NewPrefix(dir / "source");
+  const std::string places[] = {
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Awkward",
+      "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Awkward"};
+  const std::string user = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Awkward";
+  {
+    WinePrefixRegistry registry(source);
+    for (const auto& place : places) PutAwkwardKey(registry, kHkeyLocalMachine, place);
+    PutAwkwardKey(registry, kHkeyCurrentUser, user);
+  }
+  const std::string file = dir / "backup.reg";
+  const auto backup =
+      e2e::Run({PGL_CLI_PATH, "backup", file}, {{"WINEPREFIX", source}, {"LC_ALL", "C.UTF-8"}});
+  ASSERT_EQ(backup.exitCode, 0) << backup.output;
+  EXPECT_NE(backup.output.find("Unicode registry script"), std::string::npos) << backup.output;
+  EXPECT_NE(backup.output.find("left out of the backup: HKEY_LOCAL_MACHINE\\" + places[0]),
+            std::string::npos)
+      << backup.output;
+  EXPECT_NE(backup.output.find("\"Unterminated\" of HKEY_CURRENT_USER\\" + user), std::string::npos)
+      << backup.output;
+
+  const std::string target = e2e::NewPrefix(dir / "target");
+  const std::string before = test::ReadFile(target + "/system.reg");
+  const auto import = RunWine(target, {"regedit", "/s", e2e::WinePath(file)});
+  ASSERT_EQ(import.exitCode, 0) << import.output;
+
+  WinePrefixRegistry got(target);
+  int restored = 0, total = 0;
+  const auto check = [&](RootKey root, const std::string& path) {
+    const RegKey* key = FindRegKey(got.Hive(root), path);
+    ASSERT_NE(key, nullptr) << path;
+    for (const auto& want : AwkwardValues()) {
+      const bool leftOut = want.name.find(u'\n') != std::u16string::npos;
+      // Text values without their terminating zero come back with one (said by the backup).
+      if (want.name.find(u"nterminated") != std::u16string::npos) continue;
+      const RegValue* have = key->FindValue(want.name);
+      if (leftOut) {
+        EXPECT_EQ(have, nullptr);
+        continue;
+      }
+      ++total;
+      ASSERT_NE(have, nullptr) << path << " " << Utf16ToUtf8(want.name);
+      EXPECT_EQ(have->type, want.type) << Utf16ToUtf8(want.name);
+      EXPECT_EQ(have->data, want.data) << Utf16ToUtf8(want.name);
+      restored += have->type == want.type && have->data == want.data;
+    }
+    // Nothing of the injected text became a value or a key of its own.
+    EXPECT_EQ(key->FindValue(kInjectedName), nullptr);
+  };
+  for (const auto& place : places) check(kHkeyLocalMachine, place);
+  check(kHkeyCurrentUser, user);
+  EXPECT_EQ(restored, total);
+  std::printf("values restored exactly: %d of %d\n", restored, total);
+  const RegKey* run =
+      FindRegKey(got.Hive(kHkeyCurrentUser), "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  EXPECT_TRUE(!run || !run->FindValue(kInjectedName));
+  // Outside the Uninstall keys the machine's registry is as it was.
+  WinePrefixRegistry fresh(e2e::NewPrefix(dir / "control"));
+  const RegKey* software = FindRegKey(got.Hive(kHkeyLocalMachine), "SOFTWARE");
+  const RegKey* control = FindRegKey(fresh.Hive(kHkeyLocalMachine), "SOFTWARE");
+  ASSERT_NE(software, nullptr);
+  EXPECT_EQ(software->SubKeys().size(), control->SubKeys().size());
+  EXPECT_FALSE(before.empty());
+}
+
 }  // namespace
 }  // namespace pgl

@@ -28,7 +28,7 @@ std::string LineFor(const std::string& wineValue) {
 
 TEST(RegExport, ValueLines) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\"Path\"=\"C:\\\\A \\\"B\\\"\\t\"", "\"Path\"=\"C:\\\\A \\\"B\\\"\\t\"\r\n"},
+      {"\"Path\"=\"C:\\\\A \\\"B\\\"\"", "\"Path\"=\"C:\\\\A \\\"B\\\"\"\r\n"},
       {"\"N\"=dword:000000ff", "\"N\"=dword:000000ff\r\n"},
       {"\"N\"=dword:ffffffff", "\"N\"=dword:ffffffff\r\n"},
       {"\"E\"=str(2):\"%SystemRoot%\"", "\"E\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,00\r\n"},
@@ -41,11 +41,82 @@ TEST(RegExport, ValueLines) {
        "\"B\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,\\\r\n  11,\r\n"},
       {"\"B\"=hex:", "\"B\"=hex:\r\n"},
       {"@=\"x\"", "@=\"x\"\r\n"},
-      {"\"M\"=str(7):\"a\\0b\\0\"\n\"Z\"=\"after\"", "\"M\"=\r\n\"Z\"=\"after\"\r\n"},
-      {"\"Line\"=\"a\\nb\"", "\"Line\"=\"a\nb\"\r\n"},
+      {"\"Q\\\"uote\\\\d\"=\"x\"", "\"Q\\\"uote\\\\d\"=\"x\"\r\n"},       // names escaped
       {"\"Caf\\xe9\"=\"\\xe9\\x20ac\"", "\"Caf\xE9\"=\"\xE9\x80\"\r\n"},  // Windows-1252 bytes
   };
   for (const auto& [wine, line] : cases) EXPECT_EQ(LineFor(wine), line) << wine;
+}
+
+// The lines of a Unicode script, as UTF-8.
+std::string UnicodeText(const RegExportResult& result) {
+  EXPECT_TRUE(result.unicode);
+  EXPECT_EQ(result.bytes.substr(0, 2), "\xFF\xFE");
+  std::u16string units((result.bytes.size() - 2) / 2, u'\0');
+  std::memcpy(units.data(), result.bytes.data() + 2, units.size() * 2);
+  return Utf16ToUtf8(units);
+}
+
+TEST(RegExport, ValuesRegeditWouldChangeGoToAUnicodeScriptExactly) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\"T\"=\"a\\tb\"", "\"T\"=hex(1):61,00,09,00,62,00,00,00\r\n"},
+      {"\"L\"=\"a\\r\\nb\"", "\"L\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n"},
+      {"\"Z\"=\"a\\0b\"", "\"Z\"=hex(1):61,00,00,00,62,00,00,00\r\n"},
+      {"\"S\"=\"\\xd800x\"", "\"S\"=hex(1):00,d8,78,00,00,00\r\n"},
+      {"\"M\"=str(7):\"a\\0b\\0\"", "\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"},
+      {"\"Q\"=hex(b):01,00,00,00,00,00,00,00", "\"Q\"=hex(b):01,00,00,00,00,00,00,00\r\n"},
+      {"\"D\"=hex(4):01,02", "\"D\"=hex(4):01,02\r\n"},
+      {"\"N\"=hex(0):", "\"N\"=hex(0):\r\n"},
+      {"\"O\"=hex(1):61,00", "\"O\"=hex(1):61,00\r\n"},  // not terminated
+      {"\"E\"=str(2):\"\\x65e5\"", "\"E\"=hex(2):e5,65,00,00\r\n"},
+  };
+  for (const auto& [wine, line] : cases) {
+    MemoryRegistry store;
+    ASSERT_TRUE(store.LoadWineText(kHkeyLocalMachine, "\n[K] 1\n\"A\"=\"plain\"\n" + wine + "\n"))
+        << wine;
+    const auto result = BuildRegistryExport(store, kHkeyLocalMachine, "K", 1252);
+    EXPECT_EQ(UnicodeText(result),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\K]\r\n\"A\"=\"plain\"\r\n" +
+                  line)
+        << wine;
+    EXPECT_TRUE(result.leftOut.empty());
+  }
+}
+
+TEST(RegExport, NoNameOrDataCanWriteALineOfItsOwn) {
+  MemoryRegistry store;
+  const std::string injection =
+      "\"x\\\"=\\\"y\\\"\\r\\n[HKEY_CURRENT_USER\\\\Software\\\\Microsoft\\\\Windows\\\\"
+      "CurrentVersion\\\\Run]\\r\\n\\\"Injected\"=\"v\"\n";
+  ASSERT_TRUE(store.LoadWineText(
+      kHkeyLocalMachine,
+      "\n[K] 1\n" + injection + "\"q\\\"=\\\"uote\"=\"a\\n[-HKEY_LOCAL_MACHINE\\\\SOFTWARE]\"\n" +
+          "\n[K\\\\Evil\\n\\[-HKEY_LOCAL_MACHINE\\\\SOFTWARE\\]] 1\n\"in\"=\"x\"\n"
+          "\n[K\\\\Evil\\n\\[-HKEY_LOCAL_MACHINE\\\\SOFTWARE\\]\\\\Below] 1\n"
+          "\n[K\\\\Good] 1\n\"g\"=\"1\"\n"));
+  const auto result = BuildRegistryExport(store, kHkeyLocalMachine, "K", 1252);
+  const std::string text = UnicodeText(result);
+  // Every line is one the export meant: two headers, the escaped name with its data as a
+  // byte list (continued over several lines), the good value.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  for (const auto& line : lines) {
+    const bool expected = line.empty() || line == "Windows Registry Editor Version 5.00" ||
+                          line == "[HKEY_LOCAL_MACHINE\\K]" ||
+                          line == "[HKEY_LOCAL_MACHINE\\K\\Good]" || line == "\"g\"=\"1\"" ||
+                          line.starts_with("\"q\\\"=\\\"uote\"=hex(1):61,00,0a,00,") ||
+                          (line.starts_with("  ") &&
+                           line.find_first_not_of("0123456789abcdef,\\ ") == std::string::npos);
+    EXPECT_TRUE(expected) << line;
+  }
+  ASSERT_EQ(result.leftOut.size(), 2u);
+  EXPECT_EQ(result.leftOut[0],
+            "HKEY_LOCAL_MACHINE\\K: a value whose name no registry script can hold");
+  EXPECT_NE(result.leftOut[1].find("a subkey (with everything below it)"), std::string::npos);
 }
 
 TEST(RegExport, KeysInSubKeyTreeOrder) {
