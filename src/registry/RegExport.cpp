@@ -138,8 +138,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
     switch (value.type) {
       case kRegSz: {
         const auto units = TerminatedText(value.data);
-        if (!units || units->find_first_of(u"\t\r\n") != std::u16string::npos)
-          throw NeedsUnicode{};
+        if (!units || units->find_first_of(u"\t\r\n") != std::u16string::npos) throw NeedsUnicode{};
         w.Raw("\"");
         w.Text(EscapeRegString(Utf16ToUtf8(*units)));
         w.Raw("\"");
@@ -260,8 +259,8 @@ std::string Build(RegistryStore& store, const std::vector<RegExportKey>& keys, i
         if (!NameCarried(child->Name())) {
           if (!w.Unicode()) throw NeedsUnicode{};
           result.leftOut.push_back(rootName + "\\" + path +
-                            ": a subkey (with everything below it) whose name no registry "
-                            "script can hold");
+                                   ": a subkey (with everything below it) whose name no registry "
+                                   "script can hold");
           continue;
         }
         header(childPath);
