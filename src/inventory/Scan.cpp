@@ -33,6 +33,10 @@ const TextValue kTextValues[] = {
     {"URLUpdateInfo", [](TUninstallInfo& i, const std::string& v) { i.URLUpdateInfo = v; }},
 };
 
+// The command values, in the order that decides which one is used.
+constexpr std::string_view kCommandValues[3] = {"UninstallString", "QuietUninstallString",
+                                                "ModifyPath"};
+
 }  // namespace
 
 ScanReport TUninstallCollection::ReadUninstallEntries() {
@@ -63,16 +67,28 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
         info.SubkeyName = name;
         info.View = place.view;
         info.RegistryKey = EntryKeyText(place.view, name);
+        bool commandUnreadable[3] = {false, false, false};
         for (const auto& value : kTextValues) {
           try {
             value.set(info, reg.ReadString(value.name));
           } catch (const ERegistryException&) {
             // A value of a type that is not text leaves its field empty; the scan goes on.
             if (report.unreadableValues++ == 0) report.firstUnreadable = name + ": " + value.name;
+            for (int c = 0; c < 3; ++c)
+              commandUnreadable[c] |= std::string_view(value.name) == kCommandValues[c];
           }
         }
         if (info.DisplayName.empty()) info.DisplayName = name;
-        info.Valid = IsValidEntry(platform_, info);
+        // The first command value that is there decides validity; one that is not text
+        // cannot be run, so the entry is invalid rather than judged by the next command.
+        const std::string* commands[3] = {&info.UninstallString, &info.QuietUninstallString,
+                                          &info.ModifyPath};
+        info.Valid = true;
+        for (int c = 0; c < 3 && info.Valid; ++c) {
+          if (commandUnreadable[c]) info.Valid = false;
+          if (!commands[c]->empty()) break;
+        }
+        if (info.Valid) info.Valid = IsValidEntry(platform_, info);
         info.Exists = true;
         item.UninstallInfo = std::move(info);
         reg.CloseKey();

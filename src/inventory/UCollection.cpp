@@ -68,8 +68,9 @@ void TUninstallCollection::SetSystemComponentsVisible(bool value) {
 }
 
 void TUninstallCollection::ReadKeyNames() {
-  // A sorted list that ignores a name equal (without regard to case, under the user's
-  // locale) to one it holds: the first spelling added stays.
+  // A sorted list (by the user's collation) that ignores a name the registry takes for one
+  // it holds (equal without regard to case, as keys are compared): the first spelling added
+  // stays. Names that only collate alike (a full-width "ＡＢ" and "AB") are different keys.
   const TextCollator& collator = TextCollator::User();
   for (const UninstallPlace& place : UninstallPlaces()) {
     std::vector<std::string>& out = keyNames_[static_cast<std::size_t>(place.view)];
@@ -91,9 +92,16 @@ void TUninstallCollection::ReadKeyNames() {
       keyed.emplace_back(collator.SortKey(names[i], true), i);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 0; i < keyed.size(); ++i)
-      if (i == 0 || keyed[i].first != keyed[i - 1].first)
-        out.push_back(std::move(names[keyed[i].second]));
+    std::vector<std::u16string> run;  // the kept names of the run that collate alike
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+      if (i == 0 || keyed[i].first != keyed[i - 1].first) run.clear();
+      std::u16string name = Utf8ToUtf16(names[keyed[i].second]);
+      bool seen = false;
+      for (const auto& kept : run) seen = seen || RegNamesEqual(kept, name);
+      if (seen) continue;
+      run.push_back(std::move(name));
+      out.push_back(std::move(names[keyed[i].second]));
+    }
   }
 }
 

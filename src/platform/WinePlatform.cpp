@@ -1,5 +1,7 @@
 #include "platform/WinePlatform.h"
 
+#include <climits>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -139,6 +141,8 @@ std::string WinePlatform::ExpandEnvironmentStrings(std::string_view text) const 
 
 namespace {
 
+constexpr std::size_t kMaxWindowsPath = 32767;
+
 bool Exists(const std::string& path, struct stat& st) {
   return ::stat(path.c_str(), &st) == 0;
 }
@@ -180,7 +184,8 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
                                                  struct stat& st) const {
   std::string_view p = windowsPath;
   if (p.starts_with("\\\\?\\") || p.starts_with("\\??\\")) p.remove_prefix(4);
-  if (!IsAbsoluteWindowsPath(p)) return std::nullopt;
+  // Windows names nothing longer; and no longer path can be opened here.
+  if (!IsAbsoluteWindowsPath(p) || p.size() > kMaxWindowsPath) return std::nullopt;
   std::string current = prefixDir_ + "/dosdevices/";
   current += static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
   current += ':';
@@ -198,8 +203,9 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     start = end + 1;
   }
   if (!parts.empty()) {
+    // Windows ignores trailing blanks and dots of the last component.
     std::string& last = parts.back();
-    while (!last.empty() && last.back() == ' ') last.pop_back();
+    while (!last.empty() && (last.back() == ' ' || last.back() == '.')) last.pop_back();
     if (last.empty()) parts.pop_back();
   }
   // Most paths are spelled as they are on disk: one look-up answers them.
@@ -209,7 +215,7 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     exact += "/" + part;
     ends.push_back(exact.size());
   }
-  if (exact.find('\0') != std::string::npos) return std::nullopt;
+  if (exact.find('\0') != std::string::npos || exact.size() >= PATH_MAX) return std::nullopt;
   if (Exists(exact, st)) return exact;
   // Otherwise start from the longest part of the path that exists as spelled (usually the
   // folder of the file) and find the rest without regard to case.
@@ -239,6 +245,8 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
 }
 
 bool WinePlatform::FileExists(std::string_view windowsPath) const {
+  // A path that ends in a separator names a folder, never a file.
+  if (windowsPath.ends_with('\\') || windowsPath.ends_with('/')) return false;
   struct stat st {};
   return Resolve(windowsPath, st) && S_ISREG(st.st_mode);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "TestSupport.h"
 #include "inventory/EntryList.h"
 #include "inventory/UCollection.h"
@@ -131,6 +133,39 @@ TEST_F(ScanTest, EveryRuleOfTheScan) {
   EXPECT_EQ(
       (std::vector<int>{c.TotalCount, c.ValidCount, c.InvalidCount, c.HiddenCount, c.SystemCount}),
       (std::vector<int>{6, 3, 3, 1, 1}));
+}
+
+TEST(ScanIdentity, KeysTheRegistryTellsApartStayApartAndCommandsThatAreNotTextAreInvalid) {
+  test::TempDir dir;
+  test::MakePrefixDirs(dir.Path());
+  test::MakeWindowsFile(dir.Path(), "C:\\Apps\\ok.exe");
+  MemoryRegistry registry;
+  const std::string u = "\n[SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+  std::string text = test::kBasicMachineRegistry;
+  // "AB" and its full-width form collate alike but are two keys; "ab" is the same key as "AB"
+  // for the registry, so the file cannot hold both.
+  text += u + "AB] 1\n\"UninstallString\"=\"C:\\\\Apps\\\\ok.exe\"\n";
+  text += u + "\\xff21\\xff22] 1\n\"UninstallString\"=\"C:\\\\Apps\\\\ok.exe\"\n";
+  // A command that is there but is not text decides: invalid, whatever the next one says.
+  text += u +
+          "NotText] 1\n\"UninstallString\"=dword:00000001\n"
+          "\"QuietUninstallString\"=\"C:\\\\Apps\\\\ok.exe /S\"\n";
+  text += u + "EmptyFirst] 1\n\"UninstallString\"=\"\"\n\"ModifyPath\"=hex:01\n";
+  text += u +
+          "LaterNotText] 1\n\"UninstallString\"=\"C:\\\\Apps\\\\ok.exe\"\n"
+          "\"ModifyPath\"=hex:01\n";
+  ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, text));
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection c(registry, platform);
+  c.ReadUninstallEntries();
+  std::map<std::string, bool> valid;
+  for (int i = 0; i < c.Count(); ++i)
+    valid[c.GetItem(i).UninstallInfo.KeyName.str()] = c.GetItem(i).UninstallInfo.Valid;
+  EXPECT_EQ(valid, (std::map<std::string, bool>{{"AB", true},
+                                                {"\uFF21\uFF22", true},
+                                                {"NotText", false},
+                                                {"EmptyFirst", false},
+                                                {"LaterNotText", true}}));
 }
 
 TEST_F(ScanTest, ReadOnlyRegistryIsStillListed) {

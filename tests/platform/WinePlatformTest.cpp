@@ -78,8 +78,18 @@ TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
       {"D:\\Uninst.exe", false},  // no such drive
       {"Uninst.exe", false},      // relative
       {"", false},
+      {"C:\\Program Files\\My App\\Uninst.exe.", true},    // trailing dots
+      {"C:\\Program Files\\My App\\Uninst.exe. .", true},  // and blanks, mixed
+      {"C:\\Program Files\\My App\\Uninst.exe\\", false},  // ends in a separator
+      {"C:\\Program Files\\My App\\Uninst.exe\\x", false},
+      {"C:\\Program Files\\My App\\Uninst.exe/", false},
   };
   for (const auto& [path, exists] : files) EXPECT_EQ(platform.FileExists(path), exists) << path;
+  // Longer than Windows allows, and a million components: refused at once.
+  EXPECT_FALSE(platform.FileExists("C:\\" + std::string(40000, 'a') + "\\x.exe"));
+  std::string deep = "C:";
+  for (int i = 0; i < 16000; ++i) deep += "\\b";
+  EXPECT_FALSE(platform.FileExists(deep + "\\Uninst.exe"));
 }
 
 TEST_F(PlatformTest, SearchPathFollowsWindowsOrder) {
