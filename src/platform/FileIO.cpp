@@ -23,19 +23,40 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
+                   std::size_t maxBytes) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = "\"" + path + "\" is not a regular file.";
+    return false;
+  }
+  // Not blocking: should a FIFO take the file's place meanwhile, opening it must not hang.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     error = "Cannot open \"" + path + "\": " + SystemMessage(errno);
     return false;
   }
   bytes.clear();
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error = "\"" + path + "\" is not a regular file.";
+    return false;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    error = "\"" + path + "\" is too large to be read.";
+    return false;
+  }
+  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[1 << 16];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n == 0) break;
+    if (n > 0 && bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
+      ::close(fd);
+      error = "\"" + path + "\" is too large to be read.";
+      return false;
+    }
     if (n < 0) {
       if (errno == EINTR) continue;
       error = "Cannot read \"" + path + "\": " + SystemMessage(errno);

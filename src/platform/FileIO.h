@@ -7,8 +7,10 @@
 
 namespace pgl {
 
-// Reads the whole file; false with a message in `error`.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+// Reads the whole of a regular file (a FIFO, a device or a folder is refused before it is
+// read), of at most `maxBytes`; false with a message in `error`.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
+                   std::size_t maxBytes = static_cast<std::size_t>(1) << 31);
 
 // Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so that the file is either the old one or the new one, never a mix. A new file

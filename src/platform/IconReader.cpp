@@ -310,7 +310,9 @@ std::optional<std::string> IconReader::GroupAsIco(int index) const {
 
 std::optional<std::string> ReadFileForIcons(const std::string& localPath) {
   std::string bytes, error;
-  if (!ReadWholeFile(localPath, bytes, error)) return std::nullopt;
+  // Icons sit in small files; a cap keeps a huge or endless file from filling memory.
+  if (!ReadWholeFile(localPath, bytes, error, static_cast<std::size_t>(128) << 20))
+    return std::nullopt;
   return bytes;
 }
 

@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/ManagedSystem.h"
 #include "platform/WinePlatform.h"
@@ -19,17 +21,29 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
   std::string prefix = DefaultWinePrefix();
   while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
   struct stat st {};
+  if (::stat(prefix.c_str(), &st) != 0 && errno != ENOENT) {
+    error = "Cannot open the Wine prefix \"" + prefix + "\": " + std::strerror(errno) + ".";
+    return nullptr;
+  }
   if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     error =
         "There is no Wine prefix at \"" + prefix + "\". Set WINEPREFIX to the prefix to work on.";
     return nullptr;
   }
   if (::stat((prefix + "/system.reg").c_str(), &st) != 0) {
-    error = "\"" + prefix + "\" is not a Wine prefix: it has no system.reg.";
+    error = errno == ENOENT
+                ? "\"" + prefix + "\" is not a Wine prefix: it has no system.reg."
+                : "Cannot open \"" + prefix + "/system.reg\": " + std::strerror(errno) + ".";
     return nullptr;
   }
   auto system = std::make_unique<ManagedSystem>();
   auto registry = std::make_unique<WinePrefixRegistry>(prefix);
+  // Without its machine registry a prefix shows nothing true: an empty list or an empty
+  // backup would pass for one.
+  if (const std::string why = registry->SystemFileUnusable(); !why.empty()) {
+    error = why;
+    return nullptr;
+  }
   system->problems = registry->LoadProblems();
   system->platform = std::make_unique<WinePlatform>(prefix, *registry);
   system->registry = std::move(registry);

@@ -158,6 +158,18 @@ bool WinePrefixRegistry::Refresh() {
   return reloaded;
 }
 
+std::string WinePrefixRegistry::SystemFileUnusable() const {
+  const HiveFile& f = system_;
+  if (!f.readError.empty()) return f.readError;
+  if (!f.present) return "\"" + f.path + "\" does not exist.";
+  if (f.parse.isRegistryFile) return {};
+  if (f.stamp.size == 0) return "\"" + f.path + "\" is empty: the prefix has no registry.";
+  if (f.readBytes.starts_with("WINE REGISTRY Version "))
+    return "\"" + f.path + "\" is a Wine registry file of a version Purgelet cannot read (\"" +
+           f.readBytes.substr(0, std::min(f.readBytes.find('\n'), std::size_t{40})) + "\").";
+  return "\"" + f.path + "\" is not a Wine registry file.";
+}
+
 std::vector<std::string> WinePrefixRegistry::LoadProblems() const {
   std::vector<std::string> out;
   for (const HiveFile* f : {&system_, &user_}) {

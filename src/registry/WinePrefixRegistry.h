@@ -43,6 +43,9 @@ class WinePrefixRegistry : public RegistryStore {
   const std::string& PrefixDir() const { return prefixDir_; }
   // Problems met while reading the files, one message per file; empty when all is well.
   std::vector<std::string> LoadProblems() const;
+  // Why system.reg gives no registry at all (missing, unreadable, empty, not Wine's format
+  // or another version of it); empty when it could be read.
+  std::string SystemFileUnusable() const;
 
  private:
   struct FileStamp {

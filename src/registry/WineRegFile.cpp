@@ -185,7 +185,7 @@ void UpdateKeyTime(RegKey* key, std::uint64_t modified) {
 class Parser {
  public:
   Parser(std::string_view bytes, WineHive& hive, WineParseResult& result)
-      : lines_(bytes), hive_(hive), result_(result) {}
+      : bytes_(bytes), lines_(bytes), hive_(hive), result_(result) {}
 
   void Run() {
     std::string_view line;
@@ -224,6 +224,8 @@ class Parser {
     }
     if (key_) UpdateKeyTime(key_, pendingTime_);
     if (!seenRelativeTo_) Problem("no \";; All keys relative to\" line");
+    if (!bytes_.empty() && bytes_.back() != '\n')
+      Problem("the file ends inside a line: it is truncated");
   }
 
  private:
@@ -391,6 +393,7 @@ class Parser {
     key_->SetValue(name, type, std::move(bytes));
   }
 
+  std::string_view bytes_;
   LineReader lines_;
   WineHive& hive_;
   WineParseResult& result_;
