@@ -1,10 +1,14 @@
 #include "platform/FileIO.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace pgl {
@@ -69,43 +73,116 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
   return true;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string& error) {
+namespace {
+
+bool WriteAllTo(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// The file a path names in the end: symbolic links followed, as `cp` follows them (a link
+// whose target is missing names that target).
+std::string FinalTarget(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(PATH_MAX), '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n <= 0) return current;
+    target.resize(static_cast<std::size_t>(n));
+    current = target.front() == '/' ? target : DirectoryOf(current) + "/" + target;
+  }
+  return current;  // a loop: opening it will say so
+}
+
+// Temporary files of our saves that were killed: "<name>.pgl-<pid>-XXXXXX" whose process
+// is gone.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  const std::string stem = name + ".pgl-";
+  while (const dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (!entry.starts_with(stem)) continue;
+    const long pid = std::strtol(entry.c_str() + stem.size(), nullptr, 10);
+    if (pid == ::getpid()) continue;
+    const bool gone = pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+    if (gone) ::unlink((dir + "/" + entry).c_str());
+  }
+  ::closedir(d);
+}
+
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::string& error) {
+  const std::string path = FinalTarget(requested);
+  struct stat old {};
+  const bool exists = ::stat(path.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) {
+    if (S_ISDIR(old.st_mode)) {
+      error = "Cannot write \"" + requested + "\": it is a folder.";
+      return false;
+    }
+    // A device or a FIFO is written into, never replaced.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 || !WriteAllTo(fd, bytes)) {
+      error = "Cannot write \"" + requested + "\": " + SystemMessage(errno);
+      if (fd >= 0) ::close(fd);
+      return false;
+    }
+    ::close(fd);
+    return true;
+  }
+  if (exists && ::access(path.c_str(), W_OK) != 0) {
+    error = "Cannot write \"" + requested + "\": " + SystemMessage(errno);
+    return false;
+  }
   const std::string dir = DirectoryOf(path);
-  std::string temp = path + ".pgl-XXXXXX";
+  const std::string name =
+      path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  RemoveStaleTemporaries(dir, name);
+  std::string temp = path + ".pgl-" + std::to_string(::getpid()) + "-XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
-    error = "Cannot create file \"" + path + "\": " + SystemMessage(errno);
+    error = "Cannot create file \"" + requested + "\": " + SystemMessage(errno);
     return false;
   }
   const auto fail = [&](const char* what, int code) {
     ::close(fd);
     ::unlink(temp.c_str());
-    error = std::string(what) + " \"" + path + "\": " + SystemMessage(code);
+    error = std::string(what) + " \"" + requested + "\": " + SystemMessage(code);
     return false;
   };
-  struct stat old {};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  // The file keeps its owner, group and mode; a new one gets what the umask allows.
+  const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
+  if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0)
+    return fail("Cannot keep the owner of", errno);
   if (::fchmod(fd, mode) != 0) return fail("Cannot set the permissions of", errno);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail("Cannot write", errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (!WriteAllTo(fd, bytes)) return fail("Cannot write", errno);
   if (::fsync(fd) != 0) return fail("Cannot write", errno);
   if (::close(fd) != 0) {
     const int code = errno;
     ::unlink(temp.c_str());
-    error = "Cannot write \"" + path + "\": " + SystemMessage(code);
+    error = "Cannot write \"" + requested + "\": " + SystemMessage(code);
     return false;
   }
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     const int code = errno;
     ::unlink(temp.c_str());
-    error = "Cannot replace \"" + path + "\": " + SystemMessage(code);
+    error = "Cannot replace \"" + requested + "\": " + SystemMessage(code);
     return false;
   }
   const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -13,9 +13,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
                    std::size_t maxBytes = static_cast<std::size_t>(1) << 31);
 
 // Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
-// `path`, so that the file is either the old one or the new one, never a mix. A new file
-// keeps the permissions of the file it replaces. False with a message in `error`; the
-// target is then untouched.
+// `path`, so that the file is either the old one or the new one, never a mix. As `cp` does:
+// a symbolic link is followed and its target replaced; a device or FIFO is written into, not
+// replaced; a file the user may not write is refused. A replaced file keeps its owner, group
+// and mode; a new one gets the mode the umask allows. Temporary files that killed saves left
+// beside the target are removed. False with a message in `error`; the target is then
+// untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string& error);
 
 using FileWriter = std::function<bool(const std::string&, std::string_view, std::string&)>;
