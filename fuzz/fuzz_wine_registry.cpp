@@ -1,12 +1,16 @@
 // Feeds arbitrary bytes to the Wine registry file reader. Whatever it reads as fully
 // understood must come back from the writer as the same keys and values: the writer's output
-// is understood by the reader, and holds the same tree.
+// is understood by the reader, and holds the same tree. Whatever it reads, a registry script
+// exported from it holds only lines the export meant to write: headers, value lines and
+// byte-list continuations, never a line that its data chose.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "registry/RegExport.h"
 #include "registry/WineRegFile.h"
+#include "util/Utf.h"
 
 namespace {
 
@@ -24,6 +28,28 @@ bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b) {
   return true;
 }
 
+// Every line of the script, decoded, is one the export writes itself.
+void CheckScriptLines(const pgl::RegExportResult& script) {
+  std::string text = script.bytes;
+  if (script.unicode) {
+    if (text.size() < 2 || text.size() % 2 != 0) std::abort();
+    text = pgl::Utf16ToUtf8(pgl::Utf16LeUnits(std::string_view(text).substr(2)));
+  }
+  std::size_t at = 0, number = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) std::abort();  // every line ends with CR LF
+    const std::string_view line = std::string_view(text).substr(at, end - at);
+    const bool ok = number == 0 || line.empty() || line.starts_with("[HKEY_LOCAL_MACHINE\\K") ||
+                    line.starts_with("\"") || line.starts_with("@=") || line.starts_with("  ");
+    if (!ok || line.find('\n') != std::string_view::npos ||
+        line.find('\r') != std::string_view::npos)
+      std::abort();
+    at = end + 2;
+    ++number;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,6 +61,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pgl::WineHive again;
     if (!pgl::ParseWineRegistry(written, again).Understood()) std::abort();
     if (!SameTree(*hive.root, *again.root)) std::abort();
+  }
+  // The tree exported as a backup: its root's keys under "K".
+  pgl::MemoryRegistry store;
+  if (pgl::RegKey* machine = store.Hive(pgl::kHkeyLocalMachine)) {
+    pgl::RegKey& k = machine->EnsureSubKey(u"K");
+    std::vector<const pgl::RegKey*> stack{hive.root.get()};
+    std::vector<pgl::RegKey*> copies{&k};
+    while (!stack.empty()) {
+      const pgl::RegKey* from = stack.back();
+      pgl::RegKey* to = copies.back();
+      stack.pop_back();
+      copies.pop_back();
+      for (const auto& v : from->Values()) to->SetValue(v.name, v.type, v.data);
+      for (const auto& sub : from->SubKeys()) {
+        stack.push_back(sub.get());
+        copies.push_back(&to->EnsureSubKey(sub->Name()));
+      }
+    }
+    for (int codePage : {1252, 1250})
+      CheckScriptLines(pgl::BuildRegistryExport(store, pgl::kHkeyLocalMachine, "K", codePage));
   }
   return 0;
 }

@@ -21,6 +21,7 @@
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 #include "util/CodePage.h"
+#include "util/Utf.h"
 
 namespace {
 
@@ -29,8 +30,14 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// Registry text reaches the terminal without control characters: a hostile name must not
+// move the cursor, change colours or rewrite what was printed.
+std::string Safe(std::string_view text) {
+  return pgl::WithoutControlCharacters(text);
+}
+
 void Note(const std::string& message) {
-  std::fprintf(stderr, "pgl-cli: %s\n", message.c_str());
+  std::fprintf(stderr, "pgl-cli: %s\n", Safe(message).c_str());
 }
 
 struct ListOptions {
@@ -63,10 +70,8 @@ std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOpti
   return pgl::BuildListRows(collection, options.Filter(), options.polish);
 }
 
-std::string OneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
+std::string OneLine(const std::string& text) {
+  return Safe(text);
 }
 
 int WriteStdout(const std::string& out) {
@@ -168,10 +173,11 @@ bool ResolveKeys(pgl::TUninstallCollection& collection, const std::vector<std::s
       return false;
     }
     if (found.size() > 1) {
-      std::string text = "the key name \"" + arg + "\" is found in more than one place:";
+      Note("the key name \"" + arg + "\" is found in more than one place:");
       for (const auto* info : found)
-        text += "\n  " + info->RegistryKey + "\t" + info->DisplayName.str();
-      Note(text + "\nGive the whole key to choose one.");
+        std::fprintf(stderr, "  %s\t%s\n", Safe(info->RegistryKey).c_str(),
+                     Safe(info->DisplayName.str()).c_str());
+      std::fprintf(stderr, "Give the whole key to choose one.\n");
       exitCode = 2;
       return false;
     }
@@ -187,7 +193,8 @@ bool Confirm(const std::string& question, const std::vector<pgl::TUninstallInfo>
   if (yes || !::isatty(STDIN_FILENO)) return true;
   std::fprintf(stderr, "%s\n", question.c_str());
   for (const auto& e : entries)
-    std::fprintf(stderr, "  %s\t%s\n", e.DisplayName.str().c_str(), e.RegistryKey.c_str());
+    std::fprintf(stderr, "  %s\t%s\n", Safe(e.DisplayName.str()).c_str(),
+                 Safe(e.RegistryKey).c_str());
   std::fprintf(stderr, "Continue? [y/N] ");
   std::string answer;
   if (!std::getline(std::cin, answer)) return false;
@@ -211,7 +218,7 @@ class CliObserver : public pgl::UninstallObserver {
   void UninstallerStarting(const pgl::TUninstallInfo& entry, int position, int count) override {
     gInterrupts = 0;
     std::fprintf(stderr, "[%d/%d] Uninstalling %s (%s)...\n", position + 1, count,
-                 entry.DisplayName.str().c_str(), entry.RegistryKey.c_str());
+                 Safe(entry.DisplayName.str()).c_str(), Safe(entry.RegistryKey).c_str());
   }
   bool StopWaiting() override { return gInterrupts > 0; }
   bool KeepWaitingForRegistry(int seconds) override {
@@ -246,7 +253,7 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
   const pgl::UninstallBatch batch = engine.Run(entries, polish, observer);
   std::signal(SIGINT, SIG_DFL);
   if (errors.ErrorCount() > 0) {
-    std::fprintf(stderr, "%s\n", errors.Text().c_str());
+    for (const auto& line : errors.Lines()) std::fprintf(stderr, "%s\n", Safe(line).c_str());
     errors.SaveErrorLog();
   }
   if (!batch.registrySettled)
@@ -258,11 +265,11 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
                           pgl::UninstallKeyPath(entry.View, pgl::EntrySubkey(entry)));
     if (there) {
       allGone = false;
-      std::printf("Still installed: %s (%s)\n", entry.DisplayName.str().c_str(),
-                  entry.RegistryKey.c_str());
+      std::printf("Still installed: %s (%s)\n", Safe(entry.DisplayName.str()).c_str(),
+                  Safe(entry.RegistryKey).c_str());
     } else {
-      std::printf("Uninstalled: %s (%s)\n", entry.DisplayName.str().c_str(),
-                  entry.RegistryKey.c_str());
+      std::printf("Uninstalled: %s (%s)\n", Safe(entry.DisplayName.str()).c_str(),
+                  Safe(entry.RegistryKey).c_str());
     }
   }
   std::fflush(stdout);
@@ -284,10 +291,11 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
     for (const auto& f : failures)
       if (f.registryKey == entry.RegistryKey) failure = &f;
     if (failure)
-      std::fprintf(stderr, "Not removed: %s (%s): %s\n", failure->displayName.c_str(),
-                   failure->registryKey.c_str(), failure->reason.c_str());
+      std::fprintf(stderr, "Not removed: %s (%s): %s\n", Safe(failure->displayName).c_str(),
+                   Safe(failure->registryKey).c_str(), Safe(failure->reason).c_str());
     else
-      std::printf("Removed: %s (%s)\n", entry.DisplayName.str().c_str(), entry.RegistryKey.c_str());
+      std::printf("Removed: %s (%s)\n", Safe(entry.DisplayName.str()).c_str(),
+                  Safe(entry.RegistryKey).c_str());
   }
   std::fflush(stdout);
   return failures.empty() ? 0 : 1;

@@ -1,11 +1,15 @@
 #include "platform/WineServer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileIO.h"
@@ -52,10 +56,65 @@ bool LockIsHeld(const std::string& lockFile) {
 
 }  // namespace
 
+// A process whose working folder is "server-<dev>-<inode>" of the prefix: its server, in
+// whatever temporary folder it was started.
+bool ServerProcessRuns(const std::string& prefixDir) {
+  struct stat st {};
+  if (::stat(prefixDir.c_str(), &st) != 0) return false;
+  char leaf[64];
+  std::snprintf(leaf, sizeof leaf, "/server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  DIR* proc = ::opendir("/proc");
+  if (!proc) return false;
+  bool found = false;
+  char target[4096];
+  while (const dirent* e = ::readdir(proc)) {
+    if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+    const std::string link = std::string("/proc/") + e->d_name + "/cwd";
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    const std::string_view cwd(target, static_cast<std::size_t>(n));
+    if (cwd.ends_with(leaf)) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(proc);
+  return found;
+}
+
 bool IsWineServerRunning(const std::string& prefixDir) {
   for (const auto& dir : ServerDirs(prefixDir))
     if (LockIsHeld(dir + "/lock")) return true;
-  return false;
+  return ServerProcessRuns(prefixDir);
+}
+
+WineSaveLock::WineSaveLock(const std::string& prefixDir) {
+  // Ours first: one writer of ours at a time, waiting for the others.
+  const int own = ::open((prefixDir + "/.purgelet-lock").c_str(),
+                         O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (own >= 0) {
+    while (::flock(own, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    fds_.push_back(own);
+  }
+  for (const auto& dir : ServerDirs(prefixDir)) {
+    const int fd = ::open((dir + "/lock").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_SETLK, &fl) != 0) {
+      serverFree_ = false;
+      ::close(fd);
+      continue;
+    }
+    fds_.push_back(fd);
+  }
+}
+
+WineSaveLock::~WineSaveLock() {
+  for (int fd : fds_) ::close(fd);  // closing releases both kinds of lock
 }
 
 std::string WineServerDirectory(const std::string& prefixDir) {

@@ -48,6 +48,16 @@ bool RegNamesEqual(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && CompareRegNames(a, b) == 0;
 }
 
+RegKey::~RegKey() {
+  std::vector<std::unique_ptr<RegKey>> pending = std::move(subkeys_);
+  while (!pending.empty()) {
+    std::unique_ptr<RegKey> key = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : key->subkeys_) pending.push_back(std::move(child));
+    key->subkeys_.clear();
+  }
+}
+
 std::u16string RegValue::Text() const {
   std::u16string units = Utf16LeUnits(data);
   units.resize(std::min(units.size(), units.find(u'\0')));

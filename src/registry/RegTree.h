@@ -54,6 +54,8 @@ std::string DwordToRegData(std::uint32_t value);
 class RegKey {
  public:
   RegKey(std::u16string name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
+  // Frees the subtree without recursion, however deep it is.
+  ~RegKey();
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
 

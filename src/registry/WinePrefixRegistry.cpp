@@ -127,12 +127,26 @@ bool WinePrefixRegistry::Commit(RootKey root) {
   std::string writeError;
   FileStamp now;
   bool ok = false;
-  if (seams_.serverRunning(prefixDir_))
-    writeError = "Wine started in this prefix meanwhile; nothing was saved.";
-  else if (!StampOf(file->path, now) || !(now == file->stamp))
-    writeError = "another program changed it meanwhile; nothing was saved.";
-  else
-    ok = seams_.write(file->path, bytes, writeError);
+  {
+    // From the last check to the rename no wineserver may start (it would load the old file
+    // and write it back later), and no other writer of ours may save.
+    const WineSaveLock lock(prefixDir_);
+    if (!lock.ServerFree() || seams_.serverRunning(prefixDir_)) {
+      writeError = "Wine started in this prefix meanwhile; nothing was saved.";
+    } else if (!StampOf(file->path, now) || !(now == file->stamp)) {
+      writeError = "another program changed it meanwhile; nothing was saved.";
+    } else {
+      ok = seams_.write(file->path, bytes, writeError);
+      // A server started where its lock could not be held (a folder that did not exist yet)
+      // may have read the old file: then the save is not one to count on.
+      if (ok && seams_.serverRunning(prefixDir_)) {
+        ok = false;
+        writeError =
+            "Wine started in this prefix during the save and may undo it when it exits. Close "
+            "the prefix's programs and try again.";
+      }
+    }
+  }
   if (!ok) {
     // The tree holds a change that is not on disk: go back to what is on disk.
     Load(*file);

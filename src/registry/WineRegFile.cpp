@@ -8,6 +8,10 @@ namespace pgl {
 namespace {
 
 constexpr std::string_view kFirstLine = "WINE REGISTRY Version 2";
+// Windows refuses keys nested deeper than this; deeper ones are left out, so that no hostile
+// file makes the tree (and everything that walks it) as deep as it likes.
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr const char* kTooDeep = "key nested deeper than 512 levels (left out)";
 constexpr std::string_view kRelativeTo = ";; All keys relative to ";
 constexpr std::int64_t kTicks1601To1970 = 116444736000000000ll;
 constexpr std::int64_t kTicksPerSecond = 10000000;
@@ -241,6 +245,7 @@ class Parser {
     // come in tree order, so most segments equal the previous key's and their keys are
     // remembered; only new segments are decoded and looked up.
     std::size_t i = 0, segmentStart = 0, depth = 0;
+    bool tooDeep = false;
     RegKey* key = hive_.root.get();
     const auto segment = [&](std::string_view raw) -> bool {
       if (depth < chain_.size() && chain_[depth].first == raw) {
@@ -249,6 +254,10 @@ class Parser {
       }
       chain_.resize(depth);
       if (raw.empty()) return false;
+      if (depth >= kMaxKeyDepth) {
+        tooDeep = true;
+        return false;
+      }
       if (!ParseEscaped(raw, '\0', scratch_, true) || scratch_.find(u'\\') != std::u16string::npos)
         return false;
       key = &key->EnsureSubKey(scratch_);
@@ -261,7 +270,7 @@ class Parser {
         ++i;
       } else if (i + 1 < rest.size() && rest[i + 1] == '\\') {
         if (!segment(rest.substr(segmentStart, i - segmentStart)))
-          return Problem("malformed key name");
+          return Problem(tooDeep ? kTooDeep : "malformed key name");
         i += 2;
         segmentStart = i;
       } else {
@@ -270,7 +279,7 @@ class Parser {
     }
     if (i >= rest.size()) return Problem("malformed key name");
     if ((i > segmentStart || depth > 0) && !segment(rest.substr(segmentStart, i - segmentStart)))
-      return Problem("malformed key name");
+      return Problem(tooDeep ? kTooDeep : "malformed key name");
     chain_.resize(depth);
     std::string_view after = rest.substr(i + 1);
     std::uint64_t seconds = 0;

@@ -17,6 +17,10 @@ std::size_t Utf8Length(std::string_view text);
 // The first `maxChars` code points of the text, never cut inside a sequence.
 std::string Utf8Truncate(std::string_view text, std::size_t maxChars);
 
+// The text with every control character (C0, DEL and C1, tabs and line breaks too) replaced
+// by a blank: registry text that is safe to send to a terminal.
+std::string WithoutControlCharacters(std::string_view text);
+
 // ASCII-only case folding, for protocol words and prefixes.
 char AsciiUpper(char c);
 bool AsciiStartsWithNoCase(std::string_view text, std::string_view prefix);

@@ -119,14 +119,13 @@ TEST(Uninstall, FailuresAreReportedAndFailTheCommand) {
   const auto r = e2e::Cli(prefix, {"uninstall", "--yes", "Missing", "NoCommand", "Old"});
   EXPECT_NE(r.exitCode, 0);
   EXPECT_TRUE(Contains(r.output,
-                       "Application: Missing File\r\nCommand failed: C:\\nope\\missing.exe /x\r\n"
-                       "Error no.: 2\r\nMessage: "))
+                       "Application: Missing File\nCommand failed: C:\\nope\\missing.exe /x\n"
+                       "Error no.: 2\nMessage: "))
       << r.output;
-  EXPECT_TRUE(
-      Contains(r.output, "Application: No Command\r\nError: Uninstall command is missing!"));
+  EXPECT_TRUE(Contains(r.output, "Application: No Command\nError: Uninstall command is missing!"));
   if (!e2e::Wine32Works(prefix)) {
     EXPECT_TRUE(Contains(r.output,
-                         "Application: Old App\r\nError: The uninstaller is a 32-bit "
+                         "Application: Old App\nError: The uninstaller is a 32-bit "
                          "Windows program and this Wine cannot run 32-bit programs"))
         << r.output;
   }

@@ -144,5 +144,41 @@ TEST(WineRegFile, BrokenInputIsReportedNotGuessed) {
   }
 }
 
+TEST(HostileRegistry, DeepKeysAreLeftOutAndDeepTreesFreeWithoutRecursion) {
+  // A key nested 300,000 deep: refused past Windows' 512 levels, reported, no crash.
+  std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n[";
+  for (int i = 0; i < 300000; ++i) text += "a\\\\";
+  text += "a] 1\n\"v\"=\"x\"\n\n[Ok] 1\n\"w\"=\"y\"\n";
+  WineHive hive;
+  const WineParseResult result = ParseWineRegistry(text, hive);
+  ASSERT_FALSE(result.problems.empty());
+  EXPECT_NE(result.problems[0].find("deeper than 512"), std::string::npos) << result.problems[0];
+  EXPECT_NE(FindRegKey(hive.root.get(), "Ok"), nullptr);
+  int depth = 0;
+  for (const RegKey* k = hive.root.get(); !k->SubKeys().empty(); k = k->SubKeys()[0].get()) ++depth;
+  EXPECT_LE(depth, 512);
+
+  // However a tree came to be this deep, freeing it does not recurse.
+  auto root = std::make_unique<RegKey>(u"", nullptr);
+  RegKey* key = root.get();
+  for (int i = 0; i < 1000000; ++i) key = &key->EnsureSubKey(u"k");
+  root.reset();
+  SUCCEED();
+}
+
+TEST(HostileRegistry, TextForTheTerminalHasNoControlCharacters) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain Zażółć", "plain Zażółć"},
+      {"a\tb\r\nc", "a b  c"},
+      {"\x1b[2J\x1b]0;title\x07", " [2J ]0;title "},
+      {"del\x7f", "del "},
+      {"c1\xc2\x9b"
+       "31m",
+       "c1 31m"},  // CSI as U+009B
+      {"\xc2\xa0nbsp", "\xc2\xa0nbsp"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(WithoutControlCharacters(in), out) << in;
+}
+
 }  // namespace
 }  // namespace pgl
