@@ -1,0 +1,56 @@
+#include "ui/main/ListPresentation.h"
+
+#include "util/QV_Strings.h"
+
+namespace pgl {
+
+CellColors ItemColors(const TUninstallInfo& info, const TMainParams& params) {
+  if (info.Valid) return {};
+  return {params.InvalidBackColor, params.InvalidFontColor};
+}
+
+CellColors SubItemColors(const TUninstallInfo& info, int column, const std::string& cellText,
+                         const TMainParams& params) {
+  CellColors colors;
+  if (params.ColoredColumns) {
+    colors.background = column % 2 != 0 ? 0xD6D8D1u : 0xDEE0D8u;
+    if (column >= 9 && column <= 11)
+      colors.text = 0x800000u;
+    else if (column >= 14 && column <= 16 && IsURL(cellText))
+      colors.text = 0x0000FFu;
+  }
+  if (info.SystemComponent) colors = {params.SystemBackColor, params.SystemFontColor};
+  if (!info.Valid)
+    colors = {info.SystemComponent ? params.SystemBackColor : params.InvalidBackColor,
+              params.InvalidFontColor};
+  return colors;
+}
+
+std::string TranslateFrequencyCell(std::string cell, bool polish) {
+  static const std::pair<const char*, const char*> kWords[] = {
+      {"często", "frequently"}, {"okazjonalnie", "occasionally"}, {"rzadko", "rarely"}};
+  for (const auto& [pl, en] : kWords) {
+    const std::string from = polish ? en : pl;
+    const std::string to = polish ? pl : en;
+    const std::size_t at = cell.find(from);
+    if (at != std::string::npos) cell.replace(at, from.size(), to);
+  }
+  return cell;
+}
+
+int NextViewStyle(int style) {
+  switch (style) {
+    case 0:
+      return 2;
+    case 2:
+      return 1;
+    case 1:
+      return 3;
+    case 3:
+      return 0;
+    default:
+      return style;
+  }
+}
+
+}  // namespace pgl
