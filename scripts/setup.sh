@@ -16,6 +16,8 @@ packages=(
   gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   # pgl-cli's argument parser
   libcli11-dev
+  # the window
+  qt6-base-dev libgl-dev
 )
 if [ "${1:-}" = "--with-bench-tools" ]; then packages+=(hyperfine); fi
 

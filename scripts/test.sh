@@ -27,7 +27,7 @@ main_tests() {
 
 sanitizer_tests() {
   cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPGL_WERROR=ON -DPGL_SANITIZE=ON \
-    -DPGL_BUILD_BENCH=OFF -DPGL_WINE_TESTS=OFF &&
+    -DPGL_BUILD_BENCH=OFF -DPGL_WINE_TESTS=OFF -DPGL_BUILD_UI=OFF &&
     cmake --build build/asan -j "$jobs" &&
     (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --output-on-failure -L core)

@@ -200,6 +200,14 @@ class Parser {
       while (p < line.size() && IsSpace(line[p])) ++p;
       line.remove_prefix(p);
       if (line.empty()) continue;
+      if (line.find('\0') != std::string_view::npos) {
+        // Wine's own reader ends a line at a NUL byte: such a line (and the values after a
+        // key line of that kind) is not read, and the file is never written back.
+        Problem("a NUL byte inside a line");
+        if (key_) UpdateKeyTime(key_, pendingTime_);
+        key_ = nullptr;
+        continue;
+      }
       switch (line[0]) {
         case '[':
           Key(line.substr(1));

@@ -166,6 +166,21 @@ TEST(HostileRegistry, DeepKeysAreLeftOutAndDeepTreesFreeWithoutRecursion) {
   SUCCEED();
 }
 
+TEST(HostileRegistry, ALineWithANulByteIsNotRead) {
+  // Found by fuzzing: a key name holding NUL bytes was read, then written back cut short.
+  const std::string text =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n[Good] 1\n\"g\"=\"1\"\n\n[" +
+      std::string("a\0\0b", 4) + "] 1\n\"v\"=\"x\"\n";
+  WineHive hive;
+  const WineParseResult result = ParseWineRegistry(text, hive);
+  ASSERT_FALSE(result.Understood());
+  EXPECT_NE(result.problems[0].find("NUL byte"), std::string::npos) << result.problems[0];
+  const RegKey* good = FindRegKey(hive.root.get(), "Good");
+  ASSERT_NE(good, nullptr);
+  EXPECT_EQ(good->Values().size(), 1u);  // "v" went to no key
+  EXPECT_EQ(hive.root->SubKeys().size(), 1u);
+}
+
 TEST(HostileRegistry, TextForTheTerminalHasNoControlCharacters) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain Zażółć", "plain Zażółć"},

@@ -1,0 +1,22 @@
+// pgl: the window. Works on the Wine prefix named by WINEPREFIX, else ~/.wine.
+#include <QApplication>
+#include <QMessageBox>
+
+#include "platform/AppFiles.h"
+#include "platform/ManagedSystem.h"
+#include "ui/main/TFormMain.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Purgelet");
+  std::string error;
+  auto system = pgl::OpenManagedSystem(error);
+  if (!system) {
+    QMessageBox::critical(nullptr, "Purgelet", QString::fromStdString(error));
+    return 1;
+  }
+  pgl::ProgramFiles files{pgl::ProgramFilesDir() + "/pgl.ini", pgl::ErrorLogFileName()};
+  pgl::TFormMain window(*system, files);
+  window.show();
+  return app.exec();
+}

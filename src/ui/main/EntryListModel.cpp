@@ -1,0 +1,98 @@
+#include "ui/main/EntryListModel.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include "ui/main/ListPresentation.h"
+
+namespace pgl {
+
+namespace {
+
+QColor ToQColor(std::uint32_t rgb) {
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+}  // namespace
+
+EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMainParams& params,
+                             bool polish) {
+  beginResetModel();
+  collection_ = collection;
+  params_ = params;
+  polish_ = polish;
+  rows_.clear();
+  if (collection) {
+    ListFilter filter;
+    filter.showInvalid = params.ShowInvalidItems;
+    filter.showOnlyInvalid = params.ShowOnlyInvalidItems;
+    rows_ = BuildListRows(*collection, filter, polish);
+  }
+  endResetModel();
+}
+
+void EntryListModel::Clear() {
+  Rebuild(nullptr, params_, polish_);
+}
+
+void EntryListModel::UpdateFrequencyColumn(bool polish) {
+  polish_ = polish;
+  for (auto& row : rows_) row.cells[4] = TranslateFrequencyCell(row.cells[4], polish);
+  if (!rows_.empty()) emit dataChanged(index(0, 4), index(rowCount() - 1, 4), {Qt::DisplayRole});
+  emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+void EntryListModel::SetPolish(bool polish) {
+  polish_ = polish;
+  emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+int EntryListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int EntryListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(kListColumnCount);
+}
+
+QVariant EntryListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const ListRow& row = rows_[static_cast<std::size_t>(index.row())];
+  const int column = index.column();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      return QString::fromStdString(row.cells[static_cast<std::size_t>(column)]);
+    case Qt::TextAlignmentRole: {
+      const auto alignment = ListColumns()[static_cast<std::size_t>(column)].alignment;
+      const Qt::Alignment h = alignment == ColumnAlignment::Right    ? Qt::AlignRight
+                              : alignment == ColumnAlignment::Center ? Qt::AlignHCenter
+                                                                     : Qt::AlignLeft;
+      return QVariant::fromValue(h | Qt::AlignVCenter);
+    }
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole: {
+      if (!collection_ || row.itemIndex >= collection_->Count()) return {};
+      const TUninstallInfo& info = collection_->GetItem(row.itemIndex).UninstallInfo;
+      const CellColors colors =
+          SubItemColors(info, column, row.cells[static_cast<std::size_t>(column)], params_);
+      const auto& color = role == Qt::BackgroundRole ? colors.background : colors.text;
+      if (!color) return {};
+      return QBrush(ToQColor(*color));
+    }
+    default:
+      return {};
+  }
+}
+
+QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+  if (role == Qt::DisplayRole)
+    return QString::fromUtf8(
+        ColumnCaption(ListColumns()[static_cast<std::size_t>(section)], polish_));
+  return {};
+}
+
+}  // namespace pgl

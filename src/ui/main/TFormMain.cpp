@@ -1,0 +1,449 @@
+#include "ui/main/TFormMain.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "inventory/UninstallEngine.h"
+#include "ui/main/EntryListModel.h"
+#include "ui/windows/ConfirmDialogs.h"
+
+namespace pgl {
+
+namespace {
+
+struct ActionSpec {
+  const char* name;
+  const char* english;
+  const char* polish;
+  const char* shortcut;
+};
+
+const ActionSpec kActions[] = {
+    {"actRefresh", "Refresh list", "Odśwież listę", "F5"},
+    {"actUninstall", "Uninstall selected applications...", "Odinstaluj zaznaczone programy...",
+     "Ctrl+U"},
+    {"actRemove", "Remove selected applications from list...",
+     "Usuń zaznaczone programy z listy...", "Shift+Del"},
+    {"actExitApp", "Exit", "Zamknij", ""},
+    {"actSystemComponentsVisible", "Show system components", "Pokaż komponenty systemowe", ""},
+    {"actInvalidVisible", "Show invalid items", "Pokaż nieprawidłowe elementy", ""},
+    {"actShowOnlyInvalid", "Show invalid items only", "Pokaż tylko nieprawidłowe elementy", ""},
+    {"actShowHideToolbar", "Show toolbar", "Pokaż pasek narzędziowy", "Ctrl+T"},
+    {"actSetLangEN", "English", "English", ""},
+    {"actSetLangPL", "Polski", "Polski", ""},
+};
+
+struct MenuSpec {
+  const char* name;
+  const char* english;
+  const char* polish;
+};
+const MenuSpec kMenus[] = {{"mnuFile", "File", "Plik"},
+                           {"mnuAction", "Action", "Akcja"},
+                           {"mnuList", "List", "Lista"},
+                           {"mnuView", "View", "Widok"},
+                           {"mnuLanguage", "Language", "Język"}};
+
+// Keeps the window alive while an uninstaller or Wine's save is waited for, shows what it is
+// waiting for and lets the user stop waiting.
+class WindowObserver : public UninstallObserver {
+ public:
+  explicit WindowObserver(QWidget* parent, bool polish) : polish_(polish) {
+    progress_ = new QProgressDialog(parent);
+    progress_->setWindowModality(Qt::NonModal);
+    progress_->setRange(0, 0);
+    progress_->setMinimumDuration(0);
+    progress_->setCancelButtonText(polish ? "Przestań czekać" : "Stop waiting");
+    QObject::connect(progress_, &QProgressDialog::canceled, [this] { stop_ = true; });
+  }
+  ~WindowObserver() override { delete progress_; }
+
+  void UninstallerStarting(const TUninstallInfo& entry, int position, int count) override {
+    stop_ = false;
+    progress_->setLabelText(
+        QString::fromUtf8(polish_ ? "Deinstalacja (%1 z %2): %3" : "Uninstalling (%1 of %2): %3")
+            .arg(position + 1)
+            .arg(count)
+            .arg(QString::fromStdString(entry.DisplayName.str())));
+    progress_->show();
+    QApplication::processEvents();
+  }
+  bool StopWaiting() override {
+    QApplication::processEvents();
+    return stop_;
+  }
+  bool KeepWaitingForRegistry(int seconds) override {
+    if (!waiting_) {
+      waiting_ = true;
+      stop_ = false;
+      progress_->setLabelText(polish_ ? "Czekam, aż Wine zapisze rejestr..."
+                                      : "Waiting for Wine to save the registry...");
+      progress_->show();
+    }
+    (void)seconds;
+    QApplication::processEvents();
+    return !stop_;
+  }
+
+ private:
+  QProgressDialog* progress_;
+  bool polish_;
+  bool stop_ = false;
+  bool waiting_ = false;
+};
+
+}  // namespace
+
+TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
+    : QMainWindow(parent),
+      system_(system),
+      files_(std::move(files)),
+      errors_(files_.errorLogFileName) {
+  setObjectName("TFormMain");
+  setWindowTitle("Purgelet");
+  resize(625, 588);
+  SetDefParams(params_);
+  model_ = new EntryListModel(this);
+  lv_ = new QTableView(this);
+  lv_->setObjectName("lv");
+  lv_->setModel(model_);
+  lv_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lv_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  lv_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lv_->setShowGrid(true);
+  lv_->setWordWrap(false);
+  lv_->verticalHeader()->hide();
+  lv_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  lv_->horizontalHeader()->setSectionsClickable(true);
+  lv_->horizontalHeader()->setHighlightSections(false);
+  connect(lv_->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFormMain::lvColumnClick);
+  setCentralWidget(lv_);
+  for (std::size_t c = 0; c < kListColumnCount; ++c)
+    lv_->setColumnWidth(static_cast<int>(c), ListColumns()[c].width);
+
+  CreateActions();
+  CreateMenusAndToolbar();
+  auto* sb = statusBar();
+  sb->setObjectName("sb");
+  sbTotal_ = new QLabel(this);
+  sbInvalid_ = new QLabel(this);
+  sbSystem_ = new QLabel(this);
+  sbPrefix_ = new QLabel(QString::fromStdString(system_.description), this);
+  sbPrefix_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  for (QLabel* label : {sbTotal_, sbInvalid_, sbSystem_}) sb->addWidget(label);
+  sb->addWidget(sbPrefix_, 1);
+  formUninstall_ = new TFormUninstall(this);
+  formRemove_ = new TFormRemove(this);
+  confirm = [](TConfirmDialog& dialog) { return dialog.Confirm(); };
+  tellUser = [this](const QString& title, const QString& text) {
+    QMessageBox::warning(this, title, text);
+  };
+
+  collection_ = std::make_unique<TUninstallCollection>(*system_.registry, *system_.platform);
+  LoadParamsFromIni();
+  collection_->ReadUninstallEntries();
+  collection_->SortByName();
+  collection_->SortItems(collection_->CurrentSort);
+  SetLang(languagePL);
+  DisplayUninstallInfo();
+  connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { InitActions(); });
+}
+
+TFormMain::~TFormMain() = default;
+
+QAction* TFormMain::Action(const QString& name) const {
+  const auto it = actions_.find(name);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void TFormMain::CreateActions() {
+  for (const ActionSpec& spec : kActions) {
+    auto* action = new QAction(this);
+    action->setObjectName(spec.name);
+    if (*spec.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+    actions_[spec.name] = action;
+    addAction(action);
+  }
+  connect(Action("actRefresh"), &QAction::triggered, this, &TFormMain::actRefreshExecute);
+  connect(Action("actUninstall"), &QAction::triggered, this, &TFormMain::actUninstallExecute);
+  connect(Action("actRemove"), &QAction::triggered, this, &TFormMain::actRemoveExecute);
+  connect(Action("actExitApp"), &QAction::triggered, this, &QWidget::close);
+  for (const char* name : {"actSystemComponentsVisible", "actInvalidVisible", "actShowOnlyInvalid",
+                           "actShowHideToolbar", "actSetLangEN", "actSetLangPL"})
+    Action(name)->setCheckable(true);
+  connect(Action("actSystemComponentsVisible"), &QAction::triggered, this, [this](bool on) {
+    collection_->SetSystemComponentsVisible(on);
+    actRefreshExecute();
+  });
+  connect(Action("actInvalidVisible"), &QAction::triggered, this, [this](bool on) {
+    params_.ShowInvalidItems = on;
+    actRefreshExecute();
+  });
+  connect(Action("actShowOnlyInvalid"), &QAction::triggered, this, [this](bool on) {
+    params_.ShowOnlyInvalidItems = on;
+    actRefreshExecute();
+  });
+  connect(Action("actShowHideToolbar"), &QAction::triggered, this,
+          [this](bool on) { tbMain_->setVisible(on); });
+  connect(Action("actSetLangEN"), &QAction::triggered, this, [this] {
+    SetLang(false);
+    model_->UpdateFrequencyColumn(false);
+  });
+  connect(Action("actSetLangPL"), &QAction::triggered, this, [this] {
+    SetLang(true);
+    model_->UpdateFrequencyColumn(true);
+  });
+}
+
+void TFormMain::CreateMenusAndToolbar() {
+  for (const MenuSpec& spec : kMenus) {
+    QMenu* menu = menuBar()->addMenu(QString());
+    menu->setObjectName(spec.name);
+    menus_[spec.name] = menu;
+  }
+  menus_["mnuFile"]->addAction(Action("actExitApp"));
+  menus_["mnuAction"]->addAction(Action("actUninstall"));
+  menus_["mnuAction"]->addAction(Action("actRemove"));
+  menus_["mnuList"]->addAction(Action("actRefresh"));
+  for (const char* name : {"actSystemComponentsVisible", "actInvalidVisible", "actShowOnlyInvalid"})
+    menus_["mnuView"]->addAction(Action(name));
+  menus_["mnuView"]->addSeparator();
+  menus_["mnuView"]->addAction(Action("actShowHideToolbar"));
+  menus_["mnuLanguage"]->addAction(Action("actSetLangEN"));
+  menus_["mnuLanguage"]->addAction(Action("actSetLangPL"));
+  tbMain_ = addToolBar("tbMain");
+  tbMain_->setObjectName("tbMain");
+  tbMain_->setMovable(false);
+  tbMain_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  tbMain_->addAction(Action("actUninstall"));
+  tbMain_->addAction(Action("actRemove"));
+  tbMain_->addSeparator();
+  tbMain_->addAction(Action("actRefresh"));
+}
+
+void TFormMain::SetLang(bool polish) {
+  languagePL = polish;
+  for (const ActionSpec& spec : kActions) {
+    const QString text = QString::fromUtf8(polish ? spec.polish : spec.english);
+    Action(spec.name)->setText(text);
+    Action(spec.name)->setToolTip(text);
+  }
+  for (const MenuSpec& spec : kMenus)
+    menus_[spec.name]->setTitle(QString::fromUtf8(polish ? spec.polish : spec.english));
+  // The toolbar shows short captions; their hints are the actions' texts.
+  const std::pair<const char*, std::pair<const char*, const char*>> buttons[] = {
+      {"actUninstall", {"Uninstall", "Odinstaluj"}},
+      {"actRemove", {"Remove", "Usuń"}},
+      {"actRefresh", {"Refresh", "Odśwież"}}};
+  for (const auto& [name, texts] : buttons)
+    if (auto* button = qobject_cast<QToolButton*>(tbMain_->widgetForAction(Action(name)))) {
+      button->setText(QString::fromUtf8(polish ? texts.second : texts.first));
+      button->setToolTip(Action(name)->toolTip());
+    }
+  formUninstall_->SetLang(polish);
+  formRemove_->SetLang(polish);
+  model_->SetPolish(polish);
+  InitActions();
+  UpdateStatus();
+}
+
+void TFormMain::DisplayUninstallInfo() {
+  model_->Rebuild(collection_.get(), params_, languagePL);
+  SetColumnImages();
+  UpdateStatus();
+  if (model_->rowCount() > 0) lv_->selectRow(0);
+  InitActions();
+}
+
+void TFormMain::SetColumnImages() {
+  auto* header = lv_->horizontalHeader();
+  header->setSortIndicatorShown(false);
+  for (std::size_t c = 0; c < kListColumnCount; ++c)
+    if (ListColumns()[c].tag == collection_->CurrentSort) {
+      header->setSortIndicatorShown(true);
+      header->setSortIndicator(static_cast<int>(c), collection_->SortAscending
+                                                        ? Qt::AscendingOrder
+                                                        : Qt::DescendingOrder);
+    }
+}
+
+void TFormMain::lvColumnClick(int column) {
+  if (!collection_ || column < 0 || column >= static_cast<int>(kListColumnCount)) return;
+  collection_->SortAscending = !collection_->SortAscending;
+  collection_->SortItems(ListColumns()[static_cast<std::size_t>(column)].tag);
+  DisplayUninstallInfo();
+}
+
+void TFormMain::UpdateStatus() {
+  if (!collection_) return;
+  const auto& c = *collection_;
+  sbTotal_->setText(
+      (languagePL ? QString::fromUtf8("Wszystkich: %1") : QString("Total: %1")).arg(c.TotalCount));
+  sbInvalid_->setText(
+      (languagePL ? QString::fromUtf8("Nieprawidłowych: %1") : QString("Invalid: %1"))
+          .arg(c.InvalidCount));
+  sbSystem_->setText((languagePL ? QString::fromUtf8("Systemowych: %1") : QString("System: %1"))
+                         .arg(c.SystemCount));
+}
+
+void TFormMain::InitActions() {
+  const bool selected = lv_->selectionModel() && lv_->selectionModel()->hasSelection();
+  Action("actUninstall")->setEnabled(selected && !commandRunning_);
+  Action("actRemove")->setEnabled(selected && !commandRunning_);
+  Action("actSystemComponentsVisible")
+      ->setChecked(collection_ && collection_->SystemComponentsVisible);
+  Action("actInvalidVisible")->setChecked(params_.ShowInvalidItems);
+  Action("actShowOnlyInvalid")->setChecked(params_.ShowOnlyInvalidItems);
+  Action("actShowHideToolbar")->setChecked(tbMain_->isVisible() || !isVisible());
+  Action("actSetLangEN")->setChecked(!languagePL);
+  Action("actSetLangPL")->setChecked(languagePL);
+}
+
+std::vector<TUninstallInfo> TFormMain::SelectedEntries() const {
+  std::vector<TUninstallInfo> entries;
+  if (!collection_) return entries;
+  for (int row = 0; row < model_->rowCount(); ++row)
+    if (lv_->selectionModel()->isRowSelected(row, {}))
+      entries.push_back(collection_->GetItem(model_->ItemIndex(row)).UninstallInfo);
+  return entries;
+}
+
+void TFormMain::actUninstallExecute() {
+  if (!collection_ || commandRunning_) return;
+  const auto entries = SelectedEntries();
+  if (entries.empty()) return;
+  commandRunning_ = true;
+  if (params_.ConfirmUninstall && !confirm(*formUninstall_)) {
+    commandRunning_ = false;
+    return;
+  }
+  {
+    UninstallEngine engine(*system_.registry, *system_.platform, *system_.runner, errors_);
+    WindowObserver observer(this, languagePL);
+    if (params_.HideWhileUninstalling) hide();
+    engine.Run(entries, languagePL, observer);
+    if (params_.HideWhileUninstalling) show();
+  }
+  commandRunning_ = false;
+  if (errors_.ErrorCount() > 0) ShowErrors();
+  RemoveNonExisting();
+}
+
+void TFormMain::actRemoveExecute() {
+  if (!collection_ || commandRunning_) return;
+  const auto entries = SelectedEntries();
+  if (entries.empty()) return;
+  commandRunning_ = true;
+  if (params_.ConfirmRemove && !confirm(*formRemove_)) {
+    commandRunning_ = false;
+    return;
+  }
+  const auto failures = RemoveEntries(*system_.registry, entries);
+  commandRunning_ = false;
+  if (!failures.empty()) {
+    QString text = languagePL ? QString::fromUtf8("Nie usunięto z listy:") : "Not removed:";
+    for (const auto& f : failures)
+      text += QString("\n\n%1 (%2)\n%3")
+                  .arg(QString::fromStdString(f.displayName), QString::fromStdString(f.registryKey),
+                       QString::fromStdString(f.reason));
+    tellUser("Purgelet", text);
+  }
+  RemoveNonExisting();
+}
+
+void TFormMain::actRefreshExecute() {
+  if (!collection_) return;
+  system_.registry->Refresh();
+  collection_->ReadKeyNames();
+  collection_->ReadUninstallEntries();
+  collection_->SortByName();
+  collection_->SortItems(collection_->CurrentSort);
+  DisplayUninstallInfo();
+}
+
+void TFormMain::RemoveNonExisting() {
+  if (!collection_ || commandRunning_) return;
+  if (PruneNonExisting(*collection_) > 0) DisplayUninstallInfo();
+}
+
+void TFormMain::ShowErrors() {
+  tellUser(languagePL ? QString::fromUtf8("Błędy") : "Errors",
+           QString::fromStdString(errors_.Text()));
+}
+
+void TFormMain::LoadParamsFromIni() {
+  IniFile ini;
+  std::string error;
+  if (files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0 ||
+      !ini.Load(files_.settingsFileName, error))
+    return;
+  MainWindowSettings current;
+  current.width = width();
+  current.height = height();
+  current.left = x();
+  current.top = y();
+  for (std::size_t c = 0; c < kListColumnCount; ++c)
+    current.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
+  std::vector<int> defaults(kListColumnCount, 0);
+  defaults.back() = ListColumns().back().width;  // a file older than the column
+  const QRect screen = QApplication::primaryScreen() ? QApplication::primaryScreen()->geometry()
+                                                     : QRect(0, 0, 1920, 1080);
+  const MainWindowSettings s =
+      ReadMainSettings(ini, current, {screen.width(), screen.height()}, params_, defaults);
+  setGeometry(s.left, s.top, s.width, s.height);
+  if (s.maximized) setWindowState(Qt::WindowMaximized);
+  languagePL = s.languagePL;
+  collection_->SystemComponentsVisible = s.systemComponentsVisible;
+  collection_->SortAscending = s.sortAscending;
+  collection_->CurrentSort = s.currentSort;
+  tbMain_->setVisible(s.toolbarVisible);
+  for (std::size_t c = 0; c < s.columnWidths.size(); ++c)
+    lv_->setColumnWidth(static_cast<int>(c), s.columnWidths[c]);
+}
+
+void TFormMain::SaveParamsToIni() {
+  if (!collection_ || files_.settingsFileName.empty()) return;
+  IniFile ini;
+  std::string error;
+  if (::access(files_.settingsFileName.c_str(), F_OK) == 0 &&
+      !ini.Load(files_.settingsFileName, error))
+    return;
+  MainWindowSettings s;
+  const QRect normal = normalGeometry();
+  s.width = normal.width();
+  s.height = normal.height();
+  s.left = normal.x();
+  s.top = normal.y();
+  s.maximized = isMaximized();
+  s.languagePL = languagePL;
+  s.systemComponentsVisible = collection_->SystemComponentsVisible;
+  s.sortAscending = collection_->SortAscending;
+  s.currentSort = collection_->CurrentSort;
+  s.bottomPanelHeight = 204;
+  s.toolbarVisible = tbMain_->isVisible();
+  for (std::size_t c = 0; c < kListColumnCount; ++c)
+    s.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
+  WriteMainSettings(ini, s, params_);
+  ini.Save(files_.settingsFileName, error);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  SaveParamsToIni();
+  event->accept();
+}
+
+}  // namespace pgl

@@ -1,0 +1,99 @@
+#include "ui/windows/ConfirmDialogs.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pgl {
+
+TConfirmDialog::TConfirmDialog(QWidget* parent) : QDialog(parent) {
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  auto* panel = new QFrame(this);
+  panel->setObjectName("Panel1");
+  panel->setAutoFillBackground(true);
+  QPalette white = panel->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  panel->setPalette(white);
+  lblInfo1_ = new QLabel(panel);
+  lblInfo1_->setObjectName("lblInfo1");
+  lblInfo2_ = new QLabel(panel);
+  lblInfo2_->setObjectName("lblInfo2");
+  auto* panelLayout = new QVBoxLayout(panel);
+  panelLayout->setContentsMargins(24, 18, 24, 18);
+  panelLayout->addWidget(lblInfo1_);
+  panelLayout->addSpacing(12);
+  panelLayout->addWidget(lblInfo2_);
+  chDoNotShow_ = new QCheckBox(this);
+  chDoNotShow_->setObjectName("chDoNotShow");
+  chDoNotShow_->setVisible(false);
+  btnOk_ = new QPushButton("OK", this);
+  btnOk_->setObjectName("btnOk");
+  btnOk_->setDefault(true);
+  btnCancel_ = new QPushButton(this);
+  btnCancel_->setObjectName("btnCancel");
+  connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(chDoNotShow_);
+  buttons->addStretch();
+  buttons->addWidget(btnCancel_);
+  buttons->addWidget(btnOk_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 6);
+  layout->addWidget(panel);
+  auto* bottom = new QHBoxLayout;
+  bottom->setContentsMargins(8, 0, 4, 0);
+  bottom->addLayout(buttons);
+  layout->addLayout(bottom);
+  resize(349, 116);
+}
+
+bool TConfirmDialog::Confirm() {
+  chDoNotShow_->setChecked(false);
+  return exec() == QDialog::Accepted;
+}
+
+void TConfirmDialog::SetTexts(const QString& caption, const QString& info1, const QString& info2,
+                              const QString& cancel, const QString& doNotShow) {
+  setWindowTitle(caption);
+  lblInfo1_->setText(info1);
+  lblInfo2_->setText(info2);
+  btnCancel_->setText(cancel);
+  btnCancel_->setToolTip(cancel);
+  chDoNotShow_->setText(doNotShow);
+}
+
+TFormUninstall::TFormUninstall(QWidget* parent) : TConfirmDialog(parent) {
+  setObjectName("TFormUninstall");
+  SetLang(false);
+}
+
+void TFormUninstall::SetLang(bool polish) {
+  if (polish)
+    SetTexts("Deinstalacja", "Deinstalacja wybranych programów.",
+             "Kliknij OK by kontynuować, Anuluj by przerwać.", "Anuluj",
+             "Nie pokazuj więcej tego okna");
+  else
+    SetTexts("Uninstalling", "Uninstalling selected applications.",
+             "Click OK to continue, Cancel to exit.", "Cancel", "Do not show this dialog again");
+}
+
+TFormRemove::TFormRemove(QWidget* parent) : TConfirmDialog(parent) {
+  setObjectName("TFormRemove");
+  SetLang(false);
+}
+
+void TFormRemove::SetLang(bool polish) {
+  if (polish)
+    SetTexts("Usuwanie", "Usuwanie wybranych programów z listy.",
+             "Kliknij OK by kontynuować, Anuluj by przerwać.", "Anuluj",
+             "Nie pokazuj więcej tego okna");
+  else
+    SetTexts("Removing", "Remove selected applications from list.",
+             "Click OK to continue, Cancel to exit.", "Cancel", "Do not show this dialog again");
+}
+
+}  // namespace pgl

@@ -1,0 +1,49 @@
+// The two confirmation dialogs of the uninstall and remove commands.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QCheckBox;
+
+namespace pgl {
+
+// The layout both dialogs share: a white panel with two lines, OK and Cancel.
+class TConfirmDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TConfirmDialog(QWidget* parent);
+  // Shows the dialog modally; true for OK.
+  bool Confirm();
+
+ protected:
+  void SetTexts(const QString& caption, const QString& info1, const QString& info2,
+                const QString& cancel, const QString& doNotShow);
+
+ private:
+  QLabel* lblInfo1_;
+  QLabel* lblInfo2_;
+  QPushButton* btnOk_;
+  QPushButton* btnCancel_;
+  QCheckBox* chDoNotShow_;
+};
+
+class TFormUninstall : public TConfirmDialog {
+  Q_OBJECT
+
+ public:
+  explicit TFormUninstall(QWidget* parent);
+  void SetLang(bool polish);
+};
+
+class TFormRemove : public TConfirmDialog {
+  Q_OBJECT
+
+ public:
+  explicit TFormRemove(QWidget* parent);
+  void SetLang(bool polish);
+};
+
+}  // namespace pgl
