@@ -17,6 +17,7 @@
 #include <QToolButton>
 
 #include "inventory/UninstallEngine.h"
+#include "lang/Language.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/windows/ConfirmDialogs.h"
 
@@ -153,6 +154,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   };
 
   collection_ = std::make_unique<TUninstallCollection>(*system_.registry, *system_.platform);
+  // The first start speaks the user's language; later ones the one stored.
+  languagePL = PolishFromLocale();
   LoadParamsFromIni();
   collection_->ReadUninstallEntries();
   collection_->SortByName();
