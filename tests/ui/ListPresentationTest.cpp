@@ -44,6 +44,14 @@ TEST(ListPresentation, CellColoursOfEveryKindOfRow) {
   EXPECT_EQ(ItemColors(Entry(true, true), p), C{});
 }
 
+TEST(ListPresentation, IconSources) {
+  TUninstallInfo own = Entry(false, false);
+  own.HasIcon = true;  // an invalid entry with an icon of its own keeps it
+  EXPECT_EQ(IconSourceOf(own), IconSource::Own);
+  EXPECT_EQ(IconSourceOf(Entry(false, false)), IconSource::Invalid);
+  EXPECT_EQ(IconSourceOf(Entry(true, true)), IconSource::Default);
+}
+
 TEST(ListPresentation, FrequencyWordsAndViewCycle) {
   EXPECT_EQ(TranslateFrequencyCell("rarely (0)", true), "rzadko (0)");
   EXPECT_EQ(TranslateFrequencyCell("rzadko (0)", false), "rarely (0)");

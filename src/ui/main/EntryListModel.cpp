@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
+#include "ui/main/EntryIcons.h"
 #include "ui/main/ListPresentation.h"
 
 namespace pgl {
@@ -15,7 +16,8 @@ QColor ToQColor(std::uint32_t rgb) {
 
 }  // namespace
 
-EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {}
+EntryListModel::EntryListModel(const Platform* platform, QObject* parent)
+    : QAbstractTableModel(parent), platform_(platform) {}
 
 void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMainParams& params,
                              bool polish) {
@@ -30,6 +32,7 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
     filter.showOnlyInvalid = params.ShowOnlyInvalidItems;
     rows_ = BuildListRows(*collection, filter, polish);
   }
+  icons_.assign(rows_.size(), QIcon());
   endResetModel();
 }
 
@@ -65,6 +68,16 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
       return QString::fromStdString(row.cells[static_cast<std::size_t>(column)]);
+    case Qt::DecorationRole: {
+      if (column != 0 || !collection_ || row.itemIndex >= collection_->Count()) return {};
+      QIcon& icon = icons_[static_cast<std::size_t>(index.row())];
+      if (icon.isNull()) {
+        const TUninstallInfo& info = collection_->GetItem(row.itemIndex).UninstallInfo;
+        icon = platform_ ? EntryIcons::ForEntry(*platform_, info)
+                         : (info.Valid ? EntryIcons::DefaultIcon() : EntryIcons::InvalidIcon());
+      }
+      return icon;
+    }
     case Qt::TextAlignmentRole: {
       const auto alignment = ListColumns()[static_cast<std::size_t>(column)].alignment;
       const Qt::Alignment h = alignment == ColumnAlignment::Right    ? Qt::AlignRight

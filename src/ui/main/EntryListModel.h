@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <vector>
 
 #include "inventory/EntryList.h"
@@ -15,7 +16,9 @@ class EntryListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  explicit EntryListModel(QObject* parent = nullptr);
+  // Icons are read from the entries' files through `platform` when a row is first shown, and
+  // kept until the next rebuild.
+  explicit EntryListModel(const Platform* platform = nullptr, QObject* parent = nullptr);
 
   // Rebuilds every row from the collection (DisplayUninstallInfo's rows).
   void Rebuild(const TUninstallCollection* collection, const TMainParams& params, bool polish);
@@ -40,6 +43,8 @@ class EntryListModel : public QAbstractTableModel {
   TMainParams params_;
   bool polish_ = false;
   std::vector<ListRow> rows_;
+  const Platform* platform_;
+  mutable std::vector<QIcon> icons_;  // by row; null until first shown
 };
 
 }  // namespace pgl

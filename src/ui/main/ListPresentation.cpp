@@ -38,6 +38,11 @@ std::string TranslateFrequencyCell(std::string cell, bool polish) {
   return cell;
 }
 
+IconSource IconSourceOf(const TUninstallInfo& info) {
+  if (info.HasIcon) return IconSource::Own;
+  return info.Valid ? IconSource::Default : IconSource::Invalid;
+}
+
 int NextViewStyle(int style) {
   switch (style) {
     case 0:

@@ -28,6 +28,12 @@ CellColors SubItemColors(const TUninstallInfo& info, int column, const std::stri
 // The "Frequency" cell in the other language: the words are replaced, the count stays.
 std::string TranslateFrequencyCell(std::string cell, bool polish);
 
+// Where a row's icon comes from: the entry's own icon file; else, for an invalid entry, the
+// warning icon; else the default icon. An own icon that cannot be read falls back to the
+// default icon.
+enum class IconSource { Own, Default, Invalid };
+IconSource IconSourceOf(const TUninstallInfo& info);
+
 // View styles: 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small
 // icons"), 3 report. The view button steps 0, 2, 1, 3 and back to 0; other values stay.
 int NextViewStyle(int style);

@@ -117,7 +117,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   setWindowTitle("Purgelet");
   resize(625, 588);
   SetDefParams(params_);
-  model_ = new EntryListModel(this);
+  model_ = new EntryListModel(system_.platform.get(), this);
   lv_ = new QTableView(this);
   lv_->setObjectName("lv");
   lv_->setModel(model_);
@@ -253,10 +253,7 @@ void TFormMain::SetLang(bool polish) {
       {"actRemove", {"Remove", "Usuń"}},
       {"actRefresh", {"Refresh", "Odśwież"}}};
   for (const auto& [name, texts] : buttons)
-    if (auto* button = qobject_cast<QToolButton*>(tbMain_->widgetForAction(Action(name)))) {
-      button->setText(QString::fromUtf8(polish ? texts.second : texts.first));
-      button->setToolTip(Action(name)->toolTip());
-    }
+    Action(name)->setIconText(QString::fromUtf8(polish ? texts.second : texts.first));
   formUninstall_->SetLang(polish);
   formRemove_->SetLang(polish);
   model_->SetPolish(polish);
