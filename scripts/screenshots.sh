@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Pictures of the main window on the demo prefix, in English and in Polish, as a user sees it
+# after start-up: build/screenshots/*.png. Rendered by Qt's offscreen platform, so no display
+# is needed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake -S . -B build/shots -G Ninja -DCMAKE_BUILD_TYPE=Release -DPGL_BUILD_BENCH=OFF \
+  -DPGL_WINE_TESTS=OFF >/dev/null
+cmake --build build/shots -j "$(nproc)" --target pgl_screenshot
+prefix=$(scripts/demo-prefix.sh)
+mkdir -p build/screenshots
+export QT_QPA_PLATFORM=offscreen
+build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-english.png
+build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-polish.png --polish
+ls build/screenshots/*.png
