@@ -13,4 +13,5 @@ mkdir -p build/screenshots
 export QT_QPA_PLATFORM=offscreen
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-english.png
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-polish.png --polish
+build/shots/tests/pgl_screenshot "$prefix" build/screenshots/icons-english.png --large-icons
 ls build/screenshots/*.png

@@ -87,11 +87,27 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
     w.grab().save(QString(shot) + "/main-polish.png");
   w.Action("actSystemComponentsVisible")->trigger();
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+  // The view styles, with the Part's pairing of "List" and "Small icons"; the view button
+  // steps large icons, small icons, list, details.
+  w.Action("actViewList")->trigger();
+  EXPECT_EQ(w.ViewStyle(), 1);
+  w.Action("actViewSmallIcons")->trigger();
+  EXPECT_EQ(w.ViewStyle(), 2);
+  w.Action("actViewDetails")->trigger();
+  std::vector<int> cycle;
+  for (int i = 0; i < 4; ++i) {
+    w.Action("actView")->trigger();
+    cycle.push_back(w.ViewStyle());
+  }
+  EXPECT_EQ(cycle, (std::vector<int>{0, 2, 1, 3}));
+  w.Action("actViewLargeIcons")->trigger();
+  EXPECT_TRUE(w.Action("actViewLargeIcons")->isChecked());
   w.close();
-  // Closing wrote the settings; a new window starts in Polish with the same sort.
+  // Closing wrote the settings; a new window starts in Polish with the same sort and style.
   TFormMain again(*system, {dir / "pgl.ini", dir / "pgl_Errors.log"});
   EXPECT_TRUE(again.languagePL);
   EXPECT_EQ(again.Model()->rowCount(), 2);
+  EXPECT_EQ(again.ViewStyle(), 0);
 }
 
 TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {

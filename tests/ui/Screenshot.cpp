@@ -1,5 +1,5 @@
-// pgl_screenshot PREFIX OUT.png [--polish]: the main window on a prefix, as the user would see
-// it after start-up, saved as a picture (for scripts/screenshots.sh).
+// pgl_screenshot PREFIX OUT.png [--polish] [--large-icons]: the main window on a prefix, as the
+// user would see it after start-up, saved as a picture (for scripts/screenshots.sh).
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -25,7 +25,10 @@ int main(int argc, char** argv) {
   }
   pgl::test::TempDir dir;  // a settings file of its own: the first start
   pgl::TFormMain window(*system, {dir / "pgl.ini", dir / "pgl_Errors.log"});
-  if (argc > 3 && std::strcmp(argv[3], "--polish") == 0) window.Action("actSetLangPL")->trigger();
+  for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--polish") == 0) window.Action("actSetLangPL")->trigger();
+    if (std::strcmp(argv[i], "--large-icons") == 0) window.SetViewStyle(0);
+  }
   window.resize(1000, 600);
   window.show();
   QTimer::singleShot(300, [&] {

@@ -85,6 +85,15 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
                                                                      : Qt::AlignLeft;
       return QVariant::fromValue(h | Qt::AlignVCenter);
     }
+    case kItemBackgroundRole:
+    case kItemForegroundRole: {
+      if (!collection_ || row.itemIndex >= collection_->Count()) return {};
+      const CellColors colors =
+          ItemColors(collection_->GetItem(row.itemIndex).UninstallInfo, params_);
+      const auto& color = role == kItemBackgroundRole ? colors.background : colors.text;
+      if (!color) return {};
+      return QBrush(ToQColor(*color));
+    }
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
       if (!collection_ || row.itemIndex >= collection_->Count()) return {};

@@ -20,6 +20,11 @@ class EntryListModel : public QAbstractTableModel {
   // kept until the next rebuild.
   explicit EntryListModel(const Platform* platform = nullptr, QObject* parent = nullptr);
 
+  // The whole row's colours for the icon and list styles (the report style's cells use the
+  // Background and Foreground roles).
+  static constexpr int kItemBackgroundRole = Qt::UserRole + 1;
+  static constexpr int kItemForegroundRole = Qt::UserRole + 2;
+
   // Rebuilds every row from the collection (DisplayUninstallInfo's rows).
   void Rebuild(const TUninstallCollection* collection, const TMainParams& params, bool polish);
   void Clear();

@@ -7,11 +7,14 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -19,11 +22,26 @@
 #include "inventory/UninstallEngine.h"
 #include "lang/Language.h"
 #include "ui/main/EntryListModel.h"
+#include "ui/main/ListPresentation.h"
 #include "ui/windows/ConfirmDialogs.h"
 
 namespace pgl {
 
 namespace {
+
+// The icon and list styles colour whole rows (invalid entries), not the report's columns.
+class ItemColorsDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->backgroundBrush = index.data(EntryListModel::kItemBackgroundRole).value<QBrush>();
+    const QVariant text = index.data(EntryListModel::kItemForegroundRole);
+    if (text.isValid()) option->palette.setBrush(QPalette::Text, text.value<QBrush>());
+  }
+};
 
 struct ActionSpec {
   const char* name;
@@ -43,6 +61,11 @@ const ActionSpec kActions[] = {
     {"actInvalidVisible", "Show invalid items", "Pokaż nieprawidłowe elementy", ""},
     {"actShowOnlyInvalid", "Show invalid items only", "Pokaż tylko nieprawidłowe elementy", ""},
     {"actShowHideToolbar", "Show toolbar", "Pokaż pasek narzędziowy", "Ctrl+T"},
+    {"actView", "View style", "Styl widoku", ""},
+    {"actViewLargeIcons", "Large icons", "Duże ikony", ""},
+    {"actViewSmallIcons", "Small icons", "Małe ikony", ""},
+    {"actViewList", "List", "Lista", ""},
+    {"actViewDetails", "Details", "Szczegóły", ""},
     {"actSetLangEN", "English", "English", ""},
     {"actSetLangPL", "Polski", "Polski", ""},
 };
@@ -131,7 +154,19 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   lv_->horizontalHeader()->setSectionsClickable(true);
   lv_->horizontalHeader()->setHighlightSections(false);
   connect(lv_->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFormMain::lvColumnClick);
-  setCentralWidget(lv_);
+  lvIcons_ = new QListView(this);
+  lvIcons_->setObjectName("lvIcons");
+  lvIcons_->setModel(model_);
+  lvIcons_->setSelectionModel(lv_->selectionModel());  // one selection, whatever the style
+  lvIcons_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  lvIcons_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvIcons_->setResizeMode(QListView::Adjust);
+  lvIcons_->setUniformItemSizes(true);
+  lvIcons_->setItemDelegate(new ItemColorsDelegate(lvIcons_));
+  lvStack_ = new QStackedWidget(this);
+  lvStack_->addWidget(lv_);
+  lvStack_->addWidget(lvIcons_);
+  setCentralWidget(lvStack_);
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     lv_->setColumnWidth(static_cast<int>(c), ListColumns()[c].width);
 
@@ -162,6 +197,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   collection_->SortItems(collection_->CurrentSort);
   SetLang(languagePL);
   DisplayUninstallInfo();
+  SetViewStyle(viewStyle_);
   connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { InitActions(); });
 }
@@ -202,6 +238,18 @@ void TFormMain::CreateActions() {
   });
   connect(Action("actShowHideToolbar"), &QAction::triggered, this,
           [this](bool on) { tbMain_->setVisible(on); });
+  // "List" is the platform's small-icon view and "Small icons" its list view.
+  const std::pair<const char*, int> styles[] = {{"actViewLargeIcons", 0},
+                                                {"actViewList", 1},
+                                                {"actViewSmallIcons", 2},
+                                                {"actViewDetails", 3}};
+  for (const auto& [name, style] : styles) {
+    Action(name)->setCheckable(true);
+    connect(Action(name), &QAction::triggered, this,
+            [this, style = style] { SetViewStyle(style); });
+  }
+  connect(Action("actView"), &QAction::triggered, this,
+          [this] { SetViewStyle(NextViewStyle(viewStyle_)); });
   connect(Action("actSetLangEN"), &QAction::triggered, this, [this] {
     SetLang(false);
     model_->UpdateFrequencyColumn(false);
@@ -222,6 +270,10 @@ void TFormMain::CreateMenusAndToolbar() {
   menus_["mnuAction"]->addAction(Action("actUninstall"));
   menus_["mnuAction"]->addAction(Action("actRemove"));
   menus_["mnuList"]->addAction(Action("actRefresh"));
+  menus_["mnuList"]->addSeparator();
+  for (const char* name :
+       {"actViewLargeIcons", "actViewSmallIcons", "actViewList", "actViewDetails"})
+    menus_["mnuList"]->addAction(Action(name));
   for (const char* name : {"actSystemComponentsVisible", "actInvalidVisible", "actShowOnlyInvalid"})
     menus_["mnuView"]->addAction(Action(name));
   menus_["mnuView"]->addSeparator();
@@ -236,6 +288,8 @@ void TFormMain::CreateMenusAndToolbar() {
   tbMain_->addAction(Action("actRemove"));
   tbMain_->addSeparator();
   tbMain_->addAction(Action("actRefresh"));
+  tbMain_->addSeparator();
+  tbMain_->addAction(Action("actView"));
 }
 
 void TFormMain::SetLang(bool polish) {
@@ -251,7 +305,8 @@ void TFormMain::SetLang(bool polish) {
   const std::pair<const char*, std::pair<const char*, const char*>> buttons[] = {
       {"actUninstall", {"Uninstall", "Odinstaluj"}},
       {"actRemove", {"Remove", "Usuń"}},
-      {"actRefresh", {"Refresh", "Odśwież"}}};
+      {"actRefresh", {"Refresh", "Odśwież"}},
+      {"actView", {"View", "Widok"}}};
   for (const auto& [name, texts] : buttons)
     Action(name)->setIconText(QString::fromUtf8(polish ? texts.second : texts.first));
   formUninstall_->SetLang(polish);
@@ -279,6 +334,25 @@ void TFormMain::SetColumnImages() {
                                                         ? Qt::AscendingOrder
                                                         : Qt::DescendingOrder);
     }
+}
+
+void TFormMain::SetViewStyle(int style) {
+  if (style < 0 || style > 3) return;
+  viewStyle_ = style;
+  if (style == 3) {
+    lvStack_->setCurrentWidget(lv_);
+  } else {
+    // Icons in rows (0 and 1) or in columns (2), large only in the icon view.
+    lvIcons_->setViewMode(style == 2 ? QListView::ListMode : QListView::IconMode);
+    lvIcons_->setFlow(style == 2 ? QListView::TopToBottom : QListView::LeftToRight);
+    lvIcons_->setWrapping(true);
+    lvIcons_->setIconSize(style == 0 ? QSize(32, 32) : QSize(16, 16));
+    lvIcons_->setGridSize(style == 0 ? QSize(96, 64) : QSize());
+    lvIcons_->setWordWrap(style == 0);
+    lvIcons_->setMovement(QListView::Static);
+    lvStack_->setCurrentWidget(lvIcons_);
+  }
+  InitActions();
 }
 
 void TFormMain::lvColumnClick(int column) {
@@ -309,6 +383,10 @@ void TFormMain::InitActions() {
   Action("actInvalidVisible")->setChecked(params_.ShowInvalidItems);
   Action("actShowOnlyInvalid")->setChecked(params_.ShowOnlyInvalidItems);
   Action("actShowHideToolbar")->setChecked(tbMain_->isVisible() || !isVisible());
+  Action("actViewLargeIcons")->setChecked(viewStyle_ == 0);
+  Action("actViewList")->setChecked(viewStyle_ == 1);
+  Action("actViewSmallIcons")->setChecked(viewStyle_ == 2);
+  Action("actViewDetails")->setChecked(viewStyle_ == 3);
   Action("actSetLangEN")->setChecked(!languagePL);
   Action("actSetLangPL")->setChecked(languagePL);
 }
@@ -411,6 +489,7 @@ void TFormMain::LoadParamsFromIni() {
   collection_->SortAscending = s.sortAscending;
   collection_->CurrentSort = s.currentSort;
   tbMain_->setVisible(s.toolbarVisible);
+  viewStyle_ = s.viewStyle;
   for (std::size_t c = 0; c < s.columnWidths.size(); ++c)
     lv_->setColumnWidth(static_cast<int>(c), s.columnWidths[c]);
 }
@@ -435,6 +514,7 @@ void TFormMain::SaveParamsToIni() {
   s.currentSort = collection_->CurrentSort;
   s.bottomPanelHeight = 204;
   s.toolbarVisible = tbMain_->isVisible();
+  s.viewStyle = viewStyle_;
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     s.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
   WriteMainSettings(ini, s, params_);

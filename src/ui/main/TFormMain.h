@@ -16,6 +16,8 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QListView;
+class QStackedWidget;
 class QTableView;
 class QToolBar;
 
@@ -46,6 +48,9 @@ class TFormMain : public QMainWindow {
   void actRemoveExecute();
   void actRefreshExecute();
   void RemoveNonExisting();
+  // 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small icons"), 3 report.
+  void SetViewStyle(int style);
+  int ViewStyle() const { return viewStyle_; }
 
   EntryListModel* Model() const { return model_; }
   QTableView* List() const { return lv_; }
@@ -79,7 +84,10 @@ class TFormMain : public QMainWindow {
   TErrorList errors_;
   std::unique_ptr<TUninstallCollection> collection_;
   EntryListModel* model_ = nullptr;
-  QTableView* lv_ = nullptr;
+  QTableView* lv_ = nullptr;      // the report style
+  QListView* lvIcons_ = nullptr;  // the icon, small-icon and list styles, on the same rows
+  QStackedWidget* lvStack_ = nullptr;
+  int viewStyle_ = 3;
   QToolBar* tbMain_ = nullptr;
   std::map<QString, QAction*> actions_;
   std::map<QString, QMenu*> menus_;
