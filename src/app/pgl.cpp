@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "Purgelet", QString::fromStdString(error));
     return 1;
   }
-  pgl::ProgramFiles files{pgl::ProgramFilesDir() + "/pgl.ini", pgl::ErrorLogFileName()};
+  const std::string dir = pgl::ProgramFilesDir();
+  pgl::ProgramFiles files{dir + "/pgl.ini", pgl::ErrorLogFileName(), dir,
+                          pgl::ExecutableDir() + "/pgl"};
   pgl::TFormMain window(*system, files);
   window.show();
   return app.exec();

@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QTableView>
+#include <filesystem>
 
 #include "TestSupport.h"
 #include "inventory/EntryList.h"
 #include "platform/ManagedSystem.h"
 #include "registry/QV_Registry.h"
+#include "registry/TRegistry.h"
 #include "registry/WineRegFile.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
@@ -40,13 +42,22 @@ class MainWindowTest : public ::testing::Test {
     WineHive hive;
     ASSERT_TRUE(ParseWineRegistry(kSystem, hive).Understood());
     test::WriteFile(dir / "system.reg", WriteWineRegistry(hive));
-    test::WriteFile(dir / "user.reg",
-                    "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0\n\n"
-                    "#arch=win64\n");
+    WineHive user;
+    ASSERT_TRUE(ParseWineRegistry("WINE REGISTRY Version 2\n;; All keys relative to "
+                                  "\\\\User\\\\S-1-5-21-0\n\n#arch=win64\n"
+                                  "\n[Environment] 1700000000\n#time=1da1747c66d0000\n"
+                                  "\"TEMP\"=\"C:\\\\t\"\n",
+                                  user)
+                    .Understood());
+    test::WriteFile(dir / "user.reg", WriteWineRegistry(user));
     ::setenv("WINEPREFIX", dir.Path().c_str(), 1);
     std::string error;
     system = OpenManagedSystem(error);
     ASSERT_NE(system, nullptr) << error;
+  }
+
+  ProgramFiles Files() {
+    return {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/purgelet/pgl"};
   }
 
   std::vector<std::string> Names(const TFormMain& w) {
@@ -60,16 +71,18 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
-  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log"});
+  TFormMain w(*system, Files());
   w.show();
-  // The first start shows system components and the invalid entry.
-  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken", "Core"}));
+  // The first start hides system components and shows the invalid entry.
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
   EXPECT_EQ(w.Model()->columnCount(), 22);
   EXPECT_TRUE(w.List()->selectionModel()->isRowSelected(0, {}));
   const QModelIndex broken = w.Model()->index(1, 0);
   EXPECT_EQ(w.Model()->data(broken, Qt::ForegroundRole).value<QBrush>().color(), QColor("#FF0000"));
   EXPECT_EQ(w.Model()->data(w.Model()->index(0, 14), Qt::ForegroundRole).value<QBrush>().color(),
             QColor("#0000FF"));
+  w.Action("actSystemComponentsVisible")->trigger();
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken", "Core"}));
   // A header click flips the direction (the first one too) and moves the arrow.
   w.lvColumnClick(0);
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Core", "Broken", "Alpha"}));
@@ -85,8 +98,6 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
             QColor("#B3B9C4"));
   if (const char* shot = std::getenv("PGL_SCREENSHOT_DIR"))
     w.grab().save(QString(shot) + "/main-polish.png");
-  w.Action("actSystemComponentsVisible")->trigger();
-  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
   // The view styles, with the Part's pairing of "List" and "Small icons"; the view button
   // steps large icons, small icons, list, details.
   w.Action("actViewList")->trigger();
@@ -104,14 +115,51 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   EXPECT_TRUE(w.Action("actViewLargeIcons")->isChecked());
   w.close();
   // Closing wrote the settings; a new window starts in Polish with the same sort and style.
-  TFormMain again(*system, {dir / "pgl.ini", dir / "pgl_Errors.log"});
+  TFormMain again(*system, Files());
   EXPECT_TRUE(again.languagePL);
-  EXPECT_EQ(again.Model()->rowCount(), 2);
+  EXPECT_EQ(again.Model()->rowCount(), 3);
   EXPECT_EQ(again.ViewStyle(), 0);
 }
 
+TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
+  const auto backups = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+      n += e.path().filename().string().starts_with("first_registry_backup_");
+    return n;
+  };
+  const std::string key = "Software\\Tervask\\Purgelet";
+  {
+    TFormMain w(*system, Files());
+    w.close();
+  }
+  EXPECT_EQ(backups(), 1);
+  {
+    TRegistry reg(*system->registry);
+    reg.SetRootKey(kHkeyCurrentUser);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(key));
+    EXPECT_EQ(reg.ReadInteger("RunCounter"), 1);
+    EXPECT_EQ(reg.ReadString("ExePath"), "Z:\\opt\\purgelet\\pgl");
+    EXPECT_EQ(reg.ReadString("Version"), "1.0");
+    EXPECT_FALSE(reg.ReadString("FirstRun").empty());
+    reg.SetRootKey(kHkeyLocalMachine);
+    ASSERT_TRUE(
+        reg.OpenKeyReadOnly("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\pgl.exe"));
+    EXPECT_EQ(reg.ReadString(""), "Z:\\opt\\purgelet\\pgl");
+    EXPECT_EQ(reg.ReadString("Path"), "Z:\\opt\\purgelet");
+  }
+  {
+    TFormMain second(*system, Files());  // the settings file exists now: no new backup
+  }
+  EXPECT_EQ(backups(), 1);
+  TRegistry reg(*system->registry);
+  reg.SetRootKey(kHkeyCurrentUser);
+  ASSERT_TRUE(reg.OpenKeyReadOnly(key));
+  EXPECT_EQ(reg.ReadInteger("RunCounter"), 2);
+}
+
 TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {
-  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log"});
+  TFormMain w(*system, Files());
   w.List()->selectRow(1);  // Broken
   std::vector<std::string> told;
   w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
@@ -123,7 +171,7 @@ TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {
   w.actRemoveExecute();
   EXPECT_EQ(asked, std::vector<std::string>{"TFormRemove"});
   EXPECT_TRUE(told.empty()) << told.front();
-  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Core"}));
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha"}));
   EXPECT_FALSE(RegKeyExists(*system->registry, kHkeyLocalMachine,
                             "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Broken"));
 }

@@ -2,7 +2,10 @@
 // run that ended maximised keeps.
 #include <gtest/gtest.h>
 
+#include "registry/QV_Registry.h"
+#include "registry/TRegistry.h"
 #include "ui/main/SettingsFile.h"
+#include "ui/main/Startup.h"
 
 namespace pgl {
 namespace {
@@ -101,6 +104,33 @@ TEST(SettingsFile, WrittenInOrderKeepingOtherLinesAndTheLastNormalSize) {
   EXPECT_EQ(back.left, 10);
   EXPECT_FALSE(back.maximized);
   EXPECT_EQ(back.columnWidths, (std::vector<int>{150, 150}));
+}
+
+TEST(StartupRecords, CountsStartsLeavesATextCounterAndSaysWhenRefused) {
+  MemoryRegistry registry;
+  for (int start = 1; start <= 2; ++start) {
+    const auto records = WriteStartupRecords(registry, "Z:\\pgl", "Z:\\", start == 1 ? "d1" : "d2");
+    EXPECT_TRUE(records.written) << records.refusal;
+  }
+  TRegistry reg(registry);
+  reg.SetRootKey(kHkeyCurrentUser);
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kProgramKey));
+  EXPECT_EQ(reg.ReadInteger("RunCounter"), 2);
+  EXPECT_EQ(reg.ReadString("FirstRun"), "d1");  // written once
+  // A counter stored as text is never counted.
+  ASSERT_TRUE(RegWriteString(registry, kHkeyCurrentUser, kProgramKey, "RunCounter", "many"));
+  WriteStartupRecords(registry, "Z:\\pgl", "Z:\\", "d3");
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kProgramKey));
+  EXPECT_EQ(reg.ReadString("RunCounter"), "many");
+  // A registry that may not be written: nothing is written, and the reason is kept.
+  MemoryRegistry locked;
+  locked.SetWritable(kHkeyCurrentUser, false);
+  locked.SetWritable(kHkeyLocalMachine, false);
+  const auto refused = WriteStartupRecords(locked, "Z:\\pgl", "Z:\\", "d");
+  EXPECT_FALSE(refused.written);
+  EXPECT_EQ(refused.refusal, "Access denied");
+  EXPECT_EQ(FirstBackupFileName("/x", {2026, 12, 7, 9, 5, 3, 42}),
+            "/x/first_registry_backup_2026.12.07 - 09_05_03.042.reg");
 }
 
 }  // namespace

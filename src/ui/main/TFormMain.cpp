@@ -21,9 +21,14 @@
 
 #include "inventory/UninstallEngine.h"
 #include "lang/Language.h"
+#include "platform/AppFiles.h"
+#include "registry/RegExport.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/ListPresentation.h"
+#include "ui/main/Startup.h"
 #include "ui/windows/ConfirmDialogs.h"
+#include "util/CodePage.h"
+#include "util/Locale.h"
 
 namespace pgl {
 
@@ -188,16 +193,47 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     QMessageBox::warning(this, title, text);
   };
 
+  // The program's own records in the managed registry; refused while Wine runs in the
+  // prefix, which the user hears of once, without being stopped.
+  {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string exe = files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath;
+    const StartupRecords records =
+        WriteStartupRecords(*system_.registry, WineZPath(exe),
+                            WineZPath(exe.substr(0, exe.rfind('/'))), FormatShortDate(local));
+    if (!records.written) startupNote_ = QString::fromStdString(records.refusal);
+  }
   collection_ = std::make_unique<TUninstallCollection>(*system_.registry, *system_.platform);
-  // The first start speaks the user's language; later ones the one stored.
-  languagePL = PolishFromLocale();
+  collection_->SetSystemComponentsVisible(false);
+  const bool firstStart =
+      files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0;
   LoadParamsFromIni();
+  if (firstStart) {
+    // The first start speaks the user's language and keeps a backup of what it may change.
+    languagePL = PolishFromLocale();
+    if (!files_.dir.empty()) {
+      try {
+        ExportRegistryKeys(*system_.registry, BackupKeys(*system_.registry),
+                           FirstBackupFileName(files_.dir, LocalNow()), UserAnsiCodePage());
+      } catch (const ERegistryExportError&) {
+        // The next start tries again while there is no settings file.
+      }
+    }
+  }
   collection_->ReadUninstallEntries();
   collection_->SortByName();
   collection_->SortItems(collection_->CurrentSort);
   SetLang(languagePL);
   DisplayUninstallInfo();
   SetViewStyle(viewStyle_);
+  if (!startupNote_.isEmpty())
+    statusBar()->showMessage(
+        (languagePL ? QString::fromUtf8("Zmiany w rejestrze tego prefiksu są teraz niemożliwe: ")
+                    : QString("The registry of this prefix cannot be changed now: ")) +
+            startupNote_,
+        20000);
   connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { InitActions(); });
 }

@@ -31,6 +31,8 @@ class TFormRemove;
 struct ProgramFiles {
   std::string settingsFileName;  // pgl.ini
   std::string errorLogFileName;  // pgl_Errors.log
+  std::string dir;               // where the first registry backup goes
+  std::string exePath;           // the running program, as a Unix path
 };
 
 class TFormMain : public QMainWindow {
@@ -98,6 +100,7 @@ class TFormMain : public QMainWindow {
   TFormUninstall* formUninstall_ = nullptr;
   TFormRemove* formRemove_ = nullptr;
   bool commandRunning_ = false;
+  QString startupNote_;
 };
 
 }  // namespace pgl
