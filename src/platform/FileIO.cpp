@@ -73,9 +73,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
   return true;
 }
 
-namespace {
-
-bool WriteAllTo(int fd, std::string_view bytes) {
+bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
@@ -84,6 +82,8 @@ bool WriteAllTo(int fd, std::string_view bytes) {
   }
   return true;
 }
+
+namespace {
 
 // The file a path names in the end: symbolic links followed, as `cp` follows them (a link
 // whose target is missing names that target).
@@ -137,7 +137,7 @@ bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::
     }
     // A device or a FIFO is written into, never replaced.
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0 || !WriteAllTo(fd, bytes)) {
+    if (fd < 0 || !WriteAll(fd, bytes)) {
       error = "Cannot write \"" + requested + "\": " + SystemMessage(errno);
       if (fd >= 0) ::close(fd);
       return false;
@@ -171,7 +171,7 @@ bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::
       ::fchown(fd, old.st_uid, old.st_gid) != 0)
     return fail("Cannot keep the owner of", errno);
   if (::fchmod(fd, mode) != 0) return fail("Cannot set the permissions of", errno);
-  if (!WriteAllTo(fd, bytes)) return fail("Cannot write", errno);
+  if (!WriteAll(fd, bytes)) return fail("Cannot write", errno);
   if (::fsync(fd) != 0) return fail("Cannot write", errno);
   if (::close(fd) != 0) {
     const int code = errno;

@@ -21,6 +21,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
 // untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string& error);
 
+// Writes all of `bytes` to an open file, going on after interrupted or partial writes.
+bool WriteAll(int fd, std::string_view bytes);
+
 using FileWriter = std::function<bool(const std::string&, std::string_view, std::string&)>;
 
 }  // namespace pgl

@@ -41,16 +41,6 @@ int MakeTempFile(std::string& path) {
   return fd;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // Starts `wine args...` in the prefix with the given standard input and output; the child
 // gets a process group of its own, so a Ctrl+C meant for us does not reach the uninstaller.
 pid_t StartWine(const std::string& wine, const std::string& prefixDir,
