@@ -48,14 +48,14 @@ class ItemColorsDelegate : public QStyledItemDelegate {
   }
 };
 
-struct ActionSpec {
+struct ActionText {
   const char* name;
   const char* english;
   const char* polish;
   const char* shortcut;
 };
 
-const ActionSpec kActions[] = {
+const ActionText kActions[] = {
     {"actRefresh", "Refresh list", "Odśwież listę", "F5"},
     {"actUninstall", "Uninstall selected applications...", "Odinstaluj zaznaczone programy...",
      "Ctrl+U"},
@@ -75,12 +75,12 @@ const ActionSpec kActions[] = {
     {"actSetLangPL", "Polski", "Polski", ""},
 };
 
-struct MenuSpec {
+struct MenuText {
   const char* name;
   const char* english;
   const char* polish;
 };
-const MenuSpec kMenus[] = {{"mnuFile", "File", "Plik"},
+const MenuText kMenus[] = {{"mnuFile", "File", "Plik"},
                            {"mnuAction", "Action", "Akcja"},
                            {"mnuList", "List", "Lista"},
                            {"mnuView", "View", "Widok"},
@@ -246,11 +246,11 @@ QAction* TFormMain::Action(const QString& name) const {
 }
 
 void TFormMain::CreateActions() {
-  for (const ActionSpec& spec : kActions) {
+  for (const ActionText& item : kActions) {
     auto* action = new QAction(this);
-    action->setObjectName(spec.name);
-    if (*spec.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
-    actions_[spec.name] = action;
+    action->setObjectName(item.name);
+    if (*item.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
+    actions_[item.name] = action;
     addAction(action);
   }
   connect(Action("actRefresh"), &QAction::triggered, this, &TFormMain::actRefreshExecute);
@@ -297,10 +297,10 @@ void TFormMain::CreateActions() {
 }
 
 void TFormMain::CreateMenusAndToolbar() {
-  for (const MenuSpec& spec : kMenus) {
+  for (const MenuText& item : kMenus) {
     QMenu* menu = menuBar()->addMenu(QString());
-    menu->setObjectName(spec.name);
-    menus_[spec.name] = menu;
+    menu->setObjectName(item.name);
+    menus_[item.name] = menu;
   }
   menus_["mnuFile"]->addAction(Action("actExitApp"));
   menus_["mnuAction"]->addAction(Action("actUninstall"));
@@ -330,13 +330,13 @@ void TFormMain::CreateMenusAndToolbar() {
 
 void TFormMain::SetLang(bool polish) {
   languagePL = polish;
-  for (const ActionSpec& spec : kActions) {
-    const QString text = QString::fromUtf8(polish ? spec.polish : spec.english);
-    Action(spec.name)->setText(text);
-    Action(spec.name)->setToolTip(text);
+  for (const ActionText& item : kActions) {
+    const QString text = QString::fromUtf8(polish ? item.polish : item.english);
+    Action(item.name)->setText(text);
+    Action(item.name)->setToolTip(text);
   }
-  for (const MenuSpec& spec : kMenus)
-    menus_[spec.name]->setTitle(QString::fromUtf8(polish ? spec.polish : spec.english));
+  for (const MenuText& item : kMenus)
+    menus_[item.name]->setTitle(QString::fromUtf8(polish ? item.polish : item.english));
   // The toolbar shows short captions; their hints are the actions' texts.
   const std::pair<const char*, std::pair<const char*, const char*>> buttons[] = {
       {"actUninstall", {"Uninstall", "Odinstaluj"}},
