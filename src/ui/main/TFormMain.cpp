@@ -144,6 +144,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   setObjectName("TFormMain");
   setWindowTitle("Purgelet");
   resize(625, 588);
+  setMinimumSize(390, 300);
   SetDefParams(params_);
   model_ = new EntryListModel(system_.platform.get(), this);
   lv_ = new QTableView(this);
@@ -234,6 +235,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
                     : QString("The registry of this prefix cannot be changed now: ")) +
             startupNote_,
         20000);
+  (lvStack_->currentWidget() == lv_ ? static_cast<QWidget*>(lv_) : lvIcons_)->setFocus();
   connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { InitActions(); });
 }
