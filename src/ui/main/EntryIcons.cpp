@@ -11,57 +11,57 @@ namespace pgl {
 
 namespace {
 
-QPixmap Canvas(int size) {
+// A transparent square of `size` pixels with `draw` painting on a 32-unit grid.
+template <typename Draw>
+QPixmap Paint(int size, Draw draw) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
+  draw(p);
   return pixmap;
 }
 
 QPixmap DrawDefault(int size) {
-  QPixmap pixmap = Canvas(size);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 32.0, size / 32.0);
-  // The screen.
-  p.setPen(QPen(QColor("#2d3a4a"), 1.2));
-  p.setBrush(QColor("#dfe6ee"));
-  p.drawRoundedRect(QRectF(2, 4, 20, 15), 2, 2);
-  p.setBrush(QColor("#3a7bd5"));
-  p.drawRect(QRectF(4, 6, 16, 11));
-  p.setBrush(QColor("#9aa7b5"));
-  p.drawRect(QRectF(9, 19, 6, 3));
-  p.drawRoundedRect(QRectF(5, 22, 14, 3), 1, 1);
-  // The software box.
-  p.setPen(QPen(QColor("#6b4a12"), 1.2));
-  p.setBrush(QColor("#f0b84a"));
-  p.drawRect(QRectF(17, 14, 12, 14));
-  p.setBrush(QColor("#f7d68e"));
-  QPolygonF lid;
-  lid << QPointF(17, 14) << QPointF(21, 10) << QPointF(33, 10) << QPointF(29, 14);
-  p.drawPolygon(lid);
-  p.setPen(QPen(QColor("#c0392b"), 2));
-  p.drawLine(QPointF(23, 14), QPointF(23, 28));
-  return pixmap;
+  return Paint(size, [](QPainter& p) {
+    // The screen.
+    p.setPen(QPen(QColor("#2d3a4a"), 1.2));
+    p.setBrush(QColor("#dfe6ee"));
+    p.drawRoundedRect(QRectF(2, 4, 20, 15), 2, 2);
+    p.setBrush(QColor("#3a7bd5"));
+    p.drawRect(QRectF(4, 6, 16, 11));
+    p.setBrush(QColor("#9aa7b5"));
+    p.drawRect(QRectF(9, 19, 6, 3));
+    p.drawRoundedRect(QRectF(5, 22, 14, 3), 1, 1);
+    // The software box.
+    p.setPen(QPen(QColor("#6b4a12"), 1.2));
+    p.setBrush(QColor("#f0b84a"));
+    p.drawRect(QRectF(17, 14, 12, 14));
+    p.setBrush(QColor("#f7d68e"));
+    QPolygonF lid;
+    lid << QPointF(17, 14) << QPointF(21, 10) << QPointF(33, 10) << QPointF(29, 14);
+    p.drawPolygon(lid);
+    p.setPen(QPen(QColor("#c0392b"), 2));
+    p.drawLine(QPointF(23, 14), QPointF(23, 28));
+  });
 }
 
 QPixmap DrawInvalid(int size) {
-  QPixmap pixmap = Canvas(size);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 32.0, size / 32.0);
-  QPainterPath triangle;
-  triangle.moveTo(16, 2.5);
-  triangle.lineTo(30.5, 28.5);
-  triangle.lineTo(1.5, 28.5);
-  triangle.closeSubpath();
-  p.setPen(QPen(QColor("#7a5a00"), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  p.setBrush(QColor("#ffd21f"));
-  p.drawPath(triangle);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor("#d4120f"));
-  p.drawRoundedRect(QRectF(14.2, 10, 3.6, 11), 1.5, 1.5);
-  p.drawEllipse(QRectF(14, 22.5, 4, 4));
-  return pixmap;
+  return Paint(size, [](QPainter& p) {
+    QPainterPath triangle;
+    triangle.moveTo(16, 2.5);
+    triangle.lineTo(30.5, 28.5);
+    triangle.lineTo(1.5, 28.5);
+    triangle.closeSubpath();
+    p.setPen(QPen(QColor("#7a5a00"), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(QColor("#ffd21f"));
+    p.drawPath(triangle);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor("#d4120f"));
+    p.drawRoundedRect(QRectF(14.2, 10, 3.6, 11), 1.5, 1.5);
+    p.drawEllipse(QRectF(14, 22.5, 4, 4));
+  });
 }
 
 QIcon TwoSizes(QPixmap (*draw)(int)) {

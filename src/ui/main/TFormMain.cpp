@@ -34,6 +34,18 @@ namespace pgl {
 
 namespace {
 
+// Set while a command works through its selection, and cleared whichever way it ends.
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 // The icon and list styles colour whole rows (invalid entries), not the report's columns.
 class ItemColorsDelegate : public QStyledItemDelegate {
  public:
@@ -442,19 +454,15 @@ void TFormMain::actUninstallExecute() {
   if (!collection_ || commandRunning_) return;
   const auto entries = SelectedEntries();
   if (entries.empty()) return;
-  commandRunning_ = true;
-  if (params_.ConfirmUninstall && !confirm(*formUninstall_)) {
-    commandRunning_ = false;
-    return;
-  }
   {
+    const RunningFlag running(commandRunning_);
+    if (params_.ConfirmUninstall && !confirm(*formUninstall_)) return;
     UninstallEngine engine(*system_.registry, *system_.platform, *system_.runner, errors_);
     WindowObserver observer(this, languagePL);
     if (params_.HideWhileUninstalling) hide();
     engine.Run(entries, languagePL, observer);
     if (params_.HideWhileUninstalling) show();
   }
-  commandRunning_ = false;
   if (errors_.ErrorCount() > 0) ShowErrors();
   RemoveNonExisting();
 }
@@ -463,13 +471,12 @@ void TFormMain::actRemoveExecute() {
   if (!collection_ || commandRunning_) return;
   const auto entries = SelectedEntries();
   if (entries.empty()) return;
-  commandRunning_ = true;
-  if (params_.ConfirmRemove && !confirm(*formRemove_)) {
-    commandRunning_ = false;
-    return;
+  std::vector<RemoveFailure> failures;
+  {
+    const RunningFlag running(commandRunning_);
+    if (params_.ConfirmRemove && !confirm(*formRemove_)) return;
+    failures = RemoveEntries(*system_.registry, entries);
   }
-  const auto failures = RemoveEntries(*system_.registry, entries);
-  commandRunning_ = false;
   if (!failures.empty()) {
     QString text = languagePL ? QString::fromUtf8("Nie usunięto z listy:") : "Not removed:";
     for (const auto& f : failures)
