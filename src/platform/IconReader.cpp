@@ -317,3 +317,60 @@ std::optional<std::string> ReadFileForIcons(const std::string& localPath) {
 }
 
 }  // namespace pgl
+
+namespace pgl {
+
+std::string EncodeIco32(int width, int height, const std::vector<std::uint32_t>& argb) {
+  if (width < 1 || height < 1 || width > 256 || height > 256 ||
+      argb.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+    return {};
+  std::string out;
+  const auto put16 = [&](unsigned v) {
+    out.push_back(static_cast<char>(v & 0xff));
+    out.push_back(static_cast<char>((v >> 8) & 0xff));
+  };
+  const auto put32 = [&](std::uint32_t v) {
+    put16(v & 0xffff);
+    put16(v >> 16);
+  };
+  const std::size_t maskStride = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
+  const std::size_t imageSize = static_cast<std::size_t>(width) * height * 4 + maskStride * height;
+  // ICONDIR and one ICONDIRENTRY.
+  put16(0);
+  put16(1);
+  put16(1);
+  out.push_back(static_cast<char>(width == 256 ? 0 : width));
+  out.push_back(static_cast<char>(height == 256 ? 0 : height));
+  out.push_back(0);  // colour count
+  out.push_back(0);
+  put16(1);   // planes
+  put16(32);  // bits per pixel
+  put32(static_cast<std::uint32_t>(40 + imageSize));
+  put32(6 + 16);
+  // BITMAPINFOHEADER: the height counts the colour rows and the mask rows.
+  put32(40);
+  put32(static_cast<std::uint32_t>(width));
+  put32(static_cast<std::uint32_t>(height * 2));
+  put16(1);
+  put16(32);
+  put32(0);  // BI_RGB
+  put32(static_cast<std::uint32_t>(imageSize));
+  put32(0);
+  put32(0);
+  put32(0);
+  put32(0);
+  // Rows bottom to top, pixels as B G R A.
+  for (int y = height - 1; y >= 0; --y)
+    for (int x = 0; x < width; ++x) put32(argb[static_cast<std::size_t>(y) * width + x]);
+  // The AND mask: set where the pixel is fully transparent.
+  for (int y = height - 1; y >= 0; --y) {
+    std::string row(maskStride, '\0');
+    for (int x = 0; x < width; ++x)
+      if ((argb[static_cast<std::size_t>(y) * width + x] >> 24) == 0)
+        row[static_cast<std::size_t>(x) / 8] |= static_cast<char>(0x80 >> (x % 8));
+    out += row;
+  }
+  return out;
+}
+
+}  // namespace pgl

@@ -71,6 +71,10 @@ class IconReader {
   mutable std::vector<IconGroupId> ids_;
 };
 
+// A one-image .ico file holding a 32-bit image (rows top to bottom, pixels as 0xAARRGGBB);
+// empty for a size outside 1 to 256 or too few pixels.
+std::string EncodeIco32(int width, int height, const std::vector<std::uint32_t>& argb);
+
 // Reads a file through a path of this machine; nothing when it cannot be read.
 std::optional<std::string> ReadFileForIcons(const std::string& localPath);
 

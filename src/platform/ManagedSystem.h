@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/ProcessRunner.h"
 #include "registry/RegistryStore.h"
@@ -16,6 +17,7 @@ struct ManagedSystem {
   std::unique_ptr<RegistryStore> registry;
   std::unique_ptr<Platform> platform;
   std::unique_ptr<ProcessRunner> runner;  // starts uninstallers
+  std::unique_ptr<Desktop> desktop;       // opens addresses, files and the registry editor
   std::string description;                // e.g. "Wine prefix /home/ann/.wine"
   std::vector<std::string> problems;      // what could not be read, for the user
 };

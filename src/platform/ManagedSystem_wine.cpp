@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/ManagedSystem.h"
+#include "platform/WineDesktop.h"
 #include "platform/WinePlatform.h"
 #include "platform/WineProcessRunner.h"
 #include "registry/WinePrefixRegistry.h"
@@ -48,6 +49,7 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
   system->platform = std::make_unique<WinePlatform>(prefix, *registry);
   system->registry = std::move(registry);
   system->runner = std::make_unique<WineProcessRunner>(prefix);
+  system->desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry);
   system->description = "Wine prefix " + prefix;
   return system;
 }

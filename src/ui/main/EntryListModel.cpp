@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
+#include "ui/main/CommandImages.h"
 #include "ui/main/EntryIcons.h"
 #include "ui/main/ListPresentation.h"
 
@@ -68,16 +69,9 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
       return QString::fromStdString(row.cells[static_cast<std::size_t>(column)]);
-    case Qt::DecorationRole: {
-      if (column != 0 || !collection_ || row.itemIndex >= collection_->Count()) return {};
-      QIcon& icon = icons_[static_cast<std::size_t>(index.row())];
-      if (icon.isNull()) {
-        const TUninstallInfo& info = collection_->GetItem(row.itemIndex).UninstallInfo;
-        icon = platform_ ? EntryIcons::ForEntry(*platform_, info)
-                         : (info.Valid ? EntryIcons::DefaultIcon() : EntryIcons::InvalidIcon());
-      }
-      return icon;
-    }
+    case Qt::DecorationRole:
+      if (column != 0) return {};
+      return RowIcon(index.row());
     case Qt::TextAlignmentRole: {
       const auto alignment = ListColumns()[static_cast<std::size_t>(column)].alignment;
       const Qt::Alignment h = alignment == ColumnAlignment::Right    ? Qt::AlignRight
@@ -109,11 +103,31 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+QIcon EntryListModel::RowIcon(int rowIndex) const {
+  if (rowIndex < 0 || rowIndex >= rowCount() || !collection_) return {};
+  const ListRow& row = rows_[static_cast<std::size_t>(rowIndex)];
+  if (row.itemIndex >= collection_->Count()) return {};
+  QIcon& icon = icons_[static_cast<std::size_t>(rowIndex)];
+  if (icon.isNull()) {
+    const TUninstallInfo& info = collection_->GetItem(row.itemIndex).UninstallInfo;
+    icon = platform_ ? EntryIcons::ForEntry(*platform_, info)
+                     : (info.Valid ? EntryIcons::DefaultIcon() : EntryIcons::InvalidIcon());
+  }
+  return icon;
+}
+
+void EntryListModel::SetSortArrow(int column, bool up) {
+  arrowColumn_ = column;
+  arrowUp_ = up;
+  emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
   if (role == Qt::DisplayRole)
     return QString::fromUtf8(
         ColumnCaption(ListColumns()[static_cast<std::size_t>(section)], polish_));
+  if (role == Qt::DecorationRole && section == arrowColumn_) return SortArrow(arrowUp_);
   return {};
 }
 

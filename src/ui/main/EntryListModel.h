@@ -31,6 +31,11 @@ class EntryListModel : public QAbstractTableModel {
   // The frequency words in the other language, in place.
   void UpdateFrequencyColumn(bool polish);
   void SetPolish(bool polish);
+  // The header that shows the sort arrow (up for ascending); -1 for none.
+  void SetSortArrow(int column, bool up);
+  int SortArrowColumn() const { return arrowColumn_; }
+  // The row's icon in both sizes, read when first asked for.
+  QIcon RowIcon(int row) const;
 
   // The collection index of a row's entry.
   int ItemIndex(int row) const { return rows_[static_cast<std::size_t>(row)].itemIndex; }
@@ -50,6 +55,8 @@ class EntryListModel : public QAbstractTableModel {
   std::vector<ListRow> rows_;
   const Platform* platform_;
   mutable std::vector<QIcon> icons_;  // by row; null until first shown
+  int arrowColumn_ = -1;
+  bool arrowUp_ = true;
 };
 
 }  // namespace pgl

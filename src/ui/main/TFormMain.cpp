@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -19,14 +22,26 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "inventory/CommandAnalysis.h"
 #include "inventory/UninstallEngine.h"
+#include "inventory/UninstallPlaces.h"
 #include "lang/Language.h"
 #include "platform/AppFiles.h"
+#include "platform/FileIO.h"
+#include "platform/IconReader.h"
 #include "registry/RegExport.h"
+#include "ui/main/CommandImages.h"
 #include "ui/main/EntryListModel.h"
+#include "ui/main/InfoPanel.h"
 #include "ui/main/ListPresentation.h"
+#include "ui/main/MainTexts.h"
+#include "ui/main/PanelRules.h"
 #include "ui/main/Startup.h"
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/TFormAbout.h"
+#include "ui/windows/TFormDetails.h"
+#include "ui/windows/TFormErrors.h"
+#include "ui/windows/TFormSearch.h"
 #include "util/CodePage.h"
 #include "util/Locale.h"
 
@@ -34,7 +49,11 @@ namespace pgl {
 
 namespace {
 
-// Set while a command works through its selection, and cleared whichever way it ends.
+QString Utf8(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// Set while a command or a rebuild runs, and cleared whichever way it ends.
 class RunningFlag {
  public:
   explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
@@ -60,44 +79,6 @@ class ItemColorsDelegate : public QStyledItemDelegate {
   }
 };
 
-struct ActionText {
-  const char* name;
-  const char* english;
-  const char* polish;
-  const char* shortcut;
-};
-
-const ActionText kActions[] = {
-    {"actRefresh", "Refresh list", "Odśwież listę", "F5"},
-    {"actUninstall", "Uninstall selected applications...", "Odinstaluj zaznaczone programy...",
-     "Ctrl+U"},
-    {"actRemove", "Remove selected applications from list...",
-     "Usuń zaznaczone programy z listy...", "Shift+Del"},
-    {"actExitApp", "Exit", "Zamknij", ""},
-    {"actSystemComponentsVisible", "Show system components", "Pokaż komponenty systemowe", ""},
-    {"actInvalidVisible", "Show invalid items", "Pokaż nieprawidłowe elementy", ""},
-    {"actShowOnlyInvalid", "Show invalid items only", "Pokaż tylko nieprawidłowe elementy", ""},
-    {"actShowHideToolbar", "Show toolbar", "Pokaż pasek narzędziowy", "Ctrl+T"},
-    {"actView", "View style", "Styl widoku", ""},
-    {"actViewLargeIcons", "Large icons", "Duże ikony", ""},
-    {"actViewSmallIcons", "Small icons", "Małe ikony", ""},
-    {"actViewList", "List", "Lista", ""},
-    {"actViewDetails", "Details", "Szczegóły", ""},
-    {"actSetLangEN", "English", "English", ""},
-    {"actSetLangPL", "Polski", "Polski", ""},
-};
-
-struct MenuText {
-  const char* name;
-  const char* english;
-  const char* polish;
-};
-const MenuText kMenus[] = {{"mnuFile", "File", "Plik"},
-                           {"mnuAction", "Action", "Akcja"},
-                           {"mnuList", "List", "Lista"},
-                           {"mnuView", "View", "Widok"},
-                           {"mnuLanguage", "Language", "Język"}};
-
 // Keeps the window alive while an uninstaller or Wine's save is waited for, shows what it is
 // waiting for and lets the user stop waiting.
 class WindowObserver : public UninstallObserver {
@@ -107,18 +88,17 @@ class WindowObserver : public UninstallObserver {
     progress_->setWindowModality(Qt::NonModal);
     progress_->setRange(0, 0);
     progress_->setMinimumDuration(0);
-    progress_->setCancelButtonText(polish ? "Przestań czekać" : "Stop waiting");
+    progress_->setCancelButtonText(Utf8(StopWaitingText(polish)));
     QObject::connect(progress_, &QProgressDialog::canceled, [this] { stop_ = true; });
   }
   ~WindowObserver() override { delete progress_; }
 
   void UninstallerStarting(const TUninstallInfo& entry, int position, int count) override {
     stop_ = false;
-    progress_->setLabelText(
-        QString::fromUtf8(polish_ ? "Deinstalacja (%1 z %2): %3" : "Uninstalling (%1 of %2): %3")
-            .arg(position + 1)
-            .arg(count)
-            .arg(QString::fromStdString(entry.DisplayName.str())));
+    progress_->setLabelText(Utf8(UninstallProgress(polish_))
+                                .arg(position + 1)
+                                .arg(count)
+                                .arg(Utf8(entry.DisplayName.str())));
     progress_->show();
     QApplication::processEvents();
   }
@@ -126,15 +106,13 @@ class WindowObserver : public UninstallObserver {
     QApplication::processEvents();
     return stop_;
   }
-  bool KeepWaitingForRegistry(int seconds) override {
+  bool KeepWaitingForRegistry(int) override {
     if (!waiting_) {
       waiting_ = true;
       stop_ = false;
-      progress_->setLabelText(polish_ ? "Czekam, aż Wine zapisze rejestr..."
-                                      : "Waiting for Wine to save the registry...");
+      progress_->setLabelText(Utf8(WaitingForWine(polish_)));
       progress_->show();
     }
-    (void)seconds;
     QApplication::processEvents();
     return !stop_;
   }
@@ -146,6 +124,19 @@ class WindowObserver : public UninstallObserver {
   bool waiting_ = false;
 };
 
+// The project's own help pages, in English and Polish.
+constexpr const char* kHelpPageEnglish = "https://purgelet.github.io/help/";
+constexpr const char* kHelpPagePolish = "https://purgelet.github.io/pomoc/";
+
+// A file name made from a program's name: no folder separators or control characters.
+QString FileNameFrom(const std::string& name) {
+  QString text = Utf8(name).trimmed();
+  for (QChar& c : text)
+    if (c == '/' || c == '\\' || c.unicode() < 32 || c == ':') c = '_';
+  if (text.isEmpty() || text == "." || text == "..") text = "icon";
+  return text;
+}
+
 }  // namespace
 
 TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
@@ -154,9 +145,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
       files_(std::move(files)),
       errors_(files_.errorLogFileName) {
   setObjectName("TFormMain");
-  setWindowTitle("Purgelet");
   resize(625, 588);
-  setMinimumSize(390, 300);
   SetDefParams(params_);
   model_ = new EntryListModel(system_.platform.get(), this);
   lv_ = new QTableView(this);
@@ -167,10 +156,14 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   lv_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lv_->setShowGrid(true);
   lv_->setWordWrap(false);
+  lv_->setIconSize(QSize(16, 16));
   lv_->verticalHeader()->hide();
-  lv_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  lv_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  lv_->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
   lv_->horizontalHeader()->setSectionsClickable(true);
   lv_->horizontalHeader()->setHighlightSections(false);
+  lv_->horizontalHeader()->setSortIndicatorShown(false);  // our own arrows
+  lv_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(lv_->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFormMain::lvColumnClick);
   lvIcons_ = new QListView(this);
   lvIcons_->setObjectName("lvIcons");
@@ -181,33 +174,63 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   lvIcons_->setResizeMode(QListView::Adjust);
   lvIcons_->setUniformItemSizes(true);
   lvIcons_->setItemDelegate(new ItemColorsDelegate(lvIcons_));
+  lvIcons_->setContextMenuPolicy(Qt::CustomContextMenu);
   lvStack_ = new QStackedWidget(this);
   lvStack_->addWidget(lv_);
   lvStack_->addWidget(lvIcons_);
-  setCentralWidget(lvStack_);
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     lv_->setColumnWidth(static_cast<int>(c), ListColumns()[c].width);
 
+  panel_ = new TInfoPanel(this);
+  spBottom_ = new QSplitter(Qt::Vertical, this);
+  spBottom_->setObjectName("spBottom");
+  spBottom_->setHandleWidth(3);
+  spBottom_->setOpaqueResize(true);
+  spBottom_->setChildrenCollapsible(false);  // a panel of one pixel or less is refused
+  spBottom_->addWidget(lvStack_);
+  spBottom_->addWidget(panel_);
+  spBottom_->setStretchFactor(0, 1);
+  spBottom_->setStretchFactor(1, 0);
+  spBottom_->setSizes({588 - 204, 204});
+  setCentralWidget(spBottom_);
+
   CreateActions();
-  CreateMenusAndToolbar();
-  auto* sb = statusBar();
-  sb->setObjectName("sb");
-  sbTotal_ = new QLabel(this);
-  sbInvalid_ = new QLabel(this);
-  sbSystem_ = new QLabel(this);
-  sbPrefix_ = new QLabel(QString::fromStdString(system_.description), this);
-  sbPrefix_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  for (QLabel* label : {sbTotal_, sbInvalid_, sbSystem_}) sb->addWidget(label);
-  sb->addWidget(sbPrefix_, 1);
-  formUninstall_ = new TFormUninstall(this);
-  formRemove_ = new TFormRemove(this);
+  CreateMenus();
+  CreateToolbar();
+  CreateStatusBar();
   confirm = [](TConfirmDialog& dialog) { return dialog.Confirm(); };
   tellUser = [this](const QString& title, const QString& text) {
     QMessageBox::warning(this, title, text);
   };
+  ask = [this](const QString& question) {
+    return QMessageBox::question(this, "Purgelet", question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+  };
+  chooseSaveFile = [this](const QString& title, const QString& suggested, const QString& filter) {
+    QFileDialog dialog(this, title, Utf8(files_.dir), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(suggested);
+    dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().front()
+               : QString();
+  };
+  setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
+  connect(panel_, &TInfoPanel::openAddress, this, [this](const QString& url) {
+    OpenWithDesktop([&](Desktop& d) { return d.OpenAddress(url.toStdString()); });
+  });
+  connect(panel_, &TInfoPanel::openFile, this, [this](const QString& path) {
+    OpenWithDesktop([&](Desktop& d) { return d.OpenFile(path.toStdString()); });
+  });
+  connect(panel_, &TInfoPanel::jumpToKey, this, [this](const QString& key) {
+    OpenWithDesktop([&](Desktop& d) { return d.JumpToRegistryKey(key.toStdString()); });
+  });
+  connect(panel_, &TInfoPanel::copyText, this, [this](const QString& text) { setClipboard(text); });
+  connect(panel_, &TInfoPanel::showDetails, this, [this] { Action("actShowDetails")->trigger(); });
+  connect(panel_, &TInfoPanel::saveIcon, this, &TFormMain::popSaveIconClick);
 
-  // The program's own records in the managed registry; refused while Wine runs in the
-  // prefix, which the user hears of once, without being stopped.
+  // Start-up, in order. The program's own records in the managed registry are refused while
+  // Wine runs in the prefix; the user hears of it once, without being stopped.
   {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -216,8 +239,12 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     const StartupRecords records =
         WriteStartupRecords(*system_.registry, WineZPath(exe),
                             WineZPath(exe.substr(0, exe.rfind('/'))), FormatShortDate(local));
-    if (!records.written) startupNote_ = QString::fromStdString(records.refusal);
+    if (!records.written) startupNote_ = Utf8(records.refusal);
   }
+  setWindowTitle("Purgelet");
+  QApplication::setApplicationDisplayName("Purgelet");
+  setMinimumSize(390, 300);
+  ClearBottomInfo();
   collection_ = std::make_unique<TUninstallCollection>(*system_.registry, *system_.platform);
   collection_->SetSystemComponentsVisible(false);
   const bool firstStart =
@@ -235,155 +262,282 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
       }
     }
   }
+  SetLang(languagePL);
   collection_->ReadUninstallEntries();
   collection_->SortByName();
   collection_->SortItems(collection_->CurrentSort);
-  SetLang(languagePL);
-  DisplayUninstallInfo();
   SetViewStyle(viewStyle_);
+  DisplayUninstallInfo();
+  InitActions();
+  UpdateStatus();
   if (!startupNote_.isEmpty())
-    statusBar()->showMessage(
-        (languagePL ? QString::fromUtf8("Zmiany w rejestrze tego prefiksu są teraz niemożliwe: ")
-                    : QString("The registry of this prefix cannot be changed now: ")) +
-            startupNote_,
-        20000);
+    statusBar()->showMessage(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_, 20000);
   (lvStack_->currentWidget() == lv_ ? static_cast<QWidget*>(lv_) : lvIcons_)->setFocus();
   connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this] { InitActions(); });
+          &TFormMain::OnSelectionChanged);
+  connect(lv_, &QAbstractItemView::doubleClicked, this,
+          [this] { Action("actShowDetails")->trigger(); });
+  connect(lvIcons_, &QAbstractItemView::doubleClicked, this,
+          [this] { Action("actShowDetails")->trigger(); });
+  CreateSecondaryWindows();
 }
 
 TFormMain::~TFormMain() = default;
+
+void TFormMain::CreateSecondaryWindows() {
+  formDetails_ = new TFormDetails(this);
+  formAbout_ = new TFormAbout(this);
+  formErrors_ = new TFormErrors(this);
+  formSearch_ = new TFormSearch(this);
+  formUninstall_ = new TFormUninstall(this);
+  formRemove_ = new TFormRemove(this);
+  for (TSecondaryWindow* window :
+       std::initializer_list<TSecondaryWindow*>{formDetails_, formAbout_, formErrors_, formSearch_})
+    window->SetLang(languagePL);
+  formUninstall_->SetLang(languagePL);
+  formRemove_->SetLang(languagePL);
+}
 
 QAction* TFormMain::Action(const QString& name) const {
   const auto it = actions_.find(name);
   return it == actions_.end() ? nullptr : it->second;
 }
 
+QMenu* TFormMain::Menu(const QString& name) const {
+  const auto it = menus_.find(name);
+  return it == menus_.end() ? nullptr : it->second;
+}
+
+QToolButton* TFormMain::Button(const QString& name) const {
+  const auto it = buttons_.find(name);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+QString TFormMain::StatusPanelText(int panel) const {
+  return panel >= 0 && panel < kStatusPanelCount
+             ? sbPanels_[static_cast<std::size_t>(panel)]->text()
+             : QString();
+}
+
 void TFormMain::CreateActions() {
-  for (const ActionText& item : kActions) {
+  for (const ActionSpec& spec : MainActions()) {
     auto* action = new QAction(this);
-    action->setObjectName(item.name);
-    if (*item.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
-    actions_[item.name] = action;
-    addAction(action);
+    action->setObjectName(spec.name);
+    if (*spec.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+    if (spec.image >= 0) action->setIcon(CommandIcon(spec.image));
+    action->setCheckable(spec.checkable);
+    action->setText(QString::fromUtf8(spec.english));
+    actions_[spec.name] = action;
+    addAction(action);  // shortcuts work with the menu bar hidden too
   }
-  connect(Action("actRefresh"), &QAction::triggered, this, &TFormMain::actRefreshExecute);
-  connect(Action("actUninstall"), &QAction::triggered, this, &TFormMain::actUninstallExecute);
-  connect(Action("actRemove"), &QAction::triggered, this, &TFormMain::actRemoveExecute);
-  connect(Action("actExitApp"), &QAction::triggered, this, &QWidget::close);
-  for (const char* name : {"actSystemComponentsVisible", "actInvalidVisible", "actShowOnlyInvalid",
-                           "actShowHideToolbar", "actSetLangEN", "actSetLangPL"})
-    Action(name)->setCheckable(true);
-  connect(Action("actSystemComponentsVisible"), &QAction::triggered, this, [this](bool on) {
-    collection_->SetSystemComponentsVisible(on);
-    actRefreshExecute();
+  const auto on = [this](const char* name, auto handler) {
+    connect(Action(name), &QAction::triggered, this, handler);
+  };
+  on("actRefresh", &TFormMain::actRefreshExecute);
+  on("actUninstall", &TFormMain::actUninstallExecute);
+  on("actRemove", &TFormMain::actRemoveExecute);
+  on("actExitApp", &QWidget::close);
+  on("actEsc", &TFormMain::actEscExecute);
+  on("actHelp", &TFormMain::actHelpExecute);
+  on("actSelectAll", &TFormMain::actSelectAllExecute);
+  on("actInvertSelection", &TFormMain::actInvertSelectionExecute);
+  on("actCopySelected", &TFormMain::actCopySelectedExecute);
+  on("actShowErrors", &TFormMain::ShowErrors);
+  on("actShowHideBottomPanel", &TFormMain::actShowHideBottomPanelExecute);
+  on("actGradient", &TFormMain::actGradientExecute);
+  on("actToolbarList", &TFormMain::actToolbarListExecute);
+  Action("actConfigure")->setVisible(false);  // there is nothing to configure
+  // Each filter change rescans the registry.
+  on("actSystemComponentsVisible", [this] {
+    collection_->SetSystemComponentsVisible(!collection_->SystemComponentsVisible);
+    Action("actRefresh")->trigger();
   });
-  connect(Action("actInvalidVisible"), &QAction::triggered, this, [this](bool on) {
-    params_.ShowInvalidItems = on;
-    actRefreshExecute();
+  on("actInvalidVisible", [this] {
+    params_.ShowInvalidItems = !params_.ShowInvalidItems;
+    Action("actRefresh")->trigger();
   });
-  connect(Action("actShowOnlyInvalid"), &QAction::triggered, this, [this](bool on) {
-    params_.ShowOnlyInvalidItems = on;
-    actRefreshExecute();
+  on("actShowOnlyInvalid", [this] {
+    params_.ShowOnlyInvalidItems = !params_.ShowOnlyInvalidItems;
+    Action("actRefresh")->trigger();
   });
-  connect(Action("actShowHideToolbar"), &QAction::triggered, this,
-          [this](bool on) { tbMain_->setVisible(on); });
+  on("actShowHideToolbar", [this] {
+    tbMain_->setVisible(!tbMain_->isVisible());
+    InitActions();
+  });
   // "List" is the platform's small-icon view and "Small icons" its list view.
   const std::pair<const char*, int> styles[] = {{"actViewLargeIcons", 0},
                                                 {"actViewList", 1},
                                                 {"actViewSmallIcons", 2},
                                                 {"actViewDetails", 3}};
-  for (const auto& [name, style] : styles) {
-    Action(name)->setCheckable(true);
-    connect(Action(name), &QAction::triggered, this,
-            [this, style = style] { SetViewStyle(style); });
-  }
-  connect(Action("actView"), &QAction::triggered, this,
-          [this] { SetViewStyle(NextViewStyle(viewStyle_)); });
-  connect(Action("actSetLangEN"), &QAction::triggered, this, [this] {
-    SetLang(false);
-    model_->UpdateFrequencyColumn(false);
-  });
-  connect(Action("actSetLangPL"), &QAction::triggered, this, [this] {
-    SetLang(true);
-    model_->UpdateFrequencyColumn(true);
-  });
+  for (const auto& [name, style] : styles) on(name, [this, style = style] { SetViewStyle(style); });
+  on("actView", [this] { SetViewStyle(NextViewStyle(viewStyle_)); });
+  for (const bool polish : {false, true})
+    on(polish ? "actSetLangPL" : "actSetLangEN", [this, polish] {
+      languagePL = polish;
+      SetLang(polish);
+      for (TSecondaryWindow* window : std::initializer_list<TSecondaryWindow*>{
+               formErrors_, formSearch_, formAbout_, formDetails_})
+        if (window) window->SetLang(polish);
+      if (formUninstall_) formUninstall_->SetLang(polish);
+      if (formRemove_) formRemove_->SetLang(polish);
+      model_->UpdateFrequencyColumn(polish);
+      UpdateStatus();
+      InitActions();
+    });
 }
 
-void TFormMain::CreateMenusAndToolbar() {
-  for (const MenuText& item : kMenus) {
-    QMenu* menu = menuBar()->addMenu(QString());
-    menu->setObjectName(item.name);
-    menus_[item.name] = menu;
-  }
-  menus_["mnuFile"]->addAction(Action("actExitApp"));
-  menus_["mnuAction"]->addAction(Action("actUninstall"));
-  menus_["mnuAction"]->addAction(Action("actRemove"));
-  menus_["mnuList"]->addAction(Action("actRefresh"));
-  menus_["mnuList"]->addSeparator();
-  for (const char* name :
-       {"actViewLargeIcons", "actViewSmallIcons", "actViewList", "actViewDetails"})
-    menus_["mnuList"]->addAction(Action(name));
-  for (const char* name : {"actSystemComponentsVisible", "actInvalidVisible", "actShowOnlyInvalid"})
-    menus_["mnuView"]->addAction(Action(name));
-  menus_["mnuView"]->addSeparator();
-  menus_["mnuView"]->addAction(Action("actShowHideToolbar"));
-  menus_["mnuLanguage"]->addAction(Action("actSetLangEN"));
-  menus_["mnuLanguage"]->addAction(Action("actSetLangPL"));
-  tbMain_ = addToolBar("tbMain");
+void TFormMain::CreateMenus() {
+  const auto menu = [this](const char* name, QMenu* parent = nullptr) {
+    QMenu* m = parent ? parent->addMenu(QString()) : menuBar()->addMenu(QString());
+    m->setObjectName(name);
+    menus_[name] = m;
+    return m;
+  };
+  const auto fill = [this](QMenu* m, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      if (*name == '-')
+        m->addSeparator();
+      else
+        m->addAction(Action(name));
+    }
+  };
+  fill(menu("mnuFile"), {"actRegBackup", "actReport", "-", "actExitApp"});
+  fill(menu("mnuAction"), {"actUninstall", "actRemove"});
+  fill(menu("mnuSearch"), {"actSearch", "actFindNext"});
+  QMenu* list = menu("mnuList");
+  fill(list, {"actSelectAll", "actInvertSelection", "actCopySelected", "-", "actRefresh", "-"});
+  const std::initializer_list<const char*> views = {"actViewLargeIcons", "actViewSmallIcons",
+                                                    "actViewList", "actViewDetails"};
+  QMenu* viewStyle = menu("mnuViewStyle", list);
+  viewStyle->setIcon(CommandIcon(kImgViewStyle));
+  fill(viewStyle, views);
+  fill(menu("mnuView"), {"actShowDetails", "-", "actSystemComponentsVisible", "actInvalidVisible",
+                         "actShowOnlyInvalid", "-", "actShowHideBottomPanel", "actShowHideToolbar",
+                         "-", "actShowErrors"});
+  fill(menu("mnuLanguage"), {"actSetLangEN", "actSetLangPL"});
+  fill(menu("mnuHelp"), {"actHelp", "actAbout"});
+
+  // The context menus: the list's, the view button's drop-down and the toolbar's.
+  const auto popup = [this](const char* name) {
+    auto* m = new QMenu(this);
+    m->setObjectName(name);
+    menus_[name] = m;
+    return m;
+  };
+  QMenu* popLv = popup("popLv");
+  fill(popLv, {"actUninstall", "actRemove", "-", "actShowDetails", "-", "actSelectAll",
+               "actInvertSelection", "actCopySelected", "-"});
+  QMenu* popViewStyle = menu("popViewStyle", popLv);
+  popViewStyle->setIcon(CommandIcon(kImgViewStyle));
+  fill(popViewStyle, views);
+  fill(popup("popView"), views);
+  fill(popup("popToolbar"), {"actGradient", "actToolbarList"});
+  for (QAbstractItemView* view :
+       {static_cast<QAbstractItemView*>(lv_), static_cast<QAbstractItemView*>(lvIcons_)})
+    connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+      menus_["popLv"]->popup(view->viewport()->mapToGlobal(at));
+    });
+}
+
+void TFormMain::CreateToolbar() {
+  tbMain_ = new QToolBar(this);
   tbMain_->setObjectName("tbMain");
   tbMain_->setMovable(false);
-  tbMain_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  tbMain_->addAction(Action("actUninstall"));
-  tbMain_->addAction(Action("actRemove"));
-  tbMain_->addSeparator();
-  tbMain_->addAction(Action("actRefresh"));
-  tbMain_->addSeparator();
-  tbMain_->addAction(Action("actView"));
+  tbMain_->setFloatable(false);
+  tbMain_->setIconSize(QSize(24, 24));
+  tbMain_->setContextMenuPolicy(Qt::CustomContextMenu);
+  addToolBar(Qt::TopToolBarArea, tbMain_);
+  connect(tbMain_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { menus_["popToolbar"]->popup(tbMain_->mapToGlobal(at)); });
+  // The buttons are not bound to the actions: a click runs the action, and the button takes
+  // its hint and enabled state from it (SetLang, InitActions).
+  for (const TextPair& item : ToolbarButtons()) {
+    auto* button = new QToolButton(tbMain_);
+    button->setObjectName(item.name);
+    button->setAutoRaise(true);
+    button->setMinimumSize(48, 36);
+    QAction* action = Action(ToolbarButtonAction(item.name));
+    button->setIcon(action->icon());
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    buttons_[item.name] = button;
+    tbMain_->addWidget(button);
+    tbMain_->addSeparator();
+    if (std::string(item.name) == "btnViewStyle") {
+      button->setMenu(menus_["popView"]);
+      button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+  }
+  ApplyToolbarLook();
+}
+
+void TFormMain::ApplyToolbarLook() {
+  for (auto& [name, button] : buttons_)
+    button->setToolButtonStyle(toolbarList_ ? Qt::ToolButtonTextBesideIcon
+                                            : Qt::ToolButtonTextUnderIcon);
+  tbMain_->setStyleSheet(
+      toolbarGradient_
+          ? "QToolBar#tbMain { border: none; border-top: 1px solid palette(mid); background: "
+            "qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fbfcfd, stop:1 #dce2ea); }"
+          : "QToolBar#tbMain { border: none; border-top: 1px solid palette(mid); }");
+}
+
+void TFormMain::CreateStatusBar() {
+  QStatusBar* sb = statusBar();
+  sb->setObjectName("sb");
+  sb->setSizeGripEnabled(true);
+  for (int i = 0; i < kStatusPanelCount; ++i) {
+    auto* label = new QLabel(sb);
+    label->setObjectName(QString("sbPanel%1").arg(i));
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(StatusPanelWidth(i));
+    if (i < kStatusPanelCount - 1) label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    sbPanels_[static_cast<std::size_t>(i)] = label;
+    sb->addWidget(label, i == kStatusPanelCount - 1 ? 1 : 0);
+  }
+  // The last panel stays empty; its hint names the prefix the window works on.
+  sbPanels_.back()->setToolTip(Utf8(system_.description));
 }
 
 void TFormMain::SetLang(bool polish) {
-  languagePL = polish;
-  for (const ActionText& item : kActions) {
-    const QString text = QString::fromUtf8(polish ? item.polish : item.english);
-    Action(item.name)->setText(text);
-    Action(item.name)->setToolTip(text);
+  for (const ActionSpec& spec : MainActions()) {
+    if (!spec.hint && !*spec.english) continue;
+    QAction* action = Action(spec.name);
+    action->setText(QString::fromUtf8(spec.Text(polish)));
+    action->setToolTip(spec.hint ? QString::fromUtf8(spec.Text(polish)) : QString());
   }
-  for (const MenuText& item : kMenus)
-    menus_[item.name]->setTitle(QString::fromUtf8(polish ? item.polish : item.english));
-  // The toolbar shows short captions; their hints are the actions' texts.
-  const std::pair<const char*, std::pair<const char*, const char*>> buttons[] = {
-      {"actUninstall", {"Uninstall", "Odinstaluj"}},
-      {"actRemove", {"Remove", "Usuń"}},
-      {"actRefresh", {"Refresh", "Odśwież"}},
-      {"actView", {"View", "Widok"}}};
-  for (const auto& [name, texts] : buttons)
-    Action(name)->setIconText(QString::fromUtf8(polish ? texts.second : texts.first));
-  formUninstall_->SetLang(polish);
-  formRemove_->SetLang(polish);
+  for (const TextPair& item : MainMenus())
+    menus_[item.name]->setTitle(QString::fromUtf8(item.Text(polish)));
+  for (const TextPair& item : ToolbarButtons()) {
+    QToolButton* button = buttons_[item.name];
+    button->setText(QString::fromUtf8(item.Text(polish)));
+    button->setToolTip(Action(ToolbarButtonAction(item.name))->toolTip());
+  }
+  panel_->SetLang(polish);
   model_->SetPolish(polish);
   InitActions();
   UpdateStatus();
 }
 
 void TFormMain::DisplayUninstallInfo() {
-  model_->Rebuild(collection_.get(), params_, languagePL);
+  {
+    const RunningFlag updating(listUpdating_);
+    model_->Rebuild(collection_.get(), params_, languagePL);
+    UpdateStatus();
+  }
   SetColumnImages();
-  UpdateStatus();
-  if (model_->rowCount() > 0) lv_->selectRow(0);
+  if (model_->rowCount() > 0) {
+    lv_->selectRow(0);
+    lv_->scrollToTop();
+    lvIcons_->scrollToTop();
+  }
   InitActions();
 }
 
 void TFormMain::SetColumnImages() {
-  auto* header = lv_->horizontalHeader();
-  header->setSortIndicatorShown(false);
+  int arrow = -1;
   for (std::size_t c = 0; c < kListColumnCount; ++c)
-    if (ListColumns()[c].tag == collection_->CurrentSort) {
-      header->setSortIndicatorShown(true);
-      header->setSortIndicator(static_cast<int>(c), collection_->SortAscending
-                                                        ? Qt::AscendingOrder
-                                                        : Qt::DescendingOrder);
-    }
+    if (ListColumns()[c].tag == collection_->CurrentSort) arrow = static_cast<int>(c);
+  model_->SetSortArrow(arrow, collection_->SortAscending);
 }
 
 void TFormMain::SetViewStyle(int style) {
@@ -393,15 +547,21 @@ void TFormMain::SetViewStyle(int style) {
     lvStack_->setCurrentWidget(lv_);
   } else {
     // Icons in rows (0 and 1) or in columns (2), large only in the icon view.
-    lvIcons_->setViewMode(style == 2 ? QListView::ListMode : QListView::IconMode);
+    lvIcons_->setViewMode(style == 0 ? QListView::IconMode : QListView::ListMode);
     lvIcons_->setFlow(style == 2 ? QListView::TopToBottom : QListView::LeftToRight);
     lvIcons_->setWrapping(true);
     lvIcons_->setIconSize(style == 0 ? QSize(32, 32) : QSize(16, 16));
-    lvIcons_->setGridSize(style == 0 ? QSize(96, 64) : QSize());
+    const int line = fontMetrics().height();
+    lvIcons_->setGridSize(style == 0   ? QSize(100, 40 + 2 * line)
+                          : style == 1 ? QSize(190, std::max(20, line + 6))
+                                       : QSize());
     lvIcons_->setWordWrap(style == 0);
+    lvIcons_->setTextElideMode(Qt::ElideRight);
     lvIcons_->setMovement(QListView::Static);
     lvStack_->setCurrentWidget(lvIcons_);
   }
+  const QModelIndex current = lv_->selectionModel()->currentIndex();
+  if (current.isValid()) lvIcons_->scrollTo(current);
   InitActions();
 }
 
@@ -409,36 +569,77 @@ void TFormMain::lvColumnClick(int column) {
   if (!collection_ || column < 0 || column >= static_cast<int>(kListColumnCount)) return;
   collection_->SortAscending = !collection_->SortAscending;
   collection_->SortItems(ListColumns()[static_cast<std::size_t>(column)].tag);
+  SetColumnImages();
   DisplayUninstallInfo();
+}
+
+int TFormMain::SelectedCount() const {
+  return lv_->selectionModel() ? static_cast<int>(lv_->selectionModel()->selectedRows().size()) : 0;
 }
 
 void TFormMain::UpdateStatus() {
   if (!collection_) return;
   const auto& c = *collection_;
-  sbTotal_->setText(
-      (languagePL ? QString::fromUtf8("Wszystkich: %1") : QString("Total: %1")).arg(c.TotalCount));
-  sbInvalid_->setText(
-      (languagePL ? QString::fromUtf8("Nieprawidłowych: %1") : QString("Invalid: %1"))
-          .arg(c.InvalidCount));
-  sbSystem_->setText((languagePL ? QString::fromUtf8("Systemowych: %1") : QString("System: %1"))
-                         .arg(c.SystemCount));
+  const int counts[] = {model_->rowCount(), SelectedCount(), c.TotalCount, c.InvalidCount,
+                        c.SystemCount};
+  for (int i = 0; i < 5; ++i)
+    sbPanels_[static_cast<std::size_t>(i)]->setText(Utf8(StatusText(i, counts[i], languagePL)));
 }
 
 void TFormMain::InitActions() {
-  const bool selected = lv_->selectionModel() && lv_->selectionModel()->hasSelection();
-  Action("actUninstall")->setEnabled(selected && !commandRunning_);
-  Action("actRemove")->setEnabled(selected && !commandRunning_);
-  Action("actSystemComponentsVisible")
-      ->setChecked(collection_ && collection_->SystemComponentsVisible);
-  Action("actInvalidVisible")->setChecked(params_.ShowInvalidItems);
-  Action("actShowOnlyInvalid")->setChecked(params_.ShowOnlyInvalidItems);
-  Action("actShowHideToolbar")->setChecked(tbMain_->isVisible() || !isVisible());
+  const int selected = SelectedCount();
+  const bool idle = !commandRunning_;
+  Action("actUninstall")->setEnabled(selected > 0 && idle);
+  Action("actRemove")->setEnabled(selected > 0 && idle);
+  Action("actCopySelected")->setEnabled(selected > 0);
+  // The search, details, about, report and backup commands open windows and dialogs that are
+  // not built yet; until then they stay off rather than do nothing.
+  for (const char* name : {"actSearch", "actShowDetails", "actAbout", "actReport", "actRegBackup"})
+    Action(name)->setEnabled(false);
+  panel_->SetDetailsEnabled(Action("actShowDetails")->isEnabled());
+  Action("actFindNext")->setEnabled(findNextEnabled_);
   Action("actViewLargeIcons")->setChecked(viewStyle_ == 0);
   Action("actViewList")->setChecked(viewStyle_ == 1);
   Action("actViewSmallIcons")->setChecked(viewStyle_ == 2);
   Action("actViewDetails")->setChecked(viewStyle_ == 3);
+  Action("actSystemComponentsVisible")
+      ->setChecked(collection_ && collection_->SystemComponentsVisible);
+  Action("actShowOnlyInvalid")->setChecked(params_.ShowOnlyInvalidItems);
+  Action("actInvalidVisible")->setEnabled(!params_.ShowOnlyInvalidItems);
+  if (!params_.ShowOnlyInvalidItems)
+    Action("actInvalidVisible")->setChecked(params_.ShowInvalidItems);
   Action("actSetLangEN")->setChecked(!languagePL);
   Action("actSetLangPL")->setChecked(languagePL);
+  Action("actShowHideToolbar")->setChecked(!tbMain_->isHidden());
+  Action("actShowHideBottomPanel")->setChecked(!panel_->isHidden());
+  Action("actGradient")->setChecked(toolbarGradient_);
+  Action("actToolbarList")->setChecked(toolbarList_);
+  for (const TextPair& item : ToolbarButtons())
+    buttons_[item.name]->setEnabled(Action(ToolbarButtonAction(item.name))->isEnabled());
+}
+
+void TFormMain::OnSelectionChanged() {
+  InitActions();
+  DisplaySelectedInfo();
+  UpdateStatus();
+}
+
+void TFormMain::DisplaySelectedInfo() {
+  panel_->ClearIcon();
+  if (!collection_ || listUpdating_) return;
+  const auto rows = lv_->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return;
+  int first = rows.front().row();
+  for (const QModelIndex& index : rows) first = std::min(first, index.row());
+  const int item = model_->ItemIndex(first);
+  if (item < 0 || item >= collection_->Count()) return;
+  panel_->SetIcon(model_->RowIcon(first));
+  const TUninstallInfo entry = collection_->GetItem(item).UninstallInfo;
+  panel_->DisplayBottomInfo(entry, ExistingEntryKeys(*system_.registry, entry));
+}
+
+void TFormMain::ClearBottomInfo() {
+  if (!listUpdating_) panel_->ClearBottomInfo();
 }
 
 std::vector<TUninstallInfo> TFormMain::SelectedEntries() const {
@@ -457,12 +658,19 @@ void TFormMain::actUninstallExecute() {
   {
     const RunningFlag running(commandRunning_);
     if (params_.ConfirmUninstall && !confirm(*formUninstall_)) return;
+    InitActions();
     UninstallEngine engine(*system_.registry, *system_.platform, *system_.runner, errors_);
     WindowObserver observer(this, languagePL);
-    if (params_.HideWhileUninstalling) hide();
+    const bool hideWindows = params_.HideWhileUninstalling && isVisible();
+    if (hideWindows) {
+      hide();
+      formDetails_->hide();
+      formAbout_->hide();
+    }
     engine.Run(entries, languagePL, observer);
-    if (params_.HideWhileUninstalling) show();
+    if (hideWindows) show();
   }
+  InitActions();
   if (errors_.ErrorCount() > 0) ShowErrors();
   RemoveNonExisting();
 }
@@ -478,11 +686,10 @@ void TFormMain::actRemoveExecute() {
     failures = RemoveEntries(*system_.registry, entries);
   }
   if (!failures.empty()) {
-    QString text = languagePL ? QString::fromUtf8("Nie usunięto z listy:") : "Not removed:";
+    QString text = Utf8(NotRemovedTitle(languagePL));
     for (const auto& f : failures)
-      text += QString("\n\n%1 (%2)\n%3")
-                  .arg(QString::fromStdString(f.displayName), QString::fromStdString(f.registryKey),
-                       QString::fromStdString(f.reason));
+      text +=
+          QString("\n\n%1 (%2)\n%3").arg(Utf8(f.displayName), Utf8(f.registryKey), Utf8(f.reason));
     tellUser("Purgelet", text);
   }
   RemoveNonExisting();
@@ -490,6 +697,11 @@ void TFormMain::actRemoveExecute() {
 
 void TFormMain::actRefreshExecute() {
   if (!collection_) return;
+  Action("actRefresh")->setEnabled(false);
+  struct Enable {
+    QAction* action;
+    ~Enable() { action->setEnabled(true); }
+  } enable{Action("actRefresh")};
   system_.registry->Refresh();
   collection_->ReadKeyNames();
   collection_->ReadUninstallEntries();
@@ -499,13 +711,109 @@ void TFormMain::actRefreshExecute() {
 }
 
 void TFormMain::RemoveNonExisting() {
-  if (!collection_ || commandRunning_) return;
-  if (PruneNonExisting(*collection_) > 0) DisplayUninstallInfo();
+  if (!collection_ || commandRunning_ || listUpdating_) return;
+  if (PruneNonExisting(*collection_) > 0) {
+    ClearBottomInfo();
+    DisplayUninstallInfo();
+  }
 }
 
 void TFormMain::ShowErrors() {
-  tellUser(languagePL ? QString::fromUtf8("Błędy") : "Errors",
-           QString::fromStdString(errors_.Text()));
+  tellUser(languagePL ? QString::fromUtf8("Błędy") : "Errors", Utf8(errors_.Text()));
+}
+
+void TFormMain::actSelectAllExecute() {
+  {
+    const RunningFlag updating(listUpdating_);
+    lv_->selectAll();
+  }
+  InitActions();
+  UpdateStatus();
+}
+
+void TFormMain::actInvertSelectionExecute() {
+  if (model_->rowCount() == 0) return;
+  {
+    const RunningFlag updating(listUpdating_);
+    const QItemSelection all(model_->index(0, 0),
+                             model_->index(model_->rowCount() - 1, model_->columnCount() - 1));
+    lv_->selectionModel()->select(all, QItemSelectionModel::Toggle);
+  }
+  InitActions();
+  UpdateStatus();
+}
+
+void TFormMain::actCopySelectedExecute() {
+  QString text;
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    if (!lv_->selectionModel()->isRowSelected(row, {})) continue;
+    for (int column = 0; column < model_->columnCount(); ++column) {
+      if (column > 0) text += '\t';
+      text += Utf8(model_->CellText(row, column));
+    }
+    text += "\r\n";
+  }
+  setClipboard(text);
+}
+
+void TFormMain::actEscExecute() {
+  if (ask(Utf8(CloseQuestion(languagePL)))) Action("actExitApp")->trigger();
+}
+
+void TFormMain::actHelpExecute() {
+  const std::string page = languagePL ? kHelpPagePolish : kHelpPageEnglish;
+  OpenWithDesktop([&](Desktop& d) { return d.OpenAddress(page); });
+}
+
+void TFormMain::OpenWithDesktop(const std::function<bool(Desktop&)>& open) {
+  if (system_.desktop) open(*system_.desktop);
+}
+
+void TFormMain::actShowHideBottomPanelExecute() {
+  panel_->setVisible(panel_->isHidden());
+  InitActions();
+}
+
+void TFormMain::actGradientExecute() {
+  toolbarGradient_ = !toolbarGradient_;
+  ApplyToolbarLook();
+  InitActions();
+}
+
+void TFormMain::actToolbarListExecute() {
+  toolbarList_ = !toolbarList_;
+  ApplyToolbarLook();
+  InitActions();
+}
+
+void TFormMain::popSaveIconClick() {
+  if (!collection_) return;
+  const auto rows = lv_->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return;
+  int first = rows.front().row();
+  for (const QModelIndex& index : rows) first = std::min(first, index.row());
+  const TUninstallInfo& info = collection_->GetItem(model_->ItemIndex(first)).UninstallInfo;
+  const QString file =
+      chooseSaveFile(QString::fromUtf8(kSaveIconText),
+                     FileNameFrom(info.DisplayName.str()) + ".ico", "Icon (*.ico)");
+  if (file.isEmpty()) return;
+  // The entry's own icon is saved as its file holds it; our fallback icons as drawn.
+  std::string bytes;
+  if (IconSourceOf(info) == IconSource::Own)
+    if (const auto image =
+            ExtractIconHandle(*system_.platform, info.IconFile, info.IconIndex, false))
+      bytes = image->ico;
+  if (bytes.empty()) {
+    const QImage image =
+        panel_->Icon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) argb.push_back(image.pixel(x, y));
+    bytes = EncodeIco32(image.width(), image.height(), argb);
+  }
+  std::string error;
+  if (bytes.empty() || !WriteFileAtomic(file.toStdString(), bytes, error))
+    tellUser("Purgelet", Utf8(error.empty() ? "The icon could not be read." : error));
 }
 
 void TFormMain::LoadParamsFromIni() {
@@ -519,6 +827,7 @@ void TFormMain::LoadParamsFromIni() {
   current.height = height();
   current.left = x();
   current.top = y();
+  current.bottomPanelHeight = 204;
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     current.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
   std::vector<int> defaults(kListColumnCount, 0);
@@ -534,6 +843,11 @@ void TFormMain::LoadParamsFromIni() {
   collection_->SortAscending = s.sortAscending;
   collection_->CurrentSort = s.currentSort;
   tbMain_->setVisible(s.toolbarVisible);
+  panel_->setVisible(s.bottomPanelVisible);
+  spBottom_->setSizes({std::max(1, s.height - s.bottomPanelHeight), s.bottomPanelHeight});
+  toolbarGradient_ = !s.noGradient;
+  toolbarList_ = s.toolbarList;
+  ApplyToolbarLook();
   viewStyle_ = s.viewStyle;
   for (std::size_t c = 0; c < s.columnWidths.size(); ++c)
     lv_->setColumnWidth(static_cast<int>(c), s.columnWidths[c]);
@@ -545,7 +859,7 @@ void TFormMain::SaveParamsToIni() {
   std::string error;
   if (::access(files_.settingsFileName.c_str(), F_OK) == 0 &&
       !ini.Load(files_.settingsFileName, error))
-    return;
+    return;  // a settings file we cannot read is not overwritten
   MainWindowSettings s;
   const QRect normal = normalGeometry();
   s.width = normal.width();
@@ -557,13 +871,16 @@ void TFormMain::SaveParamsToIni() {
   s.systemComponentsVisible = collection_->SystemComponentsVisible;
   s.sortAscending = collection_->SortAscending;
   s.currentSort = collection_->CurrentSort;
-  s.bottomPanelHeight = 204;
-  s.toolbarVisible = tbMain_->isVisible();
+  s.bottomPanelHeight = panel_->isHidden() ? 204 : panel_->height();
+  s.bottomPanelVisible = !panel_->isHidden();
+  s.toolbarVisible = !tbMain_->isHidden();
+  s.noGradient = !toolbarGradient_;
+  s.toolbarList = toolbarList_;
   s.viewStyle = viewStyle_;
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     s.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
   WriteMainSettings(ini, s, params_);
-  ini.Save(files_.settingsFileName, error);
+  if (!ini.Save(files_.settingsFileName, error)) tellUser("Purgelet", Utf8(error));
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

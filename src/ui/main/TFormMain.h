@@ -1,9 +1,10 @@
-// The main window: the entry list with its toolbar, menus and status bar. It shows the
-// collection and forwards the user's commands to the core (scan, sort, uninstall and remove
-// engine, settings file); it holds no rule of its own.
+// The main window: the entry list with its toolbar, menus, information panel and status bar.
+// It shows the collection and forwards the user's commands to the core (scan, sort, uninstall
+// and remove engine, settings file); it holds no rule of its own.
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,21 +18,28 @@ class QAction;
 class QLabel;
 class QMenu;
 class QListView;
+class QSplitter;
 class QStackedWidget;
 class QTableView;
 class QToolBar;
+class QToolButton;
 
 namespace pgl {
 
 class EntryListModel;
 class TConfirmDialog;
-class TFormUninstall;
+class TFormAbout;
+class TFormDetails;
+class TFormErrors;
 class TFormRemove;
+class TFormSearch;
+class TFormUninstall;
+class TInfoPanel;
 
 struct ProgramFiles {
   std::string settingsFileName;  // pgl.ini
   std::string errorLogFileName;  // pgl_Errors.log
-  std::string dir;               // where the first registry backup goes
+  std::string dir;               // where the first registry backup goes; the dialogs start here
   std::string exePath;           // the running program, as a Unix path
 };
 
@@ -39,6 +47,8 @@ class TFormMain : public QMainWindow {
   Q_OBJECT
 
  public:
+  // Runs the whole start-up: records, settings, scan, sort, list; then creates the secondary
+  // windows, hidden.
   TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent = nullptr);
   ~TFormMain() override;
 
@@ -49,36 +59,66 @@ class TFormMain : public QMainWindow {
   void actUninstallExecute();
   void actRemoveExecute();
   void actRefreshExecute();
+  void actSelectAllExecute();
+  void actInvertSelectionExecute();
+  void actCopySelectedExecute();
+  void actEscExecute();
+  void actHelpExecute();
+  void actShowHideBottomPanelExecute();
+  void actGradientExecute();
+  void actToolbarListExecute();
+  void popSaveIconClick();
   void RemoveNonExisting();
   // 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small icons"), 3 report.
   void SetViewStyle(int style);
   int ViewStyle() const { return viewStyle_; }
+  void UpdateStatus();
+  void InitActions();
 
   EntryListModel* Model() const { return model_; }
   QTableView* List() const { return lv_; }
+  TInfoPanel* Panel() const { return panel_; }
+  QSplitter* Splitter() const { return spBottom_; }
   TUninstallCollection* Collection() const { return collection_.get(); }
   const TErrorList& Errors() const { return errors_; }
   QAction* Action(const QString& name) const;
+  QMenu* Menu(const QString& name) const;
+  QToolButton* Button(const QString& name) const;
+  QString StatusPanelText(int panel) const;
+  bool ToolbarGradient() const { return toolbarGradient_; }
+  bool ToolbarList() const { return toolbarList_; }
   bool languagePL = false;
 
-  // Seams for tests: how a confirmation dialog is answered (default: shown modally) and how a
-  // message reaches the user (default: a message box).
+  // Seams for tests: how a confirmation dialog is answered (default: shown modally), how a
+  // message reaches the user (default: a message box), how a yes/no question is answered,
+  // which file a save dialog returns (empty: cancelled) and what reaches the clipboard.
   std::function<bool(TConfirmDialog&)> confirm;
   std::function<void(const QString& title, const QString& text)> tellUser;
+  std::function<bool(const QString& question)> ask;
+  std::function<QString(const QString& title, const QString& suggested, const QString& filter)>
+      chooseSaveFile;
+  std::function<void(const QString& text)> setClipboard;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateActions();
-  void CreateMenusAndToolbar();
+  void CreateMenus();
+  void CreateToolbar();
+  void CreateStatusBar();
+  void CreateSecondaryWindows();
+  void ApplyToolbarLook();
   void LoadParamsFromIni();
   void SaveParamsToIni();
-  void UpdateStatus();
-  void InitActions();
   void SetColumnImages();
+  void OnSelectionChanged();
+  void DisplaySelectedInfo();
+  void ClearBottomInfo();
+  int SelectedCount() const;
   std::vector<TUninstallInfo> SelectedEntries() const;
   void ShowErrors();
+  void OpenWithDesktop(const std::function<bool(Desktop&)>& open);
 
   ManagedSystem& system_;
   ProgramFiles files_;
@@ -89,17 +129,25 @@ class TFormMain : public QMainWindow {
   QTableView* lv_ = nullptr;      // the report style
   QListView* lvIcons_ = nullptr;  // the icon, small-icon and list styles, on the same rows
   QStackedWidget* lvStack_ = nullptr;
+  QSplitter* spBottom_ = nullptr;
+  TInfoPanel* panel_ = nullptr;
   int viewStyle_ = 3;
   QToolBar* tbMain_ = nullptr;
+  bool toolbarGradient_ = true;
+  bool toolbarList_ = false;
   std::map<QString, QAction*> actions_;
   std::map<QString, QMenu*> menus_;
-  QLabel* sbTotal_ = nullptr;
-  QLabel* sbInvalid_ = nullptr;
-  QLabel* sbSystem_ = nullptr;
-  QLabel* sbPrefix_ = nullptr;
+  std::map<QString, QToolButton*> buttons_;
+  std::array<QLabel*, 6> sbPanels_{};
+  TFormDetails* formDetails_ = nullptr;
+  TFormAbout* formAbout_ = nullptr;
+  TFormErrors* formErrors_ = nullptr;
+  TFormSearch* formSearch_ = nullptr;
   TFormUninstall* formUninstall_ = nullptr;
   TFormRemove* formRemove_ = nullptr;
   bool commandRunning_ = false;
+  bool listUpdating_ = false;  // ListUpdating: the list is being rebuilt or reselected
+  bool findNextEnabled_ = false;
   QString startupNote_;
 };
 

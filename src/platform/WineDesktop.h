@@ -1,0 +1,49 @@
+// The desktop of a Wine user: the desktop's opener (xdg-open) for web addresses and for the
+// prefix's files through their Linux paths, and Wine's regedit in the prefix.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Desktop.h"
+#include "platform/Platform.h"
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+
+// Where Wine's regedit keeps the key it shows next time it starts.
+inline constexpr const char* kRegeditKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+
+class WineDesktop : public Desktop {
+ public:
+  WineDesktop(std::string prefixDir, const Platform& platform, RegistryStore& registry,
+              std::string wine = "wine");
+
+  bool OpenAddress(const std::string& url) override;
+  bool OpenFile(const std::string& windowsPath) override;
+  // Wine's regedit has no way to be told a key; it reopens the one stored as "LastKey". While
+  // a wineserver runs in the prefix the value goes through Wine's own reg.exe (the server
+  // would overwrite the file); otherwise it is written to the registry file directly. Then
+  // "wine regedit" starts in the prefix. Nothing waits for the editor.
+  bool JumpToRegistryKey(const std::string& keyPath) override;
+
+  // How programs are started: argv, whether it goes through Wine in the prefix, and whether
+  // to wait for its end. Tests replace it to see what would run.
+  struct Command {
+    std::vector<std::string> argv;
+    bool inPrefix = false;
+  };
+  std::function<void(std::vector<Command> steps)> run;
+  // Whether a wineserver runs in the prefix (replaceable for tests).
+  std::function<bool()> serverRunning;
+
+ private:
+  std::string prefixDir_;
+  const Platform& platform_;
+  RegistryStore& registry_;
+  std::string wine_;
+};
+
+}  // namespace pgl

@@ -1,0 +1,165 @@
+#include "ui/main/MainTexts.h"
+
+#include <cstring>
+
+namespace pgl {
+
+const std::vector<ActionSpec>& MainActions() {
+  static const std::vector<ActionSpec> actions = {
+      {"actRefresh", "F5", kImgRefresh, "Refresh list", "Odśwież listę", true, false},
+      {"actUninstall", "Ctrl+U", kImgUninstall, "Uninstall selected applications...",
+       "Odinstaluj zaznaczone programy...", true, false},
+      {"actRemove", "Shift+Del", kImgRemove, "Remove selected applications from list...",
+       "Usuń zaznaczone programy z listy...", true, false},
+      {"actSearch", "Ctrl+F", kImgSearch, "Find...", "Szukaj...", true, false},
+      {"actFindNext", "F3", -1, "Find next", "Znajdź następny", true, false},
+      {"actReport", "Ctrl+S", kImgSaveReport, "Save report...", "Zapisz raport...", true, false},
+      {"actAbout", "Ctrl+F1", kImgAbout, "About Purgelet", "O programie Purgelet", true, false},
+      {"actHelp", "F1", kImgHelp, "Online Help", "Pomoc online", true, false},
+      {"actExitApp", "", -1, "Exit", "Zamknij", true, false},
+      {"actConfigure", "F12", kImgConfigure, "Configuration...", "Konfiguracja...", true, false},
+      {"actShowDetails", "Ctrl+D", kImgDetails, "Details...", "Szczegóły...", true, false},
+      {"actView", "", kImgViewStyle, "List type", "Typ listy", true, false},
+      {"actRegBackup", "Ctrl+R", kImgRegBackup, "Backup registry uninstall info...",
+       "Utwórz kopię zapasową danych z Rejestru...", true, false},
+      {"actViewLargeIcons", "", -1, "Large icons", "Duże ikony", true, true},
+      {"actViewSmallIcons", "", -1, "Small icons", "Małe ikony", true, true},
+      {"actViewList", "", -1, "List", "Lista", true, true},
+      {"actViewDetails", "", -1, "Details", "Szczegóły", true, true},
+      {"actShowHideBottomPanel", "Ctrl+B", -1, "Show/Hide bottom panel", "Pokaż/Ukryj panel dolny",
+       true, true},
+      {"actSetLangPL", "", -1, "Polski", "Polski", true, true},
+      {"actSetLangEN", "", -1, "English", "English", true, true},
+      {"actSelectAll", "Ctrl+A", -1, "Select all", "Zaznacz wszystko", true, false},
+      {"actInvertSelection", "Ctrl+I", -1, "Invert selection", "Odwróć zaznaczenie", true, false},
+      {"actCopySelected", "Ctrl+C", -1, "Copy selected items to the Clipboard",
+       "Kopiuj zaznaczone elementy do Schowka", true, false},
+      {"actShowErrors", "F11", -1, "Show/Hide errors...", "Pokaż/Ukryj błędy...", true, false},
+      {"actSystemComponentsVisible", "", -1, "Show system components", "Pokaż komponenty systemowe",
+       true, true},
+      {"actInvalidVisible", "", -1, "Show invalid items", "Pokaż nieprawidłowe elementy", true,
+       true},
+      {"actShowOnlyInvalid", "", -1, "Show invalid items only",
+       "Pokaż tylko nieprawidłowe elementy", true, true},
+      {"actEsc", "Esc", -1, "", "", false, false},
+      {"actShowHideToolbar", "Ctrl+T", -1, "Show toolbar", "Pokaż pasek narzędziowy", true, true},
+      {"actGradient", "", -1, "Gradient", "Gradient", false, true},
+      {"actToolbarList", "", -1, "List", "Lista", true, true},
+  };
+  return actions;
+}
+
+namespace {
+struct ButtonAction {
+  const char* button;
+  const char* action;
+};
+const ButtonAction kButtonActions[] = {
+    {"btnUninstall", "actUninstall"}, {"btnRemove", "actRemove"},
+    {"btnRefresh", "actRefresh"},     {"btnSearch", "actSearch"},
+    {"btnDetails", "actShowDetails"}, {"btnViewStyle", "actView"},
+};
+}  // namespace
+
+const std::vector<TextPair>& ToolbarButtons() {
+  static const std::vector<TextPair> buttons = {
+      {"btnUninstall", "Uninstall", "Odinstaluj"}, {"btnRemove", "Remove", "Usuń"},
+      {"btnRefresh", "Refresh", "Odśwież"},        {"btnSearch", "Search", "Szukaj"},
+      {"btnDetails", "Details", "Szczegóły"},      {"btnViewStyle", "List type", "Typ listy"},
+  };
+  return buttons;
+}
+
+const char* ToolbarButtonAction(const std::string& button) {
+  for (const ButtonAction& item : kButtonActions)
+    if (button == item.button) return item.action;
+  return "";
+}
+
+const std::vector<TextPair>& MainMenus() {
+  static const std::vector<TextPair> menus = {
+      {"mnuFile", "File", "Plik"},
+      {"mnuAction", "Action", "Akcja"},
+      {"mnuSearch", "Search", "Szukaj"},
+      {"mnuList", "List", "Lista"},
+      {"mnuView", "View", "Widok"},
+      {"mnuLanguage", "Language", "Język"},
+      {"mnuHelp", "Help", "Pomoc"},
+      {"mnuViewStyle", "List type", "Typ listy"},
+      {"popViewStyle", "List type", "Typ listy"},
+  };
+  return menus;
+}
+
+const std::vector<TextPair>& PanelCaptions() {
+  static const std::vector<TextPair> captions = {
+      {"lblDetails", "Details...", "Szczegóły..."},
+      {"lblDetName", "Name : ", "Nazwa : "},
+      {"lblDetVersion", "Version : ", "Wersja : "},
+      {"lblDetPublisher", "Publisher : ", "Producent : "},
+      {"lblDetExeFile", "EXE File : ", "Plik EXE : "},
+      {"lblDetUrlInfo", "URL Info : ", "URL Info : "},
+      {"lblDetUrlUpdate", "URL Update : ", "URL Update : "},
+      {"lblDetHelpLink", "Help Link : ", "Pomoc Online : "},
+      {"lblDetUninstallKey", "Uninstall Key : ", "Uninstall Key : "},
+      {"lblDetARPCacheKey", "ARP Cache Key : ", "ARP Cache Key : "},
+      {"lblDetUninstallCommand", "Uninstall command : ", "Polecenie deinstalacji : "},
+      {"lblDetQuietUninstallCommand", "Quiet uninstall command : ", "Pol. cichej deinstalacji : "},
+  };
+  return captions;
+}
+
+std::string CopyHint(bool polish) {
+  return polish ? "Prawy klawisz = Kopiuj do Schowka" : "Right click = Copy to Clipboard";
+}
+
+std::string ExeFileHint(bool polish) {
+  return CopyHint(polish) + "\r\n" +
+         (polish ? "Ctrl + Lewy klawisz = Eksploruj katalog"
+                 : "Ctrl + Left click = Explore directory");
+}
+
+std::string StatusText(int panel, int count, bool polish) {
+  static const TextPair labels[] = {
+      {"Visible", "Visible : ", "Widoczne : "},
+      {"Selected", "Selected : ", "Zaznaczone : "},
+      {"All", "All : ", "Wszystkie : "},
+      {"Invalid", "Invalid : ", "Nieprawidłowe : "},
+      {"System", "System components : ", "Komponenty systemowe : "},
+  };
+  if (panel < 0 || panel >= 5) return "";
+  return labels[panel].Text(polish) + std::to_string(count);
+}
+
+int StatusPanelWidth(int panel) {
+  if (panel == 4) return 160;
+  if (panel == 5) return 50;
+  return 110;
+}
+
+std::string CloseQuestion(bool polish) {
+  return polish ? "Zakończyć program?" : "Close application?";
+}
+
+std::string RegistryReadOnlyNote(bool polish) {
+  return polish ? "Zmiany w rejestrze tego prefiksu są teraz niemożliwe: "
+                : "The registry of this prefix cannot be changed now: ";
+}
+
+std::string NotRemovedTitle(bool polish) {
+  return polish ? "Nie usunięto z listy:" : "Not removed:";
+}
+
+std::string UninstallProgress(bool polish) {
+  return polish ? "Deinstalacja (%1 z %2): %3" : "Uninstalling (%1 of %2): %3";
+}
+
+std::string WaitingForWine(bool polish) {
+  return polish ? "Czekam, aż Wine zapisze rejestr..." : "Waiting for Wine to save the registry...";
+}
+
+std::string StopWaitingText(bool polish) {
+  return polish ? "Przestań czekać" : "Stop waiting";
+}
+
+}  // namespace pgl

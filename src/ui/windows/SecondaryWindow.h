@@ -1,0 +1,21 @@
+// What the secondary windows share: a tool window of the main window that starts hidden,
+// closes by hiding, and puts its caption in the chosen language.
+#pragma once
+
+#include <QWidget>
+
+namespace pgl {
+
+class TSecondaryWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  TSecondaryWindow(const char* name, const char* english, const char* polish, QWidget* owner);
+  virtual void SetLang(bool polish);
+
+ private:
+  const char* english_;
+  const char* polish_;
+};
+
+}  // namespace pgl
