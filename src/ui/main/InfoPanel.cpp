@@ -169,36 +169,34 @@ QLabel* TInfoPanel::Label(const QString& name) const {
 }
 
 void TInfoPanel::PlaceLabels() {
-  // The design rows are 19 pixels apart for a 13-pixel font; larger fonts spread them.
-  const double scale = std::max(1.0, fontMetrics().height() / 14.0);
-  const int lineHeight = fontMetrics().height() + 2;
+  // The design rows are 19 pixels apart for a 13-pixel font, with the captions ending at
+  // x = 100 (145 for the two commands); larger fonts spread the rows and widen the captions.
+  const QFontMetrics metrics = fontMetrics();
+  const double scale = std::max(1.0, metrics.height() / 14.0);
+  const int lineHeight = metrics.height() + 2;
   const auto y = [&](int top) { return static_cast<int>(top * scale); };
+  const auto widest = [&](bool commands) {
+    int w = 0;
+    for (const Row& row : kRows)
+      if ((row.left > 140) == commands)
+        w = std::max(w, metrics.horizontalAdvance(labels_[row.caption]->text()) + 4);
+    return w;
+  };
+  const int iconRight = 4 + 42 + 4;
+  const int captionRight = std::max(100, iconRight + widest(false));
+  const int commandRight = std::max({145, 4 + widest(true), captionRight});
   imgIconDetails_->setGeometry(4, 4, 42, 35);
   for (const Row& row : kRows) {
-    const int captionRight = row.left > 140 ? 145 : 100;
-    const int captionLeft = 48;
-    labels_[row.caption]->setGeometry(captionLeft, y(row.top), captionRight - captionLeft,
-                                      lineHeight);
-    const int left = static_cast<int>(row.left * std::max(1.0, scale * 0.9));
-    labels_[row.value]->setGeometry(left, y(row.top), std::max(10, width() - left - 8), lineHeight);
-  }
-  // The command captions are wider than the others: they start further left.
-  for (const char* name : {"lblDetUninstallCommand", "lblDetQuietUninstallCommand"}) {
-    QLabel* caption = labels_[name];
-    const int right =
-        labels_[name == std::string("lblDetUninstallCommand") ? "lblUninstallCommand"
-                                                              : "lblQuietUninstallCommand"]
-            ->x() -
-        6;
-    caption->setGeometry(4, caption->y(), right - 4, caption->height());
-  }
-  for (const Row& row : kRows) {
-    if (row.left > 140) continue;
-    QLabel* caption = labels_[row.caption];
-    QLabel* value = labels_[row.value];
-    caption->setGeometry(48, caption->y(), value->x() - 6 - 48, caption->height());
+    const bool command = row.left > 140;
+    const int right = command ? commandRight : captionRight;
+    const int left = command ? 4 : iconRight;
+    labels_[row.caption]->setGeometry(left, y(row.top), right - left, lineHeight);
+    const int valueLeft = right + 6 - (row.kind == Row::Exe ? 1 : 0);
+    labels_[row.value]->setGeometry(valueLeft, y(row.top), std::max(10, width() - valueLeft - 8),
+                                    lineHeight);
   }
   lblDetails_->setGeometry(width() - 20 - 88, y(17), 88, lineHeight);
+  setMinimumHeight(2);
 }
 
 void TInfoPanel::resizeEvent(QResizeEvent* event) {

@@ -178,8 +178,11 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   lvStack_ = new QStackedWidget(this);
   lvStack_->addWidget(lv_);
   lvStack_->addWidget(lvIcons_);
+  // The default widths suit the design font (about five pixels a character); a larger font
+  // widens them alike. Stored widths are used as stored.
+  const double widthScale = std::max(1.0, fontMetrics().averageCharWidth() / 5.0);
   for (std::size_t c = 0; c < kListColumnCount; ++c)
-    lv_->setColumnWidth(static_cast<int>(c), ListColumns()[c].width);
+    lv_->setColumnWidth(static_cast<int>(c), static_cast<int>(ListColumns()[c].width * widthScale));
 
   panel_ = new TInfoPanel(this);
   spBottom_ = new QSplitter(Qt::Vertical, this);
@@ -266,6 +269,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   collection_->ReadUninstallEntries();
   collection_->SortByName();
   collection_->SortItems(collection_->CurrentSort);
+  connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TFormMain::OnSelectionChanged);
   SetViewStyle(viewStyle_);
   DisplayUninstallInfo();
   InitActions();
@@ -273,8 +278,6 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   if (!startupNote_.isEmpty())
     statusBar()->showMessage(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_, 20000);
   (lvStack_->currentWidget() == lv_ ? static_cast<QWidget*>(lv_) : lvIcons_)->setFocus();
-  connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &TFormMain::OnSelectionChanged);
   connect(lv_, &QAbstractItemView::doubleClicked, this,
           [this] { Action("actShowDetails")->trigger(); });
   connect(lvIcons_, &QAbstractItemView::doubleClicked, this,
