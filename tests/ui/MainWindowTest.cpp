@@ -4,16 +4,24 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QSplitter>
 #include <QTableView>
+#include <QTest>
+#include <QToolButton>
 #include <filesystem>
 
 #include "TestSupport.h"
 #include "inventory/EntryList.h"
+#include "platform/IconReader.h"
 #include "platform/ManagedSystem.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
 #include "registry/WineRegFile.h"
+#include "ui/main/CommandImages.h"
 #include "ui/main/EntryListModel.h"
+#include "ui/main/InfoPanel.h"
 #include "ui/main/TFormMain.h"
 #include "ui/windows/ConfirmDialogs.h"
 
@@ -86,9 +94,15 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   // A header click flips the direction (the first one too) and moves the arrow.
   w.lvColumnClick(0);
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Core", "Broken", "Alpha"}));
-  EXPECT_EQ(w.List()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+  EXPECT_EQ(w.Model()->SortArrowColumn(), 0);
+  const auto arrow = [&] {
+    return w.Model()->headerData(0, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().cacheKey();
+  };
+  EXPECT_EQ(arrow(), SortArrow(false).cacheKey());
   w.lvColumnClick(0);
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken", "Core"}));
+  EXPECT_EQ(arrow(), SortArrow(true).cacheKey());
+  EXPECT_FALSE(w.Model()->headerData(1, Qt::Horizontal, Qt::DecorationRole).isValid());
   // Polish: headers and the frequency word change in place.
   EXPECT_EQ(w.Model()->CellText(0, 4), "rarely (0)");
   w.Action("actSetLangPL")->trigger();
@@ -174,6 +188,249 @@ TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha"}));
   EXPECT_FALSE(RegKeyExists(*system->registry, kHkeyLocalMachine,
                             "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Broken"));
+}
+
+// What the window hands to the desktop, recorded instead of opened.
+class RecordingDesktop : public Desktop {
+ public:
+  bool OpenAddress(const std::string& url) override {
+    opened.push_back("address " + url);
+    return true;
+  }
+  bool OpenFile(const std::string& path) override {
+    opened.push_back("file " + path);
+    return true;
+  }
+  bool JumpToRegistryKey(const std::string& key) override {
+    opened.push_back("key " + key);
+    return true;
+  }
+  std::vector<std::string> opened;
+};
+
+std::string LabelText(TFormMain& w, const char* name) {
+  QLabel* label = w.Panel()->Label(name);
+  EXPECT_NE(label, nullptr) << name;
+  return label ? label->text().toStdString() : "";
+}
+
+TEST_F(MainWindowTest, PanelShowsTheSelectionAndActsOnClicks) {
+  auto* desktop = new RecordingDesktop;
+  system->desktop.reset(desktop);
+  TFormMain w(*system, Files());
+  std::vector<std::string> clipboard;
+  w.setClipboard = [&](const QString& text) { clipboard.push_back(text.toStdString()); };
+  w.resize(900, 700);
+  w.show();
+  const std::string alphaKey =
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Alpha";
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+  EXPECT_EQ(LabelText(w, "lblUninstallKey"), alphaKey);
+  EXPECT_EQ(LabelText(w, "lblARPCacheKey"), "");  // Alpha has no usage record
+  EXPECT_EQ(LabelText(w, "lblUrlInfo"), "https://example.com");
+  EXPECT_FALSE(w.Panel()->Icon().isNull());
+  EXPECT_EQ(w.Panel()->Label("lblExeFile")->toolTip().toStdString(),
+            "Right click = Copy to Clipboard\r\nCtrl + Left click = Explore directory");
+
+  // Clicks: a web address opens, a key opens the editor, a right click copies (an empty
+  // label too), an empty program file does nothing.
+  QTest::mouseClick(w.Panel()->Label("lblUrlInfo"), Qt::LeftButton);
+  QTest::mouseClick(w.Panel()->Label("lblUninstallKey"), Qt::LeftButton);
+  QTest::mouseClick(w.Panel()->Label("lblUrlInfo"), Qt::RightButton);
+  QTest::mouseClick(w.Panel()->Label("lblHelpLink"), Qt::RightButton);
+  QTest::mouseClick(w.Panel()->Label("lblExeFile"), Qt::LeftButton);
+  QTest::mouseClick(w.Panel()->Label("lblARPCacheKey"), Qt::LeftButton);
+  EXPECT_EQ(desktop->opened,
+            (std::vector<std::string>{"address https://example.com", "key " + alphaKey}));
+  EXPECT_EQ(clipboard, (std::vector<std::string>{"https://example.com", ""}));
+
+  // The key label follows the registry: once the key is gone, it stays empty.
+  w.List()->selectRow(1);
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Broken");
+  ASSERT_TRUE(RegRemoveKey(*system->registry, kHkeyLocalMachine,
+                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Alpha"));
+  w.List()->selectRow(0);
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+  EXPECT_EQ(LabelText(w, "lblUninstallKey"), "");
+  // Deselecting clears the icon and keeps the texts.
+  w.List()->clearSelection();
+  EXPECT_TRUE(w.Panel()->Icon().isNull());
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+  EXPECT_EQ(w.StatusPanelText(1).toStdString(), "Selected : 0");
+
+  // The panel cannot be squeezed to a pixel.
+  const int total = w.Splitter()->sizes()[0] + w.Splitter()->sizes()[1];
+  w.Splitter()->setSizes({total - 1, 1});
+  EXPECT_GT(w.Splitter()->sizes()[1], 1);
+}
+
+TEST_F(MainWindowTest, StatusBarCountsInBothLanguages) {
+  TFormMain w(*system, Files());
+  const auto texts = [&] {
+    std::vector<std::string> t;
+    for (int i = 0; i < 6; ++i) t.push_back(w.StatusPanelText(i).toStdString());
+    return t;
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Visible : 2", "Selected : 1", "All : 3",
+                                               "Invalid : 1", "System components : 1", ""}));
+  w.Action("actSelectAll")->trigger();
+  w.Action("actSetLangPL")->trigger();
+  EXPECT_EQ(texts(),
+            (std::vector<std::string>{"Widoczne : 2", "Zaznaczone : 2", "Wszystkie : 3",
+                                      "Nieprawidłowe : 1", "Komponenty systemowe : 1", ""}));
+  EXPECT_EQ(w.Panel()->Label("lblDetHelpLink")->text().toStdString(), "Pomoc Online : ");
+  EXPECT_EQ(w.Menu("mnuViewStyle")->title().toStdString(), "Typ listy");
+  EXPECT_EQ(w.Button("btnUninstall")->text().toStdString(), "Odinstaluj");
+  EXPECT_EQ(w.Button("btnUninstall")->toolTip().toStdString(), "Odinstaluj zaznaczone programy...");
+}
+
+TEST_F(MainWindowTest, MenusToolbarAndShortcutsAsLaidOut) {
+  TFormMain w(*system, Files());
+  const auto items = [&](const char* menu) {
+    std::vector<std::string> names;
+    for (QAction* a : w.Menu(menu)->actions())
+      names.push_back(a->isSeparator() ? "-"
+                      : a->menu()      ? a->menu()->objectName().toStdString()
+                                       : a->objectName().toStdString());
+    return names;
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(items("mnuFile"), (V{"actRegBackup", "actReport", "-", "actExitApp"}));
+  EXPECT_EQ(items("mnuSearch"), (V{"actSearch", "actFindNext"}));
+  EXPECT_EQ(items("mnuList"), (V{"actSelectAll", "actInvertSelection", "actCopySelected", "-",
+                                 "actRefresh", "-", "mnuViewStyle"}));
+  EXPECT_EQ(items("mnuView"),
+            (V{"actShowDetails", "-", "actSystemComponentsVisible", "actInvalidVisible",
+               "actShowOnlyInvalid", "-", "actShowHideBottomPanel", "actShowHideToolbar", "-",
+               "actShowErrors"}));
+  EXPECT_EQ(items("mnuHelp"), (V{"actHelp", "actAbout"}));
+  EXPECT_EQ(items("popLv"),
+            (V{"actUninstall", "actRemove", "-", "actShowDetails", "-", "actSelectAll",
+               "actInvertSelection", "actCopySelected", "-", "popViewStyle"}));
+  EXPECT_EQ(items("popView"),
+            (V{"actViewLargeIcons", "actViewSmallIcons", "actViewList", "actViewDetails"}));
+  EXPECT_EQ(items("popToolbar"), (V{"actGradient", "actToolbarList"}));
+  const std::pair<const char*, const char*> shortcuts[] = {{"actRefresh", "F5"},
+                                                           {"actUninstall", "Ctrl+U"},
+                                                           {"actRemove", "Shift+Del"},
+                                                           {"actSearch", "Ctrl+F"},
+                                                           {"actFindNext", "F3"},
+                                                           {"actReport", "Ctrl+S"},
+                                                           {"actAbout", "Ctrl+F1"},
+                                                           {"actHelp", "F1"},
+                                                           {"actConfigure", "F12"},
+                                                           {"actShowDetails", "Ctrl+D"},
+                                                           {"actRegBackup", "Ctrl+R"},
+                                                           {"actShowHideBottomPanel", "Ctrl+B"},
+                                                           {"actSelectAll", "Ctrl+A"},
+                                                           {"actInvertSelection", "Ctrl+I"},
+                                                           {"actCopySelected", "Ctrl+C"},
+                                                           {"actShowErrors", "F11"},
+                                                           {"actEsc", "Esc"},
+                                                           {"actShowHideToolbar", "Ctrl+T"}};
+  for (const auto& [name, keys] : shortcuts)
+    EXPECT_EQ(w.Action(name)->shortcut().toString().toStdString(), keys) << name;
+  EXPECT_FALSE(w.Action("actConfigure")->isVisible());
+  // The view button opens the view menu from its arrow; a click steps the style.
+  EXPECT_EQ(w.Button("btnViewStyle")->menu(), w.Menu("popView"));
+  w.Button("btnViewStyle")->click();
+  EXPECT_EQ(w.ViewStyle(), 0);
+}
+
+TEST_F(MainWindowTest, ActionsFollowTheSelectionAndTheOptions) {
+  TFormMain w(*system, Files());
+  const auto enabled = [&](std::initializer_list<const char*> names) {
+    std::vector<bool> on;
+    for (const char* name : names) on.push_back(w.Action(name)->isEnabled());
+    return on;
+  };
+  EXPECT_EQ(enabled({"actUninstall", "actRemove", "actCopySelected"}),
+            (std::vector<bool>{true, true, true}));
+  EXPECT_TRUE(w.Button("btnRemove")->isEnabled());
+  w.List()->clearSelection();
+  EXPECT_EQ(enabled({"actUninstall", "actRemove", "actCopySelected"}),
+            (std::vector<bool>{false, false, false}));
+  EXPECT_FALSE(w.Button("btnRemove")->isEnabled());
+  // "Show invalid items only" disables "Show invalid items", which keeps its check mark.
+  EXPECT_TRUE(w.Action("actInvalidVisible")->isChecked());
+  w.Action("actShowOnlyInvalid")->trigger();
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Broken"}));
+  EXPECT_FALSE(w.Action("actInvalidVisible")->isEnabled());
+  EXPECT_TRUE(w.Action("actInvalidVisible")->isChecked());
+  w.Action("actShowOnlyInvalid")->trigger();
+  w.Action("actInvalidVisible")->trigger();
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha"}));
+  // Toolbar and panel toggles, remembered by the settings file.
+  w.Action("actGradient")->trigger();
+  w.Action("actToolbarList")->trigger();
+  w.Action("actShowHideBottomPanel")->trigger();
+  EXPECT_FALSE(w.Action("actGradient")->isChecked());
+  EXPECT_TRUE(w.Action("actToolbarList")->isChecked());
+  EXPECT_FALSE(w.Action("actShowHideBottomPanel")->isChecked());
+  w.close();
+  const std::string ini = test::ReadFile(dir / "pgl.ini");
+  for (const char* line :
+       {"NoGradient=1", "ToolbarList=1", "BottomPanelVisible=0", "ShowInvalidItems=0"})
+    EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
+  TFormMain again(*system, Files());
+  EXPECT_FALSE(again.ToolbarGradient());
+  EXPECT_TRUE(again.ToolbarList());
+  EXPECT_FALSE(again.Action("actShowHideBottomPanel")->isChecked());
+}
+
+TEST_F(MainWindowTest, CopyInvertAndEsc) {
+  TFormMain w(*system, Files());
+  QString copied;
+  w.setClipboard = [&](const QString& text) { copied = text; };
+  w.Action("actSelectAll")->trigger();
+  w.Action("actCopySelected")->trigger();
+  const QStringList lines = copied.split("\r\n");
+  ASSERT_EQ(lines.size(), 3);  // two lines, each ending in CR LF
+  EXPECT_EQ(lines[2], "");
+  EXPECT_EQ(lines[0].split('\t').size(), 22);
+  EXPECT_TRUE(lines[0].startsWith("Alpha\t"));
+  EXPECT_TRUE(lines[1].startsWith("Broken\t"));
+  w.List()->selectRow(0);
+  w.Action("actInvertSelection")->trigger();
+  w.Action("actCopySelected")->trigger();
+  EXPECT_TRUE(copied.startsWith("Broken\t"));
+  EXPECT_EQ(copied.count("\r\n"), 1);
+  // Esc asks; No keeps the window, Yes closes it as Exit does (the settings are written).
+  w.show();
+  std::vector<std::string> asked;
+  bool answer = false;
+  w.ask = [&](const QString& question) {
+    asked.push_back(question.toStdString());
+    return answer;
+  };
+  w.Action("actEsc")->trigger();
+  EXPECT_TRUE(w.isVisible());
+  answer = true;
+  w.Action("actEsc")->trigger();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(asked, (std::vector<std::string>{"Close application?", "Close application?"}));
+  EXPECT_TRUE(std::filesystem::exists(dir / "pgl.ini"));
+}
+
+TEST_F(MainWindowTest, SaveIconWritesAnIconFileNamedAfterTheEntry) {
+  TFormMain w(*system, Files());
+  std::vector<std::string> suggested;
+  QString answer;
+  w.chooseSaveFile = [&](const QString&, const QString& name, const QString&) {
+    suggested.push_back(name.toStdString());
+    return answer;
+  };
+  w.popSaveIconClick();  // cancelled: nothing written
+  answer = QString::fromStdString(dir / "out.ico");
+  w.popSaveIconClick();
+  w.List()->clearSelection();
+  w.popSaveIconClick();  // nothing selected: no dialog
+  EXPECT_EQ(suggested, (std::vector<std::string>{"Alpha.ico", "Alpha.ico"}));
+  IconReader reader(test::ReadFile(dir / "out.ico"));
+  ASSERT_EQ(reader.GroupCount(), 1u);
+  const auto image = reader.Extract(0, false);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 32);
 }
 
 }  // namespace
