@@ -1,0 +1,90 @@
+// The window on a real prefix: uninstalling a program installed by a real NSIS package and one
+// installed by a real MSI package, and removing an entry, with the rows leaving the list.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTableView>
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "WineTestSupport.h"
+#include "platform/ManagedSystem.h"
+#include "registry/QV_Registry.h"
+#include "registry/WinePrefixRegistry.h"
+#include "ui/main/EntryListModel.h"
+#include "ui/main/TFormMain.h"
+#include "ui/windows/ConfirmDialogs.h"
+
+namespace pgl {
+namespace {
+
+const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kMsiCode = "{3C5B7A91-2D4E-4F60-8A1B-9C0D1E2F3A4B}";
+
+std::vector<std::string> Names(const TFormMain& w) {
+  std::vector<std::string> names;
+  for (int r = 0; r < w.Model()->rowCount(); ++r) names.push_back(w.Model()->CellText(r, 0));
+  return names;
+}
+
+void Select(TFormMain& w, const std::vector<std::string>& names) {
+  w.List()->clearSelection();
+  for (int r = 0; r < w.Model()->rowCount(); ++r)
+    for (const auto& name : names)
+      if (w.Model()->CellText(r, 0) == name)
+        w.List()->selectionModel()->select(w.Model()->index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefixWithPrograms(dir / "p", true);
+  {
+    // The quiet removal that MSI packages commonly register: no dialog waits for an answer.
+    WinePrefixRegistry registry(prefix);
+    ASSERT_TRUE(RegWriteString(registry, kHkeyLocalMachine, kUninstall + kMsiCode,
+                               "UninstallString", "MsiExec.exe /X" + kMsiCode + " /qn"));
+  }
+  for (const auto& [name, value] : e2e::WineEnvironment(prefix))
+    ::setenv(name.c_str(), value.c_str(), 1);
+  std::string error;
+  auto system = OpenManagedSystem(error);
+  ASSERT_NE(system, nullptr) << error;
+  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl"});
+  w.show();
+  std::vector<std::string> confirmed, told;
+  w.confirm = [&](TConfirmDialog& dialog) {
+    confirmed.push_back(dialog.objectName().toStdString());
+    return true;
+  };
+  w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+  const auto names = Names(w);
+  ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet Demo Café"), names.end());
+  ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet MSI Demo"), names.end());
+
+  Select(w, {"Purgelet Demo Café", "Purgelet MSI Demo"});
+  w.Action("actUninstall")->trigger();
+  EXPECT_EQ(confirmed, std::vector<std::string>{"TFormUninstall"});
+  EXPECT_TRUE(told.empty()) << told.front();
+  EXPECT_EQ(w.Errors().ErrorCount(), 0) << w.Errors().Text();
+  EXPECT_TRUE(w.isVisible());  // hidden while the uninstallers ran, shown again
+  const auto after = Names(w);
+  EXPECT_EQ(std::find(after.begin(), after.end(), "Purgelet Demo Café"), after.end());
+  EXPECT_EQ(std::find(after.begin(), after.end(), "Purgelet MSI Demo"), after.end());
+  EXPECT_EQ(after.size(), names.size() - 2);
+  WinePrefixRegistry registry(prefix);
+  EXPECT_FALSE(RegKeyExists(registry, kHkeyLocalMachine, kUninstall + "PurgeletDemo"));
+  EXPECT_FALSE(RegKeyExists(registry, kHkeyLocalMachine, kUninstall + kMsiCode));
+  EXPECT_FALSE(
+      std::filesystem::exists(prefix + "/drive_c/Program Files/Purgelet Demo PurgeletDemo"));
+}
+
+}  // namespace
+}  // namespace pgl
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
