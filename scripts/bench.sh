@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --with-bench-tools
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPGL_BUILD_TESTS=OFF -DPGL_BUILD_UI=OFF >/dev/null
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPGL_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j "$(nproc)"
 work=$(mktemp -d)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -28,4 +28,16 @@ for n in 250 2500; do
   WINEPREFIX=$work/p$n hyperfine --warmup 2 --runs 10 -N \
     "build/bench/src/pgl-cli list" "wine uninstaller --list"
   WINEPREFIX=$work/p$n wineserver -k 2>/dev/null || true
+done
+
+echo "== The window on 25,000 programs: start-up to the first painted list, header clicks, memory"
+cp -a "$work/stock" "$work/p25000"
+build/bench/bench/pgl_make_bench_prefix "$work/p25000" 25000
+mkdir -p "$work/settings"
+echo "-- first start (no settings file: the first backup is written)"
+QT_QPA_PLATFORM=offscreen build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
+touch "$work/settings/pgl.ini"
+for run in 1 2 3; do
+  echo "-- later start $run"
+  QT_QPA_PLATFORM=offscreen build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
 done

@@ -50,7 +50,16 @@ std::string ExtractExe(const Platform& platform, std::string_view command, bool&
   std::string s = TrimControl(command);
   if (s.empty()) return s;
   s = WithoutQuotes(s);
-  const auto found = [&] { return exists = platform.FileExists(s); };
+  // A step that left the text as it was is not asked about again.
+  std::string tested;
+  bool testedExists = false;
+  const auto found = [&] {
+    if (s != tested || tested.empty()) {
+      tested = s;
+      testedExists = platform.FileExists(s);
+    }
+    return exists = testedExists;
+  };
   if (found()) return s;
   if (const auto slash = s.find('/'); slash != std::string::npos)
     s = TrimControl(s.substr(0, slash));

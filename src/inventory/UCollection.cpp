@@ -286,10 +286,11 @@ void TUninstallCollection::SelectionOrder(const std::vector<std::uint32_t>& rank
     update(i);
     update(pick);
   }
-  // Put the records where the exchanges took them.
-  std::vector<TUninstallInfo> records(n);
-  for (std::size_t i = 0; i < n; ++i) records[i] = std::move(items_[i]->UninstallInfo);
-  for (std::size_t i = 0; i < n; ++i) items_[i]->UninstallInfo = std::move(records[at[i]]);
+  // Put the records where the exchanges took them. The items move, not their records: a
+  // temporary copy of every record would cost a kilobyte and more per entry.
+  std::vector<std::unique_ptr<TUninstallItem>> reordered(n);
+  for (std::size_t i = 0; i < n; ++i) reordered[i] = std::move(items_[at[i]]);
+  items_ = std::move(reordered);
 }
 
 void TUninstallCollection::SortItems(int sortKey) {

@@ -161,18 +161,20 @@ std::optional<std::string> WinePlatform::FindNoCase(const std::string& dir,
   if (::stat(dir.c_str(), &st) != 0) return std::nullopt;
   const long long changed =
       static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  // A scan of many programs looks into as many folders; the cache keeps the recent ones only.
+  if (listings_.size() >= kMaxListings && !listings_.contains(dir)) listings_.clear();
   Listing& listing = listings_[dir];
   if (!listing.valid || listing.changed != changed || listing.inode != st.st_ino) {
     listing = Listing{true, changed, st.st_ino, {}};
     if (DIR* d = ::opendir(dir.c_str())) {
-      while (dirent* e = ::readdir(d)) listing.names.emplace_back(e->d_name);
+      while (dirent* e = ::readdir(d))
+        listing.byFoldedName.emplace(FoldRegName(Utf8ToUtf16(e->d_name)), e->d_name);
       ::closedir(d);
     }
   }
-  const std::u16string wanted = Utf8ToUtf16(name);
-  for (const auto& entry : listing.names)
-    if (RegNamesEqual(Utf8ToUtf16(entry), wanted)) return entry;
-  return std::nullopt;
+  const auto found = listing.byFoldedName.find(FoldRegName(Utf8ToUtf16(name)));
+  if (found == listing.byFoldedName.end()) return std::nullopt;
+  return found->second;
 }
 
 std::optional<std::string> WinePlatform::ToUnixPath(std::string_view windowsPath) const {

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,8 +62,9 @@ class WinePlatform : public Platform {
     bool valid = false;
     long long changed = 0;
     ino_t inode = 0;
-    std::vector<std::string> names;
+    std::unordered_map<std::u16string, std::string> byFoldedName;  // the first of equal names
   };
+  static constexpr std::size_t kMaxListings = 256;
   mutable std::map<std::string, Listing> listings_;
   std::string prefixDir_;
   WinEnvironment env_;

@@ -44,6 +44,12 @@ int CompareRegNames(std::u16string_view a, std::u16string_view b) {
   return static_cast<int>(a.size()) - static_cast<int>(b.size());
 }
 
+std::u16string FoldRegName(std::u16string_view name) {
+  std::u16string out(name);
+  for (char16_t& c : out) c = FoldUnit(c);
+  return out;
+}
+
 bool RegNamesEqual(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && CompareRegNames(a, b) == 0;
 }

@@ -34,6 +34,9 @@ inline constexpr std::uint32_t kRegQword = 11;
 // a name that is a prefix of another sorts first.
 int CompareRegNames(std::u16string_view a, std::u16string_view b);
 bool RegNamesEqual(std::u16string_view a, std::u16string_view b);
+// The name with each unit folded as the comparisons above fold it: two names are equal exactly
+// when their folded forms are.
+std::u16string FoldRegName(std::u16string_view name);
 
 struct RegValue {
   std::u16string name;  // empty: the key's default value

@@ -32,6 +32,12 @@ class RegistryStore {
   // Reads again what others changed since it was read (Wine saving its registry, say).
   // Answers whether anything was reloaded; key pointers are then invalid.
   virtual bool Refresh() { return false; }
+
+  // Commits made from HoldCommits on are held back and made once per root by CommitHeld (a
+  // run of small writes then saves each file once). CommitHeld answers false, with the held
+  // changes undone, where a save failed.
+  virtual void HoldCommits() {}
+  virtual bool CommitHeld() { return true; }
 };
 
 // A registry held in memory: the tests' fixture and the base of file-backed stores.

@@ -1,7 +1,11 @@
 #include "registry/WinePrefixRegistry.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "platform/WineServer.h"
 
@@ -9,10 +13,23 @@ namespace pgl {
 
 namespace {
 
-std::uint64_t Fnv1a(std::string_view bytes) {
-  std::uint64_t h = 14695981039346656037ull;
+constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
+
+std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t h = kFnvStart) {
   for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
   return h;
+}
+
+// Reads exactly `size` bytes (fewer only at the end of the file).
+std::size_t ReadFull(int fd, char* into, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, into + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
 }
 
 bool DefaultCanWrite(const std::string& path) {
@@ -51,18 +68,17 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   file.readError.clear();
   file.hive = WineHive{};
   file.parse = WineParseResult{};
+  file.pendingCommit = false;
+  file.head.clear();
   FileStamp before;
-  if (!StampOf(file.path, before)) {
-    file.readBytes.clear();
-    return;
-  }
+  if (!StampOf(file.path, before)) return;
   std::string bytes;
   if (!ReadWholeFile(file.path, bytes, file.readError)) return;
   file.present = true;
   file.stamp = before;
   file.hash.reset();  // computed when first needed: most runs never write
   file.parse = ParseWineRegistry(bytes, file.hive);
-  file.readBytes = std::move(bytes);
+  file.head = bytes.substr(0, std::min(bytes.find('\n'), std::size_t{80}));
   ++generation_;
 }
 
@@ -82,6 +98,36 @@ bool WinePrefixRegistry::Refuse(const HiveFile& file, const std::string& why) {
   return false;
 }
 
+WinePrefixRegistry::Verdict WinePrefixRegistry::CompareWithFile(const HiveFile& file,
+                                                                std::uint64_t& hash) {
+  const int fd = ::open(file.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Verdict::Unreadable;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Verdict::Unreadable;
+  }
+  const FileStamp opened{
+      st.st_dev, st.st_ino, st.st_size,
+      static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+  bool same = opened == file.stamp;
+  const bool changed = !same;
+  hash = kFnvStart;
+  std::string buffer;
+  WriteWineRegistryChunks(file.hive, [&](std::string_view chunk) {
+    if (!same) return;
+    buffer.resize(chunk.size());
+    same = ReadFull(fd, buffer.data(), chunk.size()) == chunk.size() &&
+           std::memcmp(buffer.data(), chunk.data(), chunk.size()) == 0;
+    hash = Fnv1a(chunk, hash);
+  });
+  char extra;
+  if (same && ReadFull(fd, &extra, 1) != 0) same = false;
+  ::close(fd);
+  if (changed) return Verdict::Changed;
+  return same ? Verdict::Same : Verdict::Different;
+}
+
 bool WinePrefixRegistry::BeginWrite(RootKey root) {
   HiveFile* file = FileFor(root);
   if (!file) {
@@ -96,24 +142,33 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
   if (!StampOf(file->path, now)) return Refuse(*file, "the file does not exist.");
   if (!(now == file->stamp)) {
     // Changed since we read it: take Wine's version, unless it is only touched.
+    if (file->pendingCommit)
+      return Refuse(*file, "another program changed it meanwhile; nothing was saved.");
     std::string bytes, readError;
     if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, readError);
-    const bool same = file->hash ? Fnv1a(bytes) == *file->hash : bytes == file->readBytes;
-    if (!same)
-      Load(*file);
-    else
+    if (file->hash && Fnv1a(bytes) == *file->hash)
       file->stamp = now;
+    else
+      Load(*file);
     if (!file->present) return Refuse(*file, file->readError);
   }
   if (!file->parse.isRegistryFile) return Refuse(*file, "it is not a Wine registry file.");
   if (!file->parse.problems.empty())
     return Refuse(*file, "it could not be fully read (" + file->parse.problems.front() + ").");
   if (!file->verified) {
-    if (WriteWineRegistry(file->hive) != file->readBytes)
+    // The tree must write back the very bytes on disk, or saving it would change more than
+    // the caller asked for. Both are compared piece by piece: neither is held whole.
+    std::uint64_t hash = 0;
+    const Verdict verdict = CompareWithFile(*file, hash);
+    if (verdict == Verdict::Unreadable) return Refuse(*file, "it could not be read again.");
+    if (verdict == Verdict::Changed) {
+      Load(*file);
+      return Refuse(*file, "another program changed it meanwhile; try again.");
+    }
+    if (verdict == Verdict::Different)
       return Refuse(*file, "it is not in the form Wine writes, so it is left as it is.");
     file->verified = true;
-    file->hash = Fnv1a(file->readBytes);
-    file->readBytes = std::string();
+    file->hash = hash;
   }
   if (!seams_.canWrite(file->path)) return Refuse(*file, "you have no permission to write it.");
   error_.clear();
@@ -123,6 +178,32 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
 bool WinePrefixRegistry::Commit(RootKey root) {
   HiveFile* file = FileFor(root);
   if (!file || !file->present) return false;
+  if (holding_) {
+    file->pendingCommit = true;
+    error_.clear();
+    return true;
+  }
+  return Save(*file);
+}
+
+bool WinePrefixRegistry::CommitHeld() {
+  holding_ = false;
+  bool ok = true;
+  std::string firstError;
+  for (HiveFile* file : {&system_, &user_}) {
+    if (!file->pendingCommit) continue;
+    file->pendingCommit = false;
+    if (!Save(*file) && ok) {
+      ok = false;
+      firstError = error_;
+    }
+  }
+  if (!ok) error_ = firstError;
+  return ok;
+}
+
+bool WinePrefixRegistry::Save(HiveFile& fileRef) {
+  HiveFile* file = &fileRef;
   const std::string bytes = WriteWineRegistry(file->hive);
   std::string writeError;
   FileStamp now;
@@ -178,9 +259,9 @@ std::string WinePrefixRegistry::SystemFileUnusable() const {
   if (!f.present) return "\"" + f.path + "\" does not exist.";
   if (f.parse.isRegistryFile) return {};
   if (f.stamp.size == 0) return "\"" + f.path + "\" is empty: the prefix has no registry.";
-  if (f.readBytes.starts_with("WINE REGISTRY Version "))
+  if (f.head.starts_with("WINE REGISTRY Version "))
     return "\"" + f.path + "\" is a Wine registry file of a version Purgelet cannot read (\"" +
-           f.readBytes.substr(0, std::min(f.readBytes.find('\n'), std::size_t{40})) + "\").";
+           f.head.substr(0, 40) + "\").";
   return "\"" + f.path + "\" is not a Wine registry file.";
 }
 

@@ -39,6 +39,8 @@ class WinePrefixRegistry : public RegistryStore {
   // A prefix is 64-bit unless its system.reg says "#arch=win32".
   bool Is64BitSystem() const override { return system_.hive.arch != "win32"; }
   bool Refresh() override;
+  void HoldCommits() override { holding_ = true; }
+  bool CommitHeld() override;
 
   const std::string& PrefixDir() const { return prefixDir_; }
   // Problems met while reading the files, one message per file; empty when all is well.
@@ -62,21 +64,28 @@ class WinePrefixRegistry : public RegistryStore {
     WineParseResult parse;
     std::string readError;
     bool verified = false;  // writing the tree as read gives back the file's bytes
-    std::string readBytes;  // kept until verified
-    // Of the bytes on disk as we last read or wrote them, once readBytes is let go.
+    std::string head;       // the file's first line, for messages
+    // Of the bytes on disk as we last verified or wrote them. The bytes themselves are not
+    // kept: a file of tens of megabytes would be held twice.
     std::optional<std::uint64_t> hash;
+    bool pendingCommit = false;  // a change held back by HoldCommits
     FileStamp stamp;
   };
 
   HiveFile* FileFor(RootKey root);
   void Load(HiveFile& file);
   bool Refuse(const HiveFile& file, const std::string& why);
+  bool Save(HiveFile& file);
+  enum class Verdict { Same, Different, Changed, Unreadable };
+  // Whether writing the tree gives the file's bytes (and their hash), without holding either.
+  static Verdict CompareWithFile(const HiveFile& file, std::uint64_t& hash);
   static bool StampOf(const std::string& path, FileStamp& stamp);
 
   std::string prefixDir_;
   Seams seams_;
   HiveFile system_, user_;
   std::uint64_t generation_ = 1;
+  bool holding_ = false;
   std::string error_;
 };
 

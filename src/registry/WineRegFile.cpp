@@ -496,7 +496,16 @@ void AppendPath(std::string& out, const RegKey& key, const RegKey& base) {
   AppendWineEscaped(out, key.Name(), "[]");
 }
 
-void WriteKeys(std::string& out, const RegKey& key, const RegKey& base) {
+// Hands the text written so far to `flush` (when given) once it holds a megabyte.
+using Flush = std::function<void(std::string_view)>;
+void MaybeFlush(std::string& out, const Flush* flush) {
+  if (flush && out.size() >= (1u << 20)) {
+    (*flush)(out);
+    out.clear();
+  }
+}
+
+void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Flush* flush) {
   if (!key.Values().empty() || key.SubKeys().empty() || key.className || key.isLink) {
     out += "\n[";
     if (&key != &base) AppendPath(out, key, base);
@@ -514,8 +523,24 @@ void WriteKeys(std::string& out, const RegKey& key, const RegKey& base) {
     }
     if (key.isLink) out += "#link\n";
     for (const auto& v : key.Values()) WriteValue(out, v);
+    MaybeFlush(out, flush);
   }
-  for (const auto& sub : key.SubKeys()) WriteKeys(out, *sub, base);
+  for (const auto& sub : key.SubKeys()) WriteKeys(out, *sub, base, flush);
+}
+
+std::string WriteHeader(const WineHive& hive) {
+  std::string out;
+  out += kFirstLine;
+  out += '\n';
+  out += kRelativeTo;
+  out += hive.relativeTo;
+  out += '\n';
+  if (!hive.arch.empty()) {
+    out += "\n#arch=";
+    out += hive.arch;
+    out += '\n';
+  }
+  return out;
 }
 
 }  // namespace
@@ -556,20 +581,18 @@ WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive) {
 }
 
 std::string WriteWineRegistry(const WineHive& hive) {
-  std::string out;
+  std::string out = WriteHeader(hive);
   out.reserve(1 << 20);
-  out += kFirstLine;
-  out += '\n';
-  out += kRelativeTo;
-  out += hive.relativeTo;
-  out += '\n';
-  if (!hive.arch.empty()) {
-    out += "\n#arch=";
-    out += hive.arch;
-    out += '\n';
-  }
-  WriteKeys(out, *hive.root, *hive.root);
+  WriteKeys(out, *hive.root, *hive.root, nullptr);
   return out;
+}
+
+void WriteWineRegistryChunks(const WineHive& hive,
+                             const std::function<void(std::string_view)>& sink) {
+  std::string out = WriteHeader(hive);
+  out.reserve((1 << 20) + 4096);
+  WriteKeys(out, *hive.root, *hive.root, &sink);
+  if (!out.empty()) sink(out);
 }
 
 }  // namespace pgl

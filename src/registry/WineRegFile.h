@@ -2,6 +2,7 @@
 // wineserver saves them, so that an unchanged file is written back byte for byte.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ struct WineParseResult {
 
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive);
 std::string WriteWineRegistry(const WineHive& hive);
+// The same text in pieces of about a megabyte, for readers that need not hold it whole.
+void WriteWineRegistryChunks(const WineHive& hive,
+                             const std::function<void(std::string_view)>& sink);
 
 // Wine's escaping of a UTF-16 text; `specials` are the two characters that get a backslash.
 // Answers the number of characters written, as Wine counts them for line wrapping.

@@ -4,6 +4,9 @@
 #include <unicode/ucol.h>
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "util/Utf.h"
 
@@ -83,14 +86,25 @@ std::string TextCollator::SortKey(std::string_view text, bool ignoreCase) const 
 
 namespace {
 
-std::string Format(const char* format, const std::tm& when) {
+// The user's time locale, made once per locale name (making one reads files: a list of
+// thousands of dates would pay for it on every cell). The few locales are kept for the run.
+locale_t TimeLocale() {
+  static std::mutex mutex;
+  static std::map<std::string, locale_t> made;
   const std::string name = UserLocaleName("LC_TIME");
+  const std::lock_guard<std::mutex> lock(mutex);
+  const auto it = made.find(name);
+  if (it != made.end()) return it->second;
   locale_t loc = newlocale(LC_TIME_MASK, (name + ".UTF-8").c_str(), static_cast<locale_t>(0));
   if (!loc) loc = newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(0));
   if (!loc) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+  made.emplace(name, loc);
+  return loc;
+}
+
+std::string Format(const char* format, const std::tm& when) {
   char buffer[128];
-  const std::size_t n = strftime_l(buffer, sizeof buffer, format, &when, loc);
-  freelocale(loc);
+  const std::size_t n = strftime_l(buffer, sizeof buffer, format, &when, TimeLocale());
   return std::string(buffer, n);
 }
 

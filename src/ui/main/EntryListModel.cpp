@@ -26,14 +26,19 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
   collection_ = collection;
   params_ = params;
   polish_ = polish;
-  rows_.clear();
+  items_.clear();
+  cells_.clear();
   if (collection) {
     ListFilter filter;
     filter.showInvalid = params.ShowInvalidItems;
     filter.showOnlyInvalid = params.ShowOnlyInvalidItems;
-    rows_ = BuildListRows(*collection, filter, polish);
+    for (int i = 0; i < collection->Count(); ++i)
+      if (IsListed(collection->GetItem(i).UninstallInfo, collection->SystemComponentsVisible,
+                   filter))
+        items_.push_back(i);
   }
-  icons_.assign(rows_.size(), QIcon());
+  cells_.resize(items_.size());
+  icons_.assign(items_.size(), QIcon());
   endResetModel();
 }
 
@@ -43,8 +48,10 @@ void EntryListModel::Clear() {
 
 void EntryListModel::UpdateFrequencyColumn(bool polish) {
   polish_ = polish;
-  for (auto& row : rows_) row.cells[4] = TranslateFrequencyCell(row.cells[4], polish);
-  if (!rows_.empty()) emit dataChanged(index(0, 4), index(rowCount() - 1, 4), {Qt::DisplayRole});
+  // Rows already shown are translated in place; the others are made in the new language.
+  for (auto& cells : cells_)
+    if (cells) (*cells)[4] = TranslateFrequencyCell((*cells)[4], polish);
+  if (!items_.empty()) emit dataChanged(index(0, 4), index(rowCount() - 1, 4), {Qt::DisplayRole});
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
@@ -54,7 +61,7 @@ void EntryListModel::SetPolish(bool polish) {
 }
 
 int EntryListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  return parent.isValid() ? 0 : static_cast<int>(items_.size());
 }
 
 int EntryListModel::columnCount(const QModelIndex& parent) const {
@@ -63,12 +70,12 @@ int EntryListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const ListRow& row = rows_[static_cast<std::size_t>(index.row())];
+  const int itemIndex = ItemIndex(index.row());
   const int column = index.column();
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-      return QString::fromStdString(row.cells[static_cast<std::size_t>(column)]);
+      return QString::fromStdString(CellText(index.row(), column));
     case Qt::DecorationRole:
       if (column != 0) return {};
       return RowIcon(index.row());
@@ -81,19 +88,17 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     }
     case kItemBackgroundRole:
     case kItemForegroundRole: {
-      if (!collection_ || row.itemIndex >= collection_->Count()) return {};
-      const CellColors colors =
-          ItemColors(collection_->GetItem(row.itemIndex).UninstallInfo, params_);
+      if (!collection_ || itemIndex >= collection_->Count()) return {};
+      const CellColors colors = ItemColors(collection_->GetItem(itemIndex).UninstallInfo, params_);
       const auto& color = role == kItemBackgroundRole ? colors.background : colors.text;
       if (!color) return {};
       return QBrush(ToQColor(*color));
     }
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
-      if (!collection_ || row.itemIndex >= collection_->Count()) return {};
-      const TUninstallInfo& info = collection_->GetItem(row.itemIndex).UninstallInfo;
-      const CellColors colors =
-          SubItemColors(info, column, row.cells[static_cast<std::size_t>(column)], params_);
+      if (!collection_ || itemIndex >= collection_->Count()) return {};
+      const TUninstallInfo& info = collection_->GetItem(itemIndex).UninstallInfo;
+      const CellColors colors = SubItemColors(info, column, CellText(index.row(), column), params_);
       const auto& color = role == Qt::BackgroundRole ? colors.background : colors.text;
       if (!color) return {};
       return QBrush(ToQColor(*color));
@@ -103,13 +108,25 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+const EntryListModel::RowCells& EntryListModel::Cells(int row) const {
+  auto& cells = cells_[static_cast<std::size_t>(row)];
+  if (!cells) {
+    const int item = ItemIndex(row);
+    cells =
+        std::make_unique<RowCells>(collection_ && item < collection_->Count()
+                                       ? RowTexts(collection_->GetItem(item).UninstallInfo, polish_)
+                                       : RowCells{});
+  }
+  return *cells;
+}
+
 QIcon EntryListModel::RowIcon(int rowIndex) const {
   if (rowIndex < 0 || rowIndex >= rowCount() || !collection_) return {};
-  const ListRow& row = rows_[static_cast<std::size_t>(rowIndex)];
-  if (row.itemIndex >= collection_->Count()) return {};
+  const int itemIndex = ItemIndex(rowIndex);
+  if (itemIndex >= collection_->Count()) return {};
   QIcon& icon = icons_[static_cast<std::size_t>(rowIndex)];
   if (icon.isNull()) {
-    const TUninstallInfo& info = collection_->GetItem(row.itemIndex).UninstallInfo;
+    const TUninstallInfo& info = collection_->GetItem(itemIndex).UninstallInfo;
     icon = platform_ ? EntryIcons::ForEntry(*platform_, info)
                      : (info.Valid ? EntryIcons::DefaultIcon() : EntryIcons::InvalidIcon());
   }

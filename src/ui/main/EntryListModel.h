@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <memory>
 #include <vector>
 
 #include "inventory/EntryList.h"
@@ -38,9 +39,9 @@ class EntryListModel : public QAbstractTableModel {
   QIcon RowIcon(int row) const;
 
   // The collection index of a row's entry.
-  int ItemIndex(int row) const { return rows_[static_cast<std::size_t>(row)].itemIndex; }
+  int ItemIndex(int row) const { return items_[static_cast<std::size_t>(row)]; }
   const std::string& CellText(int row, int column) const {
-    return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+    return Cells(row)[static_cast<std::size_t>(column)];
   }
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -52,7 +53,13 @@ class EntryListModel : public QAbstractTableModel {
   const TUninstallCollection* collection_ = nullptr;
   TMainParams params_;
   bool polish_ = false;
-  std::vector<ListRow> rows_;
+  using RowCells = std::array<std::string, kListColumnCount>;
+  // A row's texts, made when the row is first shown or read and kept until the next rebuild:
+  // a list of 25,000 entries holds the texts of the rows seen, not of every row.
+  const RowCells& Cells(int row) const;
+
+  std::vector<int> items_;  // by row: the collection index of its entry
+  mutable std::vector<std::unique_ptr<RowCells>> cells_;
   const Platform* platform_;
   mutable std::vector<QIcon> icons_;  // by row; null until first shown
   int arrowColumn_ = -1;

@@ -1,6 +1,7 @@
 #include "ui/main/Startup.h"
 
 #include "registry/QV_Registry.h"
+#include "registry/TRegistry.h"
 
 namespace pgl {
 
@@ -13,25 +14,44 @@ StartupRecords WriteStartupRecords(RegistryStore& registry, const std::string& e
       result.refusal = registry.LastError();
     }
   };
+  // A value that already holds the text is not written again: on most starts only the
+  // counter changes, and each registry file is saved at most once.
+  const auto writeText = [&](RootKey root, const char* key, const char* name,
+                             const std::string& text) {
+    TRegistry reg(registry);
+    reg.SetRootKey(root);
+    try {
+      if (reg.OpenKeyReadOnly(key) && reg.ValueExists(name) &&
+          reg.GetDataType(name) == TRegDataType::rdString && reg.ReadString(name) == text)
+        return;
+    } catch (const std::exception&) {
+      // Unreadable: write it.
+    }
+    note(RegWriteString(registry, root, key, name, text));
+  };
+  registry.HoldCommits();
   const RootKey user = kHkeyCurrentUser;
-  bool ok = RegEnsureKey(registry, user, kProgramKey);
+  // An existing key is only read: opening it for writing would prepare its file for a save.
+  bool ok = RegKeyExists(registry, user, kProgramKey) || RegEnsureKey(registry, user, kProgramKey);
   note(ok);
   if (ok) {
     if (!RegValueExists(registry, user, kProgramKey, "FirstRun"))
       note(RegWriteString(registry, user, kProgramKey, "FirstRun", today));
     if (!RegValueExists(registry, user, kProgramKey, "RunCounter"))
       note(RegWriteInteger(registry, user, kProgramKey, "RunCounter", 0));
-    note(RegWriteString(registry, user, kProgramKey, "ExePath", exePath));
-    note(RegWriteString(registry, user, kProgramKey, "Version", "1.0"));
+    writeText(user, kProgramKey, "ExePath", exePath);
+    writeText(user, kProgramKey, "Version", "1.0");
     // A counter stored as text is left alone (and not counted as a refusal).
     RegIncInteger(registry, user, kProgramKey, "RunCounter", 1);
   }
-  ok = RegEnsureKey(registry, kHkeyLocalMachine, kAppPathsKey);
+  ok = RegKeyExists(registry, kHkeyLocalMachine, kAppPathsKey) ||
+       RegEnsureKey(registry, kHkeyLocalMachine, kAppPathsKey);
   note(ok);
   if (ok) {
-    note(RegWriteString(registry, kHkeyLocalMachine, kAppPathsKey, "", exePath));
-    note(RegWriteString(registry, kHkeyLocalMachine, kAppPathsKey, "Path", appDir));
+    writeText(kHkeyLocalMachine, kAppPathsKey, "", exePath);
+    writeText(kHkeyLocalMachine, kAppPathsKey, "Path", appDir);
   }
+  note(registry.CommitHeld());
   return result;
 }
 

@@ -1,0 +1,99 @@
+// pgl_bench_window PREFIX [SETTINGS_DIR]: the window on a prefix, timed as a user feels it.
+// Prints the time from the program's start to the first painted list, the time of header
+// clicks (re-sort, rebuild and repaint of the whole list) and the peak memory of the process.
+// With SETTINGS_DIR holding a settings file it is a second start (no first backup).
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTableView>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/ManagedSystem.h"
+#include "ui/main/EntryListModel.h"
+#include "ui/main/TFormMain.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const Clock::time_point kStart = Clock::now();
+
+double MsSince(Clock::time_point t) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+// Notes the first paint of the list.
+class FirstPaint : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && ms < 0) ms = MsSince(kStart);
+    return QObject::eventFilter(watched, event);
+  }
+  double ms = -1;
+};
+
+// The resident memory of the process now.
+double RssMb() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  long pages = 0, resident = 0;
+  if (f) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * 4096.0 / (1024 * 1024);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: pgl_bench_window PREFIX [SETTINGS_DIR]\n");
+    return 2;
+  }
+  ::setenv("WINEPREFIX", argv[1], 1);
+  QApplication app(argc, argv);
+  std::string error;
+  const auto opened = Clock::now();
+  auto system = pgl::OpenManagedSystem(error);
+  if (!system) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const double openMs = MsSince(opened);
+  const double openRss = RssMb();
+  const std::string dir = argc > 2 ? argv[2] : "/tmp";
+  const auto built = Clock::now();
+  pgl::TFormMain window(*system, {dir + "/pgl.ini", dir + "/pgl_Errors.log", dir, ""});
+  const double buildMs = MsSince(built);
+  const double builtRss = RssMb();
+  FirstPaint paint;
+  window.List()->viewport()->installEventFilter(&paint);
+  window.resize(1000, 700);
+  window.show();
+  QTimer::singleShot(0, [&] {
+    app.processEvents();
+    std::printf("entries listed:            %d\n", window.Model()->rowCount());
+    std::printf("registry read:             %8.1f ms\n", openMs);
+    std::printf("window start-up sequence:  %8.1f ms\n", buildMs);
+    std::printf("memory after reading:      %8.1f MB\n", openRss);
+    std::printf("memory after start-up:     %8.1f MB\n", builtRss);
+    std::printf("start to first painted list: %6.1f ms\n", paint.ms);
+    for (const int column : {0, 0, 2, 1}) {
+      const auto clicked = Clock::now();
+      window.lvColumnClick(column);
+      window.List()->viewport()->repaint();
+      std::printf("header click on column %d:  %8.1f ms\n", column, MsSince(clicked));
+    }
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory:               %8.1f MB\n", usage.ru_maxrss / 1024.0);
+    window.close();
+    app.quit();
+  });
+  return app.exec();
+}
