@@ -14,4 +14,5 @@ export QT_QPA_PLATFORM=offscreen
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-english.png
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-polish.png --polish
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/icons-english.png --large-icons
+build/shots/tests/pgl_screenshot "$prefix" build/screenshots/icons-polish.png --large-icons --polish
 ls build/screenshots/*.png

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = pgl::ProgramFilesDir();
   pgl::ProgramFiles files{dir + "/pgl.ini", pgl::ErrorLogFileName(), dir,
-                          pgl::ExecutableDir() + "/pgl"};
+                          pgl::ExecutableDir() + "/pgl", pgl::SearchLogFileName()};
   pgl::TFormMain window(*system, files);
   window.show();
   return app.exec();

@@ -36,4 +36,8 @@ std::string ErrorLogFileName() {
   return ProgramFilesDir() + "/pgl_Errors.log";
 }
 
+std::string SearchLogFileName() {
+  return ProgramFilesDir() + "/pgl_Search.log";
+}
+
 }  // namespace pgl

@@ -13,5 +13,7 @@ std::string ExecutableDir();
 std::string ProgramFilesDir();
 // The error log that the window and pgl-cli share: "pgl_Errors.log" in ProgramFilesDir().
 std::string ErrorLogFileName();
+// The search window's log: "pgl_Search.log" in ProgramFilesDir().
+std::string SearchLogFileName();
 
 }  // namespace pgl

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
@@ -282,6 +283,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
           [this] { Action("actShowDetails")->trigger(); });
   connect(lvIcons_, &QAbstractItemView::doubleClicked, this,
           [this] { Action("actShowDetails")->trigger(); });
+  lv_->installEventFilter(this);
+  lvIcons_->installEventFilter(this);
   CreateSecondaryWindows();
 }
 
@@ -884,6 +887,18 @@ void TFormMain::SaveParamsToIni() {
     s.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
   WriteMainSettings(ini, s, params_);
   if (!ini.Save(files_.settingsFileName, error)) tellUser("Purgelet", Utf8(error));
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+  // Enter on the list opens the details, as a double click does.
+  if ((watched == lv_ || watched == lvIcons_) && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      Action("actShowDetails")->trigger();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

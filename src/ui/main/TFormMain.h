@@ -37,10 +37,11 @@ class TFormUninstall;
 class TInfoPanel;
 
 struct ProgramFiles {
-  std::string settingsFileName;  // pgl.ini
-  std::string errorLogFileName;  // pgl_Errors.log
-  std::string dir;               // where the first registry backup goes; the dialogs start here
-  std::string exePath;           // the running program, as a Unix path
+  std::string settingsFileName;   // pgl.ini
+  std::string errorLogFileName;   // pgl_Errors.log
+  std::string dir;                // where the first registry backup goes; the dialogs start here
+  std::string exePath;            // the running program, as a Unix path
+  std::string searchLogFileName;  // pgl_Search.log
 };
 
 class TFormMain : public QMainWindow {
@@ -101,6 +102,7 @@ class TFormMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateActions();
