@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   const double openRss = RssMb();
   const std::string dir = argc > 2 ? argv[2] : "/tmp";
   const auto built = Clock::now();
-  pgl::TFormMain window(*system, {dir + "/pgl.ini", dir + "/pgl_Errors.log", dir, ""});
+  pgl::TFormMain window(
+      *system, {dir + "/pgl.ini", dir + "/pgl_Errors.log", dir, "", dir + "/pgl_Search.log"});
   const double buildMs = MsSince(built);
   const double builtRss = RssMb();
   FirstPaint paint;

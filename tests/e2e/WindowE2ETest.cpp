@@ -50,7 +50,8 @@ TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
   std::string error;
   auto system = OpenManagedSystem(error);
   ASSERT_NE(system, nullptr) << error;
-  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl"});
+  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl",
+                        dir / "pgl_Search.log"});
   w.show();
   std::vector<std::string> confirmed, told;
   w.confirm = [&](TConfirmDialog& dialog) {

@@ -65,7 +65,8 @@ class MainWindowTest : public ::testing::Test {
   }
 
   ProgramFiles Files() {
-    return {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/purgelet/pgl"};
+    return {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/purgelet/pgl",
+            dir / "pgl_Search.log"};
   }
 
   std::vector<std::string> Names(const TFormMain& w) {

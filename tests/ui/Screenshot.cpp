@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   pgl::test::TempDir dir;  // a settings file of its own: the first start
-  pgl::TFormMain window(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", "", ""});
+  pgl::TFormMain window(*system,
+                        {dir / "pgl.ini", dir / "pgl_Errors.log", "", "", dir / "pgl_Search.log"});
   for (int i = 3; i < argc; ++i) {
     if (std::strcmp(argv[i], "--polish") == 0) window.Action("actSetLangPL")->trigger();
     if (std::strcmp(argv[i], "--large-icons") == 0) window.SetViewStyle(0);
