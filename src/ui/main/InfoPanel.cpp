@@ -45,7 +45,9 @@ LinkLabel::LinkLabel(const QString& name, const QColor& colour, QWidget* parent)
   setObjectName(name);
   setCursor(Qt::PointingHandCursor);
   QPalette palette = this->palette();
-  palette.setColor(QPalette::WindowText, colour);
+  // A disabled label keeps the platform's grey.
+  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
   setPalette(palette);
 }
 
