@@ -2,6 +2,7 @@
 
 #include <locale.h>
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 
 #include <cstdlib>
 #include <map>
@@ -109,6 +110,27 @@ std::string Format(const char* format, const std::tm& when) {
 }
 
 }  // namespace
+
+std::string UpperCaseLocale(std::string_view text) {
+  const std::u16string units = Utf8ToUtf16(text);
+  const std::string locale = UserLocaleName("LC_CTYPE");
+  std::u16string out(units.size() + 8, u'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n =
+        u_strToUpper(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                     reinterpret_cast<const UChar*>(units.data()),
+                     static_cast<int32_t>(units.size()), locale.c_str(), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+      out.assign(static_cast<std::size_t>(n), u'\0');
+      continue;
+    }
+    if (U_FAILURE(status)) return std::string(text);
+    out.resize(static_cast<std::size_t>(n));
+    return Utf16ToUtf8(out);
+  }
+  return std::string(text);
+}
 
 std::string FormatShortDate(const std::tm& when) {
   return Format("%x", when);

@@ -36,6 +36,9 @@ class TextCollator {
   UCollator* cased_ = nullptr;
 };
 
+// The text upper-cased by the rules of the user's LC_CTYPE locale.
+std::string UpperCaseLocale(std::string_view text);
+
 // Dates and times in the user's LC_TIME formats: the short date (%x) and the long time (%X).
 std::string FormatShortDate(const std::tm& when);
 std::string FormatLongTime(const std::tm& when);
