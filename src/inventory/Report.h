@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "util/ProjectLinks.h"
+
 namespace pgl {
 
-inline constexpr const char* kHomePage = "https://purgelet.example.org";
 
 std::string BuildReportHead(bool polish);
 // & < > and the micro sign become entities; other characters stay.

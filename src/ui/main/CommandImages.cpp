@@ -249,6 +249,12 @@ QIcon CommandIcon(int image) {
   return icon;
 }
 
+QIcon AppIcon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64}) icon.addPixmap(Paint(size, DrawUninstall));
+  return icon;
+}
+
 const QIcon& SortArrow(bool up) {
   static const QIcon upIcon(Paint(16, DrawSortUp));
   static const QIcon downIcon(Paint(16, DrawSortDown));

@@ -8,6 +8,8 @@ namespace pgl {
 
 // The image of a command (0 save report ... 10 registry backup), in 16, 24 and 32 pixels.
 QIcon CommandIcon(int image);
+// The program's own icon: a software box leaving, with the red minus of uninstalling.
+QIcon AppIcon();
 // Grey triangles pointing up (ascending) and down, 16 pixels.
 const QIcon& SortArrow(bool up);
 

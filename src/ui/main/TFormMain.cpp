@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -20,10 +21,13 @@
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "inventory/CommandAnalysis.h"
+#include "inventory/EntryList.h"
+#include "inventory/Report.h"
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
 #include "lang/Language.h"
@@ -45,6 +49,7 @@
 #include "ui/windows/TFormSearch.h"
 #include "util/CodePage.h"
 #include "util/Locale.h"
+#include "util/ProjectLinks.h"
 
 namespace pgl {
 
@@ -124,10 +129,6 @@ class WindowObserver : public UninstallObserver {
   bool stop_ = false;
   bool waiting_ = false;
 };
-
-// The project's own help pages, in English and Polish.
-constexpr const char* kHelpPageEnglish = "https://purgelet.github.io/help/";
-constexpr const char* kHelpPagePolish = "https://purgelet.github.io/pomoc/";
 
 // A file name made from a program's name: no folder separators or control characters.
 QString FileNameFrom(const std::string& name) {
@@ -220,6 +221,15 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
                : QString();
   };
   setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
+  // The secondary windows reach the seams through the window, so that a replaced seam is
+  // the one they use.
+  services_.desktop = system_.desktop.get();
+  services_.setClipboard = [this](const QString& text) { setClipboard(text); };
+  services_.chooseSaveFile = [this](const QString& title, const QString& name,
+                                    const QString& filter) {
+    return chooseSaveFile(title, name, filter);
+  };
+  services_.tellUser = [this](const QString& title, const QString& text) { tellUser(title, text); };
   connect(panel_, &TInfoPanel::openAddress, this, [this](const QString& url) {
     OpenWithDesktop([&](Desktop& d) { return d.OpenAddress(url.toStdString()); });
   });
@@ -291,10 +301,42 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
 TFormMain::~TFormMain() = default;
 
 void TFormMain::CreateSecondaryWindows() {
-  formDetails_ = new TFormDetails(this);
-  formAbout_ = new TFormAbout(this);
-  formErrors_ = new TFormErrors(this);
-  formSearch_ = new TFormSearch(this);
+  formDetails_ =
+      new TFormDetails(this, *system_.registry, services_, Action("actShowDetails")->shortcut());
+  formAbout_ = new TFormAbout(this, services_);
+  formErrors_ = new TFormErrors(this, errors_, services_);
+  formErrors_->hide();
+  SearchTarget target;
+  target.rowCount = [this] { return model_->rowCount(); };
+  target.cell = [this](int row, int column) { return model_->CellText(row, column); };
+  target.firstSelected = [this] {
+    const auto rows = lv_->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex& index : rows)
+      if (first < 0 || index.row() < first) first = index.row();
+    return first;
+  };
+  target.select = [this](const std::vector<int>& rows, int scrollTo) {
+    QItemSelection selection;
+    for (const int row : rows)
+      selection.select(model_->index(row, 0), model_->index(row, model_->columnCount() - 1));
+    lv_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (scrollTo >= 0) {
+      lv_->selectionModel()->setCurrentIndex(model_->index(scrollTo, 0),
+                                             QItemSelectionModel::NoUpdate);
+      lv_->scrollTo(model_->index(scrollTo, 0));
+      lvIcons_->scrollTo(model_->index(scrollTo, 0));
+    }
+  };
+  target.searched = [this] {
+    InitActions();
+    UpdateStatus();
+    activateWindow();
+    (lvStack_->currentWidget() == lv_ ? static_cast<QWidget*>(lv_) : lvIcons_)->setFocus();
+  };
+  formSearch_ = new TFormSearch(this, std::move(target), files_.searchLogFileName,
+                                Action("actSearch")->shortcut());
+  formSearch_->saveSearchHistory = params_.SaveSearchHistory;
   formUninstall_ = new TFormUninstall(this);
   formRemove_ = new TFormRemove(this);
   for (TSecondaryWindow* window :
@@ -302,6 +344,14 @@ void TFormMain::CreateSecondaryWindows() {
     window->SetLang(languagePL);
   formUninstall_->SetLang(languagePL);
   formRemove_->SetLang(languagePL);
+  // Entries that others remove leave the list within one period.
+  tmCheckReg_ = new QTimer(this);
+  tmCheckReg_->setObjectName("tmCheckReg");
+  tmCheckReg_->setInterval(30000);
+  connect(tmCheckReg_, &QTimer::timeout, this, &TFormMain::tmCheckRegTimer);
+  if (!noAutoCheckReg_) tmCheckReg_->start();
+  InitActions();
+  OnSelectionChanged();
 }
 
 QAction* TFormMain::Action(const QString& name) const {
@@ -348,7 +398,13 @@ void TFormMain::CreateActions() {
   on("actSelectAll", &TFormMain::actSelectAllExecute);
   on("actInvertSelection", &TFormMain::actInvertSelectionExecute);
   on("actCopySelected", &TFormMain::actCopySelectedExecute);
-  on("actShowErrors", &TFormMain::ShowErrors);
+  on("actShowErrors", &TFormMain::actShowErrorsExecute);
+  on("actSearch", &TFormMain::actSearchExecute);
+  on("actFindNext", &TFormMain::actFindNextExecute);
+  on("actShowDetails", &TFormMain::actShowDetailsExecute);
+  on("actAbout", &TFormMain::actAboutExecute);
+  on("actReport", &TFormMain::actReportExecute);
+  on("actRegBackup", &TFormMain::actRegBackupExecute);
   on("actShowHideBottomPanel", &TFormMain::actShowHideBottomPanelExecute);
   on("actGradient", &TFormMain::actGradientExecute);
   on("actToolbarList", &TFormMain::actToolbarListExecute);
@@ -598,12 +654,10 @@ void TFormMain::InitActions() {
   Action("actUninstall")->setEnabled(selected > 0 && idle);
   Action("actRemove")->setEnabled(selected > 0 && idle);
   Action("actCopySelected")->setEnabled(selected > 0);
-  // The search, details, about, report and backup commands open windows and dialogs that are
-  // not built yet; until then they stay off rather than do nothing.
-  for (const char* name : {"actSearch", "actShowDetails", "actAbout", "actReport", "actRegBackup"})
-    Action(name)->setEnabled(false);
-  panel_->SetDetailsEnabled(Action("actShowDetails")->isEnabled());
-  Action("actFindNext")->setEnabled(findNextEnabled_);
+  Action("actSearch")->setEnabled(model_->rowCount() > 0);
+  Action("actShowDetails")->setEnabled(selected > 0);
+  panel_->SetDetailsEnabled(selected > 0);
+  Action("actFindNext")->setEnabled(formSearch_ && formSearch_->FindNextEnabled());
   Action("actViewLargeIcons")->setChecked(viewStyle_ == 0);
   Action("actViewList")->setChecked(viewStyle_ == 1);
   Action("actViewSmallIcons")->setChecked(viewStyle_ == 2);
@@ -627,6 +681,20 @@ void TFormMain::InitActions() {
 void TFormMain::OnSelectionChanged() {
   InitActions();
   DisplaySelectedInfo();
+  if (formDetails_ && !listUpdating_) {
+    // The details follow the first selected entry; a failure there leaves the list alone.
+    try {
+      const auto rows = lv_->selectionModel()->selectedRows();
+      int first = -1;
+      for (const QModelIndex& index : rows)
+        if (first < 0 || index.row() < first) first = index.row();
+      const int item = first >= 0 ? model_->ItemIndex(first) : -1;
+      formDetails_->DisplaySelectedInfo(item >= 0 && item < collection_->Count()
+                                            ? &collection_->GetItem(item).UninstallInfo
+                                            : nullptr);
+    } catch (const std::exception&) {
+    }
+  }
   UpdateStatus();
 }
 
@@ -672,6 +740,7 @@ void TFormMain::actUninstallExecute() {
       hide();
       formDetails_->hide();
       formAbout_->hide();
+      formErrors_->hide();
     }
     engine.Run(entries, languagePL, observer);
     if (hideWindows) show();
@@ -725,7 +794,93 @@ void TFormMain::RemoveNonExisting() {
 }
 
 void TFormMain::ShowErrors() {
-  tellUser(languagePL ? QString::fromUtf8("Błędy") : "Errors", Utf8(errors_.Text()));
+  formErrors_->Refresh();
+  formErrors_->show();
+  formErrors_->raise();
+}
+
+void TFormMain::actShowErrorsExecute() {
+  // Hiding this way keeps the list and does not append it to the log.
+  if (formErrors_->isVisible())
+    formErrors_->hide();
+  else
+    ShowErrors();
+}
+
+void TFormMain::actSearchExecute() {
+  formSearch_->show();
+  formSearch_->raise();
+  formSearch_->activateWindow();
+  formSearch_->Text()->setFocus();
+}
+
+void TFormMain::actFindNextExecute() {
+  formSearch_->actSearchExecute();
+}
+
+void TFormMain::actShowDetailsExecute() {
+  if (formDetails_->isVisible()) {
+    formDetails_->hide();
+    return;
+  }
+  formDetails_->show();
+  OnSelectionChanged();
+}
+
+void TFormMain::actAboutExecute() {
+  formAbout_->show();
+  formAbout_->raise();
+}
+
+void TFormMain::actReportExecute() {
+  if (!collection_) return;
+  const QString file = chooseSaveFile(Action("actReport")->text(), "Purgelet Report.html",
+                                      "HTML documents (*.html *.htm)");
+  if (file.isEmpty()) return;
+  std::vector<std::string> captions;
+  for (const auto& column : ListColumns()) captions.push_back(ColumnCaption(column, languagePL));
+  std::vector<std::vector<std::string>> rows;
+  rows.reserve(static_cast<std::size_t>(model_->rowCount()));
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    std::vector<std::string> cells;
+    for (int column = 0; column < model_->columnCount(); ++column)
+      cells.push_back(model_->CellText(row, column));
+    rows.push_back(std::move(cells));
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::string error;
+  if (!WriteFileAtomic(file.toStdString(), BuildReport(captions, rows, languagePL, local), error))
+    tellUser("Purgelet", Utf8(error));
+}
+
+void TFormMain::actRegBackupExecute() {
+  const QString file =
+      chooseSaveFile(Action("actRegBackup")->text(),
+                     Utf8("registry_backup_" + DateTimeFileName(".reg", LocalNow())),
+                     "Registry Script Files (*.reg)");
+  if (file.isEmpty()) return;
+  // Every place's Uninstall key, in one script that gives back what it holds exactly.
+  try {
+    const RegExportResult result = ExportRegistryKeys(
+        *system_.registry, BackupKeys(*system_.registry), file.toStdString(), UserAnsiCodePage());
+    if (!result.leftOut.empty()) {
+      QString text = languagePL ? QString::fromUtf8("Pominięto w kopii (nazwy nie do zapisania):")
+                                : QString("Left out of the backup (names no script can hold):");
+      for (const auto& key : result.leftOut) text += "\n" + Utf8(key);
+      tellUser("Purgelet", text);
+    }
+  } catch (const std::exception& e) {
+    tellUser("Purgelet", Utf8(e.what()));
+  }
+}
+
+void TFormMain::tmCheckRegTimer() {
+  if (!collection_ || listUpdating_ || commandRunning_) return;
+  // Nothing changed on disk, nothing to test: the check then costs two file stamps. When Wine
+  // saved a file, it is read again before the keys are tested.
+  if (system_.registry->Refresh()) RemoveNonExisting();
 }
 
 void TFormMain::actSelectAllExecute() {
@@ -853,6 +1008,7 @@ void TFormMain::LoadParamsFromIni() {
   spBottom_->setSizes({std::max(1, s.height - s.bottomPanelHeight), s.bottomPanelHeight});
   toolbarGradient_ = !s.noGradient;
   toolbarList_ = s.toolbarList;
+  noAutoCheckReg_ = s.noAutoCheckReg;
   ApplyToolbarLook();
   viewStyle_ = s.viewStyle;
   for (std::size_t c = 0; c < s.columnWidths.size(); ++c)
@@ -903,6 +1059,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
   SaveParamsToIni();
+  tmCheckReg_->stop();  // no check may reach the collection while the program ends
+  if (formSearch_ && params_.SaveSearchHistory) formSearch_->SaveCbText();
   event->accept();
 }
 

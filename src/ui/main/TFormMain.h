@@ -13,6 +13,7 @@
 #include "inventory/UCollection.h"
 #include "platform/ManagedSystem.h"
 #include "ui/main/SettingsFile.h"
+#include "ui/windows/WindowServices.h"
 
 class QAction;
 class QLabel;
@@ -22,6 +23,7 @@ class QSplitter;
 class QStackedWidget;
 class QTableView;
 class QToolBar;
+class QTimer;
 class QToolButton;
 
 namespace pgl {
@@ -69,6 +71,15 @@ class TFormMain : public QMainWindow {
   void actGradientExecute();
   void actToolbarListExecute();
   void popSaveIconClick();
+  void actSearchExecute();
+  void actFindNextExecute();
+  void actShowDetailsExecute();
+  void actShowErrorsExecute();
+  void actAboutExecute();
+  void actReportExecute();
+  void actRegBackupExecute();
+  // The periodic registry check: entries whose keys others removed leave the list.
+  void tmCheckRegTimer();
   void RemoveNonExisting();
   // 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small icons"), 3 report.
   void SetViewStyle(int style);
@@ -81,13 +92,18 @@ class TFormMain : public QMainWindow {
   TInfoPanel* Panel() const { return panel_; }
   QSplitter* Splitter() const { return spBottom_; }
   TUninstallCollection* Collection() const { return collection_.get(); }
-  const TErrorList& Errors() const { return errors_; }
+  TErrorList& Errors() { return errors_; }
   QAction* Action(const QString& name) const;
   QMenu* Menu(const QString& name) const;
   QToolButton* Button(const QString& name) const;
   QString StatusPanelText(int panel) const;
   bool ToolbarGradient() const { return toolbarGradient_; }
   bool ToolbarList() const { return toolbarList_; }
+  TFormDetails* Details() const { return formDetails_; }
+  TFormErrors* ErrorsWindow() const { return formErrors_; }
+  TFormSearch* Search() const { return formSearch_; }
+  TFormAbout* About() const { return formAbout_; }
+  QTimer* CheckTimer() const { return tmCheckReg_; }
   bool languagePL = false;
 
   // Seams for tests: how a confirmation dialog is answered (default: shown modally), how a
@@ -147,6 +163,9 @@ class TFormMain : public QMainWindow {
   TFormSearch* formSearch_ = nullptr;
   TFormUninstall* formUninstall_ = nullptr;
   TFormRemove* formRemove_ = nullptr;
+  WindowServices services_;
+  QTimer* tmCheckReg_ = nullptr;
+  bool noAutoCheckReg_ = false;
   bool commandRunning_ = false;
   bool listUpdating_ = false;  // ListUpdating: the list is being rebuilt or reselected
   bool findNextEnabled_ = false;

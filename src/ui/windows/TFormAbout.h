@@ -1,16 +1,26 @@
-// The About window: the program's name, version and makers.
+// The About window: the program's name, version, release date and maker, and a link to its
+// home page.
 #pragma once
 
 #include "ui/windows/SecondaryWindow.h"
+#include "ui/windows/WindowServices.h"
+
+class QLabel;
 
 namespace pgl {
+
+class LinkLabel;
 
 class TFormAbout : public TSecondaryWindow {
   Q_OBJECT
 
  public:
-  explicit TFormAbout(QWidget* owner)
-      : TSecondaryWindow("TFormAbout", "About", "O programie", owner) {}
+  TFormAbout(QWidget* owner, WindowServices& services);
+  void SetLang(bool polish) override;
+  QLabel* Label(const char* name) const;
+
+ private:
+  WindowServices& services_;
 };
 
 }  // namespace pgl

@@ -1,7 +1,14 @@
-// The Errors window: the errors of the last commands, and their log.
+// The Errors window: the run's error list, which the user can read, clear and save; closing
+// it or clearing the list appends the list to the error log.
 #pragma once
 
+#include "inventory/ErrorList.h"
 #include "ui/windows/SecondaryWindow.h"
+#include "ui/windows/WindowServices.h"
+
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace pgl {
 
@@ -9,8 +16,26 @@ class TFormErrors : public TSecondaryWindow {
   Q_OBJECT
 
  public:
-  explicit TFormErrors(QWidget* owner)
-      : TSecondaryWindow("TFormErrors", "Errors", "Błędy", owner) {}
+  TFormErrors(QWidget* owner, TErrorList& errors, WindowServices& services);
+  void SetLang(bool polish) override;
+  // Shows the list as it is now.
+  void Refresh();
+  void actClearErrorsExecute();
+  void btnSaveClick();
+  QPlainTextEdit* Memo() const { return me_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  TErrorList& errors_;
+  WindowServices& services_;
+  QPlainTextEdit* me_;
+  QAction* actClearErrors_;
+  QPushButton* btnClearErrors_;
+  QPushButton* btnSave_;
+  bool polish_ = false;
 };
 
 }  // namespace pgl
