@@ -185,7 +185,12 @@ void TFormSearch::actSearchExecute() {
   if (outcome.setsFindNext) findNextEnabled_ = outcome.findNextEnabled;
   if (!outcome.selected.empty() || outcome.setsFindNext)
     target_.select(outcome.selected, outcome.scrollTo);
-  close();
+  // The window closes after every search, which keeps the history; Find next searches with
+  // the window hidden, and keeps it too.
+  if (isVisible())
+    close();
+  else
+    SaveCbText();
   target_.searched();
 }
 
