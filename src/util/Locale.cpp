@@ -91,15 +91,16 @@ namespace {
 // thousands of dates would pay for it on every cell). The few locales are kept for the run.
 locale_t TimeLocale() {
   static std::mutex mutex;
-  static std::map<std::string, locale_t> made;
+  // Never destroyed: the locales stay valid for whatever runs at exit.
+  static auto* const made = new std::map<std::string, locale_t>;
   const std::string name = UserLocaleName("LC_TIME");
   const std::lock_guard<std::mutex> lock(mutex);
-  const auto it = made.find(name);
-  if (it != made.end()) return it->second;
+  const auto it = made->find(name);
+  if (it != made->end()) return it->second;
   locale_t loc = newlocale(LC_TIME_MASK, (name + ".UTF-8").c_str(), static_cast<locale_t>(0));
   if (!loc) loc = newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(0));
   if (!loc) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
-  made.emplace(name, loc);
+  made->emplace(name, loc);
   return loc;
 }
 
