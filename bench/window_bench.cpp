@@ -14,7 +14,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "inventory/UninstallPlaces.h"
 #include "platform/ManagedSystem.h"
+#include "registry/QV_Registry.h"
+#include "registry/WinePrefixRegistry.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
 
@@ -92,7 +95,24 @@ int main(int argc, char** argv) {
     }
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak memory:               %8.1f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("peak memory (above):       %8.1f MB\n", usage.ru_maxrss / 1024.0);
+    // The periodic registry check: on the unchanged prefix, then after another program (Wine
+    // saving) changed system.reg.
+    const auto checked = Clock::now();
+    for (int i = 0; i < 100; ++i) window.tmCheckRegTimer();
+    std::printf("registry check, unchanged: %8.3f ms\n", MsSince(checked) / 100);
+    {
+      pgl::WinePrefixRegistry other(argv[1]);
+      const int item = window.Model()->ItemIndex(0);
+      const auto& info = window.Collection()->GetItem(item).UninstallInfo;
+      pgl::RegRemoveKey(other, pgl::PlaceOf(info.View).root,
+                        pgl::UninstallKeyPath(info.View, pgl::EntrySubkey(info)));
+    }
+    const int before = window.Model()->rowCount();
+    const auto changed = Clock::now();
+    window.tmCheckRegTimer();
+    std::printf("registry check, changed:   %8.1f ms (%d rows, then %d)\n", MsSince(changed),
+                before, window.Model()->rowCount());
     window.close();
     app.quit();
   });

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the main window on the demo prefix, in English and in Polish, as a user sees it
-# after start-up: build/screenshots/*.png. Rendered by Qt's offscreen platform, so no display
-# is needed.
+# after start-up, and of its Details, Search, Errors and About windows: build/screenshots/*.png.
+# Rendered by Qt's offscreen platform, so no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,4 +15,9 @@ build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-english.png
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/main-polish.png --polish
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/icons-english.png --large-icons
 build/shots/tests/pgl_screenshot "$prefix" build/screenshots/icons-polish.png --large-icons --polish
+for window in details search errors about; do
+  build/shots/tests/pgl_screenshot "$prefix" "build/screenshots/$window-english.png" --window "$window"
+  build/shots/tests/pgl_screenshot "$prefix" "build/screenshots/$window-polish.png" --window "$window" \
+    --polish
+done
 ls build/screenshots/*.png

@@ -4,11 +4,13 @@
 
 #include "platform/AppFiles.h"
 #include "platform/ManagedSystem.h"
+#include "ui/main/CommandImages.h"
 #include "ui/main/TFormMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Purgelet");
+  QApplication::setWindowIcon(pgl::AppIcon());
   std::string error;
   auto system = pgl::OpenManagedSystem(error);
   if (!system) {

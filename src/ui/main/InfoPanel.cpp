@@ -46,8 +46,9 @@ LinkLabel::LinkLabel(const QString& name, const QColor& colour, QWidget* parent)
   setCursor(Qt::PointingHandCursor);
   QPalette palette = this->palette();
   // A disabled label keeps the platform's grey.
-  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
-  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+  for (const auto role : {QPalette::WindowText, QPalette::Text})
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+      palette.setColor(group, role, colour);
   setPalette(palette);
 }
 
