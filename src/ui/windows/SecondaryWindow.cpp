@@ -1,5 +1,7 @@
 #include "ui/windows/SecondaryWindow.h"
 
+#include <QShowEvent>
+
 namespace pgl {
 
 TSecondaryWindow::TSecondaryWindow(const char* name, const char* english, const char* polish,
@@ -7,6 +9,14 @@ TSecondaryWindow::TSecondaryWindow(const char* name, const char* english, const 
     : QWidget(owner, Qt::Window), english_(english), polish_(polish) {
   setObjectName(name);
   hide();
+}
+
+void TSecondaryWindow::showEvent(QShowEvent* event) {
+  if (QWidget* owner = parentWidget(); owner && owner->isVisible()) {
+    const QRect frame = owner->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
+  }
+  QWidget::showEvent(event);
 }
 
 void TSecondaryWindow::SetLang(bool polish) {

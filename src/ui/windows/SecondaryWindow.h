@@ -13,6 +13,10 @@ class TSecondaryWindow : public QWidget {
   TSecondaryWindow(const char* name, const char* english, const char* polish, QWidget* owner);
   virtual void SetLang(bool polish);
 
+ protected:
+  // Each showing puts the window in the middle of its owner.
+  void showEvent(QShowEvent* event) override;
+
  private:
   const char* english_;
   const char* polish_;
