@@ -10,7 +10,6 @@
 
 namespace pgl {
 
-
 std::string BuildReportHead(bool polish);
 // & < > and the micro sign become entities; other characters stay.
 std::string EscapeHtml(std::string_view text);
