@@ -195,8 +195,10 @@ TEST_F(MainWindowTest, ReportAndBackupGoWhereTheDialogSays) {
   const std::string reg = test::ReadFile(target);
   EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\" + kUninstall + "Alpha]"), std::string::npos);
   EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\" + kUninstall + "Core]"), std::string::npos);
-  ASSERT_EQ(offered.size(), 3u);
+  w.Action("actReport")->trigger();
+  ASSERT_EQ(offered.size(), 4u);
   EXPECT_EQ(offered[0], "Purgelet Report.html");
+  EXPECT_EQ(offered[3], dir / "report.html");  // the name last chosen
   EXPECT_TRUE(offered[2].starts_with("registry_backup_") && offered[2].ends_with(".reg"));
 }
 

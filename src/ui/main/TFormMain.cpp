@@ -834,9 +834,10 @@ void TFormMain::actAboutExecute() {
 
 void TFormMain::actReportExecute() {
   if (!collection_) return;
-  const QString file = chooseSaveFile(Action("actReport")->text(), "Purgelet Report.html",
-                                      "HTML documents (*.html *.htm)");
+  const QString file =
+      chooseSaveFile(Action("actReport")->text(), lastReportName_, "HTML documents (*.html *.htm)");
   if (file.isEmpty()) return;
+  lastReportName_ = file;  // offered again next time
   std::vector<std::string> captions;
   for (const auto& column : ListColumns()) captions.push_back(ColumnCaption(column, languagePL));
   std::vector<std::vector<std::string>> rows;

@@ -166,6 +166,7 @@ class TFormMain : public QMainWindow {
   WindowServices services_;
   QTimer* tmCheckReg_ = nullptr;
   bool noAutoCheckReg_ = false;
+  QString lastReportName_ = "Purgelet Report.html";
   bool commandRunning_ = false;
   bool listUpdating_ = false;  // ListUpdating: the list is being rebuilt or reselected
   bool findNextEnabled_ = false;
