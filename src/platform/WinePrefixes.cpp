@@ -1,0 +1,518 @@
+#include "platform/WinePrefixes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "platform/FileIO.h"
+
+namespace pgl {
+
+namespace {
+
+constexpr std::size_t kMaxConfigBytes = 4u << 20;
+
+bool IsDir(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsPrefix(const std::string& dir) {
+  return IsFile(dir + "/system.reg");
+}
+
+// The folder's entries (no "." or ".."), sorted; none when it cannot be read.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Canonical(const std::string& path) {
+  char buffer[PATH_MAX];
+  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
+}
+
+std::string Trim(std::string s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && blank(s.back())) s.pop_back();
+  std::size_t i = 0;
+  while (i < s.size() && blank(s[i])) ++i;
+  return s.substr(i);
+}
+
+// A YAML scalar as the front ends write them: plain, or in single or double quotes.
+std::string Unquote(std::string s) {
+  s = Trim(s);
+  if (s.size() >= 2 &&
+      ((s.front() == '"' && s.back() == '"') || (s.front() == '\'' && s.back() == '\'')))
+    return s.substr(1, s.size() - 2);
+  return s;
+}
+
+class Finder {
+ public:
+  Finder(std::string home, PrefixSearch& out) : home_(std::move(home)), out_(out) {}
+
+  // A small text file; nothing (and a note) when it exists but cannot be read.
+  std::optional<std::string> Read(const std::string& path) {
+    if (::access(path.c_str(), F_OK) != 0) return std::nullopt;
+    std::string bytes, error;
+    if (!ReadWholeFile(path, bytes, error, kMaxConfigBytes)) {
+      Note(path, error);
+      return std::nullopt;
+    }
+    return bytes;
+  }
+
+  void Note(const std::string& path, const std::string& why) {
+    out_.notes.push_back(path + ": " + why);
+  }
+
+  void Add(FoundPrefix prefix) {
+    while (prefix.path.size() > 1 && prefix.path.back() == '/') prefix.path.pop_back();
+    if (!IsPrefix(prefix.path)) return;
+    if (!seen_.insert(Canonical(prefix.path)).second) return;
+    prefix.arch = PrefixArch(prefix.path);
+    out_.prefixes.push_back(std::move(prefix));
+  }
+
+  std::string Home(const std::string& rest) const { return home_ + rest; }
+
+  // "~/x" and "$HOME/x" as the front ends write them.
+  std::string ExpandHome(const std::string& path) const {
+    if (path == "~" || path.starts_with("~/")) return home_ + path.substr(1);
+    if (path.starts_with("$HOME")) return home_ + path.substr(5);
+    return path;
+  }
+
+  // A front end's own Wine: known when its program exists.
+  static PrefixWine OwnWine(const std::string& program, const std::string& what) {
+    PrefixWine wine;
+    wine.program = program;
+    if (!IsFile(program)) {
+      wine.known = false;
+      wine.why = what + " (" + program + ") is not installed";
+    }
+    return wine;
+  }
+
+  void Plain(const std::string& winePrefix) {
+    if (!winePrefix.empty()) Add({winePrefix, winePrefix, "WINEPREFIX", "", {}});
+    Add({"~/.wine", Home("/.wine"), "Wine", "", {}});
+  }
+
+  void Steam() {
+    const std::pair<std::string, std::string> roots[] = {
+        {Home("/.steam/steam"), "Steam"},
+        {Home("/.local/share/Steam"), "Steam"},
+        {Home("/.var/app/com.valvesoftware.Steam/.local/share/Steam"), "Steam (Flatpak)"},
+        {Home("/.var/app/com.valvesoftware.Steam/.steam/steam"), "Steam (Flatpak)"},
+    };
+    std::set<std::string> doneRoots;
+    for (const auto& [root, source] : roots) {
+      if (!IsDir(root) || !doneRoots.insert(Canonical(root)).second) continue;
+      std::vector<std::string> libraries = {root};
+      for (const char* file : {"/steamapps/libraryfolders.vdf", "/config/libraryfolders.vdf"}) {
+        const auto text = Read(root + file);
+        if (!text) continue;
+        bool ok = false;
+        for (const auto& [key, value] : ReadKeyValues(*text, ok)) {
+          // "libraryfolders/1/path", or in the older form "libraryfolders/1" itself.
+          const auto slash = key.find('/');
+          if (slash == std::string::npos) continue;
+          const std::string rest = key.substr(slash + 1);
+          const bool numbered = !rest.empty() && std::isdigit(static_cast<unsigned char>(rest[0]));
+          if (numbered && (rest.ends_with("/path") || rest.find('/') == std::string::npos))
+            libraries.push_back(value);
+        }
+        if (!ok) Note(root + file, "not a library list Purgelet can read");
+        break;
+      }
+      // Names of the games from every library's manifests.
+      std::map<std::string, std::string> names;
+      std::vector<std::string> usable;
+      std::set<std::string> doneLibraries;
+      for (const std::string& library : libraries) {
+        if (!IsDir(library + "/steamapps")) {
+          if (library != root) Note(library, "the Steam library folder does not exist");
+          continue;
+        }
+        if (!doneLibraries.insert(Canonical(library)).second) continue;
+        usable.push_back(library);
+        for (const std::string& entry : Entries(library + "/steamapps")) {
+          if (!entry.starts_with("appmanifest_") || !entry.ends_with(".acf")) continue;
+          const auto text = Read(library + "/steamapps/" + entry);
+          if (!text) continue;
+          bool ok = false;
+          std::string id, name;
+          for (const auto& [key, value] : ReadKeyValues(*text, ok)) {
+            if (key == "AppState/appid") id = value;
+            if (key == "AppState/name") name = value;
+          }
+          if (!ok || id.empty()) {
+            Note(library + "/steamapps/" + entry, "not a manifest Purgelet can read");
+            continue;
+          }
+          if (!name.empty()) names[id] = name;
+        }
+      }
+      for (const std::string& library : usable) {
+        const std::string compat = library + "/steamapps/compatdata";
+        for (const std::string& id : Entries(compat)) {
+          const std::string pfx = compat + "/" + id + "/pfx";
+          if (!IsPrefix(pfx)) continue;
+          const auto name = names.find(id);
+          FoundPrefix p{name != names.end() ? name->second : "Steam app " + id, pfx, source, "",
+                        ProtonWine(compat + "/" + id)};
+          Add(std::move(p));
+        }
+      }
+    }
+  }
+
+  // The Proton that a game's prefix was last run with: its config_info names the version and
+  // the folders of that Proton's files.
+  PrefixWine ProtonWine(const std::string& compatDir) {
+    PrefixWine wine;
+    wine.known = false;
+    wine.why = "the Proton this game uses is not known (no config_info)";
+    const auto text = Read(compatDir + "/config_info");
+    if (!text) return wine;
+    std::size_t start = 0;
+    while (start < text->size()) {
+      std::size_t end = text->find('\n', start);
+      if (end == std::string::npos) end = text->size();
+      const std::string line = text->substr(start, end - start);
+      start = end + 1;
+      for (const char* part : {"/files/", "/dist/"}) {
+        const auto at = line.find(part);
+        if (at == std::string::npos || !line.starts_with("/")) continue;
+        return OwnWine(line.substr(0, at + std::string(part).size()) + "bin/wine",
+                       "the game's Proton");
+      }
+    }
+    wine.why = "the Proton this game uses is not known (config_info names no Proton files)";
+    return wine;
+  }
+
+  void Bottles() {
+    const std::pair<std::string, std::string> roots[] = {
+        {Home("/.local/share/bottles"), "Bottles"},
+        {Home("/.var/app/com.usebottles.bottles/data/bottles"), "Bottles (Flatpak)"},
+    };
+    for (const auto& [root, source] : roots) {
+      for (const std::string& folder : Entries(root + "/bottles")) {
+        const std::string dir = root + "/bottles/" + folder;
+        if (!IsPrefix(dir)) continue;
+        FoundPrefix p{folder, dir, source, "", {}};
+        const auto text = Read(dir + "/bottle.yml");
+        std::string name, runner;
+        if (text) {
+          for (const std::string& line : Lines(*text)) {
+            if (line.starts_with("Name:")) name = Unquote(line.substr(5));
+            if (line.starts_with("Runner:")) runner = Unquote(line.substr(7));
+          }
+        }
+        if (!name.empty()) p.name = name;
+        if (runner.empty()) {
+          if (text) Note(dir + "/bottle.yml", "names no runner");
+          p.wine.known = false;
+          p.wine.why = "the bottle's runner is not known (bottle.yml)";
+        } else if (runner.starts_with("sys-")) {
+          p.wine = PrefixWine{};  // the system's Wine
+        } else {
+          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", "the bottle's runner");
+        }
+        Add(std::move(p));
+      }
+    }
+  }
+
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(std::move(line));
+      start = end + 1;
+    }
+    return lines;
+  }
+
+  void Lutris() {
+    const std::pair<std::string, std::string> places[] = {
+        {Home("/.config/lutris/games"), "Lutris"},
+        {Home("/.local/share/lutris/games"), "Lutris"},
+        {Home("/.var/app/net.lutris.Lutris/config/lutris/games"), "Lutris (Flatpak)"},
+        {Home("/.var/app/net.lutris.Lutris/data/lutris/games"), "Lutris (Flatpak)"},
+    };
+    for (const auto& [dir, source] : places) {
+      const std::string runners =
+          source == "Lutris" ? Home("/.local/share/lutris/runners/wine/")
+                             : Home("/.var/app/net.lutris.Lutris/data/lutris/runners/wine/");
+      for (const std::string& file : Entries(dir)) {
+        if (!file.ends_with(".yml")) continue;
+        const auto text = Read(dir + "/" + file);
+        if (!text) continue;
+        std::string section, prefix, version;
+        for (const std::string& line : Lines(*text)) {
+          if (line.empty() || line[0] == '#') continue;
+          if (line[0] != ' ' && line.back() == ':') {
+            section = line.substr(0, line.size() - 1);
+            continue;
+          }
+          const std::string item = Trim(line);
+          if (section == "game" && item.starts_with("prefix:")) prefix = Unquote(item.substr(7));
+          if (section == "wine" && item.starts_with("version:")) version = Unquote(item.substr(8));
+        }
+        if (prefix.empty()) continue;  // not a Wine game
+        FoundPrefix p{GameName(file), ExpandHome(prefix), source, "", {}};
+        if (!version.empty()) p.wine = OwnWine(runners + version + "/bin/wine", "the game's Wine");
+        Add(std::move(p));
+      }
+    }
+  }
+
+  // "the-witcher-3-1234.yml" gives "The Witcher 3".
+  static std::string GameName(std::string file) {
+    file = file.substr(0, file.size() - 4);
+    const auto dash = file.rfind('-');
+    if (dash != std::string::npos && dash + 1 < file.size() &&
+        std::all_of(file.begin() + static_cast<long>(dash) + 1, file.end(),
+                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+      file = file.substr(0, dash);
+    bool start = true;
+    for (char& c : file) {
+      if (c == '-' || c == '_') {
+        c = ' ';
+        start = true;
+      } else if (start) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        start = false;
+      }
+    }
+    return file;
+  }
+
+  void Heroic() {
+    const std::pair<std::string, std::string> places[] = {
+        {Home("/.config/heroic/GamesConfig"), "Heroic"},
+        {Home("/.var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig"),
+         "Heroic (Flatpak)"},
+    };
+    for (const auto& [dir, source] : places) {
+      for (const std::string& file : Entries(dir)) {
+        if (!file.ends_with(".json")) continue;
+        const auto text = Read(dir + "/" + file);
+        if (!text) continue;
+        const auto prefix = JsonString(*text, "winePrefix");
+        if (!prefix || prefix->empty()) continue;
+        const std::string path = ExpandHome(*prefix);
+        FoundPrefix p{path.substr(path.rfind('/') + 1), path, source, "", {}};
+        const auto bin = JsonString(*text, "bin");
+        const auto type = JsonString(*text, "type");
+        if (!bin || bin->empty()) {
+          p.wine.known = false;
+          p.wine.why = "the game's Wine is not known";
+        } else if (type && *type == "proton") {
+          const std::string folder = bin->substr(0, bin->rfind('/'));
+          p.wine = OwnWine(folder + "/files/bin/wine", "the game's Proton");
+        } else {
+          p.wine = OwnWine(*bin, "the game's Wine");
+        }
+        Add(std::move(p));
+      }
+    }
+    // Prefixes Heroic made in its default folder.
+    for (const std::string& base :
+         {Home("/Games/Heroic/Prefixes"), Home("/Games/Heroic/Prefixes/default")})
+      for (const std::string& folder : Entries(base)) {
+        FoundPrefix p{folder, base + "/" + folder, "Heroic", "", {}};
+        p.wine.known = false;
+        p.wine.why = "the game's Wine is not known (no Heroic game names this prefix)";
+        Add(std::move(p));
+      }
+  }
+
+  // The first string value of "key" in a JSON text; nothing when there is none.
+  static std::optional<std::string> JsonString(const std::string& text, const std::string& key) {
+    const std::string quoted = "\"" + key + "\"";
+    std::size_t at = 0;
+    while ((at = text.find(quoted, at)) != std::string::npos) {
+      std::size_t i = at + quoted.size();
+      while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+      if (i >= text.size() || text[i] != ':') {
+        at = i;
+        continue;
+      }
+      ++i;
+      while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+      if (i >= text.size() || text[i] != '"') return std::nullopt;
+      std::string value;
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+          value += text[i];
+          continue;
+        }
+        const char e = text[++i];
+        const bool hex4 = e == 'u' && i + 4 < text.size() &&
+                          std::all_of(text.begin() + static_cast<long>(i) + 1,
+                                      text.begin() + static_cast<long>(i) + 5, [](char h) {
+                                        return std::isxdigit(static_cast<unsigned char>(h));
+                                      });
+        if (hex4) {
+          const auto code =
+              static_cast<unsigned>(std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16));
+          i += 4;
+          if (code < 0x80) {
+            value += static_cast<char>(code);
+          } else if (code < 0x800) {
+            value += static_cast<char>(0xC0 | (code >> 6));
+            value += static_cast<char>(0x80 | (code & 0x3F));
+          } else {
+            value += static_cast<char>(0xE0 | (code >> 12));
+            value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            value += static_cast<char>(0x80 | (code & 0x3F));
+          }
+        } else {
+          value += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+        }
+      }
+      if (i >= text.size()) return std::nullopt;  // unterminated
+      return value;
+    }
+    return std::nullopt;
+  }
+
+  void PlayOnLinux() {
+    const std::string root = Home("/.PlayOnLinux");
+    for (const std::string& folder : Entries(root + "/wineprefix")) {
+      const std::string dir = root + "/wineprefix/" + folder;
+      if (!IsPrefix(dir)) continue;
+      FoundPrefix p{folder, dir, "PlayOnLinux", "", {}};
+      std::string version, arch = "x86";
+      if (const auto text = Read(dir + "/playonlinux.cfg"))
+        for (const std::string& line : Lines(*text)) {
+          if (line.starts_with("VERSION=")) version = Trim(line.substr(8));
+          if (line.starts_with("ARCH=")) arch = Trim(line.substr(5));
+        }
+      if (!version.empty())
+        p.wine = OwnWine(root + "/wine/linux-" + arch + "/" + version + "/bin/wine",
+                         "the program's Wine " + version);
+      Add(std::move(p));
+    }
+  }
+
+ private:
+  std::string home_;
+  PrefixSearch& out_;
+  std::set<std::string> seen_;
+};
+
+}  // namespace
+
+std::string PrefixArch(const std::string& prefixDir) {
+  // The line is in the file's first few hundred bytes: only those are read.
+  const int fd = ::open((prefixDir + "/system.reg").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "win64";
+  struct stat st {};
+  std::string bytes(4096, '\0');
+  ssize_t n = -1;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::read(fd, bytes.data(), bytes.size());
+  ::close(fd);
+  bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  const auto at = bytes.find("\n#arch=");
+  if (at == std::string::npos) return "win64";
+  const auto end = bytes.find_first_of("\r\n", at + 7);
+  if (end == std::string::npos) return "win64";
+  const std::string arch = bytes.substr(at + 7, end - at - 7);
+  return arch == "win32" ? "win32" : "win64";
+}
+
+std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string& text, bool& ok) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::vector<std::string> path;
+  std::vector<std::string> tokens;
+  ok = false;
+  std::size_t i = 0;
+  std::optional<std::string> pendingKey;
+  int depth = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      ++i;
+    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
+      while (i < text.size() && text[i] != '\n') ++i;
+    } else if (c == '{') {
+      if (!pendingKey) return {};
+      path.push_back(*pendingKey);
+      pendingKey.reset();
+      ++depth;
+      ++i;
+    } else if (c == '}') {
+      if (depth == 0 || pendingKey) return {};
+      path.pop_back();
+      --depth;
+      ++i;
+    } else if (c == '"') {
+      std::string s;
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) ++i;
+        s += text[i];
+      }
+      if (i >= text.size()) return {};
+      ++i;
+      if (!pendingKey) {
+        pendingKey = std::move(s);
+      } else {
+        std::string key;
+        for (const auto& part : path) key += part + "/";
+        out.emplace_back(key + *pendingKey, std::move(s));
+        pendingKey.reset();
+      }
+    } else {
+      return {};
+    }
+  }
+  ok = depth == 0 && !pendingKey;
+  if (!ok) return {};
+  return out;
+}
+
+PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix) {
+  PrefixSearch result;
+  Finder finder(home, result);
+  finder.Plain(winePrefix);
+  finder.Steam();
+  finder.Bottles();
+  finder.Lutris();
+  finder.Heroic();
+  finder.PlayOnLinux();
+  return result;
+}
+
+}  // namespace pgl

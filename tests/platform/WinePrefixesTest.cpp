@@ -1,0 +1,150 @@
+// Finding the user's Wine prefixes in a home laid out as each front end lays it out.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "TestSupport.h"
+#include "platform/WinePrefixes.h"
+
+namespace pgl {
+namespace {
+
+void Prefix(const std::string& dir, bool win32 = false) {
+  test::MakeDirs(dir);
+  test::WriteFile(dir + "/system.reg",
+                  std::string("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n") +
+                      (win32 ? "#arch=win32\n" : "#arch=win64\n"));
+}
+
+void File(const std::string& path, const std::string& text) {
+  test::MakeDirs(path.substr(0, path.rfind('/')));
+  test::WriteFile(path, text);
+}
+
+class WinePrefixesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string h = home.Path();
+    Prefix(h + "/.wine");
+    Prefix(other / "env-prefix");
+    // Steam with its own library, a second one elsewhere and one that is gone.
+    const std::string steam = h + "/.local/share/Steam";
+    File(steam + "/steamapps/libraryfolders.vdf",
+         "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + steam +
+             "\"\n\t\t\"apps\" { \"220\" \"1\" }\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
+             (other / "lib2") + "\"\n\t}\n\t\"2\"\n\t{\n\t\t\"path\"\t\t\"" + (other / "gone") +
+             "\"\n\t}\n}\n");
+    File(steam + "/steamapps/appmanifest_220.acf",
+         "\"AppState\"\n{\n\t\"appid\"\t\t\"220\"\n\t\"name\"\t\t\"Half-Life 2\"\n}\n");
+    Prefix(steam + "/steamapps/compatdata/220/pfx");
+    File(steam + "/steamapps/compatdata/220/config_info",
+         "8.0-5\n" + steam + "/steamapps/common/Proton 8.0/files/share/fonts/\n");
+    File(steam + "/steamapps/common/Proton 8.0/files/bin/wine", "#!/bin/sh\n");
+    File(other / "lib2/steamapps/appmanifest_400.acf",
+         "\"AppState\" { \"appid\" \"400\" \"name\" \"Portal\" }");
+    Prefix(other / "lib2/steamapps/compatdata/400/pfx");
+    test::MakeDirs(h + "/.steam");
+    ASSERT_EQ(::symlink(steam.c_str(), (h + "/.steam/steam").c_str()), 0);  // the same Steam
+    const std::string flatSteam = h + "/.var/app/com.valvesoftware.Steam/.local/share/Steam";
+    Prefix(flatSteam + "/steamapps/compatdata/570/pfx");
+    File(flatSteam + "/steamapps/libraryfolders.vdf", "\"libraryfolders\" { \"0\" { broken");
+    // Bottles: a runner of its own, the system's Wine, a broken bottle.yml; and a Flatpak one.
+    const std::string bottles = h + "/.local/share/bottles";
+    Prefix(bottles + "/bottles/Office", true);
+    File(bottles + "/bottles/Office/bottle.yml",
+         "Arch: win32\nName: Office 2010\nRunner: soda-7.0-9\n");
+    File(bottles + "/runners/soda-7.0-9/bin/wine", "");
+    Prefix(bottles + "/bottles/Games");
+    File(bottles + "/bottles/Games/bottle.yml", "Name: 'My Games'\nRunner: sys-wine-9.0\n");
+    Prefix(bottles + "/bottles/Broken");
+    File(bottles + "/bottles/Broken/bottle.yml", std::string("\0\x01\xff{[", 5));
+    Prefix(h + "/.var/app/com.usebottles.bottles/data/bottles/bottles/Paint");
+    File(h + "/.var/app/com.usebottles.bottles/data/bottles/bottles/Paint/bottle.yml",
+         "Name: Paint\nRunner: caffe-9.7\n");
+    // Lutris, Heroic and PlayOnLinux.
+    File(h + "/.config/lutris/games/the-witcher-3-1650000000.yml",
+         "game:\n  exe: /x/witcher3.exe\n  prefix: ~/Games/witcher-3\nwine:\n  version: "
+         "lutris-7.2-2-x86_64\nsystem: {}\n");
+    Prefix(h + "/Games/witcher-3");
+    File(h + "/.local/share/lutris/runners/wine/lutris-7.2-2-x86_64/bin/wine", "");
+    File(h + "/.config/lutris/games/native-game-1.yml", "game:\n  exe: /usr/bin/true\n");
+    File(h + "/.config/heroic/GamesConfig/Fortnite.json",
+         "{\"Fortnite\": {\"winePrefix\": \"" + h +
+             "/Games/Heroic/Prefixes/default/Some \\u0047ame\", \"wineVersion\": {\"bin\": \"" + h +
+             "/wine-ge/bin/wine\", \"name\": \"Wine-GE\", \"type\": \"wine\"}}}");
+    Prefix(h + "/Games/Heroic/Prefixes/default/Some Game");
+    File(h + "/wine-ge/bin/wine", "");
+    Prefix(h + "/Games/Heroic/Prefixes/default/Orphan");
+    Prefix(h + "/.PlayOnLinux/wineprefix/Notepad", true);
+    File(h + "/.PlayOnLinux/wineprefix/Notepad/playonlinux.cfg", "ARCH=x86\nVERSION=4.0\n");
+  }
+
+  test::TempDir home;
+  test::TempDir other;
+};
+
+TEST_F(WinePrefixesTest, EveryFrontEndsPrefixesOnceWithTheirWine) {
+  const PrefixSearch found = FindWinePrefixes(home.Path(), other / "env-prefix");
+  const std::string h = home.Path();
+  std::vector<std::string> got;
+  for (const FoundPrefix& p : found.prefixes) {
+    std::string wine = p.wine.known ? p.wine.program : "unknown";
+    if (wine.starts_with(h)) wine = "~" + wine.substr(h.size());
+    got.push_back(p.name + " | " + p.source + " | " + p.arch + " | " + wine);
+  }
+  const std::vector<std::string> expected = {
+      (other / "env-prefix") + " | WINEPREFIX | win64 | wine",
+      "~/.wine | Wine | win64 | wine",
+      "Half-Life 2 | Steam | win64 | ~/.local/share/Steam/steamapps/common/Proton "
+      "8.0/files/bin/wine",
+      "Portal | Steam | win64 | unknown",
+      "Steam app 570 | Steam (Flatpak) | win64 | unknown",
+      "My Games | Bottles | win64 | wine",
+      "Office 2010 | Bottles | win32 | ~/.local/share/bottles/runners/soda-7.0-9/bin/wine",
+      "Broken | Bottles | win64 | unknown",
+      "Paint | Bottles (Flatpak) | win64 | unknown",
+      "The Witcher 3 | Lutris | win64 | "
+      "~/.local/share/lutris/runners/wine/lutris-7.2-2-x86_64/bin/wine",
+      "Some Game | Heroic | win64 | ~/wine-ge/bin/wine",
+      "Orphan | Heroic | win64 | unknown",
+      "Notepad | PlayOnLinux | win32 | unknown",
+  };
+  std::vector<std::string> sortedGot = got, sortedExpected = expected;
+  std::sort(sortedGot.begin(), sortedGot.end());
+  std::sort(sortedExpected.begin(), sortedExpected.end());
+  EXPECT_EQ(sortedGot, sortedExpected);
+  // Why a Wine is unknown is said; the broken files and the missing library are noted.
+  for (const FoundPrefix& p : found.prefixes)
+    EXPECT_EQ(p.wine.known, p.wine.why.empty()) << p.name;
+  const auto noted = [&](const std::string& part) {
+    return std::any_of(found.notes.begin(), found.notes.end(),
+                       [&](const std::string& n) { return n.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(noted("Broken/bottle.yml"));
+  EXPECT_TRUE(noted(other / "gone"));
+  EXPECT_TRUE(noted("com.valvesoftware.Steam"));
+}
+
+TEST_F(WinePrefixesTest, AnEmptyHomeHasNoPrefixes) {
+  test::TempDir empty;
+  const PrefixSearch found = FindWinePrefixes(empty.Path(), "");
+  EXPECT_TRUE(found.prefixes.empty());
+  EXPECT_TRUE(found.notes.empty());
+}
+
+TEST(KeyValues, ReadsValvesFilesAndRefusesBrokenOnes) {
+  bool ok = false;
+  const auto values =
+      ReadKeyValues("// comment\n\"a\" { \"b\" \"1\" \"c\" { \"d\" \"x \\\"y\\\"\" } }", ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(values,
+            (std::vector<std::pair<std::string, std::string>>{{"a/b", "1"}, {"a/c/d", "x \"y\""}}));
+  for (const char* broken : {"\"a\" {", "\"a\" }", "{", "\"a\" \"b", "a b", "\"a\" { \"b\" }"}) {
+    EXPECT_TRUE(ReadKeyValues(broken, ok).empty()) << broken;
+    EXPECT_FALSE(ok) << broken;
+  }
+}
+
+}  // namespace
+}  // namespace pgl
