@@ -15,11 +15,14 @@
 #include "inventory/Report.h"
 #include "inventory/UCollection.h"
 #include "inventory/UninstallEngine.h"
+#include "inventory/UninstallPlaces.h"
 #include "platform/AppFiles.h"
 #include "platform/FileIO.h"
 #include "platform/ManagedSystem.h"
+#include "platform/WinePrefixes.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
+#include "registry/WinePrefixRegistry.h"
 #include "util/CodePage.h"
 #include "util/Utf.h"
 
@@ -301,6 +304,33 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
   return failures.empty() ? 0 : 1;
 }
 
+// The user's prefixes, a line each: name, source, architecture, number of programs, path.
+int Prefixes() {
+  const char* home = std::getenv("HOME");
+  const char* winePrefix = std::getenv("WINEPREFIX");
+  const pgl::PrefixSearch found =
+      pgl::FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "");
+  for (const auto& note : found.notes) Note("skipped " + note);
+  std::printf("Name\tSource\tArchitecture\tPrograms\tPath\n");
+  for (const pgl::FoundPrefix& p : found.prefixes) {
+    pgl::WinePrefixRegistry registry(p.path);
+    std::string programs = "?";
+    if (registry.SystemFileUnusable().empty()) {
+      std::size_t count = 0;
+      for (const auto& place : pgl::UninstallPlaces()) {
+        if (!pgl::HasView(registry, place.view)) continue;
+        if (const pgl::RegKey* key = pgl::FindRegKey(registry.Hive(place.root), place.uninstallKey))
+          count += key->SubKeys().size();
+      }
+      programs = std::to_string(count);
+    }
+    std::printf("%s\t%s\t%s\t%s\t%s\n", Safe(p.name).c_str(), p.source.c_str(), p.arch.c_str(),
+                programs.c_str(), Safe(p.path).c_str());
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
 void AddFilters(CLI::App* command, ListOptions& options) {
   command->add_flag("--system-components", options.systemComponents,
                     "show system components too (hidden by default)");
@@ -318,6 +348,17 @@ int main(int argc, char** argv) {
       "set, else ~/.wine.\nExit codes: 0 done, 1 failed, 2 wrong usage.",
       "pgl-cli");
   app.require_subcommand(1);
+  app.fallthrough();  // --prefix after the command too
+  std::string prefixDir;
+  app.add_option("--prefix", prefixDir,
+                 "the Wine prefix to work on (else WINEPREFIX, else ~/.wine); its front end's "
+                 "Wine runs its uninstallers");
+
+  auto* prefixes = app.add_subcommand(
+      "prefixes",
+      "the Wine prefixes found in your home (WINEPREFIX, ~/.wine, Steam, Bottles, Lutris, "
+      "Heroic, PlayOnLinux; native and Flatpak), a line each: name, source, architecture, "
+      "number of programs, path");
   app.set_help_all_flag("--help-all", "show the help of every command");
 
   ListOptions listOptions;
@@ -370,8 +411,10 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  if (*prefixes) return Prefixes();
   std::string error;
-  auto system = pgl::OpenManagedSystem(error);
+  auto system = prefixDir.empty() ? pgl::OpenManagedSystem(error)
+                                  : pgl::OpenManagedSystemAt(prefixDir, error);
   if (!system) return Fail(error);
   for (const auto& problem : system->problems) Note(problem);
   if (*list) return List(*system, listOptions);

@@ -19,12 +19,17 @@ struct ManagedSystem {
   std::unique_ptr<ProcessRunner> runner;  // starts uninstallers
   std::unique_ptr<Desktop> desktop;       // opens addresses, files and the registry editor
   std::string description;                // e.g. "Wine prefix /home/ann/.wine"
+  std::string prefixDir;                  // the prefix's folder
+  std::string name;                       // as a person knows it ("Half-Life 2", "~/.wine")
   std::vector<std::string> problems;      // what could not be read, for the user
 };
 
 // On Linux: the Wine prefix named by WINEPREFIX, else ~/.wine. A missing prefix gives null
 // and a message in `error`; a prefix is never created here.
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
+// The prefix at `prefixDir`, run with the Wine of the front end that keeps it (found among the
+// user's prefixes; the system's Wine for one no front end keeps).
+std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error);
 
 // The prefix Wine itself would use.
 std::string DefaultWinePrefix();

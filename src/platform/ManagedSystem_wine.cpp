@@ -1,12 +1,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/ManagedSystem.h"
 #include "platform/WineDesktop.h"
 #include "platform/WinePlatform.h"
+#include "platform/WinePrefixes.h"
 #include "platform/WineProcessRunner.h"
 #include "registry/WinePrefixRegistry.h"
 
@@ -19,7 +21,10 @@ std::string DefaultWinePrefix() {
 }
 
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
-  std::string prefix = DefaultWinePrefix();
+  return OpenManagedSystemAt(DefaultWinePrefix(), error);
+}
+
+std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::string& error) {
   while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
   struct stat st {};
   if (::stat(prefix.c_str(), &st) != 0 && errno != ENOENT) {
@@ -48,8 +53,27 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
   system->problems = registry->LoadProblems();
   system->platform = std::make_unique<WinePlatform>(prefix, *registry);
   system->registry = std::move(registry);
-  system->runner = std::make_unique<WineProcessRunner>(prefix);
-  system->desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry);
+  // The Wine that the prefix's front end runs it with.
+  const char* home = std::getenv("HOME");
+  const char* winePrefix = std::getenv("WINEPREFIX");
+  const PrefixSearch found = FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "");
+  char resolved[PATH_MAX];
+  const std::string canonical = ::realpath(prefix.c_str(), resolved) ? resolved : prefix;
+  PrefixWine wine;
+  system->name = prefix;
+  for (const FoundPrefix& p : found.prefixes) {
+    char other[PATH_MAX];
+    if (canonical == (::realpath(p.path.c_str(), other) ? std::string(other) : p.path)) {
+      wine = p.wine;
+      system->name = p.name;
+      break;
+    }
+  }
+  system->prefixDir = prefix;
+  system->runner = std::make_unique<WineProcessRunner>(prefix, wine);
+  // The registry editor runs only where the prefix's Wine is known.
+  system->desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry,
+                                                  wine.known ? wine.program : std::string());
   system->description = "Wine prefix " + prefix;
   return system;
 }

@@ -84,6 +84,7 @@ bool WineDesktop::OpenFile(const std::string& windowsPath) {
 }
 
 bool WineDesktop::JumpToRegistryKey(const std::string& keyPath) {
+  if (wine_.empty()) return false;  // no Wine may run in this prefix
   std::vector<Command> steps;
   if (serverRunning()) {
     steps.push_back({{wine_, "reg", "add", std::string("HKEY_CURRENT_USER\\") + kRegeditKey, "/v",

@@ -26,7 +26,8 @@ class WineDesktop : public Desktop {
   // Wine's regedit has no way to be told a key; it reopens the one stored as "LastKey". While
   // a wineserver runs in the prefix the value goes through Wine's own reg.exe (the server
   // would overwrite the file); otherwise it is written to the registry file directly. Then
-  // "wine regedit" starts in the prefix. Nothing waits for the editor.
+  // "wine regedit" starts in the prefix. Nothing waits for the editor. With no `wine` (the
+  // prefix's own Wine is not known), nothing starts.
   bool JumpToRegistryKey(const std::string& keyPath) override;
 
   // How programs are started: argv, whether it goes through Wine in the prefix, and whether

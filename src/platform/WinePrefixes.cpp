@@ -506,12 +506,14 @@ std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix) {
   PrefixSearch result;
   Finder finder(home, result);
-  finder.Plain(winePrefix);
+  // The front ends first: a prefix that WINEPREFIX names and a front end keeps is that front
+  // end's, and runs with its Wine.
   finder.Steam();
   finder.Bottles();
   finder.Lutris();
   finder.Heroic();
   finder.PlayOnLinux();
+  finder.Plain(winePrefix);
   return result;
 }
 

@@ -43,18 +43,19 @@ int MakeTempFile(std::string& path) {
 
 // Starts `wine args...` in the prefix with the given standard input and output; the child
 // gets a process group of its own, so a Ctrl+C meant for us does not reach the uninstaller.
-pid_t StartWine(const std::string& wine, const std::string& prefixDir,
+pid_t StartWine(const PrefixWine& wine, const std::string& prefixDir,
                 const std::vector<std::string>& args, int in, int out) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   ::setpgid(0, 0);
+  for (const auto& [name, value] : wine.environment) ::setenv(name.c_str(), value.c_str(), 1);
   ::setenv("WINEPREFIX", prefixDir.c_str(), 1);
   if (!std::getenv("WINEDEBUG")) ::setenv("WINEDEBUG", "-all", 1);
   ::dup2(in, 0);
   ::dup2(out, 1);
   ::dup2(out, 2);
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(wine.c_str()));
+  argv.push_back(const_cast<char*>(wine.program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   ::execvp(argv[0], argv.data());
@@ -144,12 +145,22 @@ RunOutcome ParseLauncherReport(const std::string& output, int launcherExitCode) 
 }
 
 WineProcessRunner::WineProcessRunner(std::string prefixDir, std::string wine)
-    : prefixDir_(std::move(prefixDir)), wine_(std::move(wine)) {}
+    : prefixDir_(std::move(prefixDir)), wine_(std::move(wine)) {
+  prefixWine_.program = wine_;
+}
+
+WineProcessRunner::WineProcessRunner(std::string prefixDir, PrefixWine wine)
+    : prefixDir_(std::move(prefixDir)), wine_(wine.program), prefixWine_(std::move(wine)) {}
 
 RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
                                          const std::function<bool()>& stopWaiting) {
   RunOutcome outcome;
   outcome.kind = RunOutcome::Kind::RunnerFailed;
+  if (!prefixWine_.known) {
+    outcome.message =
+        "not run, because " + prefixWine_.why + ": another Wine could upgrade or break this prefix";
+    return outcome;
+  }
   const std::string launcher = HelperPath("pgl-launcher.exe");
   if (launcher.empty()) {
     outcome.message = "pgl-launcher.exe, which starts uninstallers inside Wine, is missing.";
@@ -175,7 +186,7 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
     ::close(out);
     return outcome;
   }
-  const pid_t pid = StartWine(wine_, prefixDir_, {launcher}, in, out);
+  const pid_t pid = StartWine(prefixWine_, prefixDir_, {launcher}, in, out);
   ::close(in);
   if (pid < 0) {
     ::close(out);
@@ -212,14 +223,15 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
 }
 
 bool WineProcessRunner::CanRun(PeMachine machine) {
-  if (machine != PeMachine::X86) return true;
+  // An unknown Wine runs nothing: RunAndWait says why.
+  if (machine != PeMachine::X86 || !prefixWine_.known) return true;
   if (wine32_ < 0) {
     // Ask Wine itself: a Wine without its 32-bit part starts the probe, runs nothing and
     // reports 0. Without the probe we cannot tell and let the uninstaller try.
     const std::string probe = HelperPath("pgl-probe32.exe");
     if (probe.empty()) return true;
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const pid_t pid = StartWine(wine_, prefixDir_, {probe}, null, null);
+    const pid_t pid = StartWine(prefixWine_, prefixDir_, {probe}, null, null);
     int status = 0;
     if (pid > 0)
       while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/ProcessRunner.h"
+#include "platform/WinePrefixes.h"
 
 namespace pgl {
 
@@ -13,6 +14,9 @@ class WineProcessRunner : public ProcessRunner {
   // `wine` is the Wine program to run (searched on PATH when it has no slash); the launcher
   // and the 32-bit probe are looked for beside this program (see HelperPath).
   WineProcessRunner(std::string prefixDir, std::string wine = "wine");
+  // With the Wine that the prefix's front end runs it with. Where that Wine is not known,
+  // nothing is started: another Wine could upgrade or break the prefix.
+  WineProcessRunner(std::string prefixDir, PrefixWine wine);
 
   RunOutcome RunAndWait(const std::string& commandLine,
                         const std::function<bool()>& stopWaiting) override;
@@ -25,6 +29,7 @@ class WineProcessRunner : public ProcessRunner {
  private:
   std::string prefixDir_;
   std::string wine_;
+  PrefixWine prefixWine_;
   int wine32_ = -1;  // unknown, no, yes
 };
 

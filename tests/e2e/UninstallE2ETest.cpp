@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -229,6 +230,52 @@ TEST_F(ThreePlaces, RemoveChangesNothingWhileWineRuns) {
   EXPECT_TRUE(Contains(r.output, "Wine is running in this prefix")) << r.output;
   EXPECT_FALSE(Contains(r.output, "Removed:"));
   EXPECT_TRUE(MachineKeyExists(prefix, kUninstall + "Native"));
+}
+
+}  // namespace
+}  // namespace pgl
+
+namespace pgl {
+namespace {
+
+// A bottle whose runner is a folder of its own: its bin/wine wraps the system's Wine and
+// records each use. The uninstaller must run through it, and a bottle whose runner is gone
+// must run nothing.
+TEST(Uninstall, APrefixRunsWithItsFrontEndsWine) {
+  test::TempDir home;
+  const std::string bottles = home / ".local/share/bottles";
+  const std::string bottle = bottles + "/bottles/Demo";
+  test::MakeDirs(bottles + "/bottles");
+  e2e::NewPrefixWithPrograms(bottle, false);
+  test::WriteFile(bottle + "/bottle.yml", "Name: Demo bottle\nRunner: wrapped-1\n");
+  const std::string log = home / "runner.log";
+  const std::string wrapper = bottles + "/runners/wrapped-1/bin/wine";
+  test::MakeDirs(bottles + "/runners/wrapped-1/bin");
+  test::WriteFile(wrapper, "#!/bin/sh\necho \"$@\" >> '" + log + "'\nexec wine \"$@\"\n");
+  ASSERT_EQ(::chmod(wrapper.c_str(), 0755), 0);
+
+  e2e::EnvList env = e2e::WineEnvironment(bottle);
+  env.emplace_back("HOME", home.Path());
+  const auto listed = e2e::Run({PGL_CLI_PATH, "prefixes"}, env);
+  EXPECT_NE(listed.output.find("Demo bottle\tBottles\twin64\t1\t" + bottle), std::string::npos)
+      << listed.output;
+
+  const auto r =
+      e2e::Run({PGL_CLI_PATH, "uninstall", "--yes", "PurgeletDemo", "--prefix", bottle}, env);
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(test::ReadFile(log).find("pgl-launcher.exe"), std::string::npos);
+  EXPECT_FALSE(MachineKeyExists(bottle, kUninstall + "PurgeletDemo"));
+
+  // The runner is gone: nothing runs, and pgl-cli says why.
+  const std::string second = home / ".local/share/bottles/bottles/Second";
+  e2e::NewPrefixWithPrograms(second, false);
+  test::WriteFile(second + "/bottle.yml", "Name: Second\nRunner: gone-2\n");
+  const auto refused =
+      e2e::Run({PGL_CLI_PATH, "uninstall", "--yes", "PurgeletDemo", "--prefix", second}, env);
+  EXPECT_EQ(refused.exitCode, 1) << refused.output;
+  EXPECT_TRUE(Contains(refused.output, "another Wine could upgrade or break this prefix"))
+      << refused.output;
+  EXPECT_TRUE(MachineKeyExists(second, kUninstall + "PurgeletDemo"));
 }
 
 }  // namespace

@@ -84,6 +84,19 @@ class WinePrefixesTest : public ::testing::Test {
   test::TempDir other;
 };
 
+TEST_F(WinePrefixesTest, APrefixThatWinePrefixNamesKeepsItsFrontEndsWine) {
+  const std::string bottle = home / ".local/share/bottles/bottles/Office";
+  const PrefixSearch found = FindWinePrefixes(home.Path(), bottle);
+  const auto it = std::find_if(found.prefixes.begin(), found.prefixes.end(),
+                               [&](const FoundPrefix& p) { return p.path == bottle; });
+  ASSERT_NE(it, found.prefixes.end());
+  EXPECT_EQ(it->source, "Bottles");
+  EXPECT_TRUE(it->wine.program.ends_with("/runners/soda-7.0-9/bin/wine"));
+  EXPECT_EQ(std::count_if(found.prefixes.begin(), found.prefixes.end(),
+                          [&](const FoundPrefix& p) { return p.path == bottle; }),
+            1);
+}
+
 TEST_F(WinePrefixesTest, EveryFrontEndsPrefixesOnceWithTheirWine) {
   const PrefixSearch found = FindWinePrefixes(home.Path(), other / "env-prefix");
   const std::string h = home.Path();
@@ -115,8 +128,7 @@ TEST_F(WinePrefixesTest, EveryFrontEndsPrefixesOnceWithTheirWine) {
   std::sort(sortedExpected.begin(), sortedExpected.end());
   EXPECT_EQ(sortedGot, sortedExpected);
   // Why a Wine is unknown is said; the broken files and the missing library are noted.
-  for (const FoundPrefix& p : found.prefixes)
-    EXPECT_EQ(p.wine.known, p.wine.why.empty()) << p.name;
+  for (const FoundPrefix& p : found.prefixes) EXPECT_EQ(p.wine.known, p.wine.why.empty()) << p.name;
   const auto noted = [&](const std::string& part) {
     return std::any_of(found.notes.begin(), found.notes.end(),
                        [&](const std::string& n) { return n.find(part) != std::string::npos; });
