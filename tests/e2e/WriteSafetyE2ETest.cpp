@@ -42,10 +42,13 @@ TEST(WriteSafetyE2E, AServerStartingDuringSavesLosesNoAcknowledgedOne) {
   test::TempDir dir;
   const std::string prefix = e2e::NewPrefix(dir / "p");
   std::atomic<bool> wineDone{false};
-  // Wine starts while we save, and changes the registry, so that its server writes the
-  // registry back when it exits.
+  std::atomic<bool> firstSaved{false};
+  // Wine starts while we save (once a save went through, however busy the machine is), and
+  // changes the registry, so that its server writes the registry back when it exits.
   std::thread wine([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int i = 0; i < 1000 && !firstSaved; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     e2e::Run(
         {"wine", "reg", "add", "HKLM\\Software\\PurgeletStream", "/v", "wine", "/d", "x", "/f"},
         e2e::WineEnvironment(prefix));
@@ -57,8 +60,10 @@ TEST(WriteSafetyE2E, AServerStartingDuringSavesLosesNoAcknowledgedOne) {
     WinePrefixRegistry registry(prefix);
     for (; !wineDone || attempts < 50; ++attempts) {
       const std::string name = "v" + std::to_string(attempts);
-      if (RegWriteString(registry, kHkeyLocalMachine, "Software\\PurgeletStream", name, "ours"))
+      if (RegWriteString(registry, kHkeyLocalMachine, "Software\\PurgeletStream", name, "ours")) {
         acknowledged.push_back(name);
+        firstSaved = true;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
