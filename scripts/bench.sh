@@ -18,6 +18,8 @@ WINEPREFIX=$work/stock wineserver -w
 
 echo "== Registry files"
 PGL_BENCH_SYSTEM_REG=$work/stock/system.reg build/bench/bench/pgl_bench_registry "$@"
+echo "== Finding 300 prefixes in a home"
+build/bench/bench/pgl_bench_prefixes "$@"
 echo "== Inventory on synthetic prefixes"
 PGL_BENCH_SYSTEM_REG=$work/stock/system.reg build/bench/bench/pgl_bench_inventory "$@"
 
