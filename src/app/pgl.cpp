@@ -1,23 +1,30 @@
-// pgl: the window. Works on the Wine prefix named by WINEPREFIX, else ~/.wine.
+// pgl: the window. Works on the Wine prefix named by WINEPREFIX, else on the one it showed
+// last, else on ~/.wine; the window switches between the prefixes of the user.
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdlib>
 
 #include "platform/AppFiles.h"
 #include "platform/ManagedSystem.h"
 #include "ui/main/CommandImages.h"
+#include "ui/main/Startup.h"
 #include "ui/main/TFormMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Purgelet");
   QApplication::setWindowIcon(pgl::AppIcon());
+  // WINEPREFIX when set, else the prefix shown last, else ~/.wine.
+  const std::string dir = pgl::ProgramFilesDir();
+  const char* home = std::getenv("HOME");
+  const char* winePrefix = std::getenv("WINEPREFIX");
   std::string error;
-  auto system = pgl::OpenManagedSystem(error);
+  auto system = pgl::OpenManagedSystemAt(
+      pgl::PrefixToOpen(dir + "/pgl.ini", winePrefix ? winePrefix : "", home ? home : ""), error);
   if (!system) {
     QMessageBox::critical(nullptr, "Purgelet", QString::fromStdString(error));
     return 1;
   }
-  const std::string dir = pgl::ProgramFilesDir();
   pgl::ProgramFiles files{dir + "/pgl.ini", pgl::ErrorLogFileName(), dir,
                           pgl::ExecutableDir() + "/pgl", pgl::SearchLogFileName()};
   pgl::TFormMain window(*system, files);

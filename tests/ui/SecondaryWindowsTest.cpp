@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTableWidget>
@@ -12,6 +13,7 @@
 #include "WindowTestSupport.h"
 #include "registry/QV_Registry.h"
 #include "registry/WinePrefixRegistry.h"
+#include "ui/main/Startup.h"
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
@@ -244,6 +246,59 @@ TEST_F(MainWindowTest, AboutSpeaksBothLanguagesAndOpensTheHomePage) {
   EXPECT_TRUE(desktop->opened[0].starts_with("address https://"));
   w.Action("actHelp")->trigger();
   EXPECT_TRUE(desktop->opened.back().find("/pl/") != std::string::npos);
+}
+
+}  // namespace
+}  // namespace pgl
+
+namespace pgl {
+namespace {
+
+using test::MainWindowTest;
+
+TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
+  // A second prefix with a program of its own.
+  test::TempDir second;
+  test::MakePrefixDirs(second.Path());
+  WineHive hive;
+  ASSERT_TRUE(ParseWineRegistry(
+                  "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n"
+                  "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Other] "
+                  "1700000000\n#time=1da1747c66d0000\n\"DisplayName\"=\"Other program\"\n",
+                  hive)
+                  .Understood());
+  test::WriteFile(second / "system.reg", WriteWineRegistry(hive));
+  std::vector<std::string> told;
+  {
+    TFormMain w(*system, Files());
+    w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+    w.SetPrefixes({{"Office", second.Path(), "Bottles", "win64", {}}});
+    QMenu* menu = w.Menu("mnuPrefix");
+    ASSERT_GE(menu->actions().size(), 3);  // this prefix, Office, -, Other folder...
+    // A folder that is no prefix is refused with a message; the list stays.
+    w.chooseFolder = [&] { return QString::fromStdString(dir / "drive_c"); };
+    w.findChild<QAction*>("actOtherPrefix")->trigger();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+    // The other prefix: its programs, its name in the title and the status bar.
+    QAction* office = nullptr;
+    for (QAction* a : w.Menu("mnuPrefix")->actions())
+      if (a->text().startsWith("Office")) office = a;
+    ASSERT_NE(office, nullptr);
+    office->trigger();
+    EXPECT_EQ(Names(w), std::vector<std::string>{"Other program"});
+    EXPECT_TRUE(w.windowTitle().endsWith("Office"));
+    EXPECT_EQ(w.StatusPanelText(5).toStdString(), "Office");
+    EXPECT_EQ(w.StatusPanelText(2).toStdString(), "All : 1");
+    w.Action("actShowDetails")->trigger();
+    EXPECT_EQ(w.Details()->KeyLabel(false)->text().toStdString(),
+              "HKEY_LOCAL_MACHINE\\" + kUninstall + "Other");
+    w.close();
+  }
+  // The choice survives a restart, unless WINEPREFIX names another.
+  EXPECT_EQ(PrefixToOpen(dir / "pgl.ini", "", "/home/nobody"), second.Path());
+  EXPECT_EQ(PrefixToOpen(dir / "pgl.ini", "/x/y", "/home/nobody"), "/x/y");
+  EXPECT_EQ(PrefixToOpen(dir / "missing.ini", "", "/home/nobody"), "/home/nobody/.wine");
 }
 
 }  // namespace

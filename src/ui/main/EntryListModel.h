@@ -32,6 +32,8 @@ class EntryListModel : public QAbstractTableModel {
   // The frequency words in the other language, in place.
   void UpdateFrequencyColumn(bool polish);
   void SetPolish(bool polish);
+  // The system whose files the icons are read from (after a switch of prefix).
+  void SetPlatform(const Platform* platform) { platform_ = platform; }
   // The header that shows the sort arrow (up for ascending); -1 for none.
   void SetSortArrow(int column, bool up);
   int SortArrowColumn() const { return arrowColumn_; }

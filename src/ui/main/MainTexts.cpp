@@ -83,6 +83,7 @@ const std::vector<TextPair>& MainMenus() {
       {"mnuSearch", "Search", "Szukaj"},
       {"mnuList", "List", "Lista"},
       {"mnuView", "View", "Widok"},
+      {"mnuPrefix", "Prefix", "Prefiks"},
       {"mnuLanguage", "Language", "Język"},
       {"mnuHelp", "Help", "Pomoc"},
       {"mnuViewStyle", "List type", "Typ listy"},
@@ -160,6 +161,15 @@ std::string WaitingForWine(bool polish) {
 
 std::string StopWaitingText(bool polish) {
   return polish ? "Przestań czekać" : "Stop waiting";
+}
+
+std::string OtherFolderText(bool polish) {
+  return polish ? "Inny folder..." : "Other folder...";
+}
+
+std::string PrefixChooserHint(bool polish) {
+  return polish ? "Prefiks Wine, którego programy są na liście"
+                : "The Wine prefix whose programs are listed";
 }
 
 }  // namespace pgl

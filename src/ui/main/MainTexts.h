@@ -70,5 +70,7 @@ std::string NotRemovedTitle(bool polish);       // the remove command's failures
 std::string UninstallProgress(bool polish);     // "Uninstalling (%1 of %2): %3"
 std::string WaitingForWine(bool polish);        // after a batch
 std::string StopWaitingText(bool polish);       // the progress dialog's button
+std::string OtherFolderText(bool polish);       // the prefix chooser's last item
+std::string PrefixChooserHint(bool polish);
 
 }  // namespace pgl

@@ -2,11 +2,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -143,13 +149,13 @@ QString FileNameFrom(const std::string& name) {
 
 TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     : QMainWindow(parent),
-      system_(system),
+      system_(&system),
       files_(std::move(files)),
       errors_(files_.errorLogFileName) {
   setObjectName("TFormMain");
   resize(625, 588);
   SetDefParams(params_);
-  model_ = new EntryListModel(system_.platform.get(), this);
+  model_ = new EntryListModel(system_->platform.get(), this);
   lv_ = new QTableView(this);
   lv_->setObjectName("lv");
   lv_->setModel(model_);
@@ -221,9 +227,16 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
                : QString();
   };
   setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
+  chooseFolder = [this] {
+    return QFileDialog::getExistingDirectory(this, Utf8(OtherFolderText(languagePL)),
+                                             QDir::homePath());
+  };
+  openPrefix = [](const std::string& dir, std::string& error) {
+    return OpenManagedSystemAt(dir, error);
+  };
   // The secondary windows reach the seams through the window, so that a replaced seam is
   // the one they use.
-  services_.desktop = system_.desktop.get();
+  services_.desktop = system_->desktop.get();
   services_.setClipboard = [this](const QString& text) { setClipboard(text); };
   services_.chooseSaveFile = [this](const QString& title, const QString& name,
                                     const QString& filter) {
@@ -251,7 +264,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     localtime_r(&now, &local);
     const std::string exe = files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath;
     const StartupRecords records =
-        WriteStartupRecords(*system_.registry, WineZPath(exe),
+        WriteStartupRecords(*system_->registry, WineZPath(exe),
                             WineZPath(exe.substr(0, exe.rfind('/'))), FormatShortDate(local));
     if (!records.written) startupNote_ = Utf8(records.refusal);
   }
@@ -259,7 +272,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   QApplication::setApplicationDisplayName("Purgelet");
   setMinimumSize(390, 300);
   ClearBottomInfo();
-  collection_ = std::make_unique<TUninstallCollection>(*system_.registry, *system_.platform);
+  collection_ = std::make_unique<TUninstallCollection>(*system_->registry, *system_->platform);
   collection_->SetSystemComponentsVisible(false);
   const bool firstStart =
       files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0;
@@ -269,7 +282,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     languagePL = PolishFromLocale();
     if (!files_.dir.empty()) {
       try {
-        ExportRegistryKeys(*system_.registry, BackupKeys(*system_.registry),
+        ExportRegistryKeys(*system_->registry, BackupKeys(*system_->registry),
                            FirstBackupFileName(files_.dir, LocalNow()), UserAnsiCodePage());
       } catch (const ERegistryExportError&) {
         // The next start tries again while there is no settings file.
@@ -296,13 +309,19 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   lv_->installEventFilter(this);
   lvIcons_->installEventFilter(this);
   CreateSecondaryWindows();
+  // The user's other prefixes, for the chooser.
+  const char* home = std::getenv("HOME");
+  const char* winePrefix = std::getenv("WINEPREFIX");
+  prefixes_ = FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "").prefixes;
+  FillPrefixChooser();
+  UpdateTitle();
 }
 
 TFormMain::~TFormMain() = default;
 
 void TFormMain::CreateSecondaryWindows() {
   formDetails_ =
-      new TFormDetails(this, *system_.registry, services_, Action("actShowDetails")->shortcut());
+      new TFormDetails(this, *system_->registry, services_, Action("actShowDetails")->shortcut());
   formAbout_ = new TFormAbout(this, services_);
   formErrors_ = new TFormErrors(this, errors_, services_);
   formErrors_->hide();
@@ -345,10 +364,12 @@ void TFormMain::CreateSecondaryWindows() {
   formUninstall_->SetLang(languagePL);
   formRemove_->SetLang(languagePL);
   // Entries that others remove leave the list within one period.
-  tmCheckReg_ = new QTimer(this);
-  tmCheckReg_->setObjectName("tmCheckReg");
-  tmCheckReg_->setInterval(30000);
-  connect(tmCheckReg_, &QTimer::timeout, this, &TFormMain::tmCheckRegTimer);
+  if (!tmCheckReg_) {
+    tmCheckReg_ = new QTimer(this);
+    tmCheckReg_->setObjectName("tmCheckReg");
+    tmCheckReg_->setInterval(30000);
+    connect(tmCheckReg_, &QTimer::timeout, this, &TFormMain::tmCheckRegTimer);
+  }
   if (!noAutoCheckReg_) tmCheckReg_->start();
   InitActions();
   OnSelectionChanged();
@@ -476,6 +497,7 @@ void TFormMain::CreateMenus() {
   fill(menu("mnuView"), {"actShowDetails", "-", "actSystemComponentsVisible", "actInvalidVisible",
                          "actShowOnlyInvalid", "-", "actShowHideBottomPanel", "actShowHideToolbar",
                          "-", "actShowErrors"});
+  menu("mnuPrefix");  // filled with the prefixes found (FillPrefixChooser)
   fill(menu("mnuLanguage"), {"actSetLangEN", "actSetLangPL"});
   fill(menu("mnuHelp"), {"actHelp", "actAbout"});
 
@@ -529,7 +551,136 @@ void TFormMain::CreateToolbar() {
       button->setPopupMode(QToolButton::MenuButtonPopup);
     }
   }
+  cbPrefix_ = new QComboBox(tbMain_);
+  cbPrefix_->setObjectName("cbPrefix");
+  cbPrefix_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  cbPrefix_->setMinimumContentsLength(16);
+  tbMain_->addWidget(cbPrefix_);
+  connect(cbPrefix_, &QComboBox::activated, this, [this](int index) {
+    const QString dir = cbPrefix_->itemData(index).toString();
+    if (dir.isEmpty()) {  // "Other folder..."
+      const QString chosen = chooseFolder();
+      if (!chosen.isEmpty()) SwitchPrefix(chosen.toStdString());
+    } else {
+      SwitchPrefix(dir.toStdString());
+    }
+    FillPrefixChooser();  // shows the prefix in use, whatever happened
+  });
   ApplyToolbarLook();
+}
+
+namespace {
+
+std::string CanonicalPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+}  // namespace
+
+void TFormMain::SetPrefixes(std::vector<FoundPrefix> prefixes) {
+  prefixes_ = std::move(prefixes);
+  FillPrefixChooser();
+}
+
+void TFormMain::FillPrefixChooser() {
+  const QSignalBlocker blocker(cbPrefix_);
+  cbPrefix_->clear();
+  QMenu* menu = menus_["mnuPrefix"];
+  // The action being triggered may be one of these: they go once its signal is done.
+  for (QAction* old : menu->actions()) {
+    menu->removeAction(old);
+    old->deleteLater();
+  }
+  for (QActionGroup* old : menu->findChildren<QActionGroup*>()) old->deleteLater();
+  auto* group = new QActionGroup(menu);
+  const std::string here = CanonicalPath(system_->prefixDir);
+  std::vector<FoundPrefix> shown = prefixes_;
+  // A prefix that no front end keeps (a folder the user chose) is offered too.
+  if (!system_->prefixDir.empty() &&
+      std::none_of(shown.begin(), shown.end(),
+                   [&](const FoundPrefix& p) { return CanonicalPath(p.path) == here; }))
+    shown.insert(shown.begin(), FoundPrefix{system_->name, system_->prefixDir, "", "", {}});
+  int selected = -1;
+  for (const FoundPrefix& p : shown) {
+    const QString label = Utf8(p.source.empty() ? p.name : p.name + " (" + p.source + ")");
+    cbPrefix_->addItem(label, Utf8(p.path));
+    cbPrefix_->setItemData(cbPrefix_->count() - 1, Utf8(p.path), Qt::ToolTipRole);
+    QAction* action = menu->addAction(label);
+    action->setCheckable(true);
+    action->setActionGroup(group);
+    const bool isCurrent = CanonicalPath(p.path) == here;
+    action->setChecked(isCurrent);
+    if (isCurrent) selected = cbPrefix_->count() - 1;
+    const std::string path = p.path;
+    connect(action, &QAction::triggered, this, [this, path] {
+      SwitchPrefix(path);
+      FillPrefixChooser();
+    });
+  }
+  menu->addSeparator();
+  QAction* other = menu->addAction(Utf8(OtherFolderText(languagePL)));
+  other->setObjectName("actOtherPrefix");
+  connect(other, &QAction::triggered, this, [this] {
+    const QString chosen = chooseFolder();
+    if (!chosen.isEmpty()) SwitchPrefix(chosen.toStdString());
+    FillPrefixChooser();
+  });
+  cbPrefix_->addItem(Utf8(OtherFolderText(languagePL)), QString());
+  cbPrefix_->setCurrentIndex(selected);
+  cbPrefix_->setToolTip(Utf8(PrefixChooserHint(languagePL)));
+}
+
+void TFormMain::UpdateTitle() {
+  const std::string name = system_->name.empty() ? system_->prefixDir : system_->name;
+  setWindowTitle(name.empty() ? QString("Purgelet") : "Purgelet — " + Utf8(name));
+  sbPanels_.back()->setText(Utf8(name));
+  sbPanels_.back()->setToolTip(Utf8(system_->description));
+}
+
+bool TFormMain::SwitchPrefix(const std::string& dir) {
+  if (commandRunning_ || !collection_) return false;
+  std::string error;
+  std::unique_ptr<ManagedSystem> next = openPrefix(dir, error);
+  if (!next) {
+    tellUser("Purgelet", Utf8(error));
+    return false;
+  }
+  tmCheckReg_->stop();
+  // The secondary windows show the old prefix: they are made again for the new one.
+  for (QWidget* window : std::initializer_list<QWidget*>{formDetails_, formAbout_, formErrors_,
+                                                         formSearch_, formUninstall_, formRemove_})
+    delete window;
+  formDetails_ = nullptr;
+  formAbout_ = nullptr;
+  formErrors_ = nullptr;
+  formSearch_ = nullptr;
+  formUninstall_ = nullptr;
+  formRemove_ = nullptr;
+  auto collection = std::make_unique<TUninstallCollection>(*next->registry, *next->platform);
+  collection->SystemComponentsVisible = collection_->SystemComponentsVisible;
+  collection->SortAscending = collection_->SortAscending;
+  collection->CurrentSort = collection_->CurrentSort;
+  {
+    const RunningFlag updating(listUpdating_);
+    model_->Rebuild(nullptr, params_, languagePL);  // no row may point into the old collection
+  }
+  collection_ = std::move(collection);
+  ownedSystem_ = std::move(next);  // the old prefix goes only after nothing refers to it
+  system_ = ownedSystem_.get();
+  const std::string here = CanonicalPath(system_->prefixDir);
+  for (const FoundPrefix& p : prefixes_)
+    if (CanonicalPath(p.path) == here) system_->name = p.name;
+  model_->SetPlatform(system_->platform.get());
+  services_.desktop = system_->desktop.get();
+  for (const auto& problem : system_->problems) statusBar()->showMessage(Utf8(problem), 10000);
+  collection_->ReadUninstallEntries();
+  collection_->SortByName();
+  collection_->SortItems(collection_->CurrentSort);
+  CreateSecondaryWindows();
+  DisplayUninstallInfo();
+  UpdateTitle();
+  return true;
 }
 
 void TFormMain::ApplyToolbarLook() {
@@ -557,7 +708,7 @@ void TFormMain::CreateStatusBar() {
     sb->addWidget(label, i == kStatusPanelCount - 1 ? 1 : 0);
   }
   // The last panel stays empty; its hint names the prefix the window works on.
-  sbPanels_.back()->setToolTip(Utf8(system_.description));
+  sbPanels_.back()->setToolTip(Utf8(system_->description));
 }
 
 void TFormMain::SetLang(bool polish) {
@@ -576,6 +727,7 @@ void TFormMain::SetLang(bool polish) {
   }
   panel_->SetLang(polish);
   model_->SetPolish(polish);
+  if (cbPrefix_ && system_) FillPrefixChooser();
   InitActions();
   UpdateStatus();
 }
@@ -709,7 +861,7 @@ void TFormMain::DisplaySelectedInfo() {
   if (item < 0 || item >= collection_->Count()) return;
   panel_->SetIcon(model_->RowIcon(first));
   const TUninstallInfo entry = collection_->GetItem(item).UninstallInfo;
-  panel_->DisplayBottomInfo(entry, ExistingEntryKeys(*system_.registry, entry));
+  panel_->DisplayBottomInfo(entry, ExistingEntryKeys(*system_->registry, entry));
 }
 
 void TFormMain::ClearBottomInfo() {
@@ -733,7 +885,7 @@ void TFormMain::actUninstallExecute() {
     const RunningFlag running(commandRunning_);
     if (params_.ConfirmUninstall && !confirm(*formUninstall_)) return;
     InitActions();
-    UninstallEngine engine(*system_.registry, *system_.platform, *system_.runner, errors_);
+    UninstallEngine engine(*system_->registry, *system_->platform, *system_->runner, errors_);
     WindowObserver observer(this, languagePL);
     const bool hideWindows = params_.HideWhileUninstalling && isVisible();
     if (hideWindows) {
@@ -758,7 +910,7 @@ void TFormMain::actRemoveExecute() {
   {
     const RunningFlag running(commandRunning_);
     if (params_.ConfirmRemove && !confirm(*formRemove_)) return;
-    failures = RemoveEntries(*system_.registry, entries);
+    failures = RemoveEntries(*system_->registry, entries);
   }
   if (!failures.empty()) {
     QString text = Utf8(NotRemovedTitle(languagePL));
@@ -777,7 +929,7 @@ void TFormMain::actRefreshExecute() {
     QAction* action;
     ~Enable() { action->setEnabled(true); }
   } enable{Action("actRefresh")};
-  system_.registry->Refresh();
+  system_->registry->Refresh();
   collection_->ReadKeyNames();
   collection_->ReadUninstallEntries();
   collection_->SortByName();
@@ -865,7 +1017,7 @@ void TFormMain::actRegBackupExecute() {
   // Every place's Uninstall key, in one script that gives back what it holds exactly.
   try {
     const RegExportResult result = ExportRegistryKeys(
-        *system_.registry, BackupKeys(*system_.registry), file.toStdString(), UserAnsiCodePage());
+        *system_->registry, BackupKeys(*system_->registry), file.toStdString(), UserAnsiCodePage());
     if (!result.leftOut.empty()) {
       QString text = languagePL ? QString::fromUtf8("Pominięto w kopii (nazwy nie do zapisania):")
                                 : QString("Left out of the backup (names no script can hold):");
@@ -881,7 +1033,7 @@ void TFormMain::tmCheckRegTimer() {
   if (!collection_ || listUpdating_ || commandRunning_) return;
   // Nothing changed on disk, nothing to test: the check then costs two file stamps. When Wine
   // saved a file, it is read again before the keys are tested.
-  if (system_.registry->Refresh()) RemoveNonExisting();
+  if (system_->registry->Refresh()) RemoveNonExisting();
 }
 
 void TFormMain::actSelectAllExecute() {
@@ -928,7 +1080,7 @@ void TFormMain::actHelpExecute() {
 }
 
 void TFormMain::OpenWithDesktop(const std::function<bool(Desktop&)>& open) {
-  if (system_.desktop) open(*system_.desktop);
+  if (system_->desktop) open(*system_->desktop);
 }
 
 void TFormMain::actShowHideBottomPanelExecute() {
@@ -963,7 +1115,7 @@ void TFormMain::popSaveIconClick() {
   std::string bytes;
   if (IconSourceOf(info) == IconSource::Own)
     if (const auto image =
-            ExtractIconHandle(*system_.platform, info.IconFile, info.IconIndex, false))
+            ExtractIconHandle(*system_->platform, info.IconFile, info.IconIndex, false))
       bytes = image->ico;
   if (bytes.empty()) {
     const QImage image =
@@ -1043,6 +1195,7 @@ void TFormMain::SaveParamsToIni() {
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     s.columnWidths.push_back(lv_->columnWidth(static_cast<int>(c)));
   WriteMainSettings(ini, s, params_);
+  if (!system_->prefixDir.empty()) ini.Write(kSettingsSection, "Prefix", system_->prefixDir);
   if (!ini.Save(files_.settingsFileName, error)) tellUser("Purgelet", Utf8(error));
 }
 

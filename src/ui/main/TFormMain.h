@@ -12,10 +12,12 @@
 #include "inventory/ErrorList.h"
 #include "inventory/UCollection.h"
 #include "platform/ManagedSystem.h"
+#include "platform/WinePrefixes.h"
 #include "ui/main/SettingsFile.h"
 #include "ui/windows/WindowServices.h"
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QListView;
@@ -80,6 +82,12 @@ class TFormMain : public QMainWindow {
   void actRegBackupExecute();
   // The periodic registry check: entries whose keys others removed leave the list.
   void tmCheckRegTimer();
+  // Shows another Wine prefix: its registry is read and the list rebuilt. False (and the
+  // user told why) when it cannot be opened; the current prefix then stays.
+  bool SwitchPrefix(const std::string& dir);
+  const ManagedSystem& System() const { return *system_; }
+  // The prefixes the chooser offers (found at start-up; tests may set their own).
+  void SetPrefixes(std::vector<FoundPrefix> prefixes);
   void RemoveNonExisting();
   // 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small icons"), 3 report.
   void SetViewStyle(int style);
@@ -115,6 +123,10 @@ class TFormMain : public QMainWindow {
   std::function<QString(const QString& title, const QString& suggested, const QString& filter)>
       chooseSaveFile;
   std::function<void(const QString& text)> setClipboard;
+  // Which folder "Other folder..." picks (empty: cancelled) and how a prefix is opened.
+  std::function<QString()> chooseFolder;
+  std::function<std::unique_ptr<ManagedSystem>(const std::string& dir, std::string& error)>
+      openPrefix;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -127,6 +139,8 @@ class TFormMain : public QMainWindow {
   void CreateStatusBar();
   void CreateSecondaryWindows();
   void ApplyToolbarLook();
+  void FillPrefixChooser();
+  void UpdateTitle();
   void LoadParamsFromIni();
   void SaveParamsToIni();
   void SetColumnImages();
@@ -138,7 +152,10 @@ class TFormMain : public QMainWindow {
   void ShowErrors();
   void OpenWithDesktop(const std::function<bool(Desktop&)>& open);
 
-  ManagedSystem& system_;
+  ManagedSystem* system_;                       // the prefix shown
+  std::unique_ptr<ManagedSystem> ownedSystem_;  // one the user switched to
+  std::vector<FoundPrefix> prefixes_;           // the user's prefixes, for the chooser
+  QComboBox* cbPrefix_ = nullptr;
   ProgramFiles files_;
   TMainParams params_;
   TErrorList errors_;
