@@ -60,7 +60,7 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   char resolved[PATH_MAX];
   const std::string canonical = ::realpath(prefix.c_str(), resolved) ? resolved : prefix;
   PrefixWine wine;
-  system->name = prefix;
+  system->name = ShortPath(prefix, home ? home : "");
   for (const FoundPrefix& p : found.prefixes) {
     char other[PATH_MAX];
     if (canonical == (::realpath(p.path.c_str(), other) ? std::string(other) : p.path)) {

@@ -118,7 +118,7 @@ class Finder {
   }
 
   void Plain(const std::string& winePrefix) {
-    if (!winePrefix.empty()) Add({winePrefix, winePrefix, "WINEPREFIX", "", {}});
+    if (!winePrefix.empty()) Add({ShortPath(winePrefix, home_), winePrefix, "WINEPREFIX", "", {}});
     Add({"~/.wine", Home("/.wine"), "Wine", "", {}});
   }
 
@@ -434,6 +434,12 @@ class Finder {
 };
 
 }  // namespace
+
+std::string ShortPath(const std::string& path, const std::string& home) {
+  if (!home.empty() && home != "/" && path.starts_with(home + "/"))
+    return "~" + path.substr(home.size());
+  return path;
+}
 
 std::string PrefixArch(const std::string& prefixDir) {
   // The line is in the file's first few hundred bytes: only those are read.

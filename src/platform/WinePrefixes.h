@@ -38,6 +38,9 @@ struct PrefixSearch {
 // `winePrefix` is WINEPREFIX's value (empty when unset).
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix);
 
+// A path under the home as "~/..." (how people name their prefixes).
+std::string ShortPath(const std::string& path, const std::string& home);
+
 // The prefix's architecture from its system.reg ("#arch=win32"); "win64" otherwise.
 std::string PrefixArch(const std::string& prefixDir);
 
