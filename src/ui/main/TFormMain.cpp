@@ -647,6 +647,7 @@ bool TFormMain::SwitchPrefix(const std::string& dir) {
     return false;
   }
   tmCheckReg_->stop();
+  if (formSearch_ && params_.SaveSearchHistory) formSearch_->SaveCbText();
   // The secondary windows show the old prefix: they are made again for the new one.
   for (QWidget* window : std::initializer_list<QWidget*>{formDetails_, formAbout_, formErrors_,
                                                          formSearch_, formUninstall_, formRemove_})
