@@ -72,8 +72,10 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   system->prefixDir = prefix;
   system->runner = std::make_unique<WineProcessRunner>(prefix, wine);
   // The registry editor runs only where the prefix's Wine is known.
-  system->desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry,
-                                                  wine.known ? wine.program : std::string());
+  auto desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry,
+                                               wine.known ? wine.program : std::string());
+  desktop->wineEnvironment = wine.environment;
+  system->desktop = std::move(desktop);
   system->description = "Wine prefix " + prefix;
   return system;
 }

@@ -19,8 +19,10 @@ namespace {
 // Runs the steps one after the other on a thread of their own, each to its end; the caller
 // does not wait. Each program gets a session of its own, so a Ctrl+C in our terminal does not
 // reach it.
-void RunInBackground(const std::string& prefixDir, std::vector<WineDesktop::Command> steps) {
-  std::thread([prefixDir, steps = std::move(steps)] {
+void RunInBackground(const std::string& prefixDir,
+                     const std::vector<std::pair<std::string, std::string>>& wineEnvironment,
+                     std::vector<WineDesktop::Command> steps) {
+  std::thread([prefixDir, wineEnvironment, steps = std::move(steps)] {
     for (const auto& step : steps) {
       std::vector<std::string> env;
       for (char** e = environ; *e; ++e) {
@@ -30,6 +32,10 @@ void RunInBackground(const std::string& prefixDir, std::vector<WineDesktop::Comm
         env.push_back(entry);
       }
       if (step.inPrefix) {
+        for (const auto& [name, value] : wineEnvironment) {
+          std::erase_if(env, [&](const std::string& e) { return e.starts_with(name + "="); });
+          env.push_back(name + "=" + value);
+        }
         env.push_back("WINEPREFIX=" + prefixDir);
         env.push_back("WINEDEBUG=-all");
       }
@@ -66,7 +72,9 @@ WineDesktop::WineDesktop(std::string prefixDir, const Platform& platform, Regist
       platform_(platform),
       registry_(registry),
       wine_(std::move(wine)) {
-  run = [this](std::vector<Command> steps) { RunInBackground(prefixDir_, std::move(steps)); };
+  run = [this](std::vector<Command> steps) {
+    RunInBackground(prefixDir_, wineEnvironment, std::move(steps));
+  };
   serverRunning = [this] { return IsWineServerRunning(prefixDir_); };
 }
 

@@ -39,6 +39,8 @@ class WineDesktop : public Desktop {
   std::function<void(std::vector<Command> steps)> run;
   // Whether a wineserver runs in the prefix (replaceable for tests).
   std::function<bool()> serverRunning;
+  // Variables the prefix's Wine runs with, besides WINEPREFIX (its front end's).
+  std::vector<std::pair<std::string, std::string>> wineEnvironment;
 
  private:
   std::string prefixDir_;

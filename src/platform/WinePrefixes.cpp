@@ -107,12 +107,32 @@ class Finder {
   }
 
   // A front end's own Wine: known when its program exists.
+  // A front end's own Wine: known when its program exists. It runs as its front end runs it:
+  // with its own server, loader, DLLs and libraries rather than the system's.
   static PrefixWine OwnWine(const std::string& program, const std::string& what) {
     PrefixWine wine;
     wine.program = program;
     if (!IsFile(program)) {
       wine.known = false;
       wine.why = what + " (" + program + ") is not installed";
+      return wine;
+    }
+    const std::string bin = program.substr(0, program.rfind('/'));
+    const std::string root = bin.substr(0, bin.rfind('/'));
+    wine.environment.emplace_back("WINELOADER", program);
+    if (IsFile(bin + "/wineserver"))
+      wine.environment.emplace_back("WINESERVER", bin + "/wineserver");
+    std::string dllPath, libraries;
+    for (const char* lib : {"/lib64", "/lib"}) {
+      if (IsDir(root + lib + "/wine"))
+        dllPath += (dllPath.empty() ? "" : ":") + root + lib + "/wine";
+      if (IsDir(root + lib)) libraries += (libraries.empty() ? "" : ":") + root + lib;
+    }
+    if (!dllPath.empty()) wine.environment.emplace_back("WINEDLLPATH", dllPath);
+    if (!libraries.empty()) {
+      const char* current = std::getenv("LD_LIBRARY_PATH");
+      wine.environment.emplace_back(
+          "LD_LIBRARY_PATH", libraries + (current && *current ? ":" + std::string(current) : ""));
     }
     return wine;
   }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
 #include "TestSupport.h"
 #include "platform/WinePrefixes.h"
@@ -55,6 +56,8 @@ class WinePrefixesTest : public ::testing::Test {
     File(bottles + "/bottles/Office/bottle.yml",
          "Arch: win32\nName: Office 2010\nRunner: soda-7.0-9\n");
     File(bottles + "/runners/soda-7.0-9/bin/wine", "");
+    File(bottles + "/runners/soda-7.0-9/bin/wineserver", "");
+    test::MakeDirs(bottles + "/runners/soda-7.0-9/lib64/wine");
     Prefix(bottles + "/bottles/Games");
     File(bottles + "/bottles/Games/bottle.yml", "Name: 'My Games'\nRunner: sys-wine-9.0\n");
     Prefix(bottles + "/bottles/Broken");
@@ -92,6 +95,13 @@ TEST_F(WinePrefixesTest, APrefixThatWinePrefixNamesKeepsItsFrontEndsWine) {
   ASSERT_NE(it, found.prefixes.end());
   EXPECT_EQ(it->source, "Bottles");
   EXPECT_TRUE(it->wine.program.ends_with("/runners/soda-7.0-9/bin/wine"));
+  // It runs as Bottles runs it: with the runner's server, loader, DLLs and libraries.
+  const std::string runner = home / ".local/share/bottles/runners/soda-7.0-9";
+  std::map<std::string, std::string> env(it->wine.environment.begin(), it->wine.environment.end());
+  EXPECT_EQ(env["WINELOADER"], runner + "/bin/wine");
+  EXPECT_EQ(env["WINESERVER"], runner + "/bin/wineserver");
+  EXPECT_EQ(env["WINEDLLPATH"], runner + "/lib64/wine");
+  EXPECT_TRUE(env["LD_LIBRARY_PATH"].starts_with(runner + "/lib64"));
   EXPECT_EQ(std::count_if(found.prefixes.begin(), found.prefixes.end(),
                           [&](const FoundPrefix& p) { return p.path == bottle; }),
             1);
