@@ -127,6 +127,12 @@ mode_t CurrentUmask() {
 }  // namespace
 
 bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::string& error) {
+  return WriteFileAtomicWith(
+      requested, [&](int fd) { return WriteAll(fd, bytes); }, error);
+}
+
+bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(int fd)>& write,
+                         std::string& error) {
   const std::string path = FinalTarget(requested);
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
@@ -137,7 +143,7 @@ bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::
     }
     // A device or a FIFO is written into, never replaced.
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0 || !WriteAll(fd, bytes)) {
+    if (fd < 0 || !write(fd)) {
       error = "Cannot write \"" + requested + "\": " + SystemMessage(errno);
       if (fd >= 0) ::close(fd);
       return false;
@@ -171,7 +177,7 @@ bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::
       ::fchown(fd, old.st_uid, old.st_gid) != 0)
     return fail("Cannot keep the owner of", errno);
   if (::fchmod(fd, mode) != 0) return fail("Cannot set the permissions of", errno);
-  if (!WriteAll(fd, bytes)) return fail("Cannot write", errno);
+  if (!write(fd)) return fail("Cannot write", errno);
   if (::fsync(fd) != 0) return fail("Cannot write", errno);
   if (::close(fd) != 0) {
     const int code = errno;

@@ -45,7 +45,10 @@ WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir)
 
 WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams)
     : prefixDir_(std::move(prefixDir)), seams_(std::move(seams)) {
-  if (!seams_.write) seams_.write = WriteFileAtomic;
+  if (!seams_.write) {
+    seams_.write = WriteFileAtomic;
+    streamSaves_ = true;  // our own writer takes the file in pieces
+  }
   if (!seams_.canWrite) seams_.canWrite = DefaultCanWrite;
   if (!seams_.serverRunning) seams_.serverRunning = IsWineServerRunning;
   system_.path = prefixDir_ + "/system.reg";
@@ -204,7 +207,29 @@ bool WinePrefixRegistry::CommitHeld() {
 
 bool WinePrefixRegistry::Save(HiveFile& fileRef) {
   HiveFile* file = &fileRef;
-  const std::string bytes = WriteWineRegistry(file->hive);
+  // The file's text is written as it is made, a megabyte at a time (its hash on the way),
+  // where the writer allows: a registry of tens of megabytes is then never held twice.
+  std::string bytes;
+  std::uint64_t hash = kFnvStart;
+  const auto write = [&](const std::string& path, std::string& writeError) {
+    if (!streamSaves_) {
+      bytes = WriteWineRegistry(file->hive);
+      hash = Fnv1a(bytes);
+      return seams_.write(path, bytes, writeError);
+    }
+    return WriteFileAtomicWith(
+        path,
+        [&](int fd) {
+          bool good = true;
+          WriteWineRegistryChunks(file->hive, [&](std::string_view chunk) {
+            if (!good) return;
+            good = WriteAll(fd, chunk);
+            hash = Fnv1a(chunk, hash);
+          });
+          return good;
+        },
+        writeError);
+  };
   std::string writeError;
   FileStamp now;
   bool ok = false;
@@ -217,7 +242,7 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
     } else if (!StampOf(file->path, now) || !(now == file->stamp)) {
       writeError = "another program changed it meanwhile; nothing was saved.";
     } else {
-      ok = seams_.write(file->path, bytes, writeError);
+      ok = write(file->path, writeError);
       // A server started where its lock could not be held (a folder that did not exist yet)
       // may have read the old file: then the save is not one to count on.
       if (ok && seams_.serverRunning(prefixDir_)) {
@@ -234,7 +259,7 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
     error_ = "The registry file \"" + file->path + "\" could not be saved: " + writeError;
     return false;
   }
-  file->hash = Fnv1a(bytes);
+  file->hash = hash;
   StampOf(file->path, file->stamp);
   error_.clear();
   return true;

@@ -86,6 +86,7 @@ class WinePrefixRegistry : public RegistryStore {
   HiveFile system_, user_;
   std::uint64_t generation_ = 1;
   bool holding_ = false;
+  bool streamSaves_ = false;
   std::string error_;
 };
 
