@@ -1213,6 +1213,11 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  // Not while uninstallers run or entries are removed: the command finishes first.
+  if (commandRunning_) {
+    event->ignore();
+    return;
+  }
   SaveParamsToIni();
   tmCheckReg_->stop();  // no check may reach the collection while the program ends
   if (formSearch_ && params_.SaveSearchHistory) formSearch_->SaveCbText();
