@@ -32,9 +32,10 @@ void RunInBackground(const std::string& prefixDir,
         env.push_back(entry);
       }
       if (step.inPrefix) {
-        for (const auto& [name, value] : wineEnvironment) {
-          std::erase_if(env, [&](const std::string& e) { return e.starts_with(name + "="); });
-          env.push_back(name + "=" + value);
+        for (const auto& variable : wineEnvironment) {
+          const std::string assigned = variable.first + "=";
+          std::erase_if(env, [&](const std::string& e) { return e.starts_with(assigned); });
+          env.push_back(assigned + variable.second);
         }
         env.push_back("WINEPREFIX=" + prefixDir);
         env.push_back("WINEDEBUG=-all");

@@ -349,12 +349,12 @@ class Finder {
         if (!file.ends_with(".json")) continue;
         const auto text = Read(dir + "/" + file);
         if (!text) continue;
-        const auto prefix = JsonString(*text, "winePrefix");
+        const auto prefix = JsonStringValue(*text, "winePrefix");
         if (!prefix || prefix->empty()) continue;
         const std::string path = ExpandHome(*prefix);
         FoundPrefix p{path.substr(path.rfind('/') + 1), path, source, "", {}};
-        const auto bin = JsonString(*text, "bin");
-        const auto type = JsonString(*text, "type");
+        const auto bin = JsonStringValue(*text, "bin");
+        const auto type = JsonStringValue(*text, "type");
         if (!bin || bin->empty()) {
           p.wine.known = false;
           p.wine.why = "the game's Wine is not known";
@@ -376,56 +376,6 @@ class Finder {
         p.wine.why = "the game's Wine is not known (no Heroic game names this prefix)";
         Add(std::move(p));
       }
-  }
-
-  // The first string value of "key" in a JSON text; nothing when there is none.
-  static std::optional<std::string> JsonString(const std::string& text, const std::string& key) {
-    const std::string quoted = "\"" + key + "\"";
-    std::size_t at = 0;
-    while ((at = text.find(quoted, at)) != std::string::npos) {
-      std::size_t i = at + quoted.size();
-      while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-      if (i >= text.size() || text[i] != ':') {
-        at = i;
-        continue;
-      }
-      ++i;
-      while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-      if (i >= text.size() || text[i] != '"') return std::nullopt;
-      std::string value;
-      for (++i; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-          value += text[i];
-          continue;
-        }
-        const char e = text[++i];
-        const bool hex4 = e == 'u' && i + 4 < text.size() &&
-                          std::all_of(text.begin() + static_cast<long>(i) + 1,
-                                      text.begin() + static_cast<long>(i) + 5, [](char h) {
-                                        return std::isxdigit(static_cast<unsigned char>(h));
-                                      });
-        if (hex4) {
-          const auto code =
-              static_cast<unsigned>(std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16));
-          i += 4;
-          if (code < 0x80) {
-            value += static_cast<char>(code);
-          } else if (code < 0x800) {
-            value += static_cast<char>(0xC0 | (code >> 6));
-            value += static_cast<char>(0x80 | (code & 0x3F));
-          } else {
-            value += static_cast<char>(0xE0 | (code >> 12));
-            value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            value += static_cast<char>(0x80 | (code & 0x3F));
-          }
-        } else {
-          value += e == 'n' ? '\n' : e == 't' ? '\t' : e;
-        }
-      }
-      if (i >= text.size()) return std::nullopt;  // unterminated
-      return value;
-    }
-    return std::nullopt;
   }
 
   void PlayOnLinux() {
@@ -454,6 +404,55 @@ class Finder {
 };
 
 }  // namespace
+
+std::optional<std::string> JsonStringValue(const std::string& text, const std::string& key) {
+  const std::string quoted = "\"" + key + "\"";
+  std::size_t at = 0;
+  while ((at = text.find(quoted, at)) != std::string::npos) {
+    std::size_t i = at + quoted.size();
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i >= text.size() || text[i] != ':') {
+      at = i;
+      continue;
+    }
+    ++i;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i >= text.size() || text[i] != '"') return std::nullopt;
+    std::string value;
+    for (++i; i < text.size() && text[i] != '"'; ++i) {
+      if (text[i] != '\\' || i + 1 >= text.size()) {
+        value += text[i];
+        continue;
+      }
+      const char e = text[++i];
+      const bool hex4 = e == 'u' && i + 4 < text.size() &&
+                        std::all_of(text.begin() + static_cast<long>(i) + 1,
+                                    text.begin() + static_cast<long>(i) + 5, [](char h) {
+                                      return std::isxdigit(static_cast<unsigned char>(h));
+                                    });
+      if (hex4) {
+        const auto code =
+            static_cast<unsigned>(std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16));
+        i += 4;
+        if (code < 0x80) {
+          value += static_cast<char>(code);
+        } else if (code < 0x800) {
+          value += static_cast<char>(0xC0 | (code >> 6));
+          value += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+          value += static_cast<char>(0xE0 | (code >> 12));
+          value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+          value += static_cast<char>(0x80 | (code & 0x3F));
+        }
+      } else {
+        value += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+      }
+    }
+    if (i >= text.size()) return std::nullopt;  // unterminated
+    return value;
+  }
+  return std::nullopt;
+}
 
 std::string ShortPath(const std::string& path, const std::string& home) {
   if (!home.empty() && home != "/" && path.starts_with(home + "/"))

@@ -4,6 +4,7 @@
 // read; front-end files that are missing, unreadable or malformed are skipped with a note.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,10 @@ struct PrefixSearch {
 
 // `winePrefix` is WINEPREFIX's value (empty when unset).
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix);
+
+// The first string value of "key" in a JSON text (Heroic's game settings); nothing when there
+// is none or the text breaks off.
+std::optional<std::string> JsonStringValue(const std::string& text, const std::string& key);
 
 // A path under the home as "~/..." (how people name their prefixes).
 std::string ShortPath(const std::string& path, const std::string& home);
