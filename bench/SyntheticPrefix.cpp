@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "platform/FileIO.h"
 #include "registry/WineRegFile.h"
+#include "util/FileIO.h"
 #include "util/Utf.h"
 
 namespace pgl::bench {

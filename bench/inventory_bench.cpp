@@ -11,8 +11,8 @@
 #include "inventory/EntryList.h"
 #include "inventory/Report.h"
 #include "inventory/UCollection.h"
-#include "platform/WinePlatform.h"
-#include "registry/WinePrefixRegistry.h"
+#include "platform/wine/WinePlatform.h"
+#include "platform/wine/WinePrefixRegistry.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixes.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/FileIO.h"
+#include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
-#include "registry/WinePrefixRegistry.h"
 #include "registry/WineRegFile.h"
+#include "util/FileIO.h"
 #include "util/Utf.h"
 
 namespace {

@@ -16,8 +16,8 @@
 
 #include "inventory/UninstallPlaces.h"
 #include "platform/ManagedSystem.h"
+#include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
-#include "registry/WinePrefixRegistry.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
 

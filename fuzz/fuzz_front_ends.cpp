@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

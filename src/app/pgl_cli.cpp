@@ -17,13 +17,13 @@
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
 #include "platform/AppFiles.h"
-#include "platform/FileIO.h"
 #include "platform/ManagedSystem.h"
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixRegistry.h"
+#include "platform/wine/WinePrefixes.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
-#include "registry/WinePrefixRegistry.h"
 #include "util/CodePage.h"
+#include "util/FileIO.h"
 #include "util/Utf.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 

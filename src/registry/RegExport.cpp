@@ -4,10 +4,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/FileIO.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
 #include "util/CodePage.h"
+#include "util/FileIO.h"
 #include "util/Utf.h"
 
 namespace pgl {

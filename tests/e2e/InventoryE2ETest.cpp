@@ -6,8 +6,8 @@
 #include "TestSupport.h"
 #include "WineTestSupport.h"
 #include "inventory/CommandAnalysis.h"
-#include "platform/WinePlatform.h"
-#include "registry/WinePrefixRegistry.h"
+#include "platform/wine/WinePlatform.h"
+#include "platform/wine/WinePrefixRegistry.h"
 
 namespace pgl {
 namespace {

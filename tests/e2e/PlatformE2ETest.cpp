@@ -5,8 +5,8 @@
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
-#include "platform/WinePlatform.h"
-#include "registry/WinePrefixRegistry.h"
+#include "platform/wine/WinePlatform.h"
+#include "platform/wine/WinePrefixRegistry.h"
 #include "util/QV_FileSystem.h"
 #include "util/Utf.h"
 

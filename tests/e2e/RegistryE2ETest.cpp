@@ -3,11 +3,11 @@
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
-#include "platform/WineServer.h"
+#include "platform/wine/WinePrefixRegistry.h"
+#include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 #include "registry/TRegistry.h"
-#include "registry/WinePrefixRegistry.h"
 #include "registry/WineRegFile.h"
 #include "util/Utf.h"
 

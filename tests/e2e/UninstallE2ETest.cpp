@@ -10,8 +10,8 @@
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
+#include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
-#include "registry/WinePrefixRegistry.h"
 
 namespace pgl {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "inventory/UCollection.h"
-#include "platform/WinePlatform.h"
+#include "platform/wine/WinePlatform.h"
 
 namespace pgl {
 namespace {

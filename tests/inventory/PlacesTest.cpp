@@ -6,7 +6,7 @@
 #include "inventory/EntryList.h"
 #include "inventory/UCollection.h"
 #include "inventory/UninstallEngine.h"
-#include "platform/WinePlatform.h"
+#include "platform/wine/WinePlatform.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 

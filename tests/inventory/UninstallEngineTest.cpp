@@ -9,8 +9,8 @@
 #include "TestSupport.h"
 #include "inventory/ErrorList.h"
 #include "inventory/UninstallEngine.h"
-#include "platform/WinePlatform.h"
-#include "platform/WineProcessRunner.h"
+#include "platform/wine/WinePlatform.h"
+#include "platform/wine/WineProcessRunner.h"
 
 namespace pgl {
 namespace {

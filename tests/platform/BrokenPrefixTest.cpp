@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "../TestSupport.h"
-#include "platform/FileIO.h"
 #include "platform/ManagedSystem.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 namespace {

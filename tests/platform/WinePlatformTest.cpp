@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "../TestSupport.h"
-#include "platform/WinePlatform.h"
+#include "platform/wine/WinePlatform.h"
 #include "util/QV_FileSystem.h"
 
 namespace pgl {

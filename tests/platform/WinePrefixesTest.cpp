@@ -6,7 +6,7 @@
 #include <map>
 
 #include "TestSupport.h"
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixes.h"
 
 namespace pgl {
 namespace {

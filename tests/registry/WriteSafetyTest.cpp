@@ -11,8 +11,8 @@
 #include <set>
 
 #include "../TestSupport.h"
+#include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
-#include "registry/WinePrefixRegistry.h"
 #include "registry/WineRegFile.h"
 
 namespace pgl {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/IconReader.h"
-#include "platform/WineDesktop.h"
+#include "platform/wine/WineDesktop.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
 #include "ui/main/MainTexts.h"

@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "WindowTestSupport.h"
+#include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
-#include "registry/WinePrefixRegistry.h"
 #include "ui/main/Startup.h"
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 #include "util/QV_Strings.h"
 #include "util/Utf.h"
 

@@ -38,7 +38,6 @@
 #include "inventory/UninstallPlaces.h"
 #include "lang/Language.h"
 #include "platform/AppFiles.h"
-#include "platform/FileIO.h"
 #include "platform/IconReader.h"
 #include "registry/RegExport.h"
 #include "ui/main/CommandImages.h"
@@ -54,6 +53,7 @@
 #include "ui/windows/TFormErrors.h"
 #include "ui/windows/TFormSearch.h"
 #include "util/CodePage.h"
+#include "util/FileIO.h"
 #include "util/Locale.h"
 #include "util/ProjectLinks.h"
 

@@ -12,7 +12,7 @@
 #include "inventory/ErrorList.h"
 #include "inventory/UCollection.h"
 #include "platform/ManagedSystem.h"
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixes.h"
 #include "ui/main/SettingsFile.h"
 #include "ui/windows/WindowServices.h"
 

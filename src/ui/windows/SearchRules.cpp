@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 #include "util/Locale.h"
 #include "util/Utf.h"
 

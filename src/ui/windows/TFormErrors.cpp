@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 

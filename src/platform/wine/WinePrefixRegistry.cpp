@@ -1,4 +1,4 @@
-#include "registry/WinePrefixRegistry.h"
+#include "platform/wine/WinePrefixRegistry.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/WineServer.h"
+#include "platform/wine/WineServer.h"
 
 namespace pgl {
 

@@ -1,4 +1,4 @@
-#include "platform/WinePlatform.h"
+#include "platform/wine/WinePlatform.h"
 
 #include <climits>
 

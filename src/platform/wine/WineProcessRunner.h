@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/ProcessRunner.h"
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixes.h"
 
 namespace pgl {
 

@@ -1,4 +1,4 @@
-#include "platform/WinePrefixes.h"
+#include "platform/wine/WinePrefixes.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <optional>
 #include <set>
 
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 

@@ -1,4 +1,4 @@
-#include "platform/WineServer.h"
+#include "platform/wine/WineServer.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 

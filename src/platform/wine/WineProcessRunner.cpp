@@ -1,4 +1,4 @@
-#include "platform/WineProcessRunner.h"
+#include "platform/wine/WineProcessRunner.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FileIO.h"
-#include "platform/WineServer.h"
+#include "platform/wine/WineServer.h"
+#include "util/FileIO.h"
 
 #ifndef PGL_HELPER_DIR
 #define PGL_HELPER_DIR ""

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "../TestSupport.h"
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/FileIO.h"
+#include "util/FileIO.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "../TestSupport.h"
-#include "platform/WineServer.h"
+#include "platform/wine/WinePrefixRegistry.h"
+#include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
-#include "registry/WinePrefixRegistry.h"
 
 namespace pgl {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/WineDesktop.h"
+#include "platform/wine/WineDesktop.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "platform/WineServer.h"
+#include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
 
 extern char** environ;

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "platform/ManagedSystem.h"
-#include "platform/WineDesktop.h"
-#include "platform/WinePlatform.h"
-#include "platform/WinePrefixes.h"
-#include "platform/WineProcessRunner.h"
-#include "registry/WinePrefixRegistry.h"
+#include "platform/wine/WineDesktop.h"
+#include "platform/wine/WinePlatform.h"
+#include "platform/wine/WinePrefixRegistry.h"
+#include "platform/wine/WinePrefixes.h"
+#include "platform/wine/WineProcessRunner.h"
 
 namespace pgl {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileIO.h"
 #include "registry/RegistryStore.h"
 #include "registry/WineRegFile.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 
