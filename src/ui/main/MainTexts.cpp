@@ -4,8 +4,8 @@
 
 namespace pgl {
 
-const std::vector<ActionSpec>& MainActions() {
-  static const std::vector<ActionSpec> actions = {
+const std::vector<ActionInfo>& MainActions() {
+  static const std::vector<ActionInfo> actions = {
       {"actRefresh", "F5", kImgRefresh, "Refresh list", "Odśwież listę", true, false},
       {"actUninstall", "Ctrl+U", kImgUninstall, "Uninstall selected applications...",
        "Odinstaluj zaznaczone programy...", true, false},

@@ -15,7 +15,7 @@ struct TextPair {
   const char* Text(bool polish) const { return polish ? this->polish : english; }
 };
 
-struct ActionSpec {
+struct ActionInfo {
   const char* name;
   const char* shortcut;  // as Qt reads it; empty for none
   int image;             // index among the command images; -1 for none
@@ -42,7 +42,7 @@ enum CommandImage {
   kCommandImageCount
 };
 
-const std::vector<ActionSpec>& MainActions();
+const std::vector<ActionInfo>& MainActions();
 // Toolbar buttons: the caption; `name` of the action whose hint the button shows is in
 // ToolbarButtonAction.
 const std::vector<TextPair>& ToolbarButtons();

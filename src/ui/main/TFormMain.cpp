@@ -397,14 +397,14 @@ QString TFormMain::StatusPanelText(int panel) const {
 }
 
 void TFormMain::CreateActions() {
-  for (const ActionSpec& spec : MainActions()) {
+  for (const ActionInfo& item : MainActions()) {
     auto* action = new QAction(this);
-    action->setObjectName(spec.name);
-    if (*spec.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
-    if (spec.image >= 0) action->setIcon(CommandIcon(spec.image));
-    action->setCheckable(spec.checkable);
-    action->setText(QString::fromUtf8(spec.english));
-    actions_[spec.name] = action;
+    action->setObjectName(item.name);
+    if (*item.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
+    if (item.image >= 0) action->setIcon(CommandIcon(item.image));
+    action->setCheckable(item.checkable);
+    action->setText(QString::fromUtf8(item.english));
+    actions_[item.name] = action;
     addAction(action);  // shortcuts work with the menu bar hidden too
   }
   const auto on = [this](const char* name, auto handler) {
@@ -713,11 +713,11 @@ void TFormMain::CreateStatusBar() {
 }
 
 void TFormMain::SetLang(bool polish) {
-  for (const ActionSpec& spec : MainActions()) {
-    if (!spec.hint && !*spec.english) continue;
-    QAction* action = Action(spec.name);
-    action->setText(QString::fromUtf8(spec.Text(polish)));
-    action->setToolTip(spec.hint ? QString::fromUtf8(spec.Text(polish)) : QString());
+  for (const ActionInfo& item : MainActions()) {
+    if (!item.hint && !*item.english) continue;
+    QAction* action = Action(item.name);
+    action->setText(QString::fromUtf8(item.Text(polish)));
+    action->setToolTip(item.hint ? QString::fromUtf8(item.Text(polish)) : QString());
   }
   for (const TextPair& item : MainMenus())
     menus_[item.name]->setTitle(QString::fromUtf8(item.Text(polish)));
