@@ -6,22 +6,13 @@
 #include <array>
 
 #include "ui/main/MainTexts.h"
+#include "ui/main/Painting.h"
 
 namespace pgl {
 
 namespace {
 
 using Draw = void (*)(QPainter&);
-
-QPixmap Paint(int size, Draw draw) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 32.0, size / 32.0);
-  draw(p);
-  return pixmap;
-}
 
 const QColor kOutline("#34495e");
 
@@ -245,19 +236,19 @@ void DrawSortDown(QPainter& p) {
 QIcon CommandIcon(int image) {
   if (image < 0 || image >= kCommandImageCount) return {};
   QIcon icon;
-  for (const int size : {16, 24, 32}) icon.addPixmap(Paint(size, kDraw[image]));
+  for (const int size : {16, 24, 32}) icon.addPixmap(PaintOn32Grid(size, kDraw[image]));
   return icon;
 }
 
 QIcon AppIcon() {
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64}) icon.addPixmap(Paint(size, DrawUninstall));
+  for (const int size : {16, 24, 32, 48, 64}) icon.addPixmap(PaintOn32Grid(size, DrawUninstall));
   return icon;
 }
 
 const QIcon& SortArrow(bool up) {
-  static const QIcon upIcon(Paint(16, DrawSortUp));
-  static const QIcon downIcon(Paint(16, DrawSortDown));
+  static const QIcon upIcon(PaintOn32Grid(16, DrawSortUp));
+  static const QIcon downIcon(PaintOn32Grid(16, DrawSortDown));
   return up ? upIcon : downIcon;
 }
 

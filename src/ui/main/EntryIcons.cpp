@@ -6,25 +6,14 @@
 
 #include "inventory/CommandAnalysis.h"
 #include "ui/main/ListPresentation.h"
+#include "ui/main/Painting.h"
 
 namespace pgl {
 
 namespace {
 
-// A transparent square of `size` pixels with `draw` painting on a 32-unit grid.
-template <typename Draw>
-QPixmap Paint(int size, Draw draw) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 32.0, size / 32.0);
-  draw(p);
-  return pixmap;
-}
-
 QPixmap DrawDefault(int size) {
-  return Paint(size, [](QPainter& p) {
+  return PaintOn32Grid(size, [](QPainter& p) {
     // The screen.
     p.setPen(QPen(QColor("#2d3a4a"), 1.2));
     p.setBrush(QColor("#dfe6ee"));
@@ -48,7 +37,7 @@ QPixmap DrawDefault(int size) {
 }
 
 QPixmap DrawInvalid(int size) {
-  return Paint(size, [](QPainter& p) {
+  return PaintOn32Grid(size, [](QPainter& p) {
     QPainterPath triangle;
     triangle.moveTo(16, 2.5);
     triangle.lineTo(30.5, 28.5);

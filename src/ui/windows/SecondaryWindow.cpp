@@ -1,5 +1,6 @@
 #include "ui/windows/SecondaryWindow.h"
 
+#include <QAction>
 #include <QShowEvent>
 
 namespace pgl {
@@ -17,6 +18,20 @@ void TSecondaryWindow::showEvent(QShowEvent* event) {
     move(frame.center() - QPoint(width() / 2, height() / 2));
   }
   QWidget::showEvent(event);
+}
+
+QAction* TSecondaryWindow::AddWindowAction(const char* name, const QKeySequence& keys) {
+  auto* action = new QAction(this);
+  action->setObjectName(name);
+  action->setShortcut(keys);
+  action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(action);
+  return action;
+}
+
+void TSecondaryWindow::CloseOnEsc() {
+  connect(AddWindowAction("actEsc", QKeySequence(Qt::Key_Escape)), &QAction::triggered, this,
+          &QWidget::close);
 }
 
 void TSecondaryWindow::SetLang(bool polish) {

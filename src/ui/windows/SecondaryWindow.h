@@ -2,7 +2,10 @@
 // closes by hiding, and puts its caption in the chosen language.
 #pragma once
 
+#include <QKeySequence>
 #include <QWidget>
+
+class QAction;
 
 namespace pgl {
 
@@ -12,6 +15,11 @@ class TSecondaryWindow : public QWidget {
  public:
   TSecondaryWindow(const char* name, const char* english, const char* polish, QWidget* owner);
   virtual void SetLang(bool polish);
+
+  // An action of this window: its shortcut works while the window has the focus.
+  QAction* AddWindowAction(const char* name, const QKeySequence& keys);
+  // Esc closes the window.
+  void CloseOnEsc();
 
  protected:
   // Each showing puts the window in the middle of its owner.

@@ -74,12 +74,7 @@ TFormAbout::TFormAbout(QWidget* owner, WindowServices& services)
   layout->addWidget(image, 0, Qt::AlignTop);
   layout->addWidget(panel, 1);
   setFixedWidth(311 + 60);
-  auto* esc = new QAction(this);
-  esc->setObjectName("actEsc");
-  esc->setShortcut(QKeySequence(Qt::Key_Escape));
-  esc->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  connect(esc, &QAction::triggered, this, &QWidget::close);
-  addAction(esc);
+  CloseOnEsc();
   SetLang(false);
 }
 

@@ -24,40 +24,30 @@ QColor Rgb(std::uint32_t rgb) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
-// The two value images: a number (and binary data) and a text.
+// A small rounded badge with two letters: the images of number and text values.
+QIcon ValueBadge(const QColor& outline, const QColor& fill, const QColor& ink, const char* text) {
+  QPixmap p(16, 16);
+  p.fill(Qt::transparent);
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
+  g.setPen(QPen(outline, 1));
+  g.setBrush(fill);
+  g.drawRoundedRect(QRectF(1.5, 3.5, 13, 9), 2, 2);
+  QFont f("DejaVu Sans");
+  f.setPixelSize(7);
+  f.setBold(true);
+  g.setFont(f);
+  g.setPen(ink);
+  g.drawText(QRectF(1.5, 3.5, 13, 9), Qt::AlignCenter, text);
+  return QIcon(p);
+}
+
+// Image 0: numbers and binary data; image 1: texts.
 QIcon ValueImage(int image) {
-  static const QIcon number = [] {
-    QPixmap p(16, 16);
-    p.fill(Qt::transparent);
-    QPainter g(&p);
-    g.setRenderHint(QPainter::Antialiasing);
-    g.setPen(QPen(QColor("#1f4f8f"), 1));
-    g.setBrush(QColor("#7fb2f0"));
-    g.drawRoundedRect(QRectF(1.5, 3.5, 13, 9), 2, 2);
-    QFont f("DejaVu Sans");
-    f.setPixelSize(7);
-    f.setBold(true);
-    g.setFont(f);
-    g.setPen(QColor("#0b2a55"));
-    g.drawText(QRectF(1.5, 3.5, 13, 9), Qt::AlignCenter, "01");
-    return QIcon(p);
-  }();
-  static const QIcon text = [] {
-    QPixmap p(16, 16);
-    p.fill(Qt::transparent);
-    QPainter g(&p);
-    g.setRenderHint(QPainter::Antialiasing);
-    g.setPen(QPen(QColor("#8a3b12"), 1));
-    g.setBrush(QColor("#f7d68e"));
-    g.drawRoundedRect(QRectF(1.5, 3.5, 13, 9), 2, 2);
-    QFont f("DejaVu Sans");
-    f.setPixelSize(7);
-    f.setBold(true);
-    g.setFont(f);
-    g.setPen(QColor("#5a2408"));
-    g.drawText(QRectF(1.5, 3.5, 13, 9), Qt::AlignCenter, "ab");
-    return QIcon(p);
-  }();
+  static const QIcon number =
+      ValueBadge(QColor("#1f4f8f"), QColor("#7fb2f0"), QColor("#0b2a55"), "01");
+  static const QIcon text =
+      ValueBadge(QColor("#8a3b12"), QColor("#f7d68e"), QColor("#5a2408"), "ab");
   return image == 0 ? number : text;
 }
 
@@ -175,28 +165,14 @@ TFormDetails::TFormDetails(QWidget* owner, RegistryStore& registry, WindowServic
       {"actRefresh", QKeySequence("F5"), &TFormDetails::actRefreshExecute},
   };
   for (const auto& a : actions) {
-    auto* action = new QAction(this);
-    action->setObjectName(a.name);
-    action->setShortcut(a.keys);
-    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QAction* action = AddWindowAction(a.name, a.keys);
     connect(action, &QAction::triggered, this, a.run);
-    addAction(action);
     actions_[a.name] = action;
   }
-  auto* esc = new QAction(this);
-  esc->setObjectName("actEsc");
-  esc->setShortcut(QKeySequence(Qt::Key_Escape));
-  esc->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  connect(esc, &QAction::triggered, this, &QWidget::close);
-  addAction(esc);
+  CloseOnEsc();
   // The main window's Details shortcut hides the window from here too.
-  auto* close = new QAction(this);
-  close->setObjectName("actClose");
-  close->setShortcut(closeShortcut);
-  close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  QAction* close = AddWindowAction("actClose", closeShortcut);
   connect(close, &QAction::triggered, this, &QWidget::hide);
-  addAction(close);
-  actions_["actEsc"] = esc;
   actions_["actClose"] = close;
 
   popLv_ = new QMenu(this);

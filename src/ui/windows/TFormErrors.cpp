@@ -33,12 +33,7 @@ TFormErrors::TFormErrors(QWidget* owner, TErrorList& errors, WindowServices& ser
   btnSave_ = new QPushButton(this);
   btnSave_->setObjectName("btnSave");
   connect(btnSave_, &QPushButton::clicked, this, &TFormErrors::btnSaveClick);
-  auto* esc = new QAction(this);
-  esc->setObjectName("actEsc");
-  esc->setShortcut(QKeySequence(Qt::Key_Escape));
-  esc->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  connect(esc, &QAction::triggered, this, &QWidget::close);
-  addAction(esc);
+  CloseOnEsc();
   auto* strip = new QHBoxLayout;
   strip->addWidget(btnClearErrors_);
   strip->addStretch(1);

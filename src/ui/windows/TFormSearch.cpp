@@ -39,15 +39,6 @@ const ControlText kTexts[] = {
     {"btnCancel", "Cancel", "Anuluj"},
 };
 
-QAction* WindowAction(QWidget* window, const char* name, const QKeySequence& keys) {
-  auto* action = new QAction(window);
-  action->setObjectName(name);
-  action->setShortcut(keys);
-  action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  window->addAction(action);
-  return action;
-}
-
 }  // namespace
 
 TFormSearch::TFormSearch(QWidget* owner, SearchTarget target, std::string historyFile,
@@ -95,17 +86,15 @@ TFormSearch::TFormSearch(QWidget* owner, SearchTarget target, std::string histor
   auto* find = static_cast<QPushButton*>(add("btnFind", new QPushButton(this)));
   auto* cancel = static_cast<QPushButton*>(add("btnCancel", new QPushButton(this)));
   find->setDefault(true);
-  actSearch_ = WindowAction(this, "actSearch", QKeySequence());
-  actCancel_ = WindowAction(this, "actCancel", QKeySequence());
+  actSearch_ = AddWindowAction("actSearch", QKeySequence());
+  actCancel_ = AddWindowAction("actCancel", QKeySequence());
   connect(actSearch_, &QAction::triggered, this, &TFormSearch::actSearchExecute);
   connect(actCancel_, &QAction::triggered, this, &QWidget::close);
   connect(find, &QPushButton::clicked, actSearch_, &QAction::trigger);
   connect(cancel, &QPushButton::clicked, actCancel_, &QAction::trigger);
   connect(cbText_->lineEdit(), &QLineEdit::returnPressed, actSearch_, &QAction::trigger);
-  connect(WindowAction(this, "actEsc", QKeySequence(Qt::Key_Escape)), &QAction::triggered, this,
-          &QWidget::close);
-  connect(WindowAction(this, "actClose", closeShortcut), &QAction::triggered, this,
-          &QWidget::close);
+  CloseOnEsc();
+  connect(AddWindowAction("actClose", closeShortcut), &QAction::triggered, this, &QWidget::close);
 
   auto* textRow = new QHBoxLayout;
   textRow->addWidget(lblText);
