@@ -137,12 +137,8 @@ std::optional<IconImage> ExtractIconHandle(const Platform& platform, std::string
 std::string FileTimeToDateText(std::uint64_t fileTime) {
   if (fileTime == 0) return {};
   if (fileTime == ~0ull || fileTime >= 0x8000000000000000ull) return "n/a";
-  constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ull;
-  const auto seconds = static_cast<std::int64_t>(fileTime / 10000000ull) -
-                       static_cast<std::int64_t>(kTicks1601To1970 / 10000000ull);
-  const auto t = static_cast<std::time_t>(seconds);
   std::tm local{};
-  if (!localtime_r(&t, &local)) return "n/a";
+  if (!FileTimeToLocalTime(fileTime, local)) return "n/a";
   if (local.tm_year + 1900 > 9999 || local.tm_year + 1900 < 1) return "n/a";
   return FormatShortDate(local);
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/FileIO.h"
+
 namespace pgl {
 
 class TErrorList {
@@ -45,8 +47,5 @@ class TErrorList {
   int errorCount_ = 0;
 };
 
-// Appends bytes to a regular file in one write, creating it (mode 0644) when missing. Refuses
-// a symbolic link, a FIFO or anything else that is not a regular file.
-bool AppendToFile(const std::string& path, std::string_view bytes, std::string& error);
 
 }  // namespace pgl

@@ -1,12 +1,10 @@
 #include "inventory/UninstallEngine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "inventory/CommandAnalysis.h"
 #include "platform/IconReader.h"
 #include "registry/QV_Registry.h"
+#include "util/FileIO.h"
 #include "util/QV_Strings.h"
 
 namespace pgl {
@@ -26,17 +24,7 @@ bool IsBlank(const std::string& text) {
 std::optional<PeInfo> ProgramHeader(const Platform& platform, const std::string& windowsPath) {
   const auto local = platform.LocalPath(windowsPath);
   if (!local) return std::nullopt;
-  const int fd = ::open(local->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  std::string bytes;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.resize(64 * 1024);
-    const ssize_t n = ::read(fd, bytes.data(), bytes.size());
-    bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  }
-  ::close(fd);
-  return ReadPeInfo(bytes);
+  return ReadPeInfo(ReadFileStart(*local, 64 * 1024));
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #include "registry/RegTree.h"
 
-#include <unicode/uchar.h>
-
 #include <algorithm>
 #include <chrono>
 
+#include "util/Locale.h"
 #include "util/Utf.h"
 
 namespace pgl {
@@ -15,8 +14,7 @@ namespace {
 inline char16_t FoldUnit(char16_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
   if (c >= 0xD800 && c <= 0xDFFF) return c;
-  const UChar32 lower = u_tolower(c);
-  return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
+  return LowerCaseUnit(c);
 }
 
 template <typename Vec, typename Name>

@@ -28,6 +28,13 @@ bool WriteFileAtomicWith(const std::string& path, const std::function<bool(int f
 // Writes all of `bytes` to an open file, going on after interrupted or partial writes.
 bool WriteAll(int fd, std::string_view bytes);
 
+// Appends `bytes` to the file, creating it; all of it or nothing (a partial append is taken
+// back). Anything but a regular file (a FIFO, a device, a link) is refused.
+bool AppendToFile(const std::string& path, std::string_view bytes, std::string& error);
+
+// Up to `maxBytes` from the start of a regular file; empty for anything else.
+std::string ReadFileStart(const std::string& path, std::size_t maxBytes);
+
 using FileWriter = std::function<bool(const std::string&, std::string_view, std::string&)>;
 
 }  // namespace pgl

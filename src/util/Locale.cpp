@@ -1,15 +1,7 @@
 #include "util/Locale.h"
 
-#include <locale.h>
-#include <unicode/ucol.h>
-#include <unicode/ustring.h>
-
 #include <cstdlib>
-#include <map>
-#include <mutex>
 #include <string>
-
-#include "util/Utf.h"
 
 namespace pgl {
 
@@ -22,122 +14,6 @@ std::string UserLocaleName(const char* categoryVariable) {
     }
   value = value.substr(0, value.find_first_of(".@"));
   return value.empty() ? "C" : value;
-}
-
-namespace {
-
-UCollator* OpenCollator(const std::string& icuLocale, UCollationStrength strength) {
-  UErrorCode status = U_ZERO_ERROR;
-  UCollator* c = ucol_open(icuLocale.c_str(), &status);
-  if (U_FAILURE(status)) {
-    status = U_ZERO_ERROR;
-    c = ucol_open("en_US", &status);
-  }
-  if (!c) return nullptr;
-  ucol_setStrength(c, strength);
-  ucol_setAttribute(c, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-  return c;
-}
-
-}  // namespace
-
-TextCollator::TextCollator(const std::string& localeName) {
-  const std::string icu = (localeName == "C" || localeName == "POSIX" || localeName.empty())
-                              ? std::string("en_US")
-                              : localeName;
-  caseless_ = OpenCollator(icu, UCOL_SECONDARY);
-  cased_ = OpenCollator(icu, UCOL_TERTIARY);
-}
-
-TextCollator::~TextCollator() {
-  if (caseless_) ucol_close(caseless_);
-  if (cased_) ucol_close(cased_);
-}
-
-const TextCollator& TextCollator::User() {
-  static const TextCollator collator(UserLocaleName("LC_COLLATE"));
-  return collator;
-}
-
-int TextCollator::Compare(std::string_view a, std::string_view b, bool ignoreCase) const {
-  UCollator* c = ignoreCase ? caseless_ : cased_;
-  if (!c) return a < b ? -1 : (a == b ? 0 : 1);
-  UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult r = ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                              static_cast<int32_t>(b.size()), &status);
-  return r == UCOL_LESS ? -1 : (r == UCOL_EQUAL ? 0 : 1);
-}
-
-std::string TextCollator::SortKey(std::string_view text, bool ignoreCase) const {
-  UCollator* c = ignoreCase ? caseless_ : cased_;
-  if (!c) return std::string(text);
-  const std::u16string units = Utf8ToUtf16(text);
-  std::string key(units.size() * 4 + 16, '\0');
-  for (;;) {
-    const int32_t n =
-        ucol_getSortKey(c, units.data(), static_cast<int32_t>(units.size()),
-                        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
-    if (n <= static_cast<int32_t>(key.size())) {
-      key.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);  // without the final zero
-      return key;
-    }
-    key.resize(static_cast<std::size_t>(n));
-  }
-}
-
-namespace {
-
-// The user's time locale, made once per locale name (making one reads files: a list of
-// thousands of dates would pay for it on every cell). The few locales are kept for the run.
-locale_t TimeLocale() {
-  static std::mutex mutex;
-  // Never destroyed: the locales stay valid for whatever runs at exit.
-  static auto* const made = new std::map<std::string, locale_t>;
-  const std::string name = UserLocaleName("LC_TIME");
-  const std::lock_guard<std::mutex> lock(mutex);
-  const auto it = made->find(name);
-  if (it != made->end()) return it->second;
-  locale_t loc = newlocale(LC_TIME_MASK, (name + ".UTF-8").c_str(), static_cast<locale_t>(0));
-  if (!loc) loc = newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(0));
-  if (!loc) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
-  made->emplace(name, loc);
-  return loc;
-}
-
-std::string Format(const char* format, const std::tm& when) {
-  char buffer[128];
-  const std::size_t n = strftime_l(buffer, sizeof buffer, format, &when, TimeLocale());
-  return std::string(buffer, n);
-}
-
-}  // namespace
-
-std::string UpperCaseLocale(std::string_view text) {
-  const std::u16string units = Utf8ToUtf16(text);
-  const std::string locale = UserLocaleName("LC_CTYPE");
-  std::u16string out(units.size() + 8, u'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n =
-        u_strToUpper(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                     reinterpret_cast<const UChar*>(units.data()),
-                     static_cast<int32_t>(units.size()), locale.c_str(), &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-      out.assign(static_cast<std::size_t>(n), u'\0');
-      continue;
-    }
-    if (U_FAILURE(status)) return std::string(text);
-    out.resize(static_cast<std::size_t>(n));
-    return Utf16ToUtf8(out);
-  }
-  return std::string(text);
-}
-
-std::string FormatShortDate(const std::tm& when) {
-  return Format("%x", when);
-}
-std::string FormatLongTime(const std::tm& when) {
-  return Format("%X", when);
 }
 
 }  // namespace pgl

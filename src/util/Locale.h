@@ -1,12 +1,11 @@
 // The user's locale: how texts are ordered and how dates and times are written.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
-
-struct UCollator;
 
 namespace pgl {
 
@@ -14,8 +13,8 @@ namespace pgl {
 // LANG), without encoding or modifier: "pl_PL", "C", ...
 std::string UserLocaleName(const char* categoryVariable);
 
-// Locale-aware comparison: ICU collation of the user's LC_COLLATE locale (English where that
-// is C or POSIX), punctuation not ignored.
+// Locale-aware comparison, punctuation not ignored. On Linux: ICU collation of the user's
+// LC_COLLATE locale (English where that is C or POSIX); on Windows: the user's default locale.
 class TextCollator {
  public:
   explicit TextCollator(const std::string& localeName);
@@ -32,12 +31,20 @@ class TextCollator {
   std::string SortKey(std::string_view text, bool ignoreCase) const;
 
  private:
-  UCollator* caseless_ = nullptr;
-  UCollator* cased_ = nullptr;
+  struct Impl;  // the platform's collators
+  std::unique_ptr<Impl> impl_;
 };
+
+// One UTF-16 unit (not a surrogate) in lower case by the simple mapping that ignores the
+// locale: how the registry folds names.
+char16_t LowerCaseUnit(char16_t unit);
 
 // The text upper-cased by the rules of the user's LC_CTYPE locale.
 std::string UpperCaseLocale(std::string_view text);
+
+// A FILETIME (100 ns units since 1601, UTC) as local time, by the time-zone rules in force on
+// that date (a summer date keeps its summer offset in winter). False where it has none.
+bool FileTimeToLocalTime(std::uint64_t fileTime, std::tm& local);
 
 // Dates and times in the user's LC_TIME formats: the short date (%x) and the long time (%X).
 std::string FormatShortDate(const std::tm& when);

@@ -199,4 +199,51 @@ bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(
   return true;
 }
 
+bool AppendToFile(const std::string& path, std::string_view bytes, std::string& error) {
+  // O_NONBLOCK: a FIFO put where the log should be must not hang us; it is refused below.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+  if (fd < 0) {
+    error = "cannot open \"" + path + "\": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error = "\"" + path + "\" is not a regular file";
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = "cannot write \"" + path + "\": " + std::strerror(errno);
+      // Take back a partial append so the log holds whole errors only (best effort: the
+      // error above is what the caller hears).
+      if (done > 0) (void)!::ftruncate(fd, st.st_size);
+      ::close(fd);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  const bool ok = ::close(fd) == 0;
+  if (!ok) error = "cannot write \"" + path + "\": " + std::strerror(errno);
+  return ok;
+}
+
+std::string ReadFileStart(const std::string& path, std::size_t maxBytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return {};
+  struct stat st {};
+  std::string bytes;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes.resize(maxBytes);
+    const ssize_t n = ::read(fd, bytes.data(), bytes.size());
+    bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  }
+  ::close(fd);
+  return bytes;
+}
+
 }  // namespace pgl
