@@ -1,8 +1,8 @@
 // pgl-cli: the program's commands without a window, for scripts and for people who manage
 // many prefixes. Exit codes: 0 done, 1 failed, 2 wrong usage.
-#include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -17,9 +17,8 @@
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
 #include "platform/AppFiles.h"
+#include "platform/Console.h"
 #include "platform/ManagedSystem.h"
-#include "platform/wine/WinePrefixRegistry.h"
-#include "platform/wine/WinePrefixes.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 #include "util/CodePage.h"
@@ -193,7 +192,7 @@ bool ResolveKeys(pgl::TUninstallCollection& collection, const std::vector<std::s
 
 bool Confirm(const std::string& question, const std::vector<pgl::TUninstallInfo>& entries,
              bool yes) {
-  if (yes || !::isatty(STDIN_FILENO)) return true;
+  if (yes || !pgl::InputIsTerminal()) return true;
   std::fprintf(stderr, "%s\n", question.c_str());
   for (const auto& e : entries)
     std::fprintf(stderr, "  %s\t%s\n", Safe(e.DisplayName.str()).c_str(),
@@ -304,28 +303,27 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
   return failures.empty() ? 0 : 1;
 }
 
-// The user's prefixes, a line each: name, source, architecture, number of programs, path.
+// The systems pgl-cli can work on, a line each: name, source, architecture, number of
+// programs, path.
 int Prefixes() {
-  const char* home = std::getenv("HOME");
-  const char* winePrefix = std::getenv("WINEPREFIX");
-  const pgl::PrefixSearch found =
-      pgl::FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "");
-  for (const auto& note : found.notes) Note("skipped " + note);
+  std::vector<std::string> notes;
+  const auto systems = pgl::KnownSystems(notes);
+  for (const auto& note : notes) Note("skipped " + note);
   std::printf("Name\tSource\tArchitecture\tPrograms\tPath\n");
-  for (const pgl::FoundPrefix& p : found.prefixes) {
-    pgl::WinePrefixRegistry registry(p.path);
+  for (const pgl::KnownSystem& s : systems) {
     std::string programs = "?";
-    if (registry.SystemFileUnusable().empty()) {
+    if (s.registry) {
       std::size_t count = 0;
       for (const auto& place : pgl::UninstallPlaces()) {
-        if (!pgl::HasView(registry, place.view)) continue;
-        if (const pgl::RegKey* key = pgl::FindRegKey(registry.Hive(place.root), place.uninstallKey))
+        if (!pgl::HasView(*s.registry, place.view)) continue;
+        if (const pgl::RegKey* key =
+                pgl::FindRegKey(s.registry->Hive(place.root), place.uninstallKey))
           count += key->SubKeys().size();
       }
       programs = std::to_string(count);
     }
-    std::printf("%s\t%s\t%s\t%s\t%s\n", Safe(p.name).c_str(), p.source.c_str(), p.arch.c_str(),
-                programs.c_str(), Safe(p.path).c_str());
+    std::printf("%s\t%s\t%s\t%s\t%s\n", Safe(s.name).c_str(), s.source.c_str(), s.arch.c_str(),
+                programs.c_str(), Safe(s.path).c_str());
   }
   std::fflush(stdout);
   return 0;
@@ -343,6 +341,7 @@ void AddFilters(CLI::App* command, ListOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  pgl::PrepareConsoleOutput();
   CLI::App app(
       "Lists and removes the Windows programs installed in a Wine prefix: WINEPREFIX when "
       "set, else ~/.wine.\nExit codes: 0 done, 1 failed, 2 wrong usage.",
@@ -401,7 +400,10 @@ int main(int argc, char** argv) {
   remove->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
 
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args = pgl::CommandLineArguments(argc, argv);
+    std::reverse(args.begin(), args.end());
+    args.pop_back();  // the program's name
+    app.parse(args);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {

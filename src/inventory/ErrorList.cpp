@@ -1,6 +1,5 @@
 #include "inventory/ErrorList.h"
 
-
 #include <cerrno>
 #include <cstring>
 
@@ -64,6 +63,5 @@ void TErrorList::ClearErrors() {
   if (AutoSaveErrorLog) SaveErrorLog();
   ClearErrorList();
 }
-
 
 }  // namespace pgl

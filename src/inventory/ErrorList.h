@@ -47,5 +47,4 @@ class TErrorList {
   int errorCount_ = 0;
 };
 
-
 }  // namespace pgl

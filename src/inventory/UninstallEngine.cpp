@@ -1,6 +1,5 @@
 #include "inventory/UninstallEngine.h"
 
-
 #include "inventory/CommandAnalysis.h"
 #include "platform/IconReader.h"
 #include "registry/QV_Registry.h"

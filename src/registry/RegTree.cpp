@@ -97,13 +97,21 @@ std::string DwordToRegData(std::uint32_t value) {
   return data;
 }
 
+void RegKey::LoadNow() const {
+  RegKeyLoader* loader = loader_;
+  loader_ = nullptr;  // the loader adds through the usual calls
+  loader->Load(const_cast<RegKey&>(*this));
+}
+
 RegKey* RegKey::FindSubKey(std::u16string_view name) const {
+  Fill();
   auto& items = const_cast<std::vector<std::unique_ptr<RegKey>>&>(subkeys_);
   auto it = LowerBoundByName(items, name, KeyName);
   return (it != items.end() && RegNamesEqual((*it)->Name(), name)) ? it->get() : nullptr;
 }
 
 RegKey& RegKey::EnsureSubKey(std::u16string_view name) {
+  Fill();
   // Files list keys in sorted order: appending is the common case.
   if (subkeys_.empty() || CompareRegNames(subkeys_.back()->Name(), name) < 0) {
     subkeys_.push_back(std::make_unique<RegKey>(std::u16string(name), this));
@@ -116,6 +124,7 @@ RegKey& RegKey::EnsureSubKey(std::u16string_view name) {
 }
 
 bool RegKey::RemoveSubKey(std::u16string_view name) {
+  Fill();
   auto it = LowerBoundByName(subkeys_, name, KeyName);
   if (it == subkeys_.end() || !RegNamesEqual((*it)->Name(), name)) return false;
   subkeys_.erase(it);
@@ -123,12 +132,14 @@ bool RegKey::RemoveSubKey(std::u16string_view name) {
 }
 
 const RegValue* RegKey::FindValue(std::u16string_view name) const {
+  Fill();
   auto& items = const_cast<std::vector<RegValue>&>(values_);
   auto it = LowerBoundByName(items, name, ValueName);
   return (it != items.end() && RegNamesEqual(it->name, name)) ? &*it : nullptr;
 }
 
 RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::string data) {
+  Fill();
   auto it = (values_.empty() || CompareRegNames(values_.back().name, name) < 0)
                 ? values_.end()
                 : LowerBoundByName(values_, name, ValueName);
@@ -140,6 +151,7 @@ RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::st
 }
 
 bool RegKey::RemoveValue(std::u16string_view name) {
+  Fill();
   auto it = LowerBoundByName(values_, name, ValueName);
   if (it == values_.end() || !RegNamesEqual(it->name, name)) return false;
   values_.erase(it);

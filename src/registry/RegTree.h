@@ -54,6 +54,17 @@ std::u16string Utf16LeUnits(std::string_view bytes);
 std::string TextToRegData(std::u16string_view text);
 std::string DwordToRegData(std::uint32_t value);
 
+class RegKey;
+
+// Fills a key with its values and subkeys the first time either is asked for: for stores that
+// read a live registry key by key rather than a whole file at once.
+class RegKeyLoader {
+ public:
+  virtual ~RegKeyLoader() = default;
+  // Adds the key's subkeys (each to be loaded in turn) and values.
+  virtual void Load(RegKey& key) = 0;
+};
+
 class RegKey {
  public:
   RegKey(std::u16string name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
@@ -64,8 +75,16 @@ class RegKey {
 
   const std::u16string& Name() const { return name_; }
   RegKey* Parent() const { return parent_; }
-  const std::vector<std::unique_ptr<RegKey>>& SubKeys() const { return subkeys_; }
-  const std::vector<RegValue>& Values() const { return values_; }
+  const std::vector<std::unique_ptr<RegKey>>& SubKeys() const {
+    Fill();
+    return subkeys_;
+  }
+  const std::vector<RegValue>& Values() const {
+    Fill();
+    return values_;
+  }
+  // The key's subkeys and values are read by `loader` when first asked for.
+  void LoadLater(RegKeyLoader* loader) { loader_ = loader; }
 
   RegKey* FindSubKey(std::u16string_view name) const;
   // The subkey of that name, created (in sorted place) when missing.
@@ -82,8 +101,15 @@ class RegKey {
   bool isLink = false;
 
  private:
+  void Fill() const {
+    if (loader_) [[unlikely]]
+      LoadNow();
+  }
+  void LoadNow() const;
+
   std::u16string name_;
   RegKey* parent_;
+  mutable RegKeyLoader* loader_ = nullptr;
   std::vector<std::unique_ptr<RegKey>> subkeys_;
   std::vector<RegValue> values_;
 };

@@ -33,6 +33,14 @@ class RegistryStore {
   // Answers whether anything was reloaded; key pointers are then invalid.
   virtual bool Refresh() { return false; }
 
+  // Told of each change made to a root's tree between BeginWrite and Commit, for stores that
+  // save the changes one by one rather than whole trees. `key` is the added key, the key whose
+  // value was set, or the parent of the removed key.
+  virtual void KeyAdded(RootKey /*root*/, const RegKey& /*key*/) {}
+  virtual void ValueSet(RootKey /*root*/, const RegKey& /*key*/, const RegValue& /*value*/) {}
+  virtual void KeyRemoved(RootKey /*root*/, const RegKey& /*parent*/,
+                          std::u16string_view /*name*/) {}
+
   // Commits made from HoldCommits on are held back and made once per root by CommitHeld (a
   // run of small writes then saves each file once). CommitHeld answers false, with the held
   // changes undone, where a save failed.

@@ -79,6 +79,7 @@ bool TRegistry::OpenKey(std::string_view path, bool canCreate) {
         next = &key->EnsureSubKey(part);
         next->modified = now;
         key->modified = now;
+        store_.KeyAdded(root_, *next);
       }
       key = next;
     }
@@ -180,8 +181,9 @@ void TRegistry::WriteValue(std::string_view name, std::uint32_t type, std::strin
   if (!open_ || !currentWritable_ || !store_.BeginWrite(root_)) Raise(kSetFailed, name);
   RegKey* key = Current();
   if (!key) Raise(kSetFailed, name);
-  key->SetValue(Utf8ToUtf16(name), type, std::move(data));
+  const RegValue& value = key->SetValue(Utf8ToUtf16(name), type, std::move(data));
   key->modified = FileTimeNow();
+  store_.ValueSet(root_, *key, value);
   if (!store_.Commit(root_)) Raise(kSetFailed, name);
 }
 
@@ -215,6 +217,7 @@ bool TRegistry::DeleteKey(std::string_view path) {
   stale_ = true;
   if (!parent->RemoveSubKey(name)) return false;
   parent->modified = FileTimeNow();
+  store_.KeyRemoved(root_, *parent, name);
   return store_.Commit(root_);
 }
 

@@ -18,8 +18,8 @@ bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out) {
     out.assign(utf8);
     return true;
   }
-  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                          static_cast<int>(utf8.size()), nullptr, 0) <= 0)
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                          nullptr, 0) <= 0)
     return false;  // the UTF-8 itself was broken
   const std::wstring wide = WideText(utf8);
   // No best-fit mapping ("ł" must not quietly become "l"), and a character without an exact

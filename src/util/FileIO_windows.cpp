@@ -150,8 +150,9 @@ bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(
   }
   if (exists) {
     // A device (a console, a pipe) is written into, never replaced.
-    const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE probe =
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE) {
       error = "Cannot write \"" + requested + "\": " + LastErrorText();
       return false;
@@ -160,7 +161,10 @@ bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(
       const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(probe), _O_BINARY | _O_WRONLY);
       const bool ok = fd >= 0 && write(fd);
       if (!ok) error = "Cannot write \"" + requested + "\": " + std::strerror(errno);
-      if (fd >= 0) ::_close(fd); else CloseHandle(probe);
+      if (fd >= 0)
+        ::_close(fd);
+      else
+        CloseHandle(probe);
       return ok;
     }
     CloseHandle(probe);
@@ -196,11 +200,12 @@ bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(
   ::_close(fd);
   if (!written || !flushed) {
     DeleteFileW(temp.c_str());
-    error = "Cannot write \"" + requested + "\": " +
-            (!written ? std::string(std::strerror(code)) : SystemErrorText(flushError));
+    error = "Cannot write \"" + requested +
+            "\": " + (!written ? std::string(std::strerror(code)) : SystemErrorText(flushError));
     return false;
   }
-  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(temp.c_str(), path.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD moveError = GetLastError();
     DeleteFileW(temp.c_str());
     error = "Cannot replace \"" + requested + "\": " + SystemErrorText(moveError);
@@ -210,10 +215,10 @@ bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes, std::string& error) {
-  const HANDLE h = CreateFileW(WideText(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES |
-                                                           FILE_WRITE_DATA,
-                               FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE h =
+      CreateFileW(WideText(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_DATA,
+                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error = "cannot open \"" + path + "\": " + LastErrorText();
     return false;

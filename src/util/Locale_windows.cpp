@@ -50,8 +50,8 @@ int TextCollator::Compare(std::string_view a, std::string_view b, bool ignoreCas
 std::string TextCollator::SortKey(std::string_view text, bool ignoreCase) const {
   const std::wstring wide = WideText(text);
   const DWORD flags = LCMAP_SORTKEY | CompareFlags(ignoreCase);
-  const int n = LCMapStringW(impl_->locale, flags, wide.data(), static_cast<int>(wide.size()),
-                             nullptr, 0);
+  const int n =
+      LCMapStringW(impl_->locale, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0);
   if (n <= 0) return std::string(text);
   std::string key(static_cast<std::size_t>(n), '\0');
   // A sort key is bytes, handed back through the wide-character buffer.
@@ -63,8 +63,8 @@ std::string TextCollator::SortKey(std::string_view text, bool ignoreCase) const 
 
 char16_t LowerCaseUnit(char16_t unit) {
   wchar_t in = static_cast<wchar_t>(unit), out = in;
-  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, &in, 1, &out, 1, nullptr, nullptr,
-                    0) != 1)
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, &in, 1, &out, 1, nullptr, nullptr, 0) !=
+      1)
     return unit;
   return static_cast<char16_t>(out);
 }
@@ -73,8 +73,8 @@ std::string UpperCaseLocale(std::string_view text) {
   const std::wstring wide = WideText(text);
   if (wide.empty()) return {};
   const DWORD flags = LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING;
-  const int n = LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.data(),
-                             static_cast<int>(wide.size()), nullptr, 0);
+  const int n = LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()),
+                             nullptr, 0);
   if (n <= 0) return std::string(text);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.data(), static_cast<int>(wide.size()), out.data(),

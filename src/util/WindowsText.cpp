@@ -16,7 +16,8 @@ std::wstring WideText(std::string_view utf8) {
 }
 
 std::string Utf8Text(std::wstring_view wide) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
 std::string SystemErrorText(std::uint32_t code) {

@@ -1,10 +1,12 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Console.h"
 #include "platform/ManagedSystem.h"
 #include "platform/wine/WineDesktop.h"
 #include "platform/wine/WinePlatform.h"
@@ -78,6 +80,34 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   system->desktop = std::move(desktop);
   system->description = "Wine prefix " + prefix;
   return system;
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsoleOutput() {}
+
+bool InputIsTerminal() {
+  return ::isatty(STDIN_FILENO) != 0;
+}
+
+std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
+  const char* home = std::getenv("HOME");
+  const char* winePrefix = std::getenv("WINEPREFIX");
+  PrefixSearch found = FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "");
+  notes = std::move(found.notes);
+  std::vector<KnownSystem> systems;
+  for (FoundPrefix& p : found.prefixes) {
+    auto registry = std::make_unique<WinePrefixRegistry>(p.path);
+    KnownSystem& s = systems.emplace_back();
+    s.name = std::move(p.name);
+    s.source = std::move(p.source);
+    s.arch = std::move(p.arch);
+    s.path = std::move(p.path);
+    if (registry->SystemFileUnusable().empty()) s.registry = std::move(registry);
+  }
+  return systems;
 }
 
 }  // namespace pgl

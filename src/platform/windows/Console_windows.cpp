@@ -1,0 +1,49 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "platform/Console.h"
+#include "platform/windows/WindowsRegistry.h"
+#include "util/WindowsText.h"
+
+namespace pgl {
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  // The C runtime's argv is in the ANSI code page, which loses characters: the wide command
+  // line is the original.
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  if (!wide) {
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[i]);
+    return args;
+  }
+  for (int i = 0; i < count; ++i) args.push_back(Utf8Text(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+void PrepareConsoleOutput() {
+  SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool InputIsTerminal() {
+  return _isatty(_fileno(stdin)) != 0;
+}
+
+std::vector<KnownSystem> KnownSystems(std::vector<std::string>& /*notes*/) {
+  std::vector<KnownSystem> systems(1);
+  systems[0].name = "This computer";
+  systems[0].source = "windows";
+  systems[0].arch = WindowsRegistry().Is64BitSystem() ? "win64" : "win32";
+  systems[0].registry = std::make_unique<WindowsRegistry>();
+  return systems;
+}
+
+}  // namespace pgl

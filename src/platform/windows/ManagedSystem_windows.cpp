@@ -1,0 +1,32 @@
+// On Windows the managed system is the machine itself.
+#include "platform/ManagedSystem.h"
+#include "platform/windows/WindowsDesktop.h"
+#include "platform/windows/WindowsPlatform.h"
+#include "platform/windows/WindowsProcessRunner.h"
+#include "platform/windows/WindowsRegistry.h"
+
+namespace pgl {
+
+std::string DefaultWinePrefix() {
+  return {};
+}
+
+std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& /*error*/) {
+  auto system = std::make_unique<ManagedSystem>();
+  system->registry = std::make_unique<WindowsRegistry>();
+  system->platform = std::make_unique<WindowsPlatform>();
+  system->runner = std::make_unique<WindowsProcessRunner>();
+  system->desktop = std::make_unique<WindowsDesktop>();
+  system->description = "this computer";
+  system->name = "This computer";
+  return system;
+}
+
+std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error) {
+  error = "\"" + prefixDir +
+          "\": on Windows the programs of this computer are managed, not those "
+          "of a Wine prefix.";
+  return nullptr;
+}
+
+}  // namespace pgl
