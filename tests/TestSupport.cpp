@@ -3,16 +3,35 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace pgl::test {
 
+namespace {
+
+// A UTF-8 path as the file system takes it (on Windows a plain string would be read in the
+// ANSI code page).
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
 TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/pgl-test-XXXXXX";
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // The system's temporary folder (TMPDIR on Linux, TEMP on Windows), a name no one has.
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path dir = base / ("pgl-test-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(dir, error)) {
+      path_ = dir.generic_string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -21,13 +40,13 @@ TempDir::~TempDir() {
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream s;
   s << in.rdbuf();
@@ -35,7 +54,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 void MakeDirs(const std::string& path) {
-  std::filesystem::create_directories(path);
+  std::filesystem::create_directories(PathOf(path));
 }
 
 void MakePrefixDirs(const std::string& prefix) {

@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+// windows.h makes macros of two of these method names (for their A and W forms).
+#undef ExpandEnvironmentStrings
+#undef SearchPath
+
 namespace pgl {
 
 class Platform {

@@ -2,33 +2,65 @@
 
 #include <functional>
 
+#include "StoreUnderTest.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
 
 namespace pgl {
+
+namespace test {
+
 namespace {
 
-class RegistryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(store.LoadWineText(kHkeyLocalMachine,
-                                   "\n[Soft\\\\App] 1\n"
-                                   "@=\"def\"\n"
-                                   "\"Dw\"=dword:00000029\n"
-                                   "\"Expand\"=str(2):\"%SystemRoot%\\\\x\"\n"
-                                   "\"Multi\"=str(7):\"a\\0b\\0\"\n"
-                                   "\"Bin\"=hex:01,02,03\n"
-                                   "\"Text\"=\"Hello\"\n"
-                                   "\"Zero\"=\"ab\\0cd\"\n"
-                                   "\"EmptyText\"=hex(1):\n"
-                                   "\n[Soft\\\\App\\\\Sub\\\\Deep] 1\n"
-                                   "\n[Soft\\\\Other] 1\n"));
+class MemoryStore : public StoreUnderTest {
+ public:
+  RegistryStore& Store() override { return store_; }
+  bool Load(RootKey root, std::string_view text) override {
+    return store_.LoadWineText(root, text);
   }
-  MemoryRegistry store;
+  bool RefuseWrites() override {
+    store_.SetWritable(kHkeyLocalMachine, false);
+    store_.SetWritable(kHkeyCurrentUser, false);
+    return true;
+  }
+
+ private:
+  MemoryRegistry store_;
 };
 
-TEST_F(RegistryTest, ReadsAnswerAsWindowsDoes) {
-  TRegistry reg(store);
+}  // namespace
+
+StoreKind MemoryStoreKind() {
+  return {"Memory", [] { return std::make_unique<MemoryStore>(); }};
+}
+
+}  // namespace test
+
+void test::RegistryTest::SetUp() {
+  made_ = GetParam().make();
+  ASSERT_TRUE(made_->Load(kHkeyLocalMachine,
+                          "\n[Soft\\\\App] 1\n"
+                          "@=\"def\"\n"
+                          "\"Dw\"=dword:00000029\n"
+                          "\"Expand\"=str(2):\"%SystemRoot%\\\\x\"\n"
+                          "\"Multi\"=str(7):\"a\\0b\\0\"\n"
+                          "\"Bin\"=hex:01,02,03\n"
+                          "\"Text\"=\"Hello\"\n"
+                          "\"Zero\"=\"ab\\0cd\"\n"
+                          "\"EmptyText\"=hex(1):\n"
+                          "\n[Soft\\\\App\\\\Sub\\\\Deep] 1\n"
+                          "\n[Soft\\\\Other] 1\n"));
+}
+
+using test::RegistryTest;
+
+INSTANTIATE_TEST_SUITE_P(Memory, RegistryTest, ::testing::Values(test::MemoryStoreKind()),
+                         [](const auto& info) { return info.param.name; });
+
+namespace {
+
+TEST_P(RegistryTest, ReadsAnswerAsWindowsDoes) {
+  TRegistry reg(Store());
   reg.SetRootKey(kHkeyLocalMachine);
   ASSERT_TRUE(reg.OpenKeyReadOnly("SOFT\\app"));
   EXPECT_EQ(reg.CurrentPath(), "SOFT\\app");  // as passed
@@ -67,8 +99,8 @@ TEST_F(RegistryTest, ReadsAnswerAsWindowsDoes) {
                                              "Text", "Zero"}));
 }
 
-TEST_F(RegistryTest, WrongTypesAndMissingValuesRaise) {
-  TRegistry reg(store);
+TEST_P(RegistryTest, WrongTypesAndMissingValuesRaise) {
+  TRegistry reg(Store());
   reg.SetRootKey(kHkeyLocalMachine);
   ASSERT_TRUE(reg.OpenKeyReadOnly("Soft\\App"));
   unsigned char small[2];
@@ -98,8 +130,8 @@ TEST_F(RegistryTest, WrongTypesAndMissingValuesRaise) {
   }
 }
 
-TEST_F(RegistryTest, NoOpenKeyActsOnNothing) {
-  TRegistry reg(store);
+TEST_P(RegistryTest, NoOpenKeyActsOnNothing) {
+  TRegistry reg(Store());
   reg.SetRootKey(kHkeyLocalMachine);
   EXPECT_FALSE(reg.OpenKeyReadOnly("Soft\\Nothing"));
   EXPECT_FALSE(reg.ValueExists("Text"));
@@ -112,8 +144,8 @@ TEST_F(RegistryTest, NoOpenKeyActsOnNothing) {
   EXPECT_FALSE(reg.KeyExists("Soft"));
 }
 
-TEST_F(RegistryTest, WritesCreateKeysAndKeepTheFirstSpelling) {
-  TRegistry reg(store);
+TEST_P(RegistryTest, WritesCreateKeysAndKeepTheFirstSpelling) {
+  TRegistry reg(Store());
   reg.SetRootKey(kHkeyLocalMachine);
   ASSERT_TRUE(reg.OpenKey("Soft\\New\\Deeper", true));
   reg.WriteString("Name", "x");
@@ -131,28 +163,28 @@ TEST_F(RegistryTest, WritesCreateKeysAndKeepTheFirstSpelling) {
   EXPECT_FALSE(reg.OpenKey("Soft\\Absent", false));
 }
 
-TEST_F(RegistryTest, ReadOnlyRootRefusesFullAccess) {
-  store.SetWritable(kHkeyLocalMachine, false);
-  TRegistry reg(store);
+TEST_P(RegistryTest, ReadOnlyRootRefusesFullAccess) {
+  if (!made_->RefuseWrites()) GTEST_SKIP() << "this store cannot be made to refuse writes";
+  TRegistry reg(Store());
   reg.SetRootKey(kHkeyLocalMachine);
   EXPECT_FALSE(reg.OpenKey("Soft\\App", false));
   EXPECT_TRUE(reg.OpenKeyReadOnly("Soft\\App"));
-  EXPECT_FALSE(RegEnsureKey(store, kHkeyLocalMachine, "Soft\\Brand\\New"));
-  EXPECT_FALSE(RegKeyExists(store, kHkeyLocalMachine, "Soft\\Brand"));
-  EXPECT_FALSE(RegWriteString(store, kHkeyLocalMachine, "Soft\\App", "Text", "changed"));
-  EXPECT_FALSE(RegRemoveKey(store, kHkeyLocalMachine, "Soft\\App"));
-  EXPECT_TRUE(RegKeyExists(store, kHkeyLocalMachine, "Soft\\App\\Sub\\Deep"));
+  EXPECT_FALSE(RegEnsureKey(Store(), kHkeyLocalMachine, "Soft\\Brand\\New"));
+  EXPECT_FALSE(RegKeyExists(Store(), kHkeyLocalMachine, "Soft\\Brand"));
+  EXPECT_FALSE(RegWriteString(Store(), kHkeyLocalMachine, "Soft\\App", "Text", "changed"));
+  EXPECT_FALSE(RegRemoveKey(Store(), kHkeyLocalMachine, "Soft\\App"));
+  EXPECT_TRUE(RegKeyExists(Store(), kHkeyLocalMachine, "Soft\\App\\Sub\\Deep"));
 }
 
-TEST_F(RegistryTest, Helpers) {
+TEST_P(RegistryTest, Helpers) {
   const RootKey lm = kHkeyLocalMachine;
   // Incrementing: missing, existing DWORD, wrap-around, a text value stays.
-  EXPECT_TRUE(RegIncInteger(store, lm, "Soft\\App", "Counter", 5));
-  EXPECT_TRUE(RegIncInteger(store, lm, "Soft\\App", "Dw", 1));
-  EXPECT_TRUE(RegWriteInteger(store, lm, "Soft\\App", "Max", 2147483647));
-  EXPECT_TRUE(RegIncInteger(store, lm, "Soft\\App", "Max", 1));
-  EXPECT_FALSE(RegIncInteger(store, lm, "Soft\\App", "Text", 1));
-  TRegistry reg(store);
+  EXPECT_TRUE(RegIncInteger(Store(), lm, "Soft\\App", "Counter", 5));
+  EXPECT_TRUE(RegIncInteger(Store(), lm, "Soft\\App", "Dw", 1));
+  EXPECT_TRUE(RegWriteInteger(Store(), lm, "Soft\\App", "Max", 2147483647));
+  EXPECT_TRUE(RegIncInteger(Store(), lm, "Soft\\App", "Max", 1));
+  EXPECT_FALSE(RegIncInteger(Store(), lm, "Soft\\App", "Text", 1));
+  TRegistry reg(Store());
   reg.SetRootKey(lm);
   ASSERT_TRUE(reg.OpenKeyReadOnly("Soft\\App"));
   EXPECT_EQ(reg.ReadInteger("Counter"), 5);
@@ -161,29 +193,29 @@ TEST_F(RegistryTest, Helpers) {
   EXPECT_EQ(reg.ReadString("Text"), "Hello");
   reg.CloseKey();
 
-  EXPECT_TRUE(RegWriteString(store, lm, "Soft\\App", "", "new default"));
-  EXPECT_TRUE(RegValueExists(store, lm, "Soft\\App", ""));
-  EXPECT_FALSE(RegValueExists(store, lm, "Soft\\Ghost", "x"));
-  EXPECT_FALSE(RegKeyExists(store, lm, "Soft\\Ghost"));  // not created by the test above
-  EXPECT_TRUE(RegEnsureKey(store, lm, "Soft\\Made\\Here"));
-  EXPECT_TRUE(RegKeyExists(store, lm, "soft\\made\\here"));
+  EXPECT_TRUE(RegWriteString(Store(), lm, "Soft\\App", "", "new default"));
+  EXPECT_TRUE(RegValueExists(Store(), lm, "Soft\\App", ""));
+  EXPECT_FALSE(RegValueExists(Store(), lm, "Soft\\Ghost", "x"));
+  EXPECT_FALSE(RegKeyExists(Store(), lm, "Soft\\Ghost"));  // not created by the test above
+  EXPECT_TRUE(RegEnsureKey(Store(), lm, "Soft\\Made\\Here"));
+  EXPECT_TRUE(RegKeyExists(Store(), lm, "soft\\made\\here"));
 
-  EXPECT_TRUE(RegRemoveKey(store, lm, "Soft\\App"));
-  EXPECT_FALSE(RegKeyExists(store, lm, "Soft\\App\\Sub\\Deep"));
-  EXPECT_FALSE(RegKeyExists(store, lm, "Soft\\App"));
-  EXPECT_FALSE(RegRemoveKey(store, lm, "Soft\\App"));
+  EXPECT_TRUE(RegRemoveKey(Store(), lm, "Soft\\App"));
+  EXPECT_FALSE(RegKeyExists(Store(), lm, "Soft\\App\\Sub\\Deep"));
+  EXPECT_FALSE(RegKeyExists(Store(), lm, "Soft\\App"));
+  EXPECT_FALSE(RegRemoveKey(Store(), lm, "Soft\\App"));
 }
 
-TEST_F(RegistryTest, SubKeyTreeListsEachKeysChildrenAsABlock) {
-  ASSERT_TRUE(store.LoadWineText(kHkeyLocalMachine,
-                                 "\n[K\\\\A\\\\A1\\\\X] 1\n\n[K\\\\A\\\\A2] 1\n\n[K\\\\B\\\\B1] 1\n"
-                                 "\n[L] 1\n"));
+TEST_P(RegistryTest, SubKeyTreeListsEachKeysChildrenAsABlock) {
+  ASSERT_TRUE(made_->Load(kHkeyLocalMachine,
+                          "\n[K\\\\A\\\\A1\\\\X] 1\n\n[K\\\\A\\\\A2] 1\n\n[K\\\\B\\\\B1] 1\n"
+                          "\n[L] 1\n"));
   std::vector<std::string> result{"untouched"};
-  RegGetSubKeyTree(store, kHkeyLocalMachine, "Missing", result);
+  RegGetSubKeyTree(Store(), kHkeyLocalMachine, "Missing", result);
   EXPECT_EQ(result, std::vector<std::string>{"untouched"});
-  RegGetSubKeyTree(store, kHkeyLocalMachine, "L", result);
+  RegGetSubKeyTree(Store(), kHkeyLocalMachine, "L", result);
   EXPECT_TRUE(result.empty());
-  RegGetSubKeyTree(store, kHkeyLocalMachine, "K", result);
+  RegGetSubKeyTree(Store(), kHkeyLocalMachine, "K", result);
   EXPECT_EQ(result, (std::vector<std::string>{"K\\A", "K\\B", "K\\A\\A1", "K\\A\\A2", "K\\A\\A1\\X",
                                               "K\\B\\B1"}));
 }

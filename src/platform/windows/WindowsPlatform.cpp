@@ -1,9 +1,6 @@
-#include "platform/windows/WindowsPlatform.h"
-
 #include <windows.h>
-// Our methods carry the names that windows.h makes macros of.
-#undef ExpandEnvironmentStrings
-#undef SearchPath
+// After windows.h, whose macros Platform.h takes back.
+#include "platform/windows/WindowsPlatform.h"
 
 #include "util/WindowsText.h"
 
