@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every check: formatting, the core and end-to-end tests (real
-# Wine), the core tests under address and undefined-behaviour sanitizers, and a bounded
-# fuzzing run. Set FUZZ_SECONDS to change the fuzzing time (default 60 per target).
+# Builds everything and runs every check: formatting, the Windows build with its tests under
+# Wine, the core and end-to-end tests (real Wine), the core tests under address and
+# undefined-behaviour sanitizers, and a bounded fuzzing run. Set FUZZ_SECONDS to change the
+# fuzzing time (default 60 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,8 +20,18 @@ format_check() {
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 }
 
+# The Windows build (mingw-w64), its tests run under Wine in a prefix of their own.
+windows_tests() {
+  cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DPGL_WERROR=ON &&
+    cmake --build build/windows -j "$jobs" &&
+    (cd build/windows && ctest --output-on-failure -L windows)
+}
+
+# The Linux build; its "windows" tests compare the Windows build's pgl-cli.exe with its own.
 main_tests() {
-  cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPGL_WERROR=ON &&
+  cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPGL_WERROR=ON \
+    -DPGL_WINDOWS_CLI="$PWD/build/windows/src/pgl-cli.exe" &&
     cmake --build build/test -j "$jobs" &&
     (cd build/test && ctest --output-on-failure -j "$jobs")
 }
@@ -38,6 +49,7 @@ fuzz() {
 }
 
 step "format" format_check
+step "windows build and test" windows_tests
 step "build and test" main_tests
 step "sanitizers" sanitizer_tests
 step "fuzz" fuzz
