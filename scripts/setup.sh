@@ -7,10 +7,11 @@ packages=(
   # build
   cmake ninja-build g++ pkgconf libicu-dev
   # tests, benchmarks, fuzzing, formatting
-  libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
+  libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format
   # Wine and the installers the end-to-end tests build
   wine wine64 nsis wixl msitools
-  # the Windows cross tool chain (launcher, PE fixtures)
+  # the Windows cross tool chain (the Windows build, its GoogleTest from googletest's sources,
+  # the launcher, PE fixtures)
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   # the 32-bit probe that tells whether Wine runs 32-bit programs
   gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
