@@ -119,15 +119,16 @@ TEST_F(WindowsBuild, UninstallsForRealAndReportsAMissingUninstaller) {
   const auto done =
       Output(prefix_, true, {"uninstall", "--yes", "PurgeletDemo"}, dir_ / "uninstall.txt");
   EXPECT_EQ(done.exitCode, 0) << done.output;
-  EXPECT_NE(done.output.find("Uninstalled: Purgelet Demo Café (HKLM\\" + kUninstall +
-                             "PurgeletDemo)"),
-            std::string::npos)
+  EXPECT_NE(
+      done.output.find("Uninstalled: Purgelet Demo Café (HKLM\\" + kUninstall + "PurgeletDemo)"),
+      std::string::npos)
       << done.output;
   {
     WinePrefixRegistry registry(prefix_);
     EXPECT_FALSE(RegKeyExists(registry, kHkeyLocalMachine, kUninstall + "PurgeletDemo"));
   }
-  EXPECT_FALSE(std::filesystem::exists(prefix_ + "/drive_c/Program Files/Purgelet Demo PurgeletDemo"));
+  EXPECT_FALSE(
+      std::filesystem::exists(prefix_ + "/drive_c/Program Files/Purgelet Demo PurgeletDemo"));
 
   const std::string missing = "HKLM\\" + kUninstall + "PglMissing";
   const auto import = e2e::RunWine(prefix_, {"reg", "add", missing, "/v", "UninstallString", "/d",
