@@ -6,6 +6,10 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh --with-bench-tools
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPGL_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j "$(nproc)"
+# The Windows build's pgl-cli.exe, timed under Wine beside the Linux one.
+cmake -S . -B build/windows-bench -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DPGL_BUILD_TESTS=OFF >/dev/null
+cmake --build build/windows-bench -j "$(nproc)"
 work=$(mktemp -d)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -23,12 +27,13 @@ build/bench/bench/pgl_bench_prefixes "$@"
 echo "== Inventory on synthetic prefixes"
 PGL_BENCH_SYSTEM_REG=$work/stock/system.reg build/bench/bench/pgl_bench_inventory "$@"
 
-echo "== Whole process: pgl-cli list against wine uninstaller --list"
+echo "== Whole process: pgl-cli list, the Windows build's pgl-cli.exe list, wine uninstaller --list"
 for n in 250 2500; do
   cp -a "$work/stock" "$work/p$n"
   build/bench/bench/pgl_make_bench_prefix "$work/p$n" "$n"
   WINEPREFIX=$work/p$n hyperfine --warmup 2 --runs 10 -N \
-    "build/bench/src/pgl-cli list" "wine uninstaller --list"
+    "build/bench/src/pgl-cli list" "wine build/windows-bench/src/pgl-cli.exe list" \
+    "wine uninstaller --list"
   WINEPREFIX=$work/p$n wineserver -k 2>/dev/null || true
 done
 
