@@ -13,6 +13,11 @@ namespace pgl {
 // LANG), without encoding or modifier: "pl_PL", "C", ...
 std::string UserLocaleName(const char* categoryVariable);
 
+// The language the user's messages are in, as its code ("pl", "en", "C"); empty where none is
+// set. On Linux the first of LC_ALL, LC_MESSAGES and LANG that is set; on Windows the thread's
+// locale.
+std::string UserLanguageCode();
+
 // Locale-aware comparison, punctuation not ignored. On Linux: ICU collation of the user's
 // LC_COLLATE locale (English where that is C or POSIX); on Windows: the user's default locale.
 class TextCollator {

@@ -4,6 +4,7 @@
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -138,6 +139,16 @@ bool FileTimeToLocalTime(std::uint64_t fileTime, std::tm& local) {
                        static_cast<std::int64_t>(kTicks1601To1970 / 10000000ull);
   const auto t = static_cast<std::time_t>(seconds);
   return localtime_r(&t, &local) != nullptr;
+}
+
+std::string UserLanguageCode() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) continue;
+    const std::string_view v(value);
+    return std::string(v.substr(0, v.find_first_of("_.@")));
+  }
+  return {};
 }
 
 std::string FormatShortDate(const std::tm& when) {

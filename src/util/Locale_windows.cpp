@@ -82,6 +82,12 @@ std::string UpperCaseLocale(std::string_view text) {
   return Utf8Text(out);
 }
 
+std::string UserLanguageCode() {
+  wchar_t code[16] = {};
+  if (GetLocaleInfoW(GetThreadLocale(), LOCALE_SISO639LANGNAME, code, 16) <= 0) return {};
+  return Utf8Text(code);
+}
+
 bool FileTimeToLocalTime(std::uint64_t fileTime, std::tm& local) {
   FILETIME ft;
   ft.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);

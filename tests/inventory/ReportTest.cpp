@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "inventory/Report.h"
+#include "util/Locale.h"
 
 namespace pgl {
 namespace {
@@ -37,7 +38,11 @@ TEST(Report, Document) {
   when.tm_min = 5;
   when.tm_sec = 9;
   const std::string empty = BuildReport({"Name", "Size"}, {}, false, when);
-  EXPECT_NE(empty.find("Date: 12/07/26<br>\r\nTime: 20:05:09<br>\r\n<br>\r\n"), std::string::npos);
+  // In the user's formats (12/07/26 and 20:05:09 in Linux's C locale, 12/7/2026 and 8:05:09 PM
+  // in Windows' English).
+  EXPECT_NE(empty.find("Date: " + FormatShortDate(when) + "<br>\r\nTime: " + FormatLongTime(when) +
+                       "<br>\r\n<br>\r\n"),
+            std::string::npos);
   EXPECT_NE(empty.find("<td class=\"c_colc\">No</td>\r\n<td class=\"c_colc\">Name</td>\r\n"
                        "<td class=\"c_colc\">Size</td>\r\n</tr>\r\n</table>\r\n</body>\r\n"
                        "</html>\r\n"),

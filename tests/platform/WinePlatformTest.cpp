@@ -2,7 +2,9 @@
 #include <unistd.h>
 
 #include "../TestSupport.h"
+#include "lang/Language.h"
 #include "platform/wine/WinePlatform.h"
+#include "util/CodePage.h"
 #include "util/QV_FileSystem.h"
 
 namespace pgl {
@@ -105,6 +107,46 @@ TEST_F(PlatformTest, SearchPathFollowsWindowsOrder) {
   };
   for (const auto& [name, found] : cases)
     EXPECT_EQ(FindOnSearchPath(platform, name, "default"), found) << name;
+}
+
+// The code page Wine will pick for the user's locale.
+TEST(CodePage, OnlyALocaleThatIsInstalledCounts) {
+  // Polish by its name, but no such locale exists: Wine runs in the C locale then.
+  const char* saved = std::getenv("LC_ALL");
+  const std::string keep = saved ? saved : "";
+  ::setenv("LC_ALL", "pl_XX.UTF-8", 1);
+  EXPECT_EQ(UserAnsiCodePage(), 1252);
+  ::setenv("LC_ALL", "C.UTF-8", 1);
+  EXPECT_EQ(UserAnsiCodePage(), 1252);
+  if (saved)
+    ::setenv("LC_ALL", keep.c_str(), 1);
+  else
+    ::unsetenv("LC_ALL");
+}
+
+// On Linux the first start's language comes from the locale variables.
+TEST(Language, FirstStartFollowsTheMessageLocale) {
+  struct Case {
+    const char* all;
+    const char* messages;
+    const char* lang;
+    bool polish;
+  };
+  const Case cases[] = {{"", "", "pl_PL.UTF-8", true},
+                        {"", "pl_PL", "en_US.UTF-8", true},
+                        {"C", "pl_PL", "pl_PL", false},
+                        {"", "", "plt_XX", false},
+                        {"", "", "", false},
+                        {"pl", "", "", true}};
+  for (const Case& c : cases) {
+    ::setenv("LC_ALL", c.all, 1);
+    ::setenv("LC_MESSAGES", c.messages, 1);
+    ::setenv("LANG", c.lang, 1);
+    EXPECT_EQ(PolishFromLocale(), c.polish) << c.all << "|" << c.messages << "|" << c.lang;
+  }
+  ::setenv("LC_ALL", "C.UTF-8", 1);
+  ::unsetenv("LC_MESSAGES");
+  ::setenv("LANG", "C.UTF-8", 1);
 }
 
 }  // namespace

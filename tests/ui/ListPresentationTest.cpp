@@ -65,29 +65,5 @@ TEST(ListPresentation, FrequencyWordsAndViewCycle) {
   EXPECT_EQ(NextViewStyle(7), 7);
 }
 
-TEST(Language, FirstStartFollowsTheMessageLocale) {
-  struct Case {
-    const char* all;
-    const char* messages;
-    const char* lang;
-    bool polish;
-  };
-  const Case cases[] = {{"", "", "pl_PL.UTF-8", true},
-                        {"", "pl_PL", "en_US.UTF-8", true},
-                        {"C", "pl_PL", "pl_PL", false},
-                        {"", "", "plt_XX", false},
-                        {"", "", "", false},
-                        {"pl", "", "", true}};
-  for (const Case& c : cases) {
-    ::setenv("LC_ALL", c.all, 1);
-    ::setenv("LC_MESSAGES", c.messages, 1);
-    ::setenv("LANG", c.lang, 1);
-    EXPECT_EQ(PolishFromLocale(), c.polish) << c.all << "|" << c.messages << "|" << c.lang;
-  }
-  ::setenv("LC_ALL", "C.UTF-8", 1);
-  ::unsetenv("LC_MESSAGES");
-  ::setenv("LANG", "C.UTF-8", 1);
-}
-
 }  // namespace
 }  // namespace pgl

@@ -96,19 +96,5 @@ TEST(CodePage, LocaleAndEncoding) {
   EXPECT_FALSE(EncodeToCodePage("日本", 1252, out));
 }
 
-TEST(CodePage, OnlyALocaleThatIsInstalledCounts) {
-  // Polish by its name, but no such locale exists: Wine runs in the C locale then.
-  const char* saved = std::getenv("LC_ALL");
-  const std::string keep = saved ? saved : "";
-  ::setenv("LC_ALL", "pl_XX.UTF-8", 1);
-  EXPECT_EQ(UserAnsiCodePage(), 1252);
-  ::setenv("LC_ALL", "C.UTF-8", 1);
-  EXPECT_EQ(UserAnsiCodePage(), 1252);
-  if (saved)
-    ::setenv("LC_ALL", keep.c_str(), 1);
-  else
-    ::unsetenv("LC_ALL");
-}
-
 }  // namespace
 }  // namespace pgl

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
+#include "lang/Language.h"
 #include "platform/windows/WindowsPlatform.h"
 #include "platform/windows/WindowsProcessRunner.h"
 #include "util/CodePage.h"
@@ -176,8 +177,29 @@ TEST(WindowsText, CodePagesCollationAndCase) {
   EXPECT_EQ(LowerCaseUnit(u'Ż'), u'ż');
 }
 
+// On Windows the first start's language is the thread's locale.
+TEST(WindowsText, FirstStartLanguageFollowsTheThreadLocale) {
+  const LCID saved = GetThreadLocale();
+  struct Case {
+    LANGID language;
+    bool polish;
+  };
+  const Case cases[] = {{MAKELANGID(LANG_POLISH, SUBLANG_DEFAULT), true},
+                        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
+                        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), false}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetThreadLocale(MAKELCID(c.language, SORT_DEFAULT)));
+    EXPECT_EQ(PolishFromLocale(), c.polish) << c.language;
+  }
+  SetThreadLocale(saved);
+}
+
 // The tests run with TZ=Europe/Warsaw: one hour ahead of UTC in winter, two in summer.
 TEST(WindowsTime, DatesKeepTheOffsetOfTheirOwnSeason) {
+  TIME_ZONE_INFORMATION zone;
+  GetTimeZoneInformation(&zone);
+  if (zone.Bias != -60 || zone.DaylightBias != -60)
+    GTEST_SKIP() << "needs Central European time (TZ=Europe/Warsaw), as CTest sets it";
   struct Case {
     int year, month, day, hour, minute;  // UTC
     int localDay, localHour;
