@@ -312,12 +312,12 @@ int Prefixes() {
   std::printf("Name\tSource\tArchitecture\tPrograms\tPath\n");
   for (const pgl::KnownSystem& s : systems) {
     std::string programs = "?";
-    if (s.registry) {
+    if (const auto registry = pgl::OpenKnownRegistry(s)) {
       std::size_t count = 0;
       for (const auto& place : pgl::UninstallPlaces()) {
-        if (!pgl::HasView(*s.registry, place.view)) continue;
+        if (!pgl::HasView(*registry, place.view)) continue;
         if (const pgl::RegKey* key =
-                pgl::FindRegKey(s.registry->Hive(place.root), place.uninstallKey))
+                pgl::FindRegKey(registry->Hive(place.root), place.uninstallKey))
           count += key->SubKeys().size();
       }
       programs = std::to_string(count);

@@ -31,6 +31,15 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
 // user's prefixes; the system's Wine for one no front end keeps).
 std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error);
 
+// A system the program can manage, as a person knows it: on Linux each Wine prefix found in
+// the home (its name, folder, front end and architecture), on Windows this computer.
+struct KnownSystem {
+  std::string name, path, source, arch;
+};
+std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes);
+// The registry of a known system, read to count its programs; null where it cannot be read.
+std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system);
+
 // The prefix Wine itself would use.
 std::string DefaultWinePrefix();
 

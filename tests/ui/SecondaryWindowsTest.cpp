@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
   {
     TFormMain w(*system, Files());
     w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
-    w.SetPrefixes({{"Office", second.Path(), "Bottles", "win64", {}}});
+    w.SetPrefixes({{"Office", second.Path(), "Bottles", "win64"}});
     QMenu* menu = w.Menu("mnuPrefix");
     ASSERT_GE(menu->actions().size(), 3);  // this prefix, Office, -, Other folder...
     // A folder that is no prefix is refused with a message; the list stays.

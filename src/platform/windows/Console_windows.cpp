@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "platform/Console.h"
-#include "platform/windows/WindowsRegistry.h"
 #include "util/WindowsText.h"
 
 namespace pgl {
@@ -35,15 +34,6 @@ void PrepareConsoleOutput() {
 
 bool InputIsTerminal() {
   return _isatty(_fileno(stdin)) != 0;
-}
-
-std::vector<KnownSystem> KnownSystems(std::vector<std::string>& /*notes*/) {
-  std::vector<KnownSystem> systems(1);
-  systems[0].name = "This computer";
-  systems[0].source = "windows";
-  systems[0].arch = WindowsRegistry().Is64BitSystem() ? "win64" : "win32";
-  systems[0].registry = std::make_unique<WindowsRegistry>();
-  return systems;
 }
 
 }  // namespace pgl

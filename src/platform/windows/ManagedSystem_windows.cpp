@@ -29,4 +29,12 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::s
   return nullptr;
 }
 
+std::vector<KnownSystem> KnownSystems(std::vector<std::string>& /*notes*/) {
+  return {{"This computer", "", "windows", WindowsRegistry().Is64BitSystem() ? "win64" : "win32"}};
+}
+
+std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& /*system*/) {
+  return std::make_unique<WindowsRegistry>();
+}
+
 }  // namespace pgl

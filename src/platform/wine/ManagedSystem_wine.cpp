@@ -98,16 +98,16 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
   PrefixSearch found = FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "");
   notes = std::move(found.notes);
   std::vector<KnownSystem> systems;
-  for (FoundPrefix& p : found.prefixes) {
-    auto registry = std::make_unique<WinePrefixRegistry>(p.path);
-    KnownSystem& s = systems.emplace_back();
-    s.name = std::move(p.name);
-    s.source = std::move(p.source);
-    s.arch = std::move(p.arch);
-    s.path = std::move(p.path);
-    if (registry->SystemFileUnusable().empty()) s.registry = std::move(registry);
-  }
+  for (FoundPrefix& p : found.prefixes)
+    systems.push_back(
+        {std::move(p.name), std::move(p.path), std::move(p.source), std::move(p.arch)});
   return systems;
+}
+
+std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system) {
+  auto registry = std::make_unique<WinePrefixRegistry>(system.path);
+  if (!registry->SystemFileUnusable().empty()) return nullptr;
+  return registry;
 }
 
 }  // namespace pgl

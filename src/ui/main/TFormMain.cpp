@@ -310,9 +310,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   lvIcons_->installEventFilter(this);
   CreateSecondaryWindows();
   // The user's other prefixes, for the chooser.
-  const char* home = std::getenv("HOME");
-  const char* winePrefix = std::getenv("WINEPREFIX");
-  prefixes_ = FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "").prefixes;
+  std::vector<std::string> notes;  // front-end files that could not be read: nothing to show
+  prefixes_ = KnownSystems(notes);
   FillPrefixChooser();
   UpdateTitle();
 }
@@ -578,7 +577,7 @@ std::string CanonicalPath(const std::string& path) {
 
 }  // namespace
 
-void TFormMain::SetPrefixes(std::vector<FoundPrefix> prefixes) {
+void TFormMain::SetPrefixes(std::vector<KnownSystem> prefixes) {
   prefixes_ = std::move(prefixes);
   FillPrefixChooser();
 }
@@ -595,14 +594,14 @@ void TFormMain::FillPrefixChooser() {
   for (QActionGroup* old : menu->findChildren<QActionGroup*>()) old->deleteLater();
   auto* group = new QActionGroup(menu);
   const std::string here = CanonicalPath(system_->prefixDir);
-  std::vector<FoundPrefix> shown = prefixes_;
+  std::vector<KnownSystem> shown = prefixes_;
   // A prefix that no front end keeps (a folder the user chose) is offered too.
   if (!system_->prefixDir.empty() &&
       std::none_of(shown.begin(), shown.end(),
-                   [&](const FoundPrefix& p) { return CanonicalPath(p.path) == here; }))
-    shown.insert(shown.begin(), FoundPrefix{system_->name, system_->prefixDir, "", "", {}});
+                   [&](const KnownSystem& p) { return CanonicalPath(p.path) == here; }))
+    shown.insert(shown.begin(), KnownSystem{system_->name, system_->prefixDir, "", ""});
   int selected = -1;
-  for (const FoundPrefix& p : shown) {
+  for (const KnownSystem& p : shown) {
     const QString label = Utf8(p.source.empty() ? p.name : p.name + " (" + p.source + ")");
     cbPrefix_->addItem(label, Utf8(p.path));
     cbPrefix_->setItemData(cbPrefix_->count() - 1, Utf8(p.path), Qt::ToolTipRole);
@@ -670,7 +669,7 @@ bool TFormMain::SwitchPrefix(const std::string& dir) {
   ownedSystem_ = std::move(next);  // the old prefix goes only after nothing refers to it
   system_ = ownedSystem_.get();
   const std::string here = CanonicalPath(system_->prefixDir);
-  for (const FoundPrefix& p : prefixes_)
+  for (const KnownSystem& p : prefixes_)
     if (CanonicalPath(p.path) == here) system_->name = p.name;
   model_->SetPlatform(system_->platform.get());
   services_.desktop = system_->desktop.get();

@@ -12,7 +12,6 @@
 #include "inventory/ErrorList.h"
 #include "inventory/UCollection.h"
 #include "platform/ManagedSystem.h"
-#include "platform/wine/WinePrefixes.h"
 #include "ui/main/SettingsFile.h"
 #include "ui/windows/WindowServices.h"
 
@@ -87,7 +86,7 @@ class TFormMain : public QMainWindow {
   bool SwitchPrefix(const std::string& dir);
   const ManagedSystem& System() const { return *system_; }
   // The prefixes the chooser offers (found at start-up; tests may set their own).
-  void SetPrefixes(std::vector<FoundPrefix> prefixes);
+  void SetPrefixes(std::vector<KnownSystem> prefixes);
   void RemoveNonExisting();
   // 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small icons"), 3 report.
   void SetViewStyle(int style);
@@ -154,7 +153,7 @@ class TFormMain : public QMainWindow {
 
   ManagedSystem* system_;                       // the prefix shown
   std::unique_ptr<ManagedSystem> ownedSystem_;  // one the user switched to
-  std::vector<FoundPrefix> prefixes_;           // the user's prefixes, for the chooser
+  std::vector<KnownSystem> prefixes_;           // the user's prefixes, for the chooser
   QComboBox* cbPrefix_ = nullptr;
   ProgramFiles files_;
   TMainParams params_;
