@@ -146,6 +146,21 @@ TEST_F(RealViews, ThirtyTwoBitProgramsKeysAreTheThirtyTwoBitView) {
   EXPECT_EQ(ReadReal(KEY_WOW64_64KEY, path, L"DisplayName"), L"Sixty-four");
 }
 
+TEST_F(RealViews, RefreshReadsAgainOnlyWhatOthersChanged) {
+  WindowsRegistry other;  // another program
+  ASSERT_TRUE(RegWriteString(other, kHkeyLocalMachine, kUninstallPath, "DisplayName", "Old"));
+  WindowsRegistry store;
+  EXPECT_EQ(ReadThrough(store, kUninstallPath, "DisplayName"), "Old");
+  EXPECT_FALSE(store.Refresh());  // nothing changed: the tree and its keys stay
+  const std::uint64_t generation = store.Generation();
+  ASSERT_TRUE(RegWriteString(other, kHkeyLocalMachine, kUninstallPath, "DisplayName", "New"));
+  EXPECT_EQ(ReadThrough(store, kUninstallPath, "DisplayName"), "Old");  // as read
+  EXPECT_TRUE(store.Refresh());
+  EXPECT_NE(store.Generation(), generation);
+  EXPECT_EQ(ReadThrough(store, kUninstallPath, "DisplayName"), "New");
+  EXPECT_FALSE(store.Refresh());
+}
+
 TEST_F(RealViews, HeldChangesReachTheRegistryOnlyAtCommitHeld) {
   WindowsRegistry store;
   store.HoldCommits();

@@ -85,14 +85,42 @@ std::string RegistryErrorText(LSTATUS status, const std::u16string& path) {
 
 }  // namespace
 
+WindowsRegistry::~WindowsRegistry() {
+  for (auto& [root, watcher] : watchers_) {
+    if (watcher.key) RegCloseKey(static_cast<HKEY>(watcher.key));
+    if (watcher.changed) CloseHandle(watcher.changed);
+  }
+}
+
 RegKey* WindowsRegistry::Hive(RootKey root) {
   if (!HandleOf(root)) return nullptr;
   auto& tree = trees_[root];
   if (!tree) {
+    Watch(root);  // before reading: a change made while it is read is seen too
     tree = std::make_unique<RegKey>(std::u16string(), nullptr);
     tree->LoadLater(this);
   }
   return tree.get();
+}
+
+void WindowsRegistry::Watch(RootKey root) {
+  Watcher& watcher = watchers_[root];
+  if (!watcher.changed) watcher.changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!watcher.key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HandleOf(root), nullptr, 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) ==
+        ERROR_SUCCESS)
+      watcher.key = h;
+  }
+  if (!watcher.changed || !watcher.key) return;
+  ResetEvent(watcher.changed);
+  if (RegNotifyChangeKeyValue(static_cast<HKEY>(watcher.key), TRUE,
+                              REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, watcher.changed,
+                              TRUE) != ERROR_SUCCESS) {
+    // Without a watch every Refresh reads the root again.
+    RegCloseKey(static_cast<HKEY>(watcher.key));
+    watcher.key = nullptr;
+  }
 }
 
 RootKey WindowsRegistry::RootOf(const RegKey& key) const {
@@ -254,9 +282,20 @@ void WindowsRegistry::Forget(RootKey root) {
 }
 
 bool WindowsRegistry::Refresh() {
-  trees_.clear();
-  ++generation_;
-  return true;
+  bool changed = false;
+  for (auto it = trees_.begin(); it != trees_.end();) {
+    const Watcher& watcher = watchers_[it->first];
+    const bool stale =
+        !watcher.key || !watcher.changed || WaitForSingleObject(watcher.changed, 0) != WAIT_TIMEOUT;
+    if (stale) {
+      it = trees_.erase(it);  // read again, and watched again, when next asked for
+      changed = true;
+    } else {
+      ++it;
+    }
+  }
+  if (changed) ++generation_;
+  return changed;
 }
 
 bool WindowsRegistry::Is64BitSystem() const {

@@ -1,5 +1,6 @@
 // The real registry of the Windows machine we run on, through advapi32. Keys are read when
-// first asked for and kept until Refresh; changes are saved call by call at Commit.
+// first asked for and kept until the registry changes and Refresh is called; changes are saved
+// call by call at Commit.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,9 @@ namespace pgl {
 class WindowsRegistry : public RegistryStore, private RegKeyLoader {
  public:
   WindowsRegistry() = default;
+  ~WindowsRegistry() override;
+  WindowsRegistry(const WindowsRegistry&) = delete;
+  WindowsRegistry& operator=(const WindowsRegistry&) = delete;
 
   RegKey* Hive(RootKey root) override;
   bool BeginWrite(RootKey root) override;
@@ -22,7 +26,8 @@ class WindowsRegistry : public RegistryStore, private RegKeyLoader {
   std::uint64_t Generation() const override { return generation_; }
   const std::string& LastError() const override { return error_; }
   bool Is64BitSystem() const override;
-  // The registry is live: whatever was read may be stale, so every key is read again.
+  // Reads a root again when anything in it changed since it was read (the system tells us);
+  // answers whether anything was.
   bool Refresh() override;
   void HoldCommits() override { holding_ = true; }
   bool CommitHeld() override;
@@ -46,9 +51,18 @@ class WindowsRegistry : public RegistryStore, private RegKeyLoader {
   bool Apply(const Change& change);
   bool CommitRoot(RootKey root);
   void Forget(RootKey root);
+  // Asks the system to tell when anything below the root changes.
+  void Watch(RootKey root);
+
+  // Per root: the open root key being watched and the event the system sets on a change.
+  struct Watcher {
+    void* key = nullptr;
+    void* changed = nullptr;
+  };
 
   std::map<RootKey, std::unique_ptr<RegKey>> trees_;
   std::map<RootKey, bool> writable_;
+  std::map<RootKey, Watcher> watchers_;
   std::vector<Change> pending_;
   bool holding_ = false;
   std::uint64_t generation_ = 1;
