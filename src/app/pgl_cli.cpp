@@ -342,10 +342,9 @@ void AddFilters(CLI::App* command, ListOptions& options) {
 
 int main(int argc, char** argv) {
   pgl::PrepareConsoleOutput();
-  CLI::App app(
-      "Lists and removes the Windows programs installed in a Wine prefix: WINEPREFIX when "
-      "set, else ~/.wine.\nExit codes: 0 done, 1 failed, 2 wrong usage.",
-      "pgl-cli");
+  CLI::App app("Lists and removes the Windows programs installed on " +
+                   pgl::ManagedSystemSummary() + ".\nExit codes: 0 done, 1 failed, 2 wrong usage.",
+               "pgl-cli");
   app.require_subcommand(1);
   app.fallthrough();  // --prefix after the command too
   std::string prefixDir;
@@ -377,7 +376,7 @@ int main(int argc, char** argv) {
   auto* backup = app.add_subcommand(
       "backup",
       "write every Uninstall key (64-bit, 32-bit and per-user) as one registry script that "
-      "\"wine regedit /s FILE\" imports");
+      "regedit imports (\"regedit /s FILE\"; \"wine regedit /s FILE\" in a prefix)");
   backup->add_option("FILE", backupFile, "the file to write, - for standard output")->required();
 
   std::vector<std::string> keys;

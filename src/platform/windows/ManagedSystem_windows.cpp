@@ -11,6 +11,10 @@ std::string DefaultWinePrefix() {
   return {};
 }
 
+std::string ManagedSystemSummary() {
+  return "this computer";
+}
+
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& /*error*/) {
   auto system = std::make_unique<ManagedSystem>();
   system->registry = std::make_unique<WindowsRegistry>();

@@ -22,6 +22,10 @@ std::string DefaultWinePrefix() {
   return std::string(home && *home ? home : "") + "/.wine";
 }
 
+std::string ManagedSystemSummary() {
+  return "a Wine prefix (WINEPREFIX when set, else ~/.wine)";
+}
+
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
   return OpenManagedSystemAt(DefaultWinePrefix(), error);
 }
