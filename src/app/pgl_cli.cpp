@@ -342,8 +342,8 @@ void AddFilters(CLI::App* command, ListOptions& options) {
 
 int main(int argc, char** argv) {
   pgl::PrepareConsoleOutput();
-  CLI::App app("Lists and removes the Windows programs installed on " +
-                   pgl::ManagedSystemSummary() + ".\nExit codes: 0 done, 1 failed, 2 wrong usage.",
+  CLI::App app("Lists and removes the Windows programs installed " + pgl::ManagedSystemSummary() +
+                   ".\nExit codes: 0 done, 1 failed, 2 wrong usage.",
                "pgl-cli");
   app.require_subcommand(1);
   app.fallthrough();  // --prefix after the command too

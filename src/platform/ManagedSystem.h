@@ -31,8 +31,8 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
 // user's prefixes; the system's Wine for one no front end keeps).
 std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error);
 
-// Which system OpenManagedSystem opens, for help texts: "a Wine prefix (WINEPREFIX when set,
-// else ~/.wine)", "this computer".
+// Where OpenManagedSystem looks, for help texts: "in a Wine prefix (WINEPREFIX when set, else
+// ~/.wine)", "on this computer".
 std::string ManagedSystemSummary();
 
 // A system the program can manage, as a person knows it: on Linux each Wine prefix found in

@@ -12,7 +12,7 @@ std::string DefaultWinePrefix() {
 }
 
 std::string ManagedSystemSummary() {
-  return "this computer";
+  return "on this computer";
 }
 
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& /*error*/) {

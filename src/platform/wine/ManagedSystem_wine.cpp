@@ -23,7 +23,7 @@ std::string DefaultWinePrefix() {
 }
 
 std::string ManagedSystemSummary() {
-  return "a Wine prefix (WINEPREFIX when set, else ~/.wine)";
+  return "in a Wine prefix (WINEPREFIX when set, else ~/.wine)";
 }
 
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
