@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 #include <QAction>
 #include <QActionGroup>
@@ -570,9 +570,12 @@ void TFormMain::CreateToolbar() {
 
 namespace {
 
+// The folder with its links resolved, to tell two names of one prefix apart; as given where it
+// cannot be resolved.
 std::string CanonicalPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+  return error ? path : resolved.string();
 }
 
 }  // namespace
