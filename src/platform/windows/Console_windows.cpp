@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/Console.h"
 #include "util/WindowsText.h"
@@ -26,8 +27,21 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return args;
 }
 
+namespace {
+
+UINT gConsoleCodePage = 0;
+
+// The console is the user's: it gets its code page back when we are done.
+void RestoreConsoleCodePage() {
+  if (gConsoleCodePage != 0) SetConsoleOutputCP(gConsoleCodePage);
+}
+
+}  // namespace
+
 void PrepareConsoleOutput() {
-  SetConsoleOutputCP(CP_UTF8);
+  gConsoleCodePage = GetConsoleOutputCP();
+  if (gConsoleCodePage != 0 && gConsoleCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+    std::atexit(RestoreConsoleCodePage);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
