@@ -40,4 +40,15 @@ int AnsiCodePageForLocale(std::string_view localeName) {
   return 1252;
 }
 
+bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out) {
+  out.clear();
+  bool ascii = true;
+  for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) {
+    out.assign(utf8);  // the same in every code page
+    return true;
+  }
+  return EncodeNonAsciiToCodePage(utf8, codePage, out);
+}
+
 }  // namespace pgl

@@ -16,5 +16,7 @@ int UserAnsiCodePage();
 // Converts UTF-8 text to the code page; false when some character has no exact equivalent
 // there (nothing is replaced or approximated).
 bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out);
+// The same for text that is not all ASCII: the platform's conversion.
+bool EncodeNonAsciiToCodePage(std::string_view utf8, int codePage, std::string& out);
 
 }  // namespace pgl

@@ -53,14 +53,7 @@ UConverter* ConverterFor(int codePage) {
 
 }  // namespace
 
-bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out) {
-  out.clear();
-  bool ascii = true;
-  for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) {
-    out.assign(utf8);
-    return true;
-  }
+bool EncodeNonAsciiToCodePage(std::string_view utf8, int codePage, std::string& out) {
   UConverter* c = ConverterFor(codePage);
   if (!c) return false;
   const std::u16string units = Utf8ToUtf16(utf8);

@@ -10,14 +10,7 @@ int UserAnsiCodePage() {
   return static_cast<int>(GetACP());
 }
 
-bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out) {
-  out.clear();
-  bool ascii = true;
-  for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) {
-    out.assign(utf8);
-    return true;
-  }
+bool EncodeNonAsciiToCodePage(std::string_view utf8, int codePage, std::string& out) {
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
                           nullptr, 0) <= 0)
     return false;  // the UTF-8 itself was broken

@@ -12,36 +12,13 @@
 namespace pgl {
 namespace {
 
-std::vector<std::vector<std::string>> ParseList(const std::string& out) {
-  std::vector<std::vector<std::string>> rows;
-  std::size_t start = 0;
-  while (start < out.size()) {
-    std::size_t end = out.find('\n', start);
-    if (end == std::string::npos) end = out.size();
-    std::vector<std::string> cells;
-    std::size_t c = start;
-    for (;;) {
-      const std::size_t tab = out.find('\t', c);
-      if (tab == std::string::npos || tab > end) {
-        cells.push_back(out.substr(c, end - c));
-        break;
-      }
-      cells.push_back(out.substr(c, tab - c));
-      c = tab + 1;
-    }
-    rows.push_back(std::move(cells));
-    start = end + 1;
-  }
-  return rows;
-}
-
 std::vector<std::vector<std::string>> List(const std::string& prefix,
                                            std::vector<std::string> options = {}) {
   std::vector<std::string> argv{PGL_CLI_PATH, "list"};
   argv.insert(argv.end(), options.begin(), options.end());
   const auto r = e2e::Run(argv, {{"WINEPREFIX", prefix}});
   EXPECT_EQ(r.exitCode, 0) << r.output;
-  return ParseList(r.output);
+  return e2e::TabSeparatedLines(r.output);
 }
 
 std::vector<std::string> Names(const std::vector<std::vector<std::string>>& rows) {

@@ -29,28 +29,6 @@ e2e::RunResult Output(const std::string& prefix, bool windows, std::vector<std::
   return r;
 }
 
-std::vector<std::vector<std::string>> Rows(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    std::vector<std::string> cells;
-    std::size_t c = start;
-    for (;;) {
-      const std::size_t tab = text.find('\t', c);
-      if (tab == std::string::npos || tab > end) {
-        cells.push_back(text.substr(c, end - c));
-        break;
-      }
-      cells.push_back(text.substr(c, tab - c));
-      c = tab + 1;
-    }
-    rows.push_back(std::move(cells));
-    start = end + 1;
-  }
-  return rows;
-}
-
 // "11/29/26" (Linux, C locale) and "11/29/2026" (Windows, English) as month, day and the
 // year's last two digits.
 std::string SameDate(const std::string& text) {
@@ -82,8 +60,8 @@ TEST_F(WindowsBuild, ListsTheSameEntriesAndWritesTheSameBackup) {
   const auto windows = Output(prefix_, true, {"list", "--system-components"}, dir_ / "windows.txt");
   ASSERT_EQ(linux.exitCode, 0) << linux.output;
   ASSERT_EQ(windows.exitCode, 0) << windows.output;
-  const auto a = Rows(test::ReadFile(dir_ / "linux.txt"));
-  const auto b = Rows(test::ReadFile(dir_ / "windows.txt"));
+  const auto a = e2e::TabSeparatedLines(test::ReadFile(dir_ / "linux.txt"));
+  const auto b = e2e::TabSeparatedLines(test::ReadFile(dir_ / "windows.txt"));
   ASSERT_GT(a.size(), 25u);  // the captions, both installed programs and the demo's entries
   ASSERT_EQ(a.size(), b.size()) << windows.output;
   const auto& captions = a.front();

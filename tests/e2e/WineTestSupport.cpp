@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -177,6 +178,28 @@ std::string WinePath(const std::string& unixPath) {
   for (char& c : out)
     if (c == '/') c = '\\';
   return out;
+}
+
+std::vector<std::vector<std::string>> TabSeparatedLines(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::vector<std::string> cells;
+    std::size_t c = start;
+    for (;;) {
+      const std::size_t tab = text.find('\t', c);
+      if (tab == std::string::npos || tab > end) {
+        cells.push_back(text.substr(c, end - c));
+        break;
+      }
+      cells.push_back(text.substr(c, tab - c));
+      c = tab + 1;
+    }
+    rows.push_back(std::move(cells));
+    start = end + 1;
+  }
+  return rows;
 }
 
 }  // namespace pgl::e2e

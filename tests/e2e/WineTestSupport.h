@@ -54,6 +54,8 @@ bool Wine32Works(const std::string& prefix);
 // Runs pgl-cli in the prefix with the tests' Wine environment.
 RunResult Cli(const std::string& prefix, const std::vector<std::string>& args);
 
+// pgl-cli's list output: a line each, cells split at tabs.
+std::vector<std::vector<std::string>> TabSeparatedLines(const std::string& text);
 // Unix path to the Windows path Wine sees for it (through drive Z:).
 std::string WinePath(const std::string& unixPath);
 
