@@ -159,11 +159,16 @@ std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
       const std::string& error = registry.LastError();
       return std::string(what) + (error.empty() ? std::string("it could not be deleted.") : error);
     };
+    // A failed delete is a failure even where the key is not to be seen afterwards: a save
+    // found unsafe may have put a file in place that Wine is about to write over.
+    const auto removeFails = [&](const std::string& key) {
+      return RegKeyExists(registry, root, key) && !RegRemoveKey(registry, root, key) &&
+             (!registry.LastError().empty() || RegKeyExists(registry, root, key));
+    };
     std::string reason;
-    if (!RegRemoveKey(registry, root, uninstallKey) && RegKeyExists(registry, root, uninstallKey))
+    if (removeFails(uninstallKey))
       reason = why("");
-    else if (RegKeyExists(registry, root, arpKey) && !RegRemoveKey(registry, root, arpKey) &&
-             RegKeyExists(registry, root, arpKey))
+    else if (removeFails(arpKey))
       reason = why("its usage record (ARPCache key) was left: ");
     // Only what the registry shows afterwards counts.
     if (reason.empty() && RegKeyExists(registry, root, uninstallKey))

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "../TestSupport.h"
+#include "inventory/UninstallEngine.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
@@ -110,6 +111,28 @@ TEST_F(PrefixTest, RefusedAndFailedWritesAreNeverReportedAsMade) {
   EXPECT_TRUE(reg.OpenKeyReadOnly(std::string(kUninstall) + "\\App"));
   EXPECT_EQ(reg.ReadString("DisplayName"), "App");
   EXPECT_NE(noRights.LastError().find("permission"), std::string::npos);
+}
+
+// Wine starts during the save where its lock could not be held: the file is in place, but the
+// server may have loaded the old one and will write it back. The removal is a failure, though
+// the file read again no longer holds the key.
+TEST_F(PrefixTest, ASaveWineMayUndoIsAFailedRemoval) {
+  bool serverUp = false;
+  WinePrefixRegistry::Seams seams;
+  seams.serverRunning = [&](const std::string&) { return serverUp; };
+  seams.write = [&](const std::string& path, std::string_view bytes, std::string& error) {
+    const bool written = WriteFileAtomic(path, bytes, error);
+    serverUp = true;
+    return written;
+  };
+  WinePrefixRegistry reg(dir.Path(), seams);
+  TUninstallInfo entry;
+  entry.KeyName = "App";
+  entry.DisplayName = "App";
+  entry.RegistryKey = std::string("HKLM\\") + kUninstall + "\\App";
+  const auto failures = RemoveEntries(reg, {entry});
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].reason.find("may undo it"), std::string::npos) << failures[0].reason;
 }
 
 // Holds the wineserver lock of the prefix in a child process, as a running server does.

@@ -32,6 +32,12 @@ std::size_t ReadFull(int fd, char* into, std::size_t size) {
   return done;
 }
 
+std::vector<std::u16string> PathOf(const RegKey& key) {
+  std::vector<std::u16string> path;
+  for (const RegKey* k = &key; k->Parent(); k = k->Parent()) path.push_back(k->Name());
+  return {path.rbegin(), path.rend()};
+}
+
 bool DefaultCanWrite(const std::string& path) {
   const auto slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
@@ -72,6 +78,7 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   file.hive = WineHive{};
   file.parse = WineParseResult{};
   file.pendingCommit = false;
+  file.changes.clear();
   file.head.clear();
   FileStamp before;
   if (!StampOf(file.path, before)) return;
@@ -144,15 +151,20 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
   FileStamp now;
   if (!StampOf(file->path, now)) return Refuse(*file, "the file does not exist.");
   if (!(now == file->stamp)) {
-    // Changed since we read it: take Wine's version, unless it is only touched.
-    if (file->pendingCommit)
-      return Refuse(*file, "another program changed it meanwhile; nothing was saved.");
+    // Changed since we read it: take Wine's version, unless it is only touched. Changes held
+    // back for one save are made again on it.
     std::string bytes, readError;
     if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, readError);
-    if (file->hash && Fnv1a(bytes) == *file->hash)
+    if (file->hash && Fnv1a(bytes) == *file->hash) {
       file->stamp = now;
-    else
+    } else if (file->pendingCommit) {
+      bytes = {};
+      std::string why;
+      if (!Rebase(*file, why)) return Refuse(*file, why);
+    } else {
+      bytes = {};
       Load(*file);
+    }
     if (!file->present) return Refuse(*file, file->readError);
   }
   if (!file->parse.isRegistryFile) return Refuse(*file, "it is not a Wine registry file.");
@@ -235,17 +247,21 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
   bool ok = false;
   {
     // From the last check to the rename no wineserver may start (it would load the old file
-    // and write it back later), and no other writer of ours may save.
+    // and write it back later), and no other writer of ours may save: they take turns.
     const WineSaveLock lock(prefixDir_);
-    if (!lock.ServerFree() || seams_.serverRunning(prefixDir_)) {
+    if (!lock.TurnTaken()) {
+      writeError =
+          "another Purgelet kept this prefix's registry busy for over a minute; nothing was "
+          "saved.";
+    } else if (!lock.ServerFree() || ServerRunning()) {
       writeError = "Wine started in this prefix meanwhile; nothing was saved.";
-    } else if (!StampOf(file->path, now) || !(now == file->stamp)) {
-      writeError = "another program changed it meanwhile; nothing was saved.";
+    } else if ((!StampOf(file->path, now) || !(now == file->stamp)) && !Rebase(*file, writeError)) {
+      // Another writer saved first and its file cannot be taken: writeError says why.
     } else {
       ok = write(file->path, writeError);
       // A server started where its lock could not be held (a folder that did not exist yet)
       // may have read the old file: then the save is not one to count on.
-      if (ok && seams_.serverRunning(prefixDir_)) {
+      if (ok && ServerRunning()) {
         ok = false;
         writeError =
             "Wine started in this prefix during the save and may undo it when it exits. Close "
@@ -260,9 +276,93 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
     return false;
   }
   file->hash = hash;
+  file->changes.clear();
   StampOf(file->path, file->stamp);
   error_.clear();
   return true;
+}
+
+bool WinePrefixRegistry::Rebase(HiveFile& file, std::string& why) {
+  std::vector<Change> changes = std::move(file.changes);
+  const bool pending = file.pendingCommit;
+  Load(file);
+  if (!file.present) {
+    why = file.readError.empty() ? "it no longer exists; nothing was saved." : file.readError;
+    return false;
+  }
+  if (!file.parse.isRegistryFile || !file.parse.problems.empty()) {
+    why = "another program saved it in a form that cannot be fully read; nothing was saved.";
+    return false;
+  }
+  std::uint64_t hash = 0;
+  const Verdict verdict = CompareWithFile(file, hash);
+  if (verdict != Verdict::Same) {
+    why = verdict == Verdict::Different
+              ? "another program saved it in a form Wine does not write; nothing was saved."
+              : "another program kept changing it; nothing was saved.";
+    return false;
+  }
+  file.verified = true;
+  file.hash = hash;
+  Replay(*file.hive.root, changes);
+  file.changes = std::move(changes);
+  file.pendingCommit = pending;
+  return true;
+}
+
+void WinePrefixRegistry::Replay(RegKey& root, const std::vector<Change>& changes) {
+  for (const Change& change : changes) {
+    RegKey* key = &root;
+    const bool removal = change.kind == Change::Kind::KeyRemoved;
+    bool found = true;
+    for (const auto& part : change.path) {
+      RegKey* next = key->FindSubKey(part);
+      if (!next && removal) {
+        found = false;
+        break;
+      }
+      if (!next) {
+        next = &key->EnsureSubKey(part);
+        next->modified = change.modified;
+      }
+      key = next;
+    }
+    switch (change.kind) {
+      case Change::Kind::KeyAdded:
+        key->modified = change.modified;
+        if (key->Parent()) key->Parent()->modified = change.parentModified;
+        break;
+      case Change::Kind::ValueSet:
+        key->SetValue(change.value.name, change.value.type, change.value.data);
+        key->modified = change.modified;
+        break;
+      case Change::Kind::KeyRemoved:
+        if (!found) break;  // the parent is gone: so is the key
+        if (key->RemoveSubKey(change.name)) key->modified = change.modified;
+        break;
+    }
+  }
+}
+
+void WinePrefixRegistry::KeyAdded(RootKey root, const RegKey& key) {
+  if (HiveFile* file = FileFor(root))
+    file->changes.push_back({Change::Kind::KeyAdded,
+                             PathOf(key),
+                             key.modified,
+                             key.Parent() ? key.Parent()->modified : 0,
+                             {},
+                             {}});
+}
+
+void WinePrefixRegistry::ValueSet(RootKey root, const RegKey& key, const RegValue& value) {
+  if (HiveFile* file = FileFor(root))
+    file->changes.push_back({Change::Kind::ValueSet, PathOf(key), key.modified, 0, value, {}});
+}
+
+void WinePrefixRegistry::KeyRemoved(RootKey root, const RegKey& parent, std::u16string_view name) {
+  if (HiveFile* file = FileFor(root))
+    file->changes.push_back(
+        {Change::Kind::KeyRemoved, PathOf(parent), parent.modified, 0, {}, std::u16string(name)});
 }
 
 bool WinePrefixRegistry::Refresh() {

@@ -41,6 +41,9 @@ class WinePrefixRegistry : public RegistryStore {
   bool Refresh() override;
   void HoldCommits() override { holding_ = true; }
   bool CommitHeld() override;
+  void KeyAdded(RootKey root, const RegKey& key) override;
+  void ValueSet(RootKey root, const RegKey& key, const RegValue& value) override;
+  void KeyRemoved(RootKey root, const RegKey& parent, std::u16string_view name) override;
 
   const std::string& PrefixDir() const { return prefixDir_; }
   // Problems met while reading the files, one message per file; empty when all is well.
@@ -57,6 +60,16 @@ class WinePrefixRegistry : public RegistryStore {
     long long mtimeNs = 0;
     bool operator==(const FileStamp&) const = default;
   };
+  // A change made to a tree since it was last saved, kept so that it can be made again on the
+  // file as another writer (Wine, or another Purgelet) saved it meanwhile.
+  struct Change {
+    enum class Kind { KeyAdded, ValueSet, KeyRemoved } kind;
+    std::vector<std::u16string> path;  // the key added or written, or the removed key's parent
+    std::uint64_t modified = 0;        // that key's time after the change
+    std::uint64_t parentModified = 0;  // KeyAdded: the parent's time after it
+    RegValue value;                    // ValueSet
+    std::u16string name;               // KeyRemoved
+  };
   struct HiveFile {
     std::string path;
     bool present = false;
@@ -68,7 +81,8 @@ class WinePrefixRegistry : public RegistryStore {
     // Of the bytes on disk as we last verified or wrote them. The bytes themselves are not
     // kept: a file of tens of megabytes would be held twice.
     std::optional<std::uint64_t> hash;
-    bool pendingCommit = false;  // a change held back by HoldCommits
+    bool pendingCommit = false;   // a change held back by HoldCommits
+    std::vector<Change> changes;  // made since the last save
     FileStamp stamp;
   };
 
@@ -76,6 +90,11 @@ class WinePrefixRegistry : public RegistryStore {
   void Load(HiveFile& file);
   bool Refuse(const HiveFile& file, const std::string& why);
   bool Save(HiveFile& file);
+  // Reads the file as another writer saved it and makes the unsaved changes again on it.
+  // False, with the reason in `why`, when the file cannot be taken as it now is.
+  bool Rebase(HiveFile& file, std::string& why);
+  static void Replay(RegKey& root, const std::vector<Change>& changes);
+  bool ServerRunning() const { return seams_.serverRunning(prefixDir_); }
   enum class Verdict { Same, Different, Changed, Unreadable };
   // Whether writing the tree gives the file's bytes (and their hash), without holding either.
   static Verdict CompareWithFile(const HiveFile& file, std::uint64_t& hash);

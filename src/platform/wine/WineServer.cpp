@@ -43,15 +43,30 @@ std::vector<std::string> ServerDirs(const std::string& prefixDir) {
   return dirs;
 }
 
+// Whether a process holds a record lock on the file: a server's. Asked through an open file
+// description lock query, whose descriptor owns no lock of ours: closing it afterwards releases
+// nothing (closing any descriptor of a file drops every POSIX lock the process holds on it).
+// Our own save locks are open file description locks too, reported with no process (-1): they
+// are another writer of ours in the middle of a save, not a server.
 bool LockIsHeld(const std::string& lockFile) {
-  const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  const bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  const bool held = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK && fl.l_pid > 0;
   ::close(fd);
   return held;
+}
+
+// Takes the flock of our own writers, waiting for another writer's save up to `seconds`.
+bool TakeTurn(int fd, int seconds) {
+  for (int waited = 0;; waited += 20) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (waited >= seconds * 1000) return false;
+    ::usleep(20 * 1000);
+  }
 }
 
 }  // namespace
@@ -89,22 +104,28 @@ bool IsWineServerRunning(const std::string& prefixDir) {
   return ServerProcessRuns(prefixDir);
 }
 
-WineSaveLock::WineSaveLock(const std::string& prefixDir) {
-  // Ours first: one writer of ours at a time, waiting for the others.
+WineSaveLock::WineSaveLock(const std::string& prefixDir, int waitSeconds) {
+  // Ours first: one writer of ours at a time, the others waiting for their turn.
   const int own = ::open((prefixDir + "/.purgelet-lock").c_str(),
-                         O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+                         O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (own >= 0) {
-    while (::flock(own, LOCK_EX) != 0 && errno == EINTR) {
+    if (!TakeTurn(own, waitSeconds)) {
+      ::close(own);
+      turnTaken_ = false;
+      return;
     }
     fds_.push_back(own);
   }
+  // The server's lock as an open file description lock: it conflicts with the server's POSIX
+  // lock as that one does, and no descriptor that anything else in this process opens and
+  // closes on the file can release it.
   for (const auto& dir : ServerDirs(prefixDir)) {
-    const int fd = ::open((dir + "/lock").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open((dir + "/lock").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) continue;
     struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_SETLK, &fl) != 0) {
+    if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
       serverFree_ = false;
       ::close(fd);
       continue;

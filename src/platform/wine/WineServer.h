@@ -16,19 +16,25 @@ bool IsWineServerRunning(const std::string& prefixDir);
 // Held while a registry file of the prefix is replaced, so that no wineserver can start
 // (and load the old file) in between: the server's own lock in each of its directories that
 // exist (a server that finds it held waits and retries), and a lock of ours that keeps our
-// own writers one at a time.
+// own writers one at a time: a writer waits up to `waitSeconds` for another's save to end.
+// The server's lock is an open file description lock: it stays held whatever descriptors of
+// the file the process opens and closes meanwhile.
 class WineSaveLock {
  public:
-  explicit WineSaveLock(const std::string& prefixDir);
+  static constexpr int kDefaultWaitSeconds = 60;
+  explicit WineSaveLock(const std::string& prefixDir, int waitSeconds = kDefaultWaitSeconds);
   ~WineSaveLock();
   WineSaveLock(const WineSaveLock&) = delete;
   WineSaveLock& operator=(const WineSaveLock&) = delete;
   // False when a server holds its lock: it runs.
   bool ServerFree() const { return serverFree_; }
+  // False when another writer of ours kept its turn past the wait.
+  bool TurnTaken() const { return turnTaken_; }
 
  private:
   std::vector<int> fds_;
   bool serverFree_ = true;
+  bool turnTaken_ = true;
 };
 
 // The candidate server directories for a prefix (for tests and messages).
