@@ -3,10 +3,13 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,19 +30,40 @@
 
 namespace {
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "pgl-cli: %s\n", message.c_str());
-  return 1;
-}
-
-// Registry text reaches the terminal without control characters: a hostile name must not
-// move the cursor, change colours or rewrite what was printed.
+// Registry text and paths reach the terminal without control characters: a hostile name must
+// not move the cursor, change colours or rewrite what was printed.
 std::string Safe(std::string_view text) {
   return pgl::WithoutControlCharacters(text);
 }
 
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "pgl-cli: %s\n", Safe(message).c_str());
+  return 1;
+}
+
 void Note(const std::string& message) {
   std::fprintf(stderr, "pgl-cli: %s\n", Safe(message).c_str());
+}
+
+// Standard output: every write is checked, and a failed one (a full disk, a closed pipe's
+// reader gone, /dev/full) fails the command at its end, so that "backup - > f && ..." stops.
+int gOutputError = 0;
+
+void Out(std::string_view text) {
+  if (text.empty()) return;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && gOutputError == 0)
+    gOutputError = errno ? errno : EIO;
+}
+
+// Flushes and closes standard output; a command that did its work but could not write all of
+// what it says fails.
+int FinishOutput(int exitCode) {
+  if (std::fflush(stdout) != 0 && gOutputError == 0) gOutputError = errno ? errno : EIO;
+  if (std::ferror(stdout) && gOutputError == 0) gOutputError = EIO;
+  if (std::fclose(stdout) != 0 && gOutputError == 0) gOutputError = errno ? errno : EIO;
+  if (gOutputError == 0) return exitCode;
+  Fail(std::string("cannot write to standard output: ") + std::strerror(gOutputError));
+  return exitCode == 0 ? 1 : exitCode;
 }
 
 struct ListOptions {
@@ -72,15 +96,6 @@ std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOpti
   return pgl::BuildListRows(collection, options.Filter(), options.polish);
 }
 
-std::string OneLine(const std::string& text) {
-  return Safe(text);
-}
-
-int WriteStdout(const std::string& out) {
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : Fail("cannot write to standard output");
-}
-
 int List(pgl::ManagedSystem& system, const ListOptions& options) {
   std::string out;
   const auto& columns = pgl::ListColumns();
@@ -92,11 +107,12 @@ int List(pgl::ManagedSystem& system, const ListOptions& options) {
   for (const auto& row : ScanAndList(system, options)) {
     for (std::size_t c = 0; c < row.cells.size(); ++c) {
       if (c) out += '\t';
-      out += OneLine(row.cells[c]);
+      out += Safe(row.cells[c]);
     }
     out += '\n';
   }
-  return WriteStdout(out);
+  Out(out);
+  return 0;
 }
 
 int Report(pgl::ManagedSystem& system, const ListOptions& options, const std::string& file) {
@@ -112,19 +128,21 @@ int Report(pgl::ManagedSystem& system, const ListOptions& options, const std::st
   const std::string html = pgl::BuildReport(captions, rows, options.polish, local);
   std::string error;
   if (!pgl::WriteFileAtomic(file, html, error)) return Fail(error);
-  std::printf("Report of %zu programs written to %s\n", rows.size(), file.c_str());
+  Out("Report of " + std::to_string(rows.size()) + " programs written to " + Safe(file) + "\n");
   return 0;
 }
 
 int Backup(pgl::ManagedSystem& system, const std::string& file) {
+  // A backup of what could be read of a cut file would pass for a whole one.
+  if (!system.problems.empty())
+    return Fail("no backup was written: the registry could not be read whole.");
   const int codePage = pgl::UserAnsiCodePage();
   const auto keys = pgl::BackupKeys(*system.registry);
   try {
     pgl::RegExportResult result;
     if (file == "-") {
       result = pgl::BuildRegistryExport(*system.registry, keys, codePage);
-      std::fwrite(result.bytes.data(), 1, result.bytes.size(), stdout);
-      if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
+      Out(result.bytes);
     } else {
       result = pgl::ExportRegistryKeys(*system.registry, keys, file, codePage);
     }
@@ -142,7 +160,7 @@ int Backup(pgl::ManagedSystem& system, const std::string& file) {
     for (const auto& key : keys)
       names += std::string(names.empty() ? "" : ", ") +
                (key.root == pgl::kHkeyCurrentUser ? "HKCU\\" : "HKLM\\") + key.path;
-    std::printf("Backup of %s written to %s\n", names.c_str(), file.c_str());
+    Out("Backup of " + Safe(names) + " written to " + Safe(file) + "\n");
   }
   return 0;
 }
@@ -265,16 +283,10 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
     const bool there =
         pgl::RegKeyExists(*system.registry, pgl::PlaceOf(entry.View).root,
                           pgl::UninstallKeyPath(entry.View, pgl::EntrySubkey(entry)));
-    if (there) {
-      allGone = false;
-      std::printf("Still installed: %s (%s)\n", Safe(entry.DisplayName.str()).c_str(),
-                  Safe(entry.RegistryKey).c_str());
-    } else {
-      std::printf("Uninstalled: %s (%s)\n", Safe(entry.DisplayName.str()).c_str(),
-                  Safe(entry.RegistryKey).c_str());
-    }
+    allGone &= !there;
+    Out((there ? "Still installed: " : "Uninstalled: ") + Safe(entry.DisplayName.str()) + " (" +
+        Safe(entry.RegistryKey) + ")\n");
   }
-  std::fflush(stdout);
   return allGone ? 0 : 1;
 }
 
@@ -296,10 +308,8 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
       std::fprintf(stderr, "Not removed: %s (%s): %s\n", Safe(failure->displayName).c_str(),
                    Safe(failure->registryKey).c_str(), Safe(failure->reason).c_str());
     else
-      std::printf("Removed: %s (%s)\n", Safe(entry.DisplayName.str()).c_str(),
-                  Safe(entry.RegistryKey).c_str());
+      Out("Removed: " + Safe(entry.DisplayName.str()) + " (" + Safe(entry.RegistryKey) + ")\n");
   }
-  std::fflush(stdout);
   return failures.empty() ? 0 : 1;
 }
 
@@ -309,7 +319,7 @@ int Prefixes() {
   std::vector<std::string> notes;
   const auto systems = pgl::KnownSystems(notes);
   for (const auto& note : notes) Note("skipped " + note);
-  std::printf("Name\tSource\tArchitecture\tPrograms\tPath\n");
+  Out("Name\tSource\tArchitecture\tPrograms\tPath\n");
   for (const pgl::KnownSystem& s : systems) {
     std::string programs = "?";
     if (const auto registry = pgl::OpenKnownRegistry(s)) {
@@ -322,10 +332,9 @@ int Prefixes() {
       }
       programs = std::to_string(count);
     }
-    std::printf("%s\t%s\t%s\t%s\t%s\n", Safe(s.name).c_str(), s.source.c_str(), s.arch.c_str(),
-                programs.c_str(), Safe(s.path).c_str());
+    Out(Safe(s.name) + "\t" + Safe(s.source) + "\t" + Safe(s.arch) + "\t" + programs + "\t" +
+        Safe(s.path) + "\n");
   }
-  std::fflush(stdout);
   return 0;
 }
 
@@ -398,29 +407,37 @@ int main(int argc, char** argv) {
   remove->add_option("KEY", keys, "a key name, or the key as \"list\" prints it")->required();
   remove->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
 
+  // CLI11's texts quote the arguments: they reach the terminal filtered too.
+  const auto exitWith = [&app](const CLI::Error& e) {
+    std::ostringstream out, err;
+    const int code = app.exit(e, out, err);
+    Out(pgl::WithoutControlCharacters(out.str(), true));
+    std::fputs(pgl::WithoutControlCharacters(err.str(), true).c_str(), stderr);
+    return code;
+  };
   try {
     std::vector<std::string> args = pgl::CommandLineArguments(argc, argv);
     std::reverse(args.begin(), args.end());
     args.pop_back();  // the program's name
     app.parse(args);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return FinishOutput(exitWith(e));
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return FinishOutput(exitWith(e));
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return 2;
+    exitWith(e);
+    return FinishOutput(2);
   }
 
-  if (*prefixes) return Prefixes();
+  if (*prefixes) return FinishOutput(Prefixes());
   std::string error;
   auto system = prefixDir.empty() ? pgl::OpenManagedSystem(error)
                                   : pgl::OpenManagedSystemAt(prefixDir, error);
-  if (!system) return Fail(error);
+  if (!system) return FinishOutput(Fail(error));
   for (const auto& problem : system->problems) Note(problem);
-  if (*list) return List(*system, listOptions);
-  if (*report) return Report(*system, listOptions, reportFile);
-  if (*backup) return Backup(*system, backupFile);
-  if (*uninstall) return Uninstall(*system, keys, yes, polish);
-  return Remove(*system, keys, yes);
+  if (*list) return FinishOutput(List(*system, listOptions));
+  if (*report) return FinishOutput(Report(*system, listOptions, reportFile));
+  if (*backup) return FinishOutput(Backup(*system, backupFile));
+  if (*uninstall) return FinishOutput(Uninstall(*system, keys, yes, polish));
+  return FinishOutput(Remove(*system, keys, yes));
 }

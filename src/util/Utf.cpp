@@ -137,21 +137,33 @@ bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string WithoutControlCharacters(std::string_view text) {
+std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks) {
   std::string out;
   out.reserve(text.size());
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c == 0x7F) {
-      out += ' ';
-    } else if (c == 0xC2 && i + 1 < text.size() &&
-               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-      out += ' ';  // U+0080 to U+009F
-      ++i;
-    } else {
-      out += static_cast<char>(c);
+    const unsigned char c = byte(i);
+    if (c < 0x80) {
+      out += (c < 0x20 && !(keepLineBreaks && c == '\n')) || c == 0x7F ? ' ' : static_cast<char>(c);
+      continue;
     }
+    // A lead byte and its continuation bytes are kept together; a byte that is not part of
+    // such a sequence (a C1 control as a raw byte, for a terminal that reads 8-bit controls)
+    // becomes '?'.
+    const std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                               : c >= 0xE0 && c <= 0xEF ? 3
+                               : c >= 0xF0 && c <= 0xF4 ? 4
+                                                        : 0;
+    bool whole = length > 0 && i + length <= text.size();
+    for (std::size_t k = 1; whole && k < length; ++k) whole = (byte(i + k) & 0xC0) == 0x80;
+    if (!whole) {
+      out += '?';
+    } else if (c == 0xC2 && byte(i + 1) <= 0x9F) {
+      out += ' ';  // U+0080 to U+009F
+    } else {
+      out.append(text.substr(i, length));
+    }
+    if (whole) i += length - 1;
   }
   return out;
 }

@@ -17,9 +17,10 @@ std::size_t Utf8Length(std::string_view text);
 // The first `maxChars` code points of the text, never cut inside a sequence.
 std::string Utf8Truncate(std::string_view text, std::size_t maxChars);
 
-// The text with every control character (C0, DEL and C1, tabs and line breaks too) replaced
-// by a blank: registry text that is safe to send to a terminal.
-std::string WithoutControlCharacters(std::string_view text);
+// The text with every control character (C0, DEL and C1, tabs and line breaks too, unless
+// `keepLineBreaks`) replaced by a blank, and every byte that is not part of a UTF-8 sequence
+// by '?': text that is safe to send to a terminal.
+std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks = false);
 
 // ASCII-only case folding, for protocol words and prefixes.
 char AsciiUpper(char c);

@@ -191,6 +191,13 @@ TEST(HostileRegistry, TextForTheTerminalHasNoControlCharacters) {
        "31m",
        "c1 31m"},  // CSI as U+009B
       {"\xc2\xa0nbsp", "\xc2\xa0nbsp"},
+      // Raw C1 bytes and other stray bytes, read as controls by an 8-bit terminal.
+      {"raw\x9b"
+       "2J\x85",
+       "raw?2J?"},
+      {"cut \xe2\x82", "cut ??"},
+      {"\xc0\x9b\xff\xf5", "????"},
+      {"\xf0\x9f\x98\x80 \xe2\x82\xac", "\xf0\x9f\x98\x80 \xe2\x82\xac"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(WithoutControlCharacters(in), out) << in;
 }

@@ -1,0 +1,113 @@
+// pgl-cli as scripts meet it: a failed write of its output fails the command, and nothing a
+// registry file or a path holds reaches the terminal as a control sequence.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "WineTestSupport.h"
+
+namespace pgl {
+namespace {
+
+const std::string kEntries =
+    std::string("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n") +
+    test::kBasicMachineRegistry;
+
+std::string MachineRegistryWithEntries(int count) {
+  std::string text = kEntries;
+  for (int i = 0; i < count; ++i) {
+    char block[256];
+    std::snprintf(block, sizeof block,
+                  "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Z%04d] "
+                  "1700000000\n#time=1da1747c66d0000\n\"DisplayName\"=\"Program %04d with a "
+                  "long enough name\"\n\"UninstallString\"=\"C:\\\\x\\\\un.exe\"\n",
+                  i, i);
+    text += block;
+  }
+  return text;
+}
+
+// Runs pgl-cli through sh, so that its standard output can be redirected and limited.
+e2e::RunResult CliThroughShell(const std::string& prefix, const std::string& shell) {
+  return e2e::Run({"sh", "-c", shell, PGL_CLI_PATH}, e2e::WineEnvironment(prefix));
+}
+
+TEST(CliOutput, AFailedWriteOfTheOutputFailsTheCommand) {
+  test::TempDir dir;
+  const std::string prefix = dir / "p";
+  test::MakePrefixDirs(prefix);
+  test::WriteFile(prefix + "/system.reg", MachineRegistryWithEntries(400));
+  const std::string out = dir / "out";
+  // /dev/full fails every write; a file size limit (a nearly full disk) fails one in the
+  // middle, after part of the output went through.
+  const std::pair<const char*, std::string> cases[] = {
+      {"list to a full device", "\"$0\" list > /dev/full"},
+      {"backup to a full device", "\"$0\" backup - > /dev/full"},
+      {"prefixes to a full device", "\"$0\" prefixes > /dev/full"},
+      {"help to a full device", "\"$0\" --help > /dev/full"},
+      {"backup on a nearly full disk", "ulimit -f 8; trap '' XFSZ; \"$0\" backup - > " + out},
+      {"list on a nearly full disk", "ulimit -f 8; trap '' XFSZ; \"$0\" list > " + out},
+  };
+  for (const auto& [what, shell] : cases) {
+    const auto r = CliThroughShell(prefix, shell);
+    EXPECT_EQ(r.exitCode, 1) << what << "\n" << r.output;
+    EXPECT_NE(r.output.find("cannot write to standard output"), std::string::npos) << what << "\n"
+                                                                                   << r.output;
+  }
+  // The same commands with room for their output succeed.
+  EXPECT_EQ(CliThroughShell(prefix, "\"$0\" backup - > " + out).exitCode, 0);
+  EXPECT_GT(std::filesystem::file_size(out), 8u * 1024);
+}
+
+TEST(CliOutput, NoControlSequenceReachesTheTerminal) {
+  test::TempDir dir;
+  const std::string hostile =
+      "\x1b]0;owned\x07\x1b[2J\x9b"
+      "31m";
+  const std::string escapedDir = dir / ("p\x1b[2J"
+                                        "x");
+  test::MakePrefixDirs(escapedDir);
+  test::WriteFile(escapedDir + "/system.reg", kEntries);
+  const std::string badHead = dir / "bad";
+  test::MakePrefixDirs(badHead);
+  test::WriteFile(badHead + "/system.reg", hostile + "\nnot a registry\n");
+  const std::string cut = dir / "cut";
+  test::MakePrefixDirs(cut);
+  test::WriteFile(cut + "/system.reg", kEntries.substr(0, kEntries.size() - 20));
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"a system.reg that quotes its first line", {"--prefix", badHead, "list"}},
+      {"a prefix path with ESC", {"--prefix", escapedDir + "/missing", "list"}},
+      {"a report file name with ESC", {"--prefix", escapedDir, "report", dir / "r\x1b[2J.html"}},
+      {"an unknown argument with ESC", {"list", "--no-such" + hostile}},
+      {"a key with ESC", {"--prefix", escapedDir, "remove", "--yes", hostile}},
+      {"a cut registry", {"--prefix", cut, "list"}},
+  };
+  for (const auto& [what, args] : cases) {
+    const auto r = e2e::Cli(escapedDir, args);
+    for (char c : r.output) {
+      const auto u = static_cast<unsigned char>(c);
+      ASSERT_FALSE(u == 0x1b || u == 0x07 || u == 0x9b) << what << "\n" << r.output;
+    }
+  }
+}
+
+TEST(CliOutput, ABackupOfACutRegistryFailsAndWritesNothing) {
+  test::TempDir dir;
+  const std::string prefix = dir / "p";
+  test::MakePrefixDirs(prefix);
+  const std::string whole = MachineRegistryWithEntries(20);
+  test::WriteFile(prefix + "/system.reg", whole.substr(0, whole.size() / 2));
+  const std::string file = dir / "backup.reg";
+  const auto r = e2e::Cli(prefix, {"backup", file});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("no backup was written"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(file));
+  const auto toStdout = e2e::Cli(prefix, {"backup", "-"});
+  EXPECT_EQ(toStdout.exitCode, 1);
+  EXPECT_EQ(toStdout.output.find("REGEDIT"), std::string::npos);
+  EXPECT_EQ(toStdout.output.find("Windows Registry Editor"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pgl
