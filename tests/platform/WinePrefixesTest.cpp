@@ -155,17 +155,111 @@ TEST_F(WinePrefixesTest, AnEmptyHomeHasNoPrefixes) {
   EXPECT_TRUE(found.notes.empty());
 }
 
+// A front end's file inside a prefix names its Wine; a program in the prefix can write that
+// file. A name that climbs out of the front end's runners folder, or a runner that links out
+// of it, gives no usable Wine: nothing may run in the prefix, and the reason is said.
+TEST_F(WinePrefixesTest, AWineNamedOutsideItsFrontEndsFoldersIsNotRun) {
+  const std::string h = home.Path();
+  const std::string bottles = h + "/.local/share/bottles";
+  // A "wine" inside the bottles' own C: drives, where a Windows program can put one.
+  for (const char* bottle : {"Evil", "Dotted", "Linked"}) {
+    Prefix(bottles + "/bottles/" + bottle);
+    File(bottles + "/bottles/" + bottle + "/drive_c/evil/bin/wine", "#!/bin/sh\n");
+  }
+  File(bottles + "/bottles/Evil/bottle.yml", "Name: Evil\nRunner: ../bottles/Evil/drive_c/evil\n");
+  File(bottles + "/bottles/Dotted/bottle.yml", "Name: Dotted\nRunner: ..\n");
+  File(bottles + "/bottles/Linked/bottle.yml", "Name: Linked\nRunner: linked\n");
+  ASSERT_EQ(::symlink((bottles + "/bottles/Linked/drive_c/evil").c_str(),
+                      (bottles + "/runners/linked").c_str()),
+            0);
+  File(h + "/.config/lutris/games/bad-1.yml",
+       "game:\n  prefix: ~/Games/bad\nwine:\n  version: ../../../../../Games/bad/drive_c/evil\n");
+  Prefix(h + "/Games/bad");
+  File(h + "/Games/bad/drive_c/evil/bin/wine", "");
+  const std::string pol = h + "/.PlayOnLinux/wineprefix";
+  Prefix(pol + "/BadVersion");
+  File(pol + "/BadVersion/playonlinux.cfg",
+       "ARCH=x86\nVERSION=../../../wineprefix/BadVersion/drive_c\n");
+  File(pol + "/BadVersion/drive_c/bin/wine", "");
+  Prefix(pol + "/BadArch");
+  File(pol + "/BadArch/playonlinux.cfg", "ARCH=../../wineprefix/BadArch\nVERSION=drive_c\n");
+  File(pol + "/BadArch/drive_c/bin/wine", "");
+  const std::string steam = h + "/.local/share/Steam";
+  Prefix(steam + "/steamapps/compatdata/999/pfx");
+  File(steam + "/steamapps/compatdata/999/config_info",
+       "x\n" + steam + "/steamapps/compatdata/999/pfx/drive_c/files/share/fonts/\n");
+  File(steam + "/steamapps/compatdata/999/pfx/drive_c/files/bin/wine", "");
+
+  const PrefixSearch found = FindWinePrefixes(h, "");
+  for (const char* name :
+       {"Evil", "Dotted", "Linked", "Bad", "BadVersion", "BadArch", "Steam app 999"}) {
+    const auto it = std::find_if(found.prefixes.begin(), found.prefixes.end(),
+                                 [&](const FoundPrefix& p) { return p.name == name; });
+    ASSERT_NE(it, found.prefixes.end()) << name;
+    EXPECT_FALSE(it->wine.known) << name << " runs " << it->wine.program;
+    EXPECT_FALSE(it->wine.why.empty()) << name;
+  }
+  // The well-behaved ones still run with their own Wine.
+  for (const char* name : {"Office 2010", "The Witcher 3", "Half-Life 2"}) {
+    const auto it = std::find_if(found.prefixes.begin(), found.prefixes.end(),
+                                 [&](const FoundPrefix& p) { return p.name == name; });
+    ASSERT_NE(it, found.prefixes.end()) << name;
+    EXPECT_TRUE(it->wine.known) << name << ": " << it->wine.why;
+  }
+}
+
+// Each value as its path of keys joined by '/', or nothing for a text that is not one.
+std::vector<std::pair<std::string, std::string>> KeyValues(const std::string& text, bool& ok) {
+  std::vector<std::pair<std::string, std::string>> out;
+  ok = ReadKeyValues(text, [&](const std::vector<std::string>& path, const std::string& key,
+                               const std::string& value) {
+    std::string joined;
+    for (const auto& part : path) joined += part + "/";
+    out.emplace_back(joined + key, value);
+  });
+  if (!ok) out.clear();
+  return out;
+}
+
 TEST(KeyValues, ReadsValvesFilesAndRefusesBrokenOnes) {
   bool ok = false;
   const auto values =
-      ReadKeyValues("// comment\n\"a\" { \"b\" \"1\" \"c\" { \"d\" \"x \\\"y\\\"\" } }", ok);
+      KeyValues("// comment\n\"a\" { \"b\" \"1\" \"c\" { \"d\" \"x \\\"y\\\"\" } }", ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(values,
             (std::vector<std::pair<std::string, std::string>>{{"a/b", "1"}, {"a/c/d", "x \"y\""}}));
-  for (const char* broken : {"\"a\" {", "\"a\" }", "{", "\"a\" \"b", "a b", "\"a\" { \"b\" }"}) {
-    EXPECT_TRUE(ReadKeyValues(broken, ok).empty()) << broken;
+  std::string deepest;
+  for (std::size_t i = 0; i < kMaxKeyValueDepth; ++i) deepest += "\"k\" { ";
+  deepest += "\"v\" \"1\" ";
+  for (std::size_t i = 0; i < kMaxKeyValueDepth; ++i) deepest += "} ";
+  EXPECT_EQ(KeyValues(deepest, ok).size(), 1u);
+  EXPECT_TRUE(ok);
+  for (const std::string& broken :
+       std::vector<std::string>{"\"a\" {", "\"a\" }", "{", "\"a\" \"b", "a b", "\"a\" { \"b\" }",
+                                "\"k\" { " + deepest + "}"}) {
+    EXPECT_TRUE(KeyValues(broken, ok).empty()) << broken;
     EXPECT_FALSE(ok) << broken;
   }
+}
+
+// Half a megabyte of nested blocks, each with a value, in the library list every command
+// reads: read (and refused) in proportion to its size, not to its size times its depth.
+TEST_F(WinePrefixesTest, DeeplyNestedSteamFilesAreRefusedCheaply) {
+  std::string nested = "\"libraryfolders\" { ";
+  while (nested.size() < 480 * 1024) nested += "\"0\" { \"path\" \"/x\" ";
+  const std::string steam = home / ".local/share/Steam";
+  File(steam + "/steamapps/libraryfolders.vdf", nested);
+  File(steam + "/steamapps/appmanifest_220.acf", "\"AppState\" { " + nested);
+  const PrefixSearch found = FindWinePrefixes(home.Path(), "");
+  const auto noted = [&](const std::string& part) {
+    return std::any_of(found.notes.begin(), found.notes.end(),
+                       [&](const std::string& n) { return n.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(noted("libraryfolders.vdf"));
+  EXPECT_TRUE(noted("appmanifest_220.acf"));
+  // Steam's own library is still searched.
+  EXPECT_TRUE(std::any_of(found.prefixes.begin(), found.prefixes.end(),
+                          [](const FoundPrefix& p) { return p.name == "Steam app 220"; }));
 }
 
 }  // namespace

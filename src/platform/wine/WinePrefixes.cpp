@@ -53,6 +53,13 @@ std::string Canonical(const std::string& path) {
   return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
 }
 
+// A runner's or Wine version's name as a front end's file gives it: one folder name, which
+// cannot lead out of the folder it is looked up in.
+bool IsFolderName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
 std::string Trim(std::string s) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!s.empty() && blank(s.back())) s.pop_back();
@@ -106,17 +113,30 @@ class Finder {
     return path;
   }
 
-  // A front end's own Wine: known when its program exists.
-  // A front end's own Wine: known when its program exists. It runs as its front end runs it:
-  // with its own server, loader, DLLs and libraries rather than the system's.
-  static PrefixWine OwnWine(const std::string& program, const std::string& what) {
+  // A front end's own Wine: known when its program exists inside one of `within` (the front
+  // end's runners folders; links resolved), since the name comes from a file that a program in
+  // the prefix could write. It runs as its front end runs it: with its own server, loader,
+  // DLLs and libraries rather than the system's.
+  static PrefixWine OwnWine(const std::string& named, const std::string& what,
+                            const std::vector<std::string>& within) {
     PrefixWine wine;
-    wine.program = program;
-    if (!IsFile(program)) {
+    wine.program = named;
+    if (!IsFile(named)) {
       wine.known = false;
-      wine.why = what + " (" + program + ") is not installed";
+      wine.why = what + " (" + named + ") is not installed";
       return wine;
     }
+    const std::string program = Canonical(named);
+    const bool inside = std::any_of(within.begin(), within.end(), [&](const std::string& dir) {
+      const std::string root = Canonical(dir);
+      return root == "/" || program.starts_with(root + "/");
+    });
+    if (!inside) {
+      wine.known = false;
+      wine.why = what + " (" + named + ") lies outside the folders its front end keeps Wine in";
+      return wine;
+    }
+    wine.program = program;
     const std::string bin = program.substr(0, program.rfind('/'));
     const std::string root = bin.substr(0, bin.rfind('/'));
     wine.environment.emplace_back("WINELOADER", program);
@@ -156,16 +176,20 @@ class Finder {
       for (const char* file : {"/steamapps/libraryfolders.vdf", "/config/libraryfolders.vdf"}) {
         const auto text = Read(root + file);
         if (!text) continue;
-        bool ok = false;
-        for (const auto& [key, value] : ReadKeyValues(*text, ok)) {
-          // "libraryfolders/1/path", or in the older form "libraryfolders/1" itself.
-          const auto slash = key.find('/');
-          if (slash == std::string::npos) continue;
-          const std::string rest = key.substr(slash + 1);
-          const bool numbered = !rest.empty() && std::isdigit(static_cast<unsigned char>(rest[0]));
-          if (numbered && (rest.ends_with("/path") || rest.find('/') == std::string::npos))
-            libraries.push_back(value);
-        }
+        std::vector<std::string> found;
+        const bool ok =
+            ReadKeyValues(*text, [&found](const std::vector<std::string>& path,
+                                          const std::string& key, const std::string& value) {
+              // "libraryfolders" { "1" { "path" "..." } }, or in the older form
+              // "libraryfolders" { "1" "..." }.
+              const auto numbered = [](const std::string& name) {
+                return !name.empty() && std::isdigit(static_cast<unsigned char>(name[0]));
+              };
+              if ((path.size() == 2 && numbered(path[1]) && key == "path") ||
+                  (path.size() == 1 && numbered(key)))
+                found.push_back(value);
+            });
+        if (ok) libraries.insert(libraries.end(), found.begin(), found.end());
         if (!ok) Note(root + file, "not a library list Purgelet can read");
         break;
       }
@@ -184,12 +208,14 @@ class Finder {
           if (!entry.starts_with("appmanifest_") || !entry.ends_with(".acf")) continue;
           const auto text = Read(library + "/steamapps/" + entry);
           if (!text) continue;
-          bool ok = false;
           std::string id, name;
-          for (const auto& [key, value] : ReadKeyValues(*text, ok)) {
-            if (key == "AppState/appid") id = value;
-            if (key == "AppState/name") name = value;
-          }
+          const bool ok =
+              ReadKeyValues(*text, [&](const std::vector<std::string>& path, const std::string& key,
+                                       const std::string& value) {
+                if (path.size() != 1 || path[0] != "AppState") return;
+                if (key == "appid") id = value;
+                if (key == "name") name = value;
+              });
           if (!ok || id.empty()) {
             Note(library + "/steamapps/" + entry, "not a manifest Purgelet can read");
             continue;
@@ -197,6 +223,12 @@ class Finder {
           if (!name.empty()) names[id] = name;
         }
       }
+      // Where Steam keeps Protons: each library's common folder, the compatibility tools.
+      std::vector<std::string> protonFolders = {root + "/compatibilitytools.d",
+                                                "/usr/share/steam/compatibilitytools.d",
+                                                "/usr/local/share/steam/compatibilitytools.d"};
+      for (const std::string& library : usable)
+        protonFolders.push_back(library + "/steamapps/common");
       for (const std::string& library : usable) {
         const std::string compat = library + "/steamapps/compatdata";
         for (const std::string& id : Entries(compat)) {
@@ -204,7 +236,7 @@ class Finder {
           if (!IsPrefix(pfx)) continue;
           const auto name = names.find(id);
           FoundPrefix p{name != names.end() ? name->second : "Steam app " + id, pfx, source, "",
-                        ProtonWine(compat + "/" + id)};
+                        ProtonWine(compat + "/" + id, protonFolders)};
           Add(std::move(p));
         }
       }
@@ -213,7 +245,7 @@ class Finder {
 
   // The Proton that a game's prefix was last run with: its config_info names the version and
   // the folders of that Proton's files.
-  PrefixWine ProtonWine(const std::string& compatDir) {
+  PrefixWine ProtonWine(const std::string& compatDir, const std::vector<std::string>& folders) {
     PrefixWine wine;
     wine.known = false;
     wine.why = "the Proton this game uses is not known (no config_info)";
@@ -229,7 +261,7 @@ class Finder {
         const auto at = line.find(part);
         if (at == std::string::npos || !line.starts_with("/")) continue;
         return OwnWine(line.substr(0, at + std::string(part).size()) + "bin/wine",
-                       "the game's Proton");
+                       "the game's Proton", folders);
       }
     }
     wine.why = "the Proton this game uses is not known (config_info names no Proton files)";
@@ -259,10 +291,14 @@ class Finder {
           if (text) Note(dir + "/bottle.yml", "names no runner");
           p.wine.known = false;
           p.wine.why = "the bottle's runner is not known (bottle.yml)";
+        } else if (!IsFolderName(runner)) {
+          p.wine.known = false;
+          p.wine.why = "the bottle's runner \"" + runner + "\" is not a runner's name (bottle.yml)";
         } else if (runner.starts_with("sys-")) {
           p.wine = PrefixWine{};  // the system's Wine
         } else {
-          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", "the bottle's runner");
+          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", "the bottle's runner",
+                           {root + "/runners"});
         }
         Add(std::move(p));
       }
@@ -311,7 +347,12 @@ class Finder {
         }
         if (prefix.empty()) continue;  // not a Wine game
         FoundPrefix p{GameName(file), ExpandHome(prefix), source, "", {}};
-        if (!version.empty()) p.wine = OwnWine(runners + version + "/bin/wine", "the game's Wine");
+        if (!version.empty() && !IsFolderName(version)) {
+          p.wine.known = false;
+          p.wine.why = "the game's Wine \"" + version + "\" is not a Wine version's name";
+        } else if (!version.empty()) {
+          p.wine = OwnWine(runners + version + "/bin/wine", "the game's Wine", {runners});
+        }
         Add(std::move(p));
       }
     }
@@ -360,9 +401,10 @@ class Finder {
           p.wine.why = "the game's Wine is not known";
         } else if (type && *type == "proton") {
           const std::string folder = bin->substr(0, bin->rfind('/'));
-          p.wine = OwnWine(folder + "/files/bin/wine", "the game's Proton");
+          // Heroic's own settings (not a file inside the prefix) may name any folder.
+          p.wine = OwnWine(folder + "/files/bin/wine", "the game's Proton", {"/"});
         } else {
-          p.wine = OwnWine(*bin, "the game's Wine");
+          p.wine = OwnWine(*bin, "the game's Wine", {"/"});
         }
         Add(std::move(p));
       }
@@ -390,9 +432,14 @@ class Finder {
           if (line.starts_with("VERSION=")) version = Trim(line.substr(8));
           if (line.starts_with("ARCH=")) arch = Trim(line.substr(5));
         }
-      if (!version.empty())
+      if (!version.empty() && (!IsFolderName(version) || !IsFolderName(arch))) {
+        p.wine.known = false;
+        p.wine.why = "the program's Wine \"" + version + "\" (" + arch +
+                     ") is not a Wine version's name (playonlinux.cfg)";
+      } else if (!version.empty()) {
         p.wine = OwnWine(root + "/wine/linux-" + arch + "/" + version + "/bin/wine",
-                         "the program's Wine " + version);
+                         "the program's Wine " + version, {root + "/wine"});
+      }
       Add(std::move(p));
     }
   }
@@ -478,14 +525,10 @@ std::string PrefixArch(const std::string& prefixDir) {
   return arch == "win32" ? "win32" : "win64";
 }
 
-std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string& text, bool& ok) {
-  std::vector<std::pair<std::string, std::string>> out;
-  std::vector<std::string> path;
-  std::vector<std::string> tokens;
-  ok = false;
-  std::size_t i = 0;
+bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit) {
+  std::vector<std::string> path;  // the keys of the blocks around the current place
   std::optional<std::string> pendingKey;
-  int depth = 0;
+  std::size_t i = 0;
   while (i < text.size()) {
     const char c = text[i];
     if (std::isspace(static_cast<unsigned char>(c))) {
@@ -493,15 +536,13 @@ std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string
     } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
       while (i < text.size() && text[i] != '\n') ++i;
     } else if (c == '{') {
-      if (!pendingKey) return {};
-      path.push_back(*pendingKey);
+      if (!pendingKey || path.size() >= kMaxKeyValueDepth) return false;
+      path.push_back(std::move(*pendingKey));
       pendingKey.reset();
-      ++depth;
       ++i;
     } else if (c == '}') {
-      if (depth == 0 || pendingKey) return {};
+      if (path.empty() || pendingKey) return false;
       path.pop_back();
-      --depth;
       ++i;
     } else if (c == '"') {
       std::string s;
@@ -509,23 +550,19 @@ std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string
         if (text[i] == '\\' && i + 1 < text.size()) ++i;
         s += text[i];
       }
-      if (i >= text.size()) return {};
+      if (i >= text.size()) return false;
       ++i;
       if (!pendingKey) {
         pendingKey = std::move(s);
       } else {
-        std::string key;
-        for (const auto& part : path) key += part + "/";
-        out.emplace_back(key + *pendingKey, std::move(s));
+        visit(path, *pendingKey, s);
         pendingKey.reset();
       }
     } else {
-      return {};
+      return false;
     }
   }
-  ok = depth == 0 && !pendingKey;
-  if (!ok) return {};
-  return out;
+  return path.empty() && !pendingKey;
 }
 
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix) {

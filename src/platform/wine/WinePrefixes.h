@@ -4,8 +4,10 @@
 // read; front-end files that are missing, unreadable or malformed are skipped with a note.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -50,8 +52,13 @@ std::string ShortPath(const std::string& path, const std::string& home);
 std::string PrefixArch(const std::string& prefixDir);
 
 // Reads Valve's KeyValues text (libraryfolders.vdf, appmanifest_*.acf): "key" "value" pairs
-// and "key" { ... } blocks; each value as its path of keys joined by '/'. Nothing for a text
-// that is not one.
-std::vector<std::pair<std::string, std::string>> ReadKeyValues(const std::string& text, bool& ok);
+// and "key" { ... } blocks. Each value is handed to `visit` with the keys of the blocks around
+// it, as it is read: memory stays in proportion to the nesting, not to the text. False for a
+// text that is not one, or whose blocks nest deeper than kMaxKeyValueDepth (Steam's own files
+// nest a few levels); values already handed over are then to be dropped.
+using KeyValueVisitor = std::function<void(const std::vector<std::string>& path,
+                                           const std::string& key, const std::string& value)>;
+inline constexpr std::size_t kMaxKeyValueDepth = 32;
+bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit);
 
 }  // namespace pgl
