@@ -267,6 +267,9 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
   if (!ResolveKeys(collection, keys, entries, exitCode)) return exitCode;
   if (!Confirm("Run the uninstallers of these programs?", entries, yes)) return 1;
   pgl::TErrorList errors(pgl::ErrorLogFileName());
+  errors.OnLogFailed = [](const std::string& error) {
+    Note("the error log could not be written: " + error);
+  };
   pgl::UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors);
   CliObserver observer;
   std::signal(SIGINT, OnInterrupt);

@@ -56,7 +56,12 @@ bool TErrorList::SaveErrorLog() const {
   std::string bytes;
   for (const auto& line : lines_) bytes += line + "\r\n";
   std::string error;
-  return AppendToFile(logFileName_, bytes, error);
+  if (AppendToFile(logFileName_, bytes, error)) return true;
+  if (!failureTold_ && OnLogFailed) {
+    failureTold_ = true;
+    OnLogFailed(error);
+  }
+  return false;
 }
 
 void TErrorList::ClearErrors() {

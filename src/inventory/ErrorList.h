@@ -31,9 +31,10 @@ class TErrorList {
   std::string Text() const;
 
   // Appends every line, each ended by CR LF, to the log file in one write; nothing when the
-  // list holds nothing but blanks. Failures are silent by design (the log must never stop
-  // a command); the answer tells a caller that cares.
+  // list holds nothing but blanks. A failure never stops a command; the first one is told to
+  // OnLogFailed, later ones are not (a log that cannot be written once rarely can be later).
   bool SaveErrorLog() const;
+  std::function<void(const std::string& error)> OnLogFailed;
   // Saves (when AutoSaveErrorLog), then clears: what a batch does before it begins.
   void ClearErrors();
 
@@ -45,6 +46,7 @@ class TErrorList {
   Clock clock_;
   std::vector<std::string> lines_;
   int errorCount_ = 0;
+  mutable bool failureTold_ = false;
 };
 
 }  // namespace pgl

@@ -1,6 +1,7 @@
 // Whole-file reads and all-or-nothing writes.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,14 @@ bool WriteAll(int fd, std::string_view bytes);
 // Appends `bytes` to the file, creating it; all of it or nothing (a partial append is taken
 // back). Anything but a regular file (a FIFO, a device, a link) is refused.
 bool AppendToFile(const std::string& path, std::string_view bytes, std::string& error);
+
+// What is at a path, without opening it: nothing, a regular file (with its size), or anything
+// else (a folder, a FIFO, a device). Links are followed.
+struct PathStatus {
+  enum class Kind { Missing, RegularFile, Other } kind = Kind::Missing;
+  std::uint64_t size = 0;
+};
+PathStatus StatusOf(const std::string& path);
 
 // Up to `maxBytes` from the start of a regular file; empty for anything else.
 std::string ReadFileStart(const std::string& path, std::size_t maxBytes);

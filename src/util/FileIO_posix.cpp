@@ -232,6 +232,14 @@ bool AppendToFile(const std::string& path, std::string_view bytes, std::string& 
   return ok;
 }
 
+PathStatus StatusOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return {errno == ENOENT ? PathStatus::Kind::Missing : PathStatus::Kind::Other, 0};
+  if (!S_ISREG(st.st_mode)) return {PathStatus::Kind::Other, 0};
+  return {PathStatus::Kind::RegularFile, static_cast<std::uint64_t>(st.st_size)};
+}
+
 std::string ReadFileStart(const std::string& path, std::size_t maxBytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return {};

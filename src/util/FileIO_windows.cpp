@@ -245,6 +245,20 @@ bool AppendToFile(const std::string& path, std::string_view bytes, std::string& 
   return true;
 }
 
+PathStatus StatusOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(WideText(path).c_str(), GetFileExInfoStandard, &data)) {
+    const DWORD code = GetLastError();
+    return {code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? PathStatus::Kind::Missing
+                                                                         : PathStatus::Kind::Other,
+            0};
+  }
+  if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+    return {PathStatus::Kind::Other, 0};
+  return {PathStatus::Kind::RegularFile,
+          (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow};
+}
+
 std::string ReadFileStart(const std::string& path, std::size_t maxBytes) {
   const HANDLE h = CreateFileW(WideText(path).c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -211,8 +211,15 @@ TEST(ErrorList, LogRefusesWhatIsNotARegularFile) {
   ASSERT_EQ(::mkfifo((dir / "fifo.log").c_str(), 0600), 0);
   for (const char* name : {"link.log", "fifo.log"}) {
     TErrorList errors(dir / name);
+    std::vector<std::string> told;
+    errors.OnLogFailed = [&told](const std::string& error) { told.push_back(error); };
     errors.AddError("secret");
     EXPECT_FALSE(errors.SaveErrorLog()) << name;
+    EXPECT_FALSE(errors.SaveErrorLog()) << name;
+    errors.ClearErrors();
+    // The user hears of the lost log once, not at every save.
+    ASSERT_EQ(told.size(), 1u) << name;
+    EXPECT_NE(told[0].find(name), std::string::npos) << told[0];
   }
   EXPECT_EQ(test::ReadFile(target), "keep");
 }

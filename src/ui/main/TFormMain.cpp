@@ -324,6 +324,13 @@ void TFormMain::CreateSecondaryWindows() {
   formAbout_ = new TFormAbout(this, services_);
   formErrors_ = new TFormErrors(this, errors_, services_);
   formErrors_->hide();
+  errors_.OnLogFailed = [this](const std::string& error) {
+    statusBar()->showMessage(
+        QString::fromUtf8(languagePL ? "Nie można zapisać logu błędów: "
+                                     : "The error log could not be written: ") +
+            Utf8(error),
+        20000);
+  };
   SearchTarget target;
   target.rowCount = [this] { return model_->rowCount(); };
   target.cell = [this](int row, int column) { return model_->CellText(row, column); };

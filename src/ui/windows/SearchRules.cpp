@@ -1,7 +1,5 @@
 #include "ui/windows/SearchRules.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "util/FileIO.h"
@@ -120,9 +118,14 @@ void SearchHistory::Add(const std::string& text) {
 }
 
 bool SearchHistory::Load(const std::string& path) {
-  if (::access(path.c_str(), F_OK) != 0) return true;  // no history yet
+  const PathStatus status = StatusOf(path);
+  if (status.kind == PathStatus::Kind::Missing) return true;  // no history yet
   std::string bytes, error;
-  if (!ReadWholeFile(path, bytes, error, 16u << 20)) return false;
+  if (status.kind != PathStatus::Kind::RegularFile ||
+      !ReadWholeFile(path, bytes, error, kMaxFileBytes)) {
+    unreadable_ = true;
+    return false;
+  }
   std::size_t start = 0;
   while (start < bytes.size() && items_.size() < kLoadLimit) {
     std::size_t end = bytes.find_first_of("\r\n", start);
@@ -137,6 +140,13 @@ bool SearchHistory::Load(const std::string& path) {
 }
 
 bool SearchHistory::Save(const std::string& path) const {
+  // A file that could not be read is not ours to replace; one that is not a regular file (a
+  // FIFO, which would block the writer) or too large to be ours is left alone too.
+  if (unreadable_) return false;
+  const PathStatus status = StatusOf(path);
+  if (status.kind == PathStatus::Kind::Other ||
+      (status.kind == PathStatus::Kind::RegularFile && status.size > kMaxFileBytes))
+    return false;
   std::string text;
   for (std::size_t i = 0; i < items_.size() && i < kSaveLimit; ++i) text += items_[i] + "\r\n";
   std::string error;

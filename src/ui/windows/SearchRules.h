@@ -48,17 +48,21 @@ class SearchHistory {
   // A new text goes first; a text already there (same case) keeps its place.
   void Add(const std::string& text);
   // Appends the file's lines that are not there yet, up to 200 items in all. A missing file
-  // adds nothing; false when it exists but cannot be read.
+  // adds nothing; false when it exists but cannot be read (not a regular file, over
+  // kMaxFileBytes, no permission).
   bool Load(const std::string& path);
-  // Writes the first 201 items, one a line (CR LF), replacing the file. Failures are silent
-  // to the user; the answer tells a caller that cares.
+  // Writes the first 201 items, one a line (CR LF), replacing the file; never a file that
+  // Load could not read, nor anything but a regular file. Failures are silent to the user;
+  // the answer tells a caller that cares.
   bool Save(const std::string& path) const;
 
   static constexpr std::size_t kLoadLimit = 200;
   static constexpr std::size_t kSaveLimit = 201;
+  static constexpr std::size_t kMaxFileBytes = 16u << 20;
 
  private:
   std::vector<std::string> items_;
+  bool unreadable_ = false;
 };
 
 }  // namespace pgl
