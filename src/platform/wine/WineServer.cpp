@@ -54,7 +54,8 @@ bool LockIsHeld(const std::string& lockFile) {
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  const bool held = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK && fl.l_pid > 0;
+  // A server in a process namespace we cannot see is reported with process 0: still a server.
+  const bool held = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK && fl.l_pid != -1;
   ::close(fd);
   return held;
 }
