@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wine/FrontEndFiles.h"
 #include "platform/wine/WinePrefixes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

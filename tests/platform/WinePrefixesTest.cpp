@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "TestSupport.h"
+#include "platform/wine/FrontEndFiles.h"
 #include "platform/wine/WinePrefixes.h"
 
 namespace pgl {
@@ -219,6 +221,22 @@ std::vector<std::pair<std::string, std::string>> KeyValues(const std::string& te
   });
   if (!ok) out.clear();
   return out;
+}
+
+TEST(FrontEndFiles, JsonStringsAreDecodedWhole) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {R"({"k": "plain"})", "plain"},
+      {R"({"k": "a\"b\\c\/d\n"})", "a\"b\\c/d\n"},
+      {R"({"k": "\u0047\u00f3\u20ac"})", "G\xc3\xb3\xe2\x82\xac"},
+      {R"({"k": "\uD83D\uDE00!"})", "\xf0\x9f\x98\x80!"},  // one character, not two halves
+      {R"({"k": "\uD83Dx"})", "\xef\xbf\xbdx"},            // a lone half
+      {R"({"k": "\uDE00\uD83D"})", "\xef\xbf\xbd\xef\xbf\xbd"},
+      {R"({"other": "x", "k" : "second"})", "second"},
+      {R"({"k": "cut)", std::nullopt},
+      {R"({"k": 5})", std::nullopt},
+      {R"({"k")", std::nullopt},
+  };
+  for (const auto& [text, value] : cases) EXPECT_EQ(JsonStringValue(text, "k"), value) << text;
 }
 
 TEST(KeyValues, ReadsValvesFilesAndRefusesBrokenOnes) {

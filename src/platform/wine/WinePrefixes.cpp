@@ -1,7 +1,6 @@
 #include "platform/wine/WinePrefixes.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/wine/FrontEndFiles.h"
 #include "util/FileIO.h"
 
 namespace pgl {
@@ -51,30 +51,6 @@ std::vector<std::string> Entries(const std::string& dir) {
 std::string Canonical(const std::string& path) {
   char buffer[PATH_MAX];
   return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
-}
-
-// A runner's or Wine version's name as a front end's file gives it: one folder name, which
-// cannot lead out of the folder it is looked up in.
-bool IsFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string("/\0", 2)) == std::string::npos;
-}
-
-std::string Trim(std::string s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && blank(s.back())) s.pop_back();
-  std::size_t i = 0;
-  while (i < s.size() && blank(s[i])) ++i;
-  return s.substr(i);
-}
-
-// A YAML scalar as the front ends write them: plain, or in single or double quotes.
-std::string Unquote(std::string s) {
-  s = Trim(s);
-  if (s.size() >= 2 &&
-      ((s.front() == '"' && s.back() == '"') || (s.front() == '\'' && s.back() == '\'')))
-    return s.substr(1, s.size() - 2);
-  return s;
 }
 
 class Finder {
@@ -281,9 +257,9 @@ class Finder {
         const auto text = Read(dir + "/bottle.yml");
         std::string name, runner;
         if (text) {
-          for (const std::string& line : Lines(*text)) {
-            if (line.starts_with("Name:")) name = Unquote(line.substr(5));
-            if (line.starts_with("Runner:")) runner = Unquote(line.substr(7));
+          for (const std::string& line : TextLines(*text)) {
+            if (line.starts_with("Name:")) name = YamlScalar(line.substr(5));
+            if (line.starts_with("Runner:")) runner = YamlScalar(line.substr(7));
           }
         }
         if (!name.empty()) p.name = name;
@@ -305,20 +281,6 @@ class Finder {
     }
   }
 
-  static std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(std::move(line));
-      start = end + 1;
-    }
-    return lines;
-  }
-
   void Lutris() {
     const std::pair<std::string, std::string> places[] = {
         {Home("/.config/lutris/games"), "Lutris"},
@@ -335,15 +297,16 @@ class Finder {
         const auto text = Read(dir + "/" + file);
         if (!text) continue;
         std::string section, prefix, version;
-        for (const std::string& line : Lines(*text)) {
+        for (const std::string& line : TextLines(*text)) {
           if (line.empty() || line[0] == '#') continue;
           if (line[0] != ' ' && line.back() == ':') {
             section = line.substr(0, line.size() - 1);
             continue;
           }
           const std::string item = Trim(line);
-          if (section == "game" && item.starts_with("prefix:")) prefix = Unquote(item.substr(7));
-          if (section == "wine" && item.starts_with("version:")) version = Unquote(item.substr(8));
+          if (section == "game" && item.starts_with("prefix:")) prefix = YamlScalar(item.substr(7));
+          if (section == "wine" && item.starts_with("version:"))
+            version = YamlScalar(item.substr(8));
         }
         if (prefix.empty()) continue;  // not a Wine game
         FoundPrefix p{GameName(file), ExpandHome(prefix), source, "", {}};
@@ -428,7 +391,7 @@ class Finder {
       FoundPrefix p{folder, dir, "PlayOnLinux", "", {}};
       std::string version, arch = "x86";
       if (const auto text = Read(dir + "/playonlinux.cfg"))
-        for (const std::string& line : Lines(*text)) {
+        for (const std::string& line : TextLines(*text)) {
           if (line.starts_with("VERSION=")) version = Trim(line.substr(8));
           if (line.starts_with("ARCH=")) arch = Trim(line.substr(5));
         }
@@ -452,55 +415,6 @@ class Finder {
 
 }  // namespace
 
-std::optional<std::string> JsonStringValue(const std::string& text, const std::string& key) {
-  const std::string quoted = "\"" + key + "\"";
-  std::size_t at = 0;
-  while ((at = text.find(quoted, at)) != std::string::npos) {
-    std::size_t i = at + quoted.size();
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i >= text.size() || text[i] != ':') {
-      at = i;
-      continue;
-    }
-    ++i;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i >= text.size() || text[i] != '"') return std::nullopt;
-    std::string value;
-    for (++i; i < text.size() && text[i] != '"'; ++i) {
-      if (text[i] != '\\' || i + 1 >= text.size()) {
-        value += text[i];
-        continue;
-      }
-      const char e = text[++i];
-      const bool hex4 = e == 'u' && i + 4 < text.size() &&
-                        std::all_of(text.begin() + static_cast<long>(i) + 1,
-                                    text.begin() + static_cast<long>(i) + 5, [](char h) {
-                                      return std::isxdigit(static_cast<unsigned char>(h));
-                                    });
-      if (hex4) {
-        const auto code =
-            static_cast<unsigned>(std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16));
-        i += 4;
-        if (code < 0x80) {
-          value += static_cast<char>(code);
-        } else if (code < 0x800) {
-          value += static_cast<char>(0xC0 | (code >> 6));
-          value += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-          value += static_cast<char>(0xE0 | (code >> 12));
-          value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-          value += static_cast<char>(0x80 | (code & 0x3F));
-        }
-      } else {
-        value += e == 'n' ? '\n' : e == 't' ? '\t' : e;
-      }
-    }
-    if (i >= text.size()) return std::nullopt;  // unterminated
-    return value;
-  }
-  return std::nullopt;
-}
-
 std::string ShortPath(const std::string& path, const std::string& home) {
   if (!home.empty() && home != "/" && path.starts_with(home + "/"))
     return "~" + path.substr(home.size());
@@ -509,60 +423,12 @@ std::string ShortPath(const std::string& path, const std::string& home) {
 
 std::string PrefixArch(const std::string& prefixDir) {
   // The line is in the file's first few hundred bytes: only those are read.
-  const int fd = ::open((prefixDir + "/system.reg").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return "win64";
-  struct stat st {};
-  std::string bytes(4096, '\0');
-  ssize_t n = -1;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::read(fd, bytes.data(), bytes.size());
-  ::close(fd);
-  bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  const std::string bytes = ReadFileStart(prefixDir + "/system.reg", 4096);
   const auto at = bytes.find("\n#arch=");
   if (at == std::string::npos) return "win64";
   const auto end = bytes.find_first_of("\r\n", at + 7);
   if (end == std::string::npos) return "win64";
-  const std::string arch = bytes.substr(at + 7, end - at - 7);
-  return arch == "win32" ? "win32" : "win64";
-}
-
-bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit) {
-  std::vector<std::string> path;  // the keys of the blocks around the current place
-  std::optional<std::string> pendingKey;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
-      while (i < text.size() && text[i] != '\n') ++i;
-    } else if (c == '{') {
-      if (!pendingKey || path.size() >= kMaxKeyValueDepth) return false;
-      path.push_back(std::move(*pendingKey));
-      pendingKey.reset();
-      ++i;
-    } else if (c == '}') {
-      if (path.empty() || pendingKey) return false;
-      path.pop_back();
-      ++i;
-    } else if (c == '"') {
-      std::string s;
-      for (++i; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) ++i;
-        s += text[i];
-      }
-      if (i >= text.size()) return false;
-      ++i;
-      if (!pendingKey) {
-        pendingKey = std::move(s);
-      } else {
-        visit(path, *pendingKey, s);
-        pendingKey.reset();
-      }
-    } else {
-      return false;
-    }
-  }
-  return path.empty() && !pendingKey;
+  return bytes.compare(at + 7, end - at - 7, "win32") == 0 ? "win32" : "win64";
 }
 
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix) {

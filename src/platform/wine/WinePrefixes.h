@@ -4,10 +4,8 @@
 // read; front-end files that are missing, unreadable or malformed are skipped with a note.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,24 +39,10 @@ struct PrefixSearch {
 // `winePrefix` is WINEPREFIX's value (empty when unset).
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix);
 
-// The first string value of "key" in a JSON text (Heroic's game settings); nothing when there
-// is none or the text breaks off.
-std::optional<std::string> JsonStringValue(const std::string& text, const std::string& key);
-
 // A path under the home as "~/..." (how people name their prefixes).
 std::string ShortPath(const std::string& path, const std::string& home);
 
 // The prefix's architecture from its system.reg ("#arch=win32"); "win64" otherwise.
 std::string PrefixArch(const std::string& prefixDir);
-
-// Reads Valve's KeyValues text (libraryfolders.vdf, appmanifest_*.acf): "key" "value" pairs
-// and "key" { ... } blocks. Each value is handed to `visit` with the keys of the blocks around
-// it, as it is read: memory stays in proportion to the nesting, not to the text. False for a
-// text that is not one, or whose blocks nest deeper than kMaxKeyValueDepth (Steam's own files
-// nest a few levels); values already handed over are then to be dropped.
-using KeyValueVisitor = std::function<void(const std::vector<std::string>& path,
-                                           const std::string& key, const std::string& value)>;
-inline constexpr std::size_t kMaxKeyValueDepth = 32;
-bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit);
 
 }  // namespace pgl
