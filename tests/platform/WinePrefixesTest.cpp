@@ -30,6 +30,8 @@ class WinePrefixesTest : public ::testing::Test {
   void SetUp() override {
     const std::string h = home.Path();
     Prefix(h + "/.wine");
+    Prefix(h + "/.wine32", true);
+    test::MakeDirs(h + "/.wineconf");  // no system.reg: not a prefix
     Prefix(other / "env-prefix");
     // Steam with its own library, a second one elsewhere and one that is gone.
     const std::string steam = h + "/.local/share/Steam";
@@ -121,6 +123,7 @@ TEST_F(WinePrefixesTest, EveryFrontEndsPrefixesOnceWithTheirWine) {
   const std::vector<std::string> expected = {
       (other / "env-prefix") + " | WINEPREFIX | win64 | wine",
       "~/.wine | Wine | win64 | wine",
+      "~/.wine32 | Wine | win32 | wine",
       "Half-Life 2 | Steam | win64 | ~/.local/share/Steam/steamapps/common/Proton "
       "8.0/files/bin/wine",
       "Portal | Steam | win64 | unknown",

@@ -136,6 +136,10 @@ class Finder {
   void Plain(const std::string& winePrefix) {
     if (!winePrefix.empty()) Add({ShortPath(winePrefix, home_), winePrefix, "WINEPREFIX", "", {}});
     Add({"~/.wine", Home("/.wine"), "Wine", "", {}});
+    // Prefixes people make beside it by hand: ~/.wine32, ~/.wine-games ...
+    for (const std::string& folder : Entries(home_))
+      if (folder.starts_with(".wine") && folder != ".wine")
+        Add({"~/" + folder, Home("/" + folder), "Wine", "", {}});
   }
 
   void Steam() {
