@@ -19,8 +19,10 @@ int main(int argc, char** argv) {
   const char* home = std::getenv("HOME");
   const char* winePrefix = std::getenv("WINEPREFIX");
   std::string error;
-  auto system = pgl::OpenManagedSystemAt(
-      pgl::PrefixToOpen(dir + "/pgl.ini", winePrefix ? winePrefix : "", home ? home : ""), error);
+  auto system =
+      pgl::OpenManagedSystemAt(pgl::PrefixToOpen(pgl::LastShownPrefix(dir + "/pgl.ini"),
+                                                 winePrefix ? winePrefix : "", home ? home : ""),
+                               error);
   if (!system) {
     QMessageBox::critical(nullptr, "Purgelet", QString::fromStdString(error));
     return 1;

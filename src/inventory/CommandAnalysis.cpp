@@ -3,8 +3,8 @@
 #include <ctime>
 
 #include "inventory/UCollection.h"
+#include "platform/QV_FileSystem.h"
 #include "util/Locale.h"
-#include "util/QV_FileSystem.h"
 #include "util/QV_Strings.h"
 #include "util/Utf.h"
 

@@ -46,5 +46,9 @@ std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system);
 
 // The prefix Wine itself would use.
 std::string DefaultWinePrefix();
+// The prefix the window opens: WINEPREFIX when set; else `lastShown` while it is still a
+// prefix; else ~/.wine. Empty where the system is not a prefix (Windows).
+std::string PrefixToOpen(const std::string& lastShown, const std::string& winePrefix,
+                         const std::string& home);
 
 }  // namespace pgl

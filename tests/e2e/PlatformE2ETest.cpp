@@ -5,9 +5,9 @@
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
+#include "platform/QV_FileSystem.h"
 #include "platform/wine/WinePlatform.h"
 #include "platform/wine/WinePrefixRegistry.h"
-#include "util/QV_FileSystem.h"
 #include "util/Utf.h"
 
 namespace pgl {

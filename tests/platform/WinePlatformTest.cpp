@@ -3,9 +3,9 @@
 
 #include "../TestSupport.h"
 #include "lang/Language.h"
+#include "platform/QV_FileSystem.h"
 #include "platform/wine/WinePlatform.h"
 #include "util/CodePage.h"
-#include "util/QV_FileSystem.h"
 
 namespace pgl {
 namespace {

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "WindowTestSupport.h"
+#include "platform/ManagedSystem.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
 #include "ui/main/Startup.h"
@@ -296,9 +297,12 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
     w.close();
   }
   // The choice survives a restart, unless WINEPREFIX names another.
-  EXPECT_EQ(PrefixToOpen(dir / "pgl.ini", "", "/home/nobody"), second.Path());
-  EXPECT_EQ(PrefixToOpen(dir / "pgl.ini", "/x/y", "/home/nobody"), "/x/y");
-  EXPECT_EQ(PrefixToOpen(dir / "missing.ini", "", "/home/nobody"), "/home/nobody/.wine");
+  const std::string last = LastShownPrefix(dir / "pgl.ini");
+  EXPECT_EQ(PrefixToOpen(last, "", "/home/nobody"), second.Path());
+  EXPECT_EQ(PrefixToOpen(last, "/x/y", "/home/nobody"), "/x/y");
+  EXPECT_EQ(PrefixToOpen(LastShownPrefix(dir / "missing.ini"), "", "/home/nobody"),
+            "/home/nobody/.wine");
+  EXPECT_EQ(PrefixToOpen(dir / "not-a-prefix", "", "/home/nobody"), "/home/nobody/.wine");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/QV_FileSystem.h"
 #include "util/CodePage.h"
 #include "util/QV_Conversion.h"
-#include "util/QV_FileSystem.h"
 #include "util/QV_Strings.h"
 #include "util/Utf.h"
 

@@ -11,6 +11,10 @@ std::string DefaultWinePrefix() {
   return {};
 }
 
+std::string PrefixToOpen(const std::string&, const std::string&, const std::string&) {
+  return {};
+}
+
 std::string ManagedSystemSummary() {
   return "on this computer";
 }

@@ -22,6 +22,16 @@ std::string DefaultWinePrefix() {
   return std::string(home && *home ? home : "") + "/.wine";
 }
 
+std::string PrefixToOpen(const std::string& lastShown, const std::string& winePrefix,
+                         const std::string& home) {
+  if (!winePrefix.empty()) return winePrefix;
+  struct stat st {};
+  if (!lastShown.empty() && ::stat((lastShown + "/system.reg").c_str(), &st) == 0 &&
+      S_ISREG(st.st_mode))
+    return lastShown;
+  return home + "/.wine";
+}
+
 std::string ManagedSystemSummary() {
   return "in a Wine prefix (WINEPREFIX when set, else ~/.wine)";
 }

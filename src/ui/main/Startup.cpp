@@ -1,7 +1,5 @@
 #include "ui/main/Startup.h"
 
-#include <sys/stat.h>
-
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
 #include "ui/main/SettingsFile.h"
@@ -58,17 +56,11 @@ StartupRecords WriteStartupRecords(RegistryStore& registry, const std::string& e
   return result;
 }
 
-std::string PrefixToOpen(const std::string& settingsFile, const std::string& winePrefix,
-                         const std::string& home) {
-  if (!winePrefix.empty()) return winePrefix;
+std::string LastShownPrefix(const std::string& settingsFile) {
   IniFile ini;
   std::string error;
-  if (!settingsFile.empty() && ini.Load(settingsFile, error))
-    if (const auto last = ini.Read(kSettingsSection, "Prefix"); last && !last->empty()) {
-      struct stat st {};
-      if (::stat((*last + "/system.reg").c_str(), &st) == 0 && S_ISREG(st.st_mode)) return *last;
-    }
-  return home + "/.wine";
+  if (settingsFile.empty() || !ini.Load(settingsFile, error)) return {};
+  return ini.Read(kSettingsSection, "Prefix").value_or("");
 }
 
 std::string FirstBackupFileName(const std::string& dir, const DateTime& when) {

@@ -31,10 +31,8 @@ StartupRecords WriteStartupRecords(RegistryStore& registry, const std::string& e
 // "first_registry_backup_" + the date stamp + ".reg", in `dir`.
 std::string FirstBackupFileName(const std::string& dir, const DateTime& when);
 
-// The prefix the window opens: WINEPREFIX when set; else the one the settings file names
-// ("Prefix", the last one shown) while it is still a prefix; else ~/.wine.
-std::string PrefixToOpen(const std::string& settingsFile, const std::string& winePrefix,
-                         const std::string& home);
+// The prefix the settings file names as the one shown last ("Prefix"); empty when none.
+std::string LastShownPrefix(const std::string& settingsFile);
 
 // The Unix path of a file as Wine sees it through drive Z: ("Z:\home\ann\pgl").
 std::string WineZPath(const std::string& unixPath);

@@ -1,4 +1,4 @@
-#include "util/QV_FileSystem.h"
+#include "platform/QV_FileSystem.h"
 
 namespace pgl {
 
