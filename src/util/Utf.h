@@ -11,6 +11,8 @@ namespace pgl {
 std::u16string Utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
 
 // Number of code points of a UTF-8 text.
 std::size_t Utf8Length(std::string_view text);
