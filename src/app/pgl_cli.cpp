@@ -90,9 +90,7 @@ void ReportUnreadable(const pgl::ScanReport& report) {
 std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOptions& options) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
-  ReportUnreadable(collection.ReadUninstallEntries());
-  collection.SortByName();
-  collection.SortItems(collection.CurrentSort);
+  ReportUnreadable(collection.ScanSorted());
   return pgl::BuildListRows(collection, options.Filter(), options.polish);
 }
 

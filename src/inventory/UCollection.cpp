@@ -318,6 +318,13 @@ void TUninstallCollection::SortItems(int sortKey) {
   SelectionOrder(RanksOf(keys), SortAscending);
 }
 
+ScanReport TUninstallCollection::ScanSorted() {
+  ScanReport report = ReadUninstallEntries();
+  SortByName();
+  SortItems(CurrentSort);
+  return report;
+}
+
 void TUninstallCollection::SortByName() {
   const TextCollator& collator = TextCollator::User();
   std::vector<std::string> keys(items_.size());

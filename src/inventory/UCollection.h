@@ -139,6 +139,9 @@ class TUninstallCollection {
   // The scan: every entry of KeyNames that has an Uninstall key, place by place, with its
   // usage record and icon file, then counted.
   ScanReport ReadUninstallEntries();
+  // The scan, then the list's order: by name, then by the stored column (CurrentSort,
+  // SortAscending), as the window shows it and pgl-cli prints it.
+  ScanReport ScanSorted();
   void ReadARPCache();
   void ResolveIcons();
   void UpdateCounts();

@@ -54,11 +54,11 @@ TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
                         dir / "pgl_Search.log"});
   w.show();
   std::vector<std::string> confirmed, told;
-  w.confirm = [&](TConfirmDialog& dialog) {
+  w.Services().confirm = [&](TConfirmDialog& dialog) {
     confirmed.push_back(dialog.objectName().toStdString());
     return true;
   };
-  w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+  w.Services().tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
   const auto names = Names(w);
   ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet Demo Café"), names.end());
   ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet MSI Demo"), names.end());

@@ -58,11 +58,13 @@ TEST(ListPresentation, FrequencyWordsAndViewCycle) {
   EXPECT_EQ(TranslateFrequencyCell("occasionally (7)", true), "okazjonalnie (7)");
   EXPECT_EQ(TranslateFrequencyCell("często (99)", false), "frequently (99)");
   EXPECT_EQ(TranslateFrequencyCell("", true), "");
-  int style = 3;
+  ViewStyle style = ViewStyle::Details;
   std::vector<int> seen;
-  for (int i = 0; i < 4; ++i) seen.push_back(style = NextViewStyle(style));
+  for (int i = 0; i < 4; ++i) seen.push_back(ViewStyleNumber(style = NextViewStyle(style)));
   EXPECT_EQ(seen, (std::vector<int>{0, 2, 1, 3}));
-  EXPECT_EQ(NextViewStyle(7), 7);
+  EXPECT_EQ(ViewStyleFromNumber(7), ViewStyle::Details);
+  EXPECT_EQ(ViewStyleFromNumber(-1), ViewStyle::Details);
+  EXPECT_EQ(ViewStyleFromNumber(1), ViewStyle::SmallIcons);
 }
 
 }  // namespace

@@ -71,14 +71,14 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   // The view styles, with the Part's pairing of "List" and "Small icons"; the view button
   // steps large icons, small icons, list, details.
   w.Action("actViewList")->trigger();
-  EXPECT_EQ(w.ViewStyle(), 1);
+  EXPECT_EQ(ViewStyleNumber(w.CurrentViewStyle()), 1);
   w.Action("actViewSmallIcons")->trigger();
-  EXPECT_EQ(w.ViewStyle(), 2);
+  EXPECT_EQ(ViewStyleNumber(w.CurrentViewStyle()), 2);
   w.Action("actViewDetails")->trigger();
   std::vector<int> cycle;
   for (int i = 0; i < 4; ++i) {
     w.Action("actView")->trigger();
-    cycle.push_back(w.ViewStyle());
+    cycle.push_back(ViewStyleNumber(w.CurrentViewStyle()));
   }
   EXPECT_EQ(cycle, (std::vector<int>{0, 2, 1, 3}));
   w.Action("actViewLargeIcons")->trigger();
@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   TFormMain again(*system, Files());
   EXPECT_TRUE(again.languagePL);
   EXPECT_EQ(again.Model()->rowCount(), 3);
-  EXPECT_EQ(again.ViewStyle(), 0);
+  EXPECT_EQ(ViewStyleNumber(again.CurrentViewStyle()), 0);
 }
 
 TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
@@ -132,9 +132,9 @@ TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {
   TFormMain w(*system, Files());
   w.List()->selectRow(1);  // Broken
   std::vector<std::string> told;
-  w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+  w.Services().tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
   std::vector<std::string> asked;
-  w.confirm = [&](TConfirmDialog& dialog) {
+  w.Services().confirm = [&](TConfirmDialog& dialog) {
     asked.push_back(dialog.objectName().toStdString());
     return true;
   };
@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, PanelShowsTheSelectionAndActsOnClicks) {
   system->desktop.reset(desktop);
   TFormMain w(*system, Files());
   std::vector<std::string> clipboard;
-  w.setClipboard = [&](const QString& text) { clipboard.push_back(text.toStdString()); };
+  w.Services().setClipboard = [&](const QString& text) { clipboard.push_back(text.toStdString()); };
   w.resize(900, 700);
   w.show();
   const std::string alphaKey =
@@ -184,10 +184,10 @@ TEST_F(MainWindowTest, PanelShowsTheSelectionAndActsOnClicks) {
   w.List()->selectRow(0);
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
   EXPECT_EQ(LabelText(w, "lblUninstallKey"), "");
-  // Deselecting clears the icon and keeps the texts.
+  // Nothing selected, nothing shown: the panel never speaks of an entry that is not selected.
   w.List()->clearSelection();
   EXPECT_TRUE(w.Panel()->Icon().isNull());
-  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "");
   EXPECT_EQ(w.StatusPanelText(1).toStdString(), "Selected : 0");
 
   // The panel cannot be squeezed to a pixel.
@@ -267,7 +267,7 @@ TEST_F(MainWindowTest, MenusToolbarAndShortcutsAsLaidOut) {
   // The view button opens the view menu from its arrow; a click steps the style.
   EXPECT_EQ(w.Button("btnViewStyle")->menu(), w.Menu("popView"));
   w.Button("btnViewStyle")->click();
-  EXPECT_EQ(w.ViewStyle(), 0);
+  EXPECT_EQ(ViewStyleNumber(w.CurrentViewStyle()), 0);
 }
 
 TEST_F(MainWindowTest, ActionsFollowTheSelectionAndTheOptions) {
@@ -314,7 +314,7 @@ TEST_F(MainWindowTest, ActionsFollowTheSelectionAndTheOptions) {
 TEST_F(MainWindowTest, CopyInvertAndEsc) {
   TFormMain w(*system, Files());
   QString copied;
-  w.setClipboard = [&](const QString& text) { copied = text; };
+  w.Services().setClipboard = [&](const QString& text) { copied = text; };
   w.Action("actSelectAll")->trigger();
   w.Action("actCopySelected")->trigger();
   const QStringList lines = copied.split("\r\n");
@@ -332,7 +332,7 @@ TEST_F(MainWindowTest, CopyInvertAndEsc) {
   w.show();
   std::vector<std::string> asked;
   bool answer = false;
-  w.ask = [&](const QString& question) {
+  w.Services().ask = [&](const QString& question) {
     asked.push_back(question.toStdString());
     return answer;
   };
@@ -349,7 +349,7 @@ TEST_F(MainWindowTest, SaveIconWritesAnIconFileNamedAfterTheEntry) {
   TFormMain w(*system, Files());
   std::vector<std::string> suggested;
   QString answer;
-  w.chooseSaveFile = [&](const QString&, const QString& name, const QString&) {
+  w.Services().chooseSaveFile = [&](const QString&, const QString& name, const QString&) {
     suggested.push_back(name.toStdString());
     return answer;
   };

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   std::string which;
   for (int i = 3; i < argc; ++i) {
     if (std::strcmp(argv[i], "--polish") == 0) window.Action("actSetLangPL")->trigger();
-    if (std::strcmp(argv[i], "--large-icons") == 0) window.SetViewStyle(0);
+    if (std::strcmp(argv[i], "--large-icons") == 0) window.SetViewStyle(pgl::ViewStyle::LargeIcons);
     if (std::strcmp(argv[i], "--window") == 0 && i + 1 < argc) which = argv[++i];
   }
   window.resize(1000, 600);

@@ -47,7 +47,7 @@ TEST_F(MainWindowTest, DetailsFollowTheSelection) {
   system->desktop.reset(desktop);
   TFormMain w(*system, Files());
   std::vector<std::string> clipboard;
-  w.setClipboard = [&](const QString& text) { clipboard.push_back(text.toStdString()); };
+  w.Services().setClipboard = [&](const QString& text) { clipboard.push_back(text.toStdString()); };
   w.Action("actShowDetails")->trigger();
   w.List()->selectRow(0);
   TFormDetails& d = *w.Details();
@@ -166,7 +166,7 @@ TEST_F(MainWindowTest, ErrorsWindowAppendsItsListToTheLogOnCloseAndClear) {
   // Save... writes the list to the chosen file.
   w.Errors().AddError("");
   e.Refresh();
-  w.chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+  w.Services().chooseSaveFile = [&](const QString&, const QString&, const QString&) {
     return QString::fromStdString(dir / "saved.txt");
   };
   e.btnSaveClick();
@@ -178,7 +178,7 @@ TEST_F(MainWindowTest, ReportAndBackupGoWhereTheDialogSays) {
   TFormMain w(*system, Files());
   std::vector<std::string> offered;
   std::string target;
-  w.chooseSaveFile = [&](const QString&, const QString& name, const QString&) {
+  w.Services().chooseSaveFile = [&](const QString&, const QString& name, const QString&) {
     offered.push_back(name.toStdString());
     return QString::fromStdString(target);
   };
@@ -272,12 +272,12 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
   std::vector<std::string> told;
   {
     TFormMain w(*system, Files());
-    w.tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+    w.Services().tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
     w.SetPrefixes({{"Office", second.Path(), "Bottles", "win64"}});
     QMenu* menu = w.Menu("mnuPrefix");
     ASSERT_GE(menu->actions().size(), 3);  // this prefix, Office, -, Other folder...
     // A folder that is no prefix is refused with a message; the list stays.
-    w.chooseFolder = [&] { return QString::fromStdString(dir / "drive_c"); };
+    w.Services().chooseFolder = [&] { return QString::fromStdString(dir / "drive_c"); };
     w.findChild<QAction*>("actOtherPrefix")->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));

@@ -42,6 +42,10 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
   endResetModel();
 }
 
+const std::string& EntryListModel::RowKey(int row) const {
+  return collection_->GetItem(ItemIndex(row)).UninstallInfo.RegistryKey;
+}
+
 void EntryListModel::Clear() {
   Rebuild(nullptr, params_, polish_);
 }

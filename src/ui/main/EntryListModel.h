@@ -42,6 +42,9 @@ class EntryListModel : public QAbstractTableModel {
 
   // The collection index of a row's entry.
   int ItemIndex(int row) const { return items_[static_cast<std::size_t>(row)]; }
+  // The registry key of a row's entry, which tells it apart from every other: valid while the
+  // collection is as it was at the last rebuild.
+  const std::string& RowKey(int row) const;
   const std::string& CellText(int row, int column) const {
     return Cells(row)[static_cast<std::size_t>(column)];
   }

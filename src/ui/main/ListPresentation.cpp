@@ -43,19 +43,22 @@ IconSource IconSourceOf(const TUninstallInfo& info) {
   return info.Valid ? IconSource::Default : IconSource::Invalid;
 }
 
-int NextViewStyle(int style) {
+ViewStyle ViewStyleFromNumber(int number) {
+  return number >= 0 && number <= 3 ? static_cast<ViewStyle>(number) : ViewStyle::Details;
+}
+
+ViewStyle NextViewStyle(ViewStyle style) {
   switch (style) {
-    case 0:
-      return 2;
-    case 2:
-      return 1;
-    case 1:
-      return 3;
-    case 3:
-      return 0;
-    default:
-      return style;
+    case ViewStyle::LargeIcons:
+      return ViewStyle::List;
+    case ViewStyle::List:
+      return ViewStyle::SmallIcons;
+    case ViewStyle::SmallIcons:
+      return ViewStyle::Details;
+    case ViewStyle::Details:
+      break;
   }
+  return ViewStyle::LargeIcons;
 }
 
 }  // namespace pgl

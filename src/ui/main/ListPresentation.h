@@ -34,8 +34,16 @@ std::string TranslateFrequencyCell(std::string cell, bool polish);
 enum class IconSource { Own, Default, Invalid };
 IconSource IconSourceOf(const TUninstallInfo& info);
 
-// View styles: 0 large icons, 1 the small-icon view ("List"), 2 the list view ("Small
-// icons"), 3 report. The view button steps 0, 2, 1, 3 and back to 0; other values stay.
-int NextViewStyle(int style);
+// The list's view styles, numbered as the settings file stores them. The menu's "List" shows
+// SmallIcons (small icons in rows, the platform's small-icon view) and its "Small icons" shows
+// List (small icons in columns, the platform's list view).
+enum class ViewStyle { LargeIcons = 0, SmallIcons = 1, List = 2, Details = 3 };
+// The style a stored number names; Details for any other number.
+ViewStyle ViewStyleFromNumber(int number);
+inline int ViewStyleNumber(ViewStyle style) {
+  return static_cast<int>(style);
+}
+// The view button steps LargeIcons, List, SmallIcons, Details and back to LargeIcons.
+ViewStyle NextViewStyle(ViewStyle style);
 
 }  // namespace pgl

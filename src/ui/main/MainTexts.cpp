@@ -6,45 +6,59 @@ namespace pgl {
 
 const std::vector<ActionInfo>& MainActions() {
   static const std::vector<ActionInfo> actions = {
-      {"actRefresh", "F5", kImgRefresh, "Refresh list", "Odśwież listę", true, false},
-      {"actUninstall", "Ctrl+U", kImgUninstall, "Uninstall selected applications...",
-       "Odinstaluj zaznaczone programy...", true, false},
-      {"actRemove", "Shift+Del", kImgRemove, "Remove selected applications from list...",
-       "Usuń zaznaczone programy z listy...", true, false},
-      {"actSearch", "Ctrl+F", kImgSearch, "Find...", "Szukaj...", true, false},
-      {"actFindNext", "F3", -1, "Find next", "Znajdź następny", true, false},
-      {"actReport", "Ctrl+S", kImgSaveReport, "Save report...", "Zapisz raport...", true, false},
-      {"actAbout", "Ctrl+F1", kImgAbout, "About Purgelet", "O programie Purgelet", true, false},
-      {"actHelp", "F1", kImgHelp, "Online Help", "Pomoc online", true, false},
-      {"actExitApp", "", -1, "Exit", "Zamknij", true, false},
-      {"actConfigure", "F12", kImgConfigure, "Configuration...", "Konfiguracja...", true, false},
-      {"actShowDetails", "Ctrl+D", kImgDetails, "Details...", "Szczegóły...", true, false},
-      {"actView", "", kImgViewStyle, "List type", "Typ listy", true, false},
-      {"actRegBackup", "Ctrl+R", kImgRegBackup, "Backup registry uninstall info...",
-       "Utwórz kopię zapasową danych z Rejestru...", true, false},
-      {"actViewLargeIcons", "", -1, "Large icons", "Duże ikony", true, true},
-      {"actViewSmallIcons", "", -1, "Small icons", "Małe ikony", true, true},
-      {"actViewList", "", -1, "List", "Lista", true, true},
-      {"actViewDetails", "", -1, "Details", "Szczegóły", true, true},
-      {"actShowHideBottomPanel", "Ctrl+B", -1, "Show/Hide bottom panel", "Pokaż/Ukryj panel dolny",
-       true, true},
-      {"actSetLangPL", "", -1, "Polski", "Polski", true, true},
-      {"actSetLangEN", "", -1, "English", "English", true, true},
-      {"actSelectAll", "Ctrl+A", -1, "Select all", "Zaznacz wszystko", true, false},
-      {"actInvertSelection", "Ctrl+I", -1, "Invert selection", "Odwróć zaznaczenie", true, false},
-      {"actCopySelected", "Ctrl+C", -1, "Copy selected items to the Clipboard",
-       "Kopiuj zaznaczone elementy do Schowka", true, false},
-      {"actShowErrors", "F11", -1, "Show/Hide errors...", "Pokaż/Ukryj błędy...", true, false},
-      {"actSystemComponentsVisible", "", -1, "Show system components", "Pokaż komponenty systemowe",
-       true, true},
-      {"actInvalidVisible", "", -1, "Show invalid items", "Pokaż nieprawidłowe elementy", true,
+      {ActionId::Refresh, "actRefresh", "F5", kImgRefresh, "Refresh list", "Odśwież listę", true,
+       false},
+      {ActionId::Uninstall, "actUninstall", "Ctrl+U", kImgUninstall,
+       "Uninstall selected applications...", "Odinstaluj zaznaczone programy...", true, false},
+      {ActionId::Remove, "actRemove", "Shift+Del", kImgRemove,
+       "Remove selected applications from list...", "Usuń zaznaczone programy z listy...", true,
+       false},
+      {ActionId::Search, "actSearch", "Ctrl+F", kImgSearch, "Find...", "Szukaj...", true, false},
+      {ActionId::FindNext, "actFindNext", "F3", -1, "Find next", "Znajdź następny", true, false},
+      {ActionId::Report, "actReport", "Ctrl+S", kImgSaveReport, "Save report...",
+       "Zapisz raport...", true, false},
+      {ActionId::About, "actAbout", "Ctrl+F1", kImgAbout, "About Purgelet", "O programie Purgelet",
+       true, false},
+      {ActionId::Help, "actHelp", "F1", kImgHelp, "Online Help", "Pomoc online", true, false},
+      {ActionId::ExitApp, "actExitApp", "", -1, "Exit", "Zamknij", true, false},
+      {ActionId::Configure, "actConfigure", "F12", kImgConfigure, "Configuration...",
+       "Konfiguracja...", true, false},
+      {ActionId::ShowDetails, "actShowDetails", "Ctrl+D", kImgDetails, "Details...", "Szczegóły...",
+       true, false},
+      {ActionId::View, "actView", "", kImgViewStyle, "List type", "Typ listy", true, false},
+      {ActionId::RegBackup, "actRegBackup", "Ctrl+R", kImgRegBackup,
+       "Backup registry uninstall info...", "Utwórz kopię zapasową danych z Rejestru...", true,
+       false},
+      {ActionId::ViewLargeIcons, "actViewLargeIcons", "", -1, "Large icons", "Duże ikony", true,
        true},
-      {"actShowOnlyInvalid", "", -1, "Show invalid items only",
+      {ActionId::ViewSmallIcons, "actViewSmallIcons", "", -1, "Small icons", "Małe ikony", true,
+       true},
+      {ActionId::ViewList, "actViewList", "", -1, "List", "Lista", true, true},
+      {ActionId::ViewDetails, "actViewDetails", "", -1, "Details", "Szczegóły", true, true},
+      {ActionId::ShowHideBottomPanel, "actShowHideBottomPanel", "Ctrl+B", -1,
+       "Show/Hide bottom panel", "Pokaż/Ukryj panel dolny", true, true},
+      {ActionId::SetLangPL, "actSetLangPL", "", -1, "Polski", "Polski", true, true},
+      {ActionId::SetLangEN, "actSetLangEN", "", -1, "English", "English", true, true},
+      {ActionId::SelectAll, "actSelectAll", "Ctrl+A", -1, "Select all", "Zaznacz wszystko", true,
+       false},
+      {ActionId::InvertSelection, "actInvertSelection", "Ctrl+I", -1, "Invert selection",
+       "Odwróć zaznaczenie", true, false},
+      {ActionId::CopySelected, "actCopySelected", "Ctrl+C", -1,
+       "Copy selected items to the Clipboard", "Kopiuj zaznaczone elementy do Schowka", true,
+       false},
+      {ActionId::ShowErrors, "actShowErrors", "F11", -1, "Show/Hide errors...",
+       "Pokaż/Ukryj błędy...", true, false},
+      {ActionId::SystemComponentsVisible, "actSystemComponentsVisible", "", -1,
+       "Show system components", "Pokaż komponenty systemowe", true, true},
+      {ActionId::InvalidVisible, "actInvalidVisible", "", -1, "Show invalid items",
+       "Pokaż nieprawidłowe elementy", true, true},
+      {ActionId::ShowOnlyInvalid, "actShowOnlyInvalid", "", -1, "Show invalid items only",
        "Pokaż tylko nieprawidłowe elementy", true, true},
-      {"actEsc", "Esc", -1, "", "", false, false},
-      {"actShowHideToolbar", "Ctrl+T", -1, "Show toolbar", "Pokaż pasek narzędziowy", true, true},
-      {"actGradient", "", -1, "Gradient", "Gradient", false, true},
-      {"actToolbarList", "", -1, "List", "Lista", true, true},
+      {ActionId::Esc, "actEsc", "Esc", -1, "", "", false, false},
+      {ActionId::ShowHideToolbar, "actShowHideToolbar", "Ctrl+T", -1, "Show toolbar",
+       "Pokaż pasek narzędziowy", true, true},
+      {ActionId::Gradient, "actGradient", "", -1, "Gradient", "Gradient", false, true},
+      {ActionId::ToolbarList, "actToolbarList", "", -1, "List", "Lista", true, true},
   };
   return actions;
 }
@@ -52,12 +66,12 @@ const std::vector<ActionInfo>& MainActions() {
 namespace {
 struct ButtonAction {
   const char* button;
-  const char* action;
+  ActionId action;
 };
 const ButtonAction kButtonActions[] = {
-    {"btnUninstall", "actUninstall"}, {"btnRemove", "actRemove"},
-    {"btnRefresh", "actRefresh"},     {"btnSearch", "actSearch"},
-    {"btnDetails", "actShowDetails"}, {"btnViewStyle", "actView"},
+    {"btnUninstall", ActionId::Uninstall}, {"btnRemove", ActionId::Remove},
+    {"btnRefresh", ActionId::Refresh},     {"btnSearch", ActionId::Search},
+    {"btnDetails", ActionId::ShowDetails}, {"btnViewStyle", ActionId::View},
 };
 }  // namespace
 
@@ -70,10 +84,14 @@ const std::vector<TextPair>& ToolbarButtons() {
   return buttons;
 }
 
-const char* ToolbarButtonAction(const std::string& button) {
+ActionId ToolbarButtonAction(const std::string& button) {
   for (const ButtonAction& item : kButtonActions)
     if (button == item.button) return item.action;
-  return "";
+  return ActionId::View;
+}
+
+const ActionInfo& ActionOf(ActionId id) {
+  return MainActions()[static_cast<std::size_t>(id)];
 }
 
 const std::vector<TextPair>& MainMenus() {

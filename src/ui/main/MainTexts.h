@@ -3,6 +3,7 @@
 // walks a table.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,45 @@ struct TextPair {
   const char* Text(bool polish) const { return polish ? this->polish : english; }
 };
 
+// The main window's actions, found by these ids in the program (a misspelt id does not
+// compile); the object names are for tests and style sheets.
+enum class ActionId {
+  Refresh,
+  Uninstall,
+  Remove,
+  Search,
+  FindNext,
+  Report,
+  About,
+  Help,
+  ExitApp,
+  Configure,
+  ShowDetails,
+  View,
+  RegBackup,
+  ViewLargeIcons,
+  ViewSmallIcons,
+  ViewList,
+  ViewDetails,
+  ShowHideBottomPanel,
+  SetLangPL,
+  SetLangEN,
+  SelectAll,
+  InvertSelection,
+  CopySelected,
+  ShowErrors,
+  SystemComponentsVisible,
+  InvalidVisible,
+  ShowOnlyInvalid,
+  Esc,
+  ShowHideToolbar,
+  Gradient,
+  ToolbarList,
+};
+inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::ToolbarList) + 1;
+
 struct ActionInfo {
+  ActionId id;
   const char* name;
   const char* shortcut;  // as Qt reads it; empty for none
   int image;             // index among the command images; -1 for none
@@ -42,11 +81,13 @@ enum CommandImage {
   kCommandImageCount
 };
 
+// Every action, in the order of ActionId.
 const std::vector<ActionInfo>& MainActions();
-// Toolbar buttons: the caption; `name` of the action whose hint the button shows is in
-// ToolbarButtonAction.
+const ActionInfo& ActionOf(ActionId id);
+// Toolbar buttons: the caption; the action a button runs and whose hint and state it shows is
+// ToolbarButtonAction's.
 const std::vector<TextPair>& ToolbarButtons();
-const char* ToolbarButtonAction(const std::string& button);
+ActionId ToolbarButtonAction(const std::string& button);
 const std::vector<TextPair>& MainMenus();
 // The information panel's caption labels and the "Details..." link.
 const std::vector<TextPair>& PanelCaptions();

@@ -1,13 +1,19 @@
-// What the secondary windows ask of the program around them: the user's desktop, the
-// clipboard, file dialogs and messages. The main window provides them; tests answer them.
+// What the windows ask of the program around them: the user's desktop, the clipboard, file and
+// folder dialogs, confirmations, questions and messages, and opening another prefix. The main
+// window provides them; tests answer them in this one place.
 #pragma once
 
 #include <QString>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "platform/Desktop.h"
+#include "platform/ManagedSystem.h"
 
 namespace pgl {
+
+class TConfirmDialog;
 
 struct WindowServices {
   Desktop* desktop = nullptr;
@@ -16,6 +22,14 @@ struct WindowServices {
   std::function<QString(const QString& title, const QString& suggested, const QString& filter)>
       chooseSaveFile;
   std::function<void(const QString& title, const QString& text)> tellUser;
+  // How a confirmation dialog is answered (shown modally).
+  std::function<bool(TConfirmDialog&)> confirm;
+  // A yes/no question.
+  std::function<bool(const QString& question)> ask;
+  // The folder "Other folder..." picks; empty when cancelled.
+  std::function<QString()> chooseFolder;
+  std::function<std::unique_ptr<ManagedSystem>(const std::string& dir, std::string& error)>
+      openPrefix;
 };
 
 }  // namespace pgl

@@ -1,0 +1,81 @@
+// The main window's commands on the entries: uninstall, remove, refresh, sort, report, backup,
+// save icon, and the periodic check that drops the entries others removed. Each forwards to the
+// core and tells the window, by signals, when the list is about to change and has changed.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <vector>
+
+#include "inventory/ErrorList.h"
+#include "inventory/UCollection.h"
+#include "platform/ManagedSystem.h"
+#include "ui/main/SettingsFile.h"
+
+class QIcon;
+class QTimer;
+class QWidget;
+
+namespace pgl {
+
+class EntryListModel;
+class TConfirmDialog;
+struct WindowServices;
+
+class EntryCommands : public QObject {
+  Q_OBJECT
+
+ public:
+  // `window` parents the progress dialog; `params` are the window's and live as long as it.
+  EntryCommands(QWidget* window, EntryListModel* model, TErrorList& errors,
+                WindowServices& services, const TMainParams& params);
+
+  // The system and collection the commands act on (after a switch of prefix, the new ones).
+  void SetSystem(ManagedSystem* system, TUninstallCollection* collection);
+  void SetPolish(bool polish) { polish_ = polish; }
+  bool Running() const { return running_; }
+  QTimer* CheckTimer() const { return timer_; }
+
+  void Uninstall(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation);
+  void Remove(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation);
+  // Reads the registry again, in the list's order.
+  void Refresh();
+  // A header click: the other direction, by that column.
+  void SortBy(int column);
+  // The listed rows as an HTML report; the file is asked for with `title`.
+  void Report(const QString& title);
+  void Backup(const QString& title);
+  // The entry's own icon as its file holds it, else `shown` as drawn.
+  void SaveIcon(const TUninstallInfo& entry, const QIcon& shown);
+  // The entries whose keys are gone leave the list.
+  void Prune();
+  // The periodic check: when Wine saved the registry, the gone entries leave the list.
+  void CheckRegistry();
+
+ signals:
+  // Before the collection changes (the list remembers its selection) and after (the rows are
+  // built again).
+  void listAboutToChange();
+  void listChanged();
+  // A command started or ended: the actions follow.
+  void runningChanged();
+  // An uninstaller starts (true) or has ended (false).
+  void uninstallerRunning(bool running);
+  // The batch added errors: the Errors window opens.
+  void errorsAdded();
+
+ private:
+  QWidget* window_;
+  EntryListModel* model_;
+  TErrorList& errors_;
+  WindowServices& services_;
+  const TMainParams& params_;
+  ManagedSystem* system_ = nullptr;
+  TUninstallCollection* collection_ = nullptr;
+  QTimer* timer_;
+  bool polish_ = false;
+  bool running_ = false;
+  QString lastReportName_ = "Purgelet Report.html";
+};
+
+}  // namespace pgl

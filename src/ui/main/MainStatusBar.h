@@ -1,0 +1,32 @@
+// The main window's status bar: the counts of visible, selected, all, invalid and system
+// entries, and a last panel whose hint names the system shown.
+#pragma once
+
+#include <QStatusBar>
+#include <array>
+
+#include "ui/main/MainTexts.h"
+
+class QLabel;
+
+namespace pgl {
+
+struct StatusCounts {
+  int visible = 0, selected = 0, all = 0, invalid = 0, system = 0;
+};
+
+class MainStatusBar : public QStatusBar {
+  Q_OBJECT
+
+ public:
+  explicit MainStatusBar(QWidget* parent = nullptr);
+  void SetCounts(const StatusCounts& counts, bool polish);
+  // The last panel: the system's short name, with its description as the hint.
+  void SetSystem(const QString& name, const QString& description);
+  QString PanelText(int panel) const;
+
+ private:
+  std::array<QLabel*, kStatusPanelCount> panels_{};
+};
+
+}  // namespace pgl

@@ -1,0 +1,45 @@
+// The prefix chooser: a list at the end of the toolbar and the Prefix menu, both offering the
+// user's prefixes and "Other folder...". It tells the window which folder the user picked.
+#pragma once
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+#include "platform/ManagedSystem.h"
+
+class QComboBox;
+class QMenu;
+class QToolBar;
+
+namespace pgl {
+
+struct WindowServices;
+
+class PrefixChooser : public QObject {
+  Q_OBJECT
+
+ public:
+  PrefixChooser(QToolBar* toolbar, QMenu* menu, WindowServices& services);
+
+  // Offers `known` and marks the one shown; the texts in the language given.
+  void Fill(const std::vector<KnownSystem>& known, const std::string& currentName,
+            const std::string& currentDir, bool polish);
+  QComboBox* Combo() const { return combo_; }
+
+ signals:
+  // The user picked a folder (a listed prefix, or one from "Other folder..."). The window
+  // switches to it and fills the chooser again, whatever happened.
+  void chosen(const QString& dir);
+  void cancelled();
+
+ private:
+  void ChooseOther();
+
+  QComboBox* combo_;
+  QMenu* menu_;
+  WindowServices& services_;
+  bool polish_ = false;
+};
+
+}  // namespace pgl
