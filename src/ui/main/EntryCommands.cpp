@@ -23,6 +23,7 @@
 #include "util/FileIO.h"
 #include "util/Locale.h"
 #include "util/QV_Conversion.h"
+#include "util/ScopedFlag.h"
 
 namespace pgl {
 
@@ -31,18 +32,6 @@ namespace {
 QString Utf8(const std::string& text) {
   return QString::fromStdString(text);
 }
-
-// Set while a command runs, and cleared whichever way it ends.
-class RunningFlag {
- public:
-  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
-  ~RunningFlag() { flag_ = false; }
-  RunningFlag(const RunningFlag&) = delete;
-  RunningFlag& operator=(const RunningFlag&) = delete;
-
- private:
-  bool& flag_;
-};
 
 // Keeps the window alive while an uninstaller or Wine's save is waited for, shows what it is
 // waiting for and lets the user stop waiting.
@@ -130,7 +119,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
                               TConfirmDialog* confirmation) {
   if (!collection_ || running_ || entries.empty()) return;
   {
-    const RunningFlag running(running_);
+    const ScopedFlag running(running_);
     if (params_.ConfirmUninstall && confirmation && !services_.confirm(*confirmation)) return;
     emit runningChanged();
     UninstallEngine engine(*system_->registry, *system_->platform, *system_->runner, errors_);
@@ -147,7 +136,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
   if (!collection_ || running_ || entries.empty()) return;
   std::vector<RemoveFailure> failures;
   {
-    const RunningFlag running(running_);
+    const ScopedFlag running(running_);
     if (params_.ConfirmRemove && confirmation && !services_.confirm(*confirmation)) return;
     failures = RemoveEntries(*system_->registry, entries);
   }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "inventory/EntryList.h"
 #include "ui/main/EntryListModel.h"
 
 namespace pgl {
@@ -52,6 +53,12 @@ EntryListView::EntryListView(EntryListModel* model, QWidget* parent)
   table_->horizontalHeader()->setHighlightSections(false);
   table_->horizontalHeader()->setSortIndicatorShown(false);  // our own arrows
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
+  // The default widths suit the design font (about five pixels a character); a larger font
+  // widens them alike. Stored widths are used as stored.
+  const double widthScale = std::max(1.0, fontMetrics().averageCharWidth() / 5.0);
+  for (std::size_t c = 0; c < kListColumnCount; ++c)
+    table_->setColumnWidth(static_cast<int>(c),
+                           static_cast<int>(ListColumns()[c].width * widthScale));
   connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this,
           &EntryListView::columnClicked);
   icons_ = new QListView(this);

@@ -1,8 +1,12 @@
 #include "ui/main/Startup.h"
 
+#include "inventory/UninstallPlaces.h"
 #include "registry/QV_Registry.h"
+#include "registry/RegExport.h"
 #include "registry/TRegistry.h"
 #include "ui/main/SettingsFile.h"
+#include "util/CodePage.h"
+#include "util/Locale.h"
 
 namespace pgl {
 
@@ -61,6 +65,25 @@ std::string LastShownPrefix(const std::string& settingsFile) {
   std::string error;
   if (settingsFile.empty() || !ini.Load(settingsFile, error)) return {};
   return ini.Read(kSettingsSection, "Prefix").value_or("");
+}
+
+StartupRecords RecordThisStart(RegistryStore& registry, const std::string& exePath) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return WriteStartupRecords(registry, WineZPath(exePath),
+                             WineZPath(exePath.substr(0, exePath.rfind('/'))),
+                             FormatShortDate(local));
+}
+
+bool WriteFirstBackup(RegistryStore& registry, const std::string& dir) {
+  try {
+    ExportRegistryKeys(registry, BackupKeys(registry), FirstBackupFileName(dir, LocalNow()),
+                       UserAnsiCodePage());
+    return true;
+  } catch (const ERegistryExportError&) {
+    return false;
+  }
 }
 
 std::string FirstBackupFileName(const std::string& dir, const DateTime& when) {

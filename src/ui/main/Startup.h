@@ -28,8 +28,14 @@ struct StartupRecords {
 StartupRecords WriteStartupRecords(RegistryStore& registry, const std::string& exePath,
                                    const std::string& appDir, const std::string& today);
 
+// The records of this start, for the program at the Unix path `exePath`, dated today.
+StartupRecords RecordThisStart(RegistryStore& registry, const std::string& exePath);
+
 // "first_registry_backup_" + the date stamp + ".reg", in `dir`.
 std::string FirstBackupFileName(const std::string& dir, const DateTime& when);
+// Saves every Uninstall key to FirstBackupFileName(dir, now). False when it could not be
+// written (the next start tries again while there is no settings file).
+bool WriteFirstBackup(RegistryStore& registry, const std::string& dir);
 
 // The prefix the settings file names as the one shown last ("Prefix"); empty when none.
 std::string LastShownPrefix(const std::string& settingsFile);

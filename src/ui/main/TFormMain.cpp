@@ -4,13 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
 #include <QMenu>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 #include <QTableView>
@@ -20,7 +16,6 @@
 #include "inventory/EntryList.h"
 #include "lang/Language.h"
 #include "platform/AppFiles.h"
-#include "registry/RegExport.h"
 #include "ui/main/EntryCommands.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/InfoPanel.h"
@@ -28,6 +23,7 @@
 #include "ui/main/PanelRules.h"
 #include "ui/main/PrefixChooser.h"
 #include "ui/main/PrefixRules.h"
+#include "ui/main/SecondaryWindows.h"
 #include "ui/main/Startup.h"
 #include "ui/main/WindowActions.h"
 #include "ui/windows/ConfirmDialogs.h"
@@ -35,10 +31,8 @@
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
 #include "ui/windows/TFormSearch.h"
-#include "util/CodePage.h"
-#include "util/Locale.h"
 #include "util/ProjectLinks.h"
-#include "util/QV_Conversion.h"
+#include "util/ScopedFlag.h"
 
 namespace pgl {
 
@@ -47,18 +41,6 @@ namespace {
 QString Utf8(const std::string& text) {
   return QString::fromStdString(text);
 }
-
-// Set while the rows are rebuilt or reselected, and cleared whichever way it ends.
-class UpdatingFlag {
- public:
-  explicit UpdatingFlag(bool& flag) : flag_(flag) { flag_ = true; }
-  ~UpdatingFlag() { flag_ = false; }
-  UpdatingFlag(const UpdatingFlag&) = delete;
-  UpdatingFlag& operator=(const UpdatingFlag&) = delete;
-
- private:
-  bool& flag_;
-};
 
 }  // namespace
 
@@ -72,12 +54,6 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   SetDefParams(params_);
   model_ = new EntryListModel(system_->platform.get(), this);
   list_ = new EntryListView(model_, this);
-  // The default widths suit the design font (about five pixels a character); a larger font
-  // widens them alike. Stored widths are used as stored.
-  const double widthScale = std::max(1.0, fontMetrics().averageCharWidth() / 5.0);
-  for (std::size_t c = 0; c < kListColumnCount; ++c)
-    List()->setColumnWidth(static_cast<int>(c),
-                           static_cast<int>(ListColumns()[c].width * widthScale));
   panel_ = new TInfoPanel(this);
   spBottom_ = new QSplitter(Qt::Vertical, this);
   spBottom_->setObjectName("spBottom");
@@ -93,30 +69,9 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   statusBar_ = new MainStatusBar(this);
   setStatusBar(statusBar_);
 
+  services_ =
+      DialogServices(this, files_.dir, [this] { return Utf8(OtherFolderText(languagePL)); });
   services_.desktop = system_->desktop.get();
-  services_.confirm = [](TConfirmDialog& dialog) { return dialog.Confirm(); };
-  services_.tellUser = [this](const QString& title, const QString& text) {
-    QMessageBox::warning(this, title, text);
-  };
-  services_.ask = [this](const QString& question) {
-    return QMessageBox::question(this, "Purgelet", question, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
-  };
-  services_.chooseSaveFile = [this](const QString& title, const QString& suggested,
-                                    const QString& filter) {
-    QFileDialog dialog(this, title, Utf8(files_.dir), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(suggested);
-    dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-               ? dialog.selectedFiles().front()
-               : QString();
-  };
-  services_.setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
-  services_.chooseFolder = [this] {
-    return QFileDialog::getExistingDirectory(this, Utf8(OtherFolderText(languagePL)),
-                                             QDir::homePath());
-  };
   services_.openPrefix = [](const std::string& dir, std::string& error) {
     return OpenManagedSystemAt(dir, error);
   };
@@ -128,16 +83,9 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
 
   // Start-up, in order. The program's own records in the managed registry are refused while
   // Wine runs in the prefix; the user hears of it once, without being stopped.
-  {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::string exe = files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath;
-    const StartupRecords records =
-        WriteStartupRecords(*system_->registry, WineZPath(exe),
-                            WineZPath(exe.substr(0, exe.rfind('/'))), FormatShortDate(local));
-    if (!records.written) startupNote_ = Utf8(records.refusal);
-  }
+  const StartupRecords records = RecordThisStart(
+      *system_->registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
+  if (!records.written) startupNote_ = Utf8(records.refusal);
   setWindowTitle("Purgelet");
   QApplication::setApplicationDisplayName("Purgelet");
   setMinimumSize(390, 300);
@@ -151,14 +99,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   if (firstStart) {
     // The first start speaks the user's language and keeps a backup of what it may change.
     languagePL = PolishFromLocale();
-    if (!files_.dir.empty()) {
-      try {
-        ExportRegistryKeys(*system_->registry, BackupKeys(*system_->registry),
-                           FirstBackupFileName(files_.dir, LocalNow()), UserAnsiCodePage());
-      } catch (const ERegistryExportError&) {
-        // The next start tries again while there is no settings file.
-      }
-    }
+    if (!files_.dir.empty()) WriteFirstBackup(*system_->registry, files_.dir);
   }
   SetLang(languagePL);
   collection_->ScanSorted();
@@ -196,7 +137,7 @@ void TFormMain::WireActions() {
   });
   const auto reselected = [this](const std::function<void()>& change) {
     {
-      const UpdatingFlag updating(listUpdating_);
+      const ScopedFlag updating(listUpdating_);
       change();
     }
     OnSelectionChanged();
@@ -206,25 +147,25 @@ void TFormMain::WireActions() {
   on(A::CopySelected, [this] { services_.setClipboard(list_->CopiedText()); });
   on(A::ShowErrors, [this] {
     // Hiding this way keeps the list and does not append it to the log.
-    if (formErrors_->isVisible())
-      formErrors_->hide();
+    if (windows_.errors->isVisible())
+      windows_.errors->hide();
     else
       ShowErrors();
   });
   on(A::Search, [this] {
-    formSearch_->show();
-    formSearch_->raise();
-    formSearch_->activateWindow();
-    formSearch_->Text()->setFocus();
+    windows_.search->show();
+    windows_.search->raise();
+    windows_.search->activateWindow();
+    windows_.search->Text()->setFocus();
   });
-  on(A::FindNext, [this] { formSearch_->actSearchExecute(); });
+  on(A::FindNext, [this] { windows_.search->actSearchExecute(); });
   on(A::ShowDetails, [this] {
-    ToggleWindow(formDetails_);
-    if (formDetails_->isVisible()) OnSelectionChanged();
+    ToggleWindow(windows_.details);
+    if (windows_.details->isVisible()) OnSelectionChanged();
   });
   on(A::About, [this] {
-    formAbout_->show();
-    formAbout_->raise();
+    windows_.about->show();
+    windows_.about->raise();
   });
   on(A::Report, [this] { commands_->Report(Action(A::Report)->text()); });
   on(A::RegBackup, [this] { commands_->Backup(Action(A::RegBackup)->text()); });
@@ -269,11 +210,7 @@ void TFormMain::WireActions() {
     on(polish ? A::SetLangPL : A::SetLangEN, [this, polish] {
       languagePL = polish;
       SetLang(polish);
-      for (TSecondaryWindow* window : std::initializer_list<TSecondaryWindow*>{
-               formErrors_, formSearch_, formAbout_, formDetails_})
-        if (window) window->SetLang(polish);
-      if (formUninstall_) formUninstall_->SetLang(polish);
-      if (formRemove_) formRemove_->SetLang(polish);
+      windows_.SetLang(polish);
       model_->UpdateFrequencyColumn(polish);
       UpdateStatus();
       InitActions();
@@ -314,17 +251,6 @@ void TFormMain::WireActions() {
 }
 
 void TFormMain::CreateSecondaryWindows() {
-  formDetails_ = new TFormDetails(this, *system_->registry, services_,
-                                  Action(ActionId::ShowDetails)->shortcut());
-  formAbout_ = new TFormAbout(this, services_);
-  formErrors_ = new TFormErrors(this, errors_, services_);
-  formErrors_->hide();
-  errors_.OnLogFailed = [this](const std::string& error) {
-    statusBar_->showMessage(QString::fromUtf8(languagePL ? "Nie można zapisać logu błędów: "
-                                                         : "The error log could not be written: ") +
-                                Utf8(error),
-                            20000);
-  };
   SearchTarget target;
   target.rowCount = [this] { return model_->rowCount(); };
   target.cell = [this](int row, int column) { return model_->CellText(row, column); };
@@ -338,31 +264,19 @@ void TFormMain::CreateSecondaryWindows() {
     activateWindow();
     list_->CurrentView()->setFocus();
   };
-  formSearch_ = new TFormSearch(this, std::move(target), files_.searchLogFileName,
-                                Action(ActionId::Search)->shortcut());
-  formSearch_->saveSearchHistory = params_.SaveSearchHistory;
-  formUninstall_ = new TFormUninstall(this);
-  formRemove_ = new TFormRemove(this);
-  for (TSecondaryWindow* window :
-       std::initializer_list<TSecondaryWindow*>{formDetails_, formAbout_, formErrors_, formSearch_})
-    window->SetLang(languagePL);
-  formUninstall_->SetLang(languagePL);
-  formRemove_->SetLang(languagePL);
+  windows_.Create({this, system_->registry.get(), &services_, &errors_, files_.searchLogFileName,
+                   params_.SaveSearchHistory, Action(ActionId::ShowDetails)->shortcut(),
+                   Action(ActionId::Search)->shortcut()},
+                  std::move(target), languagePL);
+  errors_.OnLogFailed = [this](const std::string& error) {
+    statusBar_->showMessage(QString::fromUtf8(languagePL ? "Nie można zapisać logu błędów: "
+                                                         : "The error log could not be written: ") +
+                                Utf8(error),
+                            20000);
+  };
   if (!noAutoCheckReg_) commands_->CheckTimer()->start();
   InitActions();
   OnSelectionChanged();
-}
-
-void TFormMain::DestroySecondaryWindows() {
-  for (QWidget* window : std::initializer_list<QWidget*>{formDetails_, formAbout_, formErrors_,
-                                                         formSearch_, formUninstall_, formRemove_})
-    delete window;
-  formDetails_ = nullptr;
-  formAbout_ = nullptr;
-  formErrors_ = nullptr;
-  formSearch_ = nullptr;
-  formUninstall_ = nullptr;
-  formRemove_ = nullptr;
 }
 
 QAction* TFormMain::Action(ActionId id) const {
@@ -417,15 +331,15 @@ bool TFormMain::SwitchPrefix(const std::string& dir) {
     return false;
   }
   commands_->CheckTimer()->stop();
-  if (formSearch_ && params_.SaveSearchHistory) formSearch_->SaveCbText();
+  if (windows_.search && params_.SaveSearchHistory) windows_.search->SaveCbText();
   // The secondary windows show the old prefix: they are made again for the new one.
-  DestroySecondaryWindows();
+  windows_.Destroy();
   auto collection = std::make_unique<TUninstallCollection>(*next->registry, *next->platform);
   collection->SystemComponentsVisible = collection_->SystemComponentsVisible;
   collection->SortAscending = collection_->SortAscending;
   collection->CurrentSort = collection_->CurrentSort;
   {
-    const UpdatingFlag updating(listUpdating_);
+    const ScopedFlag updating(listUpdating_);
     model_->Rebuild(nullptr, params_, languagePL);  // no row may point into the old collection
   }
   collection_ = std::move(collection);
@@ -456,7 +370,7 @@ void TFormMain::SetLang(bool polish) {
 
 void TFormMain::DisplayUninstallInfo() {
   {
-    const UpdatingFlag updating(listUpdating_);
+    const ScopedFlag updating(listUpdating_);
     model_->Rebuild(collection_.get(), params_, languagePL);
     SetColumnImages();
     list_->Restore(listMemo_);
@@ -507,7 +421,7 @@ void TFormMain::InitActions() {
   in.panelVisible = !panel_->isHidden();
   in.toolbarGradient = toolbarGradient_;
   in.toolbarList = toolbarList_;
-  in.findNextEnabled = formSearch_ && formSearch_->FindNextEnabled();
+  in.findNextEnabled = windows_.search && windows_.search->FindNextEnabled();
   const ActionState state = ComputeActionState(in);
   actions_->Apply(state);
   panel_->SetDetailsEnabled(state[ActionId::ShowDetails].enabled);
@@ -516,10 +430,10 @@ void TFormMain::InitActions() {
 void TFormMain::OnSelectionChanged() {
   InitActions();
   DisplaySelectedInfo();
-  if (formDetails_) {
+  if (windows_.details) {
     // The details follow the first selected entry; a failure there leaves the list alone.
     try {
-      formDetails_->DisplaySelectedInfo(FirstSelectedEntry());
+      windows_.details->DisplaySelectedInfo(FirstSelectedEntry());
     } catch (const std::exception&) {
     }
   }
@@ -553,11 +467,11 @@ std::vector<TUninstallInfo> TFormMain::SelectedEntries() const {
 }
 
 void TFormMain::actUninstallExecute() {
-  commands_->Uninstall(SelectedEntries(), formUninstall_);
+  commands_->Uninstall(SelectedEntries(), windows_.uninstall);
 }
 
 void TFormMain::actRemoveExecute() {
-  commands_->Remove(SelectedEntries(), formRemove_);
+  commands_->Remove(SelectedEntries(), windows_.remove);
 }
 
 void TFormMain::popSaveIconClick() {
@@ -574,8 +488,7 @@ void TFormMain::HideForUninstaller(bool running) {
   if (running && params_.HideWhileUninstalling && isVisible()) {
     hiddenForUninstaller_ = true;
     hide();
-    for (QWidget* window : std::initializer_list<QWidget*>{formDetails_, formAbout_, formErrors_})
-      if (window) window->hide();
+    windows_.HideTools();
   } else if (!running && hiddenForUninstaller_) {
     hiddenForUninstaller_ = false;
     show();
@@ -583,9 +496,9 @@ void TFormMain::HideForUninstaller(bool running) {
 }
 
 void TFormMain::ShowErrors() {
-  formErrors_->Refresh();
-  formErrors_->show();
-  formErrors_->raise();
+  windows_.errors->Refresh();
+  windows_.errors->show();
+  windows_.errors->raise();
 }
 
 void TFormMain::ToggleWindow(QWidget* window) {
@@ -673,7 +586,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   }
   SaveParamsToIni();
   commands_->CheckTimer()->stop();  // no check may reach the collection while the program ends
-  if (formSearch_ && params_.SaveSearchHistory) formSearch_->SaveCbText();
+  if (windows_.search && params_.SaveSearchHistory) windows_.search->SaveCbText();
   event->accept();
 }
 

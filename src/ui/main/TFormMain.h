@@ -13,6 +13,7 @@
 #include "ui/main/EntryListView.h"
 #include "ui/main/ListPresentation.h"
 #include "ui/main/MainTexts.h"
+#include "ui/main/SecondaryWindows.h"
 #include "ui/main/SettingsFile.h"
 #include "ui/windows/WindowServices.h"
 
@@ -91,10 +92,10 @@ class TFormMain : public QMainWindow {
   QString StatusPanelText(int panel) const;
   bool ToolbarGradient() const { return toolbarGradient_; }
   bool ToolbarList() const { return toolbarList_; }
-  TFormDetails* Details() const { return formDetails_; }
-  TFormErrors* ErrorsWindow() const { return formErrors_; }
-  TFormSearch* Search() const { return formSearch_; }
-  TFormAbout* About() const { return formAbout_; }
+  TFormDetails* Details() const { return windows_.details; }
+  TFormErrors* ErrorsWindow() const { return windows_.errors; }
+  TFormSearch* Search() const { return windows_.search; }
+  TFormAbout* About() const { return windows_.about; }
   QTimer* CheckTimer() const;
   // The dialogs, messages, clipboard and desktop the window and its secondary windows use;
   // tests answer them here.
@@ -107,7 +108,6 @@ class TFormMain : public QMainWindow {
  private:
   void WireActions();
   void CreateSecondaryWindows();
-  void DestroySecondaryWindows();
   void ScanAndShow();
   void FillPrefixChooser();
   void UpdateTitle();
@@ -142,12 +142,7 @@ class TFormMain : public QMainWindow {
   MainStatusBar* statusBar_ = nullptr;
   bool toolbarGradient_ = true;
   bool toolbarList_ = false;
-  TFormDetails* formDetails_ = nullptr;
-  TFormAbout* formAbout_ = nullptr;
-  TFormErrors* formErrors_ = nullptr;
-  TFormSearch* formSearch_ = nullptr;
-  TFormUninstall* formUninstall_ = nullptr;
-  TFormRemove* formRemove_ = nullptr;
+  SecondaryWindows windows_;
   bool noAutoCheckReg_ = false;
   bool hiddenForUninstaller_ = false;
   bool listUpdating_ = false;  // the rows are being rebuilt or reselected

@@ -11,6 +11,8 @@
 #include "platform/Desktop.h"
 #include "platform/ManagedSystem.h"
 
+class QWidget;
+
 namespace pgl {
 
 class TConfirmDialog;
@@ -31,5 +33,11 @@ struct WindowServices {
   std::function<std::unique_ptr<ManagedSystem>(const std::string& dir, std::string& error)>
       openPrefix;
 };
+
+// The real dialogs, owned by `parent`: message boxes, file dialogs that start in `startDir`, the
+// confirmation dialogs shown modally, the system clipboard; `folderTitle` gives the folder
+// dialog's title in the window's language. The desktop and openPrefix are left to the caller.
+WindowServices DialogServices(QWidget* parent, const std::string& startDir,
+                              std::function<QString()> folderTitle);
 
 }  // namespace pgl

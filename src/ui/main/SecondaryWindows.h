@@ -1,0 +1,48 @@
+// The windows beside the main one (Details, About, Errors, Search) and the two confirmation
+// dialogs: made for the system shown, and made again for another one.
+#pragma once
+
+#include <QKeySequence>
+#include <string>
+
+#include "inventory/ErrorList.h"
+#include "registry/RegistryStore.h"
+#include "ui/windows/TFormSearch.h"
+#include "ui/windows/WindowServices.h"
+
+class QWidget;
+
+namespace pgl {
+
+class TFormAbout;
+class TFormDetails;
+class TFormErrors;
+class TFormRemove;
+class TFormUninstall;
+
+struct SecondaryWindows {
+  TFormDetails* details = nullptr;
+  TFormAbout* about = nullptr;
+  TFormErrors* errors = nullptr;
+  TFormSearch* search = nullptr;
+  TFormUninstall* uninstall = nullptr;
+  TFormRemove* remove = nullptr;
+
+  struct Setup {
+    QWidget* owner = nullptr;
+    RegistryStore* registry = nullptr;
+    WindowServices* services = nullptr;
+    TErrorList* errorList = nullptr;
+    std::string historyFile;
+    bool saveSearchHistory = true;
+    QKeySequence detailsKey, searchKey;  // the main window's keys that also close them
+  };
+  // Makes every window, hidden, in the language given.
+  void Create(const Setup& setup, SearchTarget target, bool polish);
+  void Destroy();
+  void SetLang(bool polish);
+  // The tool windows (Details, About, Errors) step aside while an uninstaller runs.
+  void HideTools();
+};
+
+}  // namespace pgl
