@@ -1,6 +1,10 @@
 // Which actions the main window offers in each state, and that every action is found by its id.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
+#include <string>
+
 #include "ui/main/ActionRules.h"
 #include "ui/main/MainTexts.h"
 
@@ -13,6 +17,24 @@ TEST(ActionRules, EveryActionIsFoundByItsId) {
     EXPECT_EQ(static_cast<std::size_t>(MainActions()[i].id), i) << MainActions()[i].name;
   for (const TextPair& button : ToolbarButtons())
     EXPECT_NE(ActionOf(ToolbarButtonAction(button.name)).image, -1) << button.name;
+}
+
+// Alt and a letter open one menu of the menu bar, in either language.
+TEST(ActionRules, EveryMenuBarTitleHasItsOwnAccessKey) {
+  for (const bool polish : {false, true}) {
+    std::set<std::string> keys;
+    for (const TextPair& menu : MainMenus()) {
+      if (!std::string(menu.name).starts_with("mnu") || std::string(menu.name) == "mnuViewStyle")
+        continue;
+      const std::string title = menu.Text(polish);
+      const auto amp = title.find('&');
+      ASSERT_NE(amp, std::string::npos) << title;
+      // The letter after '&', as one UTF-8 character folded to lower case where it is ASCII.
+      std::string key = title.substr(amp + 1, (title[amp + 1] & 0x80) ? 2 : 1);
+      if (key.size() == 1) key[0] = static_cast<char>(std::tolower(key[0]));
+      EXPECT_TRUE(keys.insert(key).second) << title << " shares its key";
+    }
+  }
 }
 
 TEST(ActionRules, CommandsNeedASelectionAndNoCommandRunning) {

@@ -132,7 +132,9 @@ TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {
   TFormMain w(*system, Files());
   w.List()->selectRow(1);  // Broken
   std::vector<std::string> told;
-  w.Services().tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+  w.Services().tellUser = [&](const QString&, const QString& text) {
+    told.push_back(text.toStdString());
+  };
   std::vector<std::string> asked;
   w.Services().confirm = [&](TConfirmDialog& dialog) {
     asked.push_back(dialog.objectName().toStdString());

@@ -272,7 +272,9 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
   std::vector<std::string> told;
   {
     TFormMain w(*system, Files());
-    w.Services().tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+    w.Services().tellUser = [&](const QString&, const QString& text) {
+      told.push_back(text.toStdString());
+    };
     w.SetPrefixes({{"Office", second.Path(), "Bottles", "win64"}});
     QMenu* menu = w.Menu("mnuPrefix");
     ASSERT_GE(menu->actions().size(), 3);  // this prefix, Office, -, Other folder...

@@ -96,14 +96,15 @@ const ActionInfo& ActionOf(ActionId id) {
 
 const std::vector<TextPair>& MainMenus() {
   static const std::vector<TextPair> menus = {
-      {"mnuFile", "File", "Plik"},
-      {"mnuAction", "Action", "Akcja"},
-      {"mnuSearch", "Search", "Szukaj"},
-      {"mnuList", "List", "Lista"},
-      {"mnuView", "View", "Widok"},
-      {"mnuPrefix", "Prefix", "Prefiks"},
-      {"mnuLanguage", "Language", "Język"},
-      {"mnuHelp", "Help", "Pomoc"},
+      // The menu bar's titles carry their access keys (Alt+F opens File), one per letter.
+      {"mnuFile", "&File", "&Plik"},
+      {"mnuAction", "&Action", "&Akcja"},
+      {"mnuSearch", "&Search", "&Szukaj"},
+      {"mnuList", "&List", "&Lista"},
+      {"mnuView", "&View", "&Widok"},
+      {"mnuPrefix", "&Prefix", "P&refiks"},
+      {"mnuLanguage", "Lan&guage", "&Język"},
+      {"mnuHelp", "&Help", "P&omoc"},
       {"mnuViewStyle", "List type", "Typ listy"},
       {"popViewStyle", "List type", "Typ listy"},
   };

@@ -19,6 +19,9 @@ WindowActions::WindowActions(QMainWindow* window) : QObject(window) {
     if (*item.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
     if (item.image >= 0) action->setIcon(CommandIcon(item.image));
     action->setCheckable(item.checkable);
+    // The keys work while the focus is in this window (its list, panel, toolbar, menus), not
+    // from a window of its own like Details or Search, whose keys would clash with them.
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     action->setText(QString::fromUtf8(item.english));
     actions_[static_cast<std::size_t>(item.id)] = action;
     window->addAction(action);  // shortcuts work with the menu bar hidden too

@@ -1,0 +1,134 @@
+// Real key presses in the window that has the focus: each window's own shortcuts work there,
+// and the main window's do not fire from another window.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+
+#include "WindowTestSupport.h"
+#include "ui/windows/TFormAbout.h"
+#include "ui/windows/TFormDetails.h"
+#include "ui/windows/TFormErrors.h"
+#include "ui/windows/TFormSearch.h"
+
+namespace pgl {
+namespace {
+
+using test::MainWindowTest;
+
+// Gives `window` the focus, as a click on it would, and presses the key in its focus widget.
+void Press(QWidget* window, QWidget* focus, int key, Qt::KeyboardModifiers modifiers = {}) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+  QApplication::setActiveWindow(window);
+  focus->setFocus();
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : focus,
+                  static_cast<Qt::Key>(key), modifiers);
+  QApplication::processEvents();
+}
+
+class KeysTest : public MainWindowTest {
+ protected:
+  void Open(TFormMain& w) {
+    w.resize(800, 600);
+    w.show();
+    w.Services().confirm = [this](TConfirmDialog&) {
+      ++confirmations;
+      return false;
+    };
+    w.Services().ask = [this](const QString&) {
+      ++questions;
+      return false;
+    };
+    w.Services().setClipboard = [this](const QString& text) { clipboard = text.toStdString(); };
+  }
+  int confirmations = 0;
+  int questions = 0;
+  std::string clipboard;
+};
+
+TEST_F(KeysTest, TheMainWindowsKeysWorkInItsList) {
+  TFormMain w(*system, Files());
+  Open(w);
+  QWidget* list = w.List();
+  Press(&w, list, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(w.StatusPanelText(1).toStdString(), "Selected : 2");
+  Press(&w, list, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_NE(clipboard.find("Alpha"), std::string::npos);
+  Press(&w, list, Qt::Key_I, Qt::ControlModifier);
+  EXPECT_EQ(w.StatusPanelText(1).toStdString(), "Selected : 0");
+  w.List()->selectRow(0);
+  Press(&w, list, Qt::Key_B, Qt::ControlModifier);
+  EXPECT_TRUE(w.Panel()->isHidden());
+  Press(&w, list, Qt::Key_B, Qt::ControlModifier);
+  EXPECT_FALSE(w.Panel()->isHidden());
+  Press(&w, list, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(confirmations, 1);
+  Press(&w, list, Qt::Key_Escape);
+  EXPECT_EQ(questions, 1);
+  // Enter opens the details; Tab leaves the list for the next control.
+  Press(&w, list, Qt::Key_Return);
+  EXPECT_TRUE(w.Details()->isVisible());
+  w.Details()->hide();
+  Press(&w, list, Qt::Key_Tab);
+  EXPECT_NE(QApplication::focusWidget(), list);
+  // Alt and a menu's letter open it, in Polish too.
+  for (const bool polish : {false, true}) {
+    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    QMenu* file = w.Menu("mnuFile");
+    Press(&w, list, polish ? Qt::Key_P : Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(file->isVisible()) << (polish ? "Alt+P" : "Alt+F");
+    file->hide();
+  }
+}
+
+TEST_F(KeysTest, EachToolWindowsKeysWorkThereAndNotTheMainWindows) {
+  TFormMain w(*system, Files());
+  Open(w);
+  w.List()->selectRow(0);
+  TFormDetails& d = *w.Details();
+  // Details: its own select all, copy and close; the main window's panel and remove stay.
+  Press(&d, d.List(), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(d.List()->selectionModel()->selectedRows().size(), d.List()->rowCount());
+  Press(&d, d.List(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_NE(clipboard.find("DisplayName"), std::string::npos) << clipboard;
+  Press(&d, d.List(), Qt::Key_B, Qt::ControlModifier);
+  EXPECT_FALSE(w.Panel()->isHidden());
+  Press(&d, d.List(), Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(confirmations, 0);
+  Press(&d, d.List(), Qt::Key_Escape);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(questions, 0);
+  Press(&d, d.List(), Qt::Key_D, Qt::ControlModifier);
+  EXPECT_FALSE(d.isVisible());
+
+  // Search: Enter runs Find from anywhere in it; Esc closes it.
+  TFormSearch& s = *w.Search();
+  s.show();
+  s.Text()->setEditText("Broken");
+  Press(&s, s.Text(), Qt::Key_Return);
+  EXPECT_EQ(w.List()->selectionModel()->selectedRows().size(), 1);
+  EXPECT_FALSE(s.isVisible());
+  Press(&s, s.Text(), Qt::Key_Escape);
+  EXPECT_FALSE(s.isVisible());
+  EXPECT_EQ(questions, 0);
+
+  // Errors and About close with Esc, and the main window does not ask to close.
+  w.Errors().AddError("x");
+  TFormErrors& e = *w.ErrorsWindow();
+  Press(&e, &e, Qt::Key_Escape);
+  EXPECT_FALSE(e.isVisible());
+  TFormAbout& a = *w.About();
+  Press(&a, &a, Qt::Key_Escape);
+  EXPECT_FALSE(a.isVisible());
+  EXPECT_EQ(questions, 0);
+}
+
+}  // namespace
+}  // namespace pgl
