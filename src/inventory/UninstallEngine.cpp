@@ -1,5 +1,7 @@
 #include "inventory/UninstallEngine.h"
 
+#include <cctype>
+
 #include "inventory/CommandAnalysis.h"
 #include "platform/IconReader.h"
 #include "registry/QV_Registry.h"
@@ -32,6 +34,35 @@ const std::string& UninstallCommandOf(const TUninstallInfo& info) {
   if (!info.UninstallString.empty()) return info.UninstallString;
   if (!info.QuietUninstallString.empty()) return info.QuietUninstallString;
   return info.ModifyPath;
+}
+
+std::string UninstallCommandToRun(const TUninstallInfo& info) {
+  std::string command = UninstallCommandOf(info);
+  std::string lower = command;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // The program is msiexec (bare, with .exe, or with a folder), and an /I or -I switch names
+  // a product code.
+  const std::size_t start = lower.find_first_not_of(" \t\"");
+  if (start == std::string::npos) return command;
+  const std::size_t end = lower.find_first_of(" \t\"", start);
+  const std::string program = lower.substr(start, end - start);
+  const std::size_t slash = program.find_last_of("\\/");
+  const std::string name = slash == std::string::npos ? program : program.substr(slash + 1);
+  if (name != "msiexec" && name != "msiexec.exe") return command;
+  for (std::size_t at = end; at != std::string::npos && at + 1 < lower.size();
+       at = lower.find_first_of("/-", at + 1)) {
+    if ((lower[at] != '/' && lower[at] != '-') || lower[at + 1] != 'i') continue;
+    if (at > 0 && lower[at - 1] != ' ' && lower[at - 1] != '\t') continue;
+    const std::size_t brace = lower.find_first_not_of(' ', at + 2);
+    if (brace == std::string::npos || lower[brace] != '{') continue;
+    command[at + 1] = command[at + 1] == 'i' ? 'x' : 'X';
+    break;
+  }
+  return command;
+}
+
+std::string UninstallEngine::StillInstalledText(const std::string& name, bool polish) {
+  return (polish ? "Nadal zainstalowany: " : "Still installed: ") + name;
 }
 
 std::string UninstallEngine::MissingCommandText(const std::string& name, bool polish) {
@@ -90,7 +121,7 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
     UninstallStep step;
     step.displayName = entry.DisplayName.str();
     step.registryKey = entry.RegistryKey;
-    const std::string& command = UninstallCommandOf(entry);
+    const std::string command = UninstallCommandToRun(entry);
     const std::string& name = step.displayName;
     if (IsBlank(command)) {
       step.result = UninstallResult::MissingCommand;

@@ -16,6 +16,10 @@ namespace pgl {
 // The command that uninstalls an entry: UninstallString, else QuietUninstallString, else
 // ModifyPath (emptiness judged on the stored text).
 const std::string& UninstallCommandOf(const TUninstallInfo& info);
+// The command line that is run: UninstallCommandOf, except that a Windows Installer product's
+// "MsiExec.exe /I{GUID}" becomes "/X{GUID}". /I on an installed product asks Windows Installer
+// for maintenance, which is a silent repair where the package has no maintenance dialog.
+std::string UninstallCommandToRun(const TUninstallInfo& info);
 
 // What the caller (the window, pgl-cli) hears while a batch runs. Every answer has a default.
 class UninstallObserver {
@@ -73,6 +77,8 @@ class UninstallEngine {
   static std::string NotRunnableText(const std::string& name, const std::string& program,
                                      bool polish);
   static std::string StoppedWaitingText(const std::string& name, bool polish);
+  // An entry whose key is still there once the batch and Wine's save are over.
+  static std::string StillInstalledText(const std::string& name, bool polish);
   static std::string RunnerFailedText(const std::string& name, const std::string& command,
                                       const std::string& why, bool polish);
 

@@ -12,6 +12,7 @@
 #include "WineTestSupport.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
+#include "registry/TRegistry.h"
 
 namespace pgl {
 namespace {
@@ -96,6 +97,25 @@ TEST(Uninstall, MsiPackageThroughMsiExec) {
   EXPECT_FALSE(MachineKeyExists(prefix, kUninstall + kMsiCode));
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_TRUE(MachineKeyExists(prefix, kUninstall + "PurgeletDemo"));  // not chosen
+}
+
+// As msiexec registers it ("MsiExec.exe /I{GUID}", a maintenance run that repairs a package
+// without a maintenance dialog), the entry's uninstall removes the product.
+TEST(Uninstall, MsiPackageAsRegisteredIsRemovedNotRepaired) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefixWithPrograms(dir / "p", true);
+  {
+    WinePrefixRegistry registry(prefix);
+    TRegistry reg(registry);
+    reg.SetRootKey(kHkeyLocalMachine);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kUninstall + kMsiCode));
+    ASSERT_EQ(reg.ReadString("UninstallString"), "MsiExec.exe /I" + kMsiCode);
+  }
+  const std::string file = prefix + "/drive_c/Program Files/Purgelet MSI Demo/readme.txt";
+  const auto r = e2e::Cli(prefix, {"uninstall", "--yes", "--", kMsiCode});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_FALSE(MachineKeyExists(prefix, kUninstall + kMsiCode));
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST(Uninstall, FailuresAreReportedAndFailTheCommand) {

@@ -168,6 +168,29 @@ TEST_F(UninstallEngineTest, StoppingTheWaitIsNeverSuccess) {
   EXPECT_EQ(runner.settles, 1);  // it may have changed the registry all the same
 }
 
+TEST(UninstallCommand, AWindowsInstallerRepairBecomesARemoval) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"MsiExec.exe /I{3C5B7A91-2D4E-4F60-8A1B-9C0D1E2F3A4B}",
+       "MsiExec.exe /X{3C5B7A91-2D4E-4F60-8A1B-9C0D1E2F3A4B}"},
+      {"msiexec /i {ABC} /qb", "msiexec /x {ABC} /qb"},
+      {"C:\\Windows\\System32\\msiexec.exe -I{ABC}", "C:\\Windows\\System32\\msiexec.exe -X{ABC}"},
+      {"\"MsiExec.exe\" /I{ABC}", "\"MsiExec.exe\" /X{ABC}"},
+      // Left as they are: a removal already, a package file, another program, no product.
+      {"MsiExec.exe /X{ABC} /qn", "MsiExec.exe /X{ABC} /qn"},
+      {"msiexec /i C:\\setup.msi", "msiexec /i C:\\setup.msi"},
+      {"C:\\notmsiexec.exe /I{ABC}", "C:\\notmsiexec.exe /I{ABC}"},
+      {"C:\\app\\uninst.exe /I{ABC}", "C:\\app\\uninst.exe /I{ABC}"},
+      {"msiexec /package{ABC}", "msiexec /package{ABC}"},
+      {"msiexec", "msiexec"},
+      {"", ""},
+  };
+  for (const auto& [stored, run] : cases) {
+    TUninstallInfo info;
+    info.UninstallString = stored;
+    EXPECT_EQ(UninstallCommandToRun(info), run) << stored;
+  }
+}
+
 TEST(ErrorList, LayoutCountAndLog) {
   test::TempDir dir;
   const std::string log = dir / "pgl_Errors.log";

@@ -12,7 +12,9 @@
 #include "inventory/EntryList.h"
 #include "inventory/Report.h"
 #include "inventory/UninstallEngine.h"
+#include "inventory/UninstallPlaces.h"
 #include "platform/IconReader.h"
+#include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/ListPresentation.h"
@@ -124,7 +126,20 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
     emit runningChanged();
     UninstallEngine engine(*system_->registry, *system_->platform, *system_->runner, errors_);
     WindowObserver observer(window_, polish_, *this);
-    engine.Run(entries, polish_, observer);
+    const UninstallBatch batch = engine.Run(entries, polish_, observer);
+    // A program that is still there is an outcome the user must hear of, as a failure is;
+    // those that failed to start are reported already.
+    for (const UninstallStep& step : batch.steps) {
+      const TUninstallInfo* entry = nullptr;
+      for (const auto& e : entries)
+        if (e.RegistryKey == step.registryKey) entry = &e;
+      const bool ran = step.result == UninstallResult::Finished ||
+                       step.result == UninstallResult::StoppedWaiting;
+      if (entry && ran &&
+          RegKeyExists(*system_->registry, PlaceOf(entry->View).root,
+                       UninstallKeyPath(entry->View, EntrySubkey(*entry))))
+        errors_.AddError(UninstallEngine::StillInstalledText(step.displayName, polish_));
+    }
   }
   emit runningChanged();
   if (errors_.ErrorCount() > 0) emit errorsAdded();

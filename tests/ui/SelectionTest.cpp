@@ -1,0 +1,113 @@
+// The selection and the panel as the list changes under them (a prune, a refresh, a sort), and
+// what an uninstall that left its program behind tells the user.
+#include <QAction>
+#include <QTableView>
+
+#include "WindowTestSupport.h"
+#include "platform/wine/WinePrefixRegistry.h"
+#include "registry/QV_Registry.h"
+#include "ui/windows/TFormErrors.h"
+
+namespace pgl {
+namespace {
+
+using test::LabelText;
+using test::MainWindowTest;
+
+const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::vector<std::string> Selected(TFormMain& w) {
+  std::vector<std::string> names;
+  for (const int row : w.ListView()->SelectedRows()) names.push_back(w.Model()->CellText(row, 0));
+  return names;
+}
+
+// An uninstaller that ends at once having done nothing.
+class IdleRunner : public ProcessRunner {
+ public:
+  RunOutcome RunAndWait(const std::string& command, const std::function<bool()>&) override {
+    commands.push_back(command);
+    return {};
+  }
+  bool CanRun(PeMachine) override { return true; }
+  bool WaitUntilRegistrySaved(const std::function<bool(int)>&) override { return true; }
+  std::vector<std::string> commands;
+};
+
+TEST_F(MainWindowTest, OnlyTheGoneRowsLeaveTheSelection) {
+  TFormMain w(*system, Files());
+  w.Action("actSystemComponentsVisible")->trigger();  // Alpha, Broken, Core
+  ASSERT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken", "Core"}));
+  w.ListView()->SelectRows({1, 2}, 2);
+  // A sort keeps the selected entries selected, wherever they go.
+  w.lvColumnClick(0);
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Core", "Broken", "Alpha"}));
+  EXPECT_EQ(Selected(w), (std::vector<std::string>{"Core", "Broken"}));
+  // Another program removes Broken: it leaves, Core stays selected and shown.
+  {
+    WinePrefixRegistry other(dir.Path());
+    ASSERT_TRUE(RegRemoveKey(other, kHkeyLocalMachine, kUninstall + "Broken"));
+  }
+  w.tmCheckRegTimer();
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Core", "Alpha"}));
+  EXPECT_EQ(Selected(w), std::vector<std::string>{"Core"});
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Core");
+  // The selected entry itself goes: the row that took its place is selected and shown.
+  {
+    WinePrefixRegistry other(dir.Path());
+    ASSERT_TRUE(RegRemoveKey(other, kHkeyLocalMachine, kUninstall + "Core"));
+  }
+  w.tmCheckRegTimer();
+  EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+  // A refresh keeps it too.
+  w.Action("actRefresh")->trigger();
+  EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
+  // The last row goes: nothing is selected, and the panel shows nothing.
+  {
+    WinePrefixRegistry other(dir.Path());
+    ASSERT_TRUE(RegRemoveKey(other, kHkeyLocalMachine, kUninstall + "Alpha"));
+  }
+  w.tmCheckRegTimer();
+  EXPECT_EQ(w.Model()->rowCount(), 0);
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "");
+  EXPECT_TRUE(w.Panel()->Icon().isNull());
+}
+
+TEST_F(MainWindowTest, SelectAllAndInvertShowTheFirstSelectedRow) {
+  TFormMain w(*system, Files());
+  w.List()->selectRow(1);
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Broken");
+  w.Action("actSelectAll")->trigger();
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+  EXPECT_FALSE(w.Panel()->Icon().isNull());
+  w.Action("actInvertSelection")->trigger();
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "");
+  w.Action("actInvertSelection")->trigger();
+  EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+}
+
+TEST_F(MainWindowTest, AnUninstallThatLeavesItsProgramSaysSo) {
+  auto* runner = new IdleRunner;
+  system->runner.reset(runner);
+  for (const bool polish : {false, true}) {
+    TFormMain w(*system, Files());
+    w.Services().confirm = [](TConfirmDialog&) { return true; };
+    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    w.List()->selectRow(0);
+    w.Action("actUninstall")->trigger();
+    EXPECT_EQ(w.Errors().ErrorCount(), 1);
+    EXPECT_NE(
+        w.Errors().Text().find(polish ? "Nadal zainstalowany: Alpha" : "Still installed: Alpha"),
+        std::string::npos)
+        << w.Errors().Text();
+    EXPECT_TRUE(w.ErrorsWindow()->isVisible());
+    // Alpha is still listed and still selected.
+    EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
+    w.ErrorsWindow()->hide();
+  }
+  EXPECT_EQ(runner->commands, (std::vector<std::string>(2, "C:\\Apps\\a.exe")));
+}
+
+}  // namespace
+}  // namespace pgl
