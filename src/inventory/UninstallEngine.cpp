@@ -110,6 +110,35 @@ std::string UninstallEngine::RunnerFailedText(const std::string& name, const std
                       "Message: " + why;
 }
 
+UninstallEngine::Obstacle UninstallEngine::ObstacleOf(const std::string& command,
+                                                      std::string& program) const {
+  if (IsBlank(command)) return Obstacle::NoCommand;
+  program = ExtractExeFromCommand(platform_, command);
+  if (!program.empty()) {
+    const auto header = ProgramHeader(platform_, program);
+    if (header && !runner_.CanRun(header->machine)) return Obstacle::NotRunnable;
+  }
+  if (!runner_.WhyNothingRuns().empty()) return Obstacle::NoWine;
+  return Obstacle::None;
+}
+
+std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, bool polish) const {
+  std::string program;
+  switch (ObstacleOf(UninstallCommandToRun(entry), program)) {
+    case Obstacle::None:
+      break;
+    case Obstacle::NoCommand:
+      return polish ? "brak polecenia deinstalacyjnego" : "it has no uninstall command";
+    case Obstacle::NotRunnable:
+      return polish ? "32-bitowy deinstalator, a ten Wine nie uruchamia programów 32-bitowych"
+                    : "a 32-bit uninstaller, and this Wine runs no 32-bit programs";
+    case Obstacle::NoWine:
+      return (polish ? "nic nie zostanie uruchomione: " : "nothing will be run: ") +
+             runner_.WhyNothingRuns();
+  }
+  return {};
+}
+
 UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, bool polish,
                                     UninstallObserver& observer) {
   UninstallBatch batch;
@@ -123,22 +152,20 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
     step.registryKey = entry.RegistryKey;
     const std::string command = UninstallCommandToRun(entry);
     const std::string& name = step.displayName;
-    if (IsBlank(command)) {
+    std::string program;
+    const Obstacle obstacle = ObstacleOf(command, program);
+    if (obstacle == Obstacle::NoCommand) {
       step.result = UninstallResult::MissingCommand;
       errors_.AddError(MissingCommandText(name, polish));
       batch.steps.push_back(std::move(step));
       continue;
     }
     // A program the system cannot run would start, do nothing and pass as done.
-    const std::string program = ExtractExeFromCommand(platform_, command);
-    if (!program.empty()) {
-      const auto header = ProgramHeader(platform_, program);
-      if (header && !runner_.CanRun(header->machine)) {
-        step.result = UninstallResult::NotRunnable;
-        errors_.AddError(NotRunnableText(name, program, polish));
-        batch.steps.push_back(std::move(step));
-        continue;
-      }
+    if (obstacle == Obstacle::NotRunnable) {
+      step.result = UninstallResult::NotRunnable;
+      errors_.AddError(NotRunnableText(name, program, polish));
+      batch.steps.push_back(std::move(step));
+      continue;
     }
     observer.UninstallerStarting(entry, i, count);
     step.outcome = runner_.RunAndWait(command, [&observer] { return observer.StopWaiting(); });

@@ -70,6 +70,10 @@ class UninstallEngine {
   UninstallBatch Run(const std::vector<TUninstallInfo>& entries, bool polish,
                      UninstallObserver& observer);
 
+  // Why an entry's uninstaller will not be run (no command, a 32-bit program where none runs,
+  // no usable Wine for the prefix), to be said before a batch starts; empty when it will.
+  std::string WhyNotRun(const TUninstallInfo& entry, bool polish) const;
+
   // The error texts, exposed for the window and the tests.
   static std::string MissingCommandText(const std::string& name, bool polish);
   static std::string StartFailedText(const std::string& name, const std::string& command,
@@ -83,6 +87,9 @@ class UninstallEngine {
                                       const std::string& why, bool polish);
 
  private:
+  enum class Obstacle { None, NoCommand, NotRunnable, NoWine };
+  Obstacle ObstacleOf(const std::string& command, std::string& program) const;
+
   RegistryStore& registry_;
   const Platform& platform_;
   ProcessRunner& runner_;

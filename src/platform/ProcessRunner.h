@@ -34,6 +34,9 @@ class ProcessRunner {
 
   // Whether programs of this machine type run here. Asked only for programs about to run.
   virtual bool CanRun(PeMachine machine) = 0;
+  // Why nothing at all can be run (a prefix whose own Wine is missing); empty when programs
+  // can be run.
+  virtual std::string WhyNothingRuns() const { return {}; }
 
   // After a batch: waits until what the uninstallers changed in the registry can be read
   // (Wine keeps changes in memory until its server saves them), asking `keepWaiting` with

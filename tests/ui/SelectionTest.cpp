@@ -6,6 +6,7 @@
 #include "WindowTestSupport.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
+#include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/TFormErrors.h"
 
 namespace pgl {
@@ -107,6 +108,35 @@ TEST_F(MainWindowTest, AnUninstallThatLeavesItsProgramSaysSo) {
     w.ErrorsWindow()->hide();
   }
   EXPECT_EQ(runner->commands, (std::vector<std::string>(2, "C:\\Apps\\a.exe")));
+}
+
+// An uninstaller that cannot run anything: the prefix's own Wine is missing.
+class NoWineRunner : public IdleRunner {
+ public:
+  std::string WhyNothingRuns() const override { return "the bottle's runner is not installed"; }
+};
+
+TEST_F(MainWindowTest, ConfirmationsNameTheProgramsAndWhatWillNotRun) {
+  test::MakeWindowsFile(dir.Path(), "C:\\Apps\\a.exe");
+  system->runner.reset(new NoWineRunner);
+  TFormMain w(*system, Files());
+  QString shown;
+  w.Services().confirm = [&](TConfirmDialog& dialog) {
+    shown = dialog.ProgramsText();
+    return false;
+  };
+  w.Action("actSelectAll")->trigger();
+  w.Action("actUninstall")->trigger();
+  EXPECT_TRUE(shown.contains("Alpha")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("Broken")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("Alpha: nothing will be run: the bottle's runner is not installed"))
+      << shown.toStdString();
+  EXPECT_EQ(w.Errors().ErrorCount(), 0);  // cancelled: nothing started
+  w.Action("actSetLangPL")->trigger();
+  w.Action("actRemove")->trigger();
+  EXPECT_TRUE(shown.contains("Alpha") && shown.contains("Broken")) << shown.toStdString();
+  EXPECT_FALSE(shown.contains("Wine")) << shown.toStdString();  // removing runs nothing
+  EXPECT_EQ(w.Model()->rowCount(), 2);
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ class WineProcessRunner : public ProcessRunner {
   RunOutcome RunAndWait(const std::string& commandLine,
                         const std::function<bool()>& stopWaiting) override;
   bool CanRun(PeMachine machine) override;
+  std::string WhyNothingRuns() const override {
+    return prefixWine_.known ? std::string() : prefixWine_.why;
+  }
   bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) override;
 
   // Seconds that a server kept alive by other programs gets to save before we read anyway.

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QProgressDialog>
+#include <QStringList>
 #include <QTimer>
 #include <ctime>
 
@@ -122,9 +123,18 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
   if (!collection_ || running_ || entries.empty()) return;
   {
     const ScopedFlag running(running_);
-    if (params_.ConfirmUninstall && confirmation && !services_.confirm(*confirmation)) return;
-    emit runningChanged();
     UninstallEngine engine(*system_->registry, *system_->platform, *system_->runner, errors_);
+    if (params_.ConfirmUninstall && confirmation) {
+      QStringList names, notes;
+      for (const auto& entry : entries) {
+        names << Utf8(entry.DisplayName.str());
+        if (const std::string why = engine.WhyNotRun(entry, polish_); !why.empty())
+          notes << Utf8(entry.DisplayName.str() + ": " + why);
+      }
+      confirmation->SetPrograms(names, notes);
+      if (!services_.confirm(*confirmation)) return;
+    }
+    emit runningChanged();
     WindowObserver observer(window_, polish_, *this);
     const UninstallBatch batch = engine.Run(entries, polish_, observer);
     // A program that is still there is an outcome the user must hear of, as a failure is;
@@ -152,7 +162,12 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
   std::vector<RemoveFailure> failures;
   {
     const ScopedFlag running(running_);
-    if (params_.ConfirmRemove && confirmation && !services_.confirm(*confirmation)) return;
+    if (params_.ConfirmRemove && confirmation) {
+      QStringList names;
+      for (const auto& entry : entries) names << Utf8(entry.DisplayName.str());
+      confirmation->SetPrograms(names, {});
+      if (!services_.confirm(*confirmation)) return;
+    }
     failures = RemoveEntries(*system_->registry, entries);
   }
   if (!failures.empty()) {

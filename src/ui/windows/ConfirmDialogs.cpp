@@ -13,10 +13,10 @@ TConfirmDialog::TConfirmDialog(QWidget* parent) : QDialog(parent) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   auto* panel = new QFrame(this);
   panel->setObjectName("Panel1");
+  // The panel is the text background of the theme: white in a light one, dark in a dark one.
   panel->setAutoFillBackground(true);
-  QPalette white = panel->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  panel->setPalette(white);
+  panel->setBackgroundRole(QPalette::Base);
+  panel->setForegroundRole(QPalette::Text);
   lblInfo1_ = new QLabel(panel);
   lblInfo1_->setObjectName("lblInfo1");
   lblInfo2_ = new QLabel(panel);
@@ -26,6 +26,12 @@ TConfirmDialog::TConfirmDialog(QWidget* parent) : QDialog(parent) {
   panelLayout->addWidget(lblInfo1_);
   panelLayout->addSpacing(12);
   panelLayout->addWidget(lblInfo2_);
+  lblPrograms_ = new QLabel(panel);
+  lblPrograms_->setObjectName("lblPrograms");
+  lblPrograms_->setTextFormat(Qt::PlainText);
+  lblPrograms_->setWordWrap(true);
+  lblPrograms_->hide();
+  panelLayout->addWidget(lblPrograms_);
   chDoNotShow_ = new QCheckBox(this);
   chDoNotShow_->setObjectName("chDoNotShow");
   chDoNotShow_->setVisible(false);
@@ -54,6 +60,22 @@ TConfirmDialog::TConfirmDialog(QWidget* parent) : QDialog(parent) {
 bool TConfirmDialog::Confirm() {
   chDoNotShow_->setChecked(false);
   return exec() == QDialog::Accepted;
+}
+
+void TConfirmDialog::SetPrograms(const QStringList& names, const QStringList& notes) {
+  // A long batch names its first programs and how many more there are.
+  constexpr int kShown = 12;
+  QStringList lines;
+  for (int i = 0; i < names.size() && i < kShown; ++i) lines << QStringLiteral("• ") + names[i];
+  if (names.size() > kShown) lines << QStringLiteral("… +%1").arg(names.size() - kShown);
+  for (const QString& note : notes) lines << QStringLiteral("⚠ ") + note;
+  lblPrograms_->setText(lines.join('\n'));
+  lblPrograms_->setVisible(!lines.isEmpty());
+  adjustSize();
+}
+
+QString TConfirmDialog::ProgramsText() const {
+  return lblPrograms_->text();
 }
 
 void TConfirmDialog::SetTexts(const QString& caption, const QString& info1, const QString& info2,

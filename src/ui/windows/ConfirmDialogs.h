@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 class QLabel;
 class QPushButton;
@@ -17,6 +18,10 @@ class TConfirmDialog : public QDialog {
   explicit TConfirmDialog(QWidget* parent);
   // Shows the dialog modally; true for OK.
   bool Confirm();
+  // The programs the command will act on, a line each under the two lines of text; for those
+  // that will not be run, why.
+  void SetPrograms(const QStringList& names, const QStringList& notes);
+  QString ProgramsText() const;
 
  protected:
   void SetTexts(const QString& caption, const QString& info1, const QString& info2,
@@ -25,6 +30,7 @@ class TConfirmDialog : public QDialog {
  private:
   QLabel* lblInfo1_;
   QLabel* lblInfo2_;
+  QLabel* lblPrograms_;
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
   QCheckBox* chDoNotShow_;
