@@ -51,6 +51,7 @@ EntryListView::EntryListView(EntryListModel* model, QWidget* parent)
   table_->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
   table_->horizontalHeader()->setSectionsClickable(true);
   table_->horizontalHeader()->setHighlightSections(false);
+  table_->horizontalHeader()->setMinimumSectionSize(20);     // the narrowest a stored width gets
   table_->horizontalHeader()->setSortIndicatorShown(false);  // our own arrows
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
   // The default widths suit the design font (about five pixels a character); a larger font

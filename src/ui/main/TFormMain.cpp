@@ -86,8 +86,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   const StartupRecords records = RecordThisStart(
       *system_->registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
   if (!records.written) startupNote_ = Utf8(records.refusal);
+  // The title names the program once: no application display name for Qt to append.
   setWindowTitle("Purgelet");
-  QApplication::setApplicationDisplayName("Purgelet");
   setMinimumSize(390, 300);
   panel_->ClearBottomInfo();
   collection_ = std::make_unique<TUninstallCollection>(*system_->registry, *system_->platform);
@@ -110,9 +110,12 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     statusBar_->showMessage(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_, 20000);
   list_->CurrentView()->setFocus();
   CreateSecondaryWindows();
-  // The user's other prefixes, for the chooser.
-  std::vector<std::string> notes;  // front-end files that could not be read: nothing to show
-  prefixes_ = KnownSystems(notes);
+  // The user's other prefixes, for the chooser; looked for again at each refresh.
+  findPrefixes_ = [] {
+    std::vector<std::string> notes;  // front-end files that could not be read: nothing to show
+    return KnownSystems(notes);
+  };
+  prefixes_ = findPrefixes_();
   FillPrefixChooser();
   UpdateTitle();
 }
@@ -124,7 +127,11 @@ void TFormMain::WireActions() {
   const auto on = [this](ActionId id, auto handler) {
     connect(Action(id), &QAction::triggered, this, handler);
   };
-  on(A::Refresh, [this] { commands_->Refresh(); });
+  on(A::Refresh, [this] {
+    commands_->Refresh();
+    prefixes_ = findPrefixes_();  // prefixes made since
+    FillPrefixChooser();
+  });
   on(A::Uninstall, &TFormMain::actUninstallExecute);
   on(A::Remove, &TFormMain::actRemoveExecute);
   on(A::ExitApp, &QWidget::close);
@@ -170,7 +177,14 @@ void TFormMain::WireActions() {
   on(A::Report, [this] { commands_->Report(Action(A::Report)->text()); });
   on(A::RegBackup, [this] { commands_->Backup(Action(A::RegBackup)->text()); });
   on(A::ShowHideBottomPanel, [this] {
-    panel_->setVisible(panel_->isHidden());
+    if (!panel_->isHidden()) {
+      lastPanelHeight_ = panel_->height();  // given back when it is shown, in this run or the next
+      panel_->hide();
+    } else {
+      panel_->show();
+      const int total = spBottom_->sizes()[0] + spBottom_->sizes()[1];
+      spBottom_->setSizes({std::max(1, total - lastPanelHeight_), lastPanelHeight_});
+    }
     InitActions();
   });
   on(A::Gradient, [this] {
@@ -308,6 +322,7 @@ QString TFormMain::StatusPanelText(int panel) const {
 }
 
 void TFormMain::SetPrefixes(std::vector<KnownSystem> prefixes) {
+  findPrefixes_ = [prefixes] { return prefixes; };
   prefixes_ = std::move(prefixes);
   FillPrefixChooser();
 }
@@ -537,6 +552,7 @@ void TFormMain::LoadParamsFromIni() {
   collection_->CurrentSort = s.currentSort;
   actions_->Toolbar()->setVisible(s.toolbarVisible);
   panel_->setVisible(s.bottomPanelVisible);
+  lastPanelHeight_ = s.bottomPanelHeight;
   spBottom_->setSizes({std::max(1, s.height - s.bottomPanelHeight), s.bottomPanelHeight});
   toolbarGradient_ = !s.noGradient;
   toolbarList_ = s.toolbarList;
@@ -565,7 +581,7 @@ void TFormMain::SaveParamsToIni() {
   s.systemComponentsVisible = collection_->SystemComponentsVisible;
   s.sortAscending = collection_->SortAscending;
   s.currentSort = collection_->CurrentSort;
-  s.bottomPanelHeight = panel_->isHidden() ? 204 : panel_->height();
+  s.bottomPanelHeight = panel_->isHidden() ? lastPanelHeight_ : panel_->height();
   s.bottomPanelVisible = !panel_->isHidden();
   s.toolbarVisible = !actions_->Toolbar()->isHidden();
   s.noGradient = !toolbarGradient_;
@@ -585,6 +601,9 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     return;
   }
   SaveParamsToIni();
+  // Qt closes the other visible windows as the program ends; the Errors window's close appends
+  // its list to the log, which only the user's own close should do.
+  if (windows_.errors) windows_.errors->hide();
   commands_->CheckTimer()->stop();  // no check may reach the collection while the program ends
   if (windows_.search && params_.SaveSearchHistory) windows_.search->SaveCbText();
   event->accept();

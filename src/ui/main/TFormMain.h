@@ -126,6 +126,7 @@ class TFormMain : public QMainWindow {
   ManagedSystem* system_;                       // the prefix shown
   std::unique_ptr<ManagedSystem> ownedSystem_;  // one the user switched to
   std::vector<KnownSystem> prefixes_;           // the user's prefixes, for the chooser
+  std::function<std::vector<KnownSystem>()> findPrefixes_;
   ProgramFiles files_;
   TMainParams params_;
   TErrorList errors_;
@@ -145,6 +146,7 @@ class TFormMain : public QMainWindow {
   SecondaryWindows windows_;
   bool noAutoCheckReg_ = false;
   bool hiddenForUninstaller_ = false;
+  int lastPanelHeight_ = 204;  // the panel's height when it was last shown
   bool listUpdating_ = false;  // the rows are being rebuilt or reselected
   QString startupNote_;
 };

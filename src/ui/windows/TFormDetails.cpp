@@ -150,7 +150,7 @@ TFormDetails::TFormDetails(QWidget* owner, RegistryStore& registry, WindowServic
   lv_->horizontalHeader()->setSectionsClickable(false);
   lv_->horizontalHeader()->setStretchLastSection(true);
   lv_->setColumnWidth(0, 50);
-  lv_->setColumnWidth(1, 160);
+  lv_->setColumnWidth(1, 140);
   lv_->setItemDelegate(new DetailsDelegate(content_, lv_));
   lv_->setContextMenuPolicy(Qt::CustomContextMenu);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include "ui/windows/ConfirmDialogs.h"
 
@@ -27,14 +28,27 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
     QFileDialog dialog(parent, title, dir, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectFile(suggested);
-    dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+    // The file type the filter names ("Text files (*.txt)"), whatever the suggested name ends
+    // with.
+    const qsizetype star = filter.indexOf("*.");
+    const QString suffix = star < 0
+                               ? QFileInfo(suggested).suffix()
+                               : filter.mid(star + 2).section(QRegularExpression("[ );]"), 0, 0);
+    dialog.setDefaultSuffix(suffix);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();
   };
   services.setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
   services.chooseFolder = [parent, folderTitle = std::move(folderTitle)] {
-    return QFileDialog::getExistingDirectory(parent, folderTitle(), QDir::homePath());
+    // Prefixes are mostly hidden folders (~/.wine, ~/.local/share/...): they are shown.
+    QFileDialog dialog(parent, folderTitle(), QDir::homePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().front()
+               : QString();
   };
   return services;
 }
