@@ -248,4 +248,21 @@ void TInfoPanel::SetDetailsEnabled(bool enabled) {
   lblDetails_->setEnabled(enabled);
 }
 
+void TInfoPanel::UseServices(WindowServices& services) {
+  const auto desktop = [&services](const std::function<void(Desktop&)>& open) {
+    if (services.desktop) open(*services.desktop);
+  };
+  connect(this, &TInfoPanel::openAddress, this, [desktop](const QString& url) {
+    desktop([&](Desktop& d) { d.OpenAddress(url.toStdString()); });
+  });
+  connect(this, &TInfoPanel::openFile, this, [desktop](const QString& path) {
+    desktop([&](Desktop& d) { d.OpenFile(path.toStdString()); });
+  });
+  connect(this, &TInfoPanel::jumpToKey, this, [desktop](const QString& key) {
+    desktop([&](Desktop& d) { d.JumpToRegistryKey(key.toStdString()); });
+  });
+  connect(this, &TInfoPanel::copyText, this,
+          [&services](const QString& text) { services.setClipboard(text); });
+}
+
 }  // namespace pgl

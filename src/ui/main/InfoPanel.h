@@ -11,6 +11,7 @@
 
 #include "inventory/UCollection.h"
 #include "ui/main/PanelRules.h"
+#include "ui/windows/WindowServices.h"
 
 class QMenu;
 
@@ -59,6 +60,11 @@ class TInfoPanel : public QFrame {
   void copyText(const QString& text);
   void showDetails();
   void saveIcon();
+
+ public:
+  // Links open through the services' desktop (whichever system is shown when clicked) and
+  // copies go to their clipboard.
+  void UseServices(WindowServices& services);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

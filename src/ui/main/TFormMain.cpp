@@ -139,8 +139,8 @@ void TFormMain::WireActions() {
     if (services_.ask(Utf8(CloseQuestion(languagePL)))) close();
   });
   on(A::Help, [this] {
-    const std::string page = languagePL ? kHelpPagePolish : kHelpPageEnglish;
-    OpenWithDesktop([&](Desktop& d) { return d.OpenAddress(page); });
+    if (services_.desktop)
+      services_.desktop->OpenAddress(languagePL ? kHelpPagePolish : kHelpPageEnglish);
   });
   const auto reselected = [this](const std::function<void()>& change) {
     {
@@ -167,7 +167,7 @@ void TFormMain::WireActions() {
   });
   on(A::FindNext, [this] { windows_.search->actSearchExecute(); });
   on(A::ShowDetails, [this] {
-    ToggleWindow(windows_.details);
+    windows_.details->setVisible(windows_.details->isHidden());
     if (windows_.details->isVisible()) OnSelectionChanged();
   });
   on(A::About, [this] {
@@ -249,17 +249,7 @@ void TFormMain::WireActions() {
   });
   connect(prefixChooser_, &PrefixChooser::cancelled, this, &TFormMain::FillPrefixChooser);
 
-  connect(panel_, &TInfoPanel::openAddress, this, [this](const QString& url) {
-    OpenWithDesktop([&](Desktop& d) { return d.OpenAddress(url.toStdString()); });
-  });
-  connect(panel_, &TInfoPanel::openFile, this, [this](const QString& path) {
-    OpenWithDesktop([&](Desktop& d) { return d.OpenFile(path.toStdString()); });
-  });
-  connect(panel_, &TInfoPanel::jumpToKey, this, [this](const QString& key) {
-    OpenWithDesktop([&](Desktop& d) { return d.JumpToRegistryKey(key.toStdString()); });
-  });
-  connect(panel_, &TInfoPanel::copyText, this,
-          [this](const QString& text) { services_.setClipboard(text); });
+  panel_->UseServices(services_);
   connect(panel_, &TInfoPanel::showDetails, this, [this] { Action(A::ShowDetails)->trigger(); });
   connect(panel_, &TInfoPanel::saveIcon, this, &TFormMain::popSaveIconClick);
 }
@@ -514,14 +504,6 @@ void TFormMain::ShowErrors() {
   windows_.errors->Refresh();
   windows_.errors->show();
   windows_.errors->raise();
-}
-
-void TFormMain::ToggleWindow(QWidget* window) {
-  window->setVisible(window->isHidden());
-}
-
-void TFormMain::OpenWithDesktop(const std::function<bool(Desktop&)>& open) {
-  if (system_->desktop) open(*system_->desktop);
 }
 
 void TFormMain::LoadParamsFromIni() {

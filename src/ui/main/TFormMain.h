@@ -119,9 +119,7 @@ class TFormMain : public QMainWindow {
   std::vector<TUninstallInfo> SelectedEntries() const;
   const TUninstallInfo* FirstSelectedEntry() const;
   void ShowErrors();
-  void ToggleWindow(QWidget* window);
   void HideForUninstaller(bool running);
-  void OpenWithDesktop(const std::function<bool(Desktop&)>& open);
 
   ManagedSystem* system_;                       // the prefix shown
   std::unique_ptr<ManagedSystem> ownedSystem_;  // one the user switched to
