@@ -1,9 +1,13 @@
-// pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--window details|search|errors|about]:
-// the main window on a prefix as the user sees it after start-up, or one of its secondary
-// windows opened over it, saved as a picture (for scripts/screenshots.sh).
+// pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH]
+//                [--window details|search|errors|about]:
+// the main window on a prefix as the user sees it after start-up (at its default size unless
+// --size says otherwise; --dark: Qt's Fusion style with a dark palette), or one of its
+// secondary windows opened over it, saved as a picture (for scripts/screenshots.sh).
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QPalette>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTimer>
 #include <cstdio>
@@ -28,6 +32,25 @@ int main(int argc, char** argv) {
   }
   ::setenv("WINEPREFIX", argv[1], 1);
   QApplication app(argc, argv);
+  for (int i = 3; i < argc; ++i)
+    if (std::strcmp(argv[i], "--dark") == 0) {
+      QApplication::setStyle(QStyleFactory::create("Fusion"));
+      QPalette dark;
+      dark.setColor(QPalette::Window, QColor(45, 45, 48));
+      dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+      dark.setColor(QPalette::Base, QColor(30, 30, 30));
+      dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+      dark.setColor(QPalette::Text, QColor(230, 230, 230));
+      dark.setColor(QPalette::Button, QColor(55, 55, 58));
+      dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+      dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+      dark.setColor(QPalette::HighlightedText, Qt::white);
+      dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
+      dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+      dark.setColor(QPalette::Link, QColor(100, 170, 255));
+      dark.setColor(QPalette::Mid, QColor(80, 80, 80));
+      QApplication::setPalette(dark);
+    }
   std::string error;
   auto system = pgl::OpenManagedSystem(error);
   if (!system) {
@@ -38,12 +61,17 @@ int main(int argc, char** argv) {
   pgl::TFormMain window(*system,
                         {dir / "pgl.ini", dir / "pgl_Errors.log", "", "", dir / "pgl_Search.log"});
   std::string which;
+  QSize size = window.size();  // the default
   for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+      const QStringList parts = QString(argv[++i]).split('x');
+      if (parts.size() == 2) size = QSize(parts[0].toInt(), parts[1].toInt());
+    }
     if (std::strcmp(argv[i], "--polish") == 0) window.Action("actSetLangPL")->trigger();
     if (std::strcmp(argv[i], "--large-icons") == 0) window.SetViewStyle(pgl::ViewStyle::LargeIcons);
     if (std::strcmp(argv[i], "--window") == 0 && i + 1 < argc) which = argv[++i];
   }
-  window.resize(1000, 600);
+  window.resize(size);
   window.show();
   QWidget* shot = &window;
   if (which == "details") {

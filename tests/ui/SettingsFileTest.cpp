@@ -129,6 +129,14 @@ TEST(StartupRecords, CountsStartsLeavesATextCounterAndSaysWhenRefused) {
   const auto refused = WriteStartupRecords(locked, "Z:\\pgl", "Z:\\", "d");
   EXPECT_FALSE(refused.written);
   EXPECT_EQ(refused.refusal, "Access denied");
+  // The same once the records are there: the count alone is refused, and that is told too.
+  MemoryRegistry recorded;
+  WriteStartupRecords(recorded, "Z:\\pgl", "Z:\\", "d");
+  recorded.SetWritable(kHkeyCurrentUser, false);
+  recorded.SetWritable(kHkeyLocalMachine, false);
+  const auto counted = WriteStartupRecords(recorded, "Z:\\pgl", "Z:\\", "d");
+  EXPECT_FALSE(counted.written);
+  EXPECT_EQ(counted.refusal, "Access denied");
   EXPECT_EQ(FirstBackupFileName("/x", {2026, 12, 7, 9, 5, 3, 42}),
             "/x/first_registry_backup_2026.12.07 - 09_05_03.042.reg");
 }

@@ -1,14 +1,24 @@
 // What the window keeps and shows between runs and at its end: the title, the panel's height,
 // the column widths, the Errors window's log, and prefixes made while it runs.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QSplitter>
 #include <QTableView>
 #include <QWindow>
+
+#include <QStatusBar>
 #include <filesystem>
 
 #include "WindowTestSupport.h"
+#include "platform/wine/WineServer.h"
+#include "ui/main/MessageBar.h"
+#include "ui/main/ThemeColors.h"
 #include "ui/windows/TFormErrors.h"
 
 namespace pgl {
@@ -73,6 +83,95 @@ TEST_F(MainWindowTest, RefreshFindsPrefixesMadeSinceStart) {
   w.Action("actRefresh")->trigger();
   EXPECT_TRUE(offered());
   std::filesystem::remove_all(made);
+}
+
+// In a dark theme the program's own colours turn over: light shades behind theme text become
+// dark, dark text on the dark base becomes light; in a light theme they stay as they are.
+TEST(ThemeColors, TheProgramsColoursStayReadableInEitherTheme) {
+  QPalette light;
+  light.setColor(QPalette::Base, Qt::white);
+  light.setColor(QPalette::Text, Qt::black);
+  QPalette dark;
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  for (const char* name : {"#B3B9C4", "#FFE4E1", "#0000FF", "#800080", "#008000", "#FF0000"}) {
+    const QColor c(name);
+    EXPECT_EQ(ThemeTextColor(c, light), c) << name;
+    EXPECT_EQ(ThemeBackgroundColor(c, light), c) << name;
+    EXPECT_GE(ThemeTextColor(c, dark).lightness(), 170) << name;
+    EXPECT_LE(ThemeBackgroundColor(c, dark).lightness(), 70) << name;
+    if (c.hslSaturation() > 0) {
+      EXPECT_NEAR(ThemeTextColor(c, dark).hslHue(), c.hslHue(), 2) << name;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, StatusPanelsNeverOverlapAtTheDefaultSize) {
+  for (const bool polish : {false, true}) {
+    TFormMain w(*system, Files());
+    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    w.show();
+    int right = -1;
+    for (int i = 0; i < 5; ++i) {
+      auto* label = w.statusBar()->findChild<QLabel*>(QString("sbPanel%1").arg(i));
+      ASSERT_NE(label, nullptr);
+      EXPECT_GT(label->x(), right) << "panel " << i << (polish ? " (Polish)" : "");
+      // The whole text fits its panel.
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << i;
+      right = label->x() + label->width() - 1;
+    }
+  }
+}
+
+// Holds the prefix's wineserver lock in a child process, as a running server does.
+class RunningServer {
+ public:
+  explicit RunningServer(const std::string& prefix) {
+    dir_ = WineServerDirectory(prefix);
+    test::MakeDirs(dir_);
+    const std::string lock = dir_ + "/lock";
+    test::WriteFile(lock, "");
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    child_ = ::fork();
+    if (child_ == 0) {
+      const int fd = ::open(lock.c_str(), O_RDWR);
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      fl.l_whence = SEEK_SET;
+      ::fcntl(fd, F_SETLK, &fl);
+      (void)!::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    char c;
+    (void)!::read(ready[0], &c, 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+  }
+  ~RunningServer() {
+    ::kill(child_, SIGKILL);
+    ::waitpid(child_, nullptr, 0);
+    std::filesystem::remove_all(dir_);
+  }
+
+ private:
+  std::string dir_;
+  pid_t child_ = -1;
+};
+
+TEST_F(MainWindowTest, TheReadOnlyNoticeAppearsOnEveryStartAndCoversNothing) {
+  { TFormMain first(*system, Files()); }  // the records are there from now on
+  RunningServer server(dir.Path());
+  TFormMain w(*system, Files());
+  w.show();
+  EXPECT_TRUE(w.Messages()->Text().contains("cannot be changed now"))
+      << w.Messages()->Text().toStdString();
+  EXPECT_TRUE(w.Messages()->Text().contains("Wine is running"))
+      << w.Messages()->Text().toStdString();
+  // The counts stay in view below it.
+  EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
+  EXPECT_EQ(w.StatusPanelText(0).toStdString(), "Visible : 2");
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "ui/main/EntryListModel.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QColor>
 
 #include "ui/main/CommandImages.h"
 #include "ui/main/EntryIcons.h"
 #include "ui/main/ListPresentation.h"
+#include "ui/main/ThemeColors.h"
 
 namespace pgl {
 
@@ -13,6 +15,14 @@ namespace {
 
 QColor ToQColor(std::uint32_t rgb) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// A cell's colour as the theme shows it; none where the theme's own is used.
+QVariant ThemeBrush(const std::optional<std::uint32_t>& color, bool background) {
+  if (!color) return {};
+  const QPalette palette = QApplication::palette();
+  return QBrush(background ? ThemeBackgroundColor(ToQColor(*color), palette)
+                           : ThemeTextColor(ToQColor(*color), palette));
 }
 
 }  // namespace
@@ -94,18 +104,16 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     case kItemForegroundRole: {
       if (!collection_ || itemIndex >= collection_->Count()) return {};
       const CellColors colors = ItemColors(collection_->GetItem(itemIndex).UninstallInfo, params_);
-      const auto& color = role == kItemBackgroundRole ? colors.background : colors.text;
-      if (!color) return {};
-      return QBrush(ToQColor(*color));
+      const bool background = role == kItemBackgroundRole;
+      return ThemeBrush(background ? colors.background : colors.text, background);
     }
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
       if (!collection_ || itemIndex >= collection_->Count()) return {};
       const TUninstallInfo& info = collection_->GetItem(itemIndex).UninstallInfo;
       const CellColors colors = SubItemColors(info, column, CellText(index.row(), column), params_);
-      const auto& color = role == Qt::BackgroundRole ? colors.background : colors.text;
-      if (!color) return {};
-      return QBrush(ToQColor(*color));
+      const bool background = role == Qt::BackgroundRole;
+      return ThemeBrush(background ? colors.background : colors.text, background);
     }
     default:
       return {};

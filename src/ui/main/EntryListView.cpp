@@ -55,11 +55,18 @@ EntryListView::EntryListView(EntryListModel* model, QWidget* parent)
   table_->horizontalHeader()->setSortIndicatorShown(false);  // our own arrows
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
   // The default widths suit the design font (about five pixels a character); a larger font
-  // widens them alike. Stored widths are used as stored.
+  // widens them alike, and no caption is cut in either language (with room for the sort
+  // arrow). Stored widths are used as stored.
   const double widthScale = std::max(1.0, fontMetrics().averageCharWidth() / 5.0);
-  for (std::size_t c = 0; c < kListColumnCount; ++c)
-    table_->setColumnWidth(static_cast<int>(c),
-                           static_cast<int>(ListColumns()[c].width * widthScale));
+  const QFontMetrics header = table_->horizontalHeader()->fontMetrics();
+  for (std::size_t c = 0; c < kListColumnCount; ++c) {
+    int width = static_cast<int>(ListColumns()[c].width * widthScale);
+    for (const bool polish : {false, true})
+      width = std::max(width, header.horizontalAdvance(
+                                  QString::fromStdString(ColumnCaption(ListColumns()[c], polish))) +
+                                  28);
+    table_->setColumnWidth(static_cast<int>(c), width);
+  }
   connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this,
           &EntryListView::columnClicked);
   icons_ = new QListView(this);

@@ -1,4 +1,5 @@
 #include "ui/main/InfoPanel.h"
+#include "ui/main/ThemeColors.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,10 +46,11 @@ LinkLabel::LinkLabel(const QString& name, const QColor& colour, QWidget* parent)
   setObjectName(name);
   setCursor(Qt::PointingHandCursor);
   QPalette palette = this->palette();
-  // A disabled label keeps the platform's grey.
+  // A disabled label keeps the platform's grey; the colour is fitted to the theme.
+  const QColor shown = ThemeTextColor(colour, palette);
   for (const auto role : {QPalette::WindowText, QPalette::Text})
     for (const auto group : {QPalette::Active, QPalette::Inactive})
-      palette.setColor(group, role, colour);
+      palette.setColor(group, role, shown);
   setPalette(palette);
 }
 

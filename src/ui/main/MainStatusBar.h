@@ -21,11 +21,19 @@ class MainStatusBar : public QStatusBar {
  public:
   explicit MainStatusBar(QWidget* parent = nullptr);
   void SetCounts(const StatusCounts& counts, bool polish);
-  // The last panel: the system's short name, with its description as the hint.
-  void SetSystem(const QString& name, const QString& description);
+  // The last panel stays empty; its hint describes the system shown (the title and the prefix
+  // chooser name it).
+  void SetSystem(const QString& description);
   QString PanelText(int panel) const;
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void FitStrip();
+
+  QWidget* view_ = nullptr;
+  QWidget* strip_ = nullptr;
   std::array<QLabel*, kStatusPanelCount> panels_{};
 };
 

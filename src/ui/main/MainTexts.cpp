@@ -166,6 +166,10 @@ std::string RegistryReadOnlyNote(bool polish) {
                 : "The registry of this prefix cannot be changed now: ";
 }
 
+std::string ErrorLogFailedText(bool polish) {
+  return polish ? "Nie można zapisać logu błędów: " : "The error log could not be written: ";
+}
+
 std::string NotRemovedTitle(bool polish) {
   return polish ? "Nie usunięto z listy:" : "Not removed:";
 }

@@ -107,6 +107,7 @@ int StatusPanelWidth(int panel);
 // Texts the window computes itself.
 std::string CloseQuestion(bool polish);         // Esc asks before closing
 std::string RegistryReadOnlyNote(bool polish);  // start-up: Wine runs in the prefix
+std::string ErrorLogFailedText(bool polish);    // an append to the error log failed
 std::string NotRemovedTitle(bool polish);       // the remove command's failures
 std::string UninstallProgress(bool polish);     // "Uninstalling (%1 of %2): %3"
 std::string WaitingForWine(bool polish);        // after a batch

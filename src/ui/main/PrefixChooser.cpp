@@ -15,8 +15,10 @@ PrefixChooser::PrefixChooser(QToolBar* toolbar, QMenu* menu, WindowServices& ser
     : QObject(toolbar), menu_(menu), services_(services) {
   combo_ = new QComboBox(toolbar);
   combo_->setObjectName("cbPrefix");
-  combo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // It takes the toolbar's room that the buttons leave, never the room of their captions.
+  combo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   combo_->setMinimumContentsLength(16);
+  combo_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   toolbar->addWidget(combo_);
   connect(combo_, &QComboBox::activated, this, [this](int index) {
     const QString dir = combo_->itemData(index).toString();

@@ -46,8 +46,18 @@ StartupRecords WriteStartupRecords(RegistryStore& registry, const std::string& e
       note(RegWriteInteger(registry, user, kProgramKey, "RunCounter", 0));
     writeText(user, kProgramKey, "ExePath", exePath);
     writeText(user, kProgramKey, "Version", "1.0");
-    // A counter stored as text is left alone (and not counted as a refusal).
-    RegIncInteger(registry, user, kProgramKey, "RunCounter", 1);
+    // A counter stored as text is left alone (and not counted as a refusal); a refused count
+    // is the one write of most starts, and is told as any other.
+    bool textCounter = false;
+    try {
+      TRegistry reg(registry);
+      reg.SetRootKey(user);
+      textCounter = reg.OpenKeyReadOnly(kProgramKey) && reg.ValueExists("RunCounter") &&
+                    reg.GetDataType("RunCounter") != TRegDataType::rdInteger;
+    } catch (const std::exception&) {
+      textCounter = true;  // unreadable: left alone
+    }
+    if (!textCounter) note(RegIncInteger(registry, user, kProgramKey, "RunCounter", 1));
   }
   ok = RegKeyExists(registry, kHkeyLocalMachine, kAppPathsKey) ||
        RegEnsureKey(registry, kHkeyLocalMachine, kAppPathsKey);

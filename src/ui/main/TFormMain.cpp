@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "inventory/EntryList.h"
 #include "lang/Language.h"
@@ -20,6 +21,7 @@
 #include "ui/main/EntryListModel.h"
 #include "ui/main/InfoPanel.h"
 #include "ui/main/MainStatusBar.h"
+#include "ui/main/MessageBar.h"
 #include "ui/main/PanelRules.h"
 #include "ui/main/PrefixChooser.h"
 #include "ui/main/PrefixRules.h"
@@ -65,7 +67,14 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   spBottom_->setStretchFactor(0, 1);
   spBottom_->setStretchFactor(1, 0);
   spBottom_->setSizes({588 - 204, 204});
-  setCentralWidget(spBottom_);
+  messageBar_ = new MessageBar(this);
+  auto* central = new QWidget(this);
+  auto* centralLayout = new QVBoxLayout(central);
+  centralLayout->setContentsMargins(0, 0, 0, 0);
+  centralLayout->setSpacing(0);
+  centralLayout->addWidget(messageBar_);
+  centralLayout->addWidget(spBottom_, 1);
+  setCentralWidget(central);
   statusBar_ = new MainStatusBar(this);
   setStatusBar(statusBar_);
 
@@ -107,7 +116,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   InitActions();
   UpdateStatus();
   if (!startupNote_.isEmpty())
-    statusBar_->showMessage(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_, 20000);
+    messageBar_->Show(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_);
+  for (const auto& problem : system_->problems) messageBar_->Show(Utf8(problem));
   list_->CurrentView()->setFocus();
   CreateSecondaryWindows();
   // The user's other prefixes, for the chooser; looked for again at each refresh.
@@ -273,10 +283,7 @@ void TFormMain::CreateSecondaryWindows() {
                    Action(ActionId::Search)->shortcut()},
                   std::move(target), languagePL);
   errors_.OnLogFailed = [this](const std::string& error) {
-    statusBar_->showMessage(QString::fromUtf8(languagePL ? "Nie można zapisać logu błędów: "
-                                                         : "The error log could not be written: ") +
-                                Utf8(error),
-                            20000);
+    messageBar_->Show(Utf8(ErrorLogFailedText(languagePL) + error));
   };
   if (!noAutoCheckReg_) commands_->CheckTimer()->start();
   InitActions();
@@ -324,7 +331,7 @@ void TFormMain::FillPrefixChooser() {
 void TFormMain::UpdateTitle() {
   const std::string name = system_->name.empty() ? system_->prefixDir : system_->name;
   setWindowTitle(name.empty() ? QString("Purgelet") : "Purgelet — " + Utf8(name));
-  statusBar_->SetSystem(Utf8(name), Utf8(system_->description));
+  statusBar_->SetSystem(Utf8(system_->description));
 }
 
 bool TFormMain::SwitchPrefix(const std::string& dir) {
@@ -354,7 +361,7 @@ bool TFormMain::SwitchPrefix(const std::string& dir) {
   model_->SetPlatform(system_->platform.get());
   services_.desktop = system_->desktop.get();
   commands_->SetSystem(system_, collection_.get());
-  for (const auto& problem : system_->problems) statusBar_->showMessage(Utf8(problem), 10000);
+  for (const auto& problem : system_->problems) messageBar_->Show(Utf8(problem));
   collection_->ScanSorted();
   listMemo_ = EntryListView::Memo{};  // another prefix: the first row, from the top
   CreateSecondaryWindows();

@@ -29,6 +29,7 @@ namespace pgl {
 class EntryCommands;
 class EntryListModel;
 class MainStatusBar;
+class MessageBar;
 class PrefixChooser;
 class TConfirmDialog;
 class TFormAbout;
@@ -97,6 +98,7 @@ class TFormMain : public QMainWindow {
   TFormSearch* Search() const { return windows_.search; }
   TFormAbout* About() const { return windows_.about; }
   QTimer* CheckTimer() const;
+  MessageBar* Messages() const { return messageBar_; }
   // The dialogs, messages, clipboard and desktop the window and its secondary windows use;
   // tests answer them here.
   WindowServices& Services() { return services_; }
@@ -139,6 +141,7 @@ class TFormMain : public QMainWindow {
   EntryCommands* commands_ = nullptr;
   PrefixChooser* prefixChooser_ = nullptr;
   MainStatusBar* statusBar_ = nullptr;
+  MessageBar* messageBar_ = nullptr;
   bool toolbarGradient_ = true;
   bool toolbarList_ = false;
   SecondaryWindows windows_;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "ui/main/CommandImages.h"
+#include "ui/main/ThemeColors.h"
 
 namespace pgl {
 
@@ -29,6 +30,7 @@ WindowActions::WindowActions(QMainWindow* window) : QObject(window) {
   Get(ActionId::Configure)->setVisible(false);  // there is nothing to configure
   CreateMenus(window);
   CreateToolbar(window);
+  SetToolbarLook(true, false);
 }
 
 QAction* WindowActions::Find(const QString& name) const {
@@ -159,10 +161,18 @@ void WindowActions::SetToolbarLook(bool gradient, bool captionsBeside) {
   for (auto& [name, button] : buttons_)
     button->setToolButtonStyle(captionsBeside ? Qt::ToolButtonTextBesideIcon
                                               : Qt::ToolButtonTextUnderIcon);
-  toolbar_->setStyleSheet(
-      gradient ? "QToolBar#tbMain { border: none; border-top: 1px solid palette(mid); background: "
-                 "qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fbfcfd, stop:1 #dce2ea); }"
-               : "QToolBar#tbMain { border: none; border-top: 1px solid palette(mid); }");
+  // The gradient runs from a lighter to a darker shade of the theme's buttons, so that their
+  // captions stay readable in a dark theme too.
+  const QPalette palette = toolbar_->palette();
+  const QColor button = palette.color(QPalette::Button);
+  const bool dark = IsDarkTheme(palette);
+  const QColor top = dark ? button.lighter(125) : QColor("#fbfcfd");
+  const QColor bottom = dark ? button.darker(115) : QColor("#dce2ea");
+  const QString frame = "QToolBar#tbMain { border: none; border-top: 1px solid palette(mid); %1}";
+  toolbar_->setStyleSheet(frame.arg(gradient ? QString("background: qlineargradient(x1:0, y1:0, "
+                                                       "x2:0, y2:1, stop:0 %1, stop:1 %2); ")
+                                                   .arg(top.name(), bottom.name())
+                                             : QString()));
 }
 
 }  // namespace pgl

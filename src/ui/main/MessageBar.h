@@ -1,0 +1,27 @@
+// A bar above the list for what the user should read without being stopped (the prefix is
+// read-only while Wine runs, a file could not be read or written): it stays until closed,
+// and covers nothing.
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+class QToolButton;
+
+namespace pgl {
+
+class MessageBar : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit MessageBar(QWidget* parent = nullptr);
+  // Shows the text; a second one while the bar is shown goes on a line of its own.
+  void Show(const QString& text);
+  QString Text() const;
+
+ private:
+  QLabel* label_;
+  QToolButton* close_;
+};
+
+}  // namespace pgl
