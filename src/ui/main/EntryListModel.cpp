@@ -56,6 +56,13 @@ const std::string& EntryListModel::RowKey(int row) const {
   return collection_->GetItem(ItemIndex(row)).UninstallInfo.RegistryKey;
 }
 
+const TUninstallInfo* EntryListModel::Entry(int row) const {
+  if (!collection_ || row < 0 || row >= rowCount()) return nullptr;
+  const int item = ItemIndex(row);
+  return item >= 0 && item < collection_->Count() ? &collection_->GetItem(item).UninstallInfo
+                                                  : nullptr;
+}
+
 void EntryListModel::Clear() {
   Rebuild(nullptr, params_, polish_);
 }

@@ -45,6 +45,8 @@ class EntryListModel : public QAbstractTableModel {
   // The registry key of a row's entry, which tells it apart from every other: valid while the
   // collection is as it was at the last rebuild.
   const std::string& RowKey(int row) const;
+  // A row's entry (the same validity), or null for a row out of range.
+  const TUninstallInfo* Entry(int row) const;
   const std::string& CellText(int row, int column) const {
     return Cells(row)[static_cast<std::size_t>(column)];
   }

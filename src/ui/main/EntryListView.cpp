@@ -145,6 +145,17 @@ int EntryListView::FirstSelectedRow() const {
   return first;
 }
 
+std::vector<TUninstallInfo> EntryListView::SelectedEntries() const {
+  std::vector<TUninstallInfo> entries;
+  for (const int row : SelectedRows())
+    if (const TUninstallInfo* entry = model_->Entry(row)) entries.push_back(*entry);
+  return entries;
+}
+
+const TUninstallInfo* EntryListView::FirstSelectedEntry() const {
+  return model_->Entry(FirstSelectedRow());
+}
+
 void EntryListView::SelectAll() {
   table_->selectAll();
 }

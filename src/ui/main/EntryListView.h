@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "inventory/UCollection.h"
 #include "ui/main/ListPresentation.h"
 
 class QListView;
@@ -37,6 +38,9 @@ class EntryListView : public QWidget {
   std::vector<int> SelectedRows() const;
   // The first selected row, or -1.
   int FirstSelectedRow() const;
+  // The selected rows' entries, in row order; the first of them, or null.
+  std::vector<TUninstallInfo> SelectedEntries() const;
+  const TUninstallInfo* FirstSelectedEntry() const;
   void SelectAll();
   void InvertSelection();
   // Selects exactly `rows`; `scrollTo` (when not -1) becomes the current row and is shown.

@@ -445,49 +445,33 @@ void TFormMain::OnSelectionChanged() {
   if (windows_.details) {
     // The details follow the first selected entry; a failure there leaves the list alone.
     try {
-      windows_.details->DisplaySelectedInfo(FirstSelectedEntry());
+      windows_.details->DisplaySelectedInfo(list_->FirstSelectedEntry());
     } catch (const std::exception&) {
     }
   }
   UpdateStatus();
 }
 
-const TUninstallInfo* TFormMain::FirstSelectedEntry() const {
-  const int first = list_->FirstSelectedRow();
-  const int item = first >= 0 ? model_->ItemIndex(first) : -1;
-  return collection_ && item >= 0 && item < collection_->Count()
-             ? &collection_->GetItem(item).UninstallInfo
-             : nullptr;
-}
-
 void TFormMain::DisplaySelectedInfo() {
   // Nothing selected, nothing shown: the panel never keeps an entry that is not selected.
   panel_->ClearBottomInfo();
   panel_->ClearIcon();
-  const TUninstallInfo* entry = FirstSelectedEntry();
+  const TUninstallInfo* entry = list_->FirstSelectedEntry();
   if (!entry) return;
   panel_->SetIcon(model_->RowIcon(list_->FirstSelectedRow()));
   panel_->DisplayBottomInfo(*entry, ExistingEntryKeys(*system_->registry, *entry));
 }
 
-std::vector<TUninstallInfo> TFormMain::SelectedEntries() const {
-  std::vector<TUninstallInfo> entries;
-  if (!collection_) return entries;
-  for (const int row : list_->SelectedRows())
-    entries.push_back(collection_->GetItem(model_->ItemIndex(row)).UninstallInfo);
-  return entries;
-}
-
 void TFormMain::actUninstallExecute() {
-  commands_->Uninstall(SelectedEntries(), windows_.uninstall);
+  commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall);
 }
 
 void TFormMain::actRemoveExecute() {
-  commands_->Remove(SelectedEntries(), windows_.remove);
+  commands_->Remove(list_->SelectedEntries(), windows_.remove);
 }
 
 void TFormMain::popSaveIconClick() {
-  if (const TUninstallInfo* entry = FirstSelectedEntry())
+  if (const TUninstallInfo* entry = list_->FirstSelectedEntry())
     commands_->SaveIcon(*entry, panel_->Icon());
 }
 

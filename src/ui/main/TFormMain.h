@@ -118,8 +118,6 @@ class TFormMain : public QMainWindow {
   void SetColumnImages();
   void OnSelectionChanged();
   void DisplaySelectedInfo();
-  std::vector<TUninstallInfo> SelectedEntries() const;
-  const TUninstallInfo* FirstSelectedEntry() const;
   void ShowErrors();
   void HideForUninstaller(bool running);
 
