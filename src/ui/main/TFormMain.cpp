@@ -106,7 +106,13 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
       files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0;
   LoadParamsFromIni();
   if (firstStart) {
-    // The first start speaks the user's language and keeps a backup of what it may change.
+    // The first start fits the screen's free area (a large scale factor can make the default
+    // size taller than the screen), speaks the user's language and keeps a backup of what it
+    // may change.
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+      const QRect free = screen->availableGeometry();
+      resize(std::min(width(), free.width()), std::min(height(), free.height()));
+    }
     languagePL = PolishFromLocale();
     if (!files_.dir.empty()) WriteFirstBackup(*system_->registry, files_.dir);
   }
