@@ -201,21 +201,23 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
 }
 
 std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
-                                         const std::vector<TUninstallInfo>& entries) {
+                                         const std::vector<TUninstallInfo>& entries, bool polish) {
   std::vector<RemoveFailure> failures;
   for (const TUninstallInfo& entry : entries) {
     const RootKey root = PlaceOf(entry.View).root;
     const std::string& name = EntrySubkey(entry);
     if (name.empty()) {
       // An empty name would name the Uninstall key itself, with every entry below it.
-      failures.push_back({entry.DisplayName.str(), entry.RegistryKey, "it has no key name."});
+      failures.push_back({entry.DisplayName.str(), entry.RegistryKey,
+                          polish ? "nie ma nazwy klucza." : "it has no key name."});
       continue;
     }
     const std::string uninstallKey = UninstallKeyPath(entry.View, name);
     const std::string arpKey = ARPCacheKeyPath(entry.View, name);
-    const auto why = [&registry](const char* what) {
-      const std::string& error = registry.LastError();
-      return std::string(what) + (error.empty() ? std::string("it could not be deleted.") : error);
+    const auto why = [&registry, polish](const char* what) {
+      const std::string error = registry.LocalizedError(polish);
+      if (!error.empty()) return std::string(what) + error;
+      return std::string(what) + (polish ? "nie dało się go usunąć." : "it could not be deleted.");
     };
     // A failed delete is a failure even where the key is not to be seen afterwards: a save
     // found unsafe may have put a file in place that Wine is about to write over.
@@ -227,10 +229,11 @@ std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
     if (removeFails(uninstallKey))
       reason = why("");
     else if (removeFails(arpKey))
-      reason = why("its usage record (ARPCache key) was left: ");
+      reason = why(polish ? "został jego zapis użycia (klucz ARPCache): "
+                          : "its usage record (ARPCache key) was left: ");
     // Only what the registry shows afterwards counts.
     if (reason.empty() && RegKeyExists(registry, root, uninstallKey))
-      reason = "its key is still there.";
+      reason = polish ? "jego klucz nadal istnieje." : "its key is still there.";
     if (!reason.empty()) {
       failures.push_back({entry.DisplayName.str(), entry.RegistryKey, reason});
     }

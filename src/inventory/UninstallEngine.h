@@ -106,7 +106,8 @@ struct RemoveFailure {
 // place. Answers the entries whose keys are still there afterwards, with the reason; a
 // missing usage record is normal and no failure.
 std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
-                                         const std::vector<TUninstallInfo>& entries);
+                                         const std::vector<TUninstallInfo>& entries,
+                                         bool polish = false);
 
 // Refreshes every entry's Exists flag and drops the entries whose Uninstall key has gone.
 // Answers how many were dropped.

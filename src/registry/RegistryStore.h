@@ -26,6 +26,8 @@ class RegistryStore {
   // Changes whenever a tree is replaced (reloaded), which invalidates key pointers.
   virtual std::uint64_t Generation() const = 0;
   virtual const std::string& LastError() const = 0;
+  // The same in the user's language where the store has it (English otherwise).
+  virtual std::string LocalizedError(bool /*polish*/) const { return LastError(); }
 
   // Whether the system is 64-bit, and so keeps 32-bit programs' keys under Wow6432Node.
   virtual bool Is64BitSystem() const { return true; }

@@ -174,5 +174,26 @@ TEST_F(MainWindowTest, TheReadOnlyNoticeAppearsOnEveryStartAndCoversNothing) {
   EXPECT_EQ(w.StatusPanelText(0).toStdString(), "Visible : 2");
 }
 
+TEST_F(MainWindowTest, ARefusedRemovalIsExplainedInTheWindowsLanguage) {
+  TFormMain w(*system, Files());
+  std::vector<std::string> told;
+  w.Services().confirm = [](TConfirmDialog&) { return true; };
+  w.Services().tellUser = [&](const QString&, const QString& text) {
+    told.push_back(text.toStdString());
+  };
+  RunningServer server(dir.Path());
+  for (const bool polish : {false, true}) {
+    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    w.List()->selectRow(0);
+    w.Action("actRemove")->trigger();
+  }
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_NE(told[0].find("Wine is running in this prefix"), std::string::npos) << told[0];
+  EXPECT_NE(told[1].find("Nie usunięto z listy"), std::string::npos) << told[1];
+  EXPECT_NE(told[1].find("w tym prefiksie działa Wine"), std::string::npos) << told[1];
+  EXPECT_EQ(told[1].find("Wine is running"), std::string::npos) << told[1];
+  EXPECT_EQ(w.Model()->rowCount(), 2);
+}
+
 }  // namespace
 }  // namespace pgl

@@ -103,9 +103,15 @@ RegKey* WinePrefixRegistry::Hive(RootKey root) {
   return file && file->present ? file->hive.root.get() : nullptr;
 }
 
-bool WinePrefixRegistry::Refuse(const HiveFile& file, const std::string& why) {
-  error_ = "The registry file \"" + file.path + "\" cannot be changed: " + why;
+bool WinePrefixRegistry::Refuse(const HiveFile& file, const Said& why) {
+  error_ = "The registry file \"" + file.path + "\" cannot be changed: " + why.english;
+  errorPolish_ = "Pliku rejestru \"" + file.path + "\" nie można teraz zmienić: " + why.polish;
   return false;
+}
+
+void WinePrefixRegistry::ClearError() {
+  error_.clear();
+  errorPolish_.clear();
 }
 
 WinePrefixRegistry::Verdict WinePrefixRegistry::CompareWithFile(const HiveFile& file,
@@ -142,51 +148,62 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
   HiveFile* file = FileFor(root);
   if (!file) {
     error_ = "This registry root is not available in a Wine prefix.";
+    errorPolish_ = "Tego klucza głównego rejestru nie ma w prefiksie Wine.";
     return false;
   }
   if (seams_.serverRunning(prefixDir_))
-    return Refuse(*file,
-                  "Wine is running in this prefix. Close its programs (or wait with "
-                  "\"wineserver -w\") and try again.");
+    return Refuse(*file, {"Wine is running in this prefix. Close its programs (or wait with "
+                          "\"wineserver -w\") and try again.",
+                          "w tym prefiksie działa Wine. Zamknij jego programy (albo poczekaj: "
+                          "\"wineserver -w\") i spróbuj ponownie."});
   FileStamp now;
-  if (!StampOf(file->path, now)) return Refuse(*file, "the file does not exist.");
+  if (!StampOf(file->path, now))
+    return Refuse(*file, {"the file does not exist.", "plik nie istnieje."});
   if (!(now == file->stamp)) {
     // Changed since we read it: take Wine's version, unless it is only touched. Changes held
     // back for one save are made again on it.
     std::string bytes, readError;
-    if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, readError);
+    if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, Said::Same(readError));
     if (file->hash && Fnv1a(bytes) == *file->hash) {
       file->stamp = now;
     } else if (file->pendingCommit) {
       bytes = {};
-      std::string why;
+      Said why;
       if (!Rebase(*file, why)) return Refuse(*file, why);
     } else {
       bytes = {};
       Load(*file);
     }
-    if (!file->present) return Refuse(*file, file->readError);
+    if (!file->present) return Refuse(*file, Said::Same(file->readError));
   }
-  if (!file->parse.isRegistryFile) return Refuse(*file, "it is not a Wine registry file.");
+  if (!file->parse.isRegistryFile)
+    return Refuse(*file, {"it is not a Wine registry file.", "to nie jest plik rejestru Wine."});
   if (!file->parse.problems.empty())
-    return Refuse(*file, "it could not be fully read (" + file->parse.problems.front() + ").");
+    return Refuse(*file,
+                  {"it could not be fully read (" + file->parse.problems.front() + ").",
+                   "nie dało się go przeczytać w całości (" + file->parse.problems.front() + ")."});
   if (!file->verified) {
     // The tree must write back the very bytes on disk, or saving it would change more than
     // the caller asked for. Both are compared piece by piece: neither is held whole.
     std::uint64_t hash = 0;
     const Verdict verdict = CompareWithFile(*file, hash);
-    if (verdict == Verdict::Unreadable) return Refuse(*file, "it could not be read again.");
+    if (verdict == Verdict::Unreadable)
+      return Refuse(*file, {"it could not be read again.", "nie dało się go ponownie przeczytać."});
     if (verdict == Verdict::Changed) {
       Load(*file);
-      return Refuse(*file, "another program changed it meanwhile; try again.");
+      return Refuse(*file, {"another program changed it meanwhile; try again.",
+                            "w międzyczasie zmienił go inny program; spróbuj ponownie."});
     }
     if (verdict == Verdict::Different)
-      return Refuse(*file, "it is not in the form Wine writes, so it is left as it is.");
+      return Refuse(*file, {"it is not in the form Wine writes, so it is left as it is.",
+                            "nie ma postaci, w jakiej zapisuje go Wine, więc zostaje bez zmian."});
     file->verified = true;
     file->hash = hash;
   }
-  if (!seams_.canWrite(file->path)) return Refuse(*file, "you have no permission to write it.");
-  error_.clear();
+  if (!seams_.canWrite(file->path))
+    return Refuse(*file,
+                  {"you have no permission to write it.", "nie masz uprawnień do jego zapisu."});
+  ClearError();
   return true;
 }
 
@@ -195,7 +212,7 @@ bool WinePrefixRegistry::Commit(RootKey root) {
   if (!file || !file->present) return false;
   if (holding_) {
     file->pendingCommit = true;
-    error_.clear();
+    ClearError();
     return true;
   }
   return Save(*file);
@@ -204,16 +221,20 @@ bool WinePrefixRegistry::Commit(RootKey root) {
 bool WinePrefixRegistry::CommitHeld() {
   holding_ = false;
   bool ok = true;
-  std::string firstError;
+  std::string firstError, firstErrorPolish;
   for (HiveFile* file : {&system_, &user_}) {
     if (!file->pendingCommit) continue;
     file->pendingCommit = false;
     if (!Save(*file) && ok) {
       ok = false;
       firstError = error_;
+      firstErrorPolish = errorPolish_;
     }
   }
-  if (!ok) error_ = firstError;
+  if (!ok) {
+    error_ = firstError;
+    errorPolish_ = firstErrorPolish;
+  }
   return ok;
 }
 
@@ -242,7 +263,7 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
         },
         writeError);
   };
-  std::string writeError;
+  Said writeError;
   FileStamp now;
   bool ok = false;
   {
@@ -250,56 +271,71 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
     // and write it back later), and no other writer of ours may save: they take turns.
     const WineSaveLock lock(prefixDir_);
     if (!lock.TurnTaken()) {
-      writeError =
-          "another Purgelet kept this prefix's registry busy for over a minute; nothing was "
-          "saved.";
+      writeError = {
+          "another Purgelet kept this prefix's registry busy for over a minute; nothing "
+          "was saved.",
+          "inny Purgelet zajmował rejestr tego prefiksu przez ponad minutę; nic nie "
+          "zapisano."};
     } else if (!lock.ServerFree() || ServerRunning()) {
-      writeError = "Wine started in this prefix meanwhile; nothing was saved.";
+      writeError = {"Wine started in this prefix meanwhile; nothing was saved.",
+                    "w międzyczasie w tym prefiksie uruchomiło się Wine; nic nie zapisano."};
     } else if ((!StampOf(file->path, now) || !(now == file->stamp)) && !Rebase(*file, writeError)) {
       // Another writer saved first and its file cannot be taken: writeError says why.
     } else {
-      ok = write(file->path, writeError);
+      std::string systemError;
+      ok = write(file->path, systemError);
+      if (!ok) writeError = Said::Same(systemError);
       // A server started where its lock could not be held (a folder that did not exist yet)
       // may have read the old file: then the save is not one to count on.
       if (ok && ServerRunning()) {
         ok = false;
-        writeError =
-            "Wine started in this prefix during the save and may undo it when it exits. Close "
-            "the prefix's programs and try again.";
+        writeError = {
+            "Wine started in this prefix during the save and may undo it when it "
+            "exits. Close the prefix's programs and try again.",
+            "podczas zapisu w tym prefiksie uruchomiło się Wine i może cofnąć zmianę, "
+            "gdy się zakończy. Zamknij programy prefiksu i spróbuj ponownie."};
       }
     }
   }
   if (!ok) {
     // The tree holds a change that is not on disk: go back to what is on disk.
     Load(*file);
-    error_ = "The registry file \"" + file->path + "\" could not be saved: " + writeError;
+    error_ = "The registry file \"" + file->path + "\" could not be saved: " + writeError.english;
+    errorPolish_ = "Nie zapisano pliku rejestru \"" + file->path + "\": " + writeError.polish;
     return false;
   }
   file->hash = hash;
   file->changes.clear();
   StampOf(file->path, file->stamp);
-  error_.clear();
+  ClearError();
   return true;
 }
 
-bool WinePrefixRegistry::Rebase(HiveFile& file, std::string& why) {
+bool WinePrefixRegistry::Rebase(HiveFile& file, Said& why) {
   std::vector<Change> changes = std::move(file.changes);
   const bool pending = file.pendingCommit;
   Load(file);
   if (!file.present) {
-    why = file.readError.empty() ? "it no longer exists; nothing was saved." : file.readError;
+    why = file.readError.empty() ? Said{"it no longer exists; nothing was saved.",
+                                        "już nie istnieje; nic nie zapisano."}
+                                 : Said::Same(file.readError);
     return false;
   }
   if (!file.parse.isRegistryFile || !file.parse.problems.empty()) {
-    why = "another program saved it in a form that cannot be fully read; nothing was saved.";
+    why = {"another program saved it in a form that cannot be fully read; nothing was saved.",
+           "inny program zapisał go w postaci, której nie da się przeczytać w całości; nic nie "
+           "zapisano."};
     return false;
   }
   std::uint64_t hash = 0;
   const Verdict verdict = CompareWithFile(file, hash);
   if (verdict != Verdict::Same) {
     why = verdict == Verdict::Different
-              ? "another program saved it in a form Wine does not write; nothing was saved."
-              : "another program kept changing it; nothing was saved.";
+              ? Said{"another program saved it in a form Wine does not write; nothing was saved.",
+                     "inny program zapisał go w postaci, w jakiej Wine nie zapisuje; nic nie "
+                     "zapisano."}
+              : Said{"another program kept changing it; nothing was saved.",
+                     "inny program wciąż go zmieniał; nic nie zapisano."};
     return false;
   }
   file.verified = true;

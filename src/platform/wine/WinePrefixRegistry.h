@@ -36,6 +36,7 @@ class WinePrefixRegistry : public RegistryStore {
   bool Commit(RootKey root) override;
   std::uint64_t Generation() const override { return generation_; }
   const std::string& LastError() const override { return error_; }
+  std::string LocalizedError(bool polish) const override { return polish ? errorPolish_ : error_; }
   // A prefix is 64-bit unless its system.reg says "#arch=win32".
   bool Is64BitSystem() const override { return system_.hive.arch != "win32"; }
   bool Refresh() override;
@@ -88,11 +89,17 @@ class WinePrefixRegistry : public RegistryStore {
 
   HiveFile* FileFor(RootKey root);
   void Load(HiveFile& file);
-  bool Refuse(const HiveFile& file, const std::string& why);
+  // A reason in both languages; a system's text is the same in both.
+  struct Said {
+    std::string english, polish;
+    static Said Same(const std::string& text) { return {text, text}; }
+  };
+  bool Refuse(const HiveFile& file, const Said& why);
+  void ClearError();
   bool Save(HiveFile& file);
   // Reads the file as another writer saved it and makes the unsaved changes again on it.
   // False, with the reason in `why`, when the file cannot be taken as it now is.
-  bool Rebase(HiveFile& file, std::string& why);
+  bool Rebase(HiveFile& file, Said& why);
   static void Replay(RegKey& root, const std::vector<Change>& changes);
   bool ServerRunning() const { return seams_.serverRunning(prefixDir_); }
   enum class Verdict { Same, Different, Changed, Unreadable };
@@ -106,7 +113,7 @@ class WinePrefixRegistry : public RegistryStore {
   std::uint64_t generation_ = 1;
   bool holding_ = false;
   bool streamSaves_ = false;
-  std::string error_;
+  std::string error_, errorPolish_;
 };
 
 }  // namespace pgl

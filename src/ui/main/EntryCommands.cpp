@@ -168,7 +168,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
       confirmation->SetPrograms(names, {});
       if (!services_.confirm(*confirmation)) return;
     }
-    failures = RemoveEntries(*system_->registry, entries);
+    failures = RemoveEntries(*system_->registry, entries, polish_);
   }
   if (!failures.empty()) {
     QString text = Utf8(NotRemovedTitle(polish_));
