@@ -58,7 +58,9 @@ TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
     confirmed.push_back(dialog.objectName().toStdString());
     return true;
   };
-  w.Services().tellUser = [&](const QString&, const QString& text) { told.push_back(text.toStdString()); };
+  w.Services().tellUser = [&](const QString&, const QString& text) {
+    told.push_back(text.toStdString());
+  };
   const auto names = Names(w);
   ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet Demo Café"), names.end());
   ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet MSI Demo"), names.end());
