@@ -1,7 +1,12 @@
 // What the information panel may open and shows, the icon file it saves, and how the registry
 // editor is opened at a key.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <chrono>
+#include <thread>
 
+#include "TestSupport.h"
 #include "platform/IconReader.h"
 #include "platform/wine/WineDesktop.h"
 #include "registry/QV_Registry.h"
@@ -140,10 +145,15 @@ TEST(WineDesktop, RegistryEditorOpensAtTheKey) {
     WineDesktop desktop("/prefix", platform, registry, "/opt/wine/bin/wine");
     std::vector<std::vector<std::string>> ran;
     desktop.run = [&](std::vector<WineDesktop::Command> steps) {
+      // The editor still open from an earlier jump is closed first.
+      ASSERT_FALSE(steps.empty());
+      EXPECT_TRUE(steps.front().closeEditor);
       for (const auto& step : steps) {
+        if (step.closeEditor) continue;
         EXPECT_TRUE(step.inPrefix);
         ran.push_back(step.argv);
       }
+      EXPECT_TRUE(steps.back().editor);
     };
     desktop.serverRunning = [&] { return serverRuns; };
     ASSERT_TRUE(desktop.JumpToRegistryKey(key));
@@ -164,6 +174,38 @@ TEST(WineDesktop, RegistryEditorOpensAtTheKey) {
     }
     EXPECT_EQ(ran.back(), (std::vector<std::string>{"/opt/wine/bin/wine", "regedit"}));
   }
+}
+
+// Jumping to another key while the editor we started is still open closes that one first:
+// one editor at a time. (A shell script stands in for Wine: "regedit" sleeps.)
+TEST(WineDesktop, ASecondJumpClosesTheEditorOfTheFirst) {
+  test::TempDir dir;
+  const std::string wine = dir / "wine";
+  test::WriteFile(wine, "#!/bin/sh\nexec sleep 30\n");
+  ::chmod(wine.c_str(), 0755);
+  MemoryRegistry registry;
+  NoFiles platform;
+  WineDesktop desktop(dir.Path(), platform, registry, wine);
+  desktop.serverRunning = [] { return false; };
+  const auto editorOtherThan = [&](pid_t old) {
+    for (int i = 0; i < 500; ++i) {
+      const pid_t pid = desktop.EditorPid();
+      if (pid > 0 && pid != old) return pid;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pid_t{-1};
+  };
+  ASSERT_TRUE(desktop.JumpToRegistryKey("HKEY_CURRENT_USER\\A"));
+  const pid_t first = editorOtherThan(-1);
+  ASSERT_GT(first, 0);
+  ASSERT_TRUE(desktop.JumpToRegistryKey("HKEY_CURRENT_USER\\B"));
+  const pid_t second = editorOtherThan(first);
+  ASSERT_GT(second, 0);
+  EXPECT_NE(::kill(first, 0), 0);  // the first editor is gone
+  EXPECT_EQ(::kill(second, 0), 0);
+  ::kill(second, SIGTERM);
+  for (int i = 0; i < 500 && desktop.EditorPid() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 TEST(WineDesktop, FilesOpenThroughTheirLinuxPath) {

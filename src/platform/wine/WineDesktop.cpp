@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "platform/wine/WineServer.h"
@@ -16,14 +18,28 @@ namespace pgl {
 
 namespace {
 
+// Ends the registry editor we started last, if it still runs, and waits (a few seconds at
+// most) until its thread has seen it end.
+void CloseEditor(WineDesktop::EditorState& editor) {
+  std::unique_lock lock(editor.mutex);
+  if (editor.pid <= 0) return;
+  ::kill(editor.pid, SIGTERM);
+  editor.ended.wait_for(lock, std::chrono::seconds(5), [&] { return editor.pid <= 0; });
+}
+
 // Runs the steps one after the other on a thread of their own, each to its end; the caller
 // does not wait. Each program gets a session of its own, so a Ctrl+C in our terminal does not
 // reach it.
 void RunInBackground(const std::string& prefixDir,
                      const std::vector<std::pair<std::string, std::string>>& wineEnvironment,
-                     std::vector<WineDesktop::Command> steps) {
-  std::thread([prefixDir, wineEnvironment, steps = std::move(steps)] {
+                     std::vector<WineDesktop::Command> steps,
+                     std::shared_ptr<WineDesktop::EditorState> editor) {
+  std::thread([prefixDir, wineEnvironment, steps = std::move(steps), editor] {
     for (const auto& step : steps) {
+      if (step.closeEditor) {
+        CloseEditor(*editor);
+        continue;
+      }
       std::vector<std::string> env;
       for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -58,8 +74,17 @@ void RunInBackground(const std::string& prefixDir,
       posix_spawn_file_actions_destroy(&files);
       posix_spawnattr_destroy(&attr);
       if (failed) return;
+      if (step.editor) {
+        const std::lock_guard lock(editor->mutex);
+        editor->pid = pid;
+      }
       int status = 0;
       while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      if (step.editor) {
+        const std::lock_guard lock(editor->mutex);
+        if (editor->pid == pid) editor->pid = -1;
+        editor->ended.notify_all();
       }
     }
   }).detach();
@@ -74,7 +99,7 @@ WineDesktop::WineDesktop(std::string prefixDir, const Platform& platform, Regist
       registry_(registry),
       wine_(std::move(wine)) {
   run = [this](std::vector<Command> steps) {
-    RunInBackground(prefixDir_, wineEnvironment, std::move(steps));
+    RunInBackground(prefixDir_, wineEnvironment, std::move(steps), editor_);
   };
   serverRunning = [this] { return IsWineServerRunning(prefixDir_); };
 }
@@ -94,7 +119,9 @@ bool WineDesktop::OpenFile(const std::string& windowsPath) {
 
 bool WineDesktop::JumpToRegistryKey(const std::string& keyPath) {
   if (wine_.empty()) return false;  // no Wine may run in this prefix
+  // One editor of ours at a time: the one still open from an earlier jump is closed first.
   std::vector<Command> steps;
+  steps.push_back({{}, false, false, true});
   if (serverRunning()) {
     steps.push_back({{wine_, "reg", "add", std::string("HKEY_CURRENT_USER\\") + kRegeditKey, "/v",
                       "LastKey", "/t", "REG_SZ", "/d", keyPath, "/f"},
@@ -102,7 +129,7 @@ bool WineDesktop::JumpToRegistryKey(const std::string& keyPath) {
   } else if (!RegWriteString(registry_, kHkeyCurrentUser, kRegeditKey, "LastKey", keyPath)) {
     return false;
   }
-  steps.push_back({{wine_, "regedit"}, true});
+  steps.push_back({{wine_, "regedit"}, true, true, false});
   run(std::move(steps));
   return true;
 }

@@ -2,7 +2,12 @@
 // prefix's files through their Linux paths, and Wine's regedit in the prefix.
 #pragma once
 
+#include <sys/types.h>
+
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,12 +35,26 @@ class WineDesktop : public Desktop {
   // prefix's own Wine is not known), nothing starts.
   bool JumpToRegistryKey(const std::string& keyPath) override;
 
-  // How programs are started: argv, whether it goes through Wine in the prefix, and whether
-  // to wait for its end. Tests replace it to see what would run.
+  // How programs are started: argv, whether it goes through Wine in the prefix, whether it is
+  // the registry editor (remembered, so that the next jump closes it first), or, in place of
+  // a program, the step that closes the editor started last. Tests replace it to see what
+  // would run.
   struct Command {
     std::vector<std::string> argv;
     bool inPrefix = false;
+    bool editor = false;
+    bool closeEditor = false;
   };
+  // The registry editor we started last, while it runs.
+  struct EditorState {
+    std::mutex mutex;
+    std::condition_variable ended;
+    pid_t pid = -1;
+  };
+  pid_t EditorPid() const {
+    const std::lock_guard lock(editor_->mutex);
+    return editor_->pid;
+  }
   std::function<void(std::vector<Command> steps)> run;
   // Whether a wineserver runs in the prefix (replaceable for tests).
   std::function<bool()> serverRunning;
@@ -47,6 +66,7 @@ class WineDesktop : public Desktop {
   const Platform& platform_;
   RegistryStore& registry_;
   std::string wine_;
+  std::shared_ptr<EditorState> editor_ = std::make_shared<EditorState>();
 };
 
 }  // namespace pgl
