@@ -118,7 +118,7 @@ UninstallEngine::Obstacle UninstallEngine::ObstacleOf(const std::string& command
     const auto header = ProgramHeader(platform_, program);
     if (header && !runner_.CanRun(header->machine)) return Obstacle::NotRunnable;
   }
-  if (!runner_.WhyNothingRuns().empty()) return Obstacle::NoWine;
+  if (!runner_.WhyNothingRuns(false).empty()) return Obstacle::NoWine;
   return Obstacle::None;
 }
 
@@ -134,7 +134,7 @@ std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, bool polish)
                     : "a 32-bit uninstaller, and this Wine runs no 32-bit programs";
     case Obstacle::NoWine:
       return (polish ? "nic nie zostanie uruchomione: " : "nothing will be run: ") +
-             runner_.WhyNothingRuns();
+             runner_.WhyNothingRuns(polish);
   }
   return {};
 }
@@ -187,7 +187,11 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
         break;
       case RunOutcome::Kind::RunnerFailed:
         step.result = UninstallResult::RunnerFailed;
-        errors_.AddError(RunnerFailedText(name, command, step.outcome.message, polish));
+        errors_.AddError(RunnerFailedText(name, command,
+                                          polish && !step.outcome.messagePolish.empty()
+                                              ? step.outcome.messagePolish
+                                              : step.outcome.message,
+                                          polish));
         break;
     }
     batch.steps.push_back(std::move(step));

@@ -24,7 +24,7 @@ class ScriptedRunner : public ProcessRunner {
     if (waitForStop) {
       while (!stopWaiting()) {
       }
-      return {RunOutcome::Kind::StoppedWaiting, 0, {}, 0};
+      return {RunOutcome::Kind::StoppedWaiting, 0, {}, 0, {}};
     }
     const auto it = outcomes.find(commandLine);
     return it == outcomes.end() ? RunOutcome{} : it->second;
@@ -101,9 +101,9 @@ class UninstallEngineTest : public ::testing::Test {
 };
 
 TEST_F(UninstallEngineTest, RunsInOrderAndReportsEachKindOfFailure) {
-  runner.outcomes["C:\\Apps\\missing.exe /x"] = {RunOutcome::Kind::StartFailed, 2, "File not found",
-                                                 0};
-  runner.outcomes["broken"] = {RunOutcome::Kind::RunnerFailed, 0, "wine is missing", 0};
+  runner.outcomes["C:\\Apps\\missing.exe /x"] = {
+      RunOutcome::Kind::StartFailed, 2, "File not found", 0, {}};
+  runner.outcomes["broken"] = {RunOutcome::Kind::RunnerFailed, 0, "wine is missing", 0, {}};
   const auto batch = Run({
       Entry("First", "\"C:\\Apps\\x64.exe\" /S"),
       Entry("NoCommand", ""),
@@ -144,7 +144,7 @@ TEST_F(UninstallEngineTest, RunsInOrderAndReportsEachKindOfFailure) {
 }
 
 TEST_F(UninstallEngineTest, PolishTexts) {
-  runner.outcomes["C:\\x.exe"] = {RunOutcome::Kind::StartFailed, 2, "Nie znaleziono", 0};
+  runner.outcomes["C:\\x.exe"] = {RunOutcome::Kind::StartFailed, 2, "Nie znaleziono", 0, {}};
   Run({Entry("A", ""), Entry("B", "C:\\x.exe")}, true);
   const std::string text = errors.Text();
   EXPECT_NE(text.find("Aplikacja: A\r\nBłąd: Brak polecenia deinstalacyjnego\r\n"),

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "platform/wine/FrontEndFiles.h"
 #include "platform/wine/WinePrefixes.h"
+#include "platform/wine/WineProcessRunner.h"
 
 namespace pgl {
 namespace {
@@ -203,6 +204,14 @@ TEST_F(WinePrefixesTest, AWineNamedOutsideItsFrontEndsFoldersIsNotRun) {
     ASSERT_NE(it, found.prefixes.end()) << name;
     EXPECT_FALSE(it->wine.known) << name << " runs " << it->wine.program;
     EXPECT_FALSE(it->wine.why.empty()) << name;
+    EXPECT_FALSE(it->wine.whyPolish.empty()) << name;
+    // Nothing runs there, and the runner says why in both languages.
+    WineProcessRunner runner(it->path, it->wine);
+    const RunOutcome outcome = runner.RunAndWait("C:\\x.exe", [] { return false; });
+    EXPECT_EQ(outcome.kind, RunOutcome::Kind::RunnerFailed) << name;
+    EXPECT_NE(outcome.message.find(it->wine.why), std::string::npos) << outcome.message;
+    EXPECT_NE(outcome.messagePolish.find(it->wine.whyPolish), std::string::npos)
+        << outcome.messagePolish;
   }
   // The well-behaved ones still run with their own Wine.
   for (const char* name : {"Office 2010", "The Witcher 3", "Half-Life 2"}) {

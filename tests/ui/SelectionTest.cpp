@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, AnUninstallThatLeavesItsProgramSaysSo) {
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.
 class NoWineRunner : public IdleRunner {
  public:
-  std::string WhyNothingRuns() const override { return "the bottle's runner is not installed"; }
+  std::string WhyNothingRuns(bool) const override { return "the bottle's runner is not installed"; }
 };
 
 TEST_F(MainWindowTest, ConfirmationsNameTheProgramsAndWhatWillNotRun) {

@@ -53,6 +53,17 @@ std::string Canonical(const std::string& path) {
   return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
 }
 
+// A text in both languages.
+struct Words {
+  std::string english, polish;
+};
+
+void Unknown(PrefixWine& wine, std::string english, std::string polish) {
+  wine.known = false;
+  wine.why = std::move(english);
+  wine.whyPolish = std::move(polish);
+}
+
 class Finder {
  public:
   Finder(std::string home, PrefixSearch& out) : home_(std::move(home)), out_(out) {}
@@ -93,13 +104,13 @@ class Finder {
   // end's runners folders; links resolved), since the name comes from a file that a program in
   // the prefix could write. It runs as its front end runs it: with its own server, loader,
   // DLLs and libraries rather than the system's.
-  static PrefixWine OwnWine(const std::string& named, const std::string& what,
+  static PrefixWine OwnWine(const std::string& named, const Words& what,
                             const std::vector<std::string>& within) {
     PrefixWine wine;
     wine.program = named;
     if (!IsFile(named)) {
-      wine.known = false;
-      wine.why = what + " (" + named + ") is not installed";
+      Unknown(wine, what.english + " (" + named + ") is not installed",
+              what.polish + " (" + named + ") nie jest zainstalowane");
       return wine;
     }
     const std::string program = Canonical(named);
@@ -108,8 +119,11 @@ class Finder {
       return root == "/" || program.starts_with(root + "/");
     });
     if (!inside) {
-      wine.known = false;
-      wine.why = what + " (" + named + ") lies outside the folders its front end keeps Wine in";
+      Unknown(
+          wine,
+          what.english + " (" + named + ") lies outside the folders its front end keeps Wine in",
+          what.polish + " (" + named +
+              ") leży poza folderami, w których jego nakładka trzyma Wine");
       return wine;
     }
     wine.program = program;
@@ -227,8 +241,8 @@ class Finder {
   // the folders of that Proton's files.
   PrefixWine ProtonWine(const std::string& compatDir, const std::vector<std::string>& folders) {
     PrefixWine wine;
-    wine.known = false;
-    wine.why = "the Proton this game uses is not known (no config_info)";
+    Unknown(wine, "the Proton this game uses is not known (no config_info)",
+            "nie wiadomo, którego Protona używa ta gra (brak config_info)");
     const auto text = Read(compatDir + "/config_info");
     if (!text) return wine;
     std::size_t start = 0;
@@ -241,10 +255,11 @@ class Finder {
         const auto at = line.find(part);
         if (at == std::string::npos || !line.starts_with("/")) continue;
         return OwnWine(line.substr(0, at + std::string(part).size()) + "bin/wine",
-                       "the game's Proton", folders);
+                       {"the game's Proton", "Proton gry"}, folders);
       }
     }
-    wine.why = "the Proton this game uses is not known (config_info names no Proton files)";
+    Unknown(wine, "the Proton this game uses is not known (config_info names no Proton files)",
+            "nie wiadomo, którego Protona używa ta gra (config_info nie wskazuje plików Protona)");
     return wine;
   }
 
@@ -269,16 +284,17 @@ class Finder {
         if (!name.empty()) p.name = name;
         if (runner.empty()) {
           if (text) Note(dir + "/bottle.yml", "names no runner");
-          p.wine.known = false;
-          p.wine.why = "the bottle's runner is not known (bottle.yml)";
+          Unknown(p.wine, "the bottle's runner is not known (bottle.yml)",
+                  "nie wiadomo, jakiego runnera używa butelka (bottle.yml)");
         } else if (!IsFolderName(runner)) {
-          p.wine.known = false;
-          p.wine.why = "the bottle's runner \"" + runner + "\" is not a runner's name (bottle.yml)";
+          Unknown(p.wine,
+                  "the bottle's runner \"" + runner + "\" is not a runner's name (bottle.yml)",
+                  "runner butelki \"" + runner + "\" nie jest nazwą runnera (bottle.yml)");
         } else if (runner.starts_with("sys-")) {
           p.wine = PrefixWine{};  // the system's Wine
         } else {
-          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", "the bottle's runner",
-                           {root + "/runners"});
+          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine",
+                           {"the bottle's runner", "runner butelki"}, {root + "/runners"});
         }
         Add(std::move(p));
       }
@@ -315,10 +331,11 @@ class Finder {
         if (prefix.empty()) continue;  // not a Wine game
         FoundPrefix p{GameName(file), ExpandHome(prefix), source, "", {}};
         if (!version.empty() && !IsFolderName(version)) {
-          p.wine.known = false;
-          p.wine.why = "the game's Wine \"" + version + "\" is not a Wine version's name";
+          Unknown(p.wine, "the game's Wine \"" + version + "\" is not a Wine version's name",
+                  "Wine gry \"" + version + "\" nie jest nazwą wersji Wine");
         } else if (!version.empty()) {
-          p.wine = OwnWine(runners + version + "/bin/wine", "the game's Wine", {runners});
+          p.wine =
+              OwnWine(runners + version + "/bin/wine", {"the game's Wine", "Wine gry"}, {runners});
         }
         Add(std::move(p));
       }
@@ -364,14 +381,13 @@ class Finder {
         const auto bin = JsonStringValue(*text, "bin");
         const auto type = JsonStringValue(*text, "type");
         if (!bin || bin->empty()) {
-          p.wine.known = false;
-          p.wine.why = "the game's Wine is not known";
+          Unknown(p.wine, "the game's Wine is not known", "nie wiadomo, jakiego Wine używa gra");
         } else if (type && *type == "proton") {
           const std::string folder = bin->substr(0, bin->rfind('/'));
           // Heroic's own settings (not a file inside the prefix) may name any folder.
-          p.wine = OwnWine(folder + "/files/bin/wine", "the game's Proton", {"/"});
+          p.wine = OwnWine(folder + "/files/bin/wine", {"the game's Proton", "Proton gry"}, {"/"});
         } else {
-          p.wine = OwnWine(*bin, "the game's Wine", {"/"});
+          p.wine = OwnWine(*bin, {"the game's Wine", "Wine gry"}, {"/"});
         }
         Add(std::move(p));
       }
@@ -381,8 +397,9 @@ class Finder {
          {Home("/Games/Heroic/Prefixes"), Home("/Games/Heroic/Prefixes/default")})
       for (const std::string& folder : Entries(base)) {
         FoundPrefix p{folder, base + "/" + folder, "Heroic", "", {}};
-        p.wine.known = false;
-        p.wine.why = "the game's Wine is not known (no Heroic game names this prefix)";
+        Unknown(
+            p.wine, "the game's Wine is not known (no Heroic game names this prefix)",
+            "nie wiadomo, jakiego Wine używa gra (żadna gra Heroic nie wskazuje tego prefiksu)");
         Add(std::move(p));
       }
   }
@@ -400,12 +417,15 @@ class Finder {
           if (line.starts_with("ARCH=")) arch = Trim(line.substr(5));
         }
       if (!version.empty() && (!IsFolderName(version) || !IsFolderName(arch))) {
-        p.wine.known = false;
-        p.wine.why = "the program's Wine \"" + version + "\" (" + arch +
-                     ") is not a Wine version's name (playonlinux.cfg)";
+        Unknown(p.wine,
+                "the program's Wine \"" + version + "\" (" + arch +
+                    ") is not a Wine version's name (playonlinux.cfg)",
+                "Wine programu \"" + version + "\" (" + arch +
+                    ") nie jest nazwą wersji Wine (playonlinux.cfg)");
       } else if (!version.empty()) {
         p.wine = OwnWine(root + "/wine/linux-" + arch + "/" + version + "/bin/wine",
-                         "the program's Wine " + version, {root + "/wine"});
+                         {"the program's Wine " + version, "Wine programu " + version},
+                         {root + "/wine"});
       }
       Add(std::move(p));
     }

@@ -18,7 +18,7 @@ struct PrefixWine {
   // False when the front end names a Wine that is not there: then nothing may be run in the
   // prefix (another Wine could upgrade or break it); `why` says what is missing.
   bool known = true;
-  std::string why;
+  std::string why, whyPolish;
   // Variables the front end sets for it, besides WINEPREFIX.
   std::vector<std::pair<std::string, std::string>> environment;
 };

@@ -157,8 +157,10 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
   RunOutcome outcome;
   outcome.kind = RunOutcome::Kind::RunnerFailed;
   if (!prefixWine_.known) {
-    outcome.message =
-        "not run, because " + prefixWine_.why + ": another Wine could upgrade or break this prefix";
+    outcome.message = "not run, because " + WhyNothingRuns(false) +
+                      ": another Wine could upgrade or break this prefix";
+    outcome.messagePolish = "nie uruchomiono, bo " + WhyNothingRuns(true) +
+                            ": inne Wine mogłoby zaktualizować albo uszkodzić ten prefiks";
     return outcome;
   }
   const std::string launcher = HelperPath("pgl-launcher.exe");
