@@ -28,11 +28,14 @@ class IdleRunner : public ProcessRunner {
  public:
   RunOutcome RunAndWait(const std::string& command, const std::function<bool()>&) override {
     commands.push_back(command);
+    if (window) shownWhileRunning.push_back(window->isVisible());
     return {};
   }
   bool CanRun(PeMachine) override { return true; }
   bool WaitUntilRegistrySaved(const std::function<bool(int)>&) override { return true; }
   std::vector<std::string> commands;
+  QWidget* window = nullptr;
+  std::vector<bool> shownWhileRunning;
 };
 
 TEST_F(MainWindowTest, OnlyTheGoneRowsLeaveTheSelection) {
@@ -95,8 +98,14 @@ TEST_F(MainWindowTest, AnUninstallThatLeavesItsProgramSaysSo) {
     TFormMain w(*system, Files());
     w.Services().confirm = [](TConfirmDialog&) { return true; };
     w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    w.show();
+    runner->window = &w;
     w.List()->selectRow(0);
     w.Action("actUninstall")->trigger();
+    // The window steps aside while the uninstaller runs, and is back once it ended.
+    EXPECT_EQ(runner->shownWhileRunning.back(), false);
+    EXPECT_TRUE(w.isVisible());
+    runner->window = nullptr;
     EXPECT_EQ(w.Errors().ErrorCount(), 1);
     EXPECT_NE(
         w.Errors().Text().find(polish ? "Nadal zainstalowany: Alpha" : "Still installed: Alpha"),

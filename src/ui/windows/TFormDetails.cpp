@@ -1,4 +1,5 @@
 #include "ui/windows/TFormDetails.h"
+#include "ui/main/ThemeColors.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -81,10 +82,13 @@ class DetailsDelegate : public QStyledItemDelegate {
     QStyledItemDelegate::initStyleOption(option, index);
     const DetailsRow* row = RowOf(index);
     if (!row || row->IsHeader() || index.column() == 0) return;
-    option->backgroundBrush = Rgb(index.column() == 1 ? 0xD6D8D1 : 0xDEE0D8);
+    // The shades and colours fitted to the theme (turned over in a dark one).
+    option->backgroundBrush =
+        ThemeBackgroundColor(Rgb(index.column() == 1 ? 0xD6D8D1 : 0xDEE0D8), option->palette);
     if (index.column() == 2) {
       const DetailsValueLook look = ValueLook(*row);
-      if (look.text) option->palette.setColor(QPalette::Text, Rgb(*look.text));
+      if (look.text)
+        option->palette.setColor(QPalette::Text, ThemeTextColor(Rgb(*look.text), option->palette));
       option->font.setBold(look.bold);
     }
   }
