@@ -1,5 +1,12 @@
 #include "TestSupport.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,5 +86,36 @@ const char* const kBasicMachineRegistry =
     "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
     "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1\n"
     "\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%SystemRoot%\"\n";
+
+#ifndef _WIN32
+HeldLock::HeldLock(const std::string& lockFile) {
+  const auto slash = lockFile.rfind('/');
+  if (slash != std::string::npos) MakeDirs(lockFile.substr(0, slash));
+  if (::access(lockFile.c_str(), F_OK) != 0) WriteFile(lockFile, "");
+  int ready[2];
+  if (::pipe(ready) != 0) return;
+  child_ = ::fork();
+  if (child_ == 0) {
+    const int fd = ::open(lockFile.c_str(), O_RDWR);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    ::fcntl(fd, F_SETLK, &fl);
+    (void)!::write(ready[1], "x", 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c;
+  (void)!::read(ready[0], &c, 1);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+HeldLock::~HeldLock() {
+  if (child_ <= 0) return;
+  ::kill(child_, SIGKILL);
+  ::waitpid(child_, nullptr, 0);
+}
+#endif
 
 }  // namespace pgl::test

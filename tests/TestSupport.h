@@ -31,6 +31,21 @@ void MakeWindowsFile(const std::string& prefix, const std::string& windowsPath,
 // The folders of a prefix: drive_c with windows\system32, and dosdevices/c: linked to it.
 void MakePrefixDirs(const std::string& prefix);
 
+#ifndef _WIN32
+// A child process that holds a POSIX write lock on `lockFile` (created when missing) until
+// this ends, as a running wineserver holds its lock.
+class HeldLock {
+ public:
+  explicit HeldLock(const std::string& lockFile);
+  ~HeldLock();
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+
+ private:
+  int child_ = -1;
+};
+#endif
+
 // Wine registry text (without the file header) of a prefix's basic Windows settings:
 // SystemRoot C:\windows, PATH of system32 and the Windows folder, Program Files folders.
 extern const char* const kBasicMachineRegistry;

@@ -143,28 +143,14 @@ TEST_F(PrefixTest, RunningServerMakesThePrefixReadOnly) {
   const std::string lock = serverDir + "/lock";
   test::WriteFile(lock, "");
   EXPECT_FALSE(IsWineServerRunning(dir.Path()));
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int fd = ::open(lock.c_str(), O_RDWR);
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    ::fcntl(fd, F_SETLK, &fl);
-    (void)!::write(ready[1], "x", 1);
-    ::pause();
-    ::_exit(0);
-  }
-  char c;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  EXPECT_TRUE(IsWineServerRunning(dir.Path()));
   WinePrefixRegistry reg(dir.Path());
-  EXPECT_FALSE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
-  EXPECT_NE(reg.LastError().find("Wine is running"), std::string::npos);
-  EXPECT_EQ(test::ReadFile(dir / "system.reg"), kSystem);
-  ::kill(child, SIGKILL);
-  ::waitpid(child, nullptr, 0);
+  {
+    const test::HeldLock server(lock);
+    EXPECT_TRUE(IsWineServerRunning(dir.Path()));
+    EXPECT_FALSE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
+    EXPECT_NE(reg.LastError().find("Wine is running"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir / "system.reg"), kSystem);
+  }
   EXPECT_FALSE(IsWineServerRunning(dir.Path()));
   EXPECT_TRUE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
   std::filesystem::remove_all(serverDir);

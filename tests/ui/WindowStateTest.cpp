@@ -123,41 +123,16 @@ TEST_F(MainWindowTest, StatusPanelsNeverOverlapAtTheDefaultSize) {
   }
 }
 
-// Holds the prefix's wineserver lock in a child process, as a running server does.
+// The prefix's wineserver lock held, as a running server holds it.
 class RunningServer {
  public:
-  explicit RunningServer(const std::string& prefix) {
-    dir_ = WineServerDirectory(prefix);
-    test::MakeDirs(dir_);
-    const std::string lock = dir_ + "/lock";
-    test::WriteFile(lock, "");
-    int ready[2];
-    if (::pipe(ready) != 0) return;
-    child_ = ::fork();
-    if (child_ == 0) {
-      const int fd = ::open(lock.c_str(), O_RDWR);
-      struct flock fl {};
-      fl.l_type = F_WRLCK;
-      fl.l_whence = SEEK_SET;
-      ::fcntl(fd, F_SETLK, &fl);
-      (void)!::write(ready[1], "x", 1);
-      ::pause();
-      ::_exit(0);
-    }
-    char c;
-    (void)!::read(ready[0], &c, 1);
-    ::close(ready[0]);
-    ::close(ready[1]);
-  }
-  ~RunningServer() {
-    ::kill(child_, SIGKILL);
-    ::waitpid(child_, nullptr, 0);
-    std::filesystem::remove_all(dir_);
-  }
+  explicit RunningServer(const std::string& prefix)
+      : dir_(WineServerDirectory(prefix)), lock_(dir_ + "/lock") {}
+  ~RunningServer() { std::filesystem::remove_all(dir_); }
 
  private:
   std::string dir_;
-  pid_t child_ = -1;
+  test::HeldLock lock_;
 };
 
 TEST_F(MainWindowTest, TheReadOnlyNoticeAppearsOnEveryStartAndCoversNothing) {
