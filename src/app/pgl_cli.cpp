@@ -339,6 +339,22 @@ int Prefixes() {
   return 0;
 }
 
+// The number of single-character insertions, deletions and changes between two words.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
 void AddFilters(CLI::App* command, ListOptions& options) {
   command->add_flag("--system-components", options.systemComponents,
                     "show system components too (hidden by default)");
@@ -416,6 +432,33 @@ int main(int argc, char** argv) {
     std::fputs(pgl::WithoutControlCharacters(err.str(), true).c_str(), stderr);
     return code;
   };
+  // A misspelt command is named, with the nearest one (CLI11 would only say that a command is
+  // required).
+  {
+    const std::vector<std::string> given = pgl::CommandLineArguments(argc, argv);
+    std::vector<std::string> names;
+    for (const CLI::App* command : app.get_subcommands({})) names.push_back(command->get_name());
+    for (std::size_t i = 1; i < given.size(); ++i) {
+      const std::string& arg = given[i];
+      if (arg == "--prefix") {
+        ++i;
+        continue;
+      }
+      if (arg.starts_with("-")) continue;
+      if (std::find(names.begin(), names.end(), arg) != names.end()) break;
+      std::string nearest;
+      std::size_t best = 3;  // at most two edits away
+      for (const std::string& name : names)
+        if (const std::size_t d = EditDistance(arg, name); d < best) {
+          best = d;
+          nearest = name;
+        }
+      std::fprintf(stderr, "pgl-cli: unknown command \"%s\"%s\nRun with --help for the commands.\n",
+                   Safe(arg).c_str(),
+                   nearest.empty() ? "." : ("; did you mean \"" + nearest + "\"?").c_str());
+      return FinishOutput(2);
+    }
+  }
   try {
     std::vector<std::string> args = pgl::CommandLineArguments(argc, argv);
     std::reverse(args.begin(), args.end());
@@ -434,7 +477,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto system = prefixDir.empty() ? pgl::OpenManagedSystem(error)
                                   : pgl::OpenManagedSystemAt(prefixDir, error);
-  if (!system) return FinishOutput(Fail(error));
+  if (!system) return FinishOutput(Fail(prefixDir.empty() ? error : "--prefix: " + error));
   for (const auto& problem : system->problems) Note(problem);
   if (*list) return FinishOutput(List(*system, listOptions));
   if (*report) return FinishOutput(Report(*system, listOptions, reportFile));

@@ -109,5 +109,32 @@ TEST(CliOutput, ABackupOfACutRegistryFailsAndWritesNothing) {
   EXPECT_EQ(toStdout.output.find("Windows Registry Editor"), std::string::npos);
 }
 
+TEST(CliUsage, AMisspeltCommandAndAMissingPrefixAreNamed) {
+  test::TempDir dir;
+  const std::string missing = dir / "missing";
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string said;
+  } cases[] = {
+      {{"lsit"}, 2, "unknown command \"lsit\"; did you mean \"list\"?"},
+      {{"--prefix", missing, "reomve", "X"}, 2, "did you mean \"remove\"?"},
+      {{"frobnicate"}, 2, "unknown command \"frobnicate\"."},
+      {{"--prefix", missing, "list"}, 1, "--prefix: There is no Wine prefix at"},
+      {{"list"}, 1, "Set WINEPREFIX"},  // the tests' WINEPREFIX names no prefix
+  };
+  for (const auto& c : cases) {
+    const auto r = e2e::Run(
+        [&] {
+          std::vector<std::string> argv{PGL_CLI_PATH};
+          argv.insert(argv.end(), c.args.begin(), c.args.end());
+          return argv;
+        }(),
+        {{"WINEPREFIX", missing}});
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args.front() << "\n" << r.output;
+    EXPECT_NE(r.output.find(c.said), std::string::npos) << r.output;
+  }
+}
+
 }  // namespace
 }  // namespace pgl

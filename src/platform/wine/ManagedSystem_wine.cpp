@@ -37,7 +37,10 @@ std::string ManagedSystemSummary() {
 }
 
 std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error) {
-  return OpenManagedSystemAt(DefaultWinePrefix(), error);
+  auto system = OpenManagedSystemAt(DefaultWinePrefix(), error);
+  if (!system && error.starts_with("There is no Wine prefix at "))
+    error += " Set WINEPREFIX to the prefix to work on.";
+  return system;
 }
 
 std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::string& error) {
@@ -48,8 +51,7 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
     return nullptr;
   }
   if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    error =
-        "There is no Wine prefix at \"" + prefix + "\". Set WINEPREFIX to the prefix to work on.";
+    error = "There is no Wine prefix at \"" + prefix + "\".";
     return nullptr;
   }
   if (::stat((prefix + "/system.reg").c_str(), &st) != 0) {
