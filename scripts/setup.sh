@@ -15,8 +15,8 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   # the 32-bit probe that tells whether Wine runs 32-bit programs
   gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  # pgl-cli's argument parser
-  libcli11-dev
+  # pgl-cli's argument parser and its JSON output
+  libcli11-dev nlohmann-json3-dev
   # the window
   qt6-base-dev libgl-dev
 )

@@ -9,12 +9,14 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "inventory/EntryList.h"
 #include "inventory/ErrorList.h"
+#include "inventory/MachineOutput.h"
 #include "inventory/Report.h"
 #include "inventory/UCollection.h"
 #include "inventory/UninstallEngine.h"
@@ -94,22 +96,12 @@ std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOpti
   return pgl::BuildListRows(collection, options.Filter(), options.polish);
 }
 
-int List(pgl::ManagedSystem& system, const ListOptions& options) {
-  std::string out;
-  const auto& columns = pgl::ListColumns();
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (c) out += '\t';
-    out += columns[c].english;
-  }
-  out += '\n';
-  for (const auto& row : ScanAndList(system, options)) {
-    for (std::size_t c = 0; c < row.cells.size(); ++c) {
-      if (c) out += '\t';
-      out += Safe(row.cells[c]);
-    }
-    out += '\n';
-  }
-  Out(out);
+int List(pgl::ManagedSystem& system, const ListOptions& options, pgl::OutputFormat format) {
+  pgl::TUninstallCollection collection(*system.registry, *system.platform);
+  collection.SystemComponentsVisible = options.systemComponents;
+  ReportUnreadable(collection.ScanSorted());
+  Out(pgl::FormatProgramList(
+      collection, pgl::BuildListRows(collection, options.Filter(), options.polish), format));
   return 0;
 }
 
@@ -256,8 +248,34 @@ class CliObserver : public pgl::UninstallObserver {
   bool waiting_ = false;
 };
 
+// What became of each entry, for --format: its key, name, prefix, outcome and error.
+pgl::OutcomeRecord Outcome(const pgl::ManagedSystem& system, const pgl::TUninstallInfo& entry,
+                           std::string outcome, std::uint32_t errorNumber = 0,
+                           std::string errorText = {}) {
+  return {entry.RegistryKey, entry.DisplayName.str(), system.prefixDir, std::move(outcome),
+          errorNumber,       std::move(errorText)};
+}
+
+const char* StepOutcome(pgl::UninstallResult result) {
+  switch (result) {
+    case pgl::UninstallResult::Finished:
+      return "still_installed";
+    case pgl::UninstallResult::MissingCommand:
+      return "no_command";
+    case pgl::UninstallResult::NotRunnable:
+      return "not_runnable";
+    case pgl::UninstallResult::StartFailed:
+      return "start_failed";
+    case pgl::UninstallResult::StoppedWaiting:
+      return "stopped_waiting";
+    case pgl::UninstallResult::RunnerFailed:
+      return "runner_failed";
+  }
+  return "failed";
+}
+
 int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
-              bool polish) {
+              bool polish, std::optional<pgl::OutputFormat> format) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   std::vector<pgl::TUninstallInfo> entries;
@@ -280,18 +298,34 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
   if (!batch.registrySettled)
     Note("stopped waiting for Wine to save the registry; what follows may not be final.");
   bool allGone = errors.ErrorCount() == 0;
+  std::vector<pgl::OutcomeRecord> outcomes;
   for (const auto& entry : entries) {
     const bool there =
         pgl::RegKeyExists(*system.registry, pgl::PlaceOf(entry.View).root,
                           pgl::UninstallKeyPath(entry.View, pgl::EntrySubkey(entry)));
     allGone &= !there;
-    Out((there ? "Still installed: " : "Uninstalled: ") + Safe(entry.DisplayName.str()) + " (" +
-        Safe(entry.RegistryKey) + ")\n");
+    if (!format) {
+      Out((there ? "Still installed: " : "Uninstalled: ") + Safe(entry.DisplayName.str()) + " (" +
+          Safe(entry.RegistryKey) + ")\n");
+      continue;
+    }
+    const pgl::UninstallStep* step = nullptr;
+    for (const auto& s : batch.steps)
+      if (s.registryKey == entry.RegistryKey) step = &s;
+    if (!there)
+      outcomes.push_back(Outcome(system, entry, "uninstalled"));
+    else if (step)
+      outcomes.push_back(Outcome(system, entry, StepOutcome(step->result), step->outcome.errorCode,
+                                 step->outcome.message));
+    else
+      outcomes.push_back(Outcome(system, entry, "still_installed"));
   }
+  if (format) Out(pgl::FormatOutcomes(outcomes, *format));
   return allGone ? 0 : 1;
 }
 
-int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes) {
+int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
+           std::optional<pgl::OutputFormat> format) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   std::vector<pgl::TUninstallInfo> entries;
@@ -301,28 +335,33 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
                yes))
     return 1;
   const auto failures = pgl::RemoveEntries(*system.registry, entries);
+  std::vector<pgl::OutcomeRecord> outcomes;
   for (const auto& entry : entries) {
     const pgl::RemoveFailure* failure = nullptr;
     for (const auto& f : failures)
       if (f.registryKey == entry.RegistryKey) failure = &f;
-    if (failure)
+    if (format)
+      outcomes.push_back(Outcome(system, entry, failure ? "not_removed" : "removed", 0,
+                                 failure ? failure->reason : std::string()));
+    else if (failure)
       std::fprintf(stderr, "Not removed: %s (%s): %s\n", Safe(failure->displayName).c_str(),
                    Safe(failure->registryKey).c_str(), Safe(failure->reason).c_str());
     else
       Out("Removed: " + Safe(entry.DisplayName.str()) + " (" + Safe(entry.RegistryKey) + ")\n");
   }
+  if (format) Out(pgl::FormatOutcomes(outcomes, *format));
   return failures.empty() ? 0 : 1;
 }
 
 // The systems pgl-cli can work on, a line each: name, source, architecture, number of
 // programs, path.
-int Prefixes() {
+int Prefixes(pgl::OutputFormat format) {
   std::vector<std::string> notes;
   const auto systems = pgl::KnownSystems(notes);
   for (const auto& note : notes) Note("skipped " + note);
-  Out("Name\tSource\tArchitecture\tPrograms\tPath\n");
+  std::vector<pgl::PrefixRecord> records;
   for (const pgl::KnownSystem& s : systems) {
-    std::string programs = "?";
+    std::optional<std::size_t> programs;
     if (const auto registry = pgl::OpenKnownRegistry(s)) {
       std::size_t count = 0;
       for (const auto& place : pgl::UninstallPlaces()) {
@@ -331,11 +370,11 @@ int Prefixes() {
                 pgl::FindRegKey(registry->Hive(place.root), place.uninstallKey))
           count += key->SubKeys().size();
       }
-      programs = std::to_string(count);
+      programs = count;
     }
-    Out(Safe(s.name) + "\t" + Safe(s.source) + "\t" + Safe(s.arch) + "\t" + programs + "\t" +
-        Safe(s.path) + "\n");
+    records.push_back({s.name, s.source, s.arch, s.path, programs});
   }
+  Out(pgl::FormatPrefixes(records, format));
   return 0;
 }
 
@@ -384,6 +423,11 @@ int main(int argc, char** argv) {
       "Heroic, PlayOnLinux; native and Flatpak), a line each: name, source, architecture, "
       "number of programs, path");
   app.set_help_all_flag("--help-all", "show the help of every command");
+  // The output for scripts: tab-separated (the default), CSV or JSON (field names in the
+  // README).
+  std::string listFormat = "tsv", outcomeFormat;
+  const auto formats = CLI::IsMember({"tsv", "csv", "json"});
+  prefixes->add_option("--format", listFormat, "tsv (default), csv or json")->check(formats);
 
   ListOptions listOptions;
   auto* list = app.add_subcommand(
@@ -391,6 +435,7 @@ int main(int argc, char** argv) {
       "the installed programs, one line each: the list's 22 columns separated by tabs after a "
       "line of captions, sorted by name; the last column is the entry's registry key");
   AddFilters(list, listOptions);
+  list->add_option("--format", listFormat, "tsv (default), csv or json")->check(formats);
 
   std::string reportFile;
   auto* report = app.add_subcommand("report", "the same list as an HTML report (UTF-8)");
@@ -416,6 +461,11 @@ int main(int argc, char** argv) {
       ->required();
   uninstall->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
   uninstall->add_flag("--polish", polish, "error messages in Polish");
+  uninstall
+      ->add_option("--format", outcomeFormat,
+                   "what became of each program as a table (tsv, csv) or JSON, in place of the "
+                   "lines for people")
+      ->check(formats);
 
   auto* remove = app.add_subcommand(
       "remove",
@@ -423,6 +473,11 @@ int main(int argc, char** argv) {
       "uninstallers; fails when any stays");
   remove->add_option("KEY", keys, "a key name, or the key as \"list\" prints it")->required();
   remove->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
+  remove
+      ->add_option("--format", outcomeFormat,
+                   "what became of each program as a table (tsv, csv) or JSON, in place of the "
+                   "lines for people")
+      ->check(formats);
 
   // CLI11's texts quote the arguments: they reach the terminal filtered too.
   const auto exitWith = [&app](const CLI::Error& e) {
@@ -473,15 +528,20 @@ int main(int argc, char** argv) {
     return FinishOutput(2);
   }
 
-  if (*prefixes) return FinishOutput(Prefixes());
+  const auto formatOf = [](const std::string& name) {
+    return pgl::OutputFormatNamed(name).value_or(pgl::OutputFormat::Tsv);
+  };
+  std::optional<pgl::OutputFormat> resultFormat;
+  if (!outcomeFormat.empty()) resultFormat = formatOf(outcomeFormat);
+  if (*prefixes) return FinishOutput(Prefixes(formatOf(listFormat)));
   std::string error;
   auto system = prefixDir.empty() ? pgl::OpenManagedSystem(error)
                                   : pgl::OpenManagedSystemAt(prefixDir, error);
   if (!system) return FinishOutput(Fail(prefixDir.empty() ? error : "--prefix: " + error));
   for (const auto& problem : system->problems) Note(problem);
-  if (*list) return FinishOutput(List(*system, listOptions));
+  if (*list) return FinishOutput(List(*system, listOptions, formatOf(listFormat)));
   if (*report) return FinishOutput(Report(*system, listOptions, reportFile));
   if (*backup) return FinishOutput(Backup(*system, backupFile));
-  if (*uninstall) return FinishOutput(Uninstall(*system, keys, yes, polish));
-  return FinishOutput(Remove(*system, keys, yes));
+  if (*uninstall) return FinishOutput(Uninstall(*system, keys, yes, polish, resultFormat));
+  return FinishOutput(Remove(*system, keys, yes, resultFormat));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
@@ -107,6 +108,38 @@ TEST(CliOutput, ABackupOfACutRegistryFailsAndWritesNothing) {
   EXPECT_EQ(toStdout.exitCode, 1);
   EXPECT_EQ(toStdout.output.find("REGEDIT"), std::string::npos);
   EXPECT_EQ(toStdout.output.find("Windows Registry Editor"), std::string::npos);
+}
+
+// The list and the outcome of a removal as scripts read them, with raw values beside texts.
+TEST(CliOutput, JsonAndCsvForScripts) {
+  test::TempDir dir;
+  const std::string prefix = dir / "p";
+  test::MakePrefixDirs(prefix);
+  test::WriteFile(
+      prefix + "/system.reg",
+      kEntries +
+          "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App] "
+          "1700000000\n\"DisplayName\"=\"App, \\\"quoted\\\"\"\n\"InstallDate\"=\"20261101\"\n"
+          "\"UninstallString\"=\"C:\\\\missing.exe\"\n");
+  const auto list = e2e::Cli(prefix, {"list", "--format", "json"});
+  ASSERT_EQ(list.exitCode, 0) << list.output;
+  const auto programs = nlohmann::json::parse(list.output.substr(list.output.find('[')));
+  ASSERT_EQ(programs.size(), 1u);
+  const auto& app = programs[0];
+  EXPECT_EQ(app["name"], "App, \"quoted\"");
+  EXPECT_EQ(app["install_date"], "2026-11-01");
+  EXPECT_EQ(app["valid"], false);  // its uninstaller is missing
+  EXPECT_EQ(app["place"], "machine");
+  EXPECT_EQ(app["size_bytes"], 0);  // as the list shows it: no usage record, no size
+  EXPECT_EQ(app["key"], "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App");
+  const auto csv = e2e::Cli(prefix, {"list", "--format", "csv"});
+  EXPECT_NE(csv.output.find("\r\n\"App, \"\"quoted\"\"\","), std::string::npos) << csv.output;
+  const auto removed = e2e::Cli(prefix, {"remove", "--yes", "--format", "json", "--", "App"});
+  EXPECT_EQ(removed.exitCode, 1) << removed.output;  // the file is not in Wine's exact form
+  const auto outcome = nlohmann::json::parse(removed.output.substr(removed.output.find('[')));
+  EXPECT_EQ(outcome[0]["outcome"], "not_removed");
+  EXPECT_EQ(outcome[0]["prefix"], prefix);
+  EXPECT_FALSE(outcome[0]["error_text"].get<std::string>().empty());
 }
 
 TEST(CliUsage, AMisspeltCommandAndAMissingPrefixAreNamed) {

@@ -1,0 +1,180 @@
+#include "inventory/MachineOutput.h"
+
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "util/Utf.h"
+
+namespace pgl {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string Dump(const json& value) {
+  // Text that is not UTF-8 (a registry name with a lone surrogate) is replaced, not refused.
+  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+// A CSV field: quoted where it holds a separator, a quote or a line break, quotes doubled.
+// Control characters become blanks, as in the tab-separated form, so that no field carries a
+// terminal's control sequence.
+std::string CsvField(std::string_view text) {
+  const std::string clean = WithoutControlCharacters(text);
+  if (clean.find_first_of(",\"") == std::string::npos) return clean;
+  std::string quoted = "\"";
+  for (const char c : clean) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// Lines of fields: tab-separated (control characters as blanks) or CSV records (CR LF).
+std::string Table(const std::vector<std::vector<std::string>>& lines, OutputFormat format) {
+  std::string out;
+  for (const auto& fields : lines) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (i) out += format == OutputFormat::Csv ? ',' : '\t';
+      out +=
+          format == OutputFormat::Csv ? CsvField(fields[i]) : WithoutControlCharacters(fields[i]);
+    }
+    out += format == OutputFormat::Csv ? "\r\n" : "\n";
+  }
+  return out;
+}
+
+const char* PlaceName(UninstallView view) {
+  switch (view) {
+    case UninstallView::Machine:
+      return "machine";
+    case UninstallView::Machine32:
+      return "machine32";
+    case UninstallView::User:
+      return "user";
+  }
+  return "machine";
+}
+
+json OrNull(const std::optional<std::string>& text) {
+  return text ? json(*text) : json(nullptr);
+}
+
+}  // namespace
+
+std::optional<OutputFormat> OutputFormatNamed(std::string_view name) {
+  if (name == "tsv") return OutputFormat::Tsv;
+  if (name == "csv") return OutputFormat::Csv;
+  if (name == "json") return OutputFormat::Json;
+  return std::nullopt;
+}
+
+std::optional<std::string> FileTimeToIso(std::uint64_t fileTime) {
+  constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;  // 1970-01-01 as a FILETIME
+  if (fileTime < kUnixEpoch) return std::nullopt;
+  const auto seconds = static_cast<std::time_t>((fileTime - kUnixEpoch) / 10000000ull);
+  std::tm utc{};
+  if (!gmtime_r(&seconds, &utc) || utc.tm_year + 1900 > 9999) return std::nullopt;
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return std::string(text);
+}
+
+std::optional<std::string> InstallDateToIso(std::string_view date) {
+  if (date.size() != 8) return std::nullopt;
+  for (const char c : date)
+    if (c < '0' || c > '9') return std::nullopt;
+  const int month = std::stoi(std::string(date.substr(4, 2)));
+  const int day = std::stoi(std::string(date.substr(6, 2)));
+  if (month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
+  return std::string(date.substr(0, 4)) + "-" + std::string(date.substr(4, 2)) + "-" +
+         std::string(date.substr(6, 2));
+}
+
+std::string FormatProgramList(const TUninstallCollection& collection,
+                              const std::vector<ListRow>& rows, OutputFormat format) {
+  if (format != OutputFormat::Json) {
+    std::vector<std::vector<std::string>> lines;
+    std::vector<std::string> captions;
+    for (const auto& column : ListColumns()) captions.emplace_back(column.english);
+    lines.push_back(std::move(captions));
+    for (const ListRow& row : rows) lines.emplace_back(row.cells.begin(), row.cells.end());
+    return Table(lines, format);
+  }
+  json programs = json::array();
+  for (const ListRow& row : rows) {
+    const TUninstallInfo& info = collection.GetItem(row.itemIndex).UninstallInfo;
+    const std::int64_t size = info.SlowInfo.InstalledSize();
+    const std::int32_t times = info.SlowInfo.TimesUsed();
+    const auto& c = row.cells;
+    programs.push_back({
+        {"key", info.RegistryKey},
+        {"place", PlaceName(info.View)},
+        {"name", info.DisplayName.str()},
+        {"publisher", info.Publisher.str()},
+        {"version", info.DisplayVersion.str()},
+        {"size_bytes", size >= 0 ? json(size) : json(nullptr)},
+        {"size_text", c[2]},
+        {"last_used", OrNull(FileTimeToIso(info.SlowInfo.LastUsed()))},
+        {"last_used_text", c[3]},
+        {"times_used", times >= 0 ? json(times) : json(nullptr)},
+        {"frequency_text", c[4]},
+        {"program_file", info.ExeFile},
+        {"icon_file", info.DisplayIcon},
+        {"uninstall_command", info.UninstallString},
+        {"quiet_uninstall_command", info.QuietUninstallString},
+        {"modify_command", info.ModifyPath},
+        {"install_date", OrNull(InstallDateToIso(info.InstallDate.str()))},
+        {"install_date_text", info.InstallDate.str()},
+        {"install_location", info.InstallLocation},
+        {"install_source", info.InstallSource},
+        {"url_info", info.URLInfoAbout.str()},
+        {"url_update", info.URLUpdateInfo.str()},
+        {"help_link", info.HelpLink.str()},
+        {"comments", info.Comments.str()},
+        {"contact", info.Contact.str()},
+        {"readme", info.Readme.str()},
+        {"system_component", info.SystemComponent},
+        {"valid", info.Valid},
+    });
+  }
+  return Dump(programs);
+}
+
+std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format) {
+  if (format != OutputFormat::Json) {
+    std::vector<std::vector<std::string>> lines = {
+        {"Name", "Source", "Architecture", "Programs", "Path"}};
+    for (const PrefixRecord& p : prefixes)
+      lines.push_back({p.name, p.source, p.arch,
+                       p.programs ? std::to_string(*p.programs) : std::string("?"), p.path});
+    return Table(lines, format);
+  }
+  json out = json::array();
+  for (const PrefixRecord& p : prefixes)
+    out.push_back({{"name", p.name},
+                   {"source", p.source},
+                   {"arch", p.arch},
+                   {"programs", p.programs ? json(*p.programs) : json(nullptr)},
+                   {"path", p.path}});
+  return Dump(out);
+}
+
+std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFormat format) {
+  if (format != OutputFormat::Json) {
+    std::vector<std::vector<std::string>> lines = {
+        {"Key", "Name", "Prefix", "Outcome", "Error number", "Error"}};
+    for (const OutcomeRecord& o : outcomes)
+      lines.push_back(
+          {o.key, o.name, o.prefix, o.outcome, std::to_string(o.errorNumber), o.errorText});
+    return Table(lines, format);
+  }
+  json out = json::array();
+  for (const OutcomeRecord& o : outcomes)
+    out.push_back({{"key", o.key},
+                   {"name", o.name},
+                   {"prefix", o.prefix},
+                   {"outcome", o.outcome},
+                   {"error_number", o.errorNumber},
+                   {"error_text", o.errorText}});
+  return Dump(out);
+}
+
+}  // namespace pgl

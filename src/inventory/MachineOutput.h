@@ -1,0 +1,48 @@
+// pgl-cli's output for scripts and inventory tools: the program list, the prefixes and the
+// outcome of uninstall and remove as tab-separated text (the default), CSV (RFC 4180) or JSON.
+// The JSON field names are stable (the README lists them); raw values stand beside the texts
+// people read (sizes in bytes, dates in ISO 8601, validity as a boolean).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inventory/EntryList.h"
+#include "inventory/UCollection.h"
+
+namespace pgl {
+
+enum class OutputFormat { Tsv, Csv, Json };
+// "tsv", "csv" or "json"; nothing for any other name.
+std::optional<OutputFormat> OutputFormatNamed(std::string_view name);
+
+// The listed rows (BuildListRows) of `collection`: TSV and CSV with a line of captions first;
+// JSON an array with one object per program.
+std::string FormatProgramList(const TUninstallCollection& collection,
+                              const std::vector<ListRow>& rows, OutputFormat format);
+
+struct PrefixRecord {
+  std::string name, source, arch, path;
+  std::optional<std::size_t> programs;  // none where the registry could not be read
+};
+std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format);
+
+// What became of one entry of an uninstall or remove.
+struct OutcomeRecord {
+  std::string key, name, prefix;
+  std::string outcome;  // "uninstalled", "still_installed", "removed", "not_removed", ...
+  std::uint32_t errorNumber = 0;
+  std::string errorText;
+};
+std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFormat format);
+
+// A FILETIME as ISO 8601 in UTC ("2026-11-29T10:15:00Z"); nothing for 0 or a time out of range.
+std::optional<std::string> FileTimeToIso(std::uint64_t fileTime);
+// An install date as the registry keeps it ("20261101") in ISO 8601 ("2026-11-01"); nothing
+// for any other form.
+std::optional<std::string> InstallDateToIso(std::string_view date);
+
+}  // namespace pgl

@@ -1,0 +1,51 @@
+// pgl-cli's output for machines: CSV quoting, ISO dates, and JSON with raw values beside texts.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "inventory/MachineOutput.h"
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+namespace {
+
+TEST(MachineOutput, DatesInIso8601) {
+  EXPECT_EQ(FileTimeToIso(0), std::nullopt);
+  EXPECT_EQ(FileTimeToIso(116444736000000000ull), "1970-01-01T00:00:00Z");
+  EXPECT_EQ(FileTimeToIso(0x1da1747c66d0000ull), "2023-11-14T22:13:20Z");
+  const std::pair<std::string, std::optional<std::string>> dates[] = {
+      {"20261101", "2026-11-01"}, {"2026111", std::nullopt},  {"2026-11-01", std::nullopt},
+      {"20261301", std::nullopt}, {"20261100", std::nullopt}, {"", std::nullopt},
+  };
+  for (const auto& [text, iso] : dates) EXPECT_EQ(InstallDateToIso(text), iso) << text;
+}
+
+TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
+  const std::vector<OutcomeRecord> outcomes = {
+      {"HKLM\\A", "Plain", "/p", "removed", 0, ""},
+      {"HKLM\\B", "Comma, \"quoted\"", "/p", "not_removed", 5, "line\nbreak\x1b[2J"},
+  };
+  EXPECT_EQ(FormatOutcomes(outcomes, OutputFormat::Csv),
+            "Key,Name,Prefix,Outcome,Error number,Error\r\n"
+            "HKLM\\A,Plain,/p,removed,0,\r\n"
+            "HKLM\\B,\"Comma, \"\"quoted\"\"\",/p,not_removed,5,line break [2J\r\n");
+  EXPECT_EQ(FormatOutcomes(outcomes, OutputFormat::Tsv).substr(0, 4), "Key\t");
+  const auto parsed = nlohmann::json::parse(FormatOutcomes(outcomes, OutputFormat::Json));
+  ASSERT_EQ(parsed.size(), 2u);
+  EXPECT_EQ(parsed[1]["name"], "Comma, \"quoted\"");
+  EXPECT_EQ(parsed[1]["error_number"], 5);
+  EXPECT_EQ(parsed[1]["error_text"], "line\nbreak\x1b[2J");  // escaped by JSON, kept whole
+  const auto prefixes = nlohmann::json::parse(FormatPrefixes(
+      {{"Game", "Steam", "win64", "/s/pfx", 12}, {"Broken", "Wine", "win64", "/b", std::nullopt}},
+      OutputFormat::Json));
+  EXPECT_EQ(prefixes[0]["programs"], 12);
+  EXPECT_TRUE(prefixes[1]["programs"].is_null());
+  EXPECT_EQ(FormatPrefixes({{"Broken", "Wine", "win64", "/b", std::nullopt}}, OutputFormat::Tsv),
+            "Name\tSource\tArchitecture\tPrograms\tPath\nBroken\tWine\twin64\t?\t/b\n");
+  // Text that is not UTF-8 is replaced, not refused.
+  EXPECT_NO_THROW(nlohmann::json::parse(
+      FormatOutcomes({{"K", std::string("bad\xff"), "", "removed", 0, ""}}, OutputFormat::Json)));
+}
+
+}  // namespace
+}  // namespace pgl
