@@ -23,10 +23,7 @@ MessageBar::MessageBar(QWidget* parent) : QFrame(parent) {
   close_->setObjectName("btnCloseMessage");
   close_->setAutoRaise(true);
   close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-  connect(close_, &QToolButton::clicked, this, [this] {
-    label_->clear();
-    hide();
-  });
+  connect(close_, &QToolButton::clicked, this, &MessageBar::Clear);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(8, 4, 4, 4);
   layout->addWidget(label_, 1);
@@ -40,6 +37,11 @@ void MessageBar::Show(const QString& text) {
   if (!shown.split('\n').contains(text))
     label_->setText(!isHidden() && !shown.isEmpty() ? shown + '\n' + text : text);
   show();
+}
+
+void MessageBar::Clear() {
+  label_->clear();
+  hide();
 }
 
 QString MessageBar::Text() const {

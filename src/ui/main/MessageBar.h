@@ -18,6 +18,8 @@ class MessageBar : public QFrame {
   // Shows the text; a second one while the bar is shown goes on a line of its own.
   void Show(const QString& text);
   QString Text() const;
+  // Takes every notice away (they spoke of a prefix no longer shown).
+  void Clear();
 
  private:
   QLabel* label_;

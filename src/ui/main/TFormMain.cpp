@@ -367,6 +367,7 @@ bool TFormMain::SwitchPrefix(const std::string& dir) {
   model_->SetPlatform(system_->platform.get());
   services_.desktop = system_->desktop.get();
   commands_->SetSystem(system_, collection_.get());
+  messageBar_->Clear();  // the notices spoke of the prefix shown before
   for (const auto& problem : system_->problems) messageBar_->Show(Utf8(problem));
   collection_->ScanSorted();
   listMemo_ = EntryListView::Memo{};  // another prefix: the first row, from the top
