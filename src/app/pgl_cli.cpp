@@ -105,6 +105,38 @@ int List(pgl::ManagedSystem& system, const ListOptions& options, pgl::OutputForm
   return 0;
 }
 
+// The programs of every prefix found, in one list with the prefix's name before the key. A
+// prefix that cannot be read is named on the error stream; the others are listed all the same.
+int ListAllPrefixes(const ListOptions& options, pgl::OutputFormat format) {
+  std::vector<std::string> notes;
+  const auto systems = pgl::KnownSystems(notes);
+  for (const auto& note : notes) Note("skipped " + note);
+  std::vector<std::unique_ptr<pgl::ManagedSystem>> opened;
+  std::vector<std::unique_ptr<pgl::TUninstallCollection>> collections;
+  std::vector<pgl::PrefixPrograms> lists;
+  int exitCode = 0;
+  for (const pgl::KnownSystem& known : systems) {
+    std::string error;
+    auto system = pgl::OpenManagedSystemAt(known.path, error);
+    if (!system) {
+      Note(known.name + ": " + error);
+      exitCode = 1;
+      continue;
+    }
+    for (const auto& problem : system->problems) Note(known.name + ": " + problem);
+    auto collection =
+        std::make_unique<pgl::TUninstallCollection>(*system->registry, *system->platform);
+    collection->SystemComponentsVisible = options.systemComponents;
+    ReportUnreadable(collection->ScanSorted());
+    lists.push_back({known.name, known.path, collection.get(),
+                     pgl::BuildListRows(*collection, options.Filter(), options.polish)});
+    opened.push_back(std::move(system));
+    collections.push_back(std::move(collection));
+  }
+  Out(pgl::FormatProgramsOfPrefixes(lists, format));
+  return exitCode;
+}
+
 int Report(pgl::ManagedSystem& system, const ListOptions& options, const std::string& file) {
   std::vector<std::string> captions;
   for (const auto& column : pgl::ListColumns())
@@ -436,6 +468,10 @@ int main(int argc, char** argv) {
       "line of captions, sorted by name; the last column is the entry's registry key");
   AddFilters(list, listOptions);
   list->add_option("--format", listFormat, "tsv (default), csv or json")->check(formats);
+  bool allPrefixes = false;
+  list->add_flag("--all-prefixes", allPrefixes,
+                 "the programs of every prefix \"prefixes\" finds, with a Prefix column (the "
+                 "prefix's name) before the registry key");
 
   std::string reportFile;
   auto* report = app.add_subcommand("report", "the same list as an HTML report (UTF-8)");
@@ -534,6 +570,7 @@ int main(int argc, char** argv) {
   std::optional<pgl::OutputFormat> resultFormat;
   if (!outcomeFormat.empty()) resultFormat = formatOf(outcomeFormat);
   if (*prefixes) return FinishOutput(Prefixes(formatOf(listFormat)));
+  if (*list && allPrefixes) return FinishOutput(ListAllPrefixes(listOptions, formatOf(listFormat)));
   std::string error;
   auto system = prefixDir.empty() ? pgl::OpenManagedSystem(error)
                                   : pgl::OpenManagedSystemAt(prefixDir, error);

@@ -88,54 +88,83 @@ std::optional<std::string> InstallDateToIso(std::string_view date) {
          std::string(date.substr(6, 2));
 }
 
-std::string FormatProgramList(const TUninstallCollection& collection,
-                              const std::vector<ListRow>& rows, OutputFormat format) {
+namespace {
+
+json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixPrograms* prefix) {
+  const std::int64_t size = info.SlowInfo.InstalledSize();
+  const std::int32_t times = info.SlowInfo.TimesUsed();
+  const auto& c = row.cells;
+  json object = {{"key", info.RegistryKey}};
+  if (prefix) {
+    object["prefix"] = prefix->name;
+    object["prefix_path"] = prefix->path;
+  }
+  object.update({
+      {"place", PlaceName(info.View)},
+      {"name", info.DisplayName.str()},
+      {"publisher", info.Publisher.str()},
+      {"version", info.DisplayVersion.str()},
+      {"size_bytes", size >= 0 ? json(size) : json(nullptr)},
+      {"size_text", c[2]},
+      {"last_used", OrNull(FileTimeToIso(info.SlowInfo.LastUsed()))},
+      {"last_used_text", c[3]},
+      {"times_used", times >= 0 ? json(times) : json(nullptr)},
+      {"frequency_text", c[4]},
+      {"program_file", info.ExeFile},
+      {"icon_file", info.DisplayIcon},
+      {"uninstall_command", info.UninstallString},
+      {"quiet_uninstall_command", info.QuietUninstallString},
+      {"modify_command", info.ModifyPath},
+      {"install_date", OrNull(InstallDateToIso(info.InstallDate.str()))},
+      {"install_date_text", info.InstallDate.str()},
+      {"install_location", info.InstallLocation},
+      {"install_source", info.InstallSource},
+      {"url_info", info.URLInfoAbout.str()},
+      {"url_update", info.URLUpdateInfo.str()},
+      {"help_link", info.HelpLink.str()},
+      {"comments", info.Comments.str()},
+      {"contact", info.Contact.str()},
+      {"readme", info.Readme.str()},
+      {"system_component", info.SystemComponent},
+      {"valid", info.Valid},
+  });
+  return object;
+}
+
+std::string ProgramLists(const std::vector<PrefixPrograms>& prefixes, OutputFormat format,
+                         bool withPrefix) {
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines;
     std::vector<std::string> captions;
     for (const auto& column : ListColumns()) captions.emplace_back(column.english);
+    if (withPrefix) captions.insert(captions.end() - 1, "Prefix");
     lines.push_back(std::move(captions));
-    for (const ListRow& row : rows) lines.emplace_back(row.cells.begin(), row.cells.end());
+    for (const PrefixPrograms& prefix : prefixes)
+      for (const ListRow& row : prefix.rows) {
+        std::vector<std::string> cells(row.cells.begin(), row.cells.end());
+        if (withPrefix) cells.insert(cells.end() - 1, prefix.name);
+        lines.push_back(std::move(cells));
+      }
     return Table(lines, format);
   }
   json programs = json::array();
-  for (const ListRow& row : rows) {
-    const TUninstallInfo& info = collection.GetItem(row.itemIndex).UninstallInfo;
-    const std::int64_t size = info.SlowInfo.InstalledSize();
-    const std::int32_t times = info.SlowInfo.TimesUsed();
-    const auto& c = row.cells;
-    programs.push_back({
-        {"key", info.RegistryKey},
-        {"place", PlaceName(info.View)},
-        {"name", info.DisplayName.str()},
-        {"publisher", info.Publisher.str()},
-        {"version", info.DisplayVersion.str()},
-        {"size_bytes", size >= 0 ? json(size) : json(nullptr)},
-        {"size_text", c[2]},
-        {"last_used", OrNull(FileTimeToIso(info.SlowInfo.LastUsed()))},
-        {"last_used_text", c[3]},
-        {"times_used", times >= 0 ? json(times) : json(nullptr)},
-        {"frequency_text", c[4]},
-        {"program_file", info.ExeFile},
-        {"icon_file", info.DisplayIcon},
-        {"uninstall_command", info.UninstallString},
-        {"quiet_uninstall_command", info.QuietUninstallString},
-        {"modify_command", info.ModifyPath},
-        {"install_date", OrNull(InstallDateToIso(info.InstallDate.str()))},
-        {"install_date_text", info.InstallDate.str()},
-        {"install_location", info.InstallLocation},
-        {"install_source", info.InstallSource},
-        {"url_info", info.URLInfoAbout.str()},
-        {"url_update", info.URLUpdateInfo.str()},
-        {"help_link", info.HelpLink.str()},
-        {"comments", info.Comments.str()},
-        {"contact", info.Contact.str()},
-        {"readme", info.Readme.str()},
-        {"system_component", info.SystemComponent},
-        {"valid", info.Valid},
-    });
-  }
+  for (const PrefixPrograms& prefix : prefixes)
+    for (const ListRow& row : prefix.rows)
+      programs.push_back(ProgramObject(prefix.collection->GetItem(row.itemIndex).UninstallInfo, row,
+                                       withPrefix ? &prefix : nullptr));
   return Dump(programs);
+}
+
+}  // namespace
+
+std::string FormatProgramList(const TUninstallCollection& collection,
+                              const std::vector<ListRow>& rows, OutputFormat format) {
+  return ProgramLists({{"", "", &collection, rows}}, format, false);
+}
+
+std::string FormatProgramsOfPrefixes(const std::vector<PrefixPrograms>& prefixes,
+                                     OutputFormat format) {
+  return ProgramLists(prefixes, format, true);
 }
 
 std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format) {

@@ -24,6 +24,16 @@ std::optional<OutputFormat> OutputFormatNamed(std::string_view name);
 std::string FormatProgramList(const TUninstallCollection& collection,
                               const std::vector<ListRow>& rows, OutputFormat format);
 
+// The programs of several prefixes in one list: a "Prefix" column (the prefix's name) before
+// the registry key, and in JSON "prefix" (its name) and "prefix_path".
+struct PrefixPrograms {
+  std::string name, path;
+  const TUninstallCollection* collection = nullptr;
+  std::vector<ListRow> rows;
+};
+std::string FormatProgramsOfPrefixes(const std::vector<PrefixPrograms>& prefixes,
+                                     OutputFormat format);
+
 struct PrefixRecord {
   std::string name, source, arch, path;
   std::optional<std::size_t> programs;  // none where the registry could not be read

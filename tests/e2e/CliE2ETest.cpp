@@ -142,6 +142,32 @@ TEST(CliOutput, JsonAndCsvForScripts) {
   EXPECT_FALSE(outcome[0]["error_text"].get<std::string>().empty());
 }
 
+// Every prefix of a home in one list: each program once with its prefix's name before its key;
+// a prefix that cannot be read is named, and the others are listed all the same.
+TEST(CliOutput, EveryPrefixInOneList) {
+  test::TempDir home;
+  const auto prefix = [&](const std::string& folder, const std::string& program) {
+    const std::string dir = home / folder;
+    test::MakePrefixDirs(dir);
+    test::WriteFile(dir + "/system.reg",
+                    kEntries +
+                        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\" +
+                        program + "] 1700000000\n\"DisplayName\"=\"" + program + "\"\n");
+  };
+  prefix(".wine", "One");
+  prefix(".wine-games", "Two");
+  test::MakeDirs(home / ".wine-broken");
+  test::WriteFile(home / ".wine-broken/system.reg", "not a registry\n");
+  const auto r = e2e::Run({PGL_CLI_PATH, "list", "--all-prefixes"},
+                          {{"HOME", home.Path()}, {"WINEPREFIX", home / ".wine"}});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("~/.wine-broken: "), std::string::npos) << r.output;
+  std::vector<std::string> rows;
+  for (const auto& cells : e2e::TabSeparatedLines(r.output))
+    if (cells.size() == 23) rows.push_back(cells[0] + "|" + cells[21]);
+  EXPECT_EQ(rows, (std::vector<std::string>{"Name|Prefix", "One|~/.wine", "Two|~/.wine-games"}));
+}
+
 TEST(CliUsage, AMisspeltCommandAndAMissingPrefixAreNamed) {
   test::TempDir dir;
   const std::string missing = dir / "missing";
