@@ -307,7 +307,7 @@ const char* StepOutcome(pgl::UninstallResult result) {
 }
 
 int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
-              bool polish, std::optional<pgl::OutputFormat> format) {
+              bool polish, std::optional<pgl::OutputFormat> format, pgl::UninstallMode mode) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   std::vector<pgl::TUninstallInfo> entries;
@@ -321,7 +321,7 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
   pgl::UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors);
   CliObserver observer;
   std::signal(SIGINT, OnInterrupt);
-  const pgl::UninstallBatch batch = engine.Run(entries, polish, observer);
+  const pgl::UninstallBatch batch = engine.Run(entries, polish, observer, mode);
   std::signal(SIGINT, SIG_DFL);
   if (errors.ErrorCount() > 0) {
     for (const auto& line : errors.Lines()) std::fprintf(stderr, "%s\n", Safe(line).c_str());
@@ -346,6 +346,9 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
       if (s.registryKey == entry.RegistryKey) step = &s;
     if (!there)
       outcomes.push_back(Outcome(system, entry, "uninstalled"));
+    else if (step && step->result == pgl::UninstallResult::MissingCommand &&
+             mode == pgl::UninstallMode::Quiet)
+      outcomes.push_back(Outcome(system, entry, "no_quiet_command"));
     else if (step)
       outcomes.push_back(Outcome(system, entry, StepOutcome(step->result), step->outcome.errorCode,
                                  step->outcome.message));
@@ -497,6 +500,11 @@ int main(int argc, char** argv) {
       ->required();
   uninstall->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
   uninstall->add_flag("--polish", polish, "error messages in Polish");
+  bool quiet = false;
+  uninstall->add_flag("--quiet", quiet,
+                      "unattended: each program's quiet uninstall command (QuietUninstallString, "
+                      "else for a Windows Installer product \"MsiExec.exe /X{GUID} /qn\"); a "
+                      "program with neither is not run, and reported");
   uninstall
       ->add_option("--format", outcomeFormat,
                    "what became of each program as a table (tsv, csv) or JSON, in place of the "
@@ -579,6 +587,8 @@ int main(int argc, char** argv) {
   if (*list) return FinishOutput(List(*system, listOptions, formatOf(listFormat)));
   if (*report) return FinishOutput(Report(*system, listOptions, reportFile));
   if (*backup) return FinishOutput(Backup(*system, backupFile));
-  if (*uninstall) return FinishOutput(Uninstall(*system, keys, yes, polish, resultFormat));
+  if (*uninstall)
+    return FinishOutput(Uninstall(*system, keys, yes, polish, resultFormat,
+                                  quiet ? pgl::UninstallMode::Quiet : pgl::UninstallMode::Normal));
   return FinishOutput(Remove(*system, keys, yes, resultFormat));
 }

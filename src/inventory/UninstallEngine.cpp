@@ -36,33 +36,71 @@ const std::string& UninstallCommandOf(const TUninstallInfo& info) {
   return info.ModifyPath;
 }
 
-std::string UninstallCommandToRun(const TUninstallInfo& info) {
-  std::string command = UninstallCommandOf(info);
+namespace {
+
+// In an msiexec command line (msiexec bare, with .exe or with a folder): where the letter of its
+// /I, -I, /X or -X switch stands, and the product code that follows it ("{...}").
+struct MsiSwitch {
+  std::size_t letter = std::string::npos;
+  std::string productCode;
+};
+
+MsiSwitch FindMsiSwitch(const std::string& command) {
   std::string lower = command;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  // The program is msiexec (bare, with .exe, or with a folder), and an /I or -I switch names
-  // a product code.
   const std::size_t start = lower.find_first_not_of(" \t\"");
-  if (start == std::string::npos) return command;
+  if (start == std::string::npos) return {};
   const std::size_t end = lower.find_first_of(" \t\"", start);
   const std::string program = lower.substr(start, end - start);
   const std::size_t slash = program.find_last_of("\\/");
   const std::string name = slash == std::string::npos ? program : program.substr(slash + 1);
-  if (name != "msiexec" && name != "msiexec.exe") return command;
+  if (name != "msiexec" && name != "msiexec.exe") return {};
   for (std::size_t at = end; at != std::string::npos && at + 1 < lower.size();
        at = lower.find_first_of("/-", at + 1)) {
-    if ((lower[at] != '/' && lower[at] != '-') || lower[at + 1] != 'i') continue;
+    if ((lower[at] != '/' && lower[at] != '-') || (lower[at + 1] != 'i' && lower[at + 1] != 'x'))
+      continue;
     if (at > 0 && lower[at - 1] != ' ' && lower[at - 1] != '\t') continue;
     const std::size_t brace = lower.find_first_not_of(' ', at + 2);
     if (brace == std::string::npos || lower[brace] != '{') continue;
-    command[at + 1] = command[at + 1] == 'i' ? 'x' : 'X';
-    break;
+    const std::size_t close = lower.find('}', brace);
+    if (close == std::string::npos) continue;
+    return {at + 1, command.substr(brace, close - brace + 1)};
   }
+  return {};
+}
+
+}  // namespace
+
+std::string UninstallCommandToRun(const TUninstallInfo& info) {
+  std::string command = UninstallCommandOf(info);
+  const MsiSwitch found = FindMsiSwitch(command);
+  if (found.letter != std::string::npos &&
+      (command[found.letter] == 'i' || command[found.letter] == 'I'))
+    command[found.letter] = command[found.letter] == 'i' ? 'x' : 'X';
   return command;
+}
+
+std::string QuietUninstallCommandOf(const TUninstallInfo& info) {
+  if (!IsBlank(info.QuietUninstallString)) return info.QuietUninstallString;
+  // A Windows Installer product removes itself without a window through msiexec's /qn.
+  const MsiSwitch found = FindMsiSwitch(UninstallCommandOf(info));
+  if (found.letter == std::string::npos) return {};
+  return "MsiExec.exe /X" + found.productCode + " /qn";
+}
+
+std::string UninstallCommandFor(const TUninstallInfo& info, UninstallMode mode) {
+  return mode == UninstallMode::Quiet ? QuietUninstallCommandOf(info) : UninstallCommandToRun(info);
 }
 
 std::string UninstallEngine::StillInstalledText(const std::string& name, bool polish) {
   return (polish ? "Nadal zainstalowany: " : "Still installed: ") + name;
+}
+
+std::string UninstallEngine::NoQuietCommandText(const std::string& name, bool polish) {
+  return polish ? "Aplikacja: " + name + kCrLf +
+                      "Błąd: Brak polecenia cichej deinstalacji; nic nie uruchomiono"
+                : "Application: " + name + kCrLf +
+                      "Error: There is no quiet uninstall command; nothing was run";
 }
 
 std::string UninstallEngine::MissingCommandText(const std::string& name, bool polish) {
@@ -122,12 +160,15 @@ UninstallEngine::Obstacle UninstallEngine::ObstacleOf(const std::string& command
   return Obstacle::None;
 }
 
-std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, bool polish) const {
+std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, bool polish,
+                                       UninstallMode mode) const {
   std::string program;
-  switch (ObstacleOf(UninstallCommandToRun(entry), program)) {
+  switch (ObstacleOf(UninstallCommandFor(entry, mode), program)) {
     case Obstacle::None:
       break;
     case Obstacle::NoCommand:
+      if (mode == UninstallMode::Quiet)
+        return polish ? "brak polecenia cichej deinstalacji" : "it has no quiet uninstall command";
       return polish ? "brak polecenia deinstalacyjnego" : "it has no uninstall command";
     case Obstacle::NotRunnable:
       return polish ? "32-bitowy deinstalator, a ten Wine nie uruchamia programów 32-bitowych"
@@ -140,7 +181,7 @@ std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, bool polish)
 }
 
 UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, bool polish,
-                                    UninstallObserver& observer) {
+                                    UninstallObserver& observer, UninstallMode mode) {
   UninstallBatch batch;
   errors_.ClearErrors();
   bool anyStarted = false;
@@ -150,13 +191,14 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
     UninstallStep step;
     step.displayName = entry.DisplayName.str();
     step.registryKey = entry.RegistryKey;
-    const std::string command = UninstallCommandToRun(entry);
+    const std::string command = UninstallCommandFor(entry, mode);
     const std::string& name = step.displayName;
     std::string program;
     const Obstacle obstacle = ObstacleOf(command, program);
     if (obstacle == Obstacle::NoCommand) {
       step.result = UninstallResult::MissingCommand;
-      errors_.AddError(MissingCommandText(name, polish));
+      errors_.AddError(mode == UninstallMode::Quiet ? NoQuietCommandText(name, polish)
+                                                    : MissingCommandText(name, polish));
       batch.steps.push_back(std::move(step));
       continue;
     }

@@ -21,6 +21,13 @@ const std::string& UninstallCommandOf(const TUninstallInfo& info);
 // for maintenance, which is a silent repair where the package has no maintenance dialog.
 std::string UninstallCommandToRun(const TUninstallInfo& info);
 
+// A batch with the uninstallers' own windows (Normal), or unattended (Quiet).
+enum class UninstallMode { Normal, Quiet };
+// The command that uninstalls an entry without a window: QuietUninstallString, else for a
+// Windows Installer product "MsiExec.exe /X{GUID} /qn"; empty when it has neither.
+std::string QuietUninstallCommandOf(const TUninstallInfo& info);
+std::string UninstallCommandFor(const TUninstallInfo& info, UninstallMode mode);
+
 // What the caller (the window, pgl-cli) hears while a batch runs. Every answer has a default.
 class UninstallObserver {
  public:
@@ -68,14 +75,17 @@ class UninstallEngine {
   // waits until the registry shows what they changed, and reads it again, so that a prune
   // that follows sees the registry as the uninstallers left it.
   UninstallBatch Run(const std::vector<TUninstallInfo>& entries, bool polish,
-                     UninstallObserver& observer);
+                     UninstallObserver& observer, UninstallMode mode = UninstallMode::Normal);
 
   // Why an entry's uninstaller will not be run (no command, a 32-bit program where none runs,
   // no usable Wine for the prefix), to be said before a batch starts; empty when it will.
-  std::string WhyNotRun(const TUninstallInfo& entry, bool polish) const;
+  std::string WhyNotRun(const TUninstallInfo& entry, bool polish,
+                        UninstallMode mode = UninstallMode::Normal) const;
 
   // The error texts, exposed for the window and the tests.
   static std::string MissingCommandText(const std::string& name, bool polish);
+  // Quiet mode: the entry has no command that uninstalls it without a window.
+  static std::string NoQuietCommandText(const std::string& name, bool polish);
   static std::string StartFailedText(const std::string& name, const std::string& command,
                                      std::uint32_t code, const std::string& message, bool polish);
   static std::string NotRunnableText(const std::string& name, const std::string& program,

@@ -4,7 +4,10 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 
@@ -116,6 +119,39 @@ TEST(Uninstall, MsiPackageAsRegisteredIsRemovedNotRepaired) {
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_FALSE(MachineKeyExists(prefix, kUninstall + kMsiCode));
   EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// Unattended: two NSIS programs and the MSI package go with --quiet (NSIS's /S, msiexec's /qn),
+// within a bounded time; a program without a quiet command is left and reported.
+TEST(Uninstall, AQuietBatchRunsToItsEndUnattended) {
+  test::TempDir dir;
+  const std::string prefix = e2e::NewPrefixWithPrograms(dir / "p", true);
+  ASSERT_EQ(e2e::RunWine(prefix, {e2e::NsisInstaller("QuietB", false)}).exitCode, 0);
+  {
+    WinePrefixRegistry registry(prefix);
+    ASSERT_TRUE(RegWriteString(registry, kHkeyLocalMachine, kUninstall + "NoQuiet",
+                               "UninstallString", "C:\\windows\\notepad.exe"));
+  }
+  const e2e::Spawned cli = e2e::Spawn({PGL_CLI_PATH, "uninstall", "--quiet", "--yes", "--format",
+                                       "json", "--", "PurgeletDemo", "QuietB", kMsiCode, "NoQuiet"},
+                                      e2e::WineEnvironment(prefix));
+  // An uninstaller that shows a window and waits would never end: the test does not wait for it.
+  int waited = 0;
+  while (::waitpid(cli.pid, nullptr, WNOHANG) == 0 && waited < 240) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ++waited;
+  }
+  if (waited >= 240) {
+    ::kill(cli.pid, SIGKILL);
+    FAIL() << "the quiet batch did not end";
+  }
+  const std::string output = test::ReadFile(cli.outFile);
+  for (const std::string& key : {std::string("PurgeletDemo"), std::string("QuietB"), kMsiCode})
+    EXPECT_FALSE(MachineKeyExists(prefix, kUninstall + key)) << key << "\n" << output;
+  EXPECT_FALSE(std::filesystem::exists(prefix + "/drive_c/Program Files/Purgelet MSI Demo"));
+  EXPECT_FALSE(std::filesystem::exists(prefix + "/drive_c/Program Files/Purgelet Demo QuietB"));
+  EXPECT_TRUE(MachineKeyExists(prefix, kUninstall + "NoQuiet"));
+  EXPECT_TRUE(Contains(output, "\"outcome\": \"no_quiet_command\"")) << output;
 }
 
 TEST(Uninstall, FailuresAreReportedAndFailTheCommand) {

@@ -100,6 +100,30 @@ class UninstallEngineTest : public ::testing::Test {
   UninstallObserver observer;
 };
 
+// Unattended: each entry's quiet command, a Windows Installer product's /qn removal, and for an
+// entry with neither nothing at all, reported.
+TEST_F(UninstallEngineTest, AQuietBatchRunsOnlyCommandsWithoutWindows) {
+  UninstallEngine engine(registry, *platform, runner, errors);
+  const std::vector<TUninstallInfo> entries = {
+      Entry("Nsis", "\"C:\\Apps\\x64.exe\"", "\"C:\\Apps\\x64.exe\" /S"),
+      Entry("Msi", "MsiExec.exe /I{AB-12}"),
+      Entry("MsiModify", "", "", "msiexec /i {CD-34}"),
+      Entry("Plain", "C:\\Apps\\x64.exe"),
+  };
+  const auto batch = engine.Run(entries, false, observer, UninstallMode::Quiet);
+  EXPECT_EQ(runner.ran,
+            (std::vector<std::string>{"\"C:\\Apps\\x64.exe\" /S", "MsiExec.exe /X{AB-12} /qn",
+                                      "MsiExec.exe /X{CD-34} /qn"}));
+  ASSERT_EQ(batch.steps.size(), 4u);
+  EXPECT_EQ(batch.steps[3].result, UninstallResult::MissingCommand);
+  EXPECT_NE(errors.Text().find("Application: Plain\r\nError: There is no quiet uninstall command"),
+            std::string::npos)
+      << errors.Text();
+  EXPECT_EQ(engine.WhyNotRun(entries[3], false, UninstallMode::Quiet),
+            "it has no quiet uninstall command");
+  EXPECT_EQ(engine.WhyNotRun(entries[3], false), "");
+}
+
 TEST_F(UninstallEngineTest, RunsInOrderAndReportsEachKindOfFailure) {
   runner.outcomes["C:\\Apps\\missing.exe /x"] = {
       RunOutcome::Kind::StartFailed, 2, "File not found", 0, {}};

@@ -1,7 +1,9 @@
 // The selection and the panel as the list changes under them (a prune, a refresh, a sort), and
 // what an uninstall that left its program behind tells the user.
 #include <QAction>
+#include <QApplication>
 #include <QTableView>
+#include <QTest>
 
 #include "WindowTestSupport.h"
 #include "platform/wine/WinePrefixRegistry.h"
@@ -117,6 +119,28 @@ TEST_F(MainWindowTest, AnUninstallThatLeavesItsProgramSaysSo) {
     w.ErrorsWindow()->hide();
   }
   EXPECT_EQ(runner->commands, (std::vector<std::string>(2, "C:\\Apps\\a.exe")));
+}
+
+// Unattended: a program with no quiet uninstall command is not run, and the window says so.
+TEST_F(MainWindowTest, UninstallQuietlyRunsNothingThatWouldShowAWindow) {
+  auto* runner = new IdleRunner;
+  system->runner.reset(runner);
+  TFormMain w(*system, Files());
+  QString confirmed;
+  w.Services().confirm = [&](TConfirmDialog& dialog) {
+    confirmed = dialog.ProgramsText();
+    return true;
+  };
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  w.List()->selectRow(0);
+  QTest::keyClick(w.List(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(confirmed.contains("Alpha: it has no quiet uninstall command"))
+      << confirmed.toStdString();
+  EXPECT_TRUE(runner->commands.empty());
+  EXPECT_NE(w.Errors().Text().find("There is no quiet uninstall command"), std::string::npos)
+      << w.Errors().Text();
 }
 
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.

@@ -119,7 +119,8 @@ void EntryCommands::SetSystem(ManagedSystem* system, TUninstallCollection* colle
 }
 
 void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
-                              TConfirmDialog* confirmation) {
+                              TConfirmDialog* confirmation, bool quietly) {
+  const UninstallMode mode = quietly ? UninstallMode::Quiet : UninstallMode::Normal;
   if (!collection_ || running_ || entries.empty()) return;
   {
     const ScopedFlag running(running_);
@@ -128,7 +129,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
       QStringList names, notes;
       for (const auto& entry : entries) {
         names << Utf8(entry.DisplayName.str());
-        if (const std::string why = engine.WhyNotRun(entry, polish_); !why.empty())
+        if (const std::string why = engine.WhyNotRun(entry, polish_, mode); !why.empty())
           notes << Utf8(entry.DisplayName.str() + ": " + why);
       }
       confirmation->SetPrograms(names, notes);
@@ -136,7 +137,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
     }
     emit runningChanged();
     WindowObserver observer(window_, polish_, *this);
-    const UninstallBatch batch = engine.Run(entries, polish_, observer);
+    const UninstallBatch batch = engine.Run(entries, polish_, observer, mode);
     // A program that is still there is an outcome the user must hear of, as a failure is;
     // those that failed to start are reported already.
     for (const UninstallStep& step : batch.steps) {

@@ -36,7 +36,9 @@ class EntryCommands : public QObject {
   bool Running() const { return running_; }
   QTimer* CheckTimer() const { return timer_; }
 
-  void Uninstall(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation);
+  // `quietly`: each entry's quiet command, unattended (an entry without one is not run).
+  void Uninstall(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation,
+                 bool quietly = false);
   void Remove(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation);
   // Reads the registry again, in the list's order.
   void Refresh();

@@ -59,6 +59,8 @@ const std::vector<ActionInfo>& MainActions() {
        "Pokaż pasek narzędziowy", true, true},
       {ActionId::Gradient, "actGradient", "", -1, "Gradient", "Gradient", false, true},
       {ActionId::ToolbarList, "actToolbarList", "", -1, "List", "Lista", true, true},
+      {ActionId::UninstallQuietly, "actUninstallQuietly", "Ctrl+Shift+U", -1, "Uninstall quietly",
+       "Odinstaluj po cichu", true, false},
   };
   return actions;
 }

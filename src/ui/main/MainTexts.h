@@ -50,8 +50,10 @@ enum class ActionId {
   ShowHideToolbar,
   Gradient,
   ToolbarList,
+  UninstallQuietly,
 };
-inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::ToolbarList) + 1;
+inline constexpr std::size_t kActionCount =
+    static_cast<std::size_t>(ActionId::UninstallQuietly) + 1;
 
 struct ActionInfo {
   ActionId id;

@@ -149,6 +149,8 @@ void TFormMain::WireActions() {
     FillPrefixChooser();
   });
   on(A::Uninstall, &TFormMain::actUninstallExecute);
+  on(A::UninstallQuietly,
+     [this] { commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall, true); });
   on(A::Remove, &TFormMain::actRemoveExecute);
   on(A::ExitApp, &QWidget::close);
   on(A::Esc, [this] {
