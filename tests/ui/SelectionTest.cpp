@@ -143,6 +143,40 @@ TEST_F(MainWindowTest, UninstallQuietlyRunsNothingThatWouldShowAWindow) {
       << w.Errors().Text();
 }
 
+// Ctrl+Z gives back what the last removal deleted, from memory, into the prefix's file; not
+// once something made the key again.
+TEST_F(MainWindowTest, UndoPutsBackTheLastRemoval) {
+  TFormMain w(*system, Files());
+  const std::string before = test::ReadFile(dir / "system.reg");
+  w.Services().confirm = [](TConfirmDialog&) { return true; };
+  std::vector<std::string> told;
+  w.Services().tellUser = [&](const QString&, const QString& text) {
+    told.push_back(text.toStdString());
+  };
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  EXPECT_FALSE(w.Action("actUndoRemove")->isEnabled());
+  w.List()->selectRow(0);
+  w.Action("actRemove")->trigger();
+  ASSERT_EQ(Names(w), std::vector<std::string>{"Broken"});
+  ASSERT_TRUE(w.Action("actUndoRemove")->isEnabled());
+  QTest::keyClick(w.List(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+  EXPECT_EQ(test::ReadFile(dir / "system.reg"), before);
+  EXPECT_FALSE(w.Action("actUndoRemove")->isEnabled());
+  // Removed again, then made again by another program: the undo refuses and says why.
+  w.List()->selectRow(0);
+  w.Action("actRemove")->trigger();
+  {
+    WinePrefixRegistry other(dir.Path());
+    ASSERT_TRUE(RegWriteString(other, kHkeyLocalMachine, kUninstall + "Alpha", "DisplayName", "X"));
+  }
+  w.Action("actUndoRemove")->trigger();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("exists again"), std::string::npos) << told[0];
+}
+
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.
 class NoWineRunner : public IdleRunner {
  public:

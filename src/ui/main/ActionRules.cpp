@@ -7,6 +7,7 @@ ActionState ComputeActionState(const ActionInputs& in) {
   const bool selected = in.selectedRows > 0;
   state[ActionId::Uninstall].enabled = selected && in.idle;
   state[ActionId::UninstallQuietly].enabled = selected && in.idle;
+  state[ActionId::UndoRemove].enabled = in.canUndoRemove && in.idle;
   state[ActionId::Remove].enabled = selected && in.idle;
   state[ActionId::CopySelected].enabled = selected;
   state[ActionId::ShowDetails].enabled = selected;

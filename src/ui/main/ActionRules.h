@@ -24,6 +24,7 @@ struct ActionInputs {
   bool toolbarGradient = true;
   bool toolbarList = false;
   bool findNextEnabled = false;
+  bool canUndoRemove = false;  // the last removal's keys are held and may be put back
 };
 
 struct ActionFlags {

@@ -114,6 +114,7 @@ EntryCommands::EntryCommands(QWidget* window, EntryListModel* model, TErrorList&
 }
 
 void EntryCommands::SetSystem(ManagedSystem* system, TUninstallCollection* collection) {
+  if (system != system_) removed_.clear();  // another prefix's keys are not put back here
   system_ = system;
   collection_ = collection;
 }
@@ -169,8 +170,21 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
       confirmation->SetPrograms(names, {});
       if (!services_.confirm(*confirmation)) return;
     }
+    // What is removed is kept first: Undo puts it back from memory.
+    std::vector<SavedKey> saved;
+    for (const auto& entry : entries) {
+      const RootKey root = PlaceOf(entry.View).root;
+      for (const std::string& path : {UninstallKeyPath(entry.View, EntrySubkey(entry)),
+                                      ARPCacheKeyPath(entry.View, EntrySubkey(entry))})
+        if (auto key = SnapshotKey(*system_->registry, root, path))
+          saved.push_back({root, path, std::move(*key)});
+    }
     failures = RemoveEntries(*system_->registry, entries, polish_);
+    removed_.clear();
+    for (auto& key : saved)
+      if (!RegKeyExists(*system_->registry, key.root, key.path)) removed_.push_back(std::move(key));
   }
+  emit runningChanged();
   if (!failures.empty()) {
     QString text = Utf8(NotRemovedTitle(polish_));
     for (const auto& f : failures)
@@ -179,6 +193,21 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
     services_.tellUser("Purgelet", text);
   }
   Prune();
+}
+
+void EntryCommands::UndoRemove() {
+  if (!system_ || running_ || removed_.empty()) return;
+  std::string error;
+  PutBack result = PutBack::Failed;
+  {
+    const ScopedFlag running(running_);
+    result = PutBackKeys(*system_->registry, removed_, error);
+    // Given back, or made again by another program: either way there is nothing to undo now.
+    if (result != PutBack::Failed) removed_.clear();
+  }
+  emit runningChanged();
+  if (result != PutBack::Done) services_.tellUser("Purgelet", Utf8(error));
+  Refresh();  // the list shows the registry as it now is
 }
 
 void EntryCommands::Refresh() {

@@ -10,6 +10,7 @@
 #include "inventory/ErrorList.h"
 #include "inventory/UCollection.h"
 #include "platform/ManagedSystem.h"
+#include "registry/KeySnapshot.h"
 #include "ui/main/SettingsFile.h"
 
 class QIcon;
@@ -39,7 +40,11 @@ class EntryCommands : public QObject {
   // `quietly`: each entry's quiet command, unattended (an entry without one is not run).
   void Uninstall(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation,
                  bool quietly = false);
+  // Removes the entries' keys, keeping them in memory so that UndoRemove can put them back.
   void Remove(const std::vector<TUninstallInfo>& entries, TConfirmDialog* confirmation);
+  bool CanUndoRemove() const { return !removed_.empty(); }
+  // Puts back the keys the last removal deleted, unless something made them again since.
+  void UndoRemove();
   // Reads the registry again, in the list's order.
   void Refresh();
   // A header click: the other direction, by that column.
@@ -78,6 +83,7 @@ class EntryCommands : public QObject {
   bool polish_ = false;
   bool running_ = false;
   QString lastReportName_ = "Purgelet Report.html";
+  std::vector<SavedKey> removed_;  // the last removal's keys
 };
 
 }  // namespace pgl

@@ -61,6 +61,8 @@ const std::vector<ActionInfo>& MainActions() {
       {ActionId::ToolbarList, "actToolbarList", "", -1, "List", "Lista", true, true},
       {ActionId::UninstallQuietly, "actUninstallQuietly", "Ctrl+Shift+U", -1, "Uninstall quietly",
        "Odinstaluj po cichu", true, false},
+      {ActionId::UndoRemove, "actUndoRemove", "Ctrl+Z", -1, "Undo remove", "Cofnij usunięcie", true,
+       false},
   };
   return actions;
 }

@@ -51,9 +51,9 @@ enum class ActionId {
   Gradient,
   ToolbarList,
   UninstallQuietly,
+  UndoRemove,
 };
-inline constexpr std::size_t kActionCount =
-    static_cast<std::size_t>(ActionId::UninstallQuietly) + 1;
+inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::UndoRemove) + 1;
 
 struct ActionInfo {
   ActionId id;

@@ -152,6 +152,7 @@ void TFormMain::WireActions() {
   on(A::UninstallQuietly,
      [this] { commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall, true); });
   on(A::Remove, &TFormMain::actRemoveExecute);
+  on(A::UndoRemove, [this] { commands_->UndoRemove(); });
   on(A::ExitApp, &QWidget::close);
   on(A::Esc, [this] {
     if (services_.ask(Utf8(CloseQuestion(languagePL)))) close();
@@ -443,6 +444,7 @@ void TFormMain::InitActions() {
   in.toolbarGradient = toolbarGradient_;
   in.toolbarList = toolbarList_;
   in.findNextEnabled = windows_.search && windows_.search->FindNextEnabled();
+  in.canUndoRemove = commands_->CanUndoRemove();
   const ActionState state = ComputeActionState(in);
   actions_->Apply(state);
   panel_->SetDetailsEnabled(state[ActionId::ShowDetails].enabled);

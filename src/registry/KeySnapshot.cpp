@@ -1,0 +1,80 @@
+#include "registry/KeySnapshot.h"
+
+#include "registry/QV_Registry.h"
+#include "util/Utf.h"
+
+namespace pgl {
+
+namespace {
+
+KeySnapshot Copy(const RegKey& key) {
+  KeySnapshot copy{key.Name(), key.modified, key.className, key.Values(), {}};
+  copy.subkeys.reserve(key.SubKeys().size());
+  for (const auto& sub : key.SubKeys()) copy.subkeys.push_back(Copy(*sub));
+  return copy;
+}
+
+// Makes `saved` below `parent`, telling the store of each key and value.
+void Make(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot& saved) {
+  RegKey& key = parent.EnsureSubKey(saved.name);
+  key.className = saved.className;
+  store.KeyAdded(root, key);
+  for (const RegValue& value : saved.values) {
+    const RegValue& set = key.SetValue(value.name, value.type, value.data);
+    store.ValueSet(root, key, set);
+  }
+  for (const KeySnapshot& sub : saved.subkeys) Make(store, root, key, sub);
+  key.modified = saved.modified;
+}
+
+}  // namespace
+
+std::optional<KeySnapshot> SnapshotKey(RegistryStore& store, RootKey root, std::string_view path) {
+  const RegKey* key = FindRegKey(store.Hive(root), path);
+  if (!key) return std::nullopt;
+  return Copy(*key);
+}
+
+PutBack PutBackKeys(RegistryStore& store, const std::vector<SavedKey>& keys, std::string& error) {
+  store.Refresh();  // what others saved since counts
+  for (const SavedKey& saved : keys)
+    if (RegKeyExists(store, saved.root, saved.path)) {
+      error = "\"" + saved.path + "\" exists again: it was changed since it was removed.";
+      return PutBack::ExistsAgain;
+    }
+  store.HoldCommits();
+  bool ok = true;
+  for (const SavedKey& saved : keys) {
+    if (!store.BeginWrite(saved.root)) {
+      ok = false;
+      break;
+    }
+    // The parent path is made where it went too (an Uninstall key left empty, say).
+    RegKey* parent = store.Hive(saved.root);
+    const auto parts = SplitRegPath(saved.path);
+    for (std::size_t i = 0; parent && i + 1 < parts.size(); ++i) {
+      RegKey* next = parent->FindSubKey(parts[i]);
+      if (!next) {
+        next = &parent->EnsureSubKey(parts[i]);
+        next->modified = FileTimeNow();
+        store.KeyAdded(saved.root, *next);
+      }
+      parent = next;
+    }
+    if (!parent) {
+      ok = false;
+      break;
+    }
+    Make(store, saved.root, *parent, saved.key);
+    if (!store.Commit(saved.root)) {
+      ok = false;
+      break;
+    }
+  }
+  if (!store.CommitHeld()) ok = false;
+  if (ok) return PutBack::Done;
+  error = store.LastError().empty() ? "the registry could not be written." : store.LastError();
+  return PutBack::Failed;
+}
+
+}  // namespace pgl

@@ -1,0 +1,38 @@
+// A registry key with everything below it, held in memory, and put back as it was: what the
+// window's Undo of a removal gives back. The keys are made again through the store, so a
+// prefix's registry file is saved by its one safe writer (once per file).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+
+struct KeySnapshot {
+  std::u16string name;
+  std::uint64_t modified = 0;
+  std::optional<std::u16string> className;
+  std::vector<RegValue> values;
+  std::vector<KeySnapshot> subkeys;
+};
+
+// The key at `path` below `root` with its whole subtree; nothing where there is no such key.
+std::optional<KeySnapshot> SnapshotKey(RegistryStore& store, RootKey root, std::string_view path);
+
+struct SavedKey {
+  RootKey root = kHkeyLocalMachine;
+  std::string path;  // of the key itself, below the root
+  KeySnapshot key;
+};
+
+// Makes the keys again, values and times as they were, all in one save per file. Refused, with
+// the reason in `error`, when any of them exists again (something made it since) or the registry
+// may not be written.
+enum class PutBack { Done, ExistsAgain, Failed };
+PutBack PutBackKeys(RegistryStore& store, const std::vector<SavedKey>& keys, std::string& error);
+
+}  // namespace pgl
