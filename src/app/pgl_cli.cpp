@@ -18,6 +18,7 @@
 #include "inventory/ErrorList.h"
 #include "inventory/MachineOutput.h"
 #include "inventory/Report.h"
+#include "inventory/Restore.h"
 #include "inventory/UCollection.h"
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
@@ -388,6 +389,49 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
   return failures.empty() ? 0 : 1;
 }
 
+// Puts back the keys of the programs a registry script holds (a backup): the plan first, a
+// line per entry, then, unless --dry-run, everything in one save per registry file. Fails when
+// the file is no script, when anything in it was refused, or when nothing could be written.
+int Restore(pgl::ManagedSystem& system, const std::string& file, bool dryRun, bool yes,
+            bool polish) {
+  std::string bytes, error;
+  if (!pgl::ReadWholeFile(file, bytes, error, pgl::kMaxScriptBytes + 1))
+    return Fail(file + ": " + error);
+  pgl::RestorePlan plan;
+  if (!pgl::PlanRestore(*system.registry, bytes, pgl::UserAnsiCodePage(), plan, error))
+    return Fail(file + ": " + error);
+  bytes = {};
+  for (const auto& item : plan.items)
+    Out(pgl::RestoreKindText(item.kind, polish) + ": " + Safe(pgl::RestoreItemLine(item, polish)) +
+        "\n");
+  if (plan.refusedNotListed > 0)
+    Out(pgl::RestoreKindText(pgl::RestoreKind::Refused, polish) + ": " +
+        std::to_string(plan.refusedNotListed) + (polish ? " kluczy więcej\n" : " more keys\n"));
+  const int exitCode = plan.AnyRefused() ? 1 : 0;
+  if (plan.writes.empty()) {
+    Out(polish ? "Nie ma nic do przywrócenia.\n" : "Nothing to restore.\n");
+    return exitCode;
+  }
+  if (dryRun) {
+    Out(polish ? "Nic nie zapisano (--dry-run).\n" : "Nothing was written (--dry-run).\n");
+    return exitCode;
+  }
+  if (!yes && pgl::InputIsTerminal()) {
+    std::fprintf(stderr, "Write the keys above into the registry? [y/N] ");
+    std::string answer;
+    if (!std::getline(std::cin, answer) || !(answer == "y" || answer == "Y" || answer == "yes"))
+      return 1;
+  }
+  if (!pgl::ApplyRestore(*system.registry, plan, polish, error))
+    return Fail((polish ? "nic nie przywrócono: " : "nothing was restored: ") + error);
+  const std::size_t count =
+      plan.Count(pgl::RestoreKind::AddBack) + plan.Count(pgl::RestoreKind::Replace);
+  Out((polish ? "Przywrócono programów: " + std::to_string(count) + " z "
+              : "Restored " + std::to_string(count) + " programs from ") +
+      Safe(file) + "\n");
+  return exitCode;
+}
+
 // The systems pgl-cli can work on, a line each: name, source, architecture, number of
 // programs, path.
 int Prefixes(pgl::OutputFormat format) {
@@ -523,6 +567,19 @@ int main(int argc, char** argv) {
                    "lines for people")
       ->check(formats);
 
+  std::string restoreFile;
+  bool dryRun = false;
+  auto* restore = app.add_subcommand(
+      "restore",
+      "put back the programs a registry script holds (a backup of ours, or regedit's export of "
+      "Uninstall keys): only keys of the Uninstall places and their usage records, each other "
+      "key refused; says first what it would do, then writes it all in one save; fails when "
+      "anything was refused");
+  restore->add_option("FILE", restoreFile, "the registry script (.reg)")->required();
+  restore->add_flag("--dry-run", dryRun, "only say what it would do");
+  restore->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
+  restore->add_flag("--polish", polish, "texts in Polish");
+
   // CLI11's texts quote the arguments: they reach the terminal filtered too.
   const auto exitWith = [&app](const CLI::Error& e) {
     std::ostringstream out, err;
@@ -587,6 +644,7 @@ int main(int argc, char** argv) {
   if (*list) return FinishOutput(List(*system, listOptions, formatOf(listFormat)));
   if (*report) return FinishOutput(Report(*system, listOptions, reportFile));
   if (*backup) return FinishOutput(Backup(*system, backupFile));
+  if (*restore) return FinishOutput(Restore(*system, restoreFile, dryRun, yes, polish));
   if (*uninstall)
     return FinishOutput(Uninstall(*system, keys, yes, polish, resultFormat,
                                   quiet ? pgl::UninstallMode::Quiet : pgl::UninstallMode::Normal));

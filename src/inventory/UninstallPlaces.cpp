@@ -49,6 +49,10 @@ std::vector<RegExportKey> BackupKeys(RegistryStore& registry) {
   for (const UninstallPlace& place : UninstallPlaces())
     if (HasView(registry, place.view) && RegKeyExists(registry, place.root, place.uninstallKey))
       keys.push_back({place.root, place.uninstallKey});
+  // The usage records too: a restore after a removal brings back both keys of an entry.
+  for (const UninstallPlace& place : UninstallPlaces())
+    if (HasView(registry, place.view) && RegKeyExists(registry, place.root, place.arpCacheKey))
+      keys.push_back({place.root, place.arpCacheKey});
   if (keys.empty())
     keys.push_back({kHkeyLocalMachine, PlaceOf(UninstallView::Machine).uninstallKey});
   return keys;

@@ -39,8 +39,8 @@ std::string ARPCacheKeyPath(UninstallView view, std::string_view keyName);
 // The entry's key as shown to the user and accepted back: "HKLM\SOFTWARE\...\Uninstall\Name".
 std::string EntryKeyText(UninstallView view, std::string_view keyName);
 
-// The Uninstall keys a backup covers: every place's key that exists (the machine's native key
-// alone when none does).
+// The keys a backup covers: every place's Uninstall key that exists (the machine's native key
+// alone when none does), then every place's usage-record (ARPCache) key that exists.
 std::vector<RegExportKey> BackupKeys(RegistryStore& registry);
 
 struct EntryKeyRef {

@@ -51,4 +51,13 @@ bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out) {
   return EncodeNonAsciiToCodePage(utf8, codePage, out);
 }
 
+bool DecodeFromCodePage(std::string_view bytes, int codePage, std::u16string& out) {
+  out.clear();
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (!ascii) return DecodeNonAsciiFromCodePage(bytes, codePage, out);
+  out.assign(bytes.begin(), bytes.end());
+  return true;
+}
+
 }  // namespace pgl

@@ -19,4 +19,10 @@ bool EncodeToCodePage(std::string_view utf8, int codePage, std::string& out);
 // The same for text that is not all ASCII: the platform's conversion.
 bool EncodeNonAsciiToCodePage(std::string_view utf8, int codePage, std::string& out);
 
+// Converts text in the code page to UTF-16; false when some byte or sequence has no character
+// there (nothing is replaced).
+bool DecodeFromCodePage(std::string_view bytes, int codePage, std::u16string& out);
+// The same for text that is not all ASCII: the platform's conversion.
+bool DecodeNonAsciiFromCodePage(std::string_view bytes, int codePage, std::u16string& out);
+
 }  // namespace pgl

@@ -46,6 +46,7 @@ UConverter* ConverterFor(int codePage) {
   if (c) {
     status = U_ZERO_ERROR;
     ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     ucnv_setFallback(c, false);
   }
   return cache.emplace(codePage, c).first->second.get();
@@ -67,6 +68,23 @@ bool EncodeNonAsciiToCodePage(std::string_view utf8, int codePage, std::string& 
                                     static_cast<int32_t>(units.size()), &status);
   if (U_FAILURE(status) || status == U_STRING_NOT_TERMINATED_WARNING) {
     if (U_FAILURE(status)) return false;
+  }
+  out.resize(static_cast<std::size_t>(n));
+  return true;
+}
+
+bool DecodeNonAsciiFromCodePage(std::string_view bytes, int codePage, std::u16string& out) {
+  UConverter* c = ConverterFor(codePage);
+  if (!c) return false;
+  ucnv_reset(c);
+  // At most one unit per byte, and a surrogate pair for no fewer than two bytes.
+  out.resize(bytes.size() + 2);
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t n = ucnv_toUChars(c, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
+                                  static_cast<int32_t>(bytes.size()), &status);
+  if (U_FAILURE(status)) {
+    out.clear();
+    return false;
   }
   out.resize(static_cast<std::size_t>(n));
   return true;

@@ -32,4 +32,18 @@ bool EncodeNonAsciiToCodePage(std::string_view utf8, int codePage, std::string& 
   return true;
 }
 
+bool DecodeNonAsciiFromCodePage(std::string_view bytes, int codePage, std::u16string& out) {
+  out.clear();
+  if (bytes.empty()) return true;
+  // A byte without a character in the code page fails the whole text.
+  const int n = MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, bytes.data(),
+                                    static_cast<int>(bytes.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, bytes.data(),
+                      static_cast<int>(bytes.size()), wide.data(), n);
+  out.assign(wide.begin(), wide.end());
+  return true;
+}
+
 }  // namespace pgl
