@@ -187,6 +187,12 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
             entryIndex.try_emplace({where.view, FoldRegName(name)}, entries.size());
         if (added) entries.push_back({where.view, name, {}, false, {}, key.line, {}});
         EntryFound& entry = entries[it->second];
+        if (!where.usage && key.path.size() == where.depth + 1)
+          for (const ScriptValue& value : key.values)
+            if (RegNamesEqual(value.name, u"DisplayName") && value.type == kRegSz) {
+              RegValue text{value.name, value.type, value.data};
+              entry.displayName = Utf16ToUtf8(text.Text());
+            }
         for (const ScriptValue& value : key.values)
           if (value.remove) {
             entry.refused = true;
@@ -196,12 +202,6 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
           entry.keys.clear();
           return;
         }
-        if (!where.usage && key.path.size() == where.depth + 1)
-          for (const ScriptValue& value : key.values)
-            if (RegNamesEqual(value.name, u"DisplayName") && value.type == kRegSz) {
-              RegValue text{value.name, value.type, value.data};
-              entry.displayName = Utf16ToUtf8(text.Text());
-            }
         entry.keys.push_back(std::move(key));
       },
       error);

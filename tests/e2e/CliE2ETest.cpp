@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "TestSupport.h"
@@ -166,6 +167,47 @@ TEST(CliOutput, EveryPrefixInOneList) {
   for (const auto& cells : e2e::TabSeparatedLines(r.output))
     if (cells.size() == 23) rows.push_back(cells[0] + "|" + cells[21]);
   EXPECT_EQ(rows, (std::vector<std::string>{"Name|Prefix", "One|~/.wine", "Two|~/.wine-games"}));
+}
+
+// A script that is hostile, damaged or no script at all restores nothing it should not: the
+// registry files stay as they were, and the output names what was refused or why.
+TEST(CliRestore, NothingButProgramsKeysIsEverWritten) {
+  test::TempDir dir;
+  const std::string prefix = dir / "p";
+  test::MakePrefixDirs(prefix);
+  const std::string registry = MachineRegistryWithEntries(3);
+  test::WriteFile(prefix + "/system.reg", registry);
+  const std::string file = dir / "in.reg";
+  const auto write = [&](const std::string& bytes) { test::WriteFile(file, bytes); };
+  std::string wide = "\xFF\xFE";
+  for (char c : std::string("Windows Registry Editor Version 5.00\r\n[HKLM\\X]\r\n"))
+    wide += std::string{c, '\0'};
+  const std::pair<std::function<void()>, std::vector<std::string>> cases[] = {
+      {[&] {
+         write(
+             "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]"
+             "\r\n\"Evil\"=\"C:\\\\evil.exe\"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n"
+             "[HKEY_CURRENT_USER\\Software\\Classes\\.txt]\r\n@=\"evil\"\r\n");
+       },
+       {"Refused: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run: not a key",
+        "Refused: -HKEY_LOCAL_MACHINE\\SOFTWARE: it deletes a key",
+        "Refused: HKEY_CURRENT_USER\\Software\\Classes\\.txt: not a key", "Nothing to restore."}},
+      {[&] {
+         write("REGEDIT4\r\n");
+         std::filesystem::resize_file(file, 100u << 20);
+       },
+       {"line 2: neither a key, a value nor a comment; nothing was read."}},
+      {[&] { write(wide.substr(0, wide.size() - 1)); }, {"it was cut short"}},
+      {[&] { write(test::ReadFile(PGL_CLI_PATH).substr(0, 4096)); }, {"not a registry script"}},
+  };
+  for (const auto& [make, said] : cases) {
+    make();
+    const auto r = e2e::Cli(prefix, {"restore", "--yes", file});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    for (const auto& text : said) EXPECT_NE(r.output.find(text), std::string::npos) << r.output;
+    EXPECT_EQ(test::ReadFile(prefix + "/system.reg"), registry);
+    EXPECT_FALSE(std::filesystem::exists(prefix + "/user.reg"));
+  }
 }
 
 TEST(CliUsage, AMisspeltCommandAndAMissingPrefixAreNamed) {

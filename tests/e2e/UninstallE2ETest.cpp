@@ -276,6 +276,52 @@ TEST_F(ThreePlaces, ListedRemovedAndBackedUpEachWithItsOwnKeys) {
   EXPECT_TRUE(Contains(source.output, "\"Count\"=dword:00000020"));
 }
 
+// Backup, remove every entry, restore: Wine's own export of the keys is the same as before,
+// hostile names and values included, and so is the list.
+TEST_F(ThreePlaces, ARestoreGivesBackEveryRemovedEntryValueForValue) {
+  {
+    WinePrefixRegistry registry(prefix);
+    ASSERT_TRUE(RegWriteString(registry, kHkeyLocalMachine, kUninstall + "Odd [\"x\"] ż",
+                               "Va\\l\"ue ]", "tab\there\r\nline ż 中 \\\""));
+  }
+  const std::vector<std::string> exported = {
+      "HKEY_LOCAL_MACHINE\\" + kUninstall.substr(0, kUninstall.size() - 1),
+      "HKEY_LOCAL_MACHINE\\" + kUninstall32.substr(0, kUninstall32.size() - 1),
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+      "Management\\ARPCache",
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App "
+      "Management\\ARPCache"};
+  const auto wineExport = [&] {
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < exported.size(); ++i) {
+      const std::string file = dir / ("e" + std::to_string(i) + ".reg");
+      const auto r = e2e::RunWine(prefix, {"regedit", "/e", e2e::WinePath(file), exported[i]});
+      EXPECT_EQ(r.exitCode, 0) << exported[i] << r.output;
+      texts.push_back(test::ReadFile(file));
+    }
+    return texts;
+  };
+  const auto before = wineExport();
+  const auto keys = Keys(prefix);
+  const std::string backup = dir / "backup.reg";
+  ASSERT_EQ(e2e::Cli(prefix, {"backup", backup}).exitCode, 0);
+  std::vector<std::string> removeArgs{"remove", "--yes", "--"};
+  removeArgs.insert(removeArgs.end(), keys.begin(), keys.end());
+  ASSERT_EQ(e2e::Cli(prefix, removeArgs).exitCode, 0);
+  ASSERT_TRUE(Keys(prefix).empty());
+  const auto restored = e2e::Cli(prefix, {"restore", "--yes", backup});
+  EXPECT_EQ(restored.exitCode, 0) << restored.output;
+  EXPECT_TRUE(Contains(restored.output, "Added back: Old 32 (" + kM32 + "Old32)"))
+      << restored.output;
+  EXPECT_EQ(Keys(prefix), keys);
+  EXPECT_EQ(wineExport(), before);
+  // A second restore finds nothing to do.
+  const auto again = e2e::Cli(prefix, {"restore", "--yes", backup});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_TRUE(Contains(again.output, "Nothing to restore.")) << again.output;
+}
+
 TEST_F(ThreePlaces, RemoveChangesNothingWhileWineRuns) {
   ASSERT_EQ(e2e::Run({"wineserver", "-p"}, e2e::WineEnvironment(prefix)).exitCode, 0);
   const auto r = e2e::Cli(prefix, {"remove", "--yes", "Native"});

@@ -124,7 +124,7 @@ TEST_F(PlacesTest, RemoveDeletesOnlyTheChosenPlacesKeysAndSaysWhatFailed) {
 
 TEST_F(PlacesTest, BackupHoldsEveryPlaceThatExists) {
   const auto keys = BackupKeys(registry);
-  ASSERT_EQ(keys.size(), 3u);
+  ASSERT_EQ(keys.size(), 5u);  // three Uninstall keys, then the two usage-record keys there are
   const std::string text = BuildRegistryExport(registry, keys, 1252).bytes;
   const std::vector<std::string> headers = {
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall]",
@@ -134,7 +134,11 @@ TEST_F(PlacesTest, BackupHoldsEveryPlaceThatExists) {
       "Only32]\r\n\"DisplayName\"=\"Only 32\"",
       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall]",
       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Shared]\r\n"
-      "\"DisplayName\"=\"Shared user\"\r\n"};
+      "\"DisplayName\"=\"Shared user\"\r\n",
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\"
+      "ARPCache\\Shared]\r\n\"a\"=\"1\"",
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App "
+      "Management\\ARPCache\\Shared]\r\n\"a\"=\"2\""};
   std::size_t at = 0;
   for (const auto& header : headers) {
     const std::size_t found = text.find(header, at);
@@ -142,7 +146,7 @@ TEST_F(PlacesTest, BackupHoldsEveryPlaceThatExists) {
     at = found + 1;
   }
   EXPECT_TRUE(text.starts_with("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE"));
-  EXPECT_TRUE(text.ends_with("\"DisplayName\"=\"Shared user\"\r\n"));
+  EXPECT_TRUE(text.ends_with("\"a\"=\"2\"\r\n"));
 
   // With no Uninstall key anywhere, the machine's key alone, as an empty export.
   MemoryRegistry empty;

@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, MenusToolbarAndShortcutsAsLaidOut) {
     return names;
   };
   using V = std::vector<std::string>;
-  EXPECT_EQ(items("mnuFile"), (V{"actRegBackup", "actReport", "-", "actExitApp"}));
+  EXPECT_EQ(items("mnuFile"), (V{"actRegBackup", "actRestore", "actReport", "-", "actExitApp"}));
   EXPECT_EQ(items("mnuSearch"), (V{"actSearch", "actFindNext"}));
   EXPECT_EQ(items("mnuList"), (V{"actSelectAll", "actInvertSelection", "actCopySelected", "-",
                                  "actRefresh", "-", "mnuViewStyle"}));

@@ -1,5 +1,5 @@
 // pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH]
-//                [--window details|search|errors|about]:
+//                [--window details|search|errors|about|restore]:
 // the main window on a prefix as the user sees it after start-up (at its default size unless
 // --size says otherwise; --dark: Qt's Fusion style with a dark palette), or one of its
 // secondary windows opened over it, saved as a picture (for scripts/screenshots.sh).
@@ -13,21 +13,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "TestSupport.h"
+#include "inventory/Restore.h"
+#include "inventory/UninstallPlaces.h"
 #include "platform/ManagedSystem.h"
+#include "registry/RegExport.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
+#include "ui/windows/RestoreDialog.h"
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
 #include "ui/windows/TFormSearch.h"
+#include "util/CodePage.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] "
-                 "[--window details|search|errors|about]\n");
+                 "[--window details|search|errors|about|restore]\n");
     return 2;
   }
   ::setenv("WINEPREFIX", argv[1], 1);
@@ -98,6 +104,25 @@ int main(int argc, char** argv) {
   } else if (which == "about") {
     window.Action("actAbout")->trigger();
     shot = window.About();
+  }
+  // The plan of a restore of the prefix's own backup into an empty registry, with a key no
+  // restore writes.
+  std::unique_ptr<pgl::RestoreDialog> restore;
+  if (which == "restore") {
+    const auto backup = pgl::BuildRegistryExport(
+        *system->registry, pgl::BackupKeys(*system->registry), pgl::UserAnsiCodePage());
+    pgl::MemoryRegistry empty;
+    pgl::RestorePlan plan;
+    std::string error;
+    pgl::PlanRestore(empty, backup.bytes, pgl::UserAnsiCodePage(), plan, error);
+    pgl::RestoreItem refused;
+    refused.kind = pgl::RestoreKind::Refused;
+    refused.key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    plan.items.push_back(refused);
+    restore = std::make_unique<pgl::RestoreDialog>(&window, "/home/user/registry_backup.reg", plan,
+                                                   window.languagePL);
+    restore->show();
+    shot = restore.get();
   }
   QTimer::singleShot(300, [&] {
     shot->grab().save(QString::fromLocal8Bit(argv[2]));

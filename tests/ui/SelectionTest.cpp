@@ -2,6 +2,7 @@
 // what an uninstall that left its program behind tells the user.
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QTableView>
 #include <QTest>
 
@@ -9,6 +10,7 @@
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/RestoreDialog.h"
 #include "ui/windows/TFormErrors.h"
 
 namespace pgl {
@@ -175,6 +177,49 @@ TEST_F(MainWindowTest, UndoPutsBackTheLastRemoval) {
   w.Action("actUndoRemove")->trigger();
   ASSERT_EQ(told.size(), 1u);
   EXPECT_NE(told[0].find("exists again"), std::string::npos) << told[0];
+}
+
+// File > Restore from backup, reached by keys: the plan names each program, and after the user
+// agrees the removed programs are listed again.
+TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
+  TFormMain w(*system, Files());
+  const std::string backup = dir / "backup.reg";
+  w.Services().confirm = [](TConfirmDialog&) { return true; };
+  w.Services().chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+    return QString::fromStdString(backup);
+  };
+  w.Services().chooseOpenFile = [&](const QString&, const QString& filter) {
+    EXPECT_TRUE(filter.contains("*.reg"));
+    return QString::fromStdString(backup);
+  };
+  QStringList rows;
+  QString summary;
+  w.Services().confirmRestore = [&](RestoreDialog& dialog) {
+    rows = dialog.RowTexts();
+    summary = dialog.Summary();
+    return dialog.CanRestore();
+  };
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.Action("actRegBackup")->trigger();
+  w.Action("actSelectAll")->trigger();
+  w.Action("actRemove")->trigger();
+  ASSERT_TRUE(Names(w).empty());
+  // Alt+F opens the File menu on its first item; the next one is the restore.
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_F, Qt::AltModifier);
+  QMenu* file = w.Menu("mnuFile");
+  ASSERT_TRUE(file->isVisible());
+  ASSERT_EQ(file->activeAction(), w.Action("actRegBackup"));
+  QTest::keyClick(file, Qt::Key_Down);
+  ASSERT_EQ(file->activeAction(), w.Action("actRestore"));
+  QTest::keyClick(file, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(summary.toStdString(), "Added back: 2, replaced: 0, unchanged: 1, refused: 0.");
+  ASSERT_EQ(rows.size(), 3);
+  EXPECT_TRUE(rows[0].startsWith("Added back\tAlpha\tHKLM\\SOFTWARE\\")) << rows[0].toStdString();
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+  EXPECT_TRUE(RegKeyExists(*system->registry, kHkeyLocalMachine, kUninstall + "Alpha"));
 }
 
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.

@@ -16,6 +16,7 @@ ActionState ComputeActionState(const ActionInputs& in) {
   // Another prefix's list, a rescan or a language switch mid-command would pull the rows from
   // under it.
   state[ActionId::Refresh].enabled = in.idle;
+  state[ActionId::Restore].enabled = in.idle;
   state[ActionId::ViewLargeIcons].checked = in.viewStyle == ViewStyle::LargeIcons;
   state[ActionId::ViewList].checked = in.viewStyle == ViewStyle::SmallIcons;
   state[ActionId::ViewSmallIcons].checked = in.viewStyle == ViewStyle::List;

@@ -12,6 +12,7 @@
 #include "inventory/CommandAnalysis.h"
 #include "inventory/EntryList.h"
 #include "inventory/Report.h"
+#include "inventory/Restore.h"
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
 #include "platform/IconReader.h"
@@ -21,6 +22,7 @@
 #include "ui/main/ListPresentation.h"
 #include "ui/main/MainTexts.h"
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/RestoreDialog.h"
 #include "ui/windows/WindowServices.h"
 #include "util/CodePage.h"
 #include "util/FileIO.h"
@@ -284,6 +286,33 @@ void EntryCommands::Backup(const QString& title) {
   } catch (const std::exception& e) {
     services_.tellUser("Purgelet", Utf8(e.what()));
   }
+}
+
+void EntryCommands::Restore(const QString& title) {
+  if (!system_ || running_) return;
+  const QString file = services_.chooseOpenFile(title, "Registry Script Files (*.reg)");
+  if (file.isEmpty()) return;
+  std::string bytes, error;
+  RestorePlan plan;
+  if (!ReadWholeFile(file.toStdString(), bytes, error, kMaxScriptBytes + 1) ||
+      !PlanRestore(*system_->registry, bytes, UserAnsiCodePage(), plan, error)) {
+    services_.tellUser("Purgelet", file + ":\n" + Utf8(error));
+    return;
+  }
+  bytes = {};
+  RestoreDialog dialog(window_, file, plan, polish_);
+  if (!services_.confirmRestore(dialog) || plan.writes.empty()) return;
+  bool written = false;
+  {
+    const ScopedFlag running(running_);
+    written = ApplyRestore(*system_->registry, plan, polish_, error);
+  }
+  emit runningChanged();
+  if (!written)
+    services_.tellUser("Purgelet", (polish_ ? QString::fromUtf8("Nic nie przywrócono: ")
+                                            : QString("Nothing was restored: ")) +
+                                       Utf8(error));
+  Refresh();
 }
 
 void EntryCommands::SaveIcon(const TUninstallInfo& entry, const QIcon& shown) {

@@ -52,6 +52,9 @@ class EntryCommands : public QObject {
   // The listed rows as an HTML report; the file is asked for with `title`.
   void Report(const QString& title);
   void Backup(const QString& title);
+  // Puts back the programs a backup holds: the file is asked for with `title`, the plan shown
+  // for the user to agree to, then written in one save per registry file.
+  void Restore(const QString& title);
   // The entry's own icon as its file holds it, else `shown` as drawn.
   void SaveIcon(const TUninstallInfo& entry, const QIcon& shown);
   // The entries whose keys are gone leave the list.

@@ -63,6 +63,8 @@ const std::vector<ActionInfo>& MainActions() {
        "Odinstaluj po cichu", true, false},
       {ActionId::UndoRemove, "actUndoRemove", "Ctrl+Z", -1, "Undo remove", "Cofnij usunięcie", true,
        false},
+      {ActionId::Restore, "actRestore", "", -1, "Restore from backup...", "Przywróć z kopii...",
+       true, false},
   };
   return actions;
 }

@@ -52,8 +52,9 @@ enum class ActionId {
   ToolbarList,
   UninstallQuietly,
   UndoRemove,
+  Restore,
 };
-inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::UndoRemove) + 1;
+inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::Restore) + 1;
 
 struct ActionInfo {
   ActionId id;

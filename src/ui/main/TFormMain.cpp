@@ -195,6 +195,7 @@ void TFormMain::WireActions() {
   });
   on(A::Report, [this] { commands_->Report(Action(A::Report)->text()); });
   on(A::RegBackup, [this] { commands_->Backup(Action(A::RegBackup)->text()); });
+  on(A::Restore, [this] { commands_->Restore(Action(A::Restore)->text()); });
   on(A::ShowHideBottomPanel, [this] {
     if (!panel_->isHidden()) {
       lastPanelHeight_ = panel_->height();  // given back when it is shown, in this run or the next

@@ -67,7 +67,7 @@ void WindowActions::CreateMenus(QMainWindow* window) {
     }
   };
   const std::nullopt_t sep = std::nullopt;
-  fill(menu("mnuFile"), {A::RegBackup, A::Report, sep, A::ExitApp});
+  fill(menu("mnuFile"), {A::RegBackup, A::Restore, A::Report, sep, A::ExitApp});
   fill(menu("mnuAction"), {A::Uninstall, A::UninstallQuietly, A::Remove, sep, A::UndoRemove});
   fill(menu("mnuSearch"), {A::Search, A::FindNext});
   QMenu* list = menu("mnuList");

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/RestoreDialog.h"
 
 namespace pgl {
 
@@ -38,6 +39,16 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();
+  };
+  services.chooseOpenFile = [parent, dir](const QString& title, const QString& filter) {
+    QFileDialog dialog(parent, title, dir, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().front()
+               : QString();
+  };
+  services.confirmRestore = [](RestoreDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
   };
   services.setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
   services.chooseFolder = [parent, folderTitle = std::move(folderTitle)] {

@@ -15,6 +15,7 @@ class QWidget;
 
 namespace pgl {
 
+class RestoreDialog;
 class TConfirmDialog;
 
 struct WindowServices {
@@ -23,9 +24,13 @@ struct WindowServices {
   // The file a save dialog returns; empty when cancelled.
   std::function<QString(const QString& title, const QString& suggested, const QString& filter)>
       chooseSaveFile;
+  // The file an open dialog returns; empty when cancelled.
+  std::function<QString(const QString& title, const QString& filter)> chooseOpenFile;
   std::function<void(const QString& title, const QString& text)> tellUser;
   // How a confirmation dialog is answered (shown modally).
   std::function<bool(TConfirmDialog&)> confirm;
+  // Whether the user agrees to a restore's plan (shown modally).
+  std::function<bool(RestoreDialog&)> confirmRestore;
   // A yes/no question.
   std::function<bool(const QString& question)> ask;
   // The folder "Other folder..." picks; empty when cancelled.
