@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -22,9 +23,11 @@
 #include "inventory/UCollection.h"
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
+#include "leftovers/Leftovers.h"
 #include "platform/AppFiles.h"
 #include "platform/Console.h"
 #include "platform/ManagedSystem.h"
+#include "platform/Trash.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
 #include "util/CodePage.h"
@@ -307,14 +310,68 @@ const char* StepOutcome(pgl::UninstallResult result) {
   return "failed";
 }
 
+std::string ExportFileName() {
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  // The export must not replace an earlier one: the time to the microsecond names it.
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count() %
+                      1000000;
+  return pgl::LeftoversFolder() + "/leftovers-" + stamp + "-" + std::to_string(micros) + ".reg";
+}
+
+// Removes the items, saying what went where; false when any stayed.
+bool RemoveItems(const pgl::LeftoverScope& scope, const std::vector<pgl::Leftover>& items,
+                 bool polish) {
+  const std::string exportFile = ExportFileName();
+  const auto failures = pgl::RemoveLeftovers(scope, items, exportFile, polish);
+  bool desktopChanged = false;
+  for (const auto& item : items) {
+    bool failed = false;
+    for (const auto& f : failures) failed = failed || f.item == item.Text();
+    if (failed) continue;
+    desktopChanged = desktopChanged || item.kind == pgl::LeftoverKind::DesktopFile ||
+                     item.kind == pgl::LeftoverKind::MenuFile;
+    Out((item.IsRegistry() ? "Deleted (saved in " + Safe(exportFile) + "): "
+                           : std::string("Moved to the trash: ")) +
+        Safe(item.Text()) + "\n");
+  }
+  for (const auto& f : failures)
+    std::fprintf(stderr, "Not removed: %s: %s\n", Safe(f.item).c_str(), Safe(f.reason).c_str());
+  if (desktopChanged) pgl::RefreshDesktopMenus(scope.xdg.dataHome);
+  return failures.empty();
+}
+
+std::vector<pgl::Leftover> OfConfidence(const std::vector<pgl::Leftover>& items, bool all) {
+  std::vector<pgl::Leftover> chosen;
+  for (const auto& item : items)
+    if (all || item.confidence == pgl::Confidence::Sure) chosen.push_back(item);
+  return chosen;
+}
+
 int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
-              bool polish, std::optional<pgl::OutputFormat> format, pgl::UninstallMode mode) {
+              bool polish, std::optional<pgl::OutputFormat> format, pgl::UninstallMode mode,
+              bool leftovers) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   std::vector<pgl::TUninstallInfo> entries;
   int exitCode = 0;
   if (!ResolveKeys(collection, keys, entries, exitCode)) return exitCode;
   if (!Confirm("Run the uninstallers of these programs?", entries, yes)) return 1;
+  // What ties each program to the prefix, kept before anything runs: a batch cut short still
+  // leaves the record its leftovers are found by.
+  std::vector<pgl::Evidence> records;
+  {
+    const pgl::LeftoverScope scope = pgl::MakeLeftoverScope(system, collection);
+    for (const auto& entry : entries) records.push_back(pgl::CollectEvidence(scope, entry));
+    std::string error;
+    if (!pgl::SaveEvidence(pgl::LeftoversFolder(), records, error))
+      Note("the record for finding leftovers could not be written: " + error);
+  }
   pgl::TErrorList errors(pgl::ErrorLogFileName());
   errors.OnLogFailed = [](const std::string& error) {
     Note("the error log could not be written: " + error);
@@ -357,7 +414,96 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
       outcomes.push_back(Outcome(system, entry, "still_installed"));
   }
   if (format) Out(pgl::FormatOutcomes(outcomes, *format));
+  if (leftovers) {
+    // The sure leftovers of each program that is gone.
+    pgl::TUninstallCollection now(*system.registry, *system.platform);
+    now.ReadUninstallEntries();
+    const pgl::LeftoverScope scope = pgl::MakeLeftoverScope(system, now);
+    std::vector<pgl::Leftover> items;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (pgl::RegKeyExists(*system.registry, pgl::PlaceOf(entries[i].View).root,
+                            pgl::UninstallKeyPath(entries[i].View, pgl::EntrySubkey(entries[i]))))
+        continue;
+      for (auto& item : OfConfidence(pgl::FindLeftovers(scope, records[i]), false))
+        items.push_back(std::move(item));
+    }
+    if (!items.empty() && !RemoveItems(scope, items, polish)) allGone = false;
+  }
   return allGone ? 0 : 1;
+}
+
+// The entry the argument names among those listed; null when none is (a removed entry's key).
+const pgl::TUninstallInfo* ListedEntry(const pgl::TUninstallCollection& collection,
+                                       const std::string& arg) {
+  const auto ref = pgl::ParseEntryKeyText(arg);
+  for (int i = 0; i < collection.Count(); ++i) {
+    const pgl::TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
+    if (ref ? info.View == ref->view && SameKeyName(pgl::EntrySubkey(info), ref->keyName)
+            : SameKeyName(pgl::EntrySubkey(info), arg))
+      return &info;
+  }
+  return nullptr;
+}
+
+// What the programs left (or, for a program still listed, what it would leave): a line per item
+// with its confidence and reason; --remove takes the sure ones (all with --all-confidences).
+int Leftovers(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool remove,
+              bool yes, bool allConfidences, pgl::OutputFormat format, bool polish) {
+  pgl::TUninstallCollection collection(*system.registry, *system.platform);
+  ReportUnreadable(collection.ReadUninstallEntries());
+  const pgl::LeftoverScope scope = pgl::MakeLeftoverScope(system, collection);
+  std::vector<pgl::Leftover> found;
+  std::vector<pgl::LeftoverRecord> records;
+  int exitCode = 0;
+  for (const std::string& arg : keys) {
+    std::optional<pgl::Evidence> evidence;
+    if (const pgl::TUninstallInfo* entry = ListedEntry(collection, arg)) {
+      evidence = pgl::CollectEvidence(scope, *entry);
+    } else {
+      std::vector<std::string> candidates;
+      if (const auto ref = pgl::ParseEntryKeyText(arg))
+        candidates.push_back(pgl::EntryKeyText(ref->view, ref->keyName));
+      else
+        for (const auto& place : pgl::UninstallPlaces())
+          candidates.push_back(pgl::EntryKeyText(place.view, arg));
+      for (const auto& key : candidates)
+        if (!evidence)
+          evidence = pgl::LatestEvidence(pgl::LeftoversFolder(), system.prefixDir, key);
+    }
+    if (!evidence) {
+      Note("no program has the key \"" + arg +
+           "\", and no uninstall of one was recorded; \"pgl-cli list\" shows the keys.");
+      exitCode = 1;
+      continue;
+    }
+    for (auto& item : pgl::FindLeftovers(scope, *evidence)) {
+      records.push_back({evidence->entryKey,
+                         format == pgl::OutputFormat::Tsv
+                             ? pgl::ConfidenceText(item.confidence, polish)
+                             : pgl::ConfidenceName(item.confidence),
+                         pgl::KindName(item.kind), item.Text(),
+                         polish ? item.reasonPolish : item.reason, item.size});
+      found.push_back(std::move(item));
+    }
+  }
+  Out(pgl::FormatLeftovers(records, format));
+  if (!remove) return exitCode;
+  const auto chosen = OfConfidence(found, allConfidences);
+  if (chosen.empty()) {
+    Note("nothing to remove" +
+         std::string(allConfidences ? "."
+                                    : " (only sure items are removed without --all-confidences)."));
+    return exitCode;
+  }
+  if (!yes && pgl::InputIsTerminal()) {
+    std::fprintf(stderr,
+                 "Move the %zu items above%s to the trash (registry keys are saved first)? [y/N] ",
+                 chosen.size(), allConfidences ? "" : " that are sure");
+    std::string answer;
+    if (!std::getline(std::cin, answer) || !(answer == "y" || answer == "Y" || answer == "yes"))
+      return 1;
+  }
+  return RemoveItems(scope, chosen, polish) ? exitCode : 1;
 }
 
 int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
@@ -549,6 +695,11 @@ int main(int argc, char** argv) {
                       "unattended: each program's quiet uninstall command (QuietUninstallString, "
                       "else for a Windows Installer product \"MsiExec.exe /X{GUID} /qn\"); a "
                       "program with neither is not run, and reported");
+  bool leftovers = false;
+  uninstall->add_flag("--leftovers", leftovers,
+                      "then move what each program that is gone left for sure (its folder, "
+                      "shortcuts, keys pointing into it, Wine's menu entries) to the trash, its "
+                      "registry keys saved to a file first");
   uninstall
       ->add_option("--format", outcomeFormat,
                    "what became of each program as a table (tsv, csv) or JSON, in place of the "
@@ -579,6 +730,25 @@ int main(int argc, char** argv) {
   restore->add_flag("--dry-run", dryRun, "only say what it would do");
   restore->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
   restore->add_flag("--polish", polish, "texts in Polish");
+
+  bool removeLeftovers = false, allConfidences = false;
+  auto* leftoversCommand = app.add_subcommand(
+      "leftovers",
+      "what the programs left behind (for a program still listed: what it would leave), a line "
+      "per item: program, confidence (sure, likely, uncertain), kind, path or key, size, reason");
+  leftoversCommand
+      ->add_option("KEY", keys,
+                   "a listed program's key, or the key of one whose uninstall was recorded")
+      ->required();
+  leftoversCommand->add_flag("--remove", removeLeftovers,
+                             "move the sure items to the trash (registry keys are saved to a "
+                             "file, then deleted)");
+  leftoversCommand->add_flag("--all-confidences", allConfidences,
+                             "with --remove: the likely and uncertain items too");
+  leftoversCommand->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
+  leftoversCommand->add_flag("--polish", polish, "texts in Polish");
+  leftoversCommand->add_option("--format", listFormat, "tsv (default), csv or json")
+      ->check(formats);
 
   // CLI11's texts quote the arguments: they reach the terminal filtered too.
   const auto exitWith = [&app](const CLI::Error& e) {
@@ -647,6 +817,10 @@ int main(int argc, char** argv) {
   if (*restore) return FinishOutput(Restore(*system, restoreFile, dryRun, yes, polish));
   if (*uninstall)
     return FinishOutput(Uninstall(*system, keys, yes, polish, resultFormat,
-                                  quiet ? pgl::UninstallMode::Quiet : pgl::UninstallMode::Normal));
+                                  quiet ? pgl::UninstallMode::Quiet : pgl::UninstallMode::Normal,
+                                  leftovers));
+  if (*leftoversCommand)
+    return FinishOutput(Leftovers(*system, keys, removeLeftovers, yes, allConfidences,
+                                  formatOf(listFormat), polish));
   return FinishOutput(Remove(*system, keys, yes, resultFormat));
 }

@@ -186,6 +186,26 @@ std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputForm
   return Dump(out);
 }
 
+std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputFormat format) {
+  if (format != OutputFormat::Json) {
+    std::vector<std::vector<std::string>> lines = {
+        {"Program", "Confidence", "Kind", "Item", "Size", "Reason"}};
+    for (const LeftoverRecord& i : items)
+      lines.push_back(
+          {i.programKey, i.confidence, i.kind, i.item, std::to_string(i.size), i.reason});
+    return Table(lines, format);
+  }
+  json out = json::array();
+  for (const LeftoverRecord& i : items)
+    out.push_back({{"key", i.programKey},
+                   {"confidence", i.confidence},
+                   {"kind", i.kind},
+                   {"item", i.item},
+                   {"size_bytes", i.size},
+                   {"reason", i.reason}});
+  return Dump(out);
+}
+
 std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFormat format) {
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines = {

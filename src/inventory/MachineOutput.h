@@ -49,6 +49,15 @@ struct OutcomeRecord {
 };
 std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFormat format);
 
+// Leftovers of programs: each item with its program's key, confidence, kind, path or key, size
+// and reason ("Program", "Confidence", "Kind", "Item", "Size", "Reason"; in JSON "key",
+// "confidence", "kind", "item", "size_bytes", "reason").
+struct LeftoverRecord {
+  std::string programKey, confidence, kind, item, reason;
+  std::uint64_t size = 0;
+};
+std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputFormat format);
+
 // A FILETIME as ISO 8601 in UTC ("2026-11-29T10:15:00Z"); nothing for 0 or a time out of range.
 std::optional<std::string> FileTimeToIso(std::uint64_t fileTime);
 // An install date as the registry keeps it ("20261101") in ISO 8601 ("2026-11-01"); nothing

@@ -14,8 +14,9 @@ KeySnapshot Copy(const RegKey& key) {
   return copy;
 }
 
-// Makes `saved` below `parent`, telling the store of each key and value.
-void Make(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot& saved) {
+}  // namespace
+
+void MakeSnapshotKey(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot& saved) {
   RegKey& key = parent.EnsureSubKey(saved.name);
   key.className = saved.className;
   store.KeyAdded(root, key);
@@ -23,11 +24,9 @@ void Make(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot&
     const RegValue& set = key.SetValue(value.name, value.type, value.data);
     store.ValueSet(root, key, set);
   }
-  for (const KeySnapshot& sub : saved.subkeys) Make(store, root, key, sub);
+  for (const KeySnapshot& sub : saved.subkeys) MakeSnapshotKey(store, root, key, sub);
   key.modified = saved.modified;
 }
-
-}  // namespace
 
 std::optional<KeySnapshot> SnapshotKey(RegistryStore& store, RootKey root, std::string_view path) {
   const RegKey* key = FindRegKey(store.Hive(root), path);
@@ -65,7 +64,7 @@ PutBack PutBackKeys(RegistryStore& store, const std::vector<SavedKey>& keys, std
       ok = false;
       break;
     }
-    Make(store, saved.root, *parent, saved.key);
+    MakeSnapshotKey(store, saved.root, *parent, saved.key);
     if (!store.Commit(saved.root)) {
       ok = false;
       break;

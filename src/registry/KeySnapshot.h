@@ -29,6 +29,10 @@ struct SavedKey {
   KeySnapshot key;
 };
 
+// Makes `saved` below `parent` (which belongs to `root`'s tree, ready for a write), telling the
+// store of each key and value.
+void MakeSnapshotKey(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot& saved);
+
 // Makes the keys again, values and times as they were, all in one save per file. Refused, with
 // the reason in `error`, when any of them exists again (something made it since) or the registry
 // may not be written.

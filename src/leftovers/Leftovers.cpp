@@ -1,0 +1,988 @@
+#include "leftovers/Leftovers.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <system_error>
+
+#include "inventory/CommandAnalysis.h"
+#include "inventory/UninstallPlaces.h"
+#include "leftovers/ShellLink.h"
+#include "platform/AppFiles.h"
+#include "platform/Trash.h"
+#include "registry/KeySnapshot.h"
+#include "registry/QV_Registry.h"
+#include "registry/RegExport.h"
+#include "util/CodePage.h"
+#include "util/FileIO.h"
+#include "util/Utf.h"
+
+namespace fs = std::filesystem;
+
+namespace pgl {
+
+namespace {
+
+constexpr std::size_t kMaxRecordedFiles = 10000;
+constexpr std::size_t kMaxWalk = 200000;
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Names that many programs share: never taken as a program's own.
+constexpr std::array<std::string_view, 24> kGenericNames = {
+    "update",       "updater",       "setup",    "install", "installer", "uninstall",
+    "common files", "microsoft",     "windows",  "wine",    "temp",      "tmp",
+    "programs",     "program files", "users",    "public",  "data",      "cache",
+    "logs",         "config",        "settings", "classes", "policies",  "packages"};
+
+std::string Fold(std::string_view utf8) {
+  return Utf16ToUtf8(FoldRegName(Utf8ToUtf16(utf8)));
+}
+
+// A Windows path with backslashes and no trailing one (but "C:\").
+std::string WinNorm(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+bool WinInside(const std::string& path, const std::string& folder) {
+  if (folder.empty() || path.empty()) return false;
+  const std::string p = Fold(WinNorm(path)), f = Fold(WinNorm(folder));
+  return p == f || (p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == '\\');
+}
+
+std::string WinParent(const std::string& path) {
+  const auto slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash == 2 ? 3 : slash);
+}
+
+std::string WinLeaf(const std::string& path) {
+  return path.substr(path.find_last_of('\\') + 1);
+}
+
+bool Generic(const std::string& name) {
+  const std::string f = Fold(name);
+  if (Utf8Length(f) < 3) return true;
+  return std::find(kGenericNames.begin(), kGenericNames.end(), f) != kGenericNames.end();
+}
+
+std::string ValueText(const RegKey* key, std::u16string_view name) {
+  if (!key) return {};
+  const RegValue* v = key->FindValue(name);
+  if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return {};
+  return Utf16ToUtf8(v->Text());
+}
+
+std::string ShellFolder(const LeftoverScope& scope, RootKey root, std::u16string_view name) {
+  return WinNorm(ValueText(FindRegKey(scope.registry->Hive(root), kShellFolders), name));
+}
+
+// The Windows folders no program owns: the system's, the roots of programs and of users'
+// files, and every shell folder.
+bool IsSystemFolder(const LeftoverScope& scope, const std::string& path) {
+  const std::string p = Fold(WinNorm(path));
+  if (p.size() <= 3 || WinInside(p, "c:\\windows")) return true;
+  static const std::set<std::string> roots = {"c:\\program files",
+                                              "c:\\program files (x86)",
+                                              "c:\\program files\\common files",
+                                              "c:\\program files (x86)\\common files",
+                                              "c:\\users",
+                                              "c:\\programdata"};
+  if (roots.count(p)) return true;
+  // C:\users\NAME and its folders down to AppData's three.
+  if (WinInside(p, "c:\\users")) {
+    const std::size_t depth = static_cast<std::size_t>(std::count(p.begin(), p.end(), '\\'));
+    if (depth <= 3) return true;
+    if (depth == 4 && p.find("\\appdata\\") != std::string::npos) return true;
+  }
+  for (const RootKey root : {kHkeyCurrentUser, kHkeyLocalMachine}) {
+    const RegKey* key = FindRegKey(scope.registry->Hive(root), kShellFolders);
+    if (!key) continue;
+    for (const RegValue& v : key->Values())
+      if (Fold(WinNorm(Utf16ToUtf8(v.Text()))) == p) return true;
+  }
+  return false;
+}
+
+std::string Expand(const LeftoverScope& scope, std::string text) {
+  text = scope.platform->ExpandEnvironmentStrings(text);
+  while (!text.empty() && (text.front() == '"' || text.front() == ' ')) text.erase(0, 1);
+  return text;
+}
+
+// Where the program lives: InstallLocation, else its uninstaller's folder, else its icon's,
+// else its usage record's program file's; a system or shared folder is none.
+std::string InstallFolderOf(const LeftoverScope& scope, const TUninstallInfo& entry) {
+  std::vector<std::string> candidates;
+  if (!entry.InstallLocation.empty()) {
+    std::string location = Expand(scope, entry.InstallLocation);
+    while (!location.empty() && location.back() == '"') location.pop_back();
+    candidates.push_back(location);
+  }
+  if (!entry.UninstallString.empty())
+    candidates.push_back(WinParent(ExtractExeFromCommand(*scope.platform, entry.UninstallString)));
+  if (!entry.DisplayIcon.empty()) {
+    std::string icon = Expand(scope, entry.DisplayIcon);
+    if (const auto comma = icon.rfind(','); comma != std::string::npos) icon.resize(comma);
+    while (!icon.empty() && icon.back() == '"') icon.pop_back();
+    candidates.push_back(WinParent(icon));
+  }
+  candidates.push_back(WinParent(entry.SlowInfo.ImageName()));
+  for (std::string folder : candidates) {
+    folder = WinNorm(folder);
+    if (folder.size() < 3 || folder[1] != ':' || IsSystemFolder(scope, folder)) continue;
+    if (scope.platform->LocalPath(folder)) return folder;
+  }
+  return {};
+}
+
+// The install folders of the other programs listed.
+std::vector<std::string> OthersFolders(const LeftoverScope& scope, const std::string& entryKey) {
+  std::vector<std::string> folders;
+  for (const TUninstallInfo& other : scope.listed)
+    if (!AsciiEqualNoCase(other.RegistryKey, entryKey))
+      if (std::string f = InstallFolderOf(scope, other); !f.empty()) folders.push_back(f);
+  return folders;
+}
+
+std::string Canonical(const std::string& path) {
+  std::error_code ec;
+  const fs::path p(path);
+  const fs::path parent = fs::weakly_canonical(p.parent_path(), ec);
+  return ec ? path : (parent / p.filename()).string();
+}
+
+bool UnixInside(const std::string& path, const std::string& folder) {
+  if (folder.empty()) return false;
+  return path == folder ||
+         (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+          path[folder.size()] == '/');
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  const auto status = fs::symlink_status(path, ec);
+  if (ec) return 0;
+  if (fs::is_regular_file(status)) return fs::file_size(path, ec);
+  if (!fs::is_directory(status)) return 0;
+  std::uint64_t total = 0;
+  std::size_t seen = 0;
+  for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec),
+       end;
+       !ec && it != end && seen < kMaxWalk; it.increment(ec), ++seen) {
+    std::error_code fileError;
+    if (it->is_regular_file(fileError) && !it->is_symlink(fileError))
+      total += it->file_size(fileError);
+  }
+  return total;
+}
+
+// The entries of a folder, folded, with their real names.
+std::vector<std::pair<std::string, std::string>> Children(const std::string& folder) {
+  std::vector<std::pair<std::string, std::string>> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    names.emplace_back(Fold(name), name);
+  }
+  return names;
+}
+
+std::string Child(const std::string& folder, const std::string& name) {
+  const std::string folded = Fold(name);
+  for (const auto& [f, real] : Children(folder))
+    if (f == folded) return folder + "/" + real;
+  return {};
+}
+
+bool PointsInto(const LeftoverScope& scope, const std::string& text, const std::string& folder) {
+  if (text.empty()) return false;
+  const std::string expanded = Expand(scope, text);
+  const std::string f = Fold(WinNorm(folder)) + "\\";
+  const std::string t = Fold(expanded);
+  return t.compare(0, f.size(), f) == 0 || Fold(WinNorm(expanded)) == Fold(WinNorm(folder));
+}
+
+void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidence& ev) {
+  RegistryStore& reg = *scope.registry;
+  const auto place = [](RootKey root) { return root == kHkeyCurrentUser ? "HKCU" : "HKLM"; };
+  // App Paths: the program's own keys.
+  for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser})
+    for (const char* path :
+         {"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+          "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths"}) {
+      const RegKey* key = FindRegKey(reg.Hive(root), path);
+      if (!key) continue;
+      for (const auto& sub : key->SubKeys())
+        if (PointsInto(scope, ValueText(sub.get(), u""), folder) ||
+            PointsInto(scope, ValueText(sub.get(), u"Path"), folder))
+          ev.registry.push_back({root, std::string(path) + "\\" + Utf16ToUtf8(sub->Name()), "",
+                                 true, "its App Paths entry", "jego wpis App Paths"});
+    }
+  // Programs started with Windows.
+  for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser})
+    for (const char* path : {"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                             "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"}) {
+      const RegKey* key = FindRegKey(reg.Hive(root), path);
+      if (!key) continue;
+      for (const RegValue& v : key->Values())
+        if (PointsInto(scope, Utf16ToUtf8(v.Text()), folder))
+          ev.registry.push_back({root, path, Utf16ToUtf8(v.name), false,
+                                 std::string("started with Windows (") + place(root) + " Run)",
+                                 std::string("uruchamiany z systemem (") + place(root) + " Run)"});
+    }
+  // File types it opens: its ProgIDs, and the extensions that name them.
+  for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
+    const RegKey* classes = FindRegKey(reg.Hive(root), "Software\\Classes");
+    if (!classes) continue;
+    std::vector<std::u16string> progIds;
+    for (const auto& sub : classes->SubKeys()) {
+      if (!sub->Name().empty() && sub->Name()[0] == u'.') continue;
+      const RegKey* shell = sub->FindSubKey(u"shell");
+      if (!shell) continue;
+      bool ours = false;
+      for (const auto& verb : shell->SubKeys())
+        ours = ours || PointsInto(scope, ValueText(verb->FindSubKey(u"command"), u""), folder);
+      if (!ours) continue;
+      progIds.push_back(FoldRegName(sub->Name()));
+      ev.registry.push_back({root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()), "", true,
+                             "a file type it opens", "typ plików, które otwiera"});
+    }
+    if (progIds.empty()) continue;
+    for (const auto& sub : classes->SubKeys()) {
+      if (sub->Name().empty() || sub->Name()[0] != u'.') continue;
+      const std::u16string named = FoldRegName(Utf8ToUtf16(ValueText(sub.get(), u"")));
+      if (std::find(progIds.begin(), progIds.end(), named) == progIds.end()) continue;
+      const bool alone = sub->SubKeys().empty() && sub->Values().size() == 1;
+      ev.registry.push_back({root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()), "", alone,
+                             "a file extension given to it",
+                             "rozszerzenie plików przypisane do niego"});
+    }
+  }
+  // Shared files counted for it.
+  const char* shared = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  if (const RegKey* key = FindRegKey(reg.Hive(kHkeyLocalMachine), shared))
+    for (const RegValue& v : key->Values())
+      if (PointsInto(scope, Utf16ToUtf8(v.name), folder))
+        ev.registry.push_back({kHkeyLocalMachine, shared, Utf16ToUtf8(v.name), false,
+                               "a shared file of its folder", "plik współdzielony z jego folderu"});
+}
+
+// The roots under which the search may touch anything: the prefix and the user's XDG folders.
+std::vector<std::string> AllowedRoots(const LeftoverScope& scope) {
+  std::vector<std::string> roots;
+  for (const std::string& r :
+       {scope.prefixDir, scope.xdg.dataHome, scope.xdg.configHome, scope.xdg.desktop})
+    if (!r.empty()) roots.push_back(Canonical(r));
+  return roots;
+}
+
+struct DesktopScan {
+  std::vector<std::string> ours;
+  std::vector<DesktopEntry> all;  // every entry Wine made, ours included
+};
+
+// The .desktop files Wine made for the program: their Exec names this prefix and one of its
+// shortcuts, a path inside its folder, or one of its file types; or they start in its folder.
+DesktopScan ScanDesktop(const LeftoverScope& scope, const Evidence& ev,
+                        const std::vector<std::string>& progIds) {
+  DesktopScan scan;
+  if (scope.xdg.home.empty()) return scan;
+  std::vector<std::string> files = DesktopFilesIn(scope.xdg.dataHome + "/applications", 8);
+  for (const auto& f : DesktopFilesIn(scope.xdg.desktop, 0)) files.push_back(f);
+  const std::string prefix = Canonical(scope.prefixDir);
+  const std::string folder = ev.installFolder.empty() ? "" : Canonical(ev.installFolder);
+  for (const std::string& file : files) {
+    const auto entry = ReadDesktopEntry(file);
+    if (!entry) continue;
+    scan.all.push_back(*entry);
+    if (entry->prefix.empty() || Canonical(entry->prefix) != prefix) continue;
+    bool ours =
+        !ev.installFolderWindows.empty() && WinInside(entry->winePath, ev.installFolderWindows);
+    for (const auto& lnk : ev.shortcutsWindows) ours = ours || Fold(entry->winePath) == Fold(lnk);
+    if (!folder.empty() && !entry->workDir.empty())
+      ours = ours || UnixInside(Canonical(entry->workDir), folder);
+    for (const auto& id : progIds) ours = ours || Fold(entry->progId) == Fold(id);
+    if (ours) scan.ours.push_back(Canonical(file));
+  }
+  return scan;
+}
+
+std::vector<std::string> ProgIdsOf(const Evidence& ev) {
+  std::vector<std::string> ids;
+  for (const auto& p : ev.registry)
+    if (p.wholeKey && p.key.rfind("Software\\Classes\\", 0) == 0 && p.key.find('.', 17) != 17)
+      ids.push_back(p.key.substr(17));
+  return ids;
+}
+
+}  // namespace
+
+LeftoverScope MakeLeftoverScope(ManagedSystem& system, const TUninstallCollection& collection) {
+  LeftoverScope scope;
+  scope.registry = system.registry.get();
+  scope.platform = system.platform.get();
+  scope.prefixDir = system.prefixDir;
+  scope.xdg = UserXdgFolders();
+  for (int i = 0; i < collection.Count(); ++i)
+    scope.listed.push_back(collection.GetItem(i).UninstallInfo);
+  scope.codePage = UserAnsiCodePage();
+  return scope;
+}
+
+std::string LeftoversFolder() {
+  return ProgramFilesDir() + "/leftovers";
+}
+
+std::string Leftover::Text() const {
+  if (!IsRegistry()) return path;
+  std::string text = std::string(root == kHkeyCurrentUser ? "HKCU\\" : "HKLM\\") + key;
+  if (kind == LeftoverKind::RegistryValue) text += ": " + (value.empty() ? "(default)" : value);
+  return text;
+}
+
+Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry) {
+  Evidence ev;
+  ev.prefix = scope.prefixDir;
+  ev.entryKey = entry.RegistryKey;
+  ev.displayName = entry.DisplayName.str();
+  ev.publisher = entry.Publisher.str();
+  char now[32];
+  const std::time_t t = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  std::strftime(now, sizeof now, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  ev.recorded = now;
+  ev.installFolderWindows = InstallFolderOf(scope, entry);
+  // A folder that holds another listed program's folder is shared, not its own.
+  for (const auto& other : OthersFolders(scope, entry.RegistryKey))
+    if (WinInside(other, ev.installFolderWindows)) ev.installFolderWindows.clear();
+  if (ev.installFolderWindows.empty()) return ev;
+  ev.installFolder = Canonical(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));
+  std::error_code ec;
+  for (fs::recursive_directory_iterator
+           it(ev.installFolder, fs::directory_options::skip_permission_denied, ec),
+       end;
+       !ec && it != end && ev.files.size() < kMaxRecordedFiles; it.increment(ec))
+    ev.files.push_back(fs::relative(it->path(), ev.installFolder, ec).string());
+  // Shortcuts in the Start menus and on the desktops.
+  const std::array<std::pair<RootKey, std::u16string_view>, 4> shortcutFolders = {{
+      {kHkeyCurrentUser, u"Programs"},
+      {kHkeyCurrentUser, u"Desktop"},
+      {kHkeyLocalMachine, u"Common Programs"},
+      {kHkeyLocalMachine, u"Common Desktop"},
+  }};
+  const auto allowed = AllowedRoots(scope);
+  for (const auto& [root, name] : shortcutFolders) {
+    const std::string windows = ShellFolder(scope, root, name);
+    const auto local = windows.empty() ? std::nullopt : scope.platform->LocalPath(windows);
+    if (!local) continue;
+    const std::string start = Canonical(*local);
+    if (std::none_of(allowed.begin(), allowed.end(),
+                     [&](const std::string& r) { return UnixInside(start, r); }))
+      continue;  // a shortcut folder that leads out of the prefix and the desktop
+    std::size_t seen = 0;
+    for (fs::recursive_directory_iterator
+             it(start, fs::directory_options::skip_permission_denied, ec),
+         end;
+         !ec && it != end && ++seen < kMaxWalk; it.increment(ec)) {
+      const std::string file = it->path().string();
+      std::error_code e;
+      if (it->is_symlink(e) || !it->is_regular_file(e) || Fold(file).size() < 4 ||
+          Fold(file).compare(Fold(file).size() - 4, 4, ".lnk") != 0)
+        continue;
+      const auto link = ReadShellLink(ReadFileStart(file, 1 << 20), scope.codePage);
+      if (!link) continue;
+      const std::string target = link->target.empty() ? link->workingDir : link->target;
+      if (!WinInside(target, ev.installFolderWindows)) continue;
+      std::string rel = fs::relative(it->path(), start, e).string();
+      std::replace(rel.begin(), rel.end(), '/', '\\');
+      ev.shortcuts.push_back(Canonical(file));
+      ev.shortcutsWindows.push_back(windows + "\\" + rel);
+    }
+  }
+  ScanRegistry(scope, ev.installFolderWindows, ev);
+  ev.desktopFiles = ScanDesktop(scope, ev, ProgIdsOf(ev)).ours;
+  return ev;
+}
+
+std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& ev) {
+  std::vector<Leftover> items;
+  const auto allowed = AllowedRoots(scope);
+  const std::string prefix = Canonical(scope.prefixDir);
+  std::vector<std::string> others = OthersFolders(scope, ev.entryKey);
+  std::vector<std::string> othersLocal;
+  for (const auto& o : others)
+    if (const auto local = scope.platform->LocalPath(o)) othersLocal.push_back(Canonical(*local));
+  std::set<std::string> seen;
+  const auto addFile = [&](LeftoverKind kind, Confidence confidence, const std::string& path,
+                           const char* why, const char* whyPolish) {
+    const std::string p = Canonical(path);
+    if (!Exists(p) || seen.count(p) || p == prefix) return;
+    if (std::none_of(allowed.begin(), allowed.end(),
+                     [&](const std::string& r) { return UnixInside(p, r) && p != r; }))
+      return;  // outside the prefix and the desktop's folders
+    for (const auto& o : othersLocal)
+      if (UnixInside(p, o) || UnixInside(o, p)) return;  // another program's
+    seen.insert(p);
+    Leftover item;
+    item.kind = kind;
+    item.confidence = confidence;
+    item.path = p;
+    item.reason = why;
+    item.reasonPolish = whyPolish;
+    item.size = SizeOf(p);
+    items.push_back(std::move(item));
+  };
+  // What the record ties to it.
+  if (!ev.installFolder.empty()) {
+    addFile(LeftoverKind::Folder, Confidence::Sure, ev.installFolder, "its install folder",
+            "jego folder instalacji");
+    const std::string parentWindows = WinParent(ev.installFolderWindows);
+    const std::string parent = fs::path(Canonical(ev.installFolder)).parent_path().string();
+    const auto children = Children(parent);
+    if (!IsSystemFolder(scope, parentWindows) && children.size() == 1 &&
+        Fold(children[0].second) == Fold(WinLeaf(ev.installFolderWindows)))
+      addFile(LeftoverKind::Folder, Confidence::Sure, parent, "it held only its install folder",
+              "zawierał tylko jego folder instalacji");
+  }
+  const std::string programs = ShellFolder(scope, kHkeyCurrentUser, u"Programs");
+  const std::string commonPrograms = ShellFolder(scope, kHkeyLocalMachine, u"Common Programs");
+  for (std::size_t i = 0; i < ev.shortcuts.size(); ++i) {
+    addFile(LeftoverKind::File, Confidence::Sure, ev.shortcuts[i], "a shortcut to it",
+            "skrót do niego");
+    // Its own Start-menu folder, when it holds nothing else.
+    const std::string folderWindows = WinParent(ev.shortcutsWindows[i]);
+    if (!WinInside(folderWindows, programs) && !WinInside(folderWindows, commonPrograms)) continue;
+    if (Fold(folderWindows) == Fold(programs) || Fold(folderWindows) == Fold(commonPrograms))
+      continue;
+    const std::string folder = fs::path(ev.shortcuts[i]).parent_path().string();
+    bool onlyOurs = true;
+    for (const auto& [f, real] : Children(folder))
+      onlyOurs = onlyOurs && std::find(ev.shortcuts.begin(), ev.shortcuts.end(),
+                                       Canonical(folder + "/" + real)) != ev.shortcuts.end();
+    if (onlyOurs)
+      addFile(LeftoverKind::Folder, Confidence::Sure, folder, "its Start-menu folder",
+              "jego folder w menu Start");
+  }
+  for (const RegPointer& p : ev.registry) {
+    const RegKey* key = FindRegKey(scope.registry->Hive(p.root), p.key);
+    if (!key) continue;
+    Leftover item;
+    item.root = p.root;
+    item.key = p.key;
+    item.reason = p.why;
+    item.reasonPolish = p.whyPolish;
+    if (p.wholeKey) {
+      item.kind = LeftoverKind::RegistryKey;
+    } else {
+      if (!key->FindValue(Utf8ToUtf16(p.value))) continue;
+      item.kind = LeftoverKind::RegistryValue;
+      item.value = p.value;
+    }
+    items.push_back(std::move(item));
+  }
+  // The desktop's side: Wine's menu entries and desktop shortcuts, their icons and menus.
+  DesktopScan desktop = ScanDesktop(scope, ev, ProgIdsOf(ev));
+  for (const auto& f : ev.desktopFiles)
+    if (std::find(desktop.ours.begin(), desktop.ours.end(), f) == desktop.ours.end() && Exists(f))
+      desktop.ours.push_back(f);
+  const std::string appsWine = Canonical(scope.xdg.dataHome + "/applications/wine");
+  std::set<std::string> icons;
+  std::set<std::string> folders;  // below applications/wine
+  for (const auto& file : desktop.ours) {
+    addFile(LeftoverKind::DesktopFile, Confidence::Sure, file,
+            "Wine's menu entry or desktop shortcut for it",
+            "wpis menu lub skrót na pulpicie zrobiony dla niego przez Wine");
+    for (const auto& e : desktop.all)
+      if (Canonical(e.file) == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
+        icons.insert(e.icon);
+    if (!UnixInside(file, appsWine)) continue;
+    std::string rel = file.substr(appsWine.size() + 1, file.size() - appsWine.size() - 9);
+    std::string menuName = rel;
+    std::replace(menuName.begin(), menuName.end(), '/', '-');
+    addFile(LeftoverKind::MenuFile, Confidence::Sure,
+            scope.xdg.configHome + "/menus/applications-merged/wine-" + menuName + ".menu",
+            "its menu file", "jego plik menu");
+    for (auto slash = rel.rfind('/'); slash != std::string::npos;
+         slash = rel.rfind('/', slash - 1)) {
+      folders.insert(rel.substr(0, slash));
+      if (slash == 0) break;
+    }
+  }
+  // A menu folder goes with its .directory file when nothing but its entries are in it.
+  std::vector<std::string> byDepth(folders.begin(), folders.end());
+  std::sort(byDepth.begin(), byDepth.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const auto& rel : byDepth) {
+    const std::string dir = appsWine + "/" + rel;
+    bool onlyOurs = true;
+    for (const auto& e : desktop.all) {
+      const std::string f = Canonical(e.file);
+      if (UnixInside(f, dir) &&
+          std::find(desktop.ours.begin(), desktop.ours.end(), f) == desktop.ours.end())
+        onlyOurs = false;
+    }
+    if (!onlyOurs) continue;
+    std::string name = rel;
+    std::replace(name.begin(), name.end(), '/', '-');
+    addFile(LeftoverKind::MenuFile, Confidence::Sure,
+            scope.xdg.dataHome + "/desktop-directories/wine-" + name + ".directory",
+            "the menu folder of its entries", "folder menu z jego wpisami");
+    addFile(LeftoverKind::Folder, Confidence::Sure, dir, "the menu folder of its entries",
+            "folder menu z jego wpisami");
+  }
+  for (const auto& icon : icons) {
+    bool usedElsewhere = false;
+    for (const auto& e : desktop.all)
+      if (e.icon == icon && std::find(desktop.ours.begin(), desktop.ours.end(),
+                                      Canonical(e.file)) == desktop.ours.end())
+        usedElsewhere = true;
+    if (usedElsewhere) continue;
+    const std::string hicolor = scope.xdg.dataHome + "/icons/hicolor";
+    for (const auto& [f, size] : Children(hicolor))
+      for (const char* ext : {".png", ".xpm", ".svg"})
+        addFile(LeftoverKind::Icon, Confidence::Sure, hicolor + "/" + size + "/apps/" + icon + ext,
+                "the icon of its menu entry", "ikona jego wpisu menu");
+  }
+  // Settings named after it: exact publisher and product (likely), one of them (uncertain).
+  std::vector<std::string> products, publishers;
+  const auto addName = [](std::vector<std::string>& names, std::string name) {
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (name.empty() || Generic(name)) return;
+    for (const auto& n : names)
+      if (Fold(n) == Fold(name)) return;
+    names.push_back(name);
+  };
+  if (!ev.installFolderWindows.empty()) addName(products, WinLeaf(ev.installFolderWindows));
+  addName(products, ev.displayName);
+  addName(publishers, ev.publisher);
+  if (!ev.installFolderWindows.empty()) {
+    const std::string parent = WinParent(ev.installFolderWindows);
+    if (!IsSystemFolder(scope, parent)) addName(publishers, WinLeaf(parent));
+  }
+  // A name another listed program also goes by is no evidence.
+  for (const TUninstallInfo& other : scope.listed) {
+    if (AsciiEqualNoCase(other.RegistryKey, ev.entryKey)) continue;
+    const std::string otherFolder = InstallFolderOf(scope, other);
+    for (auto* names : {&products, &publishers})
+      names->erase(
+          std::remove_if(names->begin(), names->end(),
+                         [&](const std::string& n) {
+                           return Fold(n) == Fold(other.DisplayName.str()) ||
+                                  (!otherFolder.empty() && Fold(n) == Fold(WinLeaf(otherFolder))) ||
+                                  (names == &products && Fold(n) == Fold(other.Publisher.str()));
+                         }),
+          names->end());
+  }
+  std::vector<std::string> settingsRoots;
+  const std::string roaming = ShellFolder(scope, kHkeyCurrentUser, u"AppData");
+  for (const std::string& w : {roaming, ShellFolder(scope, kHkeyCurrentUser, u"Local AppData"),
+                               roaming.empty() ? std::string() : WinParent(roaming) + "\\LocalLow",
+                               ShellFolder(scope, kHkeyLocalMachine, u"Common AppData")})
+    if (!w.empty())
+      if (const auto local = scope.platform->LocalPath(w)) settingsRoots.push_back(*local);
+  // Publishers of other listed programs: their folders are never offered as a whole.
+  std::set<std::string> otherPublishers;
+  for (const TUninstallInfo& other : scope.listed)
+    if (!AsciiEqualNoCase(other.RegistryKey, ev.entryKey))
+      otherPublishers.insert(Fold(other.Publisher.str()));
+  // Settings kept under the very names its install folder has (PUBLISHER\PRODUCT): as sure as
+  // the folder itself.
+  std::string ownPublisher, ownProduct;
+  if (!ev.installFolderWindows.empty()) {
+    const std::string parent = WinParent(ev.installFolderWindows);
+    if (!IsSystemFolder(scope, parent) &&
+        std::find(publishers.begin(), publishers.end(), WinLeaf(parent)) != publishers.end() &&
+        std::find(products.begin(), products.end(), WinLeaf(ev.installFolderWindows)) !=
+            products.end()) {
+      ownPublisher = Fold(WinLeaf(parent));
+      ownProduct = Fold(WinLeaf(ev.installFolderWindows));
+    }
+  }
+  const auto pairConfidence = [&](const std::string& publisher, const std::string& product) {
+    return !ownPublisher.empty() && Fold(publisher) == ownPublisher && Fold(product) == ownProduct
+               ? Confidence::Sure
+               : Confidence::Likely;
+  };
+  for (const auto& root : settingsRoots) {
+    for (const auto& publisher : publishers) {
+      const std::string p = Child(root, publisher);
+      if (p.empty()) continue;
+      bool onlyOurs = true;
+      Confidence best = Confidence::Uncertain;
+      for (const auto& [f, real] : Children(p)) {
+        const std::string* matched = nullptr;
+        for (const auto& product : products)
+          if (f == Fold(product)) matched = &product;
+        if (matched) {
+          const Confidence c = pairConfidence(publisher, *matched);
+          if (c == Confidence::Sure) best = c;
+          addFile(LeftoverKind::Folder, c, p + "/" + real,
+                  c == Confidence::Sure ? "settings named like its install folder"
+                                        : "settings named after its publisher and product",
+                  c == Confidence::Sure ? "ustawienia nazwane jak jego folder instalacji"
+                                        : "ustawienia nazwane jak jego wydawca i produkt");
+        }
+        onlyOurs = onlyOurs && matched;
+      }
+      if (onlyOurs && !otherPublishers.count(Fold(publisher)))
+        addFile(LeftoverKind::Folder, best, p,
+                best == Confidence::Sure ? "it held only its settings"
+                                         : "named after its publisher, holding nothing else",
+                best == Confidence::Sure ? "zawierał tylko jego ustawienia"
+                                         : "nazwany jak jego wydawca, nie zawiera nic innego");
+    }
+    for (const auto& product : products)
+      if (const std::string p = Child(root, product); !p.empty())
+        addFile(LeftoverKind::Folder, Confidence::Uncertain, p, "named after the product",
+                "nazwany jak produkt");
+  }
+  const std::array<std::pair<RootKey, const char*>, 3> softwareRoots = {{
+      {kHkeyCurrentUser, "Software"},
+      {kHkeyLocalMachine, "Software"},
+      {kHkeyLocalMachine, "Software\\Wow6432Node"},
+  }};
+  const auto addKey = [&](RootKey root, const std::string& key, Confidence confidence,
+                          const char* why, const char* whyPolish) {
+    for (const auto& item : items)
+      if (item.IsRegistry() && item.root == root && Fold(item.key) == Fold(key)) return;
+    Leftover item;
+    item.kind = LeftoverKind::RegistryKey;
+    item.confidence = confidence;
+    item.root = root;
+    item.key = key;
+    item.reason = why;
+    item.reasonPolish = whyPolish;
+    items.push_back(std::move(item));
+  };
+  for (const auto& [root, base] : softwareRoots) {
+    const RegKey* software = FindRegKey(scope.registry->Hive(root), base);
+    if (!software) continue;
+    for (const auto& publisher : publishers) {
+      const RegKey* p = software->FindSubKey(Utf8ToUtf16(publisher));
+      if (!p) continue;
+      bool onlyOurs = p->Values().empty();
+      Confidence best = Confidence::Uncertain;
+      for (const auto& sub : p->SubKeys()) {
+        const std::string* matched = nullptr;
+        for (const auto& product : products)
+          if (RegNamesEqual(sub->Name(), Utf8ToUtf16(product))) matched = &product;
+        if (matched) {
+          const Confidence c = pairConfidence(publisher, *matched);
+          if (c == Confidence::Sure) best = c;
+          addKey(
+              root,
+              std::string(base) + "\\" + Utf16ToUtf8(p->Name()) + "\\" + Utf16ToUtf8(sub->Name()),
+              c,
+              c == Confidence::Sure ? "settings named like its install folder"
+                                    : "settings named after its publisher and product",
+              c == Confidence::Sure ? "ustawienia nazwane jak jego folder instalacji"
+                                    : "ustawienia nazwane jak jego wydawca i produkt");
+        }
+        onlyOurs = onlyOurs && matched;
+      }
+      if (onlyOurs && !otherPublishers.count(Fold(publisher)))
+        addKey(root, std::string(base) + "\\" + Utf16ToUtf8(p->Name()), best,
+               best == Confidence::Sure ? "it held only its settings"
+                                        : "named after its publisher, holding nothing else",
+               best == Confidence::Sure ? "zawierał tylko jego ustawienia"
+                                        : "nazwany jak jego wydawca, nie zawiera nic innego");
+    }
+    for (const auto& product : products)
+      if (const RegKey* p = software->FindSubKey(Utf8ToUtf16(product)))
+        addKey(root, std::string(base) + "\\" + Utf16ToUtf8(p->Name()), Confidence::Uncertain,
+               "named after the product", "nazwany jak produkt");
+  }
+  return items;
+}
+
+std::string EvidenceToJson(const std::vector<Evidence>& records) {
+  nlohmann::ordered_json all = nlohmann::ordered_json::array();
+  for (const Evidence& ev : records) {
+    nlohmann::ordered_json pointers = nlohmann::ordered_json::array();
+    for (const RegPointer& p : ev.registry)
+      pointers.push_back({{"root", p.root == kHkeyCurrentUser ? "HKCU" : "HKLM"},
+                          {"key", p.key},
+                          {"value", p.value},
+                          {"whole_key", p.wholeKey},
+                          {"why", p.why},
+                          {"why_polish", p.whyPolish}});
+    all.push_back({{"prefix", ev.prefix},
+                   {"key", ev.entryKey},
+                   {"name", ev.displayName},
+                   {"publisher", ev.publisher},
+                   {"recorded", ev.recorded},
+                   {"install_folder_windows", ev.installFolderWindows},
+                   {"install_folder", ev.installFolder},
+                   {"files", ev.files},
+                   {"shortcuts", ev.shortcuts},
+                   {"shortcuts_windows", ev.shortcutsWindows},
+                   {"registry", pointers},
+                   {"desktop_files", ev.desktopFiles}});
+  }
+  return all.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+bool EvidenceFromJson(const std::string& text, std::vector<Evidence>& records) {
+  const auto all = nlohmann::json::parse(text, nullptr, false);
+  if (all.is_discarded() || !all.is_array()) return false;
+  try {
+    for (const auto& j : all) {
+      Evidence ev;
+      ev.prefix = j.at("prefix").get<std::string>();
+      ev.entryKey = j.at("key").get<std::string>();
+      ev.displayName = j.value("name", "");
+      ev.publisher = j.value("publisher", "");
+      ev.recorded = j.value("recorded", "");
+      ev.installFolderWindows = j.value("install_folder_windows", "");
+      ev.installFolder = j.value("install_folder", "");
+      ev.files = j.value("files", std::vector<std::string>{});
+      ev.shortcuts = j.value("shortcuts", std::vector<std::string>{});
+      ev.shortcutsWindows = j.value("shortcuts_windows", std::vector<std::string>{});
+      if (ev.shortcuts.size() != ev.shortcutsWindows.size()) return false;
+      ev.desktopFiles = j.value("desktop_files", std::vector<std::string>{});
+      for (const auto& p : j.value("registry", nlohmann::json::array()))
+        ev.registry.push_back(
+            {p.at("root").get<std::string>() == "HKCU" ? kHkeyCurrentUser : kHkeyLocalMachine,
+             p.at("key").get<std::string>(), p.value("value", ""), p.value("whole_key", false),
+             p.value("why", ""), p.value("why_polish", "")});
+      records.push_back(std::move(ev));
+    }
+  } catch (const nlohmann::json::exception&) {
+    return false;
+  }
+  return true;
+}
+
+bool SaveEvidence(const std::string& folder, const std::vector<Evidence>& records,
+                  std::string& error) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  char stamp[32];
+  const std::time_t t = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+  // One file per run: the time, then a number that makes the name new.
+  for (int n = 0; n < 1000; ++n) {
+    const std::string file = folder + "/evidence-" + stamp + "-" + std::to_string(n) + ".json";
+    if (Exists(file)) continue;
+    return WriteFileAtomic(file, EvidenceToJson(records), error);
+  }
+  error = "too many records in " + folder;
+  return false;
+}
+
+std::optional<Evidence> LatestEvidence(const std::string& folder, const std::string& prefix,
+                                       const std::string& entryKey) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind("evidence-", 0) == 0 && name.size() > 5 &&
+        name.compare(name.size() - 5, 5, ".json") == 0)
+      files.push_back(it->path().string());
+  }
+  // Newest first: the names sort by their time, then their number.
+  std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return a.size() > b.size();
+    return a > b;
+  });
+  const std::string wantedPrefix = Canonical(prefix);
+  for (const auto& file : files) {
+    std::string text, error;
+    if (!ReadWholeFile(file, text, error, 64u << 20)) continue;
+    std::vector<Evidence> records;
+    if (!EvidenceFromJson(text, records)) continue;
+    for (auto& ev : records)
+      if (Canonical(ev.prefix) == wantedPrefix && AsciiEqualNoCase(ev.entryKey, entryKey))
+        return std::move(ev);
+  }
+  return std::nullopt;
+}
+
+std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
+                                             const std::vector<Leftover>& items,
+                                             const std::string& exportFile, bool polish) {
+  std::vector<LeftoverFailure> failures;
+  RegistryStore& registry = *scope.registry;
+  // Registry items: exported, then deleted together.
+  std::vector<const Leftover*> keys;
+  for (const auto& item : items)
+    if (item.IsRegistry()) keys.push_back(&item);
+  if (!keys.empty()) {
+    MemoryRegistry copy;
+    std::vector<RegExportKey> exported;
+    for (const Leftover* item : keys) {
+      const RegKey* key = FindRegKey(registry.Hive(item->root), item->key);
+      if (!key) continue;
+      RegKey* hive = copy.Hive(item->root);
+      if (!hive) continue;
+      std::string error;
+      if (item->kind == LeftoverKind::RegistryKey) {
+        if (auto snapshot = SnapshotKey(registry, item->root, item->key))
+          PutBackKeys(copy, {{item->root, item->key, std::move(*snapshot)}}, error);
+      } else if (const RegValue* v = key->FindValue(Utf8ToUtf16(item->value))) {
+        RegKey* at = hive;
+        for (const auto& name : SplitRegPath(item->key)) at = &at->EnsureSubKey(name);
+        at->SetValue(v->name, v->type, v->data);
+      }
+      bool listed = false;
+      for (const auto& e : exported)
+        listed = listed || (e.root == item->root && Fold(e.path) == Fold(item->key));
+      if (!listed) exported.push_back({item->root, item->key});
+    }
+    bool saved = false;
+    std::string why;
+    std::error_code ec;
+    fs::create_directories(fs::path(exportFile).parent_path(), ec);
+    try {
+      ExportRegistryKeys(copy, exported, exportFile, 1252);
+      saved = true;
+    } catch (const std::exception& e) {
+      why = e.what();
+    }
+    if (!saved) {
+      for (const Leftover* item : keys)
+        failures.push_back({item->Text(), (polish ? "nie zapisano kopii kluczy: "
+                                                  : "the keys' export could not be written: ") +
+                                              why});
+    } else {
+      const auto failAll = [&] {
+        for (const Leftover* item : keys)
+          failures.push_back({item->Text(), registry.LocalizedError(polish)});
+      };
+      // Every registry file is checked before anything changes: all of them are written, or
+      // none.
+      registry.Refresh();
+      bool writable = true;
+      for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser})
+        for (const Leftover* item : keys)
+          if (item->root == root && writable) {
+            writable = registry.BeginWrite(root);
+            break;
+          }
+      if (!writable) {
+        failAll();
+      } else {
+        registry.HoldCommits();
+        bool ok = true;
+        for (const Leftover* item : keys)
+          if (item->kind == LeftoverKind::RegistryKey &&
+              RegKeyExists(registry, item->root, item->key))
+            ok = RegRemoveKey(registry, item->root, item->key) && ok;
+        // A value goes by making its key again without it (the stores save whole keys).
+        std::set<std::pair<RootKey, std::string>> done;
+        for (const Leftover* item : keys) {
+          if (item->kind != LeftoverKind::RegistryValue ||
+              !done.insert({item->root, Fold(item->key)}).second)
+            continue;
+          auto snapshot = SnapshotKey(registry, item->root, item->key);
+          if (!snapshot) continue;
+          auto& values = snapshot->values;
+          values.erase(std::remove_if(values.begin(), values.end(),
+                                      [&](const RegValue& v) {
+                                        for (const Leftover* other : keys)
+                                          if (other->kind == LeftoverKind::RegistryValue &&
+                                              other->root == item->root &&
+                                              Fold(other->key) == Fold(item->key) &&
+                                              RegNamesEqual(v.name, Utf8ToUtf16(other->value)))
+                                            return true;
+                                        return false;
+                                      }),
+                       values.end());
+          const std::string parentPath = item->key.substr(0, item->key.find_last_of('\\'));
+          ok = RegRemoveKey(registry, item->root, item->key) && ok;
+          RegKey* parent = registry.BeginWrite(item->root)
+                               ? FindRegKey(registry.Hive(item->root), parentPath)
+                               : nullptr;
+          if (!parent) {
+            ok = false;
+            continue;
+          }
+          MakeSnapshotKey(registry, item->root, *parent, *snapshot);
+          ok = registry.Commit(item->root) && ok;
+        }
+        if (!registry.CommitHeld() || !ok) failAll();
+      }
+    }
+  }
+  // Files, then folders from the deepest: what a folder held goes first.
+  std::vector<const Leftover*> files;
+  for (const auto& item : items)
+    if (!item.IsRegistry()) files.push_back(&item);
+  std::stable_sort(files.begin(), files.end(), [](const Leftover* a, const Leftover* b) {
+    const bool fa = a->kind == LeftoverKind::Folder, fb = b->kind == LeftoverKind::Folder;
+    if (fa != fb) return !fa;
+    return fa && a->path.size() > b->path.size();
+  });
+  for (const Leftover* item : files) {
+    if (!Exists(item->path)) continue;  // went with a folder before it
+    std::string error;
+    if (!MoveToTrash(item->path, error)) failures.push_back({item->path, error});
+  }
+  return failures;
+}
+
+std::string ConfidenceName(Confidence c) {
+  return c == Confidence::Sure ? "sure" : c == Confidence::Likely ? "likely" : "uncertain";
+}
+
+std::string ConfidenceText(Confidence c, bool polish) {
+  if (!polish) return ConfidenceName(c);
+  return c == Confidence::Sure ? "pewne" : c == Confidence::Likely ? "prawdopodobne" : "niepewne";
+}
+
+std::string KindName(LeftoverKind kind) {
+  switch (kind) {
+    case LeftoverKind::Folder:
+      return "folder";
+    case LeftoverKind::File:
+      return "file";
+    case LeftoverKind::RegistryKey:
+      return "registry_key";
+    case LeftoverKind::RegistryValue:
+      return "registry_value";
+    case LeftoverKind::DesktopFile:
+      return "desktop_file";
+    case LeftoverKind::Icon:
+      return "icon";
+    case LeftoverKind::MenuFile:
+      return "menu_file";
+  }
+  return {};
+}
+
+std::string KindText(LeftoverKind kind, bool polish) {
+  switch (kind) {
+    case LeftoverKind::Folder:
+      return polish ? "folder" : "folder";
+    case LeftoverKind::File:
+      return polish ? "plik" : "file";
+    case LeftoverKind::RegistryKey:
+      return polish ? "klucz rejestru" : "registry key";
+    case LeftoverKind::RegistryValue:
+      return polish ? "wartość rejestru" : "registry value";
+    case LeftoverKind::DesktopFile:
+      return polish ? "wpis pulpitu" : "desktop entry";
+    case LeftoverKind::Icon:
+      return polish ? "ikona" : "icon";
+    case LeftoverKind::MenuFile:
+      return polish ? "plik menu" : "menu file";
+  }
+  return {};
+}
+
+}  // namespace pgl
