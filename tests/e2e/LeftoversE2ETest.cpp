@@ -1,0 +1,163 @@
+// Leftovers on real Wine, with Wine's menu builder writing into a test home: what an uninstaller
+// leaves goes to the trash (registry keys to an export first), and nothing of the programs
+// beside it is touched, not even of one by the same publisher, one called "Update" or one whose
+// folder starts with the same name.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "TestSupport.h"
+#include "WineTestSupport.h"
+#include "platform/wine/WinePrefixRegistry.h"
+#include "registry/QV_Registry.h"
+#include "util/Utf.h"
+
+namespace fs = std::filesystem;
+
+namespace pgl {
+namespace {
+
+struct Program {
+  std::string key, product, publisher, ext;
+};
+const Program kDemo{"LeftDemo", "Leftover Demo", "Tervask Labs", "lftd"};
+const Program kOthers[] = {
+    {"LeftOther", "Other Tool", "Tervask Labs", "lfto"},
+    {"Update", "Update", "Updaters Inc", "lfup"},
+    {"LeftPro", "Leftover Demo Pro", "Tervask Labs", "lfpr"},
+};
+
+class Leftovers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home = dir / "home";
+    test::MakeDirs(home + "/Desktop");
+    prefix = e2e::NewPrefix(dir / "p");
+    // The user's folders lead into this home, as wineboot makes them for it.
+    for (const auto& user : fs::directory_iterator(prefix + "/drive_c/users")) {
+      const fs::path desktop = user.path() / "Desktop";
+      if (user.path().filename() == "Public" || !fs::is_symlink(desktop)) continue;
+      fs::remove(desktop);
+      fs::create_directory_symlink(home + "/Desktop", desktop);
+    }
+    for (const Program& p : {kDemo, kOthers[0], kOthers[1], kOthers[2]}) {
+      const std::string exe = dir / (p.key + ".exe");
+      const auto built =
+          e2e::Run({"makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DOUTFILE=" + exe,
+                    "-DKEYNAME=" + p.key, "-DPRODUCT=" + p.product, "-DPUBLISHER=" + p.publisher,
+                    "-DEXT=" + p.ext, std::string(PGL_E2E_DATA) + "/leftovers.nsi"});
+      ASSERT_EQ(built.exitCode, 0) << built.output;
+      ASSERT_EQ(e2e::RunWine(prefix, {exe}, Env()).exitCode, 0);
+    }
+  }
+
+  e2e::EnvList Env() const {
+    return {{"HOME", home}, {"XDG_DATA_HOME", ""}, {"XDG_CONFIG_HOME", ""}};
+  }
+  e2e::RunResult Cli(std::vector<std::string> args) const {
+    args.insert(args.begin(), PGL_CLI_PATH);
+    e2e::EnvList env = e2e::WineEnvironment(prefix);
+    for (const auto& e : Env()) env.push_back(e);
+    return e2e::Run(args, env);
+  }
+
+  // Every file and folder under the home (but its trash) and the prefix's drive whose path
+  // holds one of the words.
+  std::set<std::string> PathsWith(const std::vector<std::string>& words,
+                                  const std::vector<std::string>& unless = {}) const {
+    std::set<std::string> found;
+    for (const std::string& root : {home, prefix + "/drive_c"})
+      for (auto it = fs::recursive_directory_iterator(root); it != fs::end(it); ++it) {
+        const std::string path = it->path().string();
+        if (path.find("/.local/share/Trash") != std::string::npos) continue;
+        if (it->is_symlink()) it.disable_recursion_pending();
+        bool hit = false;
+        for (const auto& w : words) hit = hit || path.find(w) != std::string::npos;
+        for (const auto& u : unless) hit = hit && path.find(u) == std::string::npos;
+        if (hit) found.insert(path);
+      }
+    return found;
+  }
+
+  bool KeyExists(RootKey root, const std::string& key) const {
+    WinePrefixRegistry registry(prefix);
+    return RegKeyExists(registry, root, key);
+  }
+
+  test::TempDir dir;
+  std::string home, prefix;
+};
+
+TEST_F(Leftovers, AnUninstallWithLeftoversLeavesNothingOfItAndTouchesNothingElse) {
+  const std::vector<std::string> othersWords = {"Other Tool", "LeftOther",         "Updaters Inc",
+                                                "Update.",    "Leftover Demo Pro", "LeftPro"};
+  const auto othersBefore = PathsWith(othersWords);
+  ASSERT_GT(othersBefore.size(), 20u);
+  const auto demoBefore = PathsWith({"Leftover Demo", "LeftDemo"}, {"Leftover Demo Pro"});
+  ASSERT_GT(demoBefore.size(), 8u);
+
+  const auto r = Cli({"uninstall", "--yes", "--leftovers", "LeftDemo"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(PathsWith({"Leftover Demo", "LeftDemo"}, {"Leftover Demo Pro"}),
+            std::set<std::string>{})
+      << r.output;
+  EXPECT_EQ(PathsWith(othersWords), othersBefore) << r.output;
+  const std::string classes = "Software\\Classes\\";
+  const std::string appPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  EXPECT_FALSE(KeyExists(kHkeyCurrentUser, "Software\\Tervask Labs\\Leftover Demo"));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, classes + ".lftd"));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, classes + "LeftDemo.Document"));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, appPaths + "LeftDemo.exe"));
+  for (const Program& p : kOthers) {
+    EXPECT_TRUE(KeyExists(kHkeyCurrentUser, "Software\\" + p.publisher + "\\" + p.product));
+    EXPECT_TRUE(KeyExists(kHkeyLocalMachine, classes + "." + p.ext));
+    EXPECT_TRUE(KeyExists(kHkeyLocalMachine, appPaths + p.key + ".exe"));
+  }
+  // Every file that went is in the trash, with its information file.
+  const std::string trash = home + "/.local/share/Trash";
+  std::size_t trashed = 0;
+  for (const auto& f : fs::directory_iterator(trash + "/files")) {
+    ++trashed;
+    const std::string info =
+        test::ReadFile(trash + "/info/" + f.path().filename().string() + ".trashinfo");
+    EXPECT_NE(info.find("[Trash Info]\nPath=/"), std::string::npos) << info;
+  }
+  std::size_t moved = 0;
+  for (std::size_t at = r.output.find("Moved to the trash: "); at != std::string::npos;
+       at = r.output.find("Moved to the trash: ", at + 1))
+    ++moved;
+  EXPECT_GE(moved, 4u) << r.output;
+  EXPECT_EQ(trashed, moved) << r.output;
+  // Every key that went is in the export.
+  const std::size_t saved = r.output.find("Deleted (saved in ");
+  ASSERT_NE(saved, std::string::npos) << r.output;
+  const std::size_t from = saved + 18;
+  const std::string exportFile = r.output.substr(from, r.output.find("): ", from) - from);
+  std::string text = test::ReadFile(exportFile);
+  if (text.starts_with("\xFF\xFE")) text = Utf16ToUtf8(Utf16LeUnits(text.substr(2)));
+  for (const std::string& key : std::vector<std::string>{
+           std::string("[HKEY_LOCAL_MACHINE\\Software\\Classes\\.lftd]"),
+           "[HKEY_LOCAL_MACHINE\\Software\\Classes\\LeftDemo.Document\\shell\\open\\command]",
+           "[HKEY_LOCAL_MACHINE\\" + appPaths + "LeftDemo.exe]",
+           "[HKEY_CURRENT_USER\\Software\\Tervask Labs\\Leftover Demo]"})
+    EXPECT_NE(text.find(key), std::string::npos) << key << "\n" << text;
+}
+
+// The record made before the uninstaller ran is what finds the leftovers later, after pgl-cli
+// has ended: an entry that is gone is known by it.
+TEST_F(Leftovers, TheRecordFindsThemAfterTheUninstallEnded) {
+  ASSERT_EQ(Cli({"uninstall", "--yes", "LeftDemo"}).exitCode, 0);
+  const auto listed = Cli({"leftovers", "--format", "json", "LeftDemo"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.output;
+  EXPECT_NE(listed.output.find("\"confidence\": \"sure\""), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("Leftover Demo.lnk"), std::string::npos) << listed.output;
+  const auto removed = Cli({"leftovers", "--remove", "--yes", "LeftDemo"});
+  EXPECT_EQ(removed.exitCode, 0) << removed.output;
+  EXPECT_EQ(PathsWith({"Leftover Demo", "LeftDemo"}, {"Leftover Demo Pro"}),
+            std::set<std::string>{})
+      << removed.output;
+}
+
+}  // namespace
+}  // namespace pgl
