@@ -7,7 +7,7 @@ seconds=${1:-60}
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPGL_BUILD_FUZZ=ON -DPGL_BUILD_TESTS=OFF -DPGL_BUILD_BENCH=OFF -DPGL_BUILD_UI=OFF >/dev/null
 cmake --build build/fuzz -j "$(nproc)"
-for target in wine_registry icon_reader front_ends reg_script; do
+for target in wine_registry icon_reader front_ends reg_script shell_link; do
   work=build/fuzz/corpus-$target
   mkdir -p "$work"
   echo "fuzzing $target for ${seconds}s"

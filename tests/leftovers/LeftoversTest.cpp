@@ -1,0 +1,305 @@
+// Finding leftovers without false alarms: shortcuts read from their bytes, Wine's .desktop files
+// matched by the prefix they name, the trash that keeps a way back, and a prefix in which only
+// one program's things are offered while its neighbours' stay.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "../TestSupport.h"
+#include "inventory/UCollection.h"
+#include "leftovers/DesktopEntries.h"
+#include "leftovers/Leftovers.h"
+#include "leftovers/ShellLink.h"
+#include "platform/Trash.h"
+#include "platform/wine/WinePlatform.h"
+#include "registry/QV_Registry.h"
+#include "util/Utf.h"
+
+namespace fs = std::filesystem;
+
+namespace pgl {
+namespace {
+
+void Put32(std::string& s, std::size_t at, std::uint32_t v) {
+  if (s.size() < at + 4) s.resize(at + 4, '\0');
+  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// A shortcut with an ANSI local path in its link information (as Wine writes it) and a working
+// folder as a Unicode text.
+std::string LinkBytes(const std::string& target, const std::string& workDir = "") {
+  std::string b(0x4C, '\0');
+  Put32(b, 0, 0x4C);
+  const unsigned char clsid[16] = {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  for (int i = 0; i < 16; ++i) b[4 + i] = static_cast<char>(clsid[i]);
+  std::uint32_t flags = 0x80;  // texts in Unicode
+  if (!target.empty()) flags |= 0x2;
+  if (!workDir.empty()) flags |= 0x10;
+  Put32(b, 0x14, flags);
+  if (!target.empty()) {
+    std::string info(0x1C, '\0');
+    Put32(info, 4, 0x1C);     // header size
+    Put32(info, 8, 1);        // a volume and a local path
+    Put32(info, 0x0C, 0x1C);  // volume (empty, not read)
+    Put32(info, 0x10, 0x1C);  // the local path
+    info += target + '\0';
+    Put32(info, 0x18, static_cast<std::uint32_t>(info.size()));  // the suffix: empty
+    info += '\0';
+    Put32(info, 0, static_cast<std::uint32_t>(info.size()));
+    b += info;
+  }
+  if (!workDir.empty()) {
+    const std::u16string units = Utf8ToUtf16(workDir);
+    b += static_cast<char>(units.size() & 0xFF);
+    b += static_cast<char>(units.size() >> 8);
+    b += Utf16LeBytes(units);
+  }
+  return b;
+}
+
+TEST(ShellLink, TargetsReadFromTheBytes) {
+  const std::string good = LinkBytes("C:\\Program Files\\A\\a.exe", "C:\\Program Files\\A");
+  std::string pastTheEnd = good;
+  Put32(pastTheEnd, 0x4C + 0x10, 0x7FFFFFF0);  // the path's offset far past the end
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool isLink;
+    std::string target, workDir;
+  } cases[] = {
+      {"link information and a Unicode folder", good, true, "C:\\Program Files\\A\\a.exe",
+       "C:\\Program Files\\A"},
+      {"a folder only", LinkBytes("", "C:\\Games\\B"), true, "", "C:\\Games\\B"},
+      {"an offset past the end", pastTheEnd, true, "", "C:\\Program Files\\A"},
+      {"cut inside its texts", good.substr(0, good.size() - 5), true, "C:\\Program Files\\A\\a.exe",
+       ""},
+      {"cut inside its header", good.substr(0, 50), false, "", ""},
+      {"another class",
+       [&] {
+         std::string other = good;
+         other[5] = 0x15;
+         return other;
+       }(),
+       false, "", ""},
+  };
+  for (const auto& c : cases) {
+    const auto link = ReadShellLink(c.bytes, 1252);
+    ASSERT_EQ(link.has_value(), c.isLink) << c.what;
+    if (!link) continue;
+    EXPECT_EQ(link->target, c.target) << c.what;
+    EXPECT_EQ(link->workingDir, c.workDir) << c.what;
+  }
+}
+
+TEST(DesktopEntries, WhatWinesEntriesStart) {
+  const struct {
+    std::string exec;
+    bool wine;
+    std::string prefix, winePath, progId;
+  } cases[] = {
+      {"env WINEPREFIX=\"/h/pfx\" wine-stable C:\\\\\\\\Program\\\\ Files\\\\\\\\A\\\\\\\\a.exe ",
+       true, "/h/pfx", "C:\\Program Files\\A\\a.exe", ""},
+      {"env WINEPREFIX=\"/h/p x\" wine C:\\\\\\\\users\\\\\\\\u\\\\\\\\A\\\\ B.lnk", true, "/h/p x",
+       "C:\\users\\u\\A B.lnk", ""},
+      {"env WINEPREFIX=\"/h/pfx\" /opt/wine/bin/wine start /ProgIDOpen App.Doc %f", true, "/h/pfx",
+       "", "App.Doc"},
+      {"wine C:\\\\\\\\a.lnk", true, "", "C:\\a.lnk", ""},
+      {"firefox %u", false, "", "", ""},
+      {"env WINEPREFIX=\"/h/pfx\"", false, "", "", ""},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    test::WriteFile(dir / "e.desktop", "[Desktop Entry]\nName=x\nExec=" + c.exec +
+                                           "\nIcon=1A2B_a.0\n[Other]\nExec=x\n");
+    const auto entry = ReadDesktopEntry(dir / "e.desktop");
+    ASSERT_EQ(entry.has_value(), c.wine) << c.exec;
+    if (!entry) continue;
+    EXPECT_EQ(entry->prefix, c.prefix) << c.exec;
+    EXPECT_EQ(entry->winePath, c.winePath) << c.exec;
+    EXPECT_EQ(entry->progId, c.progId) << c.exec;
+    EXPECT_EQ(entry->icon, "1A2B_a.0");
+  }
+}
+
+class HomeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home = dir / "home";
+    test::MakeDirs(home + "/Desktop");
+    const char* old = std::getenv("HOME");
+    oldHome = old ? old : "";
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+  void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
+  test::TempDir dir;
+  std::string home, oldHome;
+};
+
+// Files go to the trash with the information the file manager puts them back by; a trash that
+// is not a folder of ours is not used, and the file stays where it was.
+TEST_F(HomeTest, TheTrashKeepsAWayBack) {
+  const std::string file = home + "/Zażółć a%b.txt";
+  for (int i = 0; i < 2; ++i) {
+    test::WriteFile(file, "x");
+    std::string error;
+    ASSERT_TRUE(MoveToTrash(file, error)) << error;
+    EXPECT_FALSE(fs::exists(file));
+  }
+  const std::string trash = home + "/.local/share/Trash";
+  EXPECT_TRUE(fs::exists(trash + "/files/Zażółć a%b.txt"));
+  EXPECT_TRUE(fs::exists(trash + "/files/Zażółć a%b.txt.2"));
+  const std::string info = test::ReadFile(trash + "/info/Zażółć a%b.txt.2.trashinfo");
+  EXPECT_EQ(info.find("[Trash Info]\nPath=" + home +
+                      "/Za%C5%BC%C3%B3%C5%82%C4%87%20a%25b.txt\n"
+                      "DeletionDate="),
+            0u)
+      << info;
+  // A trash that is a file, or a link to somewhere else: refused, the file kept.
+  for (const bool link : {false, true}) {
+    fs::remove_all(trash);
+    if (link)
+      fs::create_directory_symlink(dir.Path(), trash);
+    else
+      test::WriteFile(trash, "not a folder");
+    test::WriteFile(file, "kept");
+    std::string error;
+    EXPECT_FALSE(MoveToTrash(file, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(test::ReadFile(file), "kept");
+    fs::remove(trash);
+  }
+}
+
+// One program's leftovers in a prefix shared with one of the same publisher whose folder starts
+// alike and one called "Update"; hostile shortcuts and menu entries around them.
+TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
+  const std::string prefix = dir / "pfx";
+  test::MakePrefixDirs(prefix);
+  const std::string roaming = "C:\\users\\u\\AppData\\Roaming";
+  const std::string programs = roaming + "\\Microsoft\\Windows\\Start Menu\\Programs";
+  const auto file = [&](const std::string& windows, const std::string& bytes = "x") {
+    test::MakeWindowsFile(prefix, windows, bytes);
+  };
+  file("C:\\Program Files\\Pub\\App\\app.exe");
+  fs::create_directory_symlink("/", prefix + "/drive_c/Program Files/Pub/App/root");
+  file("C:\\Program Files\\Pub\\App Pro\\pro.exe");
+  file("C:\\Program Files\\Upd\\Update\\update.exe");
+  file(roaming + "\\Pub\\App\\settings.ini");
+  file(roaming + "\\Pub\\App Pro\\settings.ini");
+  file(roaming + "\\Update\\state.ini");
+  file(programs + "\\App\\App.lnk", LinkBytes("C:\\Program Files\\Pub\\App\\app.exe"));
+  file(programs + "\\App Pro.lnk", LinkBytes("C:\\Program Files\\Pub\\App Pro\\pro.exe"));
+  file(programs + "\\Evil.lnk", LinkBytes("Z:\\etc\\passwd"));
+  const std::string apps = home + "/.local/share/applications/wine/Programs/App";
+  const auto desktop = [&](const std::string& name, const std::string& prefixDir) {
+    test::MakeDirs(apps);
+    test::WriteFile(apps + "/" + name + ".desktop",
+                    "[Desktop Entry]\nExec=env WINEPREFIX=\"" + prefixDir +
+                        "\" wine C:\\\\\\\\users\\\\\\\\u\\\\\\\\AppData\\\\\\\\Roaming\\\\\\\\"
+                        "Microsoft\\\\\\\\Windows\\\\\\\\Start\\\\ Menu\\\\\\\\Programs\\\\\\\\App"
+                        "\\\\\\\\App.lnk\n");
+  };
+  desktop("App", prefix);
+  desktop("Another prefix", dir / "other");
+  MemoryRegistry registry;
+  const std::string u = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+  ASSERT_TRUE(registry.LoadWineText(
+      kHkeyLocalMachine,
+      "\n[" + u +
+          "App] 1\n\"DisplayName\"=\"App\"\n\"Publisher\"=\"Pub\"\n"
+          "\"InstallLocation\"=\"C:\\\\Program Files\\\\Pub\\\\App\"\n"
+          "\n[" +
+          u +
+          "AppPro] 1\n\"DisplayName\"=\"App Pro\"\n\"Publisher\"=\"Pub\"\n"
+          "\"InstallLocation\"=\"C:\\\\Program Files\\\\Pub\\\\App Pro\"\n"
+          "\n[" +
+          u +
+          "Update] 1\n\"DisplayName\"=\"Update\"\n\"Publisher\"=\"Upd\"\n"
+          "\"InstallLocation\"=\"C:\\\\Program Files\\\\Upd\\\\Update\"\n"
+          "\n[Software\\\\Classes\\\\App.Doc\\\\shell\\\\open\\\\command] 1\n"
+          "@=\"\\\"C:\\\\Program Files\\\\Pub\\\\App\\\\app.exe\\\" \\\"%1\\\"\"\n"
+          "\n[Software\\\\Classes\\\\.appdoc] 1\n@=\"App.Doc\"\n"
+          "\n[Software\\\\Classes\\\\.txt] 1\n@=\"App.Doc\"\n\"Content Type\"=\"text/plain\"\n"));
+  ASSERT_TRUE(registry.LoadWineText(
+      kHkeyCurrentUser,
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
+      "\"AppData\"=\"C:\\\\users\\\\u\\\\AppData\\\\Roaming\"\n"
+      "\"Programs\"=\"C:\\\\users\\\\u\\\\AppData\\\\Roaming\\\\Microsoft\\\\Windows\\\\Start "
+      "Menu\\\\Programs\"\n"
+      "\n[Software\\\\Pub\\\\App] 1\n\"v\"=\"1\"\n\n[Software\\\\Pub\\\\App Pro] 1\n\"v\"=\"1\"\n"
+      "\n[Software\\\\Update] 1\n\"v\"=\"1\"\n"
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1\n"
+      "\"App\"=\"\\\"C:\\\\Program Files\\\\Pub\\\\App\\\\app.exe\\\" /tray\"\n"
+      "\"Other\"=\"C:\\\\Program Files\\\\Pub\\\\App Pro\\\\pro.exe\"\n"));
+  WinePlatform platform(prefix, registry);
+  TUninstallCollection collection(registry, platform);
+  collection.SystemComponentsVisible = true;
+  collection.ScanSorted();
+  LeftoverScope scope;
+  scope.registry = &registry;
+  scope.platform = &platform;
+  scope.prefixDir = prefix;
+  scope.xdg = UserXdgFolders();
+  const TUninstallInfo* app = nullptr;
+  for (int i = 0; i < collection.Count(); ++i) {
+    scope.listed.push_back(collection.GetItem(i).UninstallInfo);
+    if (collection.GetItem(i).UninstallInfo.DisplayName.str() == "App")
+      app = &collection.GetItem(i).UninstallInfo;
+  }
+  ASSERT_NE(app, nullptr);
+  const auto items = FindLeftovers(scope, CollectEvidence(scope, *app));
+  std::vector<std::string> found;
+  const std::string drive = fs::canonical(prefix + "/drive_c").string();
+  for (const auto& item : items) {
+    std::string text = item.Text();
+    if (text.rfind(drive, 0) == 0) text = "C:" + text.substr(drive.size());
+    if (text.rfind(home, 0) == 0) text = "~" + text.substr(home.size());
+    found.push_back(ConfidenceName(item.confidence) + " " + KindName(item.kind) + " " + text);
+  }
+  const std::string start = "C:/users/u/AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
+  EXPECT_EQ(found,
+            (std::vector<std::string>{
+                "sure folder C:/Program Files/Pub/App",
+                "sure file " + start + "/App/App.lnk",
+                "sure folder " + start + "/App",
+                "sure registry_value HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run: App",
+                "sure registry_key HKLM\\Software\\Classes\\App.Doc",
+                "sure registry_key HKLM\\Software\\Classes\\.appdoc",
+                "sure registry_value HKLM\\Software\\Classes\\.txt: (default)",
+                "sure desktop_file ~/.local/share/applications/wine/Programs/App/App.desktop",
+                "sure folder C:/users/u/AppData/Roaming/Pub/App",
+                "sure registry_key HKCU\\Software\\Pub\\App",
+            }));
+  // The install folder's link to / counts nothing of what it leads to.
+  EXPECT_LT(items.front().size, 1000u);
+
+  const auto failures = RemoveLeftovers(scope, items, dir / "export.reg", false);
+  EXPECT_TRUE(failures.empty()) << failures.front().item << ": " << failures.front().reason;
+  EXPECT_TRUE(fs::exists("/etc"));
+  for (const char* kept :
+       {"Program Files/Pub/App Pro/pro.exe", "Program Files/Upd/Update/update.exe",
+        "users/u/AppData/Roaming/Pub/App Pro/settings.ini",
+        "users/u/AppData/Roaming/Update/state.ini",
+        "users/u/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/App Pro.lnk",
+        "users/u/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Evil.lnk"})
+    EXPECT_TRUE(fs::exists(prefix + "/drive_c/" + kept)) << kept;
+  EXPECT_TRUE(fs::exists(apps + "/Another prefix.desktop"));
+  EXPECT_FALSE(fs::exists(prefix + "/drive_c/Program Files/Pub/App"));
+  EXPECT_TRUE(RegKeyExists(registry, kHkeyCurrentUser, "Software\\Pub\\App Pro"));
+  EXPECT_FALSE(RegKeyExists(registry, kHkeyCurrentUser, "Software\\Pub\\App"));
+  EXPECT_TRUE(RegValueExists(registry, kHkeyCurrentUser,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Other"));
+  EXPECT_FALSE(RegValueExists(registry, kHkeyCurrentUser,
+                              "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "App"));
+  EXPECT_TRUE(
+      RegValueExists(registry, kHkeyLocalMachine, "Software\\Classes\\.txt", "Content Type"));
+  EXPECT_NE(test::ReadFile(dir / "export.reg").find("[HKEY_CURRENT_USER\\Software\\Pub\\App]"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace pgl
