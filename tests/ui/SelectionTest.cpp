@@ -5,11 +5,13 @@
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
+#include <filesystem>
 
 #include "WindowTestSupport.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/RestoreDialog.h"
 #include "ui/windows/TFormErrors.h"
 
@@ -220,6 +222,45 @@ TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
   EXPECT_TRUE(rows[0].startsWith("Added back\tAlpha\tHKLM\\SOFTWARE\\")) << rows[0].toStdString();
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
   EXPECT_TRUE(RegKeyExists(*system->registry, kHkeyLocalMachine, kUninstall + "Alpha"));
+}
+
+// Ctrl+L in the list: the selected program's leftovers as they are now, the sure ones ticked;
+// what the user keeps ticked goes to the trash.
+TEST_F(MainWindowTest, CtrlLOffersTheSelectedProgramsLeftovers) {
+  test::MakeWindowsFile(dir.Path(), "C:\\Games\\Gamma\\gamma.exe");
+  for (const auto& [name, value] : {std::pair<std::string, std::string>{"DisplayName", "Gamma"},
+                                    {"UninstallString", "C:\\Games\\Gamma\\gamma.exe"}})
+    ASSERT_TRUE(
+        RegWriteString(*system->registry, kHkeyLocalMachine, kUninstall + "Gamma", name, value));
+  TFormMain w(*system, Files());
+  QStringList rows;
+  w.Services().confirmLeftovers = [&](LeftoversDialog& dialog) {
+    rows = dialog.RowTexts();
+    return true;
+  };
+  std::vector<std::string> told;
+  w.Services().tellUser = [&](const QString&, const QString& text) {
+    told.push_back(text.toStdString());
+  };
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  // Alpha shares its folder with another program: it has none of its own to offer.
+  w.List()->selectRow(0);
+  QTest::keyClick(w.List(), Qt::Key_L, Qt::ControlModifier);
+  EXPECT_EQ(told, std::vector<std::string>{"No leftovers were found."});
+  EXPECT_TRUE(rows.isEmpty());
+  w.List()->clearSelection();
+  w.List()->selectRow(2);
+  ASSERT_EQ(w.Model()->CellText(2, 0), "Gamma");
+  QTest::keyClick(w.List(), Qt::Key_L, Qt::ControlModifier);
+  ASSERT_EQ(rows.size(), 3) << rows.join("\n").toStdString();
+  EXPECT_EQ(rows[0], "Gamma");
+  EXPECT_TRUE(rows[1].startsWith("[x] sure, folder, ")) << rows[1].toStdString();
+  EXPECT_TRUE(rows[1].endsWith("/drive_c/Games/Gamma")) << rows[1].toStdString();
+  EXPECT_TRUE(rows[2].endsWith("/drive_c/Games")) << rows[2].toStdString();
+  EXPECT_FALSE(std::filesystem::exists(dir / "drive_c/Games"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "drive_c/Apps/a.exe"));
 }
 
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.

@@ -15,6 +15,7 @@
 #include "inventory/Restore.h"
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
+#include "leftovers/Leftovers.h"
 #include "platform/IconReader.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
@@ -125,6 +126,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
                               TConfirmDialog* confirmation, bool quietly) {
   const UninstallMode mode = quietly ? UninstallMode::Quiet : UninstallMode::Normal;
   if (!collection_ || running_ || entries.empty()) return;
+  std::vector<Evidence> records;
   {
     const ScopedFlag running(running_);
     UninstallEngine engine(*system_->registry, *system_->platform, *system_->runner, errors_);
@@ -139,6 +141,15 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
       if (!services_.confirm(*confirmation)) return;
     }
     emit runningChanged();
+    // What ties each program to the prefix, kept before anything runs (a batch cut short still
+    // leaves the record its leftovers are found by).
+    const LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
+    for (const auto& entry : entries) records.push_back(CollectEvidence(scope, entry));
+    std::string recordError;
+    if (!SaveEvidence(LeftoversFolder(), records, recordError))
+      errors_.AddError((polish_ ? "Nie zapisano zapisu do szukania pozostałości: "
+                                : "The record for finding leftovers could not be written: ") +
+                       recordError);
     WindowObserver observer(window_, polish_, *this);
     const UninstallBatch batch = engine.Run(entries, polish_, observer, mode);
     // A program that is still there is an outcome the user must hear of, as a failure is;
@@ -158,6 +169,13 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
   emit runningChanged();
   if (errors_.ErrorCount() > 0) emit errorsAdded();
   Prune();
+  // What the programs that are gone left behind.
+  std::vector<Evidence> gone;
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (!RegKeyExists(*system_->registry, PlaceOf(entries[i].View).root,
+                      UninstallKeyPath(entries[i].View, EntrySubkey(entries[i]))))
+      gone.push_back(records[i]);
+  if (!gone.empty()) OfferLeftovers(gone, false);
 }
 
 void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,

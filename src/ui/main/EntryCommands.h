@@ -20,6 +20,7 @@ class QWidget;
 namespace pgl {
 
 class EntryListModel;
+struct Evidence;
 class TConfirmDialog;
 struct WindowServices;
 
@@ -45,6 +46,8 @@ class EntryCommands : public QObject {
   bool CanUndoRemove() const { return !removed_.empty(); }
   // Puts back the keys the last removal deleted, unless something made them again since.
   void UndoRemove();
+  // What the entries would leave (their leftovers as they are now), offered for the trash.
+  void Leftovers(const std::vector<TUninstallInfo>& entries);
   // Reads the registry again, in the list's order.
   void Refresh();
   // A header click: the other direction, by that column.
@@ -87,6 +90,10 @@ class EntryCommands : public QObject {
   bool running_ = false;
   QString lastReportName_ = "Purgelet Report.html";
   std::vector<SavedKey> removed_;  // the last removal's keys
+
+  // The leftovers of the records' programs, offered for the trash; `sayNothingFound` where the
+  // user asked for them.
+  void OfferLeftovers(const std::vector<Evidence>& records, bool sayNothingFound);
 };
 
 }  // namespace pgl

@@ -65,6 +65,8 @@ const std::vector<ActionInfo>& MainActions() {
        false},
       {ActionId::Restore, "actRestore", "", -1, "Restore from backup...", "Przywróć z kopii...",
        true, false},
+      {ActionId::Leftovers, "actLeftovers", "Ctrl+L", -1, "Leftovers...", "Pozostałości...", true,
+       false},
   };
   return actions;
 }

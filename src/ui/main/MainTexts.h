@@ -53,8 +53,9 @@ enum class ActionId {
   UninstallQuietly,
   UndoRemove,
   Restore,
+  Leftovers,
 };
-inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::Restore) + 1;
+inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::Leftovers) + 1;
 
 struct ActionInfo {
   ActionId id;

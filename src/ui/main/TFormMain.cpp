@@ -153,6 +153,7 @@ void TFormMain::WireActions() {
      [this] { commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall, true); });
   on(A::Remove, &TFormMain::actRemoveExecute);
   on(A::UndoRemove, [this] { commands_->UndoRemove(); });
+  on(A::Leftovers, [this] { commands_->Leftovers(list_->SelectedEntries()); });
   on(A::ExitApp, &QWidget::close);
   on(A::Esc, [this] {
     if (services_.ask(Utf8(CloseQuestion(languagePL)))) close();

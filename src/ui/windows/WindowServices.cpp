@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/RestoreDialog.h"
 
 namespace pgl {
@@ -48,6 +49,9 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
                : QString();
   };
   services.confirmRestore = [](RestoreDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+  };
+  services.confirmLeftovers = [](LeftoversDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
   };
   services.setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };

@@ -15,6 +15,7 @@ class QWidget;
 
 namespace pgl {
 
+class LeftoversDialog;
 class RestoreDialog;
 class TConfirmDialog;
 
@@ -31,6 +32,8 @@ struct WindowServices {
   std::function<bool(TConfirmDialog&)> confirm;
   // Whether the user agrees to a restore's plan (shown modally).
   std::function<bool(RestoreDialog&)> confirmRestore;
+  // Whether the user moves the ticked leftovers to the trash (shown modally).
+  std::function<bool(LeftoversDialog&)> confirmLeftovers;
   // A yes/no question.
   std::function<bool(const QString& question)> ask;
   // The folder "Other folder..." picks; empty when cancelled.

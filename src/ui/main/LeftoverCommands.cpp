@@ -1,0 +1,67 @@
+// The main window's leftovers: found for the programs an uninstall removed (from the records made
+// before it) or for the selected entries, shown, and moved to the trash as the user ticks them.
+#include "leftovers/Leftovers.h"
+#include "platform/Trash.h"
+#include "ui/main/EntryCommands.h"
+#include "ui/windows/LeftoversDialog.h"
+#include "ui/windows/WindowServices.h"
+#include "util/Locale.h"
+#include "util/QV_Conversion.h"
+#include "util/ScopedFlag.h"
+
+namespace pgl {
+
+namespace {
+
+QString Utf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void EntryCommands::Leftovers(const std::vector<TUninstallInfo>& entries) {
+  if (!collection_ || running_ || entries.empty()) return;
+  const LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
+  std::vector<Evidence> records;
+  for (const auto& entry : entries) records.push_back(CollectEvidence(scope, entry));
+  OfferLeftovers(records, true);
+}
+
+void EntryCommands::OfferLeftovers(const std::vector<Evidence>& records, bool sayNothingFound) {
+  LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
+  std::vector<ProgramLeftovers> programs;
+  bool any = false;
+  for (const Evidence& record : records) {
+    programs.push_back({record.displayName.empty() ? record.entryKey : record.displayName,
+                        FindLeftovers(scope, record)});
+    any = any || !programs.back().items.empty();
+  }
+  if (!any) {
+    if (sayNothingFound)
+      services_.tellUser("Purgelet", polish_ ? QString::fromUtf8("Nie znaleziono pozostałości.")
+                                             : QString("No leftovers were found."));
+    return;
+  }
+  LeftoversDialog dialog(window_, programs, polish_);
+  if (!services_.confirmLeftovers(dialog)) return;
+  const std::vector<Leftover> chosen = dialog.Chosen();
+  if (chosen.empty()) return;
+  std::vector<LeftoverFailure> failures;
+  {
+    const ScopedFlag running(running_);
+    emit runningChanged();
+    const std::string exportFile =
+        LeftoversFolder() + "/leftovers_" + DateTimeFileName(".reg", LocalNow());
+    failures = RemoveLeftovers(scope, chosen, exportFile, polish_);
+    RefreshDesktopMenus(scope.xdg.dataHome);
+  }
+  emit runningChanged();
+  if (!failures.empty()) {
+    QString text = polish_ ? QString::fromUtf8("Nie usunięto:") : QString("Not removed:");
+    for (const auto& f : failures) text += "\n" + Utf8(f.item) + ": " + Utf8(f.reason);
+    services_.tellUser("Purgelet", text);
+  }
+  Refresh();
+}
+
+}  // namespace pgl

@@ -1,0 +1,45 @@
+// What programs left behind, per program: each item with a checkbox (the sure ones ticked),
+// its confidence, kind, path or key, size and reason; "Move to trash" takes the ticked ones.
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+#include "leftovers/Leftovers.h"
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace pgl {
+
+struct ProgramLeftovers {
+  std::string name;  // as the list shows the program
+  std::vector<Leftover> items;
+};
+
+class LeftoversDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> programs, bool polish);
+
+  // The ticked items, in the order shown.
+  std::vector<Leftover> Chosen() const;
+  // Ticks every item (or only the sure ones), as the user would one by one.
+  void TickAll(bool allConfidences);
+  // The rows as shown, a program's name alone on its row: "[x] confidence, kind, item".
+  QStringList RowTexts() const;
+
+ private:
+  void Update();
+
+  std::vector<ProgramLeftovers> programs_;
+  bool polish_;
+  QLabel* summary_;
+  QTreeWidget* items_;
+  QPushButton* trash_;
+};
+
+}  // namespace pgl
