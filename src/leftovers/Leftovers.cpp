@@ -936,6 +936,19 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
   return failures;
 }
 
+std::string DisplayText(const LeftoverScope& scope, const Leftover& item) {
+  if (item.IsRegistry()) return item.Text();
+  const std::string drive = Canonical(scope.prefixDir + "/drive_c");
+  if (UnixInside(item.path, drive)) {
+    std::string rest = item.path.substr(drive.size());
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    return "C:" + (rest.empty() ? "\\" : rest);
+  }
+  const std::string home = scope.xdg.home.empty() ? "" : Canonical(scope.xdg.home);
+  if (!home.empty() && UnixInside(item.path, home)) return "~" + item.path.substr(home.size());
+  return item.path;
+}
+
 std::string ConfidenceName(Confidence c) {
   return c == Confidence::Sure ? "sure" : c == Confidence::Likely ? "likely" : "uncertain";
 }

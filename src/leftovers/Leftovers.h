@@ -96,6 +96,10 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                              const std::vector<Leftover>& items,
                                              const std::string& exportFile, bool polish);
 
+// The item as people read it: a file of the prefix's drive C: as its Windows path, one in the
+// home with "~", a registry item as Text() gives it.
+std::string DisplayText(const LeftoverScope& scope, const Leftover& item);
+
 std::string ConfidenceName(Confidence confidence);  // "sure", "likely", "uncertain"
 std::string ConfidenceText(Confidence confidence, bool polish);
 std::string KindName(LeftoverKind kind);  // "folder", "file", "registry_key", ...

@@ -1,5 +1,5 @@
 // pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH]
-//                [--window details|search|errors|about|restore]:
+//                [--window details|search|errors|about|restore|leftovers]:
 // the main window on a prefix as the user sees it after start-up (at its default size unless
 // --size says otherwise; --dark: Qt's Fusion style with a dark palette), or one of its
 // secondary windows opened over it, saved as a picture (for scripts/screenshots.sh).
@@ -17,11 +17,14 @@
 
 #include "TestSupport.h"
 #include "inventory/Restore.h"
+#include "inventory/UCollection.h"
 #include "inventory/UninstallPlaces.h"
+#include "leftovers/Leftovers.h"
 #include "platform/ManagedSystem.h"
 #include "registry/RegExport.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
+#include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/RestoreDialog.h"
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
@@ -33,7 +36,7 @@ int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] "
-                 "[--window details|search|errors|about|restore]\n");
+                 "[--window details|search|errors|about|restore|leftovers]\n");
     return 2;
   }
   ::setenv("WINEPREFIX", argv[1], 1);
@@ -123,6 +126,24 @@ int main(int argc, char** argv) {
                                                    window.languagePL);
     restore->show();
     shot = restore.get();
+  }
+  // What the first programs of the list would leave.
+  std::unique_ptr<pgl::LeftoversDialog> leftovers;
+  if (which == "leftovers") {
+    pgl::TUninstallCollection collection(*system->registry, *system->platform);
+    collection.ScanSorted();
+    const pgl::LeftoverScope scope = pgl::MakeLeftoverScope(*system, collection);
+    std::vector<pgl::ProgramLeftovers> programs;
+    for (int i = 0; i < collection.Count() && programs.size() < 4; ++i) {
+      const auto& entry = collection.GetItem(i).UninstallInfo;
+      auto items = pgl::FindLeftovers(scope, pgl::CollectEvidence(scope, entry));
+      std::vector<std::string> shown;
+      for (const auto& item : items) shown.push_back(pgl::DisplayText(scope, item));
+      if (!items.empty()) programs.push_back({entry.DisplayName.str(), std::move(items), shown});
+    }
+    leftovers = std::make_unique<pgl::LeftoversDialog>(&window, programs, window.languagePL);
+    leftovers->show();
+    shot = leftovers.get();
   }
   QTimer::singleShot(300, [&] {
     shot->grab().save(QString::fromLocal8Bit(argv[2]));

@@ -32,8 +32,11 @@ void EntryCommands::OfferLeftovers(const std::vector<Evidence>& records, bool sa
   std::vector<ProgramLeftovers> programs;
   bool any = false;
   for (const Evidence& record : records) {
-    programs.push_back({record.displayName.empty() ? record.entryKey : record.displayName,
-                        FindLeftovers(scope, record)});
+    ProgramLeftovers program{record.displayName.empty() ? record.entryKey : record.displayName,
+                             FindLeftovers(scope, record),
+                             {}};
+    for (const auto& item : program.items) program.shown.push_back(DisplayText(scope, item));
+    programs.push_back(std::move(program));
     any = any || !programs.back().items.empty();
   }
   if (!any) {

@@ -53,12 +53,13 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
       const Leftover& item = programs_[p].items[i];
       auto* row = new QTreeWidgetItem(
           program,
-          QStringList{Utf8(item.Text()), Utf8(ConfidenceText(item.confidence, polish)),
+          QStringList{Utf8(i < programs_[p].shown.size() ? programs_[p].shown[i] : item.Text()),
+                      Utf8(ConfidenceText(item.confidence, polish)),
                       Utf8(KindText(item.kind, polish)),
                       item.IsRegistry() ? QString()
                                         : locale.formattedDataSize(static_cast<qint64>(item.size)),
                       Utf8(polish ? item.reasonPolish : item.reason)});
-      row->setToolTip(0, row->text(0));
+      row->setToolTip(0, Utf8(item.Text()));
       row->setData(0, kProgramRole, static_cast<int>(p));
       row->setData(0, kItemRole, static_cast<int>(i));
       row->setCheckState(0, item.confidence == Confidence::Sure ? Qt::Checked : Qt::Unchecked);

@@ -17,6 +17,7 @@ namespace pgl {
 struct ProgramLeftovers {
   std::string name;  // as the list shows the program
   std::vector<Leftover> items;
+  std::vector<std::string> shown;  // each item as people read it (DisplayText)
 };
 
 class LeftoversDialog : public QDialog {
