@@ -578,6 +578,32 @@ int Restore(pgl::ManagedSystem& system, const std::string& file, bool dryRun, bo
   return exitCode;
 }
 
+// Wine's menu entries, icons and file types of prefixes whose folder is gone; --remove moves
+// them to the trash.
+int DesktopEntries(bool remove, bool yes, pgl::OutputFormat format, bool polish) {
+  pgl::LeftoverScope scope;
+  scope.xdg = pgl::UserXdgFolders();
+  std::vector<std::string> gone;
+  const auto items = pgl::OrphanedDesktopEntries(scope.xdg, gone);
+  std::vector<pgl::LeftoverRecord> records;
+  for (const auto& item : items)
+    records.push_back({"",
+                       format == pgl::OutputFormat::Tsv
+                           ? pgl::ConfidenceText(item.confidence, polish)
+                           : pgl::ConfidenceName(item.confidence),
+                       pgl::KindName(item.kind), item.Text(),
+                       polish ? item.reasonPolish : item.reason, item.size});
+  Out(pgl::FormatLeftovers(records, format));
+  if (!remove || items.empty()) return 0;
+  if (!yes && pgl::InputIsTerminal()) {
+    std::fprintf(stderr, "Move these %zu items to the trash? [y/N] ", items.size());
+    std::string answer;
+    if (!std::getline(std::cin, answer) || !(answer == "y" || answer == "Y" || answer == "yes"))
+      return 1;
+  }
+  return RemoveItems(scope, items, polish) ? 0 : 1;
+}
+
 // The systems pgl-cli can work on, a line each: name, source, architecture, number of
 // programs, path.
 int Prefixes(pgl::OutputFormat format) {
@@ -750,6 +776,15 @@ int main(int argc, char** argv) {
   leftoversCommand->add_option("--format", listFormat, "tsv (default), csv or json")
       ->check(formats);
 
+  auto* desktopEntries = app.add_subcommand(
+      "desktop-entries",
+      "Wine's menu entries, desktop shortcuts, icons and file types of prefixes whose folder no "
+      "longer exists (a deleted bottle or game), a line each as \"leftovers\" prints them");
+  desktopEntries->add_flag("--remove", removeLeftovers, "move them to the trash");
+  desktopEntries->add_flag("-y,--yes", yes, "do not ask for confirmation on a terminal");
+  desktopEntries->add_flag("--polish", polish, "texts in Polish");
+  desktopEntries->add_option("--format", listFormat, "tsv (default), csv or json")->check(formats);
+
   // CLI11's texts quote the arguments: they reach the terminal filtered too.
   const auto exitWith = [&app](const CLI::Error& e) {
     std::ostringstream out, err;
@@ -805,6 +840,8 @@ int main(int argc, char** argv) {
   std::optional<pgl::OutputFormat> resultFormat;
   if (!outcomeFormat.empty()) resultFormat = formatOf(outcomeFormat);
   if (*prefixes) return FinishOutput(Prefixes(formatOf(listFormat)));
+  if (*desktopEntries)
+    return FinishOutput(DesktopEntries(removeLeftovers, yes, formatOf(listFormat), polish));
   if (*list && allPrefixes) return FinishOutput(ListAllPrefixes(listOptions, formatOf(listFormat)));
   std::string error;
   auto system = prefixDir.empty() ? pgl::OpenManagedSystem(error)

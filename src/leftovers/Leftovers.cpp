@@ -5,6 +5,7 @@
 #include <cctype>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
@@ -327,6 +328,109 @@ std::vector<std::string> ProgIdsOf(const Evidence& ev) {
   return ids;
 }
 
+using AddFile =
+    std::function<void(LeftoverKind, Confidence, const std::string&, const char*, const char*)>;
+
+// Collects file items: each once, only where it exists, never the prefix itself, never outside
+// the prefix and the desktop's folders, never inside (or holding) another program's folder.
+struct FileItems {
+  FileItems(const LeftoverScope& scope, std::vector<std::string> othersLocal)
+      : allowed(AllowedRoots(scope)),
+        prefix(scope.prefixDir.empty() ? "" : Canonical(scope.prefixDir)),
+        others(std::move(othersLocal)) {}
+
+  void Add(std::vector<Leftover>& items, LeftoverKind kind, Confidence confidence,
+           const std::string& path, const char* why, const char* whyPolish) {
+    const std::string p = Canonical(path);
+    if (!Exists(p) || seen.count(p) || p == prefix) return;
+    if (std::none_of(allowed.begin(), allowed.end(),
+                     [&](const std::string& r) { return UnixInside(p, r) && p != r; }))
+      return;
+    for (const auto& o : others)
+      if (UnixInside(p, o) || UnixInside(o, p)) return;
+    seen.insert(p);
+    Leftover item;
+    item.kind = kind;
+    item.confidence = confidence;
+    item.path = p;
+    item.reason = why;
+    item.reasonPolish = whyPolish;
+    item.size = SizeOf(p);
+    items.push_back(std::move(item));
+  }
+
+  std::vector<std::string> allowed;
+  std::string prefix;
+  std::vector<std::string> others;
+  std::set<std::string> seen;
+};
+
+// What goes with Wine's .desktop files `desktop.ours`: the files themselves, their menu files,
+// the menu folders and .directory files left with nothing else, their file types' MIME
+// packages, and the icons no other entry uses.
+void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const AddFile& addFile,
+                     const char* why, const char* whyPolish) {
+  const std::string appsWine = Canonical(xdg.dataHome + "/applications/wine");
+  const std::string apps = Canonical(xdg.dataHome + "/applications");
+  const auto ours = [&](const std::string& file) {
+    return std::find(desktop.ours.begin(), desktop.ours.end(), Canonical(file)) !=
+           desktop.ours.end();
+  };
+  std::set<std::string> icons;
+  std::set<std::string> folders;  // below applications/wine
+  for (const auto& file : desktop.ours) {
+    addFile(LeftoverKind::DesktopFile, Confidence::Sure, file, why, whyPolish);
+    for (const auto& e : desktop.all)
+      if (Canonical(e.file) == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
+        icons.insert(e.icon);
+    const std::string name = fs::path(file).filename().string();
+    if (fs::path(file).parent_path().string() == apps && name.rfind("wine-extension-", 0) == 0)
+      addFile(LeftoverKind::MenuFile, Confidence::Sure,
+              xdg.dataHome + "/mime/packages/x-wine-extension-" +
+                  name.substr(15, name.size() - 23) + ".xml",
+              "the file type of its association", "typ plików jego skojarzenia");
+    if (!UnixInside(file, appsWine)) continue;
+    std::string rel = file.substr(appsWine.size() + 1, file.size() - appsWine.size() - 9);
+    std::string menuName = rel;
+    std::replace(menuName.begin(), menuName.end(), '/', '-');
+    addFile(LeftoverKind::MenuFile, Confidence::Sure,
+            xdg.configHome + "/menus/applications-merged/wine-" + menuName + ".menu",
+            "its menu file", "jego plik menu");
+    for (auto slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = rel.rfind('/', slash - 1))
+      folders.insert(rel.substr(0, slash));
+  }
+  // A menu folder goes with its .directory file when nothing but these entries is in it.
+  std::vector<std::string> byDepth(folders.begin(), folders.end());
+  std::sort(byDepth.begin(), byDepth.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const auto& rel : byDepth) {
+    const std::string dir = appsWine + "/" + rel;
+    bool onlyOurs = true;
+    for (const auto& e : desktop.all)
+      if (UnixInside(Canonical(e.file), dir) && !ours(e.file)) onlyOurs = false;
+    if (!onlyOurs) continue;
+    std::string name = rel;
+    std::replace(name.begin(), name.end(), '/', '-');
+    addFile(LeftoverKind::MenuFile, Confidence::Sure,
+            xdg.dataHome + "/desktop-directories/wine-" + name + ".directory",
+            "the menu folder of its entries", "folder menu z jego wpisami");
+    addFile(LeftoverKind::Folder, Confidence::Sure, dir, "the menu folder of its entries",
+            "folder menu z jego wpisami");
+  }
+  for (const auto& icon : icons) {
+    bool usedElsewhere = false;
+    for (const auto& e : desktop.all)
+      usedElsewhere = usedElsewhere || (e.icon == icon && !ours(e.file));
+    if (usedElsewhere) continue;
+    const std::string hicolor = xdg.dataHome + "/icons/hicolor";
+    for (const auto& [f, size] : Children(hicolor))
+      for (const char* ext : {".png", ".xpm", ".svg"})
+        addFile(LeftoverKind::Icon, Confidence::Sure, hicolor + "/" + size + "/apps/" + icon + ext,
+                "the icon of its menu entry", "ikona jego wpisu menu");
+  }
+}
+
 }  // namespace
 
 LeftoverScope MakeLeftoverScope(ManagedSystem& system, const TUninstallCollection& collection) {
@@ -425,25 +529,10 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   std::vector<std::string> othersLocal;
   for (const auto& o : others)
     if (const auto local = scope.platform->LocalPath(o)) othersLocal.push_back(Canonical(*local));
-  std::set<std::string> seen;
-  const auto addFile = [&](LeftoverKind kind, Confidence confidence, const std::string& path,
-                           const char* why, const char* whyPolish) {
-    const std::string p = Canonical(path);
-    if (!Exists(p) || seen.count(p) || p == prefix) return;
-    if (std::none_of(allowed.begin(), allowed.end(),
-                     [&](const std::string& r) { return UnixInside(p, r) && p != r; }))
-      return;  // outside the prefix and the desktop's folders
-    for (const auto& o : othersLocal)
-      if (UnixInside(p, o) || UnixInside(o, p)) return;  // another program's
-    seen.insert(p);
-    Leftover item;
-    item.kind = kind;
-    item.confidence = confidence;
-    item.path = p;
-    item.reason = why;
-    item.reasonPolish = whyPolish;
-    item.size = SizeOf(p);
-    items.push_back(std::move(item));
+  FileItems files(scope, othersLocal);
+  const AddFile addFile = [&](LeftoverKind kind, Confidence confidence, const std::string& path,
+                              const char* why, const char* whyPolish) {
+    files.Add(items, kind, confidence, path, why, whyPolish);
   };
   // What the record ties to it.
   if (!ev.installFolder.empty()) {
@@ -498,64 +587,8 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   for (const auto& f : ev.desktopFiles)
     if (std::find(desktop.ours.begin(), desktop.ours.end(), f) == desktop.ours.end() && Exists(f))
       desktop.ours.push_back(f);
-  const std::string appsWine = Canonical(scope.xdg.dataHome + "/applications/wine");
-  std::set<std::string> icons;
-  std::set<std::string> folders;  // below applications/wine
-  for (const auto& file : desktop.ours) {
-    addFile(LeftoverKind::DesktopFile, Confidence::Sure, file,
-            "Wine's menu entry or desktop shortcut for it",
-            "wpis menu lub skrót na pulpicie zrobiony dla niego przez Wine");
-    for (const auto& e : desktop.all)
-      if (Canonical(e.file) == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
-        icons.insert(e.icon);
-    if (!UnixInside(file, appsWine)) continue;
-    std::string rel = file.substr(appsWine.size() + 1, file.size() - appsWine.size() - 9);
-    std::string menuName = rel;
-    std::replace(menuName.begin(), menuName.end(), '/', '-');
-    addFile(LeftoverKind::MenuFile, Confidence::Sure,
-            scope.xdg.configHome + "/menus/applications-merged/wine-" + menuName + ".menu",
-            "its menu file", "jego plik menu");
-    for (auto slash = rel.rfind('/'); slash != std::string::npos;
-         slash = rel.rfind('/', slash - 1)) {
-      folders.insert(rel.substr(0, slash));
-      if (slash == 0) break;
-    }
-  }
-  // A menu folder goes with its .directory file when nothing but its entries are in it.
-  std::vector<std::string> byDepth(folders.begin(), folders.end());
-  std::sort(byDepth.begin(), byDepth.end(),
-            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-  for (const auto& rel : byDepth) {
-    const std::string dir = appsWine + "/" + rel;
-    bool onlyOurs = true;
-    for (const auto& e : desktop.all) {
-      const std::string f = Canonical(e.file);
-      if (UnixInside(f, dir) &&
-          std::find(desktop.ours.begin(), desktop.ours.end(), f) == desktop.ours.end())
-        onlyOurs = false;
-    }
-    if (!onlyOurs) continue;
-    std::string name = rel;
-    std::replace(name.begin(), name.end(), '/', '-');
-    addFile(LeftoverKind::MenuFile, Confidence::Sure,
-            scope.xdg.dataHome + "/desktop-directories/wine-" + name + ".directory",
-            "the menu folder of its entries", "folder menu z jego wpisami");
-    addFile(LeftoverKind::Folder, Confidence::Sure, dir, "the menu folder of its entries",
-            "folder menu z jego wpisami");
-  }
-  for (const auto& icon : icons) {
-    bool usedElsewhere = false;
-    for (const auto& e : desktop.all)
-      if (e.icon == icon && std::find(desktop.ours.begin(), desktop.ours.end(),
-                                      Canonical(e.file)) == desktop.ours.end())
-        usedElsewhere = true;
-    if (usedElsewhere) continue;
-    const std::string hicolor = scope.xdg.dataHome + "/icons/hicolor";
-    for (const auto& [f, size] : Children(hicolor))
-      for (const char* ext : {".png", ".xpm", ".svg"})
-        addFile(LeftoverKind::Icon, Confidence::Sure, hicolor + "/" + size + "/apps/" + icon + ext,
-                "the icon of its menu entry", "ikona jego wpisu menu");
-  }
+  AddDesktopItems(scope.xdg, desktop, addFile, "Wine's menu entry or desktop shortcut for it",
+                  "wpis menu lub skrót na pulpicie zrobiony dla niego przez Wine");
   // Settings named after it: exact publisher and product (likely), one of them (uncertain).
   std::vector<std::string> products, publishers;
   const auto addName = [](std::vector<std::string>& names, std::string name) {
@@ -817,12 +850,12 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                              const std::vector<Leftover>& items,
                                              const std::string& exportFile, bool polish) {
   std::vector<LeftoverFailure> failures;
-  RegistryStore& registry = *scope.registry;
   // Registry items: exported, then deleted together.
   std::vector<const Leftover*> keys;
   for (const auto& item : items)
     if (item.IsRegistry()) keys.push_back(&item);
-  if (!keys.empty()) {
+  if (!keys.empty() && scope.registry) {
+    RegistryStore& registry = *scope.registry;
     MemoryRegistry copy;
     std::vector<RegExportKey> exported;
     for (const Leftover* item : keys) {
@@ -934,6 +967,43 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
     if (!MoveToTrash(item->path, error)) failures.push_back({item->path, error});
   }
   return failures;
+}
+
+std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
+                                             std::vector<std::string>& gonePrefixes) {
+  LeftoverScope scope;
+  scope.xdg = xdg;
+  std::vector<Leftover> items;
+  if (xdg.home.empty()) return items;
+  DesktopScan desktop;
+  std::vector<std::string> files = DesktopFilesIn(xdg.dataHome + "/applications", 8);
+  for (const auto& f : DesktopFilesIn(xdg.desktop, 0)) files.push_back(f);
+  for (const std::string& file : files) {
+    const auto entry = ReadDesktopEntry(file);
+    if (!entry) continue;
+    desktop.all.push_back(*entry);
+    // A prefix that is gone: its folder no longer exists (an entry without one is not judged).
+    std::error_code ec;
+    if (entry->prefix.empty() || entry->prefix[0] != '/' || fs::exists(entry->prefix, ec) || ec)
+      continue;
+    desktop.ours.push_back(Canonical(file));
+    if (std::find(gonePrefixes.begin(), gonePrefixes.end(), entry->prefix) == gonePrefixes.end())
+      gonePrefixes.push_back(entry->prefix);
+  }
+  FileItems collected(scope, {});
+  AddDesktopItems(
+      xdg, desktop,
+      [&](LeftoverKind kind, Confidence confidence, const std::string& path, const char* why,
+          const char* whyPolish) { collected.Add(items, kind, confidence, path, why, whyPolish); },
+      "Wine's menu entry of a prefix that is gone",
+      "wpis menu Wine z prefiksu, którego już nie ma");
+  for (auto& item : items)
+    for (const auto& e : desktop.all)
+      if (item.kind == LeftoverKind::DesktopFile && Canonical(e.file) == item.path) {
+        item.reason += ": " + e.prefix;
+        item.reasonPolish += ": " + e.prefix;
+      }
+  return items;
 }
 
 std::string DisplayText(const LeftoverScope& scope, const Leftover& item) {

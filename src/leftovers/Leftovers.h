@@ -96,6 +96,11 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                              const std::vector<Leftover>& items,
                                              const std::string& exportFile, bool polish);
 
+// Wine's menu entries, desktop shortcuts, file types and icons of prefixes whose folder no
+// longer exists (a deleted bottle or game), with those prefixes' paths in `gonePrefixes`.
+std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
+                                             std::vector<std::string>& gonePrefixes);
+
 // The item as people read it: a file of the prefix's drive C: as its Windows path, one in the
 // home with "~", a registry item as Text() gives it.
 std::string DisplayText(const LeftoverScope& scope, const Leftover& item);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "../TestSupport.h"
 #include "inventory/UCollection.h"
@@ -172,6 +173,56 @@ TEST_F(HomeTest, TheTrashKeepsAWayBack) {
     EXPECT_EQ(test::ReadFile(file), "kept");
     fs::remove(trash);
   }
+}
+
+// The menu entries of a prefix that was deleted go, with their menu, icon and file type; those
+// of a prefix that is still there, and one without a prefix, stay.
+TEST_F(HomeTest, TheDesktopEntriesOfAPrefixThatIsGone) {
+  const std::string data = home + "/.local/share";
+  const std::string live = dir / "live";
+  test::MakeDirs(live);
+  const auto entry = [&](const std::string& file, const std::string& prefix, const std::string& run,
+                         const std::string& icon) {
+    test::MakeDirs(fs::path(file).parent_path().string());
+    test::WriteFile(file, "[Desktop Entry]\nExec=env WINEPREFIX=\"" + prefix + "\" wine " + run +
+                              "\nIcon=" + icon + "\n");
+  };
+  const std::string apps = data + "/applications";
+  entry(apps + "/wine/Programs/Gone/G.desktop", dir / "deleted", "C:\\\\g.lnk", "AB12_g.0");
+  entry(apps + "/wine/Programs/Live.desktop", live, "C:\\\\l.lnk", "CD34_l.0");
+  entry(apps + "/wine-extension-xyz.desktop", dir / "deleted", "start /ProgIDOpen X.Doc %f", "");
+  entry(home + "/Desktop/G.desktop", dir / "deleted", "C:\\\\g.exe", "AB12_g.0");
+  test::WriteFile(home + "/Desktop/Notes.desktop", "[Desktop Entry]\nExec=gedit\n");
+  for (const std::string& f :
+       {data + "/icons/hicolor/32x32/apps/AB12_g.0.png",
+        data + "/icons/hicolor/48x48/apps/AB12_g.0.png",
+        data + "/icons/hicolor/32x32/apps/CD34_l.0.png",
+        data + "/mime/packages/x-wine-extension-xyz.xml",
+        data + "/desktop-directories/wine-Programs-Gone.directory",
+        data + "/desktop-directories/wine-Programs.directory",
+        home + "/.config/menus/applications-merged/wine-Programs-Gone-G.menu",
+        home + "/.config/menus/applications-merged/wine-Programs-Live.menu"}) {
+    test::MakeDirs(fs::path(f).parent_path().string());
+    test::WriteFile(f, "x");
+  }
+  std::vector<std::string> gone;
+  const XdgFolders xdg = UserXdgFolders();
+  const auto items = OrphanedDesktopEntries(xdg, gone);
+  EXPECT_EQ(gone, std::vector<std::string>{dir / "deleted"});
+  std::set<std::string> found;
+  for (const auto& item : items)
+    found.insert(KindName(item.kind) + " " + item.path.substr(home.size()));
+  EXPECT_EQ(found, (std::set<std::string>{
+                       "desktop_file /.local/share/applications/wine/Programs/Gone/G.desktop",
+                       "desktop_file /.local/share/applications/wine-extension-xyz.desktop",
+                       "desktop_file /Desktop/G.desktop",
+                       "menu_file /.config/menus/applications-merged/wine-Programs-Gone-G.menu",
+                       "menu_file /.local/share/desktop-directories/wine-Programs-Gone.directory",
+                       "folder /.local/share/applications/wine/Programs/Gone",
+                       "menu_file /.local/share/mime/packages/x-wine-extension-xyz.xml",
+                       "icon /.local/share/icons/hicolor/32x32/apps/AB12_g.0.png",
+                       "icon /.local/share/icons/hicolor/48x48/apps/AB12_g.0.png",
+                   }));
 }
 
 // One program's leftovers in a prefix shared with one of the same publisher whose folder starts

@@ -230,8 +230,9 @@ TEST_F(MainWindowTest, MenusToolbarAndShortcutsAsLaidOut) {
   };
   using V = std::vector<std::string>;
   EXPECT_EQ(items("mnuFile"), (V{"actRegBackup", "actRestore", "actReport", "-", "actExitApp"}));
-  EXPECT_EQ(items("mnuAction"), (V{"actUninstall", "actUninstallQuietly", "actRemove",
-                                   "actLeftovers", "-", "actUndoRemove"}));
+  EXPECT_EQ(items("mnuAction"),
+            (V{"actUninstall", "actUninstallQuietly", "actRemove", "actLeftovers", "-",
+               "actUndoRemove", "-", "actDesktopEntries"}));
   EXPECT_EQ(items("mnuSearch"), (V{"actSearch", "actFindNext"}));
   EXPECT_EQ(items("mnuList"), (V{"actSelectAll", "actInvertSelection", "actCopySelected", "-",
                                  "actRefresh", "-", "mnuViewStyle"}));

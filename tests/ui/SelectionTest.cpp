@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 
 #include "WindowTestSupport.h"
@@ -260,6 +261,45 @@ TEST_F(MainWindowTest, CtrlLOffersTheSelectedProgramsLeftovers) {
   EXPECT_EQ(rows[2], "[x] sure, folder, C:\\Games");
   EXPECT_FALSE(std::filesystem::exists(dir / "drive_c/Games"));
   EXPECT_TRUE(std::filesystem::exists(dir / "drive_c/Apps/a.exe"));
+}
+
+// Action > Menu entries of deleted prefixes, reached by keys: a menu entry Wine made for a prefix
+// that no longer exists is offered and moved to the trash; the prefix shown keeps its own.
+TEST_F(MainWindowTest, MenuEntriesOfDeletedPrefixesGoToTheTrash) {
+  const std::string home = dir / "home";
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedHome = oldHome ? oldHome : "";
+  ::setenv("HOME", home.c_str(), 1);
+  const std::string apps = home + "/.local/share/applications/wine/Programs";
+  test::MakeDirs(apps);
+  for (const auto& [name, prefix] :
+       {std::pair<std::string, std::string>{"Gone", dir / "deleted"}, {"Here", dir.Path()}})
+    test::WriteFile(apps + "/" + name + ".desktop",
+                    "[Desktop Entry]\nExec=env WINEPREFIX=\"" + prefix + "\" wine C:\\\\a.lnk\n");
+  TFormMain w(*system, Files());
+  QStringList rows;
+  w.Services().confirmLeftovers = [&](LeftoversDialog& dialog) {
+    rows = dialog.RowTexts();
+    return true;
+  };
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_A, Qt::AltModifier);
+  QMenu* action = w.Menu("mnuAction");
+  ASSERT_TRUE(action->isVisible());
+  QTest::keyClick(action, Qt::Key_Up);
+  ASSERT_EQ(action->activeAction(), w.Action("actDesktopEntries"));
+  QTest::keyClick(action, Qt::Key_Return);
+  QApplication::processEvents();
+  ::setenv("HOME", savedHome.c_str(), 1);
+  ASSERT_EQ(rows.size(), 2) << rows.join("\n").toStdString();
+  EXPECT_EQ(rows[0].toStdString(), "Deleted prefixes: " + dir / "deleted");
+  EXPECT_EQ(rows[1],
+            "[x] sure, desktop entry, ~/.local/share/applications/wine/Programs/Gone.desktop");
+  EXPECT_FALSE(std::filesystem::exists(apps + "/Gone.desktop"));
+  EXPECT_TRUE(std::filesystem::exists(apps + "/Here.desktop"));
+  EXPECT_TRUE(std::filesystem::exists(home + "/.local/share/Trash/info/Gone.desktop.trashinfo"));
 }
 
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.

@@ -175,6 +175,7 @@ void RefreshDesktopMenus(const std::string& dataHome) {
   };
   run({"update-desktop-database", "-q", dataHome + "/applications"});
   run({"xdg-desktop-menu", "forceupdate"});
+  run({"update-mime-database", dataHome + "/mime"});
 }
 
 }  // namespace pgl

@@ -10,6 +10,7 @@ ActionState ComputeActionState(const ActionInputs& in) {
   state[ActionId::UndoRemove].enabled = in.canUndoRemove && in.idle;
   state[ActionId::Remove].enabled = selected && in.idle;
   state[ActionId::Leftovers].enabled = selected && in.idle;
+  state[ActionId::DesktopEntries].enabled = in.idle;
   state[ActionId::CopySelected].enabled = selected;
   state[ActionId::ShowDetails].enabled = selected;
   state[ActionId::Search].enabled = in.rows > 0;

@@ -48,6 +48,9 @@ class EntryCommands : public QObject {
   void UndoRemove();
   // What the entries would leave (their leftovers as they are now), offered for the trash.
   void Leftovers(const std::vector<TUninstallInfo>& entries);
+  // Wine's menu entries, icons and file types of prefixes that were deleted, offered for the
+  // trash.
+  void DesktopEntriesOfGonePrefixes();
   // Reads the registry again, in the list's order.
   void Refresh();
   // A header click: the other direction, by that column.

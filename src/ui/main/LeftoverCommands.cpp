@@ -27,6 +27,33 @@ void EntryCommands::Leftovers(const std::vector<TUninstallInfo>& entries) {
   OfferLeftovers(records, true);
 }
 
+void EntryCommands::DesktopEntriesOfGonePrefixes() {
+  if (running_) return;
+  LeftoverScope scope;
+  scope.xdg = UserXdgFolders();
+  std::vector<std::string> gone;
+  ProgramLeftovers entries{{}, OrphanedDesktopEntries(scope.xdg, gone), {}};
+  if (entries.items.empty()) {
+    services_.tellUser("Purgelet", polish_ ? QString::fromUtf8("Nie znaleziono wpisów menu "
+                                                               "usuniętych prefiksów.")
+                                           : QString("No menu entries of deleted prefixes were "
+                                                     "found."));
+    return;
+  }
+  entries.name = (polish_ ? "Usunięte prefiksy: " : "Deleted prefixes: ");
+  for (std::size_t i = 0; i < gone.size(); ++i) entries.name += (i ? ", " : "") + gone[i];
+  for (const auto& item : entries.items) entries.shown.push_back(DisplayText(scope, item));
+  LeftoversDialog dialog(window_, {entries}, polish_);
+  if (!services_.confirmLeftovers(dialog)) return;
+  const auto failures = RemoveLeftovers(scope, dialog.Chosen(), {}, polish_);
+  RefreshDesktopMenus(scope.xdg.dataHome);
+  if (!failures.empty()) {
+    QString text = polish_ ? QString::fromUtf8("Nie usunięto:") : QString("Not removed:");
+    for (const auto& f : failures) text += "\n" + Utf8(f.item) + ": " + Utf8(f.reason);
+    services_.tellUser("Purgelet", text);
+  }
+}
+
 void EntryCommands::OfferLeftovers(const std::vector<Evidence>& records, bool sayNothingFound) {
   LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
   std::vector<ProgramLeftovers> programs;

@@ -67,6 +67,8 @@ const std::vector<ActionInfo>& MainActions() {
        true, false},
       {ActionId::Leftovers, "actLeftovers", "Ctrl+L", -1, "Leftovers...", "Pozostałości...", true,
        false},
+      {ActionId::DesktopEntries, "actDesktopEntries", "", -1, "Menu entries of deleted prefixes...",
+       "Wpisy menu usuniętych prefiksów...", true, false},
   };
   return actions;
 }

@@ -54,8 +54,9 @@ enum class ActionId {
   UndoRemove,
   Restore,
   Leftovers,
+  DesktopEntries,
 };
-inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::Leftovers) + 1;
+inline constexpr std::size_t kActionCount = static_cast<std::size_t>(ActionId::DesktopEntries) + 1;
 
 struct ActionInfo {
   ActionId id;

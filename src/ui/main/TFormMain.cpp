@@ -154,6 +154,7 @@ void TFormMain::WireActions() {
   on(A::Remove, &TFormMain::actRemoveExecute);
   on(A::UndoRemove, [this] { commands_->UndoRemove(); });
   on(A::Leftovers, [this] { commands_->Leftovers(list_->SelectedEntries()); });
+  on(A::DesktopEntries, [this] { commands_->DesktopEntriesOfGonePrefixes(); });
   on(A::ExitApp, &QWidget::close);
   on(A::Esc, [this] {
     if (services_.ask(Utf8(CloseQuestion(languagePL)))) close();

@@ -68,8 +68,8 @@ void WindowActions::CreateMenus(QMainWindow* window) {
   };
   const std::nullopt_t sep = std::nullopt;
   fill(menu("mnuFile"), {A::RegBackup, A::Restore, A::Report, sep, A::ExitApp});
-  fill(menu("mnuAction"),
-       {A::Uninstall, A::UninstallQuietly, A::Remove, A::Leftovers, sep, A::UndoRemove});
+  fill(menu("mnuAction"), {A::Uninstall, A::UninstallQuietly, A::Remove, A::Leftovers, sep,
+                           A::UndoRemove, sep, A::DesktopEntries});
   fill(menu("mnuSearch"), {A::Search, A::FindNext});
   QMenu* list = menu("mnuList");
   fill(list, {A::SelectAll, A::InvertSelection, A::CopySelected, sep, A::Refresh, sep});
