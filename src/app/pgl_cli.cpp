@@ -544,7 +544,8 @@ int Restore(pgl::ManagedSystem& system, const std::string& file, bool dryRun, bo
   if (!pgl::ReadWholeFile(file, bytes, error, pgl::kMaxScriptBytes + 1))
     return Fail(file + ": " + error);
   pgl::RestorePlan plan;
-  if (!pgl::PlanRestore(*system.registry, bytes, pgl::UserAnsiCodePage(), plan, error))
+  if (!pgl::PlanRestore(*system.registry, bytes, pgl::UserAnsiCodePage(), plan, error,
+                        pgl::IsOurLeftoversExport(pgl::LeftoversFolder(), bytes)))
     return Fail(file + ": " + error);
   bytes = {};
   for (const auto& item : plan.items)

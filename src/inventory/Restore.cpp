@@ -99,6 +99,7 @@ struct EntryFound {
   RefusalReason reason = RefusalReason::NotAllowed;
   std::size_t line = 0;
   std::string displayName;
+  std::string keyText;  // a key of a trusted export that is no program's own entry
 };
 
 void Compare(RegistryStore& registry, const EntryFound& entry, RestoreItem& item) {
@@ -155,7 +156,7 @@ std::size_t RestorePlan::Count(RestoreKind kind) const {
 }
 
 bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, RestorePlan& plan,
-                 std::string& error) {
+                 std::string& error, bool trustedExport) {
   plan = {};
   std::vector<EntryFound> entries;
   std::map<std::pair<UninstallView, std::u16string>, std::size_t> entryIndex;
@@ -177,7 +178,25 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
       [&](ScriptKey&& key) {
         if (key.remove) return refuse(key, RefusalReason::Deletion);
         const Where where = Classify(registry, key);
-        if (where.kind == Where::Kind::Refused) return refuse(key, where.reason);
+        if (where.kind == Where::Kind::Refused) {
+          // A leftovers export of ours, unchanged: its keys (all below Software) come back too,
+          // each on its own.
+          if (!trustedExport || where.reason != RefusalReason::NotAllowed || key.path.empty() ||
+              (key.root != kHkeyLocalMachine && key.root != kHkeyCurrentUser) ||
+              !RegNamesEqual(key.path.front(), u"Software"))
+            return refuse(key, where.reason);
+          EntryFound loose{UninstallView::Machine, {}, {}, false, {}, key.line, {}, {}};
+          loose.keyText = std::string(key.root == kHkeyCurrentUser ? "HKCU" : "HKLM") +
+                          ScriptKeyText(key).substr(Utf16ToUtf8(key.rootName).size());
+          for (const ScriptValue& value : key.values)
+            if (value.remove) {
+              loose.refused = true;
+              loose.reason = RefusalReason::ValueDeletion;
+            }
+          if (!loose.refused) loose.keys.push_back(std::move(key));
+          entries.push_back(std::move(loose));
+          return;
+        }
         if (where.kind == Where::Kind::PlaceKey) {
           if (!key.values.empty()) refuse(key, RefusalReason::PlaceValues);
           return;  // the place's key alone: made where needed
@@ -185,7 +204,7 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
         const std::u16string& name = key.path[where.depth];
         const auto [it, added] =
             entryIndex.try_emplace({where.view, FoldRegName(name)}, entries.size());
-        if (added) entries.push_back({where.view, name, {}, false, {}, key.line, {}});
+        if (added) entries.push_back({where.view, name, {}, false, {}, key.line, {}, {}});
         EntryFound& entry = entries[it->second];
         if (!where.usage && key.path.size() == where.depth + 1)
           for (const ScriptValue& value : key.values)
@@ -208,7 +227,8 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
   if (!read) return false;
   for (EntryFound& entry : entries) {
     RestoreItem item;
-    item.key = EntryKeyText(entry.view, Utf16ToUtf8(entry.name));
+    item.key =
+        entry.keyText.empty() ? EntryKeyText(entry.view, Utf16ToUtf8(entry.name)) : entry.keyText;
     item.displayName = entry.displayName;
     item.line = entry.line;
     if (entry.refused) {

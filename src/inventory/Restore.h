@@ -54,8 +54,10 @@ struct RestorePlan {
 
 // Reads the file's bytes and compares them with the registry. False with the reason when the
 // file is not a registry script (or is damaged anywhere): then nothing of it may be restored.
+// `trustedExport`: the file is a leftovers export this program wrote, unchanged; its keys below
+// Software come back too.
 bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, RestorePlan& plan,
-                 std::string& error);
+                 std::string& error, bool trustedExport = false);
 
 // Writes the plan's keys and values: every registry file is checked before anything changes,
 // then each is saved once. False with the store's reason (in the language asked for) when it

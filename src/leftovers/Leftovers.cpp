@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -326,6 +327,17 @@ std::vector<std::string> ProgIdsOf(const Evidence& ev) {
     if (p.wholeKey && p.key.rfind("Software\\Classes\\", 0) == 0 && p.key.find('.', 17) != 17)
       ids.push_back(p.key.substr(17));
   return ids;
+}
+
+std::string ExportHash(std::string_view bytes) {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (const char c : bytes) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
 }
 
 using AddFile =
@@ -846,6 +858,12 @@ std::optional<Evidence> LatestEvidence(const std::string& folder, const std::str
   return std::nullopt;
 }
 
+bool IsOurLeftoversExport(const std::string& folder, std::string_view bytes) {
+  const std::string known = ReadFileStart(folder + "/exports.txt", 16u << 20);
+  const std::string hash = ExportHash(bytes) + "\n";
+  return known.starts_with(hash) || known.find("\n" + hash) != std::string::npos;
+}
+
 std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                              const std::vector<Leftover>& items,
                                              const std::string& exportFile, bool polish) {
@@ -882,8 +900,12 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
     std::error_code ec;
     fs::create_directories(fs::path(exportFile).parent_path(), ec);
     try {
-      ExportRegistryKeys(copy, exported, exportFile, 1252);
+      const RegExportResult result = ExportRegistryKeys(copy, exported, exportFile, 1252);
       saved = true;
+      // Remembered, so that a restore of it may bring back what no other script may.
+      std::string ignored;
+      AppendToFile(fs::path(exportFile).parent_path().string() + "/exports.txt",
+                   ExportHash(result.bytes) + "\n", ignored);
     } catch (const std::exception& e) {
       why = e.what();
     }

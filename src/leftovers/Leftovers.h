@@ -86,6 +86,9 @@ bool SaveEvidence(const std::string& folder, const std::vector<Evidence>& record
 std::optional<Evidence> LatestEvidence(const std::string& folder, const std::string& prefix,
                                        const std::string& entryKey);
 
+// Whether `bytes` are, unchanged, a registry export RemoveLeftovers wrote into `folder`.
+bool IsOurLeftoversExport(const std::string& folder, std::string_view bytes);
+
 struct LeftoverFailure {
   std::string item, reason;
 };

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "../TestSupport.h"
+#include "inventory/Restore.h"
 #include "inventory/UCollection.h"
 #include "leftovers/DesktopEntries.h"
 #include "leftovers/Leftovers.h"
@@ -348,8 +349,23 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
                               "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "App"));
   EXPECT_TRUE(
       RegValueExists(registry, kHkeyLocalMachine, "Software\\Classes\\.txt", "Content Type"));
-  EXPECT_NE(test::ReadFile(dir / "export.reg").find("[HKEY_CURRENT_USER\\Software\\Pub\\App]"),
-            std::string::npos);
+  const std::string exported = test::ReadFile(dir / "export.reg");
+  EXPECT_NE(exported.find("[HKEY_CURRENT_USER\\Software\\Pub\\App]"), std::string::npos);
+  // Our own export, unchanged, restores every key it holds; changed by one byte, it is any
+  // script, and only programs' keys would come from it.
+  ASSERT_TRUE(IsOurLeftoversExport(dir.Path(), exported));
+  EXPECT_FALSE(IsOurLeftoversExport(dir.Path(), exported + "\r\n"));
+  RestorePlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanRestore(registry, exported, 1252, plan, error, true)) << error;
+  EXPECT_FALSE(plan.AnyRefused());
+  ASSERT_TRUE(ApplyRestore(registry, plan, false, error)) << error;
+  EXPECT_TRUE(RegKeyExists(registry, kHkeyCurrentUser, "Software\\Pub\\App"));
+  EXPECT_TRUE(RegKeyExists(registry, kHkeyLocalMachine, "Software\\Classes\\App.Doc"));
+  EXPECT_TRUE(RegValueExists(registry, kHkeyCurrentUser,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "App"));
+  ASSERT_TRUE(PlanRestore(registry, exported, 1252, plan, error, false));
+  EXPECT_EQ(plan.Count(RestoreKind::Refused), plan.items.size());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The Recycle Bin, through the shell's file operation with undo allowed.
-#include <shellapi.h>
 #include <windows.h>
+
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include "platform/Trash.h"
 #include "util/WindowsText.h"

@@ -313,7 +313,8 @@ void EntryCommands::Restore(const QString& title) {
   std::string bytes, error;
   RestorePlan plan;
   if (!ReadWholeFile(file.toStdString(), bytes, error, kMaxScriptBytes + 1) ||
-      !PlanRestore(*system_->registry, bytes, UserAnsiCodePage(), plan, error)) {
+      !PlanRestore(*system_->registry, bytes, UserAnsiCodePage(), plan, error,
+                   IsOurLeftoversExport(LeftoversFolder(), bytes))) {
     services_.tellUser("Purgelet", file + ":\n" + Utf8(error));
     return;
   }
