@@ -618,19 +618,19 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
     if (!IsSystemFolder(scope, parent)) addName(publishers, WinLeaf(parent));
   }
   // A name another listed program also goes by is no evidence.
-  for (const TUninstallInfo& other : scope.listed) {
-    if (AsciiEqualNoCase(other.RegistryKey, ev.entryKey)) continue;
-    const std::string otherFolder = InstallFolderOf(scope, other);
-    for (auto* names : {&products, &publishers})
-      names->erase(
-          std::remove_if(names->begin(), names->end(),
-                         [&](const std::string& n) {
-                           return Fold(n) == Fold(other.DisplayName.str()) ||
-                                  (!otherFolder.empty() && Fold(n) == Fold(WinLeaf(otherFolder))) ||
-                                  (names == &products && Fold(n) == Fold(other.Publisher.str()));
-                         }),
-          names->end());
-  }
+  std::set<std::string> otherNames, otherPublisherNames;
+  for (const TUninstallInfo& other : scope.listed)
+    if (!AsciiEqualNoCase(other.RegistryKey, ev.entryKey)) {
+      otherNames.insert(Fold(other.DisplayName.str()));
+      otherPublisherNames.insert(Fold(other.Publisher.str()));
+    }
+  for (const auto& folder : others) otherNames.insert(Fold(WinLeaf(folder)));
+  const auto takenBy = [](const std::set<std::string>& names) {
+    return [&names](const std::string& n) { return names.count(Fold(n)) > 0; };
+  };
+  std::erase_if(products, takenBy(otherNames));
+  std::erase_if(products, takenBy(otherPublisherNames));
+  std::erase_if(publishers, takenBy(otherNames));
   std::vector<std::string> settingsRoots;
   const std::string roaming = ShellFolder(scope, kHkeyCurrentUser, u"AppData");
   for (const std::string& w : {roaming, ShellFolder(scope, kHkeyCurrentUser, u"Local AppData"),
