@@ -487,11 +487,13 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
   if (ev.installFolderWindows.empty()) return ev;
   ev.installFolder = Canonical(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));
   std::error_code ec;
-  for (fs::recursive_directory_iterator
-           it(ev.installFolder, fs::directory_options::skip_permission_denied, ec),
-       end;
-       !ec && it != end && ev.files.size() < kMaxRecordedFiles; it.increment(ec))
-    ev.files.push_back(fs::relative(it->path(), ev.installFolder, ec).string());
+  // A folder that is a link is recorded as the link: what it leads to is not the program's.
+  if (!fs::is_symlink(ev.installFolder, ec))
+    for (fs::recursive_directory_iterator
+             it(ev.installFolder, fs::directory_options::skip_permission_denied, ec),
+         end;
+         !ec && it != end && ev.files.size() < kMaxRecordedFiles; it.increment(ec))
+      ev.files.push_back(fs::relative(it->path(), ev.installFolder, ec).string());
   // Shortcuts in the Start menus and on the desktops.
   const std::array<std::pair<RootKey, std::u16string_view>, 4> shortcutFolders = {{
       {kHkeyCurrentUser, u"Programs"},
