@@ -329,6 +329,23 @@ std::vector<std::string> ProgIdsOf(const Evidence& ev) {
   return ids;
 }
 
+struct Why {
+  const char* english;
+  const char* polish;
+};
+// Why a settings folder or key named after the program is offered, and its publisher's.
+Why SettingsWhy(Confidence c) {
+  return c == Confidence::Sure ? Why{"settings named like its install folder",
+                                     "ustawienia nazwane jak jego folder instalacji"}
+                               : Why{"settings named after its publisher and product",
+                                     "ustawienia nazwane jak jego wydawca i produkt"};
+}
+Why PublisherWhy(Confidence c) {
+  return c == Confidence::Sure ? Why{"it held only its settings", "zawierał tylko jego ustawienia"}
+                               : Why{"named after its publisher, holding nothing else",
+                                     "nazwany jak jego wydawca, nie zawiera nic innego"};
+}
+
 std::string ExportHash(std::string_view bytes) {
   std::uint64_t hash = 1469598103934665603ull;
   for (const char c : bytes) {
@@ -676,20 +693,14 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
         if (matched) {
           const Confidence c = pairConfidence(publisher, *matched);
           if (c == Confidence::Sure) best = c;
-          addFile(LeftoverKind::Folder, c, p + "/" + real,
-                  c == Confidence::Sure ? "settings named like its install folder"
-                                        : "settings named after its publisher and product",
-                  c == Confidence::Sure ? "ustawienia nazwane jak jego folder instalacji"
-                                        : "ustawienia nazwane jak jego wydawca i produkt");
+          addFile(LeftoverKind::Folder, c, p + "/" + real, SettingsWhy(c).english,
+                  SettingsWhy(c).polish);
         }
         onlyOurs = onlyOurs && matched;
       }
       if (onlyOurs && !otherPublishers.count(Fold(publisher)))
-        addFile(LeftoverKind::Folder, best, p,
-                best == Confidence::Sure ? "it held only its settings"
-                                         : "named after its publisher, holding nothing else",
-                best == Confidence::Sure ? "zawierał tylko jego ustawienia"
-                                         : "nazwany jak jego wydawca, nie zawiera nic innego");
+        addFile(LeftoverKind::Folder, best, p, PublisherWhy(best).english,
+                PublisherWhy(best).polish);
     }
     for (const auto& product : products)
       if (const std::string p = Child(root, product); !p.empty())
@@ -732,20 +743,13 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
           addKey(
               root,
               std::string(base) + "\\" + Utf16ToUtf8(p->Name()) + "\\" + Utf16ToUtf8(sub->Name()),
-              c,
-              c == Confidence::Sure ? "settings named like its install folder"
-                                    : "settings named after its publisher and product",
-              c == Confidence::Sure ? "ustawienia nazwane jak jego folder instalacji"
-                                    : "ustawienia nazwane jak jego wydawca i produkt");
+              c, SettingsWhy(c).english, SettingsWhy(c).polish);
         }
         onlyOurs = onlyOurs && matched;
       }
       if (onlyOurs && !otherPublishers.count(Fold(publisher)))
         addKey(root, std::string(base) + "\\" + Utf16ToUtf8(p->Name()), best,
-               best == Confidence::Sure ? "it held only its settings"
-                                        : "named after its publisher, holding nothing else",
-               best == Confidence::Sure ? "zawierał tylko jego ustawienia"
-                                        : "nazwany jak jego wydawca, nie zawiera nic innego");
+               PublisherWhy(best).english, PublisherWhy(best).polish);
     }
     for (const auto& product : products)
       if (const RegKey* p = software->FindSubKey(Utf8ToUtf16(product)))
