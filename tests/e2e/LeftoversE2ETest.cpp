@@ -3,9 +3,13 @@
 // beside it is touched, not even of one by the same publisher, one called "Update" or one whose
 // folder starts with the same name.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
@@ -157,6 +161,43 @@ TEST_F(Leftovers, TheRecordFindsThemAfterTheUninstallEnded) {
   EXPECT_EQ(PathsWith({"Leftover Demo", "LeftDemo"}, {"Leftover Demo Pro"}),
             std::set<std::string>{})
       << removed.output;
+}
+
+// Killed (kill -9) as soon as its record is written, before its batch ran: the record is whole,
+// and once the uninstaller has run after all, it finds what was left.
+TEST_F(Leftovers, ARecordSurvivesABatchKilledMidway) {
+  const std::string folder = fs::path(PGL_CLI_PATH).parent_path().string() + "/leftovers";
+  const auto records = [&] {
+    std::set<std::string> files;
+    std::error_code ec;
+    for (const auto& f : fs::directory_iterator(folder, ec))
+      if (f.path().filename().string().starts_with("evidence-")) files.insert(f.path().string());
+    return files;
+  };
+  const auto before = records();
+  e2e::EnvList env = e2e::WineEnvironment(prefix);
+  for (const auto& e : Env()) env.push_back(e);
+  const e2e::Spawned cli =
+      e2e::Spawn({PGL_CLI_PATH, "uninstall", "--yes", "LeftDemo", "LeftPro"}, env);
+  for (int waited = 0; records() == before && waited < 600; ++waited)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ::kill(cli.pid, SIGKILL);
+  e2e::Finish(cli);
+  e2e::WaitForServer(prefix);
+  ASSERT_NE(records(), before);
+  // The batch's first uninstaller, run after all (unless the batch had started it before it
+  // was killed: Wine runs it on to its end).
+  if (fs::exists(prefix + "/drive_c/Program Files/Tervask Labs/Leftover Demo/uninstall.exe")) {
+    const auto ran = e2e::RunWine(
+        prefix, {"C:\\Program Files\\Tervask Labs\\Leftover Demo\\uninstall.exe", "/S"}, Env());
+    ASSERT_EQ(ran.exitCode, 0) << ran.output;
+  }
+  ASSERT_FALSE(KeyExists(kHkeyLocalMachine,
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LeftDemo"));
+  const auto listed = Cli({"leftovers", "LeftDemo"});
+  EXPECT_EQ(listed.exitCode, 0) << listed.output;
+  EXPECT_NE(listed.output.find("Leftover Demo.lnk"), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("App Paths\\LeftDemo.exe"), std::string::npos) << listed.output;
 }
 
 }  // namespace
