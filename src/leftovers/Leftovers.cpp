@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -817,6 +818,34 @@ bool EvidenceFromJson(const std::string& text, std::vector<Evidence>& records) {
   return true;
 }
 
+namespace {
+
+// The records' files in `folder`, newest first: the names sort by their time, then their number.
+std::vector<std::string> EvidenceFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind("evidence-", 0) == 0 && name.size() > 5 &&
+        name.compare(name.size() - 5, 5, ".json") == 0)
+      files.push_back(it->path().string());
+  }
+  // "evidence-YYYYMMDD-HHMMSS-N.json": by the time, then by N.
+  const auto order = [](const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    const std::string stamp = name.substr(9, 15);
+    return std::pair{stamp, std::atoll(name.c_str() + std::min<std::size_t>(25, name.size()))};
+  };
+  std::sort(files.begin(), files.end(),
+            [&](const std::string& a, const std::string& b) { return order(a) > order(b); });
+  return files;
+}
+
+// The records kept: those of the last runs.
+constexpr std::size_t kKeptRecords = 100;
+
+}  // namespace
+
 bool SaveEvidence(const std::string& folder, const std::vector<Evidence>& records,
                   std::string& error) {
   std::error_code ec;
@@ -830,7 +859,10 @@ bool SaveEvidence(const std::string& folder, const std::vector<Evidence>& record
   for (int n = 0; n < 1000; ++n) {
     const std::string file = folder + "/evidence-" + stamp + "-" + std::to_string(n) + ".json";
     if (Exists(file)) continue;
-    return WriteFileAtomic(file, EvidenceToJson(records), error);
+    if (!WriteFileAtomic(file, EvidenceToJson(records), error)) return false;
+    const auto all = EvidenceFiles(folder);
+    for (std::size_t old = kKeptRecords; old < all.size(); ++old) fs::remove(all[old], ec);
+    return true;
   }
   error = "too many records in " + folder;
   return false;
@@ -838,19 +870,7 @@ bool SaveEvidence(const std::string& folder, const std::vector<Evidence>& record
 
 std::optional<Evidence> LatestEvidence(const std::string& folder, const std::string& prefix,
                                        const std::string& entryKey) {
-  std::vector<std::string> files;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.rfind("evidence-", 0) == 0 && name.size() > 5 &&
-        name.compare(name.size() - 5, 5, ".json") == 0)
-      files.push_back(it->path().string());
-  }
-  // Newest first: the names sort by their time, then their number.
-  std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return a.size() > b.size();
-    return a > b;
-  });
+  const std::vector<std::string> files = EvidenceFiles(folder);
   const std::string wantedPrefix = Canonical(prefix);
   for (const auto& file : files) {
     std::string text, error;

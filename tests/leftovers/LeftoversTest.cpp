@@ -125,6 +125,35 @@ TEST(DesktopEntries, WhatWinesEntriesStart) {
   }
 }
 
+// The newest record of a program is the one used, whatever the numbers in the names; the
+// records of the last 100 runs are kept.
+TEST(Evidence, TheNewestRecordIsUsedAndOldOnesGo) {
+  test::TempDir dir;
+  const auto record = [&](const std::string& name, const std::string& folder) {
+    Evidence ev;
+    ev.prefix = dir.Path();
+    ev.entryKey = "HKLM\\X\\App";
+    ev.installFolder = folder;
+    test::WriteFile(dir / name, EvidenceToJson({ev}));
+  };
+  record("evidence-20261208-103006-10.json", "/older");
+  record("evidence-20261208-110000-0.json", "/newer");
+  record("evidence-20261207-235959-99.json", "/oldest");
+  const auto latest = LatestEvidence(dir.Path(), dir.Path(), "hklm\\x\\app");
+  ASSERT_TRUE(latest.has_value());
+  EXPECT_EQ(latest->installFolder, "/newer");
+  EXPECT_FALSE(LatestEvidence(dir.Path(), dir / "other", "HKLM\\X\\App"));
+  for (int i = 0; i < 105; ++i)
+    record("evidence-20200101-000000-" + std::to_string(i) + ".json", "/x");
+  std::string error;
+  ASSERT_TRUE(SaveEvidence(dir.Path(), {}, error)) << error;
+  std::size_t kept = 0;
+  for (const auto& f : fs::directory_iterator(dir.Path()))
+    kept += f.path().filename().string().starts_with("evidence-");
+  EXPECT_EQ(kept, 100u);
+  EXPECT_EQ(LatestEvidence(dir.Path(), dir.Path(), "HKLM\\X\\App")->installFolder, "/newer");
+}
+
 class HomeTest : public ::testing::Test {
  protected:
   void SetUp() override {
