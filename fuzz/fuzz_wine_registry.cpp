@@ -2,7 +2,9 @@
 // understood must come back from the writer as the same keys and values: the writer's output
 // is understood by the reader, and holds the same tree. Whatever it reads, a registry script
 // exported from it holds only lines the export meant to write: headers, value lines and
-// byte-list continuations, never a line that its data chose.
+// byte-list continuations, never a line that its data chose. The reader of the keys a list
+// needs keeps every line where it was.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -62,6 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!pgl::ParseWineRegistry(written, again).Understood()) std::abort();
     if (!SameTree(*hive.root, *again.root)) std::abort();
   }
+  // The list's read: keeping every key gives the text back; keeping some keeps every line
+  // where it was.
+  if (pgl::WineRegistryBlocks(bytes, [](std::string_view) { return true; }) != bytes) std::abort();
+  const std::string some =
+      pgl::WineRegistryBlocks(bytes, [](std::string_view path) { return path.size() % 2 == 0; });
+  if (std::count(some.begin(), some.end(), '\n') != std::count(bytes.begin(), bytes.end(), '\n'))
+    std::abort();
   // The tree exported as a backup: its root's keys under "K".
   pgl::MemoryRegistry store;
   if (pgl::RegKey* machine = store.Hive(pgl::kHkeyLocalMachine)) {

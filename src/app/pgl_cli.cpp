@@ -840,6 +840,8 @@ int main(int argc, char** argv) {
   };
   std::optional<pgl::OutputFormat> resultFormat;
   if (!outcomeFormat.empty()) resultFormat = formatOf(outcomeFormat);
+  // Commands that only read the list need not decode every key of a prefix.
+  if (*prefixes || *list || *report) pgl::OpenSystemsForListing();
   if (*prefixes) return FinishOutput(Prefixes(formatOf(listFormat)));
   if (*desktopEntries)
     return FinishOutput(DesktopEntries(removeLeftovers, yes, formatOf(listFormat), polish));

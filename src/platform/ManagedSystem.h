@@ -31,6 +31,10 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
 // user's prefixes; the system's Wine for one no front end keeps).
 std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error);
 
+// For commands that only list: the systems opened from now on read only what the program list
+// needs of their registry (a write still reads it whole first).
+void OpenSystemsForListing();
+
 // Where OpenManagedSystem looks, for help texts: "in a Wine prefix (WINEPREFIX when set, else
 // ~/.wine)", "on this computer".
 std::string ManagedSystemSummary();

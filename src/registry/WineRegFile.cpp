@@ -1,5 +1,7 @@
 #include "registry/WineRegFile.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstring>
 
@@ -593,6 +595,32 @@ void WriteWineRegistryChunks(const WineHive& hive,
   out.reserve((1 << 20) + 4096);
   WriteKeys(out, *hive.root, *hive.root, &sink);
   if (!out.empty()) sink(out);
+}
+
+std::string WineRegistryBlocks(std::string_view bytes,
+                               const std::function<bool(std::string_view path)>& keep) {
+  std::string out;
+  std::size_t at = bytes.find("\n[");
+  out.append(bytes.substr(0, at == std::string_view::npos ? bytes.size() : at + 1));
+  const bool cut = !bytes.empty() && bytes.back() != '\n';
+  while (at != std::string_view::npos) {
+    const std::size_t start = at + 1;  // the "[" of the block's header
+    const std::size_t next = bytes.find("\n[", start);
+    const std::size_t end = next == std::string_view::npos ? bytes.size() : next + 1;
+    const std::string_view block = bytes.substr(start, end - start);
+    const std::size_t close = block.find("] ");
+    const std::size_t lineEnd = block.find('\n');
+    // A header that cannot be judged is kept: the reader then says what is wrong with it.
+    const bool wanted = (cut && next == std::string_view::npos) ||
+                        close == std::string_view::npos || close > lineEnd ||
+                        keep(block.substr(1, close - 1));
+    if (wanted)
+      out.append(block);
+    else
+      out.append(static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n')), '\n');
+    at = next;
+  }
+  return out;
 }
 
 }  // namespace pgl

@@ -31,6 +31,13 @@ std::string WriteWineRegistry(const WineHive& hive);
 void WriteWineRegistryChunks(const WineHive& hive,
                              const std::function<void(std::string_view)>& sink);
 
+// The text with only the key blocks whose header path (as the file writes it, between "[" and
+// "]") `keep` wants; every other block is replaced by as many empty lines, so that line numbers
+// stay those of the file. The header before the first key stays. A file that does not end with
+// a line break keeps its last block, so that the cut is still seen.
+std::string WineRegistryBlocks(std::string_view bytes,
+                               const std::function<bool(std::string_view path)>& keep);
+
 // Wine's escaping of a UTF-16 text; `specials` are the two characters that get a backslash.
 // Answers the number of characters written, as Wine counts them for line wrapping.
 std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const char* specials);

@@ -8,10 +8,12 @@
 
 #include "../TestSupport.h"
 #include "inventory/UninstallEngine.h"
+#include "platform/wine/WinePlatform.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
+#include "registry/WineRegFile.h"
 
 namespace pgl {
 namespace {
@@ -174,6 +176,72 @@ TEST_F(PrefixTest, RefreshReadsWhatWineSavedAndArchTellsTheViews) {
   EXPECT_NE(reg.Generation(), generation);
   EXPECT_FALSE(RegKeyExists(reg, kHkeyLocalMachine, app));
   EXPECT_FALSE(reg.Is64BitSystem());
+}
+
+// Read for a list, a prefix decodes only the keys the list and the environment need; what it
+// shows is what the whole read shows, a cut file is still seen (at the same line), and its first
+// write reads the files whole, so that every other key is written back as it was.
+TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
+  const std::string machine =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n"
+      "\n[Software\\\\Classes\\\\.txt] 1700000000\n#time=1da1747c66d0000\n@=\"txtfile\"\n"
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1700000000\n"
+      "#time=1da1747c66d0000\n\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n"
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer] 1700000000\n"
+      "#time=1da1747c66d0000\n\"x\"=\"1\"\n"
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App] 1700000000\n"
+      "#time=1da1747c66d0000\n\"DisplayName\"=\"App\"\n"
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\UninstallOther] 1700000000\n"
+      "#time=1da1747c66d0000\n\"x\"=\"1\"\n"
+      "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1700000000\n"
+      "#time=1da1747c66d0000\n\"PATH\"=str(2):\"%SystemRoot%\\\\system32\"\n"
+      "\n[Software\\\\Classes\\\\txtfile] 1700000000\n#time=1da1747c66d0000\n@=\"Text\"\n";
+  WinePrefixRegistry::Seams seams;
+  seams.serverRunning = [](const std::string&) { return false; };
+  for (const bool cut : {false, true}) {
+    SCOPED_TRACE(cut ? "cut in the last key" : "whole file");
+    test::TempDir whole, listing;
+    // In the exact form Wine writes, so that the prefix may be changed.
+    WineHive hive;
+    ASSERT_TRUE(ParseWineRegistry(machine, hive).Understood());
+    const std::string exact = WriteWineRegistry(hive);
+    const std::string text = cut ? exact.substr(0, exact.size() - 8) : exact;
+    for (const auto* dir : {&whole, &listing}) test::WriteFile(*dir / "system.reg", text);
+    WinePrefixRegistry a(whole.Path(), seams);
+    WinePrefixRegistry b(listing.Path(), seams, WinePrefixRegistry::Read::WhatListsNeed);
+    EXPECT_EQ(a.LoadProblems().size(), cut ? 1u : 0u);
+    // The same problem, at the same line.
+    const auto problems = [](const WinePrefixRegistry& r, const std::string& dir) {
+      std::vector<std::string> out;
+      for (std::string p : r.LoadProblems()) out.push_back(p.replace(p.find(dir), dir.size(), "D"));
+      return out;
+    };
+    EXPECT_EQ(problems(b, listing.Path()), problems(a, whole.Path()));
+    if (cut) continue;
+    EXPECT_TRUE(RegKeyExists(b, kHkeyLocalMachine, kUninstall + std::string("\\App")));
+    EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine, "Software\\Classes\\.txt"));
+    EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine,
+                              "Software\\Microsoft\\Windows\\CurrentVersion\\UninstallOther"));
+    const char* expand = "%ProgramFiles%|%PATH%|%SystemRoot%";
+    EXPECT_EQ(WinePlatform(listing.Path(), b).ExpandEnvironmentStrings(expand),
+              WinePlatform(whole.Path(), a).ExpandEnvironmentStrings(expand));
+    for (auto* r : {&a, &b})
+      ASSERT_TRUE(RegWriteString(*r, kHkeyLocalMachine, kUninstall + std::string("\\App"),
+                                 "DisplayVersion", "2"));
+    // Byte for byte the same but for the changed key's times.
+    const auto withoutTimes = [](std::string text) {
+      for (std::size_t at = text.find("\n#time="); at != std::string::npos;
+           at = text.find("\n#time=", at + 1))
+        text.erase(at + 7, text.find('\n', at + 1) - at - 7);
+      for (std::size_t at = text.find("] "); at != std::string::npos; at = text.find("] ", at + 1))
+        text.erase(at + 2, text.find('\n', at) - at - 2);
+      return text;
+    };
+    EXPECT_EQ(withoutTimes(test::ReadFile(listing / "system.reg")),
+              withoutTimes(test::ReadFile(whole / "system.reg")));
+    EXPECT_NE(test::ReadFile(listing / "system.reg").find("Software\\\\Classes\\\\.txt"),
+              std::string::npos);
+  }
 }
 
 }  // namespace

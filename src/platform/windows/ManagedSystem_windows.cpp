@@ -45,4 +45,6 @@ std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& /*system*/) 
   return std::make_unique<WindowsRegistry>();
 }
 
+void OpenSystemsForListing() {}  // the real registry is read key by key already
+
 }  // namespace pgl

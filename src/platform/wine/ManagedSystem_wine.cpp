@@ -16,6 +16,11 @@
 
 namespace pgl {
 
+namespace {
+// How the registries of the systems opened are read.
+WinePrefixRegistry::Read gRead = WinePrefixRegistry::Read::Whole;
+}  // namespace
+
 std::string DefaultWinePrefix() {
   if (const char* p = std::getenv("WINEPREFIX"); p && *p) return p;
   const char* home = std::getenv("HOME");
@@ -61,7 +66,7 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
     return nullptr;
   }
   auto system = std::make_unique<ManagedSystem>();
-  auto registry = std::make_unique<WinePrefixRegistry>(prefix);
+  auto registry = std::make_unique<WinePrefixRegistry>(prefix, gRead);
   // Without its machine registry a prefix shows nothing true: an empty list or an empty
   // backup would pass for one.
   if (const std::string why = registry->SystemFileUnusable(); !why.empty()) {
@@ -98,6 +103,10 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   return system;
 }
 
+void OpenSystemsForListing() {
+  gRead = WinePrefixRegistry::Read::WhatListsNeed;
+}
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
@@ -121,7 +130,7 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
 }
 
 std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system) {
-  auto registry = std::make_unique<WinePrefixRegistry>(system.path);
+  auto registry = std::make_unique<WinePrefixRegistry>(system.path, gRead);
   if (!registry->SystemFileUnusable().empty()) return nullptr;
   return registry;
 }

@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/wine/WineServer.h"
+#include "util/Utf.h"
 
 namespace pgl {
 
@@ -46,11 +48,57 @@ bool DefaultCanWrite(const std::string& path) {
 
 }  // namespace
 
-WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir)
-    : WinePrefixRegistry(std::move(prefixDir), Seams{}) {}
+namespace {
 
-WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams)
-    : prefixDir_(std::move(prefixDir)), seams_(std::move(seams)) {
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && AsciiEqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Whether a key, as its file's header names it, is one the program list reads: a key of the
+// places (or below them), or one of the keys the environment is made of.
+bool KeyListed(std::string_view path, std::initializer_list<std::string_view> places,
+               std::initializer_list<std::string_view> keys) {
+  for (const std::string_view place : places)
+    if (StartsWithNoCase(path, place) &&
+        (path.size() == place.size() || path.substr(place.size()).starts_with("\\\\")))
+      return true;
+  for (const std::string_view key : keys)
+    if (path.size() == key.size() && AsciiEqualNoCase(path, key)) return true;
+  return false;
+}
+
+bool MachineKeyListed(std::string_view path) {
+  return KeyListed(
+      path,
+      {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
+       "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache",
+       "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
+       "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
+       "Management\\\\ARPCache"},
+      {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion",
+       "Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion",
+       "Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList",
+       "System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment",
+       "System\\\\CurrentControlSet\\\\Control\\\\ComputerName\\\\ComputerName",
+       "System\\\\ControlSet001\\\\Control\\\\Session Manager\\\\Environment",
+       "System\\\\ControlSet001\\\\Control\\\\ComputerName\\\\ComputerName"});
+}
+
+bool UserKeyListed(std::string_view path) {
+  return KeyListed(
+      path,
+      {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
+       "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache"},
+      {"Environment", "Volatile Environment"});
+}
+
+}  // namespace
+
+WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Read read)
+    : WinePrefixRegistry(std::move(prefixDir), Seams{}, read) {}
+
+WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams, Read read)
+    : prefixDir_(std::move(prefixDir)), seams_(std::move(seams)), read_(read) {
   if (!seams_.write) {
     seams_.write = WriteFileAtomic;
     streamSaves_ = true;  // our own writer takes the file in pieces
@@ -87,7 +135,12 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   file.present = true;
   file.stamp = before;
   file.hash.reset();  // computed when first needed: most runs never write
-  file.parse = ParseWineRegistry(bytes, file.hive);
+  file.parse =
+      read_ == Read::Whole
+          ? ParseWineRegistry(bytes, file.hive)
+          : ParseWineRegistry(
+                WineRegistryBlocks(bytes, &file == &system_ ? MachineKeyListed : UserKeyListed),
+                file.hive);
   file.head = bytes.substr(0, std::min(bytes.find('\n'), std::size_t{80}));
   ++generation_;
 }
@@ -145,6 +198,12 @@ WinePrefixRegistry::Verdict WinePrefixRegistry::CompareWithFile(const HiveFile& 
 }
 
 bool WinePrefixRegistry::BeginWrite(RootKey root) {
+  if (read_ != Read::Whole) {
+    // A write needs the whole trees: every other key is written back as it is.
+    read_ = Read::Whole;
+    Load(system_);
+    Load(user_);
+  }
   HiveFile* file = FileFor(root);
   if (!file) {
     error_ = "This registry root is not available in a Wine prefix.";

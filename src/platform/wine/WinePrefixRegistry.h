@@ -28,8 +28,13 @@ class WinePrefixRegistry : public RegistryStore {
     std::function<bool(const std::string& prefixDir)> serverRunning;
   };
 
-  explicit WinePrefixRegistry(std::string prefixDir);
-  WinePrefixRegistry(std::string prefixDir, Seams seams);
+  // Whole: the files are read into whole trees. WhatListsNeed: only the keys the program list
+  // reads (the Uninstall places, their usage records, the environment's keys) are decoded; the
+  // first write reads the files whole before it changes anything.
+  enum class Read { Whole, WhatListsNeed };
+
+  explicit WinePrefixRegistry(std::string prefixDir, Read read = Read::Whole);
+  WinePrefixRegistry(std::string prefixDir, Seams seams, Read read = Read::Whole);
 
   RegKey* Hive(RootKey root) override;
   bool BeginWrite(RootKey root) override;
@@ -109,6 +114,7 @@ class WinePrefixRegistry : public RegistryStore {
 
   std::string prefixDir_;
   Seams seams_;
+  Read read_;
   HiveFile system_, user_;
   std::uint64_t generation_ = 1;
   bool holding_ = false;
