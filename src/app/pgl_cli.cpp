@@ -234,6 +234,14 @@ bool ResolveKeys(pgl::TUninstallCollection& collection, const std::vector<std::s
   return true;
 }
 
+// Asks on the error stream; only "y", "Y" or "yes" agree.
+bool Agreed(const std::string& question) {
+  std::fprintf(stderr, "%s [y/N] ", question.c_str());
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
 bool Confirm(const std::string& question, const std::vector<pgl::TUninstallInfo>& entries,
              bool yes) {
   if (yes || !pgl::InputIsTerminal()) return true;
@@ -241,10 +249,7 @@ bool Confirm(const std::string& question, const std::vector<pgl::TUninstallInfo>
   for (const auto& e : entries)
     std::fprintf(stderr, "  %s\t%s\n", Safe(e.DisplayName.str()).c_str(),
                  Safe(e.RegistryKey).c_str());
-  std::fprintf(stderr, "Continue? [y/N] ");
-  std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  return answer == "y" || answer == "Y" || answer == "yes";
+  return Agreed("Continue?");
 }
 
 volatile std::sig_atomic_t gInterrupts = 0;
@@ -495,14 +500,11 @@ int Leftovers(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
                                     : " (only sure items are removed without --all-confidences)."));
     return exitCode;
   }
-  if (!yes && pgl::InputIsTerminal()) {
-    std::fprintf(stderr,
-                 "Move the %zu items above%s to the trash (registry keys are saved first)? [y/N] ",
-                 chosen.size(), allConfidences ? "" : " that are sure");
-    std::string answer;
-    if (!std::getline(std::cin, answer) || !(answer == "y" || answer == "Y" || answer == "yes"))
-      return 1;
-  }
+  if (!yes && pgl::InputIsTerminal() &&
+      !Agreed("Move the " + std::to_string(chosen.size()) + " items above" +
+              (allConfidences ? "" : " that are sure") +
+              " to the trash (registry keys are saved first)?"))
+    return 1;
   return RemoveItems(scope, chosen, polish) ? exitCode : 1;
 }
 
@@ -563,12 +565,8 @@ int Restore(pgl::ManagedSystem& system, const std::string& file, bool dryRun, bo
     Out(polish ? "Nic nie zapisano (--dry-run).\n" : "Nothing was written (--dry-run).\n");
     return exitCode;
   }
-  if (!yes && pgl::InputIsTerminal()) {
-    std::fprintf(stderr, "Write the keys above into the registry? [y/N] ");
-    std::string answer;
-    if (!std::getline(std::cin, answer) || !(answer == "y" || answer == "Y" || answer == "yes"))
-      return 1;
-  }
+  if (!yes && pgl::InputIsTerminal() && !Agreed("Write the keys above into the registry?"))
+    return 1;
   if (!pgl::ApplyRestore(*system.registry, plan, polish, error))
     return Fail((polish ? "nic nie przywrócono: " : "nothing was restored: ") + error);
   const std::size_t count =
@@ -596,12 +594,9 @@ int DesktopEntries(bool remove, bool yes, pgl::OutputFormat format, bool polish)
                        polish ? item.reasonPolish : item.reason, item.size});
   Out(pgl::FormatLeftovers(records, format));
   if (!remove || items.empty()) return 0;
-  if (!yes && pgl::InputIsTerminal()) {
-    std::fprintf(stderr, "Move these %zu items to the trash? [y/N] ", items.size());
-    std::string answer;
-    if (!std::getline(std::cin, answer) || !(answer == "y" || answer == "Y" || answer == "yes"))
-      return 1;
-  }
+  if (!yes && pgl::InputIsTerminal() &&
+      !Agreed("Move these " + std::to_string(items.size()) + " items to the trash?"))
+    return 1;
   return RemoveItems(scope, items, polish) ? 0 : 1;
 }
 

@@ -19,15 +19,24 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-// XDG_DESKTOP_DIR="$HOME/Desktop" in user-dirs.dirs.
-std::string DesktopFromUserDirs(const std::string& configHome, const std::string& home) {
-  const std::string text = ReadFileStart(configHome + "/user-dirs.dirs", 64 * 1024);
+// The text's lines, without their line ends (LF or CR LF).
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
   std::size_t at = 0;
   while (at < text.size()) {
     std::size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
     at = end + 1;
+  }
+  return lines;
+}
+
+// XDG_DESKTOP_DIR="$HOME/Desktop" in user-dirs.dirs.
+std::string DesktopFromUserDirs(const std::string& configHome, const std::string& home) {
+  for (const std::string& line : Lines(ReadFileStart(configHome + "/user-dirs.dirs", 64 * 1024))) {
     const std::string key = "XDG_DESKTOP_DIR=\"";
     if (line.rfind(key, 0) != 0 || line.back() != '"') continue;
     std::string value = line.substr(key.size(), line.size() - key.size() - 1);
@@ -90,18 +99,11 @@ std::vector<std::string> ExecWords(const std::string& exec) {
 }
 
 std::optional<DesktopEntry> ReadDesktopEntry(const std::string& file) {
-  const std::string text = ReadFileStart(file, 64 * 1024);
   DesktopEntry entry;
   entry.file = file;
   std::string exec;
   bool inMain = false;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : Lines(ReadFileStart(file, 64 * 1024))) {
     if (!line.empty() && line[0] == '[') {
       inMain = line == "[Desktop Entry]";
       continue;
