@@ -36,7 +36,7 @@ RegKey& Path(RegKey& root, std::initializer_list<const char16_t*> parts) {
 
 }  // namespace
 
-void AddPrograms(const std::string& prefixDir, int count) {
+void AddPrograms(const std::string& prefixDir, int count, Shape shape) {
   namespace fs = std::filesystem;
   const std::string systemReg = prefixDir + "/system.reg";
   fs::create_directories(prefixDir + "/drive_c/windows/system32");
@@ -55,8 +55,9 @@ void AddPrograms(const std::string& prefixDir, int count) {
       &Path(*hive.root, {u"Software", u"Wow6432Node", u"Microsoft", u"Windows", u"CurrentVersion"}),
       &Path(*userHive.root, {u"Software", u"Microsoft", u"Windows", u"CurrentVersion"})};
   for (int i = 0; i < count; ++i) {
-    RegKey& uninstall = places[i % 3]->EnsureSubKey(u"Uninstall");
-    RegKey& cache = places[i % 3]->EnsureSubKey(u"App Management").EnsureSubKey(u"ARPCache");
+    const int place = shape == Shape::Even ? i % 3 : (i % 5 == 4 ? 1 : 0);
+    const bool withUsage = shape == Shape::Even || i % 3 == 0;
+    RegKey& uninstall = places[place]->EnsureSubKey(u"Uninstall");
     const std::string n = "Program " + std::to_string(i);
     const std::u16string name = Utf8ToUtf16(n);
     std::u16string dir = u"C:\\Program Files\\";
@@ -82,6 +83,12 @@ void AddPrograms(const std::string& prefixDir, int count) {
     k.SetValue(u"InstallSource", kRegExpandSz, TextToRegData(u"%TEMP%\\setup"));
     k.SetValue(u"EstimatedSize", kRegDword, DwordToRegData(12345));
     k.SetValue(u"NoModify", kRegDword, DwordToRegData(1));
+    const std::string unixDir = prefixDir + "/drive_c/Program Files/" + n;
+    fs::create_directories(unixDir);
+    for (const char* file : {"/uninstall.exe", "/app.exe"})
+      if (!WriteFileAtomic(unixDir + file, "MZ", error)) throw std::runtime_error(error);
+    if (!withUsage) continue;
+    RegKey& cache = places[place]->EnsureSubKey(u"App Management").EnsureSubKey(u"ARPCache");
     RegKey& c = cache.EnsureSubKey(key);
     c.modified = when;
     std::string slow(552, '\0');
@@ -97,10 +104,6 @@ void AddPrograms(const std::string& prefixDir, int count) {
     for (std::size_t u = 0; u < image.size() && 28 + 2 * u + 1 < 552; ++u)
       put(28 + 2 * u, image[u], 2);
     c.SetValue(u"SlowInfoCache", kRegBinary, slow);
-    const std::string unixDir = prefixDir + "/drive_c/Program Files/" + n;
-    fs::create_directories(unixDir);
-    for (const char* file : {"/uninstall.exe", "/app.exe"})
-      if (!WriteFileAtomic(unixDir + file, "MZ", error)) throw std::runtime_error(error);
   }
   if (!WriteFileAtomic(systemReg, WriteWineRegistry(hive), error) ||
       !WriteFileAtomic(userReg, WriteWineRegistry(userHive), error))

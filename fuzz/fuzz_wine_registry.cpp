@@ -3,7 +3,7 @@
 // is understood by the reader, and holds the same tree. Whatever it reads, a registry script
 // exported from it holds only lines the export meant to write: headers, value lines and
 // byte-list continuations, never a line that its data chose. The reader of the keys a list
-// needs keeps every line where it was.
+// needs keeps every line where it was, and reads what it would read of the blanked text.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -67,9 +67,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The list's read: keeping every key gives the text back; keeping some keeps every line
   // where it was.
   if (pgl::WineRegistryBlocks(bytes, [](std::string_view) { return true; }) != bytes) std::abort();
-  const std::string some =
-      pgl::WineRegistryBlocks(bytes, [](std::string_view path) { return path.size() % 2 == 0; });
+  const pgl::BlockFilter even = [](std::string_view path) { return path.size() % 2 == 0; };
+  const std::string some = pgl::WineRegistryBlocks(bytes, even);
   if (std::count(some.begin(), some.end(), '\n') != std::count(bytes.begin(), bytes.end(), '\n'))
+    std::abort();
+  // Passing blocks over while reading gives what reading the blanked text gives.
+  pgl::WineHive skipped, blanked;
+  const auto skippedResult = pgl::ParseWineRegistry(bytes, skipped, even);
+  const auto blankedResult = pgl::ParseWineRegistry(some, blanked);
+  if (skippedResult.problems != blankedResult.problems ||
+      skippedResult.isRegistryFile != blankedResult.isRegistryFile ||
+      !SameTree(*skipped.root, *blanked.root))
     std::abort();
   // The tree exported as a backup: its root's keys under "K".
   pgl::MemoryRegistry store;

@@ -19,25 +19,38 @@ std::string Dump(const json& value) {
 // A CSV field: quoted where it holds a separator, a quote or a line break, quotes doubled.
 // Control characters become blanks, as in the tab-separated form, so that no field carries a
 // terminal's control sequence.
-std::string CsvField(std::string_view text) {
+void AppendCsvField(std::string& out, std::string_view text) {
   const std::string clean = WithoutControlCharacters(text);
-  if (clean.find_first_of(",\"") == std::string::npos) return clean;
-  std::string quoted = "\"";
-  for (const char c : clean) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+  if (clean.find_first_of(",\"") == std::string::npos) {
+    out += clean;
+    return;
+  }
+  out += '"';
+  for (const char c : clean) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
 }
 
-// Lines of fields: tab-separated (control characters as blanks) or CSV records (CR LF).
+// One line of fields: tab-separated (control characters as blanks) or a CSV record (CR LF).
+template <typename Fields>
+void AppendLine(std::string& out, const Fields& fields, OutputFormat format) {
+  bool first = true;
+  for (const auto& field : fields) {
+    if (!first) out += format == OutputFormat::Csv ? ',' : '\t';
+    first = false;
+    if (format == OutputFormat::Csv)
+      AppendCsvField(out, field);
+    else
+      AppendWithoutControlCharacters(out, field);
+  }
+  out += format == OutputFormat::Csv ? "\r\n" : "\n";
+}
+
 std::string Table(const std::vector<std::vector<std::string>>& lines, OutputFormat format) {
   std::string out;
-  for (const auto& fields : lines) {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (i) out += format == OutputFormat::Csv ? ',' : '\t';
-      out +=
-          format == OutputFormat::Csv ? CsvField(fields[i]) : WithoutControlCharacters(fields[i]);
-    }
-    out += format == OutputFormat::Csv ? "\r\n" : "\n";
-  }
+  for (const auto& fields : lines) AppendLine(out, fields, format);
   return out;
 }
 
@@ -131,27 +144,33 @@ json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixP
   return object;
 }
 
-std::string ProgramLists(const std::vector<PrefixPrograms>& prefixes, OutputFormat format,
-                         bool withPrefix) {
+// The rows of one prefix, as ProgramLists reads them.
+struct RowsOf {
+  const PrefixPrograms* prefix;  // null: one system, no prefix column
+  const TUninstallCollection& collection;
+  const std::vector<ListRow>& rows;
+};
+
+std::string ProgramLists(const std::vector<RowsOf>& lists, OutputFormat format, bool withPrefix) {
   if (format != OutputFormat::Json) {
-    std::vector<std::vector<std::string>> lines;
-    std::vector<std::string> captions;
-    for (const auto& column : ListColumns()) captions.emplace_back(column.english);
-    if (withPrefix) captions.insert(captions.end() - 1, "Prefix");
-    lines.push_back(std::move(captions));
-    for (const PrefixPrograms& prefix : prefixes)
-      for (const ListRow& row : prefix.rows) {
-        std::vector<std::string> cells(row.cells.begin(), row.cells.end());
-        if (withPrefix) cells.insert(cells.end() - 1, prefix.name);
-        lines.push_back(std::move(cells));
+    std::string out;
+    std::vector<std::string_view> fields;
+    for (const auto& column : ListColumns()) fields.emplace_back(column.english);
+    if (withPrefix) fields.insert(fields.end() - 1, "Prefix");
+    AppendLine(out, fields, format);
+    for (const RowsOf& list : lists)
+      for (const ListRow& row : list.rows) {
+        fields.assign(row.cells.begin(), row.cells.end());
+        if (withPrefix) fields.insert(fields.end() - 1, list.prefix->name);
+        AppendLine(out, fields, format);
       }
-    return Table(lines, format);
+    return out;
   }
   json programs = json::array();
-  for (const PrefixPrograms& prefix : prefixes)
-    for (const ListRow& row : prefix.rows)
-      programs.push_back(ProgramObject(prefix.collection->GetItem(row.itemIndex).UninstallInfo, row,
-                                       withPrefix ? &prefix : nullptr));
+  for (const RowsOf& list : lists)
+    for (const ListRow& row : list.rows)
+      programs.push_back(ProgramObject(list.collection.GetItem(row.itemIndex).UninstallInfo, row,
+                                       withPrefix ? list.prefix : nullptr));
   return Dump(programs);
 }
 
@@ -159,12 +178,15 @@ std::string ProgramLists(const std::vector<PrefixPrograms>& prefixes, OutputForm
 
 std::string FormatProgramList(const TUninstallCollection& collection,
                               const std::vector<ListRow>& rows, OutputFormat format) {
-  return ProgramLists({{"", "", &collection, rows}}, format, false);
+  return ProgramLists({{nullptr, collection, rows}}, format, false);
 }
 
 std::string FormatProgramsOfPrefixes(const std::vector<PrefixPrograms>& prefixes,
                                      OutputFormat format) {
-  return ProgramLists(prefixes, format, true);
+  std::vector<RowsOf> lists;
+  for (const PrefixPrograms& prefix : prefixes)
+    lists.push_back({&prefix, *prefix.collection, prefix.rows});
+  return ProgramLists(lists, format, true);
 }
 
 std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format) {

@@ -68,6 +68,30 @@ std::u16string RegValue::Text() const {
   return units;
 }
 
+std::string RegValue::TextUtf8() const {
+  // Most texts are ASCII: those are copied unit by unit, without a UTF-16 copy between.
+  std::string out;
+  out.reserve(data.size() / 2);
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    const unsigned char low = static_cast<unsigned char>(data[i]);
+    if (data[i + 1] != 0 || low >= 0x80) return Utf16ToUtf8(Text());
+    if (low == 0) break;
+    out += static_cast<char>(low);
+  }
+  return out;
+}
+
+void AssignUtf16(std::u16string& out, std::string_view text) {
+  out.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) {
+      out = Utf8ToUtf16(text);
+      return;
+    }
+    out[i] = static_cast<char16_t>(text[i]);
+  }
+}
+
 std::string Utf16LeBytes(std::u16string_view text) {
   std::string data(text.size() * 2, '\0');
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -172,9 +196,16 @@ std::vector<std::u16string> SplitRegPath(std::string_view path) {
 
 RegKey* FindRegKey(RegKey* root, std::string_view path) {
   RegKey* key = root;
-  for (const auto& part : SplitRegPath(path)) {
-    if (!key) break;
-    key = key->FindSubKey(part);
+  std::u16string part;
+  std::size_t start = 0;
+  while (key && start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) {
+      AssignUtf16(part, path.substr(start, end - start));
+      key = key->FindSubKey(part);
+    }
+    start = end + 1;
   }
   return key;
 }

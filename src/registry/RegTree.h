@@ -45,6 +45,8 @@ struct RegValue {
 
   // The data as UTF-16 text up to its first zero unit.
   std::u16string Text() const;
+  // The same as UTF-8.
+  std::string TextUtf8() const;
 };
 
 // UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
@@ -113,6 +115,9 @@ class RegKey {
   std::vector<std::unique_ptr<RegKey>> subkeys_;
   std::vector<RegValue> values_;
 };
+
+// `text` (UTF-8) as UTF-16 in `out`, reusing its storage.
+void AssignUtf16(std::u16string& out, std::string_view text);
 
 // Splits "A\B\C" into its UTF-16 segments; empty segments are skipped.
 std::vector<std::u16string> SplitRegPath(std::string_view path);

@@ -120,7 +120,9 @@ bool TRegistry::KeyExists(std::string_view path) {
 
 const RegValue* TRegistry::RawValue(std::string_view name) {
   RegKey* key = Current();
-  return key ? key->FindValue(Utf8ToUtf16(name)) : nullptr;
+  if (!key) return nullptr;
+  AssignUtf16(nameBuffer_, name);
+  return key->FindValue(nameBuffer_);
 }
 
 bool TRegistry::ValueExists(std::string_view name) {
@@ -153,7 +155,7 @@ std::string TRegistry::ReadString(std::string_view name) {
   const RegValue* v = RawValue(name);
   if (!v || v->data.empty()) return {};
   if (v->type != kRegSz && v->type != kRegExpandSz) Raise(kInvalidType, name);
-  return Utf16ToUtf8(v->Text());
+  return v->TextUtf8();
 }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) {

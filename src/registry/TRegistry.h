@@ -72,6 +72,7 @@ class TRegistry {
   RegKey* currentKey_ = nullptr;
   std::uint64_t currentGeneration_ = 0;
   bool stale_ = false;
+  std::u16string nameBuffer_;  // the value name last looked up
 };
 
 }  // namespace pgl

@@ -37,18 +37,43 @@ class LineReader {
     std::size_t end = text_.find('\n', pos_);
     if (end == std::string_view::npos) end = text_.size();
     line = text_.substr(pos_, end - pos_);
+    lineStart_ = pos_;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     pos_ = end + 1;
     ++number_;
     return true;
   }
   int Number() const { return number_; }
+  // Where the line last read starts.
+  std::size_t LineStart() const { return lineStart_; }
+  // Moves on to `pos` (a line's start), counting the lines passed over.
+  void SkipTo(std::size_t pos) {
+    number_ += static_cast<int>(std::count(text_.begin() + static_cast<std::ptrdiff_t>(pos_),
+                                           text_.begin() + static_cast<std::ptrdiff_t>(pos), '\n'));
+    pos_ = pos;
+  }
 
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
+  std::size_t lineStart_ = 0;
   int number_ = 0;
 };
+
+// Whether the key block whose header starts at `start` (its "[") is read: a header that cannot
+// be judged is, and so is the last block of a file cut inside a line, so that the reader still
+// names what is wrong. Sets `next` to the start of the following block, or npos.
+bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& keep,
+                 std::size_t& next) {
+  const std::size_t nl = bytes.find("\n[", start);
+  next = nl == std::string_view::npos ? nl : nl + 1;
+  const bool cut = !bytes.empty() && bytes.back() != '\n';
+  if (cut && nl == std::string_view::npos) return true;
+  const std::size_t lineEnd = std::min(bytes.find('\n', start), bytes.size());
+  const std::size_t close = bytes.substr(0, lineEnd).find("] ", start);
+  if (close == std::string_view::npos) return true;
+  return keep(bytes.substr(start + 1, close - start - 1));
+}
 
 // Reads an escaped string up to `end`; answers the characters consumed including `end`,
 // or 0 when `end` is missing or the escapes are broken.
@@ -190,14 +215,23 @@ void UpdateKeyTime(RegKey* key, std::uint64_t modified) {
 
 class Parser {
  public:
-  Parser(std::string_view bytes, WineHive& hive, WineParseResult& result)
-      : bytes_(bytes), lines_(bytes), hive_(hive), result_(result) {}
+  Parser(std::string_view bytes, WineHive& hive, WineParseResult& result, const BlockFilter* keep)
+      : bytes_(bytes), lines_(bytes), hive_(hive), result_(result), keep_(keep) {}
 
   void Run() {
     std::string_view line;
     if (!lines_.Next(line) || line != kFirstLine) return;
     result_.isRegistryFile = true;
     while (lines_.Next(line)) {
+      std::size_t next = 0;
+      if (keep_ && !line.empty() && line[0] == '[' &&
+          !BlockWanted(bytes_, lines_.LineStart(), *keep_, next)) {
+        // A block nobody asked for: its lines are counted, not read.
+        if (key_) UpdateKeyTime(key_, pendingTime_);
+        key_ = nullptr;
+        lines_.SkipTo(next == std::string_view::npos ? bytes_.size() : next);
+        continue;
+      }
       std::size_t p = 0;
       while (p < line.size() && IsSpace(line[p])) ++p;
       line.remove_prefix(p);
@@ -342,7 +376,8 @@ class Parser {
   }
 
   void Value(std::string_view line) {
-    std::u16string name;
+    std::u16string& name = name_;
+    name.clear();
     std::size_t p = 1;
     if (line[0] == '"') {
       const std::size_t used = ParseEscaped(line.substr(1), '"', name);
@@ -399,6 +434,13 @@ class Parser {
         if (data != "\\") return Problem("malformed hex value");
         std::string_view next;
         if (!lines_.Next(next)) return Problem("hex value cut short");
+        std::size_t following = 0;
+        if (keep_ && !next.empty() && next[0] == '[' &&
+            !BlockWanted(bytes_, lines_.LineStart(), *keep_, following)) {
+          // The value runs into a block that is passed over, which reads as an empty line.
+          lines_.SkipTo(following == std::string_view::npos ? bytes_.size() : following);
+          next = {};
+        }
         std::size_t s = 0;
         while (s < next.size() && IsSpace(next[s])) ++s;
         data = next.substr(s);
@@ -416,10 +458,12 @@ class Parser {
   LineReader lines_;
   WineHive& hive_;
   WineParseResult& result_;
+  const BlockFilter* keep_;
   RegKey* key_ = nullptr;
   std::uint64_t pendingTime_ = 0;
   bool seenRelativeTo_ = false;
   std::u16string scratch_;
+  std::u16string name_;  // the value's name, its storage reused from value to value
   std::vector<std::pair<std::string, RegKey*>> chain_;  // the previous key's path, as written
 };
 
@@ -578,7 +622,14 @@ std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const 
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive) {
   WineParseResult result;
   hive = WineHive{};
-  Parser(bytes, hive, result).Run();
+  Parser(bytes, hive, result, nullptr).Run();
+  return result;
+}
+
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter& keep) {
+  WineParseResult result;
+  hive = WineHive{};
+  Parser(bytes, hive, result, &keep).Run();
   return result;
 }
 
@@ -597,28 +648,21 @@ void WriteWineRegistryChunks(const WineHive& hive,
   if (!out.empty()) sink(out);
 }
 
-std::string WineRegistryBlocks(std::string_view bytes,
-                               const std::function<bool(std::string_view path)>& keep) {
+std::string WineRegistryBlocks(std::string_view bytes, const BlockFilter& keep) {
   std::string out;
   std::size_t at = bytes.find("\n[");
   out.append(bytes.substr(0, at == std::string_view::npos ? bytes.size() : at + 1));
-  const bool cut = !bytes.empty() && bytes.back() != '\n';
-  while (at != std::string_view::npos) {
-    const std::size_t start = at + 1;  // the "[" of the block's header
-    const std::size_t next = bytes.find("\n[", start);
-    const std::size_t end = next == std::string_view::npos ? bytes.size() : next + 1;
-    const std::string_view block = bytes.substr(start, end - start);
-    const std::size_t close = block.find("] ");
-    const std::size_t lineEnd = block.find('\n');
-    // A header that cannot be judged is kept: the reader then says what is wrong with it.
-    const bool wanted = (cut && next == std::string_view::npos) ||
-                        close == std::string_view::npos || close > lineEnd ||
-                        keep(block.substr(1, close - 1));
+  std::size_t start = at == std::string_view::npos ? at : at + 1;
+  while (start != std::string_view::npos) {
+    std::size_t next = 0;
+    const bool wanted = BlockWanted(bytes, start, keep, next);
+    const std::string_view block =
+        bytes.substr(start, (next == std::string_view::npos ? bytes.size() : next) - start);
     if (wanted)
       out.append(block);
     else
       out.append(static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n')), '\n');
-    at = next;
+    start = next;
   }
   return out;
 }

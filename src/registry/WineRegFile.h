@@ -25,18 +25,23 @@ struct WineParseResult {
   bool Understood() const { return isRegistryFile && problems.empty(); }
 };
 
+// Chooses key blocks by their header path, as the file writes it (between "[" and "]").
+using BlockFilter = std::function<bool(std::string_view path)>;
+
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive);
+// Reads only the key blocks `keep` wants; the others are passed over by their "\n[" headers
+// without being decoded, as if WineRegistryBlocks had blanked them.
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter& keep);
 std::string WriteWineRegistry(const WineHive& hive);
 // The same text in pieces of about a megabyte, for readers that need not hold it whole.
 void WriteWineRegistryChunks(const WineHive& hive,
                              const std::function<void(std::string_view)>& sink);
 
-// The text with only the key blocks whose header path (as the file writes it, between "[" and
-// "]") `keep` wants; every other block is replaced by as many empty lines, so that line numbers
-// stay those of the file. The header before the first key stays. A file that does not end with
-// a line break keeps its last block, so that the cut is still seen.
-std::string WineRegistryBlocks(std::string_view bytes,
-                               const std::function<bool(std::string_view path)>& keep);
+// The text with only the key blocks `keep` wants; every other block is replaced by as many
+// empty lines, so that line numbers stay those of the file. The header before the first key
+// stays. A file that does not end with a line break keeps its last block, so that the cut is
+// still seen. (What the filtered ParseWineRegistry reads, as text.)
+std::string WineRegistryBlocks(std::string_view bytes, const BlockFilter& keep);
 
 // Wine's escaping of a UTF-16 text; `specials` are the two characters that get a backslash.
 // Answers the number of characters written, as Wine counts them for line wrapping.

@@ -140,6 +140,11 @@ bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
 std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks) {
   std::string out;
   out.reserve(text.size());
+  AppendWithoutControlCharacters(out, text, keepLineBreaks);
+  return out;
+}
+
+void AppendWithoutControlCharacters(std::string& out, std::string_view text, bool keepLineBreaks) {
   const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = byte(i);
@@ -165,7 +170,6 @@ std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks)
     }
     if (whole) i += length - 1;
   }
-  return out;
 }
 
 }  // namespace pgl

@@ -23,6 +23,9 @@ std::string Utf8Truncate(std::string_view text, std::size_t maxChars);
 // `keepLineBreaks`) replaced by a blank, and every byte that is not part of a UTF-8 sequence
 // by '?': text that is safe to send to a terminal.
 std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks = false);
+// The same, appended to `out`.
+void AppendWithoutControlCharacters(std::string& out, std::string_view text,
+                                    bool keepLineBreaks = false);
 
 // ASCII-only case folding, for protocol words and prefixes.
 char AsciiUpper(char c);

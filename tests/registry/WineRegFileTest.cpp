@@ -144,6 +144,40 @@ TEST(WineRegFile, BrokenInputIsReportedNotGuessed) {
   }
 }
 
+TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
+  // Keys whose path starts with "Keep" are read. The problems must name the same lines, and a
+  // value running into a passed-over block must end as it would at an empty line.
+  const BlockFilter keep = [](std::string_view path) { return path.starts_with("Keep"); };
+  const struct {
+    const char* what;
+    std::string text;
+    bool dropped;  // the key "Drop" is passed over
+  } cases[] = {
+      {"mixed blocks",
+       Fixture() + KeyHead("Keep\\A", 5) + "\"v\"=\"1\"\n" + KeyHead("Drop", 6) + "\"w\"=\"2\"\n" +
+           KeyHead("Keep\\B", 7) + "\"bad\"=qword:1\n",
+       true},
+      {"hex runs into a dropped block",
+       kHeader + KeyHead("Keep", 1) + "\"h\"=hex:01,\\\n" + "[Drop] 2\n\"w\"=\"2\"\n" +
+           KeyHead("Keep2", 3),
+       true},
+      {"hex runs into a kept block",
+       kHeader + KeyHead("Keep", 1) + "\"h\"=hex:01,\\\n" + "[Keep3] 2\n\"w\"=\"2\"\n", true},
+      {"cut inside the last block", kHeader + KeyHead("Keep", 1) + "[Drop] 2\n\"w\"=\"2", false},
+      {"a header that cannot be judged", kHeader + "\n[Drop]2\n\"w\"=\"2\"\n[Nope 3\n", false},
+      {"problems after a dropped block",
+       kHeader + KeyHead("Drop", 1) + "garbage\n" + KeyHead("Keep", 2) + "garbage\n", true},
+  };
+  for (const auto& c : cases) {
+    WineHive skipped, blanked;
+    const auto a = ParseWineRegistry(c.text, skipped, keep);
+    const auto b = ParseWineRegistry(WineRegistryBlocks(c.text, keep), blanked);
+    EXPECT_EQ(a.problems, b.problems) << c.what;
+    EXPECT_EQ(WriteWineRegistry(skipped), WriteWineRegistry(blanked)) << c.what;
+    EXPECT_EQ(FindRegKey(skipped.root.get(), "Drop") == nullptr, c.dropped) << c.what;
+  }
+}
+
 TEST(HostileRegistry, DeepKeysAreLeftOutAndDeepTreesFreeWithoutRecursion) {
   // A key nested 300,000 deep: refused past Windows' 512 levels, reported, no crash.
   std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n[";

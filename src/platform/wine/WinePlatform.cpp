@@ -154,11 +154,9 @@ bool IsAbsoluteWindowsPath(std::string_view p) {
 
 }  // namespace
 
-std::optional<std::string> WinePlatform::FindNoCase(const std::string& dir,
+std::optional<std::string> WinePlatform::FindNoCase(const std::string& dir, const struct stat& st,
                                                     std::string_view name) const {
   // Folder listings are kept while the folder's change time stays the same.
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0) return std::nullopt;
   const long long changed =
       static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
   // A scan of many programs looks into as many folders; the cache keeps the recent ones only.
@@ -224,24 +222,26 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
   if (parts.empty()) return std::nullopt;  // the drive itself is missing
   std::size_t known = parts.size() - 1;
   std::string base;
+  struct stat baseStat {};
   while (known > 0) {
     base = exact.substr(0, ends[known - 1]);
-    if (Exists(base, st)) break;
+    if (Exists(base, baseStat)) break;
     --known;
   }
   if (known == 0) {
     base = current;
-    if (!Exists(base, st)) return std::nullopt;
+    if (!Exists(base, baseStat)) return std::nullopt;
   }
   for (std::size_t i = known; i < parts.size(); ++i) {
     std::string next = base + "/" + parts[i];
     if (!Exists(next, st)) {
-      const auto match = FindNoCase(base, parts[i]);
+      const auto match = FindNoCase(base, baseStat, parts[i]);
       if (!match) return std::nullopt;
       next = base + "/" + *match;
       if (!Exists(next, st)) return std::nullopt;
     }
     base = std::move(next);
+    baseStat = st;
   }
   return base;
 }

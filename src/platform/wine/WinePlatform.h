@@ -54,7 +54,10 @@ class WinePlatform : public Platform {
   const std::string& PrefixDir() const { return prefixDir_; }
 
  private:
-  std::optional<std::string> FindNoCase(const std::string& dir, std::string_view name) const;
+  // The name of `dir`'s entry that equals `name` without regard to case; `st` is the folder's
+  // status.
+  std::optional<std::string> FindNoCase(const std::string& dir, const struct stat& st,
+                                        std::string_view name) const;
   // ToUnixPath, leaving the file's status in `st`.
   std::optional<std::string> Resolve(std::string_view windowsPath, struct stat& st) const;
 

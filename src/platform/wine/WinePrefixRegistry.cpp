@@ -135,12 +135,10 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   file.present = true;
   file.stamp = before;
   file.hash.reset();  // computed when first needed: most runs never write
-  file.parse =
-      read_ == Read::Whole
-          ? ParseWineRegistry(bytes, file.hive)
-          : ParseWineRegistry(
-                WineRegistryBlocks(bytes, &file == &system_ ? MachineKeyListed : UserKeyListed),
-                file.hive);
+  file.parse = read_ == Read::Whole
+                   ? ParseWineRegistry(bytes, file.hive)
+                   : ParseWineRegistry(bytes, file.hive,
+                                       &file == &system_ ? MachineKeyListed : UserKeyListed);
   file.head = bytes.substr(0, std::min(bytes.find('\n'), std::size_t{80}));
   ++generation_;
 }
