@@ -27,19 +27,45 @@ build/bench/bench/pgl_bench_prefixes "$@"
 echo "== Inventory on synthetic prefixes"
 PGL_BENCH_SYSTEM_REG=$work/stock/system.reg build/bench/bench/pgl_bench_inventory "$@"
 
-echo "== Whole process: pgl-cli list, the Windows build's pgl-cli.exe list, wine uninstaller --list"
-for n in 250 2500; do
-  cp -a "$work/stock" "$work/p$n"
-  build/bench/bench/pgl_make_bench_prefix "$work/p$n" "$n"
-  WINEPREFIX=$work/p$n hyperfine --warmup 2 --runs 10 -N \
-    "build/bench/src/pgl-cli list" "wine build/windows-bench/src/pgl-cli.exe list" \
-    "wine uninstaller --list"
-  WINEPREFIX=$work/p$n wineserver -k 2>/dev/null || true
-done
-
-echo "== The window on 25,000 programs: start-up to the first painted list, header clicks, memory"
+echo "== Whole process: pgl-cli list against wine uninstaller --list (wineserver kept running)"
+time_list() {  # PREFIX RUNS [more commands]
+  local prefix=$1 runs=$2
+  shift 2
+  WINEPREFIX=$prefix wineserver -p
+  WINEPREFIX=$prefix wine uninstaller --list >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix hyperfine --warmup 1 --runs "$runs" -N "build/bench/src/pgl-cli list" \
+    "wine uninstaller --list" "$@"
+  WINEPREFIX=$prefix /usr/bin/time -f "pgl-cli list peak memory: %M KB" \
+    build/bench/src/pgl-cli list >/dev/null
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+}
+echo "-- stock prefix"
+time_list "$work/stock" 20
+echo "-- 2,500 programs (with the Windows build's pgl-cli.exe under Wine)"
+cp -a "$work/stock" "$work/p2500"
+build/bench/bench/pgl_make_bench_prefix "$work/p2500" 2500
+time_list "$work/p2500" 10 "wine build/windows-bench/src/pgl-cli.exe list"
+echo "-- 25,000 programs"
 cp -a "$work/stock" "$work/p25000"
 build/bench/bench/pgl_make_bench_prefix "$work/p25000" 25000
+time_list "$work/p25000" 3
+echo "-- 25,000 programs of a varied shape: a usage record for every third, a fifth 32-bit"
+cp -a "$work/stock" "$work/v25000"
+build/bench/bench/pgl_make_bench_prefix "$work/v25000" 25000 --varied
+time_list "$work/v25000" 3
+rm -rf "$work/v25000"
+
+echo "== pgl-cli list --all-prefixes over 100 stock prefixes (bottles in a home of their own)"
+bottles=$work/home/.local/share/bottles/bottles
+mkdir -p "$bottles"
+for i in $(seq 1 100); do
+  cp -al "$work/stock" "$bottles/b$i"
+  printf 'Name: Bottle %s\nRunner: sys-wine\n' "$i" >"$bottles/b$i/bottle.yml"
+done
+HOME=$work/home hyperfine --warmup 1 --runs 10 -N "build/bench/src/pgl-cli list --all-prefixes"
+rm -rf "$work/home"
+
+echo "== The window on 25,000 programs: start-up to the first painted list, header clicks, memory"
 mkdir -p "$work/settings"
 echo "-- first start (no settings file: the first backup is written)"
 QT_QPA_PLATFORM=offscreen build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"

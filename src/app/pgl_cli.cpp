@@ -104,8 +104,10 @@ int List(pgl::ManagedSystem& system, const ListOptions& options, pgl::OutputForm
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
   ReportUnreadable(collection.ScanSorted());
-  Out(pgl::FormatProgramList(
-      collection, pgl::BuildListRows(collection, options.Filter(), options.polish), format));
+  // The entries hold all the list prints: the registry's tree goes before the rows are made,
+  // so that a long list does not hold both.
+  system.registry.reset();
+  pgl::WriteProgramList(collection, options.Filter(), options.polish, format, Out);
   return 0;
 }
 

@@ -181,6 +181,28 @@ std::string FormatProgramList(const TUninstallCollection& collection,
   return ProgramLists({{nullptr, collection, rows}}, format, false);
 }
 
+void WriteProgramList(const TUninstallCollection& collection, const ListFilter& filter, bool polish,
+                      OutputFormat format, const std::function<void(std::string_view)>& sink) {
+  if (format == OutputFormat::Json) {
+    sink(FormatProgramList(collection, BuildListRows(collection, filter, polish), format));
+    return;
+  }
+  std::string out;
+  std::vector<std::string_view> captions;
+  for (const auto& column : ListColumns()) captions.emplace_back(column.english);
+  AppendLine(out, captions, format);
+  for (int i = 0; i < collection.Count(); ++i) {
+    const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
+    if (!IsListed(info, collection.SystemComponentsVisible, filter)) continue;
+    AppendLine(out, RowTexts(info, polish), format);
+    if (out.size() >= (1u << 20)) {
+      sink(out);
+      out.clear();
+    }
+  }
+  sink(out);
+}
+
 std::string FormatProgramsOfPrefixes(const std::vector<PrefixPrograms>& prefixes,
                                      OutputFormat format) {
   std::vector<RowsOf> lists;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ std::optional<OutputFormat> OutputFormatNamed(std::string_view name);
 // JSON an array with one object per program.
 std::string FormatProgramList(const TUninstallCollection& collection,
                               const std::vector<ListRow>& rows, OutputFormat format);
+
+// The same, handed to `sink` in pieces of about a megabyte as it is made, for a list too long
+// to hold twice: TSV and CSV rows are made one at a time.
+void WriteProgramList(const TUninstallCollection& collection, const ListFilter& filter, bool polish,
+                      OutputFormat format, const std::function<void(std::string_view)>& sink);
 
 // The programs of several prefixes in one list: a "Prefix" column (the prefix's name) before
 // the registry key, and in JSON "prefix" (its name) and "prefix_path".

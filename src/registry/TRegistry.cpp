@@ -148,7 +148,10 @@ TRegDataType TRegistry::GetDataType(std::string_view name) {
 
 int TRegistry::GetDataSize(std::string_view name) {
   const RegValue* v = RawValue(name);
-  return v ? static_cast<int>(DataAs8Bit(*v).size()) : -1;
+  if (!v) return -1;
+  // Only texts change size on the way to 8 bits.
+  const bool text = v->type == kRegSz || v->type == kRegExpandSz || v->type == kRegMultiSz;
+  return static_cast<int>(text ? DataAs8Bit(*v).size() : v->data.size());
 }
 
 std::string TRegistry::ReadString(std::string_view name) {

@@ -3,7 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "TestSupport.h"
 #include "inventory/MachineOutput.h"
+#include "platform/wine/WinePlatform.h"
 #include "registry/RegistryStore.h"
 
 namespace pgl {
@@ -45,6 +47,39 @@ TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
   // Text that is not UTF-8 is replaced, not refused.
   EXPECT_NO_THROW(nlohmann::json::parse(
       FormatOutcomes({{"K", std::string("bad\xff"), "", "removed", 0, ""}}, OutputFormat::Json)));
+}
+
+TEST(MachineOutput, AListWrittenInPiecesIsTheListMadeWhole) {
+  // Enough entries for several pieces, with texts CSV must quote and TSV must clean.
+  test::TempDir dir;
+  test::MakePrefixDirs(dir.Path());
+  MemoryRegistry registry;
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection collection(registry, platform);
+  for (int i = 0; i < 4000; ++i) {
+    TUninstallInfo& info = collection.AddItem().UninstallInfo;
+    info.KeyName = "Key" + std::to_string(i);
+    info.RegistryKey = "HKLM\\Key" + std::to_string(i);
+    info.DisplayName = "Name, \"quoted\"\tand\ttabbed " + std::string(200, 'x');
+    info.UninstallString = std::string(300, 'u');
+    info.Visible = info.Exists = true;
+    info.Valid = i % 3 != 0;
+  }
+  const ListFilter filters[] = {{}, {true, true}, {false, false}};
+  for (const OutputFormat format : {OutputFormat::Tsv, OutputFormat::Csv, OutputFormat::Json})
+    for (const ListFilter& filter : filters) {
+      std::string pieces;
+      int calls = 0;
+      WriteProgramList(collection, filter, false, format, [&](std::string_view piece) {
+        pieces += piece;
+        ++calls;
+      });
+      EXPECT_EQ(pieces,
+                FormatProgramList(collection, BuildListRows(collection, filter, false), format));
+      if (format != OutputFormat::Json && filter.showInvalid && !filter.showOnlyInvalid) {
+        EXPECT_GT(calls, 1);
+      }
+    }
 }
 
 }  // namespace
