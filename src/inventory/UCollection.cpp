@@ -201,6 +201,8 @@ const std::string* SortKeyText(const TUninstallInfo& info, int sortKey) {
       return &info.Readme.str();
     case 22:
       return &info.RegistryKey;
+    case kSortPrefix:
+      return &info.PrefixName;
     default:
       return nullptr;
   }

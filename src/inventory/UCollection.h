@@ -90,6 +90,9 @@ struct TUninstallInfo {
   UninstallView View = UninstallView::Machine;
   std::string SubkeyName;  // the key's whole name (KeyName is cut to 100 characters)
   std::string RegistryKey;
+  // In a list of several systems: the name of the entry's own and its place among them.
+  std::string PrefixName;
+  int SystemIndex = 0;
 };
 
 class TUninstallItem {
@@ -103,7 +106,8 @@ inline const std::string& EntrySubkey(const TUninstallInfo& info) {
   return info.SubkeyName.empty() ? info.KeyName.str() : info.SubkeyName;
 }
 
-// Sort keys: the list's column tags 0 to 22; 100 imposes no order.
+// Sort keys: the list's column tags 0 to 22, kSortPrefix; 100 imposes no order.
+inline constexpr int kSortPrefix = 23;
 inline constexpr int kSortNone = 100;
 inline constexpr int kNoOrder = 65535;
 

@@ -1,4 +1,4 @@
-// pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH]
+// pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH] [--all-prefixes]
 //                [--window details|search|errors|about|restore|leftovers]:
 // the main window on a prefix as the user sees it after start-up (at its default size unless
 // --size says otherwise; --dark: Qt's Fusion style with a dark palette), or one of its
@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--polish") == 0) window.Action("actSetLangPL")->trigger();
     if (std::strcmp(argv[i], "--large-icons") == 0) window.SetViewStyle(pgl::ViewStyle::LargeIcons);
     if (std::strcmp(argv[i], "--window") == 0 && i + 1 < argc) which = argv[++i];
+    if (std::strcmp(argv[i], "--all-prefixes") == 0) window.ShowAllPrefixes();
   }
   window.resize(size);
   window.show();

@@ -18,7 +18,9 @@ ActionState ComputeActionState(const ActionInputs& in) {
   // Another prefix's list, a rescan or a language switch mid-command would pull the rows from
   // under it.
   state[ActionId::Refresh].enabled = in.idle;
-  state[ActionId::Restore].enabled = in.idle;
+  // A backup is of one prefix, and a restore goes to one: not while every prefix is shown.
+  state[ActionId::Restore].enabled = in.idle && !in.severalSystems;
+  state[ActionId::RegBackup].enabled = !in.severalSystems;
   state[ActionId::ViewLargeIcons].checked = in.viewStyle == ViewStyle::LargeIcons;
   state[ActionId::ViewList].checked = in.viewStyle == ViewStyle::SmallIcons;
   state[ActionId::ViewSmallIcons].checked = in.viewStyle == ViewStyle::List;

@@ -24,7 +24,8 @@ struct ActionInputs {
   bool toolbarGradient = true;
   bool toolbarList = false;
   bool findNextEnabled = false;
-  bool canUndoRemove = false;  // the last removal's keys are held and may be put back
+  bool canUndoRemove = false;   // the last removal's keys are held and may be put back
+  bool severalSystems = false;  // every prefix is shown at once
 };
 
 struct ActionFlags {

@@ -116,71 +116,87 @@ EntryCommands::EntryCommands(QWidget* window, EntryListModel* model, TErrorList&
   connect(timer_, &QTimer::timeout, this, &EntryCommands::CheckRegistry);
 }
 
-void EntryCommands::SetSystem(ManagedSystem* system, TUninstallCollection* collection) {
-  if (system != system_) removed_.clear();  // another prefix's keys are not put back here
-  system_ = system;
-  collection_ = collection;
+void EntryCommands::SetSystems(SystemSet* systems) {
+  removed_.clear();  // another prefix's keys are not put back here
+  set_ = systems;
 }
 
 void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
                               TConfirmDialog* confirmation, bool quietly) {
   const UninstallMode mode = quietly ? UninstallMode::Quiet : UninstallMode::Normal;
-  if (!collection_ || running_ || entries.empty()) return;
-  std::vector<Evidence> records;
+  if (!set_ || set_->Empty() || running_ || entries.empty()) return;
+  // Each entry runs in its own prefix, with that prefix's Wine.
+  const auto groups = set_->BySystem(entries);
+  std::vector<std::vector<Evidence>> records(groups.size());
   {
     const ScopedFlag running(running_);
-    UninstallEngine engine(*system_->registry, *system_->platform, *system_->runner, errors_);
     if (params_.ConfirmUninstall && confirmation) {
       QStringList names, notes;
-      for (const auto& entry : entries) {
-        names << Utf8(entry.DisplayName.str());
-        if (const std::string why = engine.WhyNotRun(entry, polish_, mode); !why.empty())
-          notes << Utf8(entry.DisplayName.str() + ": " + why);
+      for (const auto& [index, group] : groups) {
+        ManagedSystem& system = set_->System(index);
+        UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
+        for (const auto& entry : group) {
+          names << Utf8(entry.DisplayName.str());
+          if (const std::string why = engine.WhyNotRun(entry, polish_, mode); !why.empty())
+            notes << Utf8(entry.DisplayName.str() + ": " + why);
+        }
       }
       confirmation->SetPrograms(names, notes);
       if (!services_.confirm(*confirmation)) return;
     }
     emit runningChanged();
-    // What ties each program to the prefix, kept before anything runs (a batch cut short still
+    // What ties each program to its prefix, kept before anything runs (a batch cut short still
     // leaves the record its leftovers are found by).
-    const LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
-    for (const auto& entry : entries) records.push_back(CollectEvidence(scope, entry));
-    std::string recordError;
-    if (!SaveEvidence(LeftoversFolder(), records, recordError))
-      errors_.AddError((polish_ ? "Nie zapisano zapisu do szukania pozostałości: "
-                                : "The record for finding leftovers could not be written: ") +
-                       recordError);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      const int index = groups[g].first;
+      const LeftoverScope scope = MakeLeftoverScope(set_->System(index), set_->Collection(index));
+      for (const auto& entry : groups[g].second)
+        records[g].push_back(CollectEvidence(scope, entry));
+      std::string recordError;
+      if (!SaveEvidence(LeftoversFolder(), records[g], recordError))
+        errors_.AddError((polish_ ? "Nie zapisano zapisu do szukania pozostałości: "
+                                  : "The record for finding leftovers could not be written: ") +
+                         recordError);
+    }
     WindowObserver observer(window_, polish_, *this);
-    const UninstallBatch batch = engine.Run(entries, polish_, observer, mode);
-    // A program that is still there is an outcome the user must hear of, as a failure is;
-    // those that failed to start are reported already.
-    for (const UninstallStep& step : batch.steps) {
-      const TUninstallInfo* entry = nullptr;
-      for (const auto& e : entries)
-        if (e.RegistryKey == step.registryKey) entry = &e;
-      const bool ran = step.result == UninstallResult::Finished ||
-                       step.result == UninstallResult::StoppedWaiting;
-      if (entry && ran &&
-          RegKeyExists(*system_->registry, PlaceOf(entry->View).root,
-                       UninstallKeyPath(entry->View, EntrySubkey(*entry))))
-        errors_.AddError(UninstallEngine::StillInstalledText(step.displayName, polish_));
+    for (const auto& [index, group] : groups) {
+      ManagedSystem& system = set_->System(index);
+      UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
+      const UninstallBatch batch = engine.Run(group, polish_, observer, mode);
+      // A program that is still there is an outcome the user must hear of, as a failure is;
+      // those that failed to start are reported already.
+      for (const UninstallStep& step : batch.steps) {
+        const TUninstallInfo* entry = nullptr;
+        for (const auto& e : group)
+          if (e.RegistryKey == step.registryKey) entry = &e;
+        const bool ran = step.result == UninstallResult::Finished ||
+                         step.result == UninstallResult::StoppedWaiting;
+        if (entry && ran &&
+            RegKeyExists(*system.registry, PlaceOf(entry->View).root,
+                         UninstallKeyPath(entry->View, EntrySubkey(*entry))))
+          errors_.AddError(UninstallEngine::StillInstalledText(step.displayName, polish_));
+      }
     }
   }
   emit runningChanged();
   if (errors_.ErrorCount() > 0) emit errorsAdded();
   Prune();
   // What the programs that are gone left behind.
-  std::vector<Evidence> gone;
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (!RegKeyExists(*system_->registry, PlaceOf(entries[i].View).root,
-                      UninstallKeyPath(entries[i].View, EntrySubkey(entries[i]))))
-      gone.push_back(records[i]);
-  if (!gone.empty()) OfferLeftovers(gone, false);
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const auto& [index, group] = groups[g];
+    RegistryStore& registry = *set_->System(index).registry;
+    std::vector<Evidence> gone;
+    for (std::size_t i = 0; i < group.size(); ++i)
+      if (!RegKeyExists(registry, PlaceOf(group[i].View).root,
+                        UninstallKeyPath(group[i].View, EntrySubkey(group[i]))))
+        gone.push_back(records[g][i]);
+    if (!gone.empty()) OfferLeftovers(index, gone, false);
+  }
 }
 
 void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
                            TConfirmDialog* confirmation) {
-  if (!collection_ || running_ || entries.empty()) return;
+  if (!set_ || set_->Empty() || running_ || entries.empty()) return;
   std::vector<RemoveFailure> failures;
   {
     const ScopedFlag running(running_);
@@ -190,19 +206,25 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
       confirmation->SetPrograms(names, {});
       if (!services_.confirm(*confirmation)) return;
     }
-    // What is removed is kept first: Undo puts it back from memory.
-    std::vector<SavedKey> saved;
-    for (const auto& entry : entries) {
-      const RootKey root = PlaceOf(entry.View).root;
-      for (const std::string& path : {UninstallKeyPath(entry.View, EntrySubkey(entry)),
-                                      ARPCacheKeyPath(entry.View, EntrySubkey(entry))})
-        if (auto key = SnapshotKey(*system_->registry, root, path))
-          saved.push_back({root, path, std::move(*key)});
-    }
-    failures = RemoveEntries(*system_->registry, entries, polish_);
     removed_.clear();
-    for (auto& key : saved)
-      if (!RegKeyExists(*system_->registry, key.root, key.path)) removed_.push_back(std::move(key));
+    for (const auto& [index, group] : set_->BySystem(entries)) {
+      RegistryStore& registry = *set_->System(index).registry;
+      // What is removed is kept first: Undo puts it back from memory.
+      std::vector<SavedKey> saved;
+      for (const auto& entry : group) {
+        const RootKey root = PlaceOf(entry.View).root;
+        for (const std::string& path : {UninstallKeyPath(entry.View, EntrySubkey(entry)),
+                                        ARPCacheKeyPath(entry.View, EntrySubkey(entry))})
+          if (auto key = SnapshotKey(registry, root, path))
+            saved.push_back({root, path, std::move(*key)});
+      }
+      for (auto& failure : RemoveEntries(registry, group, polish_))
+        failures.push_back(std::move(failure));
+      std::vector<SavedKey> gone;
+      for (auto& key : saved)
+        if (!RegKeyExists(registry, key.root, key.path)) gone.push_back(std::move(key));
+      if (!gone.empty()) removed_.emplace_back(index, std::move(gone));
+    }
   }
   emit runningChanged();
   if (!failures.empty()) {
@@ -216,14 +238,25 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
 }
 
 void EntryCommands::UndoRemove() {
-  if (!system_ || running_ || removed_.empty()) return;
+  if (!set_ || running_ || removed_.empty()) return;
   std::string error;
-  PutBack result = PutBack::Failed;
+  PutBack result = PutBack::Done;
   {
     const ScopedFlag running(running_);
-    result = PutBackKeys(*system_->registry, removed_, error);
-    // Given back, or made again by another program: either way there is nothing to undo now.
-    if (result != PutBack::Failed) removed_.clear();
+    for (auto it = removed_.begin(); it != removed_.end();) {
+      std::string why;
+      const PutBack done = PutBackKeys(*set_->System(it->first).registry, it->second, why);
+      // Given back, or made again by another program: either way there is nothing to undo now.
+      if (done != PutBack::Failed) {
+        it = removed_.erase(it);
+      } else {
+        ++it;
+      }
+      if (done != PutBack::Done && result != PutBack::Failed) {
+        result = done;
+        error = why;
+      }
+    }
   }
   emit runningChanged();
   if (result != PutBack::Done) services_.tellUser("Purgelet", Utf8(error));
@@ -231,44 +264,46 @@ void EntryCommands::UndoRemove() {
 }
 
 void EntryCommands::Refresh() {
-  if (!collection_ || running_) return;
+  if (!set_ || set_->Empty() || running_) return;
   emit listAboutToChange();
-  system_->registry->Refresh();
-  collection_->ReadKeyNames();
-  collection_->ScanSorted();
+  set_->Refresh();
+  set_->Scan(true);
   emit listChanged();
 }
 
 void EntryCommands::SortBy(int column) {
-  if (!collection_ || column < 0 || column >= static_cast<int>(kListColumnCount)) return;
+  if (!set_ || set_->Empty() || column < 0 || column >= model_->columnCount()) return;
   emit listAboutToChange();
-  collection_->SortAscending = !collection_->SortAscending;
-  collection_->SortItems(ListColumns()[static_cast<std::size_t>(column)].tag);
+  TUninstallCollection& shown = set_->Shown();
+  shown.SortAscending = !shown.SortAscending;
+  shown.SortItems(EntryListModel::ColumnTag(column));
   emit listChanged();
 }
 
 void EntryCommands::Prune() {
-  if (!collection_ || running_) return;
+  if (!set_ || set_->Empty() || running_) return;
   // The selection is remembered while the rows still match the collection.
   emit listAboutToChange();
-  if (PruneNonExisting(*collection_) > 0) emit listChanged();
+  if (set_->Prune() > 0) emit listChanged();
 }
 
 void EntryCommands::CheckRegistry() {
-  if (!collection_ || running_) return;
-  // Nothing changed on disk, nothing to test: the check then costs two file stamps. When Wine
-  // saved a file, it is read again before the keys are tested.
-  if (system_->registry->Refresh()) Prune();
+  if (!set_ || set_->Empty() || running_) return;
+  // Nothing changed on disk, nothing to test: the check then costs two file stamps per prefix.
+  // When Wine saved a file, it is read again before the keys are tested.
+  if (set_->Refresh()) Prune();
 }
 
 void EntryCommands::Report(const QString& title) {
-  if (!collection_) return;
+  if (!set_ || set_->Empty()) return;
   const QString file =
       services_.chooseSaveFile(title, lastReportName_, "HTML documents (*.html *.htm)");
   if (file.isEmpty()) return;
   lastReportName_ = file;  // offered again next time
   std::vector<std::string> captions;
-  for (const auto& column : ListColumns()) captions.push_back(ColumnCaption(column, polish_));
+  for (int column = 0; column < model_->columnCount(); ++column)
+    captions.push_back(
+        model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());
   std::vector<std::vector<std::string>> rows;
   rows.reserve(static_cast<std::size_t>(model_->rowCount()));
   for (int row = 0; row < model_->rowCount(); ++row) {
@@ -286,7 +321,8 @@ void EntryCommands::Report(const QString& title) {
 }
 
 void EntryCommands::Backup(const QString& title) {
-  if (!system_) return;
+  if (!set_ || set_->Empty() || set_->All()) return;
+  ManagedSystem& system = set_->Primary();
   const QString file = services_.chooseSaveFile(
       title, Utf8("registry_backup_" + DateTimeFileName(".reg", LocalNow())),
       "Registry Script Files (*.reg)");
@@ -294,7 +330,7 @@ void EntryCommands::Backup(const QString& title) {
   // Every place's Uninstall key, in one script that gives back what it holds exactly.
   try {
     const RegExportResult result = ExportRegistryKeys(
-        *system_->registry, BackupKeys(*system_->registry), file.toStdString(), UserAnsiCodePage());
+        *system.registry, BackupKeys(*system.registry), file.toStdString(), UserAnsiCodePage());
     if (!result.leftOut.empty()) {
       QString text = polish_ ? QString::fromUtf8("Pominięto w kopii (nazwy nie do zapisania):")
                              : QString("Left out of the backup (names no script can hold):");
@@ -307,13 +343,14 @@ void EntryCommands::Backup(const QString& title) {
 }
 
 void EntryCommands::Restore(const QString& title) {
-  if (!system_ || running_) return;
+  if (!set_ || set_->Empty() || set_->All() || running_) return;
+  ManagedSystem& system = set_->Primary();
   const QString file = services_.chooseOpenFile(title, "Registry Script Files (*.reg)");
   if (file.isEmpty()) return;
   std::string bytes, error;
   RestorePlan plan;
   if (!ReadWholeFile(file.toStdString(), bytes, error, kMaxScriptBytes + 1) ||
-      !PlanRestore(*system_->registry, bytes, UserAnsiCodePage(), plan, error,
+      !PlanRestore(*system.registry, bytes, UserAnsiCodePage(), plan, error,
                    IsOurLeftoversExport(LeftoversFolder(), bytes))) {
     services_.tellUser("Purgelet", file + ":\n" + Utf8(error));
     return;
@@ -324,7 +361,7 @@ void EntryCommands::Restore(const QString& title) {
   bool written = false;
   {
     const ScopedFlag running(running_);
-    written = ApplyRestore(*system_->registry, plan, polish_, error);
+    written = ApplyRestore(*system.registry, plan, polish_, error);
   }
   emit runningChanged();
   if (!written)
@@ -335,7 +372,8 @@ void EntryCommands::Restore(const QString& title) {
 }
 
 void EntryCommands::SaveIcon(const TUninstallInfo& entry, const QIcon& shown) {
-  if (!system_) return;
+  if (!set_ || set_->Empty()) return;
+  const Platform& platform = *set_->SystemOf(entry).platform;
   const QString file =
       services_.chooseSaveFile(QString::fromUtf8(kSaveIconText),
                                FileNameFrom(entry.DisplayName.str()) + ".ico", "Icon (*.ico)");
@@ -343,8 +381,7 @@ void EntryCommands::SaveIcon(const TUninstallInfo& entry, const QIcon& shown) {
   // The entry's own icon is saved as its file holds it; our fallback icons as drawn.
   std::string bytes;
   if (IconSourceOf(entry) == IconSource::Own)
-    if (const auto image =
-            ExtractIconHandle(*system_->platform, entry.IconFile, entry.IconIndex, false))
+    if (const auto image = ExtractIconHandle(platform, entry.IconFile, entry.IconIndex, false))
       bytes = image->ico;
   if (bytes.empty()) {
     const QImage image = shown.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);

@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "inventory/ErrorList.h"
-#include "inventory/UCollection.h"
-#include "platform/ManagedSystem.h"
+#include "inventory/SystemSet.h"
 #include "registry/KeySnapshot.h"
 #include "ui/main/SettingsFile.h"
 
@@ -32,8 +31,9 @@ class EntryCommands : public QObject {
   EntryCommands(QWidget* window, EntryListModel* model, TErrorList& errors,
                 WindowServices& services, const TMainParams& params);
 
-  // The system and collection the commands act on (after a switch of prefix, the new ones).
-  void SetSystem(ManagedSystem* system, TUninstallCollection* collection);
+  // The systems the commands act on, each entry in its own; set again after a switch of prefix
+  // (the last removal can then no longer be undone).
+  void SetSystems(SystemSet* systems);
   void SetPolish(bool polish) { polish_ = polish; }
   bool Running() const { return running_; }
   QTimer* CheckTimer() const { return timer_; }
@@ -86,17 +86,16 @@ class EntryCommands : public QObject {
   TErrorList& errors_;
   WindowServices& services_;
   const TMainParams& params_;
-  ManagedSystem* system_ = nullptr;
-  TUninstallCollection* collection_ = nullptr;
+  SystemSet* set_ = nullptr;
   QTimer* timer_;
   bool polish_ = false;
   bool running_ = false;
   QString lastReportName_ = "Purgelet Report.html";
-  std::vector<SavedKey> removed_;  // the last removal's keys
+  std::vector<std::pair<int, std::vector<SavedKey>>> removed_;  // the last removal's, by system
 
-  // The leftovers of the records' programs, offered for the trash; `sayNothingFound` where the
-  // user asked for them.
-  void OfferLeftovers(const std::vector<Evidence>& records, bool sayNothingFound);
+  // The leftovers of the records' programs (of the set's system `system`), offered for the
+  // trash; `sayNothingFound` where the user asked for them.
+  void OfferLeftovers(int system, const std::vector<Evidence>& records, bool sayNothingFound);
 };
 
 }  // namespace pgl

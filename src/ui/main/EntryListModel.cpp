@@ -52,8 +52,24 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
   endResetModel();
 }
 
-const std::string& EntryListModel::RowKey(int row) const {
-  return collection_->GetItem(ItemIndex(row)).UninstallInfo.RegistryKey;
+std::string EntryListModel::RowKey(int row) const {
+  const TUninstallInfo& info = collection_->GetItem(ItemIndex(row)).UninstallInfo;
+  return prefixColumn_ ? std::to_string(info.SystemIndex) + "\n" + info.RegistryKey
+                       : info.RegistryKey;
+}
+
+int EntryListModel::ColumnTag(int column) {
+  return column >= 0 && column < kPrefixColumn ? ListColumns()[static_cast<std::size_t>(column)].tag
+                                               : kSortPrefix;
+}
+
+const std::string& EntryListModel::CellText(int row, int column) const {
+  if (column == kPrefixColumn) {
+    static const std::string none;
+    const TUninstallInfo* entry = Entry(row);
+    return entry ? entry->PrefixName : none;
+  }
+  return Cells(row)[static_cast<std::size_t>(column)];
 }
 
 const TUninstallInfo* EntryListModel::Entry(int row) const {
@@ -86,7 +102,7 @@ int EntryListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int EntryListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(kListColumnCount);
+  return parent.isValid() ? 0 : static_cast<int>(kListColumnCount) + (prefixColumn_ ? 1 : 0);
 }
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
@@ -101,7 +117,9 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
       if (column != 0) return {};
       return RowIcon(index.row());
     case Qt::TextAlignmentRole: {
-      const auto alignment = ListColumns()[static_cast<std::size_t>(column)].alignment;
+      const auto alignment = column == kPrefixColumn
+                                 ? ColumnAlignment::Left
+                                 : ListColumns()[static_cast<std::size_t>(column)].alignment;
       const Qt::Alignment h = alignment == ColumnAlignment::Right    ? Qt::AlignRight
                               : alignment == ColumnAlignment::Center ? Qt::AlignHCenter
                                                                      : Qt::AlignLeft;
@@ -146,8 +164,9 @@ QIcon EntryListModel::RowIcon(int rowIndex) const {
   QIcon& icon = icons_[static_cast<std::size_t>(rowIndex)];
   if (icon.isNull()) {
     const TUninstallInfo& info = collection_->GetItem(itemIndex).UninstallInfo;
-    icon = platform_ ? EntryIcons::ForEntry(*platform_, info)
-                     : (info.Valid ? EntryIcons::DefaultIcon() : EntryIcons::InvalidIcon());
+    const Platform* platform = platformOf_ ? platformOf_(info) : platform_;
+    icon = platform ? EntryIcons::ForEntry(*platform, info)
+                    : (info.Valid ? EntryIcons::DefaultIcon() : EntryIcons::InvalidIcon());
   }
   return icon;
 }
@@ -162,7 +181,9 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
   if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
   if (role == Qt::DisplayRole)
     return QString::fromUtf8(
-        ColumnCaption(ListColumns()[static_cast<std::size_t>(section)], polish_));
+        section == kPrefixColumn
+            ? (polish_ ? "Prefiks" : "Prefix")
+            : ColumnCaption(ListColumns()[static_cast<std::size_t>(section)], polish_));
   if (role == Qt::DecorationRole && section == arrowColumn_) return SortArrow(arrowUp_);
   return {};
 }

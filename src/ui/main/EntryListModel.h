@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,12 +29,22 @@ class EntryListModel : public QAbstractTableModel {
 
   // Rebuilds every row from the collection (DisplayUninstallInfo's rows).
   void Rebuild(const TUninstallCollection* collection, const TMainParams& params, bool polish);
+  // A list of several prefixes has one column more, kPrefixColumn, with each entry's prefix;
+  // it takes effect at the next Rebuild.
+  static constexpr int kPrefixColumn = static_cast<int>(kListColumnCount);
+  void SetPrefixColumn(bool shown) { prefixColumn_ = shown; }
+  bool PrefixColumn() const { return prefixColumn_; }
+  // The sort key of a column.
+  static int ColumnTag(int column);
   void Clear();
   // The frequency words in the other language, in place.
   void UpdateFrequencyColumn(bool polish);
   void SetPolish(bool polish);
-  // The system whose files the icons are read from (after a switch of prefix).
-  void SetPlatform(const Platform* platform) { platform_ = platform; }
+  // The system whose files an entry's icon is read from (each entry's own, in a list of several
+  // prefixes).
+  void SetPlatformOf(std::function<const Platform*(const TUninstallInfo&)> platformOf) {
+    platformOf_ = std::move(platformOf);
+  }
   // The header that shows the sort arrow (up for ascending); -1 for none.
   void SetSortArrow(int column, bool up);
   int SortArrowColumn() const { return arrowColumn_; }
@@ -42,19 +53,18 @@ class EntryListModel : public QAbstractTableModel {
 
   // The collection index of a row's entry.
   int ItemIndex(int row) const { return items_[static_cast<std::size_t>(row)]; }
-  // The registry key of a row's entry, which tells it apart from every other: valid while the
-  // collection is as it was at the last rebuild.
-  const std::string& RowKey(int row) const;
+  // What tells a row's entry apart from every other (its registry key, and in a list of
+  // several prefixes its prefix): valid while the collection is as it was at the last rebuild.
+  std::string RowKey(int row) const;
   // A row's entry (the same validity), or null for a row out of range.
   const TUninstallInfo* Entry(int row) const;
-  const std::string& CellText(int row, int column) const {
-    return Cells(row)[static_cast<std::size_t>(column)];
-  }
+  const std::string& CellText(int row, int column) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
 
  private:
   const TUninstallCollection* collection_ = nullptr;
@@ -68,8 +78,10 @@ class EntryListModel : public QAbstractTableModel {
   std::vector<int> items_;  // by row: the collection index of its entry
   mutable std::vector<std::unique_ptr<RowCells>> cells_;
   const Platform* platform_;
+  std::function<const Platform*(const TUninstallInfo&)> platformOf_;
   mutable std::vector<QIcon> icons_;  // by row; null until first shown
   int arrowColumn_ = -1;
+  bool prefixColumn_ = false;
   bool arrowUp_ = true;
 };
 

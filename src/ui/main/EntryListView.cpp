@@ -180,6 +180,18 @@ void EntryListView::SelectRows(const std::vector<int>& rows, int scrollTo) {
   }
 }
 
+void EntryListView::PlacePrefixColumn() {
+  constexpr int prefix = EntryListModel::kPrefixColumn, key = prefix - 1;
+  if (model_->columnCount() <= prefix) return;
+  QHeaderView* header = table_->horizontalHeader();
+  if (header->visualIndex(prefix) != header->visualIndex(key) - 1)
+    header->moveSection(header->visualIndex(prefix), header->visualIndex(key));
+  if (table_->columnWidth(prefix) == header->defaultSectionSize())
+    table_->setColumnWidth(
+        prefix,
+        std::max(160, header->fontMetrics().horizontalAdvance(QString::fromUtf8("Prefiks")) + 28));
+}
+
 QString EntryListView::CopiedText() const {
   QString text;
   for (const int row : SelectedRows()) {

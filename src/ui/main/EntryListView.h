@@ -48,6 +48,8 @@ class EntryListView : public QWidget {
   // The selected rows' cells, tab-separated, a line (CR LF) each: what Copy puts on the
   // clipboard.
   QString CopiedText() const;
+  // The model's prefix column, where it has one, stands before the registry key.
+  void PlacePrefixColumn();
 
   // What is selected and where the list is scrolled, by entry, to be given back after the
   // rows are rebuilt. Taken while the collection is still as the rows show it.

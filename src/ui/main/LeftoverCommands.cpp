@@ -20,11 +20,13 @@ QString Utf8(const std::string& text) {
 }  // namespace
 
 void EntryCommands::Leftovers(const std::vector<TUninstallInfo>& entries) {
-  if (!collection_ || running_ || entries.empty()) return;
-  const LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
-  std::vector<Evidence> records;
-  for (const auto& entry : entries) records.push_back(CollectEvidence(scope, entry));
-  OfferLeftovers(records, true);
+  if (!set_ || set_->Empty() || running_ || entries.empty()) return;
+  for (const auto& [index, group] : set_->BySystem(entries)) {
+    const LeftoverScope scope = MakeLeftoverScope(set_->System(index), set_->Collection(index));
+    std::vector<Evidence> records;
+    for (const auto& entry : group) records.push_back(CollectEvidence(scope, entry));
+    OfferLeftovers(index, records, true);
+  }
 }
 
 void EntryCommands::DesktopEntriesOfGonePrefixes() {
@@ -54,8 +56,9 @@ void EntryCommands::DesktopEntriesOfGonePrefixes() {
   }
 }
 
-void EntryCommands::OfferLeftovers(const std::vector<Evidence>& records, bool sayNothingFound) {
-  LeftoverScope scope = MakeLeftoverScope(*system_, *collection_);
+void EntryCommands::OfferLeftovers(int system, const std::vector<Evidence>& records,
+                                   bool sayNothingFound) {
+  LeftoverScope scope = MakeLeftoverScope(set_->System(system), set_->Collection(system));
   std::vector<ProgramLeftovers> programs;
   bool any = false;
   for (const Evidence& record : records) {

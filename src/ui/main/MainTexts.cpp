@@ -196,6 +196,24 @@ std::string StopWaitingText(bool polish) {
   return polish ? "Przestań czekać" : "Stop waiting";
 }
 
+std::string AllPrefixesText(bool polish) {
+  return polish ? "Wszystkie prefiksy" : "All prefixes";
+}
+
+std::string NoPrefixReadText(bool polish) {
+  return polish ? "Nie udało się odczytać żadnego prefiksu." : "No prefix could be read.";
+}
+
+std::string PrefixCountText(int count, bool polish) {
+  if (!polish) return std::to_string(count) + (count == 1 ? " Wine prefix" : " Wine prefixes");
+  // Polish plurals: 1 prefiks, 2-4 prefiksy (not 12-14), otherwise prefiksów.
+  const int tens = count % 100, ones = count % 10;
+  const char* noun = count == 1                                             ? " prefiks Wine"
+                     : (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14)) ? " prefiksy Wine"
+                                                                            : " prefiksów Wine";
+  return std::to_string(count) + noun;
+}
+
 std::string OtherFolderText(bool polish) {
   return polish ? "Inny folder..." : "Other folder...";
 }

@@ -110,14 +110,17 @@ std::string StatusText(int panel, int count, bool polish);
 int StatusPanelWidth(int panel);
 
 // Texts the window computes itself.
-std::string CloseQuestion(bool polish);         // Esc asks before closing
-std::string RegistryReadOnlyNote(bool polish);  // start-up: Wine runs in the prefix
-std::string ErrorLogFailedText(bool polish);    // an append to the error log failed
-std::string NotRemovedTitle(bool polish);       // the remove command's failures
-std::string UninstallProgress(bool polish);     // "Uninstalling (%1 of %2): %3"
-std::string WaitingForWine(bool polish);        // after a batch
-std::string StopWaitingText(bool polish);       // the progress dialog's button
-std::string OtherFolderText(bool polish);       // the prefix chooser's last item
+std::string CloseQuestion(bool polish);               // Esc asks before closing
+std::string RegistryReadOnlyNote(bool polish);        // start-up: Wine runs in the prefix
+std::string ErrorLogFailedText(bool polish);          // an append to the error log failed
+std::string NotRemovedTitle(bool polish);             // the remove command's failures
+std::string UninstallProgress(bool polish);           // "Uninstalling (%1 of %2): %3"
+std::string WaitingForWine(bool polish);              // after a batch
+std::string StopWaitingText(bool polish);             // the progress dialog's button
+std::string OtherFolderText(bool polish);             // the prefix chooser's last item
+std::string AllPrefixesText(bool polish);             // its first, every prefix in one list
+std::string NoPrefixReadText(bool polish);            // none of them could be read
+std::string PrefixCountText(int count, bool polish);  // "3 Wine prefixes"
 std::string PrefixChooserHint(bool polish);
 
 }  // namespace pgl

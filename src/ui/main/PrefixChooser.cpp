@@ -11,6 +11,12 @@
 
 namespace pgl {
 
+namespace {
+
+constexpr int kAllRole = Qt::UserRole + 1;  // the item stands for every prefix
+
+}  // namespace
+
 PrefixChooser::PrefixChooser(QToolBar* toolbar, QMenu* menu, WindowServices& services)
     : QObject(toolbar), menu_(menu), services_(services) {
   combo_ = new QComboBox(toolbar);
@@ -22,7 +28,9 @@ PrefixChooser::PrefixChooser(QToolBar* toolbar, QMenu* menu, WindowServices& ser
   toolbar->addWidget(combo_);
   connect(combo_, &QComboBox::activated, this, [this](int index) {
     const QString dir = combo_->itemData(index).toString();
-    if (dir.isEmpty())
+    if (combo_->itemData(index, kAllRole).toBool())
+      emit allChosen();
+    else if (dir.isEmpty())
       ChooseOther();
     else
       emit chosen(dir);
@@ -38,7 +46,7 @@ void PrefixChooser::ChooseOther() {
 }
 
 void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::string& currentName,
-                         const std::string& currentDir, bool polish) {
+                         const std::string& currentDir, bool allShown, bool polish) {
   polish_ = polish;
   const QSignalBlocker blocker(combo_);
   combo_->clear();
@@ -50,17 +58,25 @@ void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::strin
   for (QActionGroup* old : menu_->findChildren<QActionGroup*>()) old->deleteLater();
   auto* group = new QActionGroup(menu_);
   int selected = -1;
-  for (const PrefixChoice& choice : PrefixChoices(known, currentName, currentDir)) {
+  for (const PrefixChoice& choice :
+       PrefixChoices(known, currentName, currentDir, allShown, polish)) {
     const QString label = QString::fromStdString(choice.label);
     const QString path = QString::fromStdString(choice.path);
     combo_->addItem(label, path);
     combo_->setItemData(combo_->count() - 1, path, Qt::ToolTipRole);
+    combo_->setItemData(combo_->count() - 1, choice.all, kAllRole);
     QAction* action = menu_->addAction(label);
     action->setCheckable(true);
     action->setActionGroup(group);
     action->setChecked(choice.current);
     if (choice.current) selected = combo_->count() - 1;
-    connect(action, &QAction::triggered, this, [this, path] { emit chosen(path); });
+    if (choice.all) {
+      action->setObjectName("actAllPrefixes");
+      connect(action, &QAction::triggered, this, &PrefixChooser::allChosen);
+      menu_->addSeparator();
+    } else {
+      connect(action, &QAction::triggered, this, [this, path] { emit chosen(path); });
+    }
   }
   menu_->addSeparator();
   const QString other = QString::fromStdString(OtherFolderText(polish));

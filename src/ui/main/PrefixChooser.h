@@ -22,15 +22,17 @@ class PrefixChooser : public QObject {
  public:
   PrefixChooser(QToolBar* toolbar, QMenu* menu, WindowServices& services);
 
-  // Offers `known` and marks the one shown; the texts in the language given.
+  // Offers "All prefixes" and `known`, and marks what is shown; the texts in the language given.
   void Fill(const std::vector<KnownSystem>& known, const std::string& currentName,
-            const std::string& currentDir, bool polish);
+            const std::string& currentDir, bool allShown, bool polish);
   QComboBox* Combo() const { return combo_; }
 
  signals:
   // The user picked a folder (a listed prefix, or one from "Other folder..."). The window
   // switches to it and fills the chooser again, whatever happened.
   void chosen(const QString& dir);
+  // The user picked "All prefixes".
+  void allChosen();
   void cancelled();
 
  private:

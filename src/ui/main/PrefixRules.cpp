@@ -1,5 +1,7 @@
 #include "ui/main/PrefixRules.h"
 
+#include "ui/main/MainTexts.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -21,18 +23,20 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 std::vector<PrefixChoice> PrefixChoices(const std::vector<KnownSystem>& known,
                                         const std::string& currentName,
-                                        const std::string& currentDir) {
+                                        const std::string& currentDir, bool allShown, bool polish) {
   const std::string here = CanonicalPath(currentDir);
   std::vector<PrefixChoice> choices;
-  bool found = false;
+  bool found = allShown;  // no single prefix is shown then
   for (const KnownSystem& p : known) {
-    const bool current = !currentDir.empty() && CanonicalPath(p.path) == here;
+    const bool current = !allShown && !currentDir.empty() && CanonicalPath(p.path) == here;
     found |= current;
     choices.push_back(
         {p.source.empty() ? p.name : p.name + " (" + p.source + ")", p.path, current});
   }
   if (!currentDir.empty() && !found)
     choices.insert(choices.begin(), {currentName, currentDir, true});
+  if (!known.empty())
+    choices.insert(choices.begin(), {AllPrefixesText(polish), "", allShown, true});
   return choices;
 }
 

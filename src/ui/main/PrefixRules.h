@@ -11,16 +11,18 @@ namespace pgl {
 
 struct PrefixChoice {
   std::string label;  // "Half-Life 2 (Steam)", or the name alone
-  std::string path;
+  std::string path;   // empty for "All prefixes"
   bool current = false;
+  bool all = false;  // every prefix at once
 };
 
 // Whether two folder names name one folder (links resolved; as given where they cannot be).
 bool SameFolder(const std::string& a, const std::string& b);
 
+// "All prefixes" first where there are prefixes to show; `allShown`: that is what is shown.
 std::vector<PrefixChoice> PrefixChoices(const std::vector<KnownSystem>& known,
                                         const std::string& currentName,
-                                        const std::string& currentDir);
+                                        const std::string& currentDir, bool allShown, bool polish);
 
 // The name a person knows the folder by: the known prefix's there, else `fallback`.
 std::string KnownNameOf(const std::vector<KnownSystem>& known, const std::string& dir,

@@ -8,7 +8,7 @@
 namespace pgl {
 
 void SecondaryWindows::Create(const Setup& setup, SearchTarget target, bool polish) {
-  details = new TFormDetails(setup.owner, *setup.registry, *setup.services, setup.detailsKey);
+  details = new TFormDetails(setup.owner, setup.registryOf, *setup.services, setup.detailsKey);
   about = new TFormAbout(setup.owner, *setup.services);
   errors = new TFormErrors(setup.owner, *setup.errorList, *setup.services);
   errors->hide();

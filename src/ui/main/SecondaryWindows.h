@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QKeySequence>
+#include <functional>
 #include <string>
 
 #include "inventory/ErrorList.h"
+#include "inventory/UCollection.h"
 #include "registry/RegistryStore.h"
 #include "ui/windows/TFormSearch.h"
 #include "ui/windows/WindowServices.h"
@@ -30,7 +32,7 @@ struct SecondaryWindows {
 
   struct Setup {
     QWidget* owner = nullptr;
-    RegistryStore* registry = nullptr;
+    std::function<RegistryStore&(const TUninstallInfo&)> registryOf;  // where an entry lives
     WindowServices* services = nullptr;
     TErrorList* errorList = nullptr;
     std::string historyFile;

@@ -26,6 +26,7 @@
 #include "ui/main/PrefixChooser.h"
 #include "ui/main/PrefixRules.h"
 #include "ui/main/SecondaryWindows.h"
+#include "ui/main/ShownSystems.h"
 #include "ui/main/Startup.h"
 #include "ui/main/WindowActions.h"
 #include "ui/windows/ConfirmDialogs.h"
@@ -47,14 +48,14 @@ QString Utf8(const std::string& text) {
 }  // namespace
 
 TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
-    : QMainWindow(parent),
-      system_(&system),
-      files_(std::move(files)),
-      errors_(files_.errorLogFileName) {
+    : QMainWindow(parent), files_(std::move(files)), errors_(files_.errorLogFileName) {
   setObjectName("TFormMain");
   resize(625, 588);
   SetDefParams(params_);
-  model_ = new EntryListModel(system_->platform.get(), this);
+  set_.ShowOne(system);
+  model_ = new EntryListModel(system.platform.get(), this);
+  model_->SetPlatformOf(
+      [this](const TUninstallInfo& entry) { return set_.SystemOf(entry).platform.get(); });
   list_ = new EntryListView(model_, this);
   panel_ = new TInfoPanel(this);
   spBottom_ = new QSplitter(Qt::Vertical, this);
@@ -80,28 +81,28 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
 
   services_ =
       DialogServices(this, files_.dir, [this] { return Utf8(OtherFolderText(languagePL)); });
-  services_.desktop = system_->desktop.get();
+  services_.desktop = system.desktop.get();
   services_.openPrefix = [](const std::string& dir, std::string& error) {
     return OpenManagedSystemAt(dir, error);
   };
 
   actions_ = new WindowActions(this);
   commands_ = new EntryCommands(this, model_, errors_, services_, params_);
-  prefixChooser_ = new PrefixChooser(actions_->Toolbar(), Menu("mnuPrefix"), services_);
+  shown_ = new ShownSystems(
+      set_, new PrefixChooser(actions_->Toolbar(), Menu("mnuPrefix"), services_), services_, this);
+  shown_->busy = [this] { return commands_->Running(); };
   WireActions();
 
   // Start-up, in order. The program's own records in the managed registry are refused while
   // Wine runs in the prefix; the user hears of it once, without being stopped.
   const StartupRecords records = RecordThisStart(
-      *system_->registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
+      *system.registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
   if (!records.written) startupNote_ = Utf8(records.refusal);
   // The title names the program once: no application display name for Qt to append.
   setWindowTitle("Purgelet");
   setMinimumSize(390, 300);
   panel_->ClearBottomInfo();
-  collection_ = std::make_unique<TUninstallCollection>(*system_->registry, *system_->platform);
-  collection_->SetSystemComponentsVisible(false);
-  commands_->SetSystem(system_, collection_.get());
+  commands_->SetSystems(&set_);
   const bool firstStart =
       files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0;
   LoadParamsFromIni();
@@ -114,25 +115,20 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
       resize(std::min(width(), free.width()), std::min(height(), free.height()));
     }
     languagePL = PolishFromLocale();
-    if (!files_.dir.empty()) WriteFirstBackup(*system_->registry, files_.dir);
+    if (!files_.dir.empty()) WriteFirstBackup(*system.registry, files_.dir);
   }
   SetLang(languagePL);
-  collection_->ScanSorted();
+  set_.Scan(false);
   DisplayUninstallInfo();
   InitActions();
   UpdateStatus();
   if (!startupNote_.isEmpty())
     messageBar_->Show(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_);
-  for (const auto& problem : system_->problems) messageBar_->Show(Utf8(problem));
+  for (const auto& problem : system.problems) messageBar_->Show(Utf8(problem));
   list_->CurrentView()->setFocus();
   CreateSecondaryWindows();
   // The user's other prefixes, for the chooser; looked for again at each refresh.
-  findPrefixes_ = [] {
-    std::vector<std::string> notes;  // front-end files that could not be read: nothing to show
-    return KnownSystems(notes);
-  };
-  prefixes_ = findPrefixes_();
-  FillPrefixChooser();
+  shown_->FindPrefixes();
   UpdateTitle();
 }
 
@@ -145,8 +141,7 @@ void TFormMain::WireActions() {
   };
   on(A::Refresh, [this] {
     commands_->Refresh();
-    prefixes_ = findPrefixes_();  // prefixes made since
-    FillPrefixChooser();
+    shown_->FindPrefixes();  // prefixes made since
   });
   on(A::Uninstall, &TFormMain::actUninstallExecute);
   on(A::UninstallQuietly,
@@ -221,7 +216,7 @@ void TFormMain::WireActions() {
   });
   // Each filter change rescans the registry.
   on(A::SystemComponentsVisible, [this] {
-    collection_->SetSystemComponentsVisible(!collection_->SystemComponentsVisible);
+    set_.Shown().SetSystemComponentsVisible(!set_.Shown().SystemComponentsVisible);
     commands_->Refresh();
   });
   on(A::InvalidVisible, [this] {
@@ -265,11 +260,8 @@ void TFormMain::WireActions() {
   connect(commands_, &EntryCommands::runningChanged, this, &TFormMain::InitActions);
   connect(commands_, &EntryCommands::errorsAdded, this, &TFormMain::ShowErrors);
   connect(commands_, &EntryCommands::uninstallerRunning, this, &TFormMain::HideForUninstaller);
-  connect(prefixChooser_, &PrefixChooser::chosen, this, [this](const QString& dir) {
-    SwitchPrefix(dir.toStdString());
-    FillPrefixChooser();  // shows the prefix in use, whatever happened
-  });
-  connect(prefixChooser_, &PrefixChooser::cancelled, this, &TFormMain::FillPrefixChooser);
+  connect(shown_, &ShownSystems::leaving, this, &TFormMain::LeaveSystems);
+  connect(shown_, &ShownSystems::shown, this, &TFormMain::ShowSystems);
 
   panel_->UseServices(services_);
   connect(panel_, &TInfoPanel::showDetails, this, [this] { Action(A::ShowDetails)->trigger(); });
@@ -290,10 +282,12 @@ void TFormMain::CreateSecondaryWindows() {
     activateWindow();
     list_->CurrentView()->setFocus();
   };
-  windows_.Create({this, system_->registry.get(), &services_, &errors_, files_.searchLogFileName,
-                   params_.SaveSearchHistory, Action(ActionId::ShowDetails)->shortcut(),
-                   Action(ActionId::Search)->shortcut()},
-                  std::move(target), languagePL);
+  windows_.Create(
+      {this,
+       [this](const TUninstallInfo& e) -> RegistryStore& { return *set_.SystemOf(e).registry; },
+       &services_, &errors_, files_.searchLogFileName, params_.SaveSearchHistory,
+       Action(ActionId::ShowDetails)->shortcut(), Action(ActionId::Search)->shortcut()},
+      std::move(target), languagePL);
   errors_.OnLogFailed = [this](const std::string& error) {
     messageBar_->Show(Utf8(ErrorLogFailedText(languagePL) + error));
   };
@@ -330,57 +324,32 @@ QString TFormMain::StatusPanelText(int panel) const {
   return statusBar_->PanelText(panel);
 }
 
-void TFormMain::SetPrefixes(std::vector<KnownSystem> prefixes) {
-  findPrefixes_ = [prefixes] { return prefixes; };
-  prefixes_ = std::move(prefixes);
-  FillPrefixChooser();
-}
-
-void TFormMain::FillPrefixChooser() {
-  prefixChooser_->Fill(prefixes_, system_->name, system_->prefixDir, languagePL);
-}
-
 void TFormMain::UpdateTitle() {
-  const std::string name = system_->name.empty() ? system_->prefixDir : system_->name;
+  const std::string name = shown_->Title();
   setWindowTitle(name.empty() ? QString("Purgelet") : "Purgelet — " + Utf8(name));
-  statusBar_->SetSystem(Utf8(system_->description));
+  statusBar_->SetSystem(Utf8(shown_->Description()));
 }
 
-bool TFormMain::SwitchPrefix(const std::string& dir) {
-  if (commands_->Running() || !collection_) return false;
-  std::string error;
-  std::unique_ptr<ManagedSystem> next = services_.openPrefix(dir, error);
-  if (!next) {
-    services_.tellUser("Purgelet", Utf8(error));
-    return false;
-  }
+void TFormMain::LeaveSystems() {
   commands_->CheckTimer()->stop();
   if (windows_.search && params_.SaveSearchHistory) windows_.search->SaveCbText();
   // The secondary windows show the old prefix: they are made again for the new one.
   windows_.Destroy();
-  auto collection = std::make_unique<TUninstallCollection>(*next->registry, *next->platform);
-  collection->SystemComponentsVisible = collection_->SystemComponentsVisible;
-  collection->SortAscending = collection_->SortAscending;
-  collection->CurrentSort = collection_->CurrentSort;
-  {
-    const ScopedFlag updating(listUpdating_);
-    model_->Rebuild(nullptr, params_, languagePL);  // no row may point into the old collection
-  }
-  collection_ = std::move(collection);
-  ownedSystem_ = std::move(next);  // the old prefix goes only after nothing refers to it
-  system_ = ownedSystem_.get();
-  system_->name = KnownNameOf(prefixes_, system_->prefixDir, system_->name);
-  model_->SetPlatform(system_->platform.get());
-  services_.desktop = system_->desktop.get();
-  commands_->SetSystem(system_, collection_.get());
+  const ScopedFlag updating(listUpdating_);
+  model_->Rebuild(nullptr, params_, languagePL);  // no row may point into the old collections
+}
+
+void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
+  services_.desktop = set_.Primary().desktop.get();
+  commands_->SetSystems(&set_);
+  model_->SetPrefixColumn(set_.All());
   messageBar_->Clear();  // the notices spoke of the prefix shown before
-  for (const auto& problem : system_->problems) messageBar_->Show(Utf8(problem));
-  collection_->ScanSorted();
-  listMemo_ = EntryListView::Memo{};  // another prefix: the first row, from the top
+  for (const auto& problem : problems) messageBar_->Show(Utf8(problem));
+  set_.Scan(false);
+  listMemo_ = EntryListView::Memo{};  // another list: the first row, from the top
   CreateSecondaryWindows();
   DisplayUninstallInfo();
   UpdateTitle();
-  return true;
 }
 
 void TFormMain::SetLang(bool polish) {
@@ -388,7 +357,8 @@ void TFormMain::SetLang(bool polish) {
   panel_->SetLang(polish);
   model_->SetPolish(polish);
   commands_->SetPolish(polish);
-  if (system_) FillPrefixChooser();
+  shown_->SetPolish(polish);
+  UpdateTitle();
   InitActions();
   UpdateStatus();
 }
@@ -396,7 +366,8 @@ void TFormMain::SetLang(bool polish) {
 void TFormMain::DisplayUninstallInfo() {
   {
     const ScopedFlag updating(listUpdating_);
-    model_->Rebuild(collection_.get(), params_, languagePL);
+    model_->Rebuild(&set_.Shown(), params_, languagePL);
+    list_->PlacePrefixColumn();
     SetColumnImages();
     list_->Restore(listMemo_);
   }
@@ -406,9 +377,9 @@ void TFormMain::DisplayUninstallInfo() {
 
 void TFormMain::SetColumnImages() {
   int arrow = -1;
-  for (std::size_t c = 0; c < kListColumnCount; ++c)
-    if (ListColumns()[c].tag == collection_->CurrentSort) arrow = static_cast<int>(c);
-  model_->SetSortArrow(arrow, collection_->SortAscending);
+  for (int c = 0; c < model_->columnCount(); ++c)
+    if (EntryListModel::ColumnTag(c) == set_.Shown().CurrentSort) arrow = c;
+  model_->SetSortArrow(arrow, set_.Shown().SortAscending);
 }
 
 void TFormMain::SetViewStyle(ViewStyle style) {
@@ -425,8 +396,8 @@ void TFormMain::lvColumnClick(int column) {
 }
 
 void TFormMain::UpdateStatus() {
-  if (!collection_) return;
-  const auto& c = *collection_;
+  if (set_.Empty()) return;
+  const auto& c = set_.Shown();
   statusBar_->SetCounts({model_->rowCount(), static_cast<int>(list_->SelectedRows().size()),
                          c.TotalCount, c.InvalidCount, c.SystemCount},
                         languagePL);
@@ -438,7 +409,8 @@ void TFormMain::InitActions() {
   in.rows = model_->rowCount();
   in.idle = !commands_->Running();
   in.viewStyle = list_->Style();
-  in.systemComponentsVisible = collection_ && collection_->SystemComponentsVisible;
+  in.systemComponentsVisible = !set_.Empty() && set_.Shown().SystemComponentsVisible;
+  in.severalSystems = set_.All();
   in.showInvalid = params_.ShowInvalidItems;
   in.showOnlyInvalid = params_.ShowOnlyInvalidItems;
   in.polish = languagePL;
@@ -471,9 +443,11 @@ void TFormMain::DisplaySelectedInfo() {
   panel_->ClearBottomInfo();
   panel_->ClearIcon();
   const TUninstallInfo* entry = list_->FirstSelectedEntry();
+  // Links, files and keys open in the prefix of the entry shown.
+  services_.desktop = (entry ? set_.SystemOf(*entry) : set_.Primary()).desktop.get();
   if (!entry) return;
   panel_->SetIcon(model_->RowIcon(list_->FirstSelectedRow()));
-  panel_->DisplayBottomInfo(*entry, ExistingEntryKeys(*system_->registry, *entry));
+  panel_->DisplayBottomInfo(*entry, ExistingEntryKeys(*set_.SystemOf(*entry).registry, *entry));
 }
 
 void TFormMain::actUninstallExecute() {
@@ -534,9 +508,10 @@ void TFormMain::LoadParamsFromIni() {
   setGeometry(s.left, s.top, s.width, s.height);
   if (s.maximized) setWindowState(Qt::WindowMaximized);
   languagePL = s.languagePL;
-  collection_->SystemComponentsVisible = s.systemComponentsVisible;
-  collection_->SortAscending = s.sortAscending;
-  collection_->CurrentSort = s.currentSort;
+  TUninstallCollection& shown = set_.Shown();
+  shown.SystemComponentsVisible = s.systemComponentsVisible;
+  shown.SortAscending = s.sortAscending;
+  shown.CurrentSort = s.currentSort;
   actions_->Toolbar()->setVisible(s.toolbarVisible);
   panel_->setVisible(s.bottomPanelVisible);
   lastPanelHeight_ = s.bottomPanelHeight;
@@ -551,7 +526,7 @@ void TFormMain::LoadParamsFromIni() {
 }
 
 void TFormMain::SaveParamsToIni() {
-  if (!collection_ || files_.settingsFileName.empty()) return;
+  if (set_.Empty() || files_.settingsFileName.empty()) return;
   IniFile ini;
   std::string error;
   if (::access(files_.settingsFileName.c_str(), F_OK) == 0 &&
@@ -565,9 +540,9 @@ void TFormMain::SaveParamsToIni() {
   s.top = normal.y();
   s.maximized = isMaximized();
   s.languagePL = languagePL;
-  s.systemComponentsVisible = collection_->SystemComponentsVisible;
-  s.sortAscending = collection_->SortAscending;
-  s.currentSort = collection_->CurrentSort;
+  s.systemComponentsVisible = set_.Shown().SystemComponentsVisible;
+  s.sortAscending = set_.Shown().SortAscending;
+  s.currentSort = set_.Shown().CurrentSort;
   s.bottomPanelHeight = panel_->isHidden() ? lastPanelHeight_ : panel_->height();
   s.bottomPanelVisible = !panel_->isHidden();
   s.toolbarVisible = !actions_->Toolbar()->isHidden();
@@ -577,7 +552,9 @@ void TFormMain::SaveParamsToIni() {
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     s.columnWidths.push_back(List()->columnWidth(static_cast<int>(c)));
   WriteMainSettings(ini, s, params_);
-  if (!system_->prefixDir.empty()) ini.Write(kSettingsSection, "Prefix", system_->prefixDir);
+  // With every prefix shown, the next start shows the prefix it would have shown anyway.
+  if (!set_.All() && !set_.Primary().prefixDir.empty())
+    ini.Write(kSettingsSection, "Prefix", set_.Primary().prefixDir);
   if (!ini.Save(files_.settingsFileName, error)) services_.tellUser("Purgelet", Utf8(error));
 }
 

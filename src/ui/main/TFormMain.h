@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "inventory/ErrorList.h"
-#include "inventory/UCollection.h"
-#include "platform/ManagedSystem.h"
+#include "inventory/SystemSet.h"
 #include "ui/main/EntryListView.h"
 #include "ui/main/ListPresentation.h"
 #include "ui/main/MainTexts.h"
 #include "ui/main/SecondaryWindows.h"
 #include "ui/main/SettingsFile.h"
+#include "ui/main/ShownSystems.h"
 #include "ui/windows/WindowServices.h"
 
 class QAction;
@@ -30,7 +30,6 @@ class EntryCommands;
 class EntryListModel;
 class MainStatusBar;
 class MessageBar;
-class PrefixChooser;
 class TConfirmDialog;
 class TFormAbout;
 class TFormDetails;
@@ -69,10 +68,15 @@ class TFormMain : public QMainWindow {
   void tmCheckRegTimer();
   // Shows another Wine prefix: its registry is read and the list rebuilt. False (and the
   // user told why) when it cannot be opened; the current prefix then stays.
-  bool SwitchPrefix(const std::string& dir);
-  const ManagedSystem& System() const { return *system_; }
+  bool SwitchPrefix(const std::string& dir) { return shown_->SwitchTo(dir); }
+  // Shows the programs of every prefix the chooser offers in one list, each entry acted on in
+  // its own prefix. A prefix that cannot be read is named in the message bar; false (and the
+  // user told why) when none can be.
+  bool ShowAllPrefixes() { return shown_->ShowAll(); }
+  const ManagedSystem& System() const { return set_.Primary(); }
+  const SystemSet& Systems() const { return set_; }
   // The prefixes the chooser offers (found at start-up; tests may set their own).
-  void SetPrefixes(std::vector<KnownSystem> prefixes);
+  void SetPrefixes(std::vector<KnownSystem> prefixes) { shown_->SetPrefixes(std::move(prefixes)); }
   void SetViewStyle(ViewStyle style);
   ViewStyle CurrentViewStyle() const;
   void UpdateStatus();
@@ -83,7 +87,7 @@ class TFormMain : public QMainWindow {
   QTableView* List() const;
   TInfoPanel* Panel() const { return panel_; }
   QSplitter* Splitter() const { return spBottom_; }
-  TUninstallCollection* Collection() const { return collection_.get(); }
+  TUninstallCollection* Collection() const { return set_.Empty() ? nullptr : &set_.Shown(); }
   TErrorList& Errors() { return errors_; }
   QAction* Action(ActionId id) const;
   // By object name, for tests ("actRefresh").
@@ -111,7 +115,6 @@ class TFormMain : public QMainWindow {
   void WireActions();
   void CreateSecondaryWindows();
   void ScanAndShow();
-  void FillPrefixChooser();
   void UpdateTitle();
   void LoadParamsFromIni();
   void SaveParamsToIni();
@@ -120,16 +123,16 @@ class TFormMain : public QMainWindow {
   void DisplaySelectedInfo();
   void ShowErrors();
   void HideForUninstaller(bool running);
+  // Before another prefix (or all) is shown: nothing may refer to the old ones.
+  void LeaveSystems();
+  // The set's systems are shown: scanned, listed, with `problems` in the message bar.
+  void ShowSystems(const std::vector<std::string>& problems);
 
-  ManagedSystem* system_;                       // the prefix shown
-  std::unique_ptr<ManagedSystem> ownedSystem_;  // one the user switched to
-  std::vector<KnownSystem> prefixes_;           // the user's prefixes, for the chooser
-  std::function<std::vector<KnownSystem>()> findPrefixes_;
+  SystemSet set_;  // the prefix shown, or every prefix
   ProgramFiles files_;
   TMainParams params_;
   TErrorList errors_;
   WindowServices services_;
-  std::unique_ptr<TUninstallCollection> collection_;
   EntryListModel* model_ = nullptr;
   EntryListView* list_ = nullptr;
   EntryListView::Memo listMemo_;
@@ -137,7 +140,7 @@ class TFormMain : public QMainWindow {
   TInfoPanel* panel_ = nullptr;
   WindowActions* actions_ = nullptr;
   EntryCommands* commands_ = nullptr;
-  PrefixChooser* prefixChooser_ = nullptr;
+  ShownSystems* shown_ = nullptr;
   MainStatusBar* statusBar_ = nullptr;
   MessageBar* messageBar_ = nullptr;
   bool toolbarGradient_ = true;

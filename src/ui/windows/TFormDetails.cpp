@@ -105,10 +105,10 @@ class DetailsDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-TFormDetails::TFormDetails(QWidget* owner, RegistryStore& registry, WindowServices& services,
+TFormDetails::TFormDetails(QWidget* owner, RegistryOf registryOf, WindowServices& services,
                            const QKeySequence& closeShortcut)
     : TSecondaryWindow("TFormDetails", "Details", "Szczegóły", owner),
-      registry_(registry),
+      registryOf_(std::move(registryOf)),
       services_(services) {
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
   resize(612, 423);
@@ -233,7 +233,7 @@ void TFormDetails::DisplayInfo(UninstallView view, const std::string& keyName) {
   lv_->setUpdatesEnabled(false);
   lv_->clearSpans();
   lv_->setRowCount(0);
-  content_ = ReadDetails(registry_, view, keyName);
+  content_ = registry_ ? ReadDetails(*registry_, view, keyName) : DetailsContent{};
   lblUninstallKey_->setText(QString::fromStdString(content_.uninstallKey));
   lblARPCacheKey_->setText(QString::fromStdString(content_.arpCacheKey));
   lv_->setRowCount(static_cast<int>(content_.rows.size()));
@@ -258,6 +258,7 @@ void TFormDetails::DisplaySelectedInfo(const TUninstallInfo* entry) {
     DisplayInfo(UninstallView::Machine, "");
     return;
   }
+  registry_ = &registryOf_(*entry);
   DisplayInfo(entry->View, EntrySubkey(*entry));
 }
 

@@ -2,6 +2,8 @@
 // record key, with the record decoded, following the main list's selection.
 #pragma once
 
+#include <functional>
+
 #include <map>
 
 #include "inventory/UCollection.h"
@@ -23,11 +25,14 @@ class TFormDetails : public TSecondaryWindow {
   Q_OBJECT
 
  public:
-  TFormDetails(QWidget* owner, RegistryStore& registry, WindowServices& services,
+  // `registryOf` gives the registry an entry lives in.
+  using RegistryOf = std::function<RegistryStore&(const TUninstallInfo&)>;
+  TFormDetails(QWidget* owner, RegistryOf registryOf, WindowServices& services,
                const QKeySequence& closeShortcut);
   void SetLang(bool polish) override;
 
-  // Fills the window for an entry's key (nothing for an empty name).
+  // Fills the window for an entry's key (nothing for an empty name), read from the registry of
+  // the entry last shown.
   void DisplayInfo(UninstallView view, const std::string& keyName);
   // The first selected entry of the main list, or none.
   void DisplaySelectedInfo(const TUninstallInfo* entry);
@@ -48,7 +53,8 @@ class TFormDetails : public TSecondaryWindow {
  private:
   void popLvPopup();
 
-  RegistryStore& registry_;
+  RegistryOf registryOf_;
+  RegistryStore* registry_ = nullptr;  // the registry of the entry shown
   WindowServices& services_;
   UninstallView detailsView_ = UninstallView::Machine;
   std::string detailsKey_;  // DetailsKey

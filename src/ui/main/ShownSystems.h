@@ -1,0 +1,61 @@
+// Which prefixes the window shows: one, or every prefix at once. It keeps the user's prefixes
+// for the chooser, opens the one picked (or all of them) and tells the window, by signals,
+// before the shown systems go and once the new ones are in the set.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "inventory/SystemSet.h"
+
+namespace pgl {
+
+class PrefixChooser;
+struct WindowServices;
+
+class ShownSystems : public QObject {
+  Q_OBJECT
+
+ public:
+  // `set` is the window's, already showing the prefix it started on.
+  ShownSystems(SystemSet& set, PrefixChooser* chooser, WindowServices& services, QObject* parent);
+
+  // Whether a command runs, during which nothing is switched.
+  std::function<bool()> busy;
+  void SetPolish(bool polish);
+  // Looks for the user's prefixes again (prefixes made since) and offers them.
+  void FindPrefixes();
+  // Tests: the prefixes offered, instead of those found in the home.
+  void SetPrefixes(std::vector<KnownSystem> prefixes);
+  // Shows another prefix; false (and the user told why) when it cannot be opened.
+  bool SwitchTo(const std::string& dir);
+  // Shows every prefix offered; one that cannot be read is named among the problems. False
+  // (and the user told why) when none can be.
+  bool ShowAll();
+  // What the title and the status bar name: the prefix, or every prefix.
+  std::string Title() const;
+  std::string Description() const;
+
+ signals:
+  // The systems shown are about to go: nothing may refer to them after this.
+  void leaving();
+  // Other systems are in the set; `problems` are what could not be read, for the user.
+  void shown(const std::vector<std::string>& problems);
+
+ private:
+  // Offers the prefixes and marks what is shown.
+  void Fill();
+  bool Open(const std::string& dir);
+  bool OpenAll();
+
+  SystemSet& set_;
+  PrefixChooser* chooser_;
+  WindowServices& services_;
+  std::vector<KnownSystem> prefixes_;
+  std::function<std::vector<KnownSystem>()> findPrefixes_;
+  bool polish_ = false;
+};
+
+}  // namespace pgl

@@ -1,0 +1,143 @@
+// Every prefix in one list: a Prefix column before the registry key, and each command on the
+// entry's own prefix.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTableView>
+#include <QTest>
+#include <algorithm>
+
+#include "WindowTestSupport.h"
+#include "ui/main/MessageBar.h"
+#include "ui/windows/TFormDetails.h"
+
+namespace pgl {
+namespace {
+
+class AllPrefixesTest : public test::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    // A second prefix that holds a program of the same key as the first's, and one of its own.
+    test::MakePrefixDirs(office.Path());
+    WineHive hive;
+    const std::string key =
+        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+    ASSERT_TRUE(ParseWineRegistry("WINE REGISTRY Version 2\n;; All keys relative to "
+                                  "\\\\Machine\n\n#arch=win64\n" +
+                                      key + "Alpha] 1700000000\n#time=1da1747c66d0000\n" +
+                                      "\"DisplayName\"=\"Alpha\"\n" + key +
+                                      "Other] 1700000000\n#time=1da1747c66d0000\n" +
+                                      "\"DisplayName\"=\"Other program\"\n",
+                                  hive)
+                    .Understood());
+    test::WriteFile(office / "system.reg", WriteWineRegistry(hive));
+  }
+
+  // The rows as "name [prefix]", in list order.
+  std::vector<std::string> Rows(const TFormMain& w) {
+    std::vector<std::string> rows;
+    for (int r = 0; r < w.Model()->rowCount(); ++r)
+      rows.push_back(w.Model()->CellText(r, 0) + " [" +
+                     w.Model()->CellText(r, EntryListModel::kPrefixColumn) + "]");
+    return rows;
+  }
+
+  test::TempDir office;
+};
+
+TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefix) {
+  TFormMain w(*system, Files());
+  w.resize(800, 600);
+  w.show();
+  int confirmations = 0;
+  w.Services().confirm = [&](TConfirmDialog&) { return ++confirmations > 0; };
+  w.SetPrefixes({{"Home", dir.Path(), "", "win64"},
+                 {"Office", office.Path(), "Bottles", "win64"},
+                 {"Gone", (dir / "no-such-prefix"), "", "win64"}});
+  // The chooser's first item, as the user picks it.
+  QComboBox* chooser = w.findChild<QComboBox*>("cbPrefix");
+  ASSERT_NE(chooser, nullptr);
+  ASSERT_EQ(chooser->itemText(0).toStdString(), "All prefixes");
+  chooser->setCurrentIndex(0);
+  emit chooser->activated(0);
+  ASSERT_TRUE(w.Systems().All());
+  EXPECT_EQ(Rows(w), (std::vector<std::string>{"Alpha [Home]", "Alpha [Office]", "Broken [Home]",
+                                               "Other program [Office]"}));
+  // The prefix that cannot be read is named; the others are listed all the same.
+  EXPECT_TRUE(w.Messages()->Text().startsWith("Gone: ")) << w.Messages()->Text().toStdString();
+  EXPECT_TRUE(w.windowTitle().endsWith("All prefixes"));
+  EXPECT_EQ(chooser->currentIndex(), 0);
+  // The column stands before the registry key, and a click on it sorts by it (then back).
+  QHeaderView* header = w.List()->horizontalHeader();
+  EXPECT_EQ(header->visualIndex(EntryListModel::kPrefixColumn),
+            header->visualIndex(EntryListModel::kPrefixColumn - 1) - 1);
+  EXPECT_EQ(w.Model()->headerData(EntryListModel::kPrefixColumn, Qt::Horizontal).toString(),
+            "Prefix");
+  const auto firstPrefix = [&] { return Rows(w).front().substr(Rows(w).front().find('[')); };
+  w.lvColumnClick(EntryListModel::kPrefixColumn);
+  EXPECT_EQ(firstPrefix(), "[Office]");
+  w.lvColumnClick(EntryListModel::kPrefixColumn);
+  EXPECT_EQ(firstPrefix(), "[Home]");
+  // A backup is of one prefix: not offered here.
+  EXPECT_FALSE(w.Action("actRegBackup")->isEnabled());
+
+  // Office's Alpha: its details come from Office's registry, and Shift+Delete removes it there
+  // only.
+  int officeAlpha = -1;
+  for (int r = 0; r < w.Model()->rowCount(); ++r)
+    if (Rows(w)[static_cast<std::size_t>(r)] == "Alpha [Office]") officeAlpha = r;
+  ASSERT_GE(officeAlpha, 0);
+  w.List()->selectRow(officeAlpha);
+  w.Action("actShowDetails")->trigger();
+  ASSERT_TRUE(w.Details()->isVisible());
+  // Office's Alpha holds its name only; Home's has an uninstall command too.
+  std::vector<std::string> values;
+  for (const auto& row : w.Details()->Content().rows) values.push_back(row.name);
+  EXPECT_NE(std::find(values.begin(), values.end(), "DisplayName"), values.end());
+  EXPECT_EQ(std::find(values.begin(), values.end(), "UninstallString"), values.end());
+  w.Details()->hide();
+  w.activateWindow();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(confirmations, 1);
+  EXPECT_EQ(Rows(w).size(), 3u);
+  EXPECT_EQ(test::ReadFile(office / "system.reg").find("Uninstall\\\\Alpha]"), std::string::npos);
+  EXPECT_NE(test::ReadFile(dir / "system.reg").find("Uninstall\\\\Alpha]"), std::string::npos);
+  // Undo puts it back where it was.
+  w.Action("actUndoRemove")->trigger();
+  EXPECT_NE(test::ReadFile(office / "system.reg").find("Uninstall\\\\Alpha]"), std::string::npos);
+  EXPECT_EQ(Rows(w).size(), 4u);
+
+  // One prefix again: no Prefix column.
+  QAction* officeChoice = nullptr;
+  for (QAction* a : w.Menu("mnuPrefix")->actions())
+    if (a->text().startsWith("Office")) officeChoice = a;
+  ASSERT_NE(officeChoice, nullptr);
+  officeChoice->trigger();
+  EXPECT_FALSE(w.Systems().All());
+  EXPECT_EQ(w.Model()->columnCount(), EntryListModel::kPrefixColumn);
+  EXPECT_EQ(Rows(w), (std::vector<std::string>{"Alpha []", "Other program []"}));
+  EXPECT_TRUE(w.Action("actRegBackup")->isEnabled());
+  w.close();
+}
+
+TEST_F(AllPrefixesTest, WhenNoPrefixCanBeReadTheListStaysAndTheUserIsTold) {
+  TFormMain w(*system, Files());
+  std::vector<std::string> told;
+  w.Services().tellUser = [&](const QString&, const QString& text) {
+    told.push_back(text.toStdString());
+  };
+  w.SetPrefixes({{"Gone", (dir / "no-such-prefix"), "", "win64"}});
+  EXPECT_FALSE(w.ShowAllPrefixes());
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].rfind("No prefix could be read.\nGone: ", 0), 0u) << told[0];
+  EXPECT_FALSE(w.Systems().All());
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+}
+
+}  // namespace
+}  // namespace pgl
