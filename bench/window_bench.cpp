@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::string error;
   const auto opened = Clock::now();
+  pgl::OpenSystemsForListing();  // as the program opens it
   auto system = pgl::OpenManagedSystem(error);
   if (!system) {
     std::fprintf(stderr, "%s\n", error.c_str());

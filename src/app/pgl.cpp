@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   const char* home = std::getenv("HOME");
   const char* winePrefix = std::getenv("WINEPREFIX");
   std::string error;
+  // A prefix of many programs is listed without decoding the keys nobody shows.
+  pgl::OpenSystemsForListing();
   auto system =
       pgl::OpenManagedSystemAt(pgl::PrefixToOpen(pgl::LastShownPrefix(dir + "/pgl.ini"),
                                                  winePrefix ? winePrefix : "", home ? home : ""),

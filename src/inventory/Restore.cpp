@@ -158,6 +158,7 @@ std::size_t RestorePlan::Count(RestoreKind kind) const {
 bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, RestorePlan& plan,
                  std::string& error, bool trustedExport) {
   plan = {};
+  registry.ReadEverything();  // a script may name any key
   std::vector<EntryFound> entries;
   std::map<std::pair<UninstallView, std::u16string>, std::size_t> entryIndex;
   std::vector<RestoreItem> refused;

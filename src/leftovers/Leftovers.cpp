@@ -465,6 +465,8 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
 
 LeftoverScope MakeLeftoverScope(ManagedSystem& system, const TUninstallCollection& collection) {
   LeftoverScope scope;
+  // Leftovers are looked for in keys no list reads (App Paths, Run, file types, ...).
+  system.registry->ReadEverything();
   scope.registry = system.registry.get();
   scope.platform = system.platform.get();
   scope.prefixDir = system.prefixDir;

@@ -31,8 +31,9 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
 // user's prefixes; the system's Wine for one no front end keeps).
 std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error);
 
-// For commands that only list: the systems opened from now on read only what the program list
-// needs of their registry (a write still reads it whole first).
+// For the window and the commands that list: the systems opened from now on read at first only
+// what the program list needs of their registry; a write to a file, or a reader of other keys
+// (RegistryStore::ReadEverything), reads it whole first.
 void OpenSystemsForListing();
 
 // Where OpenManagedSystem looks, for help texts: "in a Wine prefix (WINEPREFIX when set, else

@@ -34,6 +34,9 @@ class RegistryStore {
   // Reads again what others changed since it was read (Wine saving its registry, say).
   // Answers whether anything was reloaded; key pointers are then invalid.
   virtual bool Refresh() { return false; }
+  // Reads the keys a store left unread so far (one that read only what a list needs); key
+  // pointers are then invalid.
+  virtual void ReadEverything() {}
 
   // Told of each change made to a root's tree between BeginWrite and Commit, for stores that
   // save the changes one by one rather than whole trees. `key` is the added key, the key whose

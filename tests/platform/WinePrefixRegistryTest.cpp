@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 
 #include <unistd.h>
 #include <filesystem>
@@ -242,6 +244,34 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
     EXPECT_NE(test::ReadFile(listing / "system.reg").find("Software\\\\Classes\\\\.txt"),
               std::string::npos);
   }
+}
+
+// A prefix read for a list reads the other keys when a reader asks for them (leftovers, a
+// restore), and a write reads only its own file whole: the window's record of each start does
+// not decode the machine's file.
+TEST(WinePrefixListing, OtherKeysAreReadWhenAskedForAndAWriteReadsItsOwnFile) {
+  test::TempDir dir;
+  for (const auto& [file, relative, key] :
+       {std::tuple{"system.reg", "\\\\Machine", "Software\\\\Classes\\\\.txt"},
+        std::tuple{"user.reg", "\\\\User\\\\S-1-5-21-0", "Software\\\\Other"}}) {
+    WineHive hive;
+    ASSERT_TRUE(ParseWineRegistry(std::string("WINE REGISTRY Version 2\n;; All keys relative to ") +
+                                      relative + "\n\n#arch=win64\n\n[" + key +
+                                      "] 1700000000\n#time=1da1747c66d0000\n@=\"x\"\n",
+                                  hive)
+                    .Understood());
+    test::WriteFile(dir / file, WriteWineRegistry(hive));
+  }
+  WinePrefixRegistry::Seams seams;
+  seams.serverRunning = [](const std::string&) { return false; };
+  WinePrefixRegistry r(dir.Path(), seams, WinePrefixRegistry::Read::WhatListsNeed);
+  EXPECT_FALSE(RegKeyExists(r, kHkeyCurrentUser, "Software\\Other"));
+  ASSERT_TRUE(RegWriteString(r, kHkeyCurrentUser, "Software\\Tervask\\Purgelet", "Version", "1"));
+  EXPECT_TRUE(RegKeyExists(r, kHkeyCurrentUser, "Software\\Other"));
+  EXPECT_NE(test::ReadFile(dir / "user.reg").find("[Software\\\\Other]"), std::string::npos);
+  EXPECT_FALSE(RegKeyExists(r, kHkeyLocalMachine, "Software\\Classes\\.txt"));
+  r.ReadEverything();
+  EXPECT_TRUE(RegKeyExists(r, kHkeyLocalMachine, "Software\\Classes\\.txt"));
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ class MainWindowTest : public ::testing::Test {
     test::WriteFile(dir / "user.reg", WriteWineRegistry(user));
     ::setenv("WINEPREFIX", dir.Path().c_str(), 1);
     std::string error;
+    OpenSystemsForListing();  // as the program opens its prefixes
     system = OpenManagedSystem(error);
     ASSERT_NE(system, nullptr) << error;
   }

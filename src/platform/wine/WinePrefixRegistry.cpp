@@ -81,7 +81,9 @@ bool MachineKeyListed(std::string_view path) {
        "System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment",
        "System\\\\CurrentControlSet\\\\Control\\\\ComputerName\\\\ComputerName",
        "System\\\\ControlSet001\\\\Control\\\\Session Manager\\\\Environment",
-       "System\\\\ControlSet001\\\\Control\\\\ComputerName\\\\ComputerName"});
+       "System\\\\ControlSet001\\\\Control\\\\ComputerName\\\\ComputerName",
+       // the window's own record of where it was started from
+       "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\pgl.exe"});
 }
 
 bool UserKeyListed(std::string_view path) {
@@ -89,7 +91,7 @@ bool UserKeyListed(std::string_view path) {
       path,
       {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
        "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache"},
-      {"Environment", "Volatile Environment"});
+      {"Environment", "Volatile Environment", "Software\\\\Tervask\\\\Purgelet"});
 }
 
 }  // namespace
@@ -98,7 +100,7 @@ WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Read read)
     : WinePrefixRegistry(std::move(prefixDir), Seams{}, read) {}
 
 WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams, Read read)
-    : prefixDir_(std::move(prefixDir)), seams_(std::move(seams)), read_(read) {
+    : prefixDir_(std::move(prefixDir)), seams_(std::move(seams)) {
   if (!seams_.write) {
     seams_.write = WriteFileAtomic;
     streamSaves_ = true;  // our own writer takes the file in pieces
@@ -107,6 +109,7 @@ WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams, Read 
   if (!seams_.serverRunning) seams_.serverRunning = IsWineServerRunning;
   system_.path = prefixDir_ + "/system.reg";
   user_.path = prefixDir_ + "/user.reg";
+  system_.whole = user_.whole = read == Read::Whole;
   Load(system_);
   Load(user_);
 }
@@ -135,10 +138,9 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   file.present = true;
   file.stamp = before;
   file.hash.reset();  // computed when first needed: most runs never write
-  file.parse = read_ == Read::Whole
-                   ? ParseWineRegistry(bytes, file.hive)
-                   : ParseWineRegistry(bytes, file.hive,
-                                       &file == &system_ ? MachineKeyListed : UserKeyListed);
+  file.parse = file.whole ? ParseWineRegistry(bytes, file.hive)
+                          : ParseWineRegistry(bytes, file.hive,
+                                              &file == &system_ ? MachineKeyListed : UserKeyListed);
   file.head = bytes.substr(0, std::min(bytes.find('\n'), std::size_t{80}));
   ++generation_;
 }
@@ -195,14 +197,21 @@ WinePrefixRegistry::Verdict WinePrefixRegistry::CompareWithFile(const HiveFile& 
   return same ? Verdict::Same : Verdict::Different;
 }
 
+void WinePrefixRegistry::ReadEverything() {
+  for (HiveFile* file : {&system_, &user_})
+    if (!file->whole) {
+      file->whole = true;
+      Load(*file);
+    }
+}
+
 bool WinePrefixRegistry::BeginWrite(RootKey root) {
-  if (read_ != Read::Whole) {
-    // A write needs the whole trees: every other key is written back as it is.
-    read_ = Read::Whole;
-    Load(system_);
-    Load(user_);
-  }
   HiveFile* file = FileFor(root);
+  if (file && !file->whole) {
+    // A write needs the whole tree: every other key is written back as it is.
+    file->whole = true;
+    Load(*file);
+  }
   if (!file) {
     error_ = "This registry root is not available in a Wine prefix.";
     errorPolish_ = "Tego klucza głównego rejestru nie ma w prefiksie Wine.";

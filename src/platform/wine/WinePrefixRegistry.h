@@ -30,7 +30,7 @@ class WinePrefixRegistry : public RegistryStore {
 
   // Whole: the files are read into whole trees. WhatListsNeed: only the keys the program list
   // reads (the Uninstall places, their usage records, the environment's keys) are decoded; the
-  // first write reads the files whole before it changes anything.
+  // first write to a file (or ReadEverything) reads it whole before it changes anything.
   enum class Read { Whole, WhatListsNeed };
 
   explicit WinePrefixRegistry(std::string prefixDir, Read read = Read::Whole);
@@ -45,6 +45,7 @@ class WinePrefixRegistry : public RegistryStore {
   // A prefix is 64-bit unless its system.reg says "#arch=win32".
   bool Is64BitSystem() const override { return system_.hive.arch != "win32"; }
   bool Refresh() override;
+  void ReadEverything() override;
   void HoldCommits() override { holding_ = true; }
   bool CommitHeld() override;
   void KeyAdded(RootKey root, const RegKey& key) override;
@@ -82,6 +83,7 @@ class WinePrefixRegistry : public RegistryStore {
     WineHive hive;
     WineParseResult parse;
     std::string readError;
+    bool whole = true;      // every key was read, not only those a list needs
     bool verified = false;  // writing the tree as read gives back the file's bytes
     std::string head;       // the file's first line, for messages
     // Of the bytes on disk as we last verified or wrote them. The bytes themselves are not
@@ -114,7 +116,6 @@ class WinePrefixRegistry : public RegistryStore {
 
   std::string prefixDir_;
   Seams seams_;
-  Read read_;
   HiveFile system_, user_;
   std::uint64_t generation_ = 1;
   bool holding_ = false;
