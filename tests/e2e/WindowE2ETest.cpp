@@ -1,5 +1,6 @@
 // The window on a real prefix: uninstalling a program installed by a real NSIS package and one
-// installed by a real MSI package, and removing an entry, with the rows leaving the list.
+// installed by a real MSI package, and removing an entry, with the rows leaving the list; and on
+// every prefix at once, each program uninstalled in its own prefix.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -83,6 +84,44 @@ TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
   EXPECT_FALSE(RegKeyExists(registry, kHkeyLocalMachine, kUninstall + kMsiCode));
   EXPECT_FALSE(
       std::filesystem::exists(prefix + "/drive_c/Program Files/Purgelet Demo PurgeletDemo"));
+}
+
+TEST(Window, AllPrefixesUninstallsEachProgramInItsOwnPrefix) {
+  // Two prefixes with the same program under the same key; the second one's is uninstalled.
+  test::TempDir dir;
+  const std::string first = e2e::NewPrefixWithPrograms(dir / "first", false);
+  const std::string second = e2e::NewPrefixWithPrograms(dir / "second", false);
+  for (const auto& [name, value] : e2e::WineEnvironment(first))
+    ::setenv(name.c_str(), value.c_str(), 1);
+  std::string error;
+  auto system = OpenManagedSystem(error);
+  ASSERT_NE(system, nullptr) << error;
+  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl",
+                        dir / "pgl_Search.log"});
+  w.show();
+  w.Services().confirm = [](TConfirmDialog&) { return true; };
+  w.Services().confirmLeftovers = [](LeftoversDialog&) { return false; };
+  w.SetPrefixes({{"First", first, "", "win64"}, {"Second", second, "", "win64"}});
+  ASSERT_TRUE(w.ShowAllPrefixes());
+  const int rows = w.Model()->rowCount();
+  w.List()->clearSelection();
+  for (int r = 0; r < rows; ++r)
+    if (w.Model()->CellText(r, 0) == "Purgelet Demo Café" &&
+        w.Model()->CellText(r, EntryListModel::kPrefixColumn) == "Second")
+      w.List()->selectRow(r);
+  ASSERT_EQ(w.ListView()->SelectedRows().size(), 1u);
+  w.Action("actUninstall")->trigger();
+  EXPECT_EQ(w.Errors().ErrorCount(), 0) << w.Errors().Text();
+  EXPECT_EQ(w.Model()->rowCount(), rows - 1);
+  const std::string files = "/drive_c/Program Files/Purgelet Demo PurgeletDemo";
+  EXPECT_FALSE(std::filesystem::exists(second + files));
+  EXPECT_TRUE(std::filesystem::exists(first + files));
+  for (const std::string& prefix : {first, second}) {
+    WinePrefixRegistry registry(prefix);
+    EXPECT_EQ(RegKeyExists(registry, kHkeyLocalMachine, kUninstall + "PurgeletDemo"),
+              prefix == first)
+        << prefix;
+  }
 }
 
 }  // namespace
