@@ -2,6 +2,7 @@
 #include "inventory/CommandAnalysis.h"
 #include "inventory/UCollection.h"
 #include "registry/TRegistry.h"
+#include "util/Parallel.h"
 
 namespace pgl {
 
@@ -42,6 +43,7 @@ constexpr std::string_view kCommandValues[3] = {"UninstallString", "QuietUninsta
 ScanReport TUninstallCollection::ReadUninstallEntries() {
   ScanReport report;
   Clear();
+  std::vector<TUninstallInfo*> toCheck;  // entries whose command's file is looked for
   {
     TRegistry reg(registry_);
     for (const UninstallPlace& place : UninstallPlaces()) {
@@ -88,13 +90,16 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
           if (commandUnreadable[c]) info.Valid = false;
           if (!commands[c]->empty()) break;
         }
-        if (info.Valid) info.Valid = IsValidEntry(platform_, info);
         info.Exists = true;
         item.UninstallInfo = std::move(info);
+        if (item.UninstallInfo.Valid) toCheck.push_back(&item.UninstallInfo);
         reg.CloseKey();
       }
     }
   }
+  // The files are looked for on every core: with many programs, this is most of the scan.
+  ParallelFor(toCheck.size(),
+              [&](std::size_t i) { toCheck[i]->Valid = IsValidEntry(platform_, *toCheck[i]); });
   ReadARPCache();
   ResolveIcons();
   UpdateCounts();
@@ -120,8 +125,8 @@ void TUninstallCollection::ReadARPCache() {
 }
 
 void TUninstallCollection::ResolveIcons() {
-  for (auto& item : items_) {
-    TUninstallInfo& info = item->UninstallInfo;
+  ParallelFor(items_.size(), [this](std::size_t i) {
+    TUninstallInfo& info = items_[i]->UninstallInfo;
     const IconLocation icon = SplitIconLocation(platform_, info.DisplayIcon);
     if (!icon.path.empty() && platform_.FileExists(icon.path)) {
       info.IconFile = icon.path;
@@ -136,7 +141,7 @@ void TUninstallCollection::ResolveIcons() {
       info.IconFile = exe;
       info.HasIcon = true;
     }
-  }
+  });
 }
 
 }  // namespace pgl

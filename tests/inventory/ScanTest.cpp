@@ -213,5 +213,39 @@ TEST_F(ScanTest, ListRowsAndFilters) {
   EXPECT_EQ(RowTexts(negative, false)[4], "");
 }
 
+TEST(ScanOfMany, FilesLookedForOnSeveralThreadsGiveWhatOneThreadGives) {
+  // Enough entries for the checks to be spread over threads. Every third program's file is
+  // there (one spelled in another case, found as Wine finds it), the others are missing; the
+  // icon falls back from DisplayIcon to the program's file.
+  test::TempDir dir;
+  test::MakePrefixDirs(dir.Path());
+  MemoryRegistry registry;
+  const std::string u = "\n[SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+  std::string text = test::kBasicMachineRegistry;
+  constexpr int kCount = 1500;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string n = std::to_string(i);
+    if (i % 3 == 0) test::MakeWindowsFile(dir.Path(), "C:\\P\\" + n + "\\Un.exe");
+    text += u + "K" + n + "] 1\n\"UninstallString\"=\"\\\"C:\\\\P\\\\" + n +
+            "\\\\un.exe\\\" /x\"\n\"DisplayIcon\"=\"C:\\\\P\\\\" + n + "\\\\none.ico\"\n";
+  }
+  ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, text));
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection c(registry, platform);
+  c.ReadUninstallEntries();
+  ASSERT_EQ(c.Count(), kCount);
+  int wrong = 0;
+  for (int i = 0; i < c.Count(); ++i) {
+    const TUninstallInfo& info = c.GetItem(i).UninstallInfo;
+    const int n = std::stoi(info.KeyName.str().substr(1));
+    const bool there = n % 3 == 0;
+    if (info.Valid != there || info.HasIcon != there ||
+        (there && info.IconFile.rfind("C:\\P\\" + std::to_string(n) + "\\un.exe", 0) != 0))
+      ++wrong;
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(c.ValidCount, kCount / 3);
+}
+
 }  // namespace
 }  // namespace pgl

@@ -159,20 +159,32 @@ std::optional<std::string> WinePlatform::FindNoCase(const std::string& dir, cons
   // Folder listings are kept while the folder's change time stays the same.
   const long long changed =
       static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  const std::u16string wanted = FoldRegName(Utf8ToUtf16(name));
+  const auto lookUp = [&](const Listing& listing) -> std::optional<std::string> {
+    const auto found = listing.byFoldedName.find(wanted);
+    if (found == listing.byFoldedName.end()) return std::nullopt;
+    return found->second;
+  };
+  {
+    const std::lock_guard<std::mutex> lock(listingsMutex_);
+    const auto known = listings_.find(dir);
+    if (known != listings_.end() && known->second.changed == changed &&
+        known->second.inode == st.st_ino)
+      return lookUp(known->second);
+  }
+  // The folder is read without the lock: other threads read theirs meanwhile.
+  Listing listing{true, changed, st.st_ino, {}};
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d))
+      listing.byFoldedName.emplace(FoldRegName(Utf8ToUtf16(e->d_name)), e->d_name);
+    ::closedir(d);
+  }
+  std::optional<std::string> result = lookUp(listing);
+  const std::lock_guard<std::mutex> lock(listingsMutex_);
   // A scan of many programs looks into as many folders; the cache keeps the recent ones only.
   if (listings_.size() >= kMaxListings && !listings_.contains(dir)) listings_.clear();
-  Listing& listing = listings_[dir];
-  if (!listing.valid || listing.changed != changed || listing.inode != st.st_ino) {
-    listing = Listing{true, changed, st.st_ino, {}};
-    if (DIR* d = ::opendir(dir.c_str())) {
-      while (dirent* e = ::readdir(d))
-        listing.byFoldedName.emplace(FoldRegName(Utf8ToUtf16(e->d_name)), e->d_name);
-      ::closedir(d);
-    }
-  }
-  const auto found = listing.byFoldedName.find(FoldRegName(Utf8ToUtf16(name)));
-  if (found == listing.byFoldedName.end()) return std::nullopt;
-  return found->second;
+  listings_[dir] = std::move(listing);
+  return result;
 }
 
 std::optional<std::string> WinePlatform::ToUnixPath(std::string_view windowsPath) const {

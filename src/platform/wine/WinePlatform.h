@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -68,6 +69,7 @@ class WinePlatform : public Platform {
     std::unordered_map<std::u16string, std::string> byFoldedName;  // the first of equal names
   };
   static constexpr std::size_t kMaxListings = 256;
+  mutable std::mutex listingsMutex_;  // files are looked for on several threads at once
   mutable std::map<std::string, Listing> listings_;
   std::string prefixDir_;
   WinEnvironment env_;
