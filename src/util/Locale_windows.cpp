@@ -3,6 +3,10 @@
 // code page.
 #include <windows.h>
 
+#include <map>
+#include <mutex>
+#include <optional>
+
 #include "util/Locale.h"
 #include "util/WindowsText.h"
 
@@ -88,14 +92,34 @@ std::string UserLanguageCode() {
   return Utf8Text(code);
 }
 
+namespace {
+
+// The time zone's rules for a year, asked of the system once per year rather than for every
+// date: each question reads the registry (under Wine, a round trip to its server per value).
+std::optional<TIME_ZONE_INFORMATION> ZoneRulesOf(WORD year) {
+  static std::mutex mutex;
+  static std::map<WORD, std::optional<TIME_ZONE_INFORMATION>> known;
+  const std::lock_guard<std::mutex> lock(mutex);
+  const auto found = known.find(year);
+  if (found != known.end()) return found->second;
+  TIME_ZONE_INFORMATION rules{};
+  std::optional<TIME_ZONE_INFORMATION> result;
+  if (GetTimeZoneInformationForYear(year, nullptr, &rules)) result = rules;
+  known.emplace(year, result);
+  return result;
+}
+
+}  // namespace
+
 bool FileTimeToLocalTime(std::uint64_t fileTime, std::tm& local) {
   FILETIME ft;
   ft.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
   ft.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
   SYSTEMTIME utc, st;
   // Not FileTimeToLocalFileTime: that applies today's daylight-saving offset to every date.
-  if (!FileTimeToSystemTime(&ft, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &st))
-    return false;
+  if (!FileTimeToSystemTime(&ft, &utc)) return false;
+  std::optional<TIME_ZONE_INFORMATION> rules = ZoneRulesOf(utc.wYear);
+  if (!SystemTimeToTzSpecificLocalTime(rules ? &*rules : nullptr, &utc, &st)) return false;
   local = std::tm{};
   local.tm_year = st.wYear - 1900;
   local.tm_mon = st.wMonth - 1;

@@ -8,6 +8,14 @@ namespace pgl {
 
 namespace {
 
+// The 64-bit view. A 64-bit program sees it without asking; asking all the same makes Wine
+// open the key one path segment at a time, a round trip to its server each.
+#ifdef _WIN64
+constexpr REGSAM k64BitView = 0;
+#else
+constexpr REGSAM k64BitView = KEY_WOW64_64KEY;
+#endif
+
 HKEY HandleOf(RootKey root) {
   switch (root) {
     case kHkeyLocalMachine:
@@ -54,7 +62,7 @@ struct RealKey {
 };
 
 RealKey Locate(RootKey root, std::u16string_view path) {
-  RealKey real{HandleOf(root), Wide(path), KEY_WOW64_64KEY};
+  RealKey real{HandleOf(root), Wide(path), k64BitView};
   if (root != kHkeyLocalMachine) return real;
   const auto first = path.find(u'\\');
   if (first == std::u16string_view::npos || !SegmentIs(path.substr(0, first), u"SOFTWARE"))
@@ -71,7 +79,7 @@ RealKey Locate(RootKey root, std::u16string_view path) {
 }
 
 LSTATUS OpenReal(const RealKey& real, REGSAM access, HKEY& out) {
-  if (real.path.empty() && real.view == KEY_WOW64_64KEY) {
+  if (real.path.empty() && real.view == k64BitView) {
     // The root itself: a handle of our own keeps closing uniform.
     return RegOpenKeyExW(real.root, nullptr, 0, access | real.view, &out);
   }
@@ -108,8 +116,7 @@ void WindowsRegistry::Watch(RootKey root) {
   if (!watcher.changed) watcher.changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!watcher.key) {
     HKEY h = nullptr;
-    if (RegOpenKeyExW(HandleOf(root), nullptr, 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) ==
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HandleOf(root), nullptr, 0, KEY_NOTIFY | k64BitView, &h) == ERROR_SUCCESS)
       watcher.key = h;
   }
   if (!watcher.changed || !watcher.key) return;
@@ -189,7 +196,7 @@ bool WindowsRegistry::BeginWrite(RootKey root) {
     // Whether this user may change the root's software keys at all (HKLM asks for an
     // administrator); single keys may still refuse, which Commit reports.
     HKEY h = nullptr;
-    const RealKey software{HandleOf(root), L"SOFTWARE", KEY_WOW64_64KEY};
+    const RealKey software{HandleOf(root), L"SOFTWARE", k64BitView};
     const LSTATUS status = OpenReal(software, KEY_SET_VALUE | KEY_CREATE_SUB_KEY, h);
     if (status == ERROR_SUCCESS) RegCloseKey(h);
     found = writable_.emplace(root, status == ERROR_SUCCESS).first;
