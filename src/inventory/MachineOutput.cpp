@@ -144,6 +144,15 @@ json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixP
   return object;
 }
 
+// The list's column captions, with "Prefix" before the registry key where several prefixes are
+// listed.
+std::vector<std::string_view> Captions(bool withPrefix) {
+  std::vector<std::string_view> captions;
+  for (const auto& column : ListColumns()) captions.emplace_back(column.english);
+  if (withPrefix) captions.insert(captions.end() - 1, "Prefix");
+  return captions;
+}
+
 // The rows of one prefix, as ProgramLists reads them.
 struct RowsOf {
   const PrefixPrograms* prefix;  // null: one system, no prefix column
@@ -154,9 +163,7 @@ struct RowsOf {
 std::string ProgramLists(const std::vector<RowsOf>& lists, OutputFormat format, bool withPrefix) {
   if (format != OutputFormat::Json) {
     std::string out;
-    std::vector<std::string_view> fields;
-    for (const auto& column : ListColumns()) fields.emplace_back(column.english);
-    if (withPrefix) fields.insert(fields.end() - 1, "Prefix");
+    std::vector<std::string_view> fields = Captions(withPrefix);
     AppendLine(out, fields, format);
     for (const RowsOf& list : lists)
       for (const ListRow& row : list.rows) {
@@ -188,9 +195,7 @@ void WriteProgramList(const TUninstallCollection& collection, const ListFilter& 
     return;
   }
   std::string out;
-  std::vector<std::string_view> captions;
-  for (const auto& column : ListColumns()) captions.emplace_back(column.english);
-  AppendLine(out, captions, format);
+  AppendLine(out, Captions(false), format);
   for (int i = 0; i < collection.Count(); ++i) {
     const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
     if (!IsListed(info, collection.SystemComponentsVisible, filter)) continue;

@@ -182,31 +182,40 @@ bool RegKey::RemoveValue(std::u16string_view name) {
   return true;
 }
 
-std::vector<std::u16string> SplitRegPath(std::string_view path) {
-  std::vector<std::u16string> parts;
+namespace {
+
+// Calls `use` with each non-empty segment of "A\B\C" in turn while it answers true.
+template <typename Use>
+void ForEachPathSegment(std::string_view path, Use use) {
   std::size_t start = 0;
   while (start <= path.size()) {
     std::size_t end = path.find('\\', start);
     if (end == std::string_view::npos) end = path.size();
-    if (end > start) parts.push_back(Utf8ToUtf16(path.substr(start, end - start)));
+    if (end > start && !use(path.substr(start, end - start))) return;
     start = end + 1;
   }
+}
+
+}  // namespace
+
+std::vector<std::u16string> SplitRegPath(std::string_view path) {
+  std::vector<std::u16string> parts;
+  ForEachPathSegment(path, [&](std::string_view segment) {
+    parts.push_back(Utf8ToUtf16(segment));
+    return true;
+  });
   return parts;
 }
 
 RegKey* FindRegKey(RegKey* root, std::string_view path) {
   RegKey* key = root;
-  std::u16string part;
-  std::size_t start = 0;
-  while (key && start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) {
-      AssignUtf16(part, path.substr(start, end - start));
-      key = key->FindSubKey(part);
-    }
-    start = end + 1;
-  }
+  std::u16string part;  // its storage reused from segment to segment
+  ForEachPathSegment(path, [&](std::string_view segment) {
+    if (!key) return false;
+    AssignUtf16(part, segment);
+    key = key->FindSubKey(part);
+    return true;
+  });
   return key;
 }
 

@@ -38,6 +38,19 @@ void Select(TFormMain& w, const std::vector<std::string>& names) {
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
+// The prefix as the window opens it, with the environment Wine's programs get there.
+std::unique_ptr<ManagedSystem> OpenInWineEnvironment(const std::string& prefix,
+                                                     std::string& error) {
+  for (const auto& [name, value] : e2e::WineEnvironment(prefix))
+    ::setenv(name.c_str(), value.c_str(), 1);
+  return OpenManagedSystem(error);
+}
+
+ProgramFiles FilesIn(const test::TempDir& dir) {
+  return {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl",
+          dir / "pgl_Search.log"};
+}
+
 TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
   test::TempDir dir;
   const std::string prefix = e2e::NewPrefixWithPrograms(dir / "p", true);
@@ -47,13 +60,10 @@ TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
     ASSERT_TRUE(RegWriteString(registry, kHkeyLocalMachine, kUninstall + kMsiCode,
                                "UninstallString", "MsiExec.exe /X" + kMsiCode + " /qn"));
   }
-  for (const auto& [name, value] : e2e::WineEnvironment(prefix))
-    ::setenv(name.c_str(), value.c_str(), 1);
   std::string error;
-  auto system = OpenManagedSystem(error);
+  auto system = OpenInWineEnvironment(prefix, error);
   ASSERT_NE(system, nullptr) << error;
-  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl",
-                        dir / "pgl_Search.log"});
+  TFormMain w(*system, FilesIn(dir));
   w.show();
   std::vector<std::string> confirmed, told;
   w.Services().confirm = [&](TConfirmDialog& dialog) {
@@ -91,13 +101,10 @@ TEST(Window, AllPrefixesUninstallsEachProgramInItsOwnPrefix) {
   test::TempDir dir;
   const std::string first = e2e::NewPrefixWithPrograms(dir / "first", false);
   const std::string second = e2e::NewPrefixWithPrograms(dir / "second", false);
-  for (const auto& [name, value] : e2e::WineEnvironment(first))
-    ::setenv(name.c_str(), value.c_str(), 1);
   std::string error;
-  auto system = OpenManagedSystem(error);
+  auto system = OpenInWineEnvironment(first, error);
   ASSERT_NE(system, nullptr) << error;
-  TFormMain w(*system, {dir / "pgl.ini", dir / "pgl_Errors.log", dir.Path(), "/opt/pgl/pgl",
-                        dir / "pgl_Search.log"});
+  TFormMain w(*system, FilesIn(dir));
   w.show();
   w.Services().confirm = [](TConfirmDialog&) { return true; };
   w.Services().confirmLeftovers = [](LeftoversDialog&) { return false; };

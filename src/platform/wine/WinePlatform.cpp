@@ -173,7 +173,7 @@ std::optional<std::string> WinePlatform::FindNoCase(const std::string& dir, cons
       return lookUp(known->second);
   }
   // The folder is read without the lock: other threads read theirs meanwhile.
-  Listing listing{true, changed, st.st_ino, {}};
+  Listing listing{changed, st.st_ino, {}};
   if (DIR* d = ::opendir(dir.c_str())) {
     while (dirent* e = ::readdir(d))
       listing.byFoldedName.emplace(FoldRegName(Utf8ToUtf16(e->d_name)), e->d_name);

@@ -63,7 +63,6 @@ class WinePlatform : public Platform {
   std::optional<std::string> Resolve(std::string_view windowsPath, struct stat& st) const;
 
   struct Listing {
-    bool valid = false;
     long long changed = 0;
     ino_t inode = 0;
     std::unordered_map<std::u16string, std::string> byFoldedName;  // the first of equal names
