@@ -23,7 +23,7 @@ bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b) {
   for (std::size_t i = 0; i < a.Values().size(); ++i) {
     const auto& x = a.Values()[i];
     const auto& y = b.Values()[i];
-    if (x.name != y.name || x.type != y.type || x.data != y.data) return false;
+    if (x.Name() != y.Name() || x.type != y.type || x.Data() != y.Data()) return false;
   }
   for (std::size_t i = 0; i < a.SubKeys().size(); ++i)
     if (!SameTree(*a.SubKeys()[i], *b.SubKeys()[i])) return false;
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       pgl::RegKey* to = copies.back();
       stack.pop_back();
       copies.pop_back();
-      for (const auto& v : from->Values()) to->SetValue(v.name, v.type, v.data);
+      for (const auto& v : from->Values()) to->SetValue(v.Name(), v.type, v.Data());
       for (const auto& sub : from->SubKeys()) {
         stack.push_back(sub.get());
         copies.push_back(&to->EnsureSubKey(sub->Name()));

@@ -80,12 +80,9 @@ RegKey* FindPath(RegKey* key, const std::vector<std::u16string>& path) {
 }
 
 // A short single-line text of a text value, if it is one.
-std::optional<std::string> ShortText(std::uint32_t type, const std::string& data) {
+std::optional<std::string> ShortText(std::uint32_t type, std::string_view data) {
   if (type != kRegSz && type != kRegExpandSz) return std::nullopt;
-  RegValue value;
-  value.type = type;
-  value.data = data;
-  const std::u16string text = value.Text();
+  const std::u16string text = RegValue(u"", type, data).Text();
   if (text.size() > kShownTextLength || text.find_first_of(u"\r\n") != std::u16string::npos)
     return std::nullopt;
   return Utf16ToUtf8(text);
@@ -128,13 +125,13 @@ void Compare(RegistryStore& registry, const EntryFound& entry, RestoreItem& item
     }
     for (const ScriptValue& value : key.values) {
       const RegValue* there = now->FindValue(value.name);
-      if (there && there->type == value.type && there->data == value.data) continue;
+      if (there && there->type == value.type && there->Data() == value.data) continue;
       RestoreDifference d;
       d.usageRecord = where.usage;
       d.name = Utf16ToUtf8(value.name);
       d.missingValue = there == nullptr;
       if (there) {
-        const auto before = ShortText(there->type, there->data);
+        const auto before = ShortText(there->type, there->Data());
         const auto after = ShortText(value.type, value.data);
         if (before && after) {
           d.texts = true;

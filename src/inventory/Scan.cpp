@@ -117,7 +117,8 @@ void TUninstallCollection::ReadARPCache() {
     if (reg.GetDataSize("SlowInfoCache") == static_cast<int>(TSlowInfoCache::kSize) &&
         reg.GetDataType("SlowInfoCache") == TRegDataType::rdBinary) {
       reg.ReadBinaryData("SlowInfoCache", buffer.data(), static_cast<int>(buffer.size()));
-      info.SlowInfo.bytes = buffer;
+      info.SlowInfo = TSlowInfoCache::FromBytes(
+          std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()));
       info.ExeFile = info.SlowInfo.ImageName();
     }
     reg.CloseKey();

@@ -1,6 +1,7 @@
 #include "inventory/UCollection.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <stdexcept>
 
@@ -10,9 +11,9 @@
 namespace pgl {
 
 std::uint32_t TSlowInfoCache::U32(std::size_t at) const {
-  return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
-         (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+  return static_cast<std::uint32_t>(head[at]) | (static_cast<std::uint32_t>(head[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(head[at + 2]) << 16) |
+         (static_cast<std::uint32_t>(head[at + 3]) << 24);
 }
 
 std::uint64_t TSlowInfoCache::U64(std::size_t at) const {
@@ -20,25 +21,40 @@ std::uint64_t TSlowInfoCache::U64(std::size_t at) const {
 }
 
 void TSlowInfoCache::Put(std::size_t at, std::uint64_t v, int size) {
-  for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < size; ++i) head[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record) {
+  TSlowInfoCache cache;
+  record = record.substr(0, kSize);
+  for (std::size_t i = 0; i < kHeadSize && i < record.size(); ++i)
+    cache.head[i] = static_cast<std::uint8_t>(record[i]);
+  for (std::size_t at = kHeadSize; at + 1 < record.size(); at += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<std::uint8_t>(record[at]) |
+                                            (static_cast<std::uint8_t>(record[at + 1]) << 8));
+    if (unit == 0) break;
+    cache.image_ += unit;
+  }
+  return cache;
+}
+
+std::string TSlowInfoCache::Bytes() const {
+  std::string record(kSize, '\0');
+  std::memcpy(record.data(), head.data(), kHeadSize);
+  for (std::size_t i = 0; i < image_.size(); ++i) {
+    record[kHeadSize + 2 * i] = static_cast<char>(image_[i] & 0xFF);
+    record[kHeadSize + 2 * i + 1] = static_cast<char>(image_[i] >> 8);
+  }
+  return record;
 }
 
 std::string TSlowInfoCache::ImageName() const {
-  std::u16string name;
-  for (std::size_t at = 28; at + 1 < kSize; at += 2) {
-    const auto unit = static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
-    if (unit == 0) break;
-    name += unit;
-  }
-  return Utf16ToUtf8(name);
+  return Utf16ToUtf8(image_);
 }
 
 void TSlowInfoCache::SetImageName(std::u16string_view name) {
-  std::fill(bytes.begin() + 28, bytes.end(), 0);
-  for (std::size_t i = 0; i < name.size() && 28 + 2 * i + 1 < kSize; ++i) {
-    bytes[28 + 2 * i] = static_cast<std::uint8_t>(name[i] & 0xFF);
-    bytes[28 + 2 * i + 1] = static_cast<std::uint8_t>(name[i] >> 8);
-  }
+  // The record holds the name's units up to its last whole unit.
+  image_ = name.substr(0, std::min(name.find(u'\0'), (kSize - kHeadSize) / 2));
 }
 
 TUninstallCollection::TUninstallCollection(RegistryStore& registry, const Platform& platform)

@@ -35,10 +35,17 @@ class FixedText {
   std::string text_;
 };
 
-// The 552-byte "SlowInfoCache" record of an ARPCache key, kept as its bytes.
+// The 552-byte "SlowInfoCache" record of an ARPCache key: its fixed fields as their bytes and
+// the program file up to its first zero unit (the rest of the record is zeros when written).
 struct TSlowInfoCache {
   static constexpr std::size_t kSize = 552;
-  std::array<std::uint8_t, kSize> bytes{};
+  static constexpr std::size_t kHeadSize = 28;
+  std::array<std::uint8_t, kHeadSize> head{};
+
+  // From a record of kSize bytes.
+  static TSlowInfoCache FromBytes(std::string_view record);
+  // The record of kSize bytes.
+  std::string Bytes() const;
 
   std::uint32_t cbSize() const { return U32(0); }
   std::uint32_t HasName() const { return U32(4); }
@@ -57,6 +64,8 @@ struct TSlowInfoCache {
   std::uint32_t U32(std::size_t at) const;
   std::uint64_t U64(std::size_t at) const;
   void Put(std::size_t at, std::uint64_t v, int size);
+
+  std::u16string image_;
 };
 
 struct TUninstallInfo {

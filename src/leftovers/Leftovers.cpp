@@ -241,7 +241,7 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
       if (!key) continue;
       for (const RegValue& v : key->Values())
         if (PointsInto(scope, Utf16ToUtf8(v.Text()), folder))
-          ev.registry.push_back({root, path, Utf16ToUtf8(v.name), false,
+          ev.registry.push_back({root, path, Utf16ToUtf8(v.Name()), false,
                                  std::string("started with Windows (") + place(root) + " Run)",
                                  std::string("uruchamiany z systemem (") + place(root) + " Run)"});
     }
@@ -277,8 +277,8 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
   const char* shared = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
   if (const RegKey* key = FindRegKey(reg.Hive(kHkeyLocalMachine), shared))
     for (const RegValue& v : key->Values())
-      if (PointsInto(scope, Utf16ToUtf8(v.name), folder))
-        ev.registry.push_back({kHkeyLocalMachine, shared, Utf16ToUtf8(v.name), false,
+      if (PointsInto(scope, Utf16ToUtf8(v.Name()), folder))
+        ev.registry.push_back({kHkeyLocalMachine, shared, Utf16ToUtf8(v.Name()), false,
                                "a shared file of its folder", "plik współdzielony z jego folderu"});
 }
 
@@ -916,7 +916,7 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
       } else if (const RegValue* v = key->FindValue(Utf8ToUtf16(item->value))) {
         RegKey* at = hive;
         for (const auto& name : SplitRegPath(item->key)) at = &at->EnsureSubKey(name);
-        at->SetValue(v->name, v->type, v->data);
+        at->SetValue(v->Name(), v->type, v->Data());
       }
       bool listed = false;
       for (const auto& e : exported)
@@ -981,7 +981,7 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                           if (other->kind == LeftoverKind::RegistryValue &&
                                               other->root == item->root &&
                                               Fold(other->key) == Fold(item->key) &&
-                                              RegNamesEqual(v.name, Utf8ToUtf16(other->value)))
+                                              RegNamesEqual(v.Name(), Utf8ToUtf16(other->value)))
                                             return true;
                                         return false;
                                       }),

@@ -21,7 +21,7 @@ void MakeSnapshotKey(RegistryStore& store, RootKey root, RegKey& parent, const K
   key.className = saved.className;
   store.KeyAdded(root, key);
   for (const RegValue& value : saved.values) {
-    const RegValue& set = key.SetValue(value.name, value.type, value.data);
+    const RegValue& set = key.SetValue(value.Name(), value.type, value.Data());
     store.ValueSet(root, key, set);
   }
   for (const KeySnapshot& sub : saved.subkeys) MakeSnapshotKey(store, root, key, sub);

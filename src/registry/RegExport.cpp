@@ -39,7 +39,7 @@ bool NameCarried(std::u16string_view name) {
 
 // The text of string data that is exactly one terminated text: an even size, a zero unit at
 // the end and nowhere else, and proper UTF-16.
-std::optional<std::u16string> TerminatedText(const std::string& data) {
+std::optional<std::u16string> TerminatedText(std::string_view data) {
   if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
   std::u16string units = Utf16LeUnits(data);
   if (units.back() != 0) return std::nullopt;
@@ -126,18 +126,18 @@ class ExportWriter {
 // file then becomes a Unicode script); the Unicode script gives every value a form that the
 // registry editor imports exactly.
 void WriteValue(const RegValue& value, ExportWriter& w) {
-  if (value.name.empty()) {
+  if (value.Name().empty()) {
     w.Raw("@=");
   } else {
     w.Raw("\"");
-    w.Text(EscapeName(Utf16ToUtf8(value.name)));
+    w.Text(EscapeName(Utf16ToUtf8(value.Name())));
     w.Raw("\"=");
   }
   char text[24];
   if (!w.Unicode()) {
     switch (value.type) {
       case kRegSz: {
-        const auto units = TerminatedText(value.data);
+        const auto units = TerminatedText(value.Data());
         if (!units || units->find_first_of(u"\t\r\n") != std::u16string::npos) throw NeedsUnicode{};
         w.Raw("\"");
         w.Text(EscapeRegString(Utf16ToUtf8(*units)));
@@ -145,15 +145,15 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
         break;
       }
       case kRegExpandSz: {
-        const auto units = TerminatedText(value.data);
+        const auto units = TerminatedText(value.Data());
         if (!units) throw NeedsUnicode{};
         w.Raw("hex(2):");
         w.ExpandList(Utf16ToUtf8(*units));
         break;
       }
       case kRegDword: {
-        if (value.data.size() != 4) throw NeedsUnicode{};
-        const auto* b = reinterpret_cast<const unsigned char*>(value.data.data());
+        if (value.Data().size() != 4) throw NeedsUnicode{};
+        const auto* b = reinterpret_cast<const unsigned char*>(value.Data().data());
         std::snprintf(text, sizeof text, "dword:%08x",
                       static_cast<unsigned>(b[0] | (b[1] << 8) | (b[2] << 16)) |
                           (static_cast<unsigned>(b[3]) << 24));
@@ -162,7 +162,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
       }
       case kRegBinary:
         w.Raw("hex:");
-        w.BinaryList(value.data);
+        w.BinaryList(value.Data());
         break;
       default:
         throw NeedsUnicode{};
@@ -170,7 +170,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
     w.EndLine();
     return;
   }
-  const auto units = value.type == kRegSz ? TerminatedText(value.data) : std::nullopt;
+  const auto units = value.type == kRegSz ? TerminatedText(value.Data()) : std::nullopt;
   bool plain = units.has_value();
   if (units)
     for (char16_t c : *units) plain = plain && c >= 0x20;
@@ -178,19 +178,19 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
     w.Raw("\"");
     w.Text(EscapeName(Utf16ToUtf8(*units)));
     w.Raw("\"");
-  } else if (value.type == kRegDword && value.data.size() == 4) {
-    const auto* b = reinterpret_cast<const unsigned char*>(value.data.data());
+  } else if (value.type == kRegDword && value.Data().size() == 4) {
+    const auto* b = reinterpret_cast<const unsigned char*>(value.Data().data());
     std::snprintf(text, sizeof text, "dword:%08x",
                   static_cast<unsigned>(b[0] | (b[1] << 8) | (b[2] << 16)) |
                       (static_cast<unsigned>(b[3]) << 24));
     w.Raw(text);
   } else if (value.type == kRegBinary) {
     w.Raw("hex:");
-    w.BinaryList(value.data);
+    w.BinaryList(value.Data());
   } else {
     std::snprintf(text, sizeof text, "hex(%x):", static_cast<unsigned>(value.type));
     w.Raw(text);
-    w.ExpandBytes(value.data);
+    w.ExpandBytes(value.Data());
   }
   w.EndLine();
 }
@@ -199,7 +199,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
 // zero unit (two for a multi-string).
 bool TextTerminated(const RegValue& value) {
   if (value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz) return true;
-  const std::string& d = value.data;
+  const std::string_view d = value.Data();
   if (d.size() % 2 != 0 || d.size() < 2 || d[d.size() - 1] != 0 || d[d.size() - 2] != 0)
     return false;
   return value.type != kRegMultiSz ||
@@ -210,7 +210,7 @@ void WriteKeyValues(const RegKey* key, const std::string& header, ExportWriter& 
                     RegExportResult& result) {
   if (!key) return;
   for (const RegValue& value : key->Values()) {
-    if (!NameCarried(value.name)) {
+    if (!NameCarried(value.Name())) {
       if (!w.Unicode()) throw NeedsUnicode{};
       result.leftOut.push_back(header + ": a value whose name no registry script can hold");
       continue;
@@ -218,7 +218,7 @@ void WriteKeyValues(const RegKey* key, const std::string& header, ExportWriter& 
     if (!TextTerminated(value)) {
       if (!w.Unicode()) throw NeedsUnicode{};
       result.notExact.push_back(
-          "\"" + Utf16ToUtf8(value.name) + "\" of " + header +
+          "\"" + Utf16ToUtf8(value.Name()) + "\" of " + header +
           ": a text without its terminating zero; the registry editor adds one when it restores "
           "it");
     }

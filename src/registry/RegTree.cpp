@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <stdexcept>
 
 #include "util/Locale.h"
 #include "util/Utf.h"
@@ -27,8 +29,53 @@ auto LowerBoundByName(Vec& items, std::u16string_view name, Name nameOf) {
 const std::u16string& KeyName(const std::unique_ptr<RegKey>& k) {
   return k->Name();
 }
-const std::u16string& ValueName(const RegValue& v) {
-  return v.name;
+std::u16string_view ValueName(const RegValue& v) {
+  return v.Name();
+}
+
+// Value names shared by every value that bears them, exactly as written: those of programs'
+// Uninstall and usage keys. The first is the default value's.
+constexpr std::u16string_view kSharedNames[] = {
+    u"",
+    u"Comments",
+    u"Contact",
+    u"DisplayIcon",
+    u"DisplayName",
+    u"DisplayVersion",
+    u"EstimatedSize",
+    u"HelpLink",
+    u"HelpTelephone",
+    u"InstallDate",
+    u"InstallLocation",
+    u"InstallSource",
+    u"Language",
+    u"ModifyPath",
+    u"NoModify",
+    u"NoRemove",
+    u"NoRepair",
+    u"ParentDisplayName",
+    u"ParentKeyName",
+    u"Publisher",
+    u"QuietUninstallString",
+    u"Readme",
+    u"ReleaseType",
+    u"SlowInfoCache",
+    u"Changed",
+    u"SystemComponent",
+    u"URLInfoAbout",
+    u"URLUpdateInfo",
+    u"UninstallString",
+    u"Version",
+    u"VersionMajor",
+    u"VersionMinor",
+    u"WindowsInstaller",
+};
+
+int SharedNameIndex(std::u16string_view name) {
+  if (name.empty()) return 0;
+  for (std::size_t i = 1; i < std::size(kSharedNames); ++i)
+    if (kSharedNames[i] == name) return static_cast<int>(i);
+  return -1;
 }
 
 }  // namespace
@@ -62,14 +109,82 @@ RegKey::~RegKey() {
   }
 }
 
+RegValue::RegValue(std::u16string_view name, std::uint32_t type, std::string_view data)
+    : type(type) {
+  Assign(name, data);
+}
+
+RegValue::RegValue(RegValue&& other) noexcept
+    : type(other.type), name_(other.name_), size_(other.size_) {
+  std::memcpy(local_, other.local_, kLocalSize);
+  other.name_ = kSharedName;
+  other.size_ = 0;
+  other.heap_ = nullptr;
+}
+
+RegValue& RegValue::operator=(const RegValue& other) {
+  if (this != &other) {
+    RegValue copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+RegValue& RegValue::operator=(RegValue&& other) noexcept {
+  if (this != &other) {
+    Free();
+    type = other.type;
+    name_ = other.name_;
+    size_ = other.size_;
+    std::memcpy(local_, other.local_, kLocalSize);
+    other.name_ = kSharedName;
+    other.size_ = 0;
+    other.heap_ = nullptr;
+  }
+  return *this;
+}
+
+void RegValue::Assign(std::u16string_view name, std::string_view data) {
+  if (data.size() > 0xFFFFFFFFu || name.size() >= kSharedName)
+    throw std::length_error("registry value too large");
+  const int shared = SharedNameIndex(name);
+  name_ = shared >= 0 ? (kSharedName | static_cast<std::uint32_t>(shared))
+                      : static_cast<std::uint32_t>(name.size());
+  size_ = static_cast<std::uint32_t>(data.size());
+  if (Local()) {
+    if (!data.empty()) std::memcpy(local_, data.data(), data.size());
+    return;
+  }
+  const std::size_t nameBytes = NameBytes();
+  heap_ = nameBytes + data.size() ? new char[nameBytes + data.size()] : nullptr;
+  if (nameBytes) std::memcpy(heap_, name.data(), nameBytes);
+  if (!data.empty()) std::memcpy(heap_ + nameBytes, data.data(), data.size());
+}
+
+std::u16string_view RegValue::Name() const {
+  if (SharedName()) return kSharedNames[name_ & ~kSharedName];
+  return {reinterpret_cast<const char16_t*>(heap_), name_};
+}
+
+std::string_view RegValue::Data() const {
+  if (Local()) return {local_, size_};
+  return {heap_ ? heap_ + NameBytes() : nullptr, size_};
+}
+
+void RegValue::SetData(std::string_view data) {
+  RegValue replaced(Name(), type, data);
+  *this = std::move(replaced);
+}
+
 std::u16string RegValue::Text() const {
-  std::u16string units = Utf16LeUnits(data);
+  std::u16string units = Utf16LeUnits(Data());
   units.resize(std::min(units.size(), units.find(u'\0')));
   return units;
 }
 
 std::string RegValue::TextUtf8() const {
   // Most texts are ASCII: those are copied unit by unit, without a UTF-16 copy between.
+  const std::string_view data = Data();
   std::string out;
   out.reserve(data.size() / 2);
   for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
@@ -159,25 +274,25 @@ const RegValue* RegKey::FindValue(std::u16string_view name) const {
   Fill();
   auto& items = const_cast<std::vector<RegValue>&>(values_);
   auto it = LowerBoundByName(items, name, ValueName);
-  return (it != items.end() && RegNamesEqual(it->name, name)) ? &*it : nullptr;
+  return (it != items.end() && RegNamesEqual(it->Name(), name)) ? &*it : nullptr;
 }
 
-RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::string data) {
+RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::string_view data) {
   Fill();
-  auto it = (values_.empty() || CompareRegNames(values_.back().name, name) < 0)
+  auto it = (values_.empty() || CompareRegNames(values_.back().Name(), name) < 0)
                 ? values_.end()
                 : LowerBoundByName(values_, name, ValueName);
-  if (it == values_.end() || !RegNamesEqual(it->name, name))
-    it = values_.insert(it, RegValue{std::u16string(name), type, {}});
-  it->type = type;
-  it->data = std::move(data);
+  if (it == values_.end() || !RegNamesEqual(it->Name(), name))
+    return *values_.insert(it, RegValue(name, type, data));
+  // The name keeps its first spelling, as in Windows.
+  *it = RegValue(it->Name(), type, data);
   return *it;
 }
 
 bool RegKey::RemoveValue(std::u16string_view name) {
   Fill();
   auto it = LowerBoundByName(values_, name, ValueName);
-  if (it == values_.end() || !RegNamesEqual(it->name, name)) return false;
+  if (it == values_.end() || !RegNamesEqual(it->Name(), name)) return false;
   values_.erase(it);
   return true;
 }

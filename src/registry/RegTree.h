@@ -38,15 +38,50 @@ bool RegNamesEqual(std::u16string_view a, std::u16string_view b);
 // when their folded forms are.
 std::u16string FoldRegName(std::u16string_view name);
 
-struct RegValue {
-  std::u16string name;  // empty: the key's default value
-  std::uint32_t type = kRegNone;
-  std::string data;  // the bytes as the registry holds them (UTF-16LE for texts)
+// One value: its name, type and data in at most one allocation. The names programs' Uninstall
+// and usage keys use most are shared, and short data under such a name is kept in place:
+// a registry of many programs holds hundreds of thousands of these.
+class RegValue {
+ public:
+  RegValue() = default;
+  RegValue(std::u16string_view name, std::uint32_t type, std::string_view data);
+  RegValue(const RegValue& other) : RegValue(other.Name(), other.type, other.Data()) {}
+  RegValue(RegValue&& other) noexcept;
+  RegValue& operator=(const RegValue& other);
+  RegValue& operator=(RegValue&& other) noexcept;
+  ~RegValue() { Free(); }
+
+  // Empty: the key's default value.
+  std::u16string_view Name() const;
+  // The bytes as the registry holds them (UTF-16LE for texts).
+  std::string_view Data() const;
+  void SetData(std::string_view data);
 
   // The data as UTF-16 text up to its first zero unit.
   std::u16string Text() const;
   // The same as UTF-8.
   std::string TextUtf8() const;
+
+  std::uint32_t type = kRegNone;
+
+ private:
+  static constexpr std::uint32_t kSharedName = 0x80000000u;
+  static constexpr std::size_t kLocalSize = sizeof(char*);
+
+  bool SharedName() const { return (name_ & kSharedName) != 0; }
+  std::size_t NameBytes() const { return SharedName() ? 0 : name_ * sizeof(char16_t); }
+  bool Local() const { return SharedName() && size_ <= kLocalSize; }
+  void Assign(std::u16string_view name, std::string_view data);
+  void Free() {
+    if (!Local()) delete[] heap_;
+  }
+
+  union {
+    char* heap_ = nullptr;  // the name's units (unless shared), then the data
+    char local_[kLocalSize];
+  };
+  std::uint32_t name_ = kSharedName;  // a shared name's index with kSharedName, else its length
+  std::uint32_t size_ = 0;            // of the data
 };
 
 // UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
@@ -94,8 +129,10 @@ class RegKey {
   bool RemoveSubKey(std::u16string_view name);
 
   const RegValue* FindValue(std::u16string_view name) const;
-  RegValue& SetValue(std::u16string_view name, std::uint32_t type, std::string data);
+  RegValue& SetValue(std::u16string_view name, std::uint32_t type, std::string_view data);
   bool RemoveValue(std::u16string_view name);
+  // Gives back the values' spare room once no more are coming.
+  void ShrinkValues() { values_.shrink_to_fit(); }
 
   // Last modification as a FILETIME (100 ns units since 1601); 0 while unknown.
   std::uint64_t modified = 0;

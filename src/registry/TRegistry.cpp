@@ -21,9 +21,10 @@ std::string_view StripLeadingBackslash(std::string_view path) {
 
 // The data as a reader of 8-bit text gets it: texts converted, with their terminating zero.
 std::string DataAs8Bit(const RegValue& v) {
-  if (v.type != kRegSz && v.type != kRegExpandSz && v.type != kRegMultiSz) return v.data;
-  if (v.data.empty()) return {};
-  const std::u16string units = Utf16LeUnits(v.data);
+  if (v.type != kRegSz && v.type != kRegExpandSz && v.type != kRegMultiSz)
+    return std::string(v.Data());
+  if (v.Data().empty()) return {};
+  const std::u16string units = Utf16LeUnits(v.Data());
   std::string text = Utf16ToUtf8(units);
   if (units.empty() || units.back() != 0) text += '\0';
   return text;
@@ -151,12 +152,12 @@ int TRegistry::GetDataSize(std::string_view name) {
   if (!v) return -1;
   // Only texts change size on the way to 8 bits.
   const bool text = v->type == kRegSz || v->type == kRegExpandSz || v->type == kRegMultiSz;
-  return static_cast<int>(text ? DataAs8Bit(*v).size() : v->data.size());
+  return static_cast<int>(text ? DataAs8Bit(*v).size() : v->Data().size());
 }
 
 std::string TRegistry::ReadString(std::string_view name) {
   const RegValue* v = RawValue(name);
-  if (!v || v->data.empty()) return {};
+  if (!v || v->Data().empty()) return {};
   if (v->type != kRegSz && v->type != kRegExpandSz) Raise(kInvalidType, name);
   return v->TextUtf8();
 }
@@ -165,9 +166,9 @@ std::int32_t TRegistry::ReadInteger(std::string_view name) {
   const RegValue* v = RawValue(name);
   if (!v) Raise(kGetFailed, name);
   if (v->type != kRegDword) Raise(kInvalidType, name);
-  if (v->data.size() != 4) Raise(kGetFailed, name);
+  if (v->Data().size() != 4) Raise(kGetFailed, name);
   std::uint32_t bits = 0;
-  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(v->data[i]);
+  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(v->Data()[i]);
   return static_cast<std::int32_t>(bits);
 }
 
@@ -209,7 +210,7 @@ void TRegistry::GetKeyNames(std::vector<std::string>& list) {
 void TRegistry::GetValueNames(std::vector<std::string>& list) {
   list.clear();
   if (RegKey* key = Current())
-    for (const auto& v : key->Values()) list.push_back(Utf16ToUtf8(v.name));
+    for (const auto& v : key->Values()) list.push_back(Utf16ToUtf8(v.Name()));
 }
 
 bool TRegistry::DeleteKey(std::string_view path) {

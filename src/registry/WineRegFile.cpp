@@ -227,7 +227,7 @@ class Parser {
       if (keep_ && !line.empty() && line[0] == '[' &&
           !BlockWanted(bytes_, lines_.LineStart(), *keep_, next)) {
         // A block nobody asked for: its lines are counted, not read.
-        if (key_) UpdateKeyTime(key_, pendingTime_);
+        LeaveKey();
         key_ = nullptr;
         lines_.SkipTo(next == std::string_view::npos ? bytes_.size() : next);
         continue;
@@ -240,7 +240,7 @@ class Parser {
         // Wine's own reader ends a line at a NUL byte: such a line (and the values after a
         // key line of that kind) is not read, and the file is never written back.
         Problem("a NUL byte inside a line");
-        if (key_) UpdateKeyTime(key_, pendingTime_);
+        LeaveKey();
         key_ = nullptr;
         continue;
       }
@@ -270,20 +270,27 @@ class Parser {
           Problem("unrecognized line");
       }
     }
-    if (key_) UpdateKeyTime(key_, pendingTime_);
+    LeaveKey();
     if (!seenRelativeTo_) Problem("no \";; All keys relative to\" line");
     if (!bytes_.empty() && bytes_.back() != '\n')
       Problem("the file ends inside a line: it is truncated");
   }
 
  private:
+  // The key's values are complete: its time is set and its storage trimmed.
+  void LeaveKey() {
+    if (!key_) return;
+    UpdateKeyTime(key_, pendingTime_);
+    key_->ShrinkValues();
+  }
+
   void Problem(std::string what) {
     if (result_.problems.size() < 20)
       result_.problems.push_back("line " + std::to_string(lines_.Number()) + ": " + what);
   }
 
   void Key(std::string_view rest) {
-    if (key_) UpdateKeyTime(key_, pendingTime_);
+    LeaveKey();
     key_ = nullptr;
     // Split the escaped path at its separators ("\\" in the file) without decoding it: keys
     // come in tree order, so most segments equal the previous key's and their keys are
@@ -414,11 +421,17 @@ class Parser {
       return Problem("unknown value type");
     }
 
-    std::string bytes;
+    std::string& bytes = data_;
+    bytes.clear();
     if (parse == kString) {
       const std::size_t used = ParseEscaped(data, '"', scratch_);
       if (!used || used != data.size()) return Problem("malformed string value");
-      bytes = TextToRegData(scratch_);
+      bytes.resize(2 * scratch_.size() + 2);
+      for (std::size_t i = 0; i < scratch_.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(scratch_[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(scratch_[i] >> 8);
+      }
+      bytes[bytes.size() - 2] = bytes[bytes.size() - 1] = '\0';
     } else if (parse == kDword) {
       std::uint32_t v = 0;
       std::size_t q = 0;
@@ -449,9 +462,10 @@ class Parser {
     // In a file in Wine's order each value sorts after the one before; look further only
     // when it does not.
     const auto& values = key_->Values();
-    if (!values.empty() && CompareRegNames(values.back().name, name) >= 0 && key_->FindValue(name))
+    if (!values.empty() && CompareRegNames(values.back().Name(), name) >= 0 &&
+        key_->FindValue(name))
       Problem("value listed twice");
-    key_->SetValue(name, type, std::move(bytes));
+    key_->SetValue(name, type, bytes);
   }
 
   std::string_view bytes_;
@@ -464,6 +478,7 @@ class Parser {
   bool seenRelativeTo_ = false;
   std::u16string scratch_;
   std::u16string name_;  // the value's name, its storage reused from value to value
+  std::string data_;     // the value's data, likewise
   std::vector<std::pair<std::string, RegKey*>> chain_;  // the previous key's path, as written
 };
 
@@ -475,21 +490,21 @@ void AppendHex2(std::string& out, unsigned char b) {
 
 void WriteValue(std::string& out, const RegValue& v) {
   std::size_t count;
-  if (!v.name.empty()) {
+  if (!v.Name().empty()) {
     out += '"';
-    count = 1 + AppendWineEscaped(out, v.name, "\"\"");
+    count = 1 + AppendWineEscaped(out, v.Name(), "\"\"");
     out += "\"=";
     count += 2;
   } else {
     out += "@=";
     count = 2;
   }
-  const std::size_t len = v.data.size();
+  const std::size_t len = v.Data().size();
   switch (v.type) {
     case kRegSz:
     case kRegExpandSz:
     case kRegMultiSz:
-      if (len >= 2 && len % 2 == 0 && v.data[len - 1] == 0 && v.data[len - 2] == 0) {
+      if (len >= 2 && len % 2 == 0 && v.Data()[len - 1] == 0 && v.Data()[len - 2] == 0) {
         if (v.type != kRegSz) {
           char tag[16];
           std::snprintf(tag, sizeof tag, "str(%x):", v.type);
@@ -497,7 +512,7 @@ void WriteValue(std::string& out, const RegValue& v) {
         }
         out += '"';
         // Everything but the terminating zero.
-        AppendWineEscaped(out, Utf16LeUnits(std::string_view(v.data).substr(0, len - 2)), "\"\"");
+        AppendWineEscaped(out, Utf16LeUnits(std::string_view(v.Data()).substr(0, len - 2)), "\"\"");
         out += "\"\n";
         return;
       }
@@ -506,7 +521,7 @@ void WriteValue(std::string& out, const RegValue& v) {
       if (len == 4) {
         char text[16];
         std::uint32_t dw = 0;
-        for (int i = 3; i >= 0; --i) dw = (dw << 8) | static_cast<unsigned char>(v.data[i]);
+        for (int i = 3; i >= 0; --i) dw = (dw << 8) | static_cast<unsigned char>(v.Data()[i]);
         std::snprintf(text, sizeof text, "dword:%08x\n", dw);
         out += text;
         return;
@@ -521,7 +536,7 @@ void WriteValue(std::string& out, const RegValue& v) {
   out += tag;
   count += std::strlen(tag);
   for (std::size_t i = 0; i < len; ++i) {
-    AppendHex2(out, static_cast<unsigned char>(v.data[i]));
+    AppendHex2(out, static_cast<unsigned char>(v.Data()[i]));
     count += 2;
     if (i < len - 1) {
       out += ',';

@@ -95,10 +95,10 @@ void ExpectSameTree(const RegKey& want, const RegKey& got, const std::string& pa
         (list == &want.Values() ? wantValues : gotValues).push_back(&v);
   ASSERT_EQ(wantValues.size(), gotValues.size()) << path;
   for (std::size_t i = 0; i < wantValues.size(); ++i) {
-    const std::string name = Utf16ToUtf8(wantValues[i]->name);
-    EXPECT_EQ(name, Utf16ToUtf8(gotValues[i]->name)) << path;
+    const std::string name = Utf16ToUtf8(wantValues[i]->Name());
+    EXPECT_EQ(name, Utf16ToUtf8(gotValues[i]->Name())) << path;
     EXPECT_EQ(wantValues[i]->type, gotValues[i]->type) << path << " " << name;
-    EXPECT_EQ(wantValues[i]->data, gotValues[i]->data) << path << " " << name;
+    EXPECT_EQ(wantValues[i]->Data(), gotValues[i]->Data()) << path << " " << name;
   }
 }
 
@@ -244,8 +244,8 @@ TEST(BackupRestoreExactly, EveryValueComesBackAndNothingElseChanges) {
       ++total;
       ASSERT_NE(have, nullptr) << path << " " << Utf16ToUtf8(want.name);
       EXPECT_EQ(have->type, want.type) << Utf16ToUtf8(want.name);
-      EXPECT_EQ(have->data, want.data) << Utf16ToUtf8(want.name);
-      restored += have->type == want.type && have->data == want.data;
+      EXPECT_EQ(have->Data(), want.data) << Utf16ToUtf8(want.name);
+      restored += have->type == want.type && have->Data() == want.data;
     }
     // Nothing of the injected text became a value or a key of its own.
     EXPECT_EQ(key->FindValue(kInjectedName), nullptr);

@@ -18,10 +18,12 @@ std::string SlowInfoHex(std::size_t size, std::int64_t installed, std::int32_t t
   cache.SetTimesUsed(times);
   cache.SetLastUsed(132224078450000000ull);
   cache.SetImageName(image);
+  const std::string bytes = cache.Bytes();
   std::string hex;
   char byte[4];
   for (std::size_t i = 0; i < size; ++i) {
-    std::snprintf(byte, sizeof byte, "%02x", i < TSlowInfoCache::kSize ? cache.bytes[i] : 0);
+    std::snprintf(byte, sizeof byte, "%02x",
+                  i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0);
     hex += (i ? "," : "");
     hex += byte;
   }

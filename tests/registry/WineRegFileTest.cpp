@@ -78,11 +78,11 @@ TEST(WineRegFile, ValuesAreDecoded) {
     EXPECT_EQ(v->type, c.type);
     EXPECT_EQ(v->Text(), c.text) << Utf16ToUtf8(c.name);
   }
-  EXPECT_EQ(b->FindValue(u"Multi")->data, std::string("a\0\0\0b\0\0\0\0\0", 10));
-  EXPECT_EQ(b->FindValue(u"Dw")->data, std::string("\xff\xff\xff\xff", 4));
+  EXPECT_EQ(b->FindValue(u"Multi")->Data(), std::string("a\0\0\0b\0\0\0\0\0", 10));
+  EXPECT_EQ(b->FindValue(u"Dw")->Data(), std::string("\xff\xff\xff\xff", 4));
   EXPECT_EQ(b->FindValue(u"Qw")->type, kRegQword);
-  EXPECT_EQ(b->FindValue(u"Bin")->data.size(), 33u);
-  EXPECT_EQ(b->FindValue(u"Empty")->data, "");
+  EXPECT_EQ(b->FindValue(u"Bin")->Data().size(), 33u);
+  EXPECT_EQ(b->FindValue(u"Empty")->Data(), "");
   EXPECT_TRUE(FindRegKey(hive.root.get(), "A\\B\\Link")->isLink);
   EXPECT_NE(FindRegKey(hive.root.get(), "A\\C [x]\\\xC5\x82"), nullptr);  // "ł" as UTF-8
   EXPECT_EQ(hive.root->FindValue(u"RootValue")->Text(), u"r");

@@ -49,7 +49,7 @@ std::set<std::string> ValuesOnDisk(const std::string& prefix) {
   EXPECT_TRUE(result.Understood());
   std::set<std::string> names;
   if (const RegKey* key = FindRegKey(hive.root.get(), kKey))
-    for (const auto& v : key->Values()) names.insert(std::string(v.name.begin(), v.name.end()));
+    for (const auto& v : key->Values()) names.insert(std::string(v.Name().begin(), v.Name().end()));
   return names;
 }
 

@@ -36,18 +36,20 @@ const char kMachine[] =
 
 std::string SlowInfoHex(std::int64_t size) {
   TSlowInfoCache record;
-  record.bytes[0] = 0x28;
-  record.bytes[1] = 0x02;
-  record.bytes[4] = 1;
+  record.head[0] = 0x28;
+  record.head[1] = 0x02;
+  record.head[4] = 1;
   record.SetInstalledSize(size);
   record.SetTimesUsed(7);
   record.SetImageName(u"C:\\App\\app.exe");
   std::string hex;
-  for (std::size_t i = 0; i < record.bytes.size(); ++i) {
+  const std::string bytes = record.Bytes();
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
     static const char d[] = "0123456789abcdef";
+    const auto b = static_cast<unsigned char>(bytes[i]);
     if (i) hex += ',';
-    hex += d[record.bytes[i] >> 4];
-    hex += d[record.bytes[i] & 15];
+    hex += d[b >> 4];
+    hex += d[b & 15];
   }
   return hex;
 }

@@ -34,9 +34,9 @@ bool CopyTree(HKEY root, const std::wstring& path, const RegKey& key) {
                         &h, nullptr) != ERROR_SUCCESS)
       return false;
     for (const RegValue& v : key.Values()) {
-      const std::wstring name(v.name.begin(), v.name.end());
-      if (RegSetValueExW(h, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
-                         static_cast<DWORD>(v.data.size())) != ERROR_SUCCESS) {
+      const std::wstring name(v.Name().begin(), v.Name().end());
+      if (RegSetValueExW(h, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.Data().data()),
+                         static_cast<DWORD>(v.Data().size())) != ERROR_SUCCESS) {
         RegCloseKey(h);
         return false;
       }

@@ -435,7 +435,7 @@ void WinePrefixRegistry::Replay(RegKey& root, const std::vector<Change>& changes
         if (key->Parent()) key->Parent()->modified = change.parentModified;
         break;
       case Change::Kind::ValueSet:
-        key->SetValue(change.value.name, change.value.type, change.value.data);
+        key->SetValue(change.value.Name(), change.value.type, change.value.Data());
         key->modified = change.modified;
         break;
       case Change::Kind::KeyRemoved:

@@ -14,13 +14,13 @@ namespace pgl {
 
 namespace {
 
-std::uint32_t U32(const std::string& data, std::size_t at) {
+std::uint32_t U32(std::string_view data, std::size_t at) {
   std::uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(data[at + i]);
   return v;
 }
 
-std::string Hex(const std::string& data) {
+std::string Hex(std::string_view data) {
   static const char digits[] = "0123456789ABCDEF";
   std::string out;
   for (std::size_t i = 0; i < data.size(); ++i) {
@@ -43,16 +43,17 @@ std::string ValueText(const RegValue& v, int& image) {
       return Utf16ToUtf8(v.Text());
     case kRegDword:
       image = 0;
-      if (v.data.size() == 4) return std::to_string(static_cast<std::int32_t>(U32(v.data, 0)));
-      return Hex(v.data);
+      if (v.Data().size() == 4) return std::to_string(static_cast<std::int32_t>(U32(v.Data(), 0)));
+      return Hex(v.Data());
     case kRegQword:
       image = 0;
-      if (v.data.size() == 8)
-        return std::to_string(static_cast<std::uint64_t>(U32(v.data, 4)) << 32 | U32(v.data, 0));
-      return Hex(v.data);
+      if (v.Data().size() == 8)
+        return std::to_string(static_cast<std::uint64_t>(U32(v.Data(), 4)) << 32 |
+                              U32(v.Data(), 0));
+      return Hex(v.Data());
     case kRegMultiSz: {
       image = 1;
-      const std::u16string units = Utf16LeUnits(v.data);
+      const std::u16string units = Utf16LeUnits(v.Data());
       std::string out;
       std::size_t start = 0;
       while (start < units.size()) {
@@ -67,7 +68,7 @@ std::string ValueText(const RegValue& v, int& image) {
     }
     default:
       image = 0;
-      return Hex(v.data);
+      return Hex(v.Data());
   }
 }
 
@@ -76,25 +77,24 @@ void ListValues(const RegKey& key, std::vector<DetailsRow>& rows, std::string* s
   for (const RegValue& v : key.Values()) values.push_back(&v);
   const TextCollator& collator = TextCollator::User();
   std::stable_sort(values.begin(), values.end(), [&](const RegValue* a, const RegValue* b) {
-    if (a->name.empty() != b->name.empty()) return a->name.empty();
-    return collator.Compare(Utf16ToUtf8(a->name), Utf16ToUtf8(b->name), true) < 0;
+    if (a->Name().empty() != b->Name().empty()) return a->Name().empty();
+    return collator.Compare(Utf16ToUtf8(a->Name()), Utf16ToUtf8(b->Name()), true) < 0;
   });
   int position = 0;
   for (const RegValue* v : values) {
     DetailsRow row;
     row.no = " " + std::to_string(++position);
-    row.name = v->name.empty() ? "(Default)" : Utf16ToUtf8(v->name);
+    row.name = v->Name().empty() ? "(Default)" : Utf16ToUtf8(v->Name());
     row.value = ValueText(*v, row.image);
     rows.push_back(std::move(row));
-    if (slowInfo && v->name == u"SlowInfoCache" && v->type == kRegBinary &&
-        v->data.size() == TSlowInfoCache::kSize)
-      *slowInfo = v->data;
+    if (slowInfo && v->Name() == u"SlowInfoCache" && v->type == kRegBinary &&
+        v->Data().size() == TSlowInfoCache::kSize)
+      *slowInfo = v->Data();
   }
 }
 
-void Decode(const std::string& data, std::vector<DetailsRow>& rows) {
-  TSlowInfoCache record;
-  std::memcpy(record.bytes.data(), data.data(), TSlowInfoCache::kSize);
+void Decode(std::string_view data, std::vector<DetailsRow>& rows) {
+  const TSlowInfoCache record = TSlowInfoCache::FromBytes(data);
   const std::int64_t size = record.InstalledSize();
   const std::pair<const char*, std::string> fields[] = {
       {"Size", std::to_string(record.cbSize())},
