@@ -17,7 +17,7 @@
 namespace {
 
 bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b) {
-  if (a.Name() != b.Name() || a.className != b.className || a.isLink != b.isLink ||
+  if (a.Name() != b.Name() || a.ClassName() != b.ClassName() || a.isLink != b.isLink ||
       a.SubKeys().size() != b.SubKeys().size() || a.Values().size() != b.Values().size())
     return false;
   for (std::size_t i = 0; i < a.Values().size(); ++i) {

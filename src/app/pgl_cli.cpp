@@ -103,10 +103,11 @@ std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOpti
 int List(pgl::ManagedSystem& system, const ListOptions& options, pgl::OutputFormat format) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
-  ReportUnreadable(collection.ScanSorted());
-  // The entries hold all the list prints: the registry's tree goes before the rows are made,
-  // so that a long list does not hold both.
+  ReportUnreadable(collection.ReadUninstallEntries());
+  // The entries hold all the list prints: the registry's tree goes before they are sorted and
+  // the rows made, so that a long list does not hold both.
   system.registry.reset();
+  collection.SortAsListed();
   pgl::WriteProgramList(collection, options.Filter(), options.polish, format, Out);
   return 0;
 }

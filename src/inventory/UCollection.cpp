@@ -338,9 +338,13 @@ void TUninstallCollection::SortItems(int sortKey) {
 
 ScanReport TUninstallCollection::ScanSorted() {
   ScanReport report = ReadUninstallEntries();
+  SortAsListed();
+  return report;
+}
+
+void TUninstallCollection::SortAsListed() {
   SortByName();
   SortItems(CurrentSort);
-  return report;
 }
 
 void TUninstallCollection::SortByName() {

@@ -155,6 +155,8 @@ class TUninstallCollection {
   // The scan, then the list's order: by name, then by the stored column (CurrentSort,
   // SortAscending), as the window shows it and pgl-cli prints it.
   ScanReport ScanSorted();
+  // The list's order alone (needs no registry).
+  void SortAsListed();
   void ReadARPCache();
   void ResolveIcons();
   void UpdateCounts();

@@ -8,7 +8,7 @@ namespace pgl {
 namespace {
 
 KeySnapshot Copy(const RegKey& key) {
-  KeySnapshot copy{key.Name(), key.modified, key.className, key.Values(), {}};
+  KeySnapshot copy{key.Name(), key.modified, key.ClassName(), key.Values(), {}};
   copy.subkeys.reserve(key.SubKeys().size());
   for (const auto& sub : key.SubKeys()) copy.subkeys.push_back(Copy(*sub));
   return copy;
@@ -18,7 +18,7 @@ KeySnapshot Copy(const RegKey& key) {
 
 void MakeSnapshotKey(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot& saved) {
   RegKey& key = parent.EnsureSubKey(saved.name);
-  key.className = saved.className;
+  key.SetClassName(saved.className);
   store.KeyAdded(root, key);
   for (const RegValue& value : saved.values) {
     const RegValue& set = key.SetValue(value.Name(), value.type, value.Data());

@@ -109,9 +109,30 @@ RegKey::~RegKey() {
   }
 }
 
+char* RegArena::Allocate(std::size_t size) {
+  constexpr std::size_t kBlock = 256 * 1024;
+  if (size > kBlock / 4) return blocks_.emplace_back(new char[size]).get();
+  if (size > left_) {
+    next_ = blocks_.emplace_back(new char[kBlock]).get();
+    left_ = kBlock;
+  }
+  // Names are UTF-16: every piece starts at an even address.
+  const std::size_t used = (size + 1) & ~std::size_t{1};
+  char* piece = next_;
+  next_ += used;
+  left_ -= std::min(used, left_);
+  return piece;
+}
+
 RegValue::RegValue(std::u16string_view name, std::uint32_t type, std::string_view data)
     : type(type) {
-  Assign(name, data);
+  Assign(name, data, nullptr);
+}
+
+RegValue::RegValue(std::u16string_view name, std::uint32_t type, std::string_view data,
+                   RegArena* arena)
+    : type(type) {
+  Assign(name, data, arena);
 }
 
 RegValue::RegValue(RegValue&& other) noexcept
@@ -144,8 +165,8 @@ RegValue& RegValue::operator=(RegValue&& other) noexcept {
   return *this;
 }
 
-void RegValue::Assign(std::u16string_view name, std::string_view data) {
-  if (data.size() > 0xFFFFFFFFu || name.size() >= kSharedName)
+void RegValue::Assign(std::u16string_view name, std::string_view data, RegArena* arena) {
+  if (data.size() > 0xFFFFFFFFu || name.size() >= kInArena)
     throw std::length_error("registry value too large");
   const int shared = SharedNameIndex(name);
   name_ = shared >= 0 ? (kSharedName | static_cast<std::uint32_t>(shared))
@@ -156,14 +177,20 @@ void RegValue::Assign(std::u16string_view name, std::string_view data) {
     return;
   }
   const std::size_t nameBytes = NameBytes();
-  heap_ = nameBytes + data.size() ? new char[nameBytes + data.size()] : nullptr;
+  const std::size_t total = nameBytes + data.size();
+  if (arena && total) {
+    heap_ = arena->Allocate(total);
+    name_ |= kInArena;
+  } else {
+    heap_ = total ? new char[total] : nullptr;
+  }
   if (nameBytes) std::memcpy(heap_, name.data(), nameBytes);
   if (!data.empty()) std::memcpy(heap_ + nameBytes, data.data(), data.size());
 }
 
 std::u16string_view RegValue::Name() const {
-  if (SharedName()) return kSharedNames[name_ & ~kSharedName];
-  return {reinterpret_cast<const char16_t*>(heap_), name_};
+  if (SharedName()) return kSharedNames[NameField()];
+  return {reinterpret_cast<const char16_t*>(heap_), NameField()};
 }
 
 std::string_view RegValue::Data() const {
@@ -277,15 +304,16 @@ const RegValue* RegKey::FindValue(std::u16string_view name) const {
   return (it != items.end() && RegNamesEqual(it->Name(), name)) ? &*it : nullptr;
 }
 
-RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::string_view data) {
+RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::string_view data,
+                           RegArena* arena) {
   Fill();
   auto it = (values_.empty() || CompareRegNames(values_.back().Name(), name) < 0)
                 ? values_.end()
                 : LowerBoundByName(values_, name, ValueName);
   if (it == values_.end() || !RegNamesEqual(it->Name(), name))
-    return *values_.insert(it, RegValue(name, type, data));
+    return *values_.insert(it, RegValue(name, type, data, arena));
   // The name keeps its first spelling, as in Windows.
-  *it = RegValue(it->Name(), type, data);
+  *it = RegValue(it->Name(), type, data, arena);
   return *it;
 }
 

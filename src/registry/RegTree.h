@@ -38,6 +38,17 @@ bool RegNamesEqual(std::u16string_view a, std::u16string_view b);
 // when their folded forms are.
 std::u16string FoldRegName(std::u16string_view name);
 
+// Room for the values of a tree read from a file, given back all at once when the tree goes.
+class RegArena {
+ public:
+  char* Allocate(std::size_t size);
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* next_ = nullptr;
+  std::size_t left_ = 0;
+};
+
 // One value: its name, type and data in at most one allocation. The names programs' Uninstall
 // and usage keys use most are shared, and short data under such a name is kept in place:
 // a registry of many programs holds hundreds of thousands of these.
@@ -45,6 +56,9 @@ class RegValue {
  public:
   RegValue() = default;
   RegValue(std::u16string_view name, std::uint32_t type, std::string_view data);
+  // The same with the name and data in `arena`, which must outlive the value (a copy has its
+  // own storage).
+  RegValue(std::u16string_view name, std::uint32_t type, std::string_view data, RegArena* arena);
   RegValue(const RegValue& other) : RegValue(other.Name(), other.type, other.Data()) {}
   RegValue(RegValue&& other) noexcept;
   RegValue& operator=(const RegValue& other);
@@ -66,22 +80,26 @@ class RegValue {
 
  private:
   static constexpr std::uint32_t kSharedName = 0x80000000u;
+  static constexpr std::uint32_t kInArena = 0x40000000u;
   static constexpr std::size_t kLocalSize = sizeof(char*);
 
   bool SharedName() const { return (name_ & kSharedName) != 0; }
-  std::size_t NameBytes() const { return SharedName() ? 0 : name_ * sizeof(char16_t); }
+  std::uint32_t NameField() const { return name_ & ~(kSharedName | kInArena); }
+  std::size_t NameBytes() const { return SharedName() ? 0 : NameField() * sizeof(char16_t); }
   bool Local() const { return SharedName() && size_ <= kLocalSize; }
-  void Assign(std::u16string_view name, std::string_view data);
+  void Assign(std::u16string_view name, std::string_view data, RegArena* arena);
   void Free() {
-    if (!Local()) delete[] heap_;
+    if (!Local() && !(name_ & kInArena)) delete[] heap_;
   }
 
   union {
     char* heap_ = nullptr;  // the name's units (unless shared), then the data
     char local_[kLocalSize];
   };
-  std::uint32_t name_ = kSharedName;  // a shared name's index with kSharedName, else its length
-  std::uint32_t size_ = 0;            // of the data
+  // A shared name's index with kSharedName, else the name's length; kInArena when heap_ is
+  // not the value's own.
+  std::uint32_t name_ = kSharedName;
+  std::uint32_t size_ = 0;  // of the data
 };
 
 // UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
@@ -129,15 +147,29 @@ class RegKey {
   bool RemoveSubKey(std::u16string_view name);
 
   const RegValue* FindValue(std::u16string_view name) const;
-  RegValue& SetValue(std::u16string_view name, std::uint32_t type, std::string_view data);
+  // A new value's storage comes from `arena` when given.
+  RegValue& SetValue(std::u16string_view name, std::uint32_t type, std::string_view data,
+                     RegArena* arena = nullptr);
   bool RemoveValue(std::u16string_view name);
+  // Storage for values added in bulk below this key, held (and freed) with the key: a tree's
+  // root holds it, so that it goes wherever the tree goes.
+  RegArena& Arena() {
+    if (!arena_) arena_ = std::make_unique<RegArena>();
+    return *arena_;
+  }
   // Gives back the values' spare room once no more are coming.
   void ShrinkValues() { values_.shrink_to_fit(); }
 
   // Last modification as a FILETIME (100 ns units since 1601); 0 while unknown.
   std::uint64_t modified = 0;
-  std::optional<std::u16string> className;
   bool isLink = false;
+  // The key's class, which few keys have.
+  std::optional<std::u16string> ClassName() const {
+    return className_ ? std::optional(*className_) : std::nullopt;
+  }
+  void SetClassName(std::optional<std::u16string> name) {
+    className_ = name ? std::make_unique<std::u16string>(std::move(*name)) : nullptr;
+  }
 
  private:
   void Fill() const {
@@ -151,6 +183,8 @@ class RegKey {
   mutable RegKeyLoader* loader_ = nullptr;
   std::vector<std::unique_ptr<RegKey>> subkeys_;
   std::vector<RegValue> values_;
+  std::unique_ptr<RegArena> arena_;
+  std::unique_ptr<std::u16string> className_;
 };
 
 // `text` (UTF-8) as UTF-16 in `out`, reusing its storage.

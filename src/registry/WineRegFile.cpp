@@ -374,7 +374,7 @@ class Parser {
     } else if (line.starts_with("#class=\"")) {
       const std::size_t used = ParseEscaped(line.substr(8), '"', scratch_);
       if (!used || 8 + used != line.size()) return Problem("malformed #class");
-      key_->className = scratch_;
+      key_->SetClassName(scratch_);
     } else if (line == "#link") {
       key_->isLink = true;
     } else {
@@ -465,7 +465,7 @@ class Parser {
     if (!values.empty() && CompareRegNames(values.back().Name(), name) >= 0 &&
         key_->FindValue(name))
       Problem("value listed twice");
-    key_->SetValue(name, type, bytes);
+    key_->SetValue(name, type, bytes, &hive_.root->Arena());
   }
 
   std::string_view bytes_;
@@ -567,7 +567,7 @@ void MaybeFlush(std::string& out, const Flush* flush) {
 }
 
 void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Flush* flush) {
-  if (!key.Values().empty() || key.SubKeys().empty() || key.className || key.isLink) {
+  if (!key.Values().empty() || key.SubKeys().empty() || key.ClassName() || key.isLink) {
     out += "\n[";
     if (&key != &base) AppendPath(out, key, base);
     char text[64];
@@ -577,9 +577,9 @@ void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Fl
                   static_cast<unsigned>(key.modified >> 32),
                   static_cast<unsigned>(key.modified & 0xFFFFFFFFu));
     out += text;
-    if (key.className) {
+    if (const auto className = key.ClassName()) {
       out += "#class=\"";
-      AppendWineEscaped(out, *key.className, "\"\"");
+      AppendWineEscaped(out, *className, "\"\"");
       out += "\"\n";
     }
     if (key.isLink) out += "#link\n";

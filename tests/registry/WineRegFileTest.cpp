@@ -56,7 +56,7 @@ TEST(WineRegFile, ValuesAreDecoded) {
   ASSERT_TRUE(ParseWineRegistry(Fixture(), hive).Understood());
   RegKey* b = FindRegKey(hive.root.get(), "a\\b");  // names without regard to case
   ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->className, u"My \"class\"");
+  EXPECT_EQ(b->ClassName(), u"My \"class\"");
   struct Case {
     const char16_t* name;
     std::uint32_t type;

@@ -164,7 +164,7 @@ void WindowsRegistry::Load(RegKey& key) {
     RegKey& sub = key.EnsureSubKey(Units(name.data(), nameSize));
     sub.modified =
         (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-    if (classSize > 0) sub.className = Units(className.data(), classSize);
+    if (classSize > 0) sub.SetClassName(Units(className.data(), classSize));
     sub.LoadLater(this);
   }
   std::string data;
