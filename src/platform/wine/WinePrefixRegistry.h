@@ -23,7 +23,8 @@ class WinePrefixRegistry : public RegistryStore {
  public:
   // Seams for tests; the defaults use the real file system and server check.
   struct Seams {
-    FileWriter write = WriteFileAtomic;
+    // Unset: the file is written by the registry itself, a megabyte at a time as it is made.
+    FileWriter write;
     std::function<bool(const std::string& path)> canWrite;
     std::function<bool(const std::string& prefixDir)> serverRunning;
   };
