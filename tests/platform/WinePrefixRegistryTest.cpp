@@ -195,6 +195,9 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
       "#time=1da1747c66d0000\n\"DisplayName\"=\"App\"\n"
       "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\UninstallOther] 1700000000\n"
       "#time=1da1747c66d0000\n\"x\"=\"1\"\n"
+      // '|' differs from '\\' only in the bit that makes letters lower case
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion||Uninstall\\\\Pipe] 1700000000\n"
+      "#time=1da1747c66d0000\n\"x\"=\"1\"\n"
       "\n[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment] 1700000000\n"
       "#time=1da1747c66d0000\n\"PATH\"=str(2):\"%SystemRoot%\\\\system32\"\n"
       "\n[Software\\\\Classes\\\\txtfile] 1700000000\n#time=1da1747c66d0000\n@=\"Text\"\n";
@@ -224,6 +227,10 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
     EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine, "Software\\Classes\\.txt"));
     EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine,
                               "Software\\Microsoft\\Windows\\CurrentVersion\\UninstallOther"));
+    EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine,
+                              "Software\\Microsoft\\Windows\\CurrentVersion||Uninstall\\Pipe"));
+    EXPECT_TRUE(RegKeyExists(a, kHkeyLocalMachine,
+                             "Software\\Microsoft\\Windows\\CurrentVersion||Uninstall\\Pipe"));
     const char* expand = "%ProgramFiles%|%PATH%|%SystemRoot%";
     EXPECT_EQ(WinePlatform(listing.Path(), b).ExpandEnvironmentStrings(expand),
               WinePlatform(whole.Path(), a).ExpandEnvironmentStrings(expand));

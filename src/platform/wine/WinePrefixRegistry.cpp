@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <initializer_list>
@@ -50,48 +51,73 @@ bool DefaultCanWrite(const std::string& path) {
 
 namespace {
 
+// Every block header of a file is asked about, so most answers must be a quick no: eight
+// characters at a time are compared with the case bit set (which also matches a few
+// non-letters with others), and only a text that passes is compared exactly.
+inline char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && AsciiEqualNoCase(text.substr(0, prefix.size()), prefix);
+  if (text.size() < prefix.size()) return false;
+  constexpr std::uint64_t kCaseBits = 0x2020202020202020ull;
+  std::size_t i = 0;
+  for (; i + 8 <= prefix.size(); i += 8) {
+    std::uint64_t a = 0, b = 0;
+    std::memcpy(&a, text.data() + i, 8);
+    std::memcpy(&b, prefix.data() + i, 8);
+    if ((a | kCaseBits) != (b | kCaseBits)) return false;
+  }
+  for (; i < prefix.size(); ++i)
+    if ((text[i] | 0x20) != (prefix[i] | 0x20)) return false;
+  for (i = 0; i < prefix.size(); ++i)
+    if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
+  return true;
 }
 
 // Whether a key, as its file's header names it, is one the program list reads: a key of the
-// places (or below them), or one of the keys the environment is made of.
-bool KeyListed(std::string_view path, std::initializer_list<std::string_view> places,
-               std::initializer_list<std::string_view> keys) {
+// places (or below them), or one of the keys the environment is made of. Every block header of
+// a file is asked: the lists are made once, not at each call.
+template <std::size_t P, std::size_t K>
+bool KeyListed(std::string_view path, const std::array<std::string_view, P>& places,
+               const std::array<std::string_view, K>& keys) {
   for (const std::string_view place : places)
     if (StartsWithNoCase(path, place) &&
         (path.size() == place.size() || path.substr(place.size()).starts_with("\\\\")))
       return true;
   for (const std::string_view key : keys)
-    if (path.size() == key.size() && AsciiEqualNoCase(path, key)) return true;
+    if (path.size() == key.size() && StartsWithNoCase(path, key)) return true;
   return false;
 }
 
+constexpr std::array<std::string_view, 4> kMachinePlaces = {
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache",
+    "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
+    "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
+    "Management\\\\ARPCache"};
+constexpr std::array<std::string_view, 8> kMachineKeys = {
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion",
+    "Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion",
+    "Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList",
+    "System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment",
+    "System\\\\CurrentControlSet\\\\Control\\\\ComputerName\\\\ComputerName",
+    "System\\\\ControlSet001\\\\Control\\\\Session Manager\\\\Environment",
+    "System\\\\ControlSet001\\\\Control\\\\ComputerName\\\\ComputerName",
+    // the window's own record of where it was started from
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\pgl.exe"};
+constexpr std::array<std::string_view, 2> kUserPlaces = {
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
+    "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache"};
+constexpr std::array<std::string_view, 3> kUserKeys = {"Environment", "Volatile Environment",
+                                                       "Software\\\\Tervask\\\\Purgelet"};
+
 bool MachineKeyListed(std::string_view path) {
-  return KeyListed(
-      path,
-      {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
-       "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache",
-       "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
-       "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
-       "Management\\\\ARPCache"},
-      {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion",
-       "Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion",
-       "Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList",
-       "System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment",
-       "System\\\\CurrentControlSet\\\\Control\\\\ComputerName\\\\ComputerName",
-       "System\\\\ControlSet001\\\\Control\\\\Session Manager\\\\Environment",
-       "System\\\\ControlSet001\\\\Control\\\\ComputerName\\\\ComputerName",
-       // the window's own record of where it was started from
-       "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\pgl.exe"});
+  return KeyListed(path, kMachinePlaces, kMachineKeys);
 }
 
 bool UserKeyListed(std::string_view path) {
-  return KeyListed(
-      path,
-      {"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall",
-       "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache"},
-      {"Environment", "Volatile Environment", "Software\\\\Tervask\\\\Purgelet"});
+  return KeyListed(path, kUserPlaces, kUserKeys);
 }
 
 }  // namespace
