@@ -38,26 +38,38 @@ class LineReader {
     if (end == std::string_view::npos) end = text_.size();
     line = text_.substr(pos_, end - pos_);
     lineStart_ = pos_;
+    numberAt_ = pos_;
+    afterLast_ = 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     pos_ = end + 1;
-    ++number_;
     return true;
   }
-  int Number() const { return number_; }
+  // The number of lines read or passed over so far (that of the line last read). Only problems
+  // need it: the lines are counted when asked, from where the last count stopped.
+  int Number() const {
+    for (std::size_t at = text_.find('\n', counted_); at < numberAt_; at = text_.find('\n', at + 1))
+      ++lines_;
+    counted_ = std::max(counted_, numberAt_);
+    return lines_ + afterLast_;
+  }
   // Where the line last read starts.
   std::size_t LineStart() const { return lineStart_; }
-  // Moves on to `pos` (a line's start), counting the lines passed over.
+  // Moves on to `pos` (a line's start), passing over the lines before it.
   void SkipTo(std::size_t pos) {
-    number_ += static_cast<int>(std::count(text_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                           text_.begin() + static_cast<std::ptrdiff_t>(pos), '\n'));
     pos_ = pos;
+    numberAt_ = std::min(pos, text_.size());
+    afterLast_ = 0;
   }
 
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
   std::size_t lineStart_ = 0;
-  int number_ = 0;
+  // Number() counts the line breaks before numberAt_, plus one while on a line just read.
+  std::size_t numberAt_ = 0;
+  int afterLast_ = 0;
+  mutable std::size_t counted_ = 0;  // the line breaks before here are in lines_
+  mutable int lines_ = 0;
 };
 
 // Whether the key block whose header starts at `start` (its "[") is read: a header that cannot

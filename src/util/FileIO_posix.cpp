@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -51,25 +52,37 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
     error = "\"" + path + "\" is too large to be read.";
     return false;
   }
-  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buffer[1 << 16];
+  // Read straight into the text; the file may grow or shrink meanwhile.
+  std::size_t used = 0;
+  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(st.st_size) + 1, 1 << 16));
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n > 0 && bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
-      ::close(fd);
-      error = "\"" + path + "\" is too large to be read.";
-      return false;
+    if (used == bytes.size()) {
+      if (bytes.size() >= maxBytes + 1) {
+        ::close(fd);
+        bytes.clear();
+        error = "\"" + path + "\" is too large to be read.";
+        return false;
+      }
+      bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
     }
+    const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+    if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       error = "Cannot read \"" + path + "\": " + SystemMessage(errno);
       ::close(fd);
+      bytes.clear();
       return false;
     }
-    bytes.append(buffer, static_cast<std::size_t>(n));
+    used += static_cast<std::size_t>(n);
   }
   ::close(fd);
+  if (used > maxBytes) {
+    bytes.clear();
+    error = "\"" + path + "\" is too large to be read.";
+    return false;
+  }
+  bytes.resize(used);
   return true;
 }
 

@@ -167,6 +167,10 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
       {"a header that cannot be judged", kHeader + "\n[Drop]2\n\"w\"=\"2\"\n[Nope 3\n", false},
       {"problems after a dropped block",
        kHeader + KeyHead("Drop", 1) + "garbage\n" + KeyHead("Keep", 2) + "garbage\n", true},
+      // told once the file is read: at its last line, which a dropped block holds
+      {"no header line, the last block dropped",
+       "WINE REGISTRY Version 2\n" + KeyHead("Keep", 1) + KeyHead("Drop", 2) + "\"w\"=\"2\"\n",
+       true},
   };
   for (const auto& c : cases) {
     WineHive skipped, blanked;
