@@ -101,6 +101,8 @@ TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
   const std::string key = "Software\\Tervask\\Purgelet";
   {
     TFormMain w(*system, Files());
+    EXPECT_FALSE(w.StartRecorded());  // not before the list is on screen
+    ShowUntilRecorded(w);
     w.close();
   }
   EXPECT_EQ(backups(), 1);
@@ -120,6 +122,7 @@ TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
   }
   {
     TFormMain second(*system, Files());  // the settings file exists now: no new backup
+    ShowUntilRecorded(second);
   }
   EXPECT_EQ(backups(), 1);
   TRegistry reg(*system->registry);

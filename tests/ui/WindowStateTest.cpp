@@ -136,10 +136,13 @@ class RunningServer {
 };
 
 TEST_F(MainWindowTest, TheReadOnlyNoticeAppearsOnEveryStartAndCoversNothing) {
-  { TFormMain first(*system, Files()); }  // the records are there from now on
+  {
+    TFormMain first(*system, Files());  // the records are there from now on
+    ShowUntilRecorded(first);
+  }
   RunningServer server(dir.Path());
   TFormMain w(*system, Files());
-  w.show();
+  ShowUntilRecorded(w);
   EXPECT_TRUE(w.Messages()->Text().contains("cannot be changed now"))
       << w.Messages()->Text().toStdString();
   EXPECT_TRUE(w.Messages()->Text().contains("Wine is running"))

@@ -60,6 +60,12 @@ class MainWindowTest : public ::testing::Test {
             dir / "pgl_Search.log"};
   }
 
+  // Shows the window and waits for the records of its start, written once the list is painted.
+  static void ShowUntilRecorded(TFormMain& w) {
+    w.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.StartRecorded(); }, 5000));
+  }
+
   std::vector<std::string> Names(const TFormMain& w) {
     std::vector<std::string> names;
     for (int r = 0; r < w.Model()->rowCount(); ++r) names.push_back(w.Model()->CellText(r, 0));

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -93,12 +94,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   shown_->busy = [this] { return commands_->Running(); };
   WireActions();
 
-  // Start-up, in order. The program's own records in the managed registry are refused while
-  // Wine runs in the prefix; the user hears of it once, without being stopped.
-  const StartupRecords records = RecordThisStart(
-      *system.registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
-  if (!records.written) startupNote_ = Utf8(records.refusal);
-  // The title names the program once: no application display name for Qt to append.
+  // Start-up, in order. The title names the program once: no application display name for Qt to
+  // append.
   setWindowTitle("Purgelet");
   setMinimumSize(390, 300);
   panel_->ClearBottomInfo();
@@ -122,14 +119,19 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   DisplayUninstallInfo();
   InitActions();
   UpdateStatus();
-  if (!startupNote_.isEmpty())
-    messageBar_->Show(Utf8(RegistryReadOnlyNote(languagePL)) + startupNote_);
   for (const auto& problem : system.problems) messageBar_->Show(Utf8(problem));
   list_->CurrentView()->setFocus();
   CreateSecondaryWindows();
   // The user's other prefixes, for the chooser; looked for again at each refresh.
   shown_->FindPrefixes();
   UpdateTitle();
+  // The program's records of this start are written once the list is on screen (with them the
+  // user's registry file is read whole and saved), or after two seconds if it never shows.
+  startRegistry_ = system.registry.get();
+  QWidget* view = list_->CurrentView();
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(view)) view = area->viewport();
+  view->installEventFilter(this);
+  QTimer::singleShot(2000, this, [this] { RecordStart(); });
 }
 
 TFormMain::~TFormMain() = default;
@@ -461,6 +463,25 @@ void TFormMain::actRemoveExecute() {
 void TFormMain::popSaveIconClick() {
   if (const TUninstallInfo* entry = list_->FirstSelectedEntry())
     commands_->SaveIcon(*entry, panel_->Icon());
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && startRegistry_ && !startRecordPosted_) {
+    startRecordPosted_ = true;
+    QTimer::singleShot(0, this, [this] { RecordStart(); });
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormMain::RecordStart() {
+  if (!startRegistry_) return;
+  RegistryStore& registry = *startRegistry_;
+  startRegistry_ = nullptr;
+  // Refused while Wine runs in the prefix; the user hears of it once, without being stopped.
+  const StartupRecords records =
+      RecordThisStart(registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
+  if (!records.written)
+    messageBar_->Show(Utf8(RegistryReadOnlyNote(languagePL)) + Utf8(records.refusal));
 }
 
 void TFormMain::tmCheckRegTimer() {

@@ -103,6 +103,8 @@ class TFormMain : public QMainWindow {
   TFormAbout* About() const { return windows_.about; }
   QTimer* CheckTimer() const;
   MessageBar* Messages() const { return messageBar_; }
+  // Whether this start's records were written (or refused) yet.
+  bool StartRecorded() const { return startRegistry_ == nullptr; }
   // The dialogs, messages, clipboard and desktop the window and its secondary windows use;
   // tests answer them here.
   WindowServices& Services() { return services_; }
@@ -110,6 +112,7 @@ class TFormMain : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void WireActions();
@@ -123,6 +126,8 @@ class TFormMain : public QMainWindow {
   void DisplaySelectedInfo();
   void ShowErrors();
   void HideForUninstaller(bool running);
+  // The records of this start, in the registry the window was opened on.
+  void RecordStart();
   // Before another prefix (or all) is shown: nothing may refer to the old ones.
   void LeaveSystems();
   // The set's systems are shown: scanned, listed, with `problems` in the message bar.
@@ -148,9 +153,10 @@ class TFormMain : public QMainWindow {
   SecondaryWindows windows_;
   bool noAutoCheckReg_ = false;
   bool hiddenForUninstaller_ = false;
-  int lastPanelHeight_ = 204;  // the panel's height when it was last shown
-  bool listUpdating_ = false;  // the rows are being rebuilt or reselected
-  QString startupNote_;
+  int lastPanelHeight_ = 204;               // the panel's height when it was last shown
+  bool listUpdating_ = false;               // the rows are being rebuilt or reselected
+  RegistryStore* startRegistry_ = nullptr;  // until the start is recorded
+  bool startRecordPosted_ = false;
 };
 
 }  // namespace pgl
