@@ -117,9 +117,10 @@ void TUninstallCollection::ReadARPCache() {
     if (reg.GetDataSize("SlowInfoCache") == static_cast<int>(TSlowInfoCache::kSize) &&
         reg.GetDataType("SlowInfoCache") == TRegDataType::rdBinary) {
       reg.ReadBinaryData("SlowInfoCache", buffer.data(), static_cast<int>(buffer.size()));
+      // The program file is kept once, as ExeFile: a long list holds many.
       info.SlowInfo = TSlowInfoCache::FromBytes(
-          std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()));
-      info.ExeFile = info.SlowInfo.ImageName();
+          std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()),
+          &info.ExeFile);
     }
     reg.CloseKey();
   }

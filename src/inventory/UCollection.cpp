@@ -24,7 +24,7 @@ void TSlowInfoCache::Put(std::size_t at, std::uint64_t v, int size) {
   for (int i = 0; i < size; ++i) head[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record) {
+TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record, std::string* programFile) {
   TSlowInfoCache cache;
   record = record.substr(0, kSize);
   for (std::size_t i = 0; i < kHeadSize && i < record.size(); ++i)
@@ -34,6 +34,10 @@ TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record) {
                                             (static_cast<std::uint8_t>(record[at + 1]) << 8));
     if (unit == 0) break;
     cache.image_ += unit;
+  }
+  if (programFile) {
+    *programFile = Utf16ToUtf8(cache.image_);
+    cache.image_ = std::u16string();
   }
   return cache;
 }

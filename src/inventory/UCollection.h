@@ -42,8 +42,9 @@ struct TSlowInfoCache {
   static constexpr std::size_t kHeadSize = 28;
   std::array<std::uint8_t, kHeadSize> head{};
 
-  // From a record of kSize bytes.
-  static TSlowInfoCache FromBytes(std::string_view record);
+  // From a record of kSize bytes. With `programFile`, the program file goes there (as UTF-8)
+  // and the record keeps none.
+  static TSlowInfoCache FromBytes(std::string_view record, std::string* programFile = nullptr);
   // The record of kSize bytes.
   std::string Bytes() const;
 
@@ -86,7 +87,7 @@ struct TUninstallInfo {
   FixedText<200> Comments;
   FixedText<140> Contact;
   FixedText<200> Readme;
-  TSlowInfoCache SlowInfo;
+  TSlowInfoCache SlowInfo;  // read from the registry without its program file, which is ExeFile
   std::string ExeFile;
   std::string IconFile;
   std::int32_t IconIndex = 0;

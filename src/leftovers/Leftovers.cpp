@@ -135,7 +135,7 @@ std::string InstallFolderOf(const LeftoverScope& scope, const TUninstallInfo& en
     while (!icon.empty() && icon.back() == '"') icon.pop_back();
     candidates.push_back(WinParent(icon));
   }
-  candidates.push_back(WinParent(entry.SlowInfo.ImageName()));
+  candidates.push_back(WinParent(entry.ExeFile));  // the usage record's program file
   for (std::string folder : candidates) {
     folder = WinNorm(folder);
     if (folder.size() < 3 || folder[1] != ':' || IsSystemFolder(scope, folder)) continue;
