@@ -110,11 +110,14 @@ RegKey::~RegKey() {
 }
 
 char* RegArena::Allocate(std::size_t size) {
-  constexpr std::size_t kBlock = 256 * 1024;
-  if (size > kBlock / 4) return blocks_.emplace_back(new char[size]).get();
+  // Blocks grow from 4 KB to 256 KB: a small tree (of which a list of many prefixes holds
+  // many) takes little, a large one few blocks.
+  constexpr std::size_t kLargestBlock = 256 * 1024;
+  if (size > kLargestBlock / 4) return blocks_.emplace_back(new char[size]).get();
   if (size > left_) {
-    next_ = blocks_.emplace_back(new char[kBlock]).get();
-    left_ = kBlock;
+    const std::size_t block = std::size_t{4096} << std::min<std::size_t>(blocks_.size(), 6);
+    next_ = blocks_.emplace_back(new char[std::max(block, size)]).get();
+    left_ = std::max(block, size);
   }
   // Names are UTF-16: every piece starts at an even address.
   const std::size_t used = (size + 1) & ~std::size_t{1};
