@@ -143,10 +143,14 @@ void WindowsRegistry::Load(RegKey& key) {
   HKEY h = nullptr;
   if (!root || OpenReal(Locate(root, PathOf(key)), KEY_READ, h) != ERROR_SUCCESS) return;
   DWORD subkeys = 0, maxSubkey = 0, maxClass = 0, values = 0, maxValueName = 0, maxData = 0;
-  RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, &maxClass, &values,
-                   &maxValueName, &maxData, nullptr, nullptr);
+  if (RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, &maxClass, &values,
+                       &maxValueName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+    subkeys = values = ~DWORD{0};  // unknown: enumerated until there are no more
+  // Each call is a round trip to the registry's server (Wine's wineserver): the counts the key
+  // gave stop the enumerations without a last call that only answers "no more". Should the key
+  // gain entries meanwhile, its watch reads it again.
   std::wstring name, className;
-  for (DWORD i = 0;; ++i) {
+  for (DWORD i = 0; i < subkeys; ++i) {
     name.assign(maxSubkey + 2, L'\0');
     className.assign(maxClass + 2, L'\0');
     DWORD nameSize = static_cast<DWORD>(name.size()),
@@ -168,7 +172,7 @@ void WindowsRegistry::Load(RegKey& key) {
     sub.LoadLater(this);
   }
   std::string data;
-  for (DWORD i = 0;; ++i) {
+  for (DWORD i = 0; i < values; ++i) {
     name.assign(maxValueName + 2, L'\0');
     data.assign(maxData + 2, '\0');
     DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size());
