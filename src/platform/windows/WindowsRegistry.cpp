@@ -71,6 +71,20 @@ RealKey Locate(RootKey root, std::u16string_view path) {
   const auto second = rest.find(u'\\');
   const std::u16string_view node = rest.substr(0, second);
   if (!SegmentIs(node, u"Wow6432Node")) return real;
+#ifdef _WIN64
+  // The 32-bit programs' Uninstall and usage keys are keys of their own, never shared between
+  // the views: a 64-bit program opens them by their path, in one round trip, where through the
+  // 32-bit view Wine walks the path a segment at a time.
+  if (second != std::u16string_view::npos) {
+    const std::u16string_view below = rest.substr(second + 1);
+    for (const std::u16string_view place :
+         {std::u16string_view(u"Microsoft\\Windows\\CurrentVersion\\Uninstall"),
+          std::u16string_view(u"Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache")})
+      if (below.size() >= place.size() && RegNamesEqual(below.substr(0, place.size()), place) &&
+          (below.size() == place.size() || below[place.size()] == u'\\'))
+        return real;
+  }
+#endif
   std::u16string redirected(path.substr(0, first));
   if (second != std::u16string_view::npos) redirected += rest.substr(second);
   real.path = Wide(redirected);
