@@ -1,7 +1,6 @@
 #include "inventory/UCollection.h"
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 #include <stdexcept>
 
@@ -29,11 +28,9 @@ TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record, std::string* p
   record = record.substr(0, kSize);
   for (std::size_t i = 0; i < kHeadSize && i < record.size(); ++i)
     cache.head[i] = static_cast<std::uint8_t>(record[i]);
-  for (std::size_t at = kHeadSize; at + 1 < record.size(); at += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<std::uint8_t>(record[at]) |
-                                            (static_cast<std::uint8_t>(record[at + 1]) << 8));
-    if (unit == 0) break;
-    cache.image_ += unit;
+  if (record.size() > kHeadSize) {
+    cache.image_ = Utf16LeUnits(record.substr(kHeadSize));
+    cache.image_.resize(std::min(cache.image_.size(), cache.image_.find(u'\0')));
   }
   if (programFile) {
     *programFile = Utf16ToUtf8(cache.image_);
@@ -43,12 +40,9 @@ TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record, std::string* p
 }
 
 std::string TSlowInfoCache::Bytes() const {
-  std::string record(kSize, '\0');
-  std::memcpy(record.data(), head.data(), kHeadSize);
-  for (std::size_t i = 0; i < image_.size(); ++i) {
-    record[kHeadSize + 2 * i] = static_cast<char>(image_[i] & 0xFF);
-    record[kHeadSize + 2 * i + 1] = static_cast<char>(image_[i] >> 8);
-  }
+  std::string record(reinterpret_cast<const char*>(head.data()), kHeadSize);
+  record += Utf16LeBytes(image_);  // at most kSize - kHeadSize bytes
+  record.resize(kSize, '\0');
   return record;
 }
 

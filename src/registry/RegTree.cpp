@@ -254,9 +254,18 @@ std::u16string Utf16LeUnits(std::string_view bytes) {
   return units;
 }
 
+void AssignRegText(std::string& out, std::u16string_view text) {
+  out.resize(2 * text.size() + 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out[2 * i] = static_cast<char>(text[i] & 0xFF);
+    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  out[out.size() - 2] = out[out.size() - 1] = '\0';
+}
+
 std::string TextToRegData(std::u16string_view text) {
-  std::string data = Utf16LeBytes(text);
-  data.append(2, '\0');
+  std::string data;
+  AssignRegText(data, text);
   return data;
 }
 

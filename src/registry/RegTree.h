@@ -107,6 +107,8 @@ std::string Utf16LeBytes(std::u16string_view text);
 std::u16string Utf16LeUnits(std::string_view bytes);
 // Stores `text` as REG_SZ-style data: UTF-16LE with a terminating zero.
 std::string TextToRegData(std::u16string_view text);
+// The same into `out`, reusing its storage.
+void AssignRegText(std::string& out, std::u16string_view text);
 std::string DwordToRegData(std::uint32_t value);
 
 class RegKey;

@@ -438,12 +438,7 @@ class Parser {
     if (parse == kString) {
       const std::size_t used = ParseEscaped(data, '"', scratch_);
       if (!used || used != data.size()) return Problem("malformed string value");
-      bytes.resize(2 * scratch_.size() + 2);
-      for (std::size_t i = 0; i < scratch_.size(); ++i) {
-        bytes[2 * i] = static_cast<char>(scratch_[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(scratch_[i] >> 8);
-      }
-      bytes[bytes.size() - 2] = bytes[bytes.size() - 1] = '\0';
+      AssignRegText(bytes, scratch_);
     } else if (parse == kDword) {
       std::uint32_t v = 0;
       std::size_t q = 0;
