@@ -28,14 +28,16 @@ TSlowInfoCache TSlowInfoCache::FromBytes(std::string_view record, std::string* p
   record = record.substr(0, kSize);
   for (std::size_t i = 0; i < kHeadSize && i < record.size(); ++i)
     cache.head[i] = static_cast<std::uint8_t>(record[i]);
+  std::u16string units;
   if (record.size() > kHeadSize) {
-    cache.image_ = Utf16LeUnits(record.substr(kHeadSize));
-    cache.image_.resize(std::min(cache.image_.size(), cache.image_.find(u'\0')));
+    units = Utf16LeUnits(record.substr(kHeadSize));
+    units.resize(std::min(units.size(), units.find(u'\0')));
   }
-  if (programFile) {
-    *programFile = Utf16ToUtf8(cache.image_);
-    cache.image_ = std::u16string();
-  }
+  // Assigning an empty string would keep the units' buffer: a long list holds one per entry.
+  if (programFile)
+    *programFile = Utf16ToUtf8(units);
+  else
+    cache.image_ = std::move(units);
   return cache;
 }
 
@@ -254,6 +256,23 @@ std::vector<std::uint32_t> RanksOf(const std::vector<Key>& keys) {
   return ranks;
 }
 
+// The ranks of the entries' texts in the user's order, without regard to case. The sort keys
+// share one piece of memory: a long list would otherwise hold an allocation per entry.
+template <typename TextOf>
+std::vector<std::uint32_t> TextRanks(std::size_t n, const TextOf& textOf) {
+  const TextCollator& collator = TextCollator::User();
+  std::string bytes;
+  std::vector<std::size_t> ends(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    bytes += collator.SortKey(textOf(i), true);
+    ends[i] = bytes.size();
+  }
+  std::vector<std::string_view> keys(n);
+  for (std::size_t i = 0, start = 0; i < n; start = ends[i++])
+    keys[i] = std::string_view(bytes).substr(start, ends[i] - start);
+  return RanksOf(keys);
+}
+
 }  // namespace
 
 void TUninstallCollection::SelectionOrder(const std::vector<std::uint32_t>& ranks, bool ascending) {
@@ -327,11 +346,9 @@ void TUninstallCollection::SortItems(int sortKey) {
     return;
   }
   if (!SortKeyText(TUninstallInfo{}, sortKey)) return;  // unknown key: everything equal
-  const TextCollator& collator = TextCollator::User();
-  std::vector<std::string> keys(n);
-  for (std::size_t i = 0; i < n; ++i)
-    keys[i] = collator.SortKey(*SortKeyText(items_[i]->UninstallInfo, sortKey), true);
-  SelectionOrder(RanksOf(keys), SortAscending);
+  SelectionOrder(
+      TextRanks(n, [&](std::size_t i) { return *SortKeyText(items_[i]->UninstallInfo, sortKey); }),
+      SortAscending);
 }
 
 ScanReport TUninstallCollection::ScanSorted() {
@@ -346,11 +363,11 @@ void TUninstallCollection::SortAsListed() {
 }
 
 void TUninstallCollection::SortByName() {
-  const TextCollator& collator = TextCollator::User();
-  std::vector<std::string> keys(items_.size());
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    keys[i] = collator.SortKey(items_[i]->UninstallInfo.DisplayName.str(), true);
-  SelectionOrder(RanksOf(keys), true);
+  SelectionOrder(TextRanks(items_.size(),
+                           [&](std::size_t i) -> const std::string& {
+                             return items_[i]->UninstallInfo.DisplayName.str();
+                           }),
+                 true);
 }
 
 }  // namespace pgl

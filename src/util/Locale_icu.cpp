@@ -66,17 +66,17 @@ int TextCollator::Compare(std::string_view a, std::string_view b, bool ignoreCas
 std::string TextCollator::SortKey(std::string_view text, bool ignoreCase) const {
   UCollator* c = ignoreCase ? impl_->caseless : impl_->cased;
   if (!c) return std::string(text);
+  // Made in a buffer of this thread's and handed back at its size: a list keeps many keys.
+  thread_local std::string buffer;
   const std::u16string units = Utf8ToUtf16(text);
-  std::string key(units.size() * 4 + 16, '\0');
+  if (buffer.size() < units.size() * 4 + 16) buffer.resize(units.size() * 4 + 16);
   for (;;) {
-    const int32_t n =
-        ucol_getSortKey(c, units.data(), static_cast<int32_t>(units.size()),
-                        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
-    if (n <= static_cast<int32_t>(key.size())) {
-      key.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);  // without the final zero
-      return key;
-    }
-    key.resize(static_cast<std::size_t>(n));
+    const int32_t n = ucol_getSortKey(c, units.data(), static_cast<int32_t>(units.size()),
+                                      reinterpret_cast<uint8_t*>(buffer.data()),
+                                      static_cast<int32_t>(buffer.size()));
+    if (n <= static_cast<int32_t>(buffer.size()))  // the key without its final zero
+      return buffer.substr(0, n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+    buffer.resize(static_cast<std::size_t>(n));
   }
 }
 
