@@ -89,6 +89,7 @@ int main(void) {
   LPOVERLAPPED overlapped = NULL;
   BOOL inJob = FALSE;
   char line[64];
+  int attempt;
 
   if (!commandLine) Fault("out of memory");
   if (size > 0 && wideLength == 0) Fault("the command line is not UTF-8");
@@ -98,9 +99,17 @@ int main(void) {
   ZeroMemory(&si, sizeof si);
   si.cb = sizeof si;
   ZeroMemory(&pi, sizeof pi);
-  if (!CreateProcessW(NULL, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED,
-                      NULL, NULL, &si, &pi))
-    ReportStartError(GetLastError());
+  /* Wine answers "internal error" when the new process ended before it had started, now and
+   * then on a busy machine: nothing of the command ran, so it is started again. */
+  for (attempt = 0;; ++attempt) {
+    DWORD error;
+    if (CreateProcessW(NULL, commandLine, NULL, NULL, FALSE,
+                       NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, NULL, NULL, &si, &pi))
+      break;
+    error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt >= 2) ReportStartError(error);
+    Sleep(250);
+  }
 
   job = CreateJobObjectW(NULL, NULL);
   port = job ? CreateIoCompletionPort(INVALID_HANDLE_VALUE, NULL, 0, 1) : NULL;
