@@ -224,14 +224,14 @@ bool ResolveKeys(pgl::TUninstallCollection& collection, const std::vector<std::s
     if (found.size() > 1) {
       Note("the key name \"" + arg + "\" is found in more than one place:");
       for (const auto* info : found)
-        std::fprintf(stderr, "  %s\t%s\n", Safe(info->RegistryKey).c_str(),
+        std::fprintf(stderr, "  %s\t%s\n", Safe(RegistryKeyOf(*info)).c_str(),
                      Safe(info->DisplayName.str()).c_str());
       std::fprintf(stderr, "Give the whole key to choose one.\n");
       exitCode = 2;
       return false;
     }
     bool duplicate = false;
-    for (const auto& e : entries) duplicate |= e.RegistryKey == found.front()->RegistryKey;
+    for (const auto& e : entries) duplicate |= RegistryKeyOf(e) == RegistryKeyOf(*found.front());
     if (!duplicate) entries.push_back(*found.front());
   }
   return true;
@@ -251,7 +251,7 @@ bool Confirm(const std::string& question, const std::vector<pgl::TUninstallInfo>
   std::fprintf(stderr, "%s\n", question.c_str());
   for (const auto& e : entries)
     std::fprintf(stderr, "  %s\t%s\n", Safe(e.DisplayName.str()).c_str(),
-                 Safe(e.RegistryKey).c_str());
+                 Safe(RegistryKeyOf(e)).c_str());
   return Agreed("Continue?");
 }
 
@@ -272,7 +272,7 @@ class CliObserver : public pgl::UninstallObserver {
   void UninstallerStarting(const pgl::TUninstallInfo& entry, int position, int count) override {
     gInterrupts = 0;
     std::fprintf(stderr, "[%d/%d] Uninstalling %s (%s)...\n", position + 1, count,
-                 Safe(entry.DisplayName.str()).c_str(), Safe(entry.RegistryKey).c_str());
+                 Safe(entry.DisplayName.str()).c_str(), Safe(RegistryKeyOf(entry)).c_str());
   }
   bool StopWaiting() override { return gInterrupts > 0; }
   bool KeepWaitingForRegistry(int seconds) override {
@@ -296,8 +296,8 @@ class CliObserver : public pgl::UninstallObserver {
 pgl::OutcomeRecord Outcome(const pgl::ManagedSystem& system, const pgl::TUninstallInfo& entry,
                            std::string outcome, std::uint32_t errorNumber = 0,
                            std::string errorText = {}) {
-  return {entry.RegistryKey, entry.DisplayName.str(), system.prefixDir, std::move(outcome),
-          errorNumber,       std::move(errorText)};
+  return {RegistryKeyOf(entry), entry.DisplayName.str(), system.prefixDir, std::move(outcome),
+          errorNumber,          std::move(errorText)};
 }
 
 const char* StepOutcome(pgl::UninstallResult result) {
@@ -404,12 +404,12 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
     allGone &= !there;
     if (!format) {
       Out((there ? "Still installed: " : "Uninstalled: ") + Safe(entry.DisplayName.str()) + " (" +
-          Safe(entry.RegistryKey) + ")\n");
+          Safe(RegistryKeyOf(entry)) + ")\n");
       continue;
     }
     const pgl::UninstallStep* step = nullptr;
     for (const auto& s : batch.steps)
-      if (s.registryKey == entry.RegistryKey) step = &s;
+      if (s.registryKey == RegistryKeyOf(entry)) step = &s;
     if (!there)
       outcomes.push_back(Outcome(system, entry, "uninstalled"));
     else if (step && step->result == pgl::UninstallResult::MissingCommand &&
@@ -526,7 +526,7 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
   for (const auto& entry : entries) {
     const pgl::RemoveFailure* failure = nullptr;
     for (const auto& f : failures)
-      if (f.registryKey == entry.RegistryKey) failure = &f;
+      if (f.registryKey == RegistryKeyOf(entry)) failure = &f;
     if (format)
       outcomes.push_back(Outcome(system, entry, failure ? "not_removed" : "removed", 0,
                                  failure ? failure->reason : std::string()));
@@ -534,7 +534,7 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
       std::fprintf(stderr, "Not removed: %s (%s): %s\n", Safe(failure->displayName).c_str(),
                    Safe(failure->registryKey).c_str(), Safe(failure->reason).c_str());
     else
-      Out("Removed: " + Safe(entry.DisplayName.str()) + " (" + Safe(entry.RegistryKey) + ")\n");
+      Out("Removed: " + Safe(entry.DisplayName.str()) + " (" + Safe(RegistryKeyOf(entry)) + ")\n");
   }
   if (format) Out(pgl::FormatOutcomes(outcomes, *format));
   return failures.empty() ? 0 : 1;

@@ -72,7 +72,7 @@ std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, b
       info.Contact.str(),
       info.Readme.str(),
       info.SystemComponent ? "1" : "0",
-      info.RegistryKey,
+      RegistryKeyOf(info),
   };
 }
 

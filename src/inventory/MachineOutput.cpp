@@ -107,7 +107,7 @@ json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixP
   const std::int64_t size = info.SlowInfo.InstalledSize();
   const std::int32_t times = info.SlowInfo.TimesUsed();
   const auto& c = row.cells;
-  json object = {{"key", info.RegistryKey}};
+  json object = {{"key", RegistryKeyOf(info)}};
   if (prefix) {
     object["prefix"] = prefix->name;
     object["prefix_path"] = prefix->path;

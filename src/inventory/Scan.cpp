@@ -66,9 +66,8 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
           info.Visible = SystemComponentsVisible;
         }
         info.KeyName = name;
-        info.SubkeyName = name;
+        if (info.KeyName.str() != name) info.SubkeyName = name;
         info.View = place.view;
-        info.RegistryKey = EntryKeyText(place.view, name);
         bool commandUnreadable[3] = {false, false, false};
         for (const auto& value : kTextValues) {
           try {

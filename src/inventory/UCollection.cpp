@@ -177,7 +177,7 @@ std::int64_t SortKeyNumber(const TUninstallInfo& info, int sortKey) {
   }
 }
 
-const std::string* SortKeyText(const TUninstallInfo& info, int sortKey) {
+const std::string* SortKeyText(const TUninstallInfo& info, int sortKey, std::string& made) {
   switch (sortKey) {
     case 0:
       return &info.DisplayName.str();
@@ -216,7 +216,8 @@ const std::string* SortKeyText(const TUninstallInfo& info, int sortKey) {
     case 20:
       return &info.Readme.str();
     case 22:
-      return &info.RegistryKey;
+      made = RegistryKeyOf(info);
+      return &made;
     case kSortPrefix:
       return &info.PrefixName;
     default:
@@ -233,8 +234,9 @@ int TUninstallCollection::CompareItems(int index1, int index2, bool ignoreCase, 
     const std::int64_t x = SortKeyNumber(a, sortKey), y = SortKeyNumber(b, sortKey);
     return x < y ? -1 : (x > y ? 1 : 0);
   }
-  const std::string* x = SortKeyText(a, sortKey);
-  const std::string* y = SortKeyText(b, sortKey);
+  std::string madeX, madeY;
+  const std::string* x = SortKeyText(a, sortKey, madeX);
+  const std::string* y = SortKeyText(b, sortKey, madeY);
   if (!x || !y) return 0;  // an unknown key: both sides count as empty
   return TextCollator::User().Compare(*x, *y, ignoreCase);
 }
@@ -345,10 +347,13 @@ void TUninstallCollection::SortItems(int sortKey) {
     SelectionOrder(RanksOf(keys), SortAscending);
     return;
   }
-  if (!SortKeyText(TUninstallInfo{}, sortKey)) return;  // unknown key: everything equal
-  SelectionOrder(
-      TextRanks(n, [&](std::size_t i) { return *SortKeyText(items_[i]->UninstallInfo, sortKey); }),
-      SortAscending);
+  std::string made;
+  if (!SortKeyText(TUninstallInfo{}, sortKey, made)) return;  // unknown key: everything equal
+  SelectionOrder(TextRanks(n,
+                           [&](std::size_t i) -> const std::string& {
+                             return *SortKeyText(items_[i]->UninstallInfo, sortKey, made);
+                           }),
+                 SortAscending);
 }
 
 ScanReport TUninstallCollection::ScanSorted() {

@@ -96,10 +96,10 @@ struct TUninstallInfo {
   bool SystemComponent = false;
   bool Visible = false;
   bool Exists = false;
-  // Where the entry lives: its place and, from it, its key as "HKLM\...\Uninstall\Name".
+  // Where the entry lives: its place, and the key's whole name where KeyName (cut to 100
+  // characters) is not all of it.
   UninstallView View = UninstallView::Machine;
-  std::string SubkeyName;  // the key's whole name (KeyName is cut to 100 characters)
-  std::string RegistryKey;
+  std::string SubkeyName;
   // In a list of several systems: the name of the entry's own and its place among them.
   std::string PrefixName;
   int SystemIndex = 0;
@@ -114,6 +114,12 @@ class TUninstallItem {
 // kept it, else KeyName.
 inline const std::string& EntrySubkey(const TUninstallInfo& info) {
   return info.SubkeyName.empty() ? info.KeyName.str() : info.SubkeyName;
+}
+
+// The entry's key as "HKLM\...\Uninstall\Name". Made when asked: a long list would hold one
+// for every entry.
+inline std::string RegistryKeyOf(const TUninstallInfo& info) {
+  return EntryKeyText(info.View, EntrySubkey(info));
 }
 
 // Sort keys: the list's column tags 0 to 22, kSortPrefix; 100 imposes no order.
@@ -188,8 +194,9 @@ class TUninstallCollection {
   std::array<std::vector<std::string>, kUninstallViewCount> keyNames_;
 };
 
-// The text of a text sort key, or null for a numeric or unknown key.
-const std::string* SortKeyText(const TUninstallInfo& info, int sortKey);
+// The text of a text sort key, or null for a numeric or unknown key. A text made for the
+// purpose (the registry key) is made in `made`.
+const std::string* SortKeyText(const TUninstallInfo& info, int sortKey, std::string& made);
 // The number of a numeric sort key (2, 3, 4, 21).
 std::int64_t SortKeyNumber(const TUninstallInfo& info, int sortKey);
 bool IsNumericSortKey(int sortKey);

@@ -190,7 +190,7 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
     const TUninstallInfo& entry = entries[static_cast<std::size_t>(i)];
     UninstallStep step;
     step.displayName = entry.DisplayName.str();
-    step.registryKey = entry.RegistryKey;
+    step.registryKey = RegistryKeyOf(entry);
     const std::string command = UninstallCommandFor(entry, mode);
     const std::string& name = step.displayName;
     std::string program;
@@ -254,7 +254,7 @@ std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
     const std::string& name = EntrySubkey(entry);
     if (name.empty()) {
       // An empty name would name the Uninstall key itself, with every entry below it.
-      failures.push_back({entry.DisplayName.str(), entry.RegistryKey,
+      failures.push_back({entry.DisplayName.str(), RegistryKeyOf(entry),
                           polish ? "nie ma nazwy klucza." : "it has no key name."});
       continue;
     }
@@ -281,7 +281,7 @@ std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
     if (reason.empty() && RegKeyExists(registry, root, uninstallKey))
       reason = polish ? "jego klucz nadal istnieje." : "its key is still there.";
     if (!reason.empty()) {
-      failures.push_back({entry.DisplayName.str(), entry.RegistryKey, reason});
+      failures.push_back({entry.DisplayName.str(), RegistryKeyOf(entry), reason});
     }
   }
   return failures;

@@ -148,7 +148,7 @@ std::string InstallFolderOf(const LeftoverScope& scope, const TUninstallInfo& en
 std::vector<std::string> OthersFolders(const LeftoverScope& scope, const std::string& entryKey) {
   std::vector<std::string> folders;
   for (const TUninstallInfo& other : scope.listed)
-    if (!AsciiEqualNoCase(other.RegistryKey, entryKey))
+    if (!AsciiEqualNoCase(RegistryKeyOf(other), entryKey))
       if (std::string f = InstallFolderOf(scope, other); !f.empty()) folders.push_back(f);
   return folders;
 }
@@ -491,7 +491,7 @@ std::string Leftover::Text() const {
 Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry) {
   Evidence ev;
   ev.prefix = scope.prefixDir;
-  ev.entryKey = entry.RegistryKey;
+  ev.entryKey = RegistryKeyOf(entry);
   ev.displayName = entry.DisplayName.str();
   ev.publisher = entry.Publisher.str();
   char now[32];
@@ -502,7 +502,7 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
   ev.recorded = now;
   ev.installFolderWindows = InstallFolderOf(scope, entry);
   // A folder that holds another listed program's folder is shared, not its own.
-  for (const auto& other : OthersFolders(scope, entry.RegistryKey))
+  for (const auto& other : OthersFolders(scope, RegistryKeyOf(entry)))
     if (WinInside(other, ev.installFolderWindows)) ev.installFolderWindows.clear();
   if (ev.installFolderWindows.empty()) return ev;
   ev.installFolder = Canonical(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));
@@ -642,7 +642,7 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   // A name another listed program also goes by is no evidence.
   std::set<std::string> otherNames, otherPublisherNames;
   for (const TUninstallInfo& other : scope.listed)
-    if (!AsciiEqualNoCase(other.RegistryKey, ev.entryKey)) {
+    if (!AsciiEqualNoCase(RegistryKeyOf(other), ev.entryKey)) {
       otherNames.insert(Fold(other.DisplayName.str()));
       otherPublisherNames.insert(Fold(other.Publisher.str()));
     }
@@ -663,7 +663,7 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   // Publishers of other listed programs: their folders are never offered as a whole.
   std::set<std::string> otherPublishers;
   for (const TUninstallInfo& other : scope.listed)
-    if (!AsciiEqualNoCase(other.RegistryKey, ev.entryKey))
+    if (!AsciiEqualNoCase(RegistryKeyOf(other), ev.entryKey))
       otherPublishers.insert(Fold(other.Publisher.str()));
   // Settings kept under the very names its install folder has (PUBLISHER\PRODUCT): as sure as
   // the folder itself.

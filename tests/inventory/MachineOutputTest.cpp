@@ -59,7 +59,6 @@ TEST(MachineOutput, AListWrittenInPiecesIsTheListMadeWhole) {
   for (int i = 0; i < 4000; ++i) {
     TUninstallInfo& info = collection.AddItem().UninstallInfo;
     info.KeyName = "Key" + std::to_string(i);
-    info.RegistryKey = "HKLM\\Key" + std::to_string(i);
     info.DisplayName = "Name, \"quoted\"\tand\ttabbed " + std::string(200, 'x');
     info.UninstallString = std::string(300, 'u');
     info.Visible = info.Exists = true;

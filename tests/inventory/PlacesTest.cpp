@@ -41,7 +41,7 @@ class PlacesTest : public ::testing::Test {
 
   std::vector<std::string> Keys(const TUninstallCollection& c) {
     std::vector<std::string> keys;
-    for (int i = 0; i < c.Count(); ++i) keys.push_back(c.GetItem(i).UninstallInfo.RegistryKey);
+    for (int i = 0; i < c.Count(); ++i) keys.push_back(RegistryKeyOf(c.GetItem(i).UninstallInfo));
     return keys;
   }
 
@@ -87,8 +87,8 @@ TEST_F(PlacesTest, RemoveDeletesOnlyTheChosenPlacesKeysAndSaysWhatFailed) {
   c.ReadUninstallEntries();
   std::vector<TUninstallInfo> chosen;
   for (int i = 0; i < c.Count(); ++i)
-    if (c.GetItem(i).UninstallInfo.RegistryKey == kM32 + "Shared" ||
-        c.GetItem(i).UninstallInfo.RegistryKey == kM + "Shared")
+    if (RegistryKeyOf(c.GetItem(i).UninstallInfo) == kM32 + "Shared" ||
+        RegistryKeyOf(c.GetItem(i).UninstallInfo) == kM + "Shared")
       chosen.push_back(c.GetItem(i).UninstallInfo);
   ASSERT_EQ(chosen.size(), 2u);
   registry.SetWritable(kHkeyCurrentUser, false);  // not touched: nothing chosen there

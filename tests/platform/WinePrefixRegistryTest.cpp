@@ -133,7 +133,6 @@ TEST_F(PrefixTest, ASaveWineMayUndoIsAFailedRemoval) {
   TUninstallInfo entry;
   entry.KeyName = "App";
   entry.DisplayName = "App";
-  entry.RegistryKey = std::string("HKLM\\") + kUninstall + "\\App";
   const auto failures = RemoveEntries(reg, {entry});
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_NE(failures[0].reason.find("may undo it"), std::string::npos) << failures[0].reason;

@@ -168,7 +168,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
       for (const UninstallStep& step : batch.steps) {
         const TUninstallInfo* entry = nullptr;
         for (const auto& e : group)
-          if (e.RegistryKey == step.registryKey) entry = &e;
+          if (RegistryKeyOf(e) == step.registryKey) entry = &e;
         const bool ran = step.result == UninstallResult::Finished ||
                          step.result == UninstallResult::StoppedWaiting;
         if (entry && ran &&

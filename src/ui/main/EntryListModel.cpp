@@ -54,8 +54,8 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
 
 std::string EntryListModel::RowKey(int row) const {
   const TUninstallInfo& info = collection_->GetItem(ItemIndex(row)).UninstallInfo;
-  return prefixColumn_ ? std::to_string(info.SystemIndex) + "\n" + info.RegistryKey
-                       : info.RegistryKey;
+  return prefixColumn_ ? std::to_string(info.SystemIndex) + "\n" + RegistryKeyOf(info)
+                       : RegistryKeyOf(info);
 }
 
 int EntryListModel::ColumnTag(int column) {
