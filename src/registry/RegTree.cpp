@@ -83,6 +83,7 @@ int SharedNameIndex(std::u16string_view name) {
 int CompareRegNames(std::u16string_view a, std::u16string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;  // names next to each other share long beginnings
     const int d = static_cast<int>(FoldUnit(a[i])) - static_cast<int>(FoldUnit(b[i]));
     if (d != 0) return d;
   }

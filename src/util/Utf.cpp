@@ -147,6 +147,14 @@ std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks)
 void AppendWithoutControlCharacters(std::string& out, std::string_view text, bool keepLineBreaks) {
   const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // Printable ASCII, most of any text, is copied a run at a time.
+    std::size_t run = i;
+    while (run < text.size() && byte(run) >= 0x20 && byte(run) < 0x7F) ++run;
+    if (run > i) {
+      out.append(text.substr(i, run - i));
+      i = run;
+      if (i == text.size()) break;
+    }
     const unsigned char c = byte(i);
     if (c < 0x80) {
       out += (c < 0x20 && !(keepLineBreaks && c == '\n')) || c == 0x7F ? ' ' : static_cast<char>(c);
