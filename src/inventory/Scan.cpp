@@ -1,4 +1,6 @@
 // The inventory scan: the Uninstall pass, the ARPCache pass, the icon pass.
+#include <array>
+
 #include "inventory/CommandAnalysis.h"
 #include "inventory/UCollection.h"
 #include "registry/TRegistry.h"
@@ -38,6 +40,30 @@ const TextValue kTextValues[] = {
 constexpr std::string_view kCommandValues[3] = {"UninstallString", "QuietUninstallString",
                                                 "ModifyPath"};
 
+// The values a scan reads from an Uninstall key: those of kTextValues in their order, then
+// SystemComponent. One pass over the key's values finds them all, where a look-up per name
+// would search the key again for each.
+constexpr std::size_t kSystemComponentSlot = std::size(kTextValues);
+using ScanValues = std::array<const RegValue*, kSystemComponentSlot + 1>;
+
+ScanValues FindScanValues(const RegKey& key) {
+  static const std::array<std::u16string, kSystemComponentSlot + 1> names = [] {
+    std::array<std::u16string, kSystemComponentSlot + 1> out;
+    for (std::size_t i = 0; i < kSystemComponentSlot; ++i)
+      out[i] = Utf8ToUtf16(kTextValues[i].name);
+    out[kSystemComponentSlot] = u"SystemComponent";
+    return out;
+  }();
+  ScanValues found{};
+  for (const RegValue& value : key.Values())
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (RegNamesEqual(value.Name(), names[i])) {
+        found[i] = &value;
+        break;
+      }
+  return found;
+}
+
 }  // namespace
 
 ScanReport TUninstallCollection::ReadUninstallEntries() {
@@ -52,16 +78,20 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
       // Read access is enough to list the entries: a registry the user may not change (or
       // one that Wine holds while it runs) still shows what is installed.
       if (!reg.OpenKeyReadOnly(place.uninstallKey)) continue;
-      reg.CloseKey();
+      const RegKey* uninstall = reg.CurrentKey();
+      if (!uninstall) continue;
       report.uninstallKeyFound = true;
-      const std::string base = std::string(place.uninstallKey) + "\\";
+      std::u16string units;
       for (const std::string& name : KeyNames(place.view)) {
-        if (!reg.OpenKeyReadOnly(base + name)) continue;
+        AssignUtf16(units, name);
+        const RegKey* key = uninstall->FindSubKey(units);
+        if (!key) continue;
+        const ScanValues found = FindScanValues(*key);
         TUninstallItem& item = AddItem();
         TUninstallInfo info;
         info.Visible = true;
-        if (reg.GetDataType("SystemComponent") == TRegDataType::rdInteger &&
-            reg.GetDataSize("SystemComponent") == 4 && reg.ReadInteger("SystemComponent") == 1) {
+        if (const RegValue* v = found[kSystemComponentSlot];
+            v && v->type == kRegDword && v->Data() == std::string_view("\1\0\0\0", 4)) {
           info.SystemComponent = true;
           info.Visible = SystemComponentsVisible;
         }
@@ -69,15 +99,18 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
         if (info.KeyName.str() != name) info.SubkeyName = name;
         info.View = place.view;
         bool commandUnreadable[3] = {false, false, false};
-        for (const auto& value : kTextValues) {
-          try {
-            value.set(info, reg.ReadString(value.name));
-          } catch (const ERegistryException&) {
-            // A value of a type that is not text leaves its field empty; the scan goes on.
-            if (report.unreadableValues++ == 0) report.firstUnreadable = name + ": " + value.name;
-            for (int c = 0; c < 3; ++c)
-              commandUnreadable[c] |= std::string_view(value.name) == kCommandValues[c];
+        for (std::size_t i = 0; i < std::size(kTextValues); ++i) {
+          const RegValue* v = found[i];
+          if (!v || v->Data().empty()) continue;  // missing or empty: the field stays empty
+          if (v->type == kRegSz || v->type == kRegExpandSz) {
+            kTextValues[i].set(info, v->TextUtf8());
+            continue;
           }
+          // A value of a type that is not text leaves its field empty; the scan goes on.
+          const std::string_view valueName = kTextValues[i].name;
+          if (report.unreadableValues++ == 0)
+            report.firstUnreadable = name + ": " + std::string(valueName);
+          for (int c = 0; c < 3; ++c) commandUnreadable[c] |= valueName == kCommandValues[c];
         }
         if (info.DisplayName.empty()) info.DisplayName = name;
         // The first command value that is there decides validity; one that is not text
@@ -92,8 +125,8 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
         info.Exists = true;
         item.UninstallInfo = std::move(info);
         if (item.UninstallInfo.Valid) toCheck.push_back(&item.UninstallInfo);
-        reg.CloseKey();
       }
+      reg.CloseKey();
     }
   }
   // The files are looked for on every core: with many programs, this is most of the scan.
@@ -106,22 +139,26 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
 }
 
 void TUninstallCollection::ReadARPCache() {
+  // Each place's usage-record key is looked up once, and each entry's record below it.
   TRegistry reg(registry_);
-  std::array<std::uint8_t, TSlowInfoCache::kSize> buffer{};
+  std::array<const RegKey*, kUninstallViewCount> bases{};
+  std::array<bool, kUninstallViewCount> looked{};
+  std::u16string units;
   for (auto& item : items_) {
     TUninstallInfo& info = item->UninstallInfo;
-    reg.SetRootKey(PlaceOf(info.View).root);
-    const std::string path = ARPCacheKeyPath(info.View, EntrySubkey(info));
-    if (!reg.KeyExists(path) || !reg.OpenKeyReadOnly(path)) continue;
-    if (reg.GetDataSize("SlowInfoCache") == static_cast<int>(TSlowInfoCache::kSize) &&
-        reg.GetDataType("SlowInfoCache") == TRegDataType::rdBinary) {
-      reg.ReadBinaryData("SlowInfoCache", buffer.data(), static_cast<int>(buffer.size()));
-      // The program file is kept once, as ExeFile: a long list holds many.
-      info.SlowInfo = TSlowInfoCache::FromBytes(
-          std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()),
-          &info.ExeFile);
+    const auto view = static_cast<std::size_t>(info.View);
+    if (!looked[view]) {
+      looked[view] = true;
+      reg.SetRootKey(PlaceOf(info.View).root);
+      if (reg.OpenKeyReadOnly(PlaceOf(info.View).arpCacheKey)) bases[view] = reg.CurrentKey();
     }
-    reg.CloseKey();
+    if (!bases[view]) continue;
+    AssignUtf16(units, EntrySubkey(info));
+    const RegKey* key = bases[view]->FindSubKey(units);
+    const RegValue* record = key ? key->FindValue(u"SlowInfoCache") : nullptr;
+    // The program file is kept once, as ExeFile: a long list holds many.
+    if (record && record->type == kRegBinary && record->Data().size() == TSlowInfoCache::kSize)
+      info.SlowInfo = TSlowInfoCache::FromBytes(record->Data(), &info.ExeFile);
   }
 }
 

@@ -364,6 +364,8 @@ ScanReport TUninstallCollection::ScanSorted() {
 
 void TUninstallCollection::SortAsListed() {
   SortByName();
+  // Sorted by name already: the same order again would exchange nothing.
+  if (CurrentSort == 0 && SortAscending) return;
   SortItems(CurrentSort);
 }
 

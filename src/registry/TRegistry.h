@@ -57,6 +57,8 @@ class TRegistry {
   // The raw value (type and bytes) of the current key, or null; for readers that need
   // more than the five type answers.
   const RegValue* RawValue(std::string_view name);
+  // The open key itself, or null; for readers that go through all of its values at once.
+  const RegKey* CurrentKey() { return Current(); }
 
  private:
   RegKey* Current();

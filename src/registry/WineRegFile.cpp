@@ -1,6 +1,7 @@
 #include "registry/WineRegFile.h"
 
 #include <algorithm>
+#include <array>
 
 #include <cstdio>
 #include <cstring>
@@ -21,11 +22,22 @@ constexpr std::int64_t kTicksPerSecond = 10000000;
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
+// The value of each hex digit by its byte, -1 for any other byte: hex data is most of a file.
+constexpr std::array<std::int8_t, 256> kHexDigits = [] {
+  std::array<std::int8_t, 256> table{};
+  table.fill(-1);
+  for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<std::int8_t>(c);
+  for (int c = 0; c < 6; ++c) {
+    table['a' + c] = static_cast<std::int8_t>(10 + c);
+    table['A' + c] = static_cast<std::int8_t>(10 + c);
+  }
+  return table;
+}();
 bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  return kHexDigits[static_cast<unsigned char>(c)] >= 0;
 }
 int HexValue(char c) {
-  return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+  return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 // Splits the file into lines without their "\n" and a trailing "\r".
@@ -203,6 +215,13 @@ std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out,
 bool ParseHexList(std::string_view in, std::string& out, std::size_t& used) {
   std::size_t p = 0;
   while (p < in.size() && IsHex(in[p])) {
+    if (p + 2 < in.size() && in[p + 2] == ',' && IsHex(in[p + 1])) {
+      // The common case: two digits and a comma.
+      out += static_cast<char>(HexValue(in[p]) * 16 + HexValue(in[p + 1]));
+      p += 3;
+      while (p < in.size() && IsSpace(in[p])) ++p;
+      continue;
+    }
     unsigned v = 0;
     std::size_t digits = 0;
     while (p < in.size() && IsHex(in[p])) {
