@@ -246,7 +246,8 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
   }
   for (std::size_t i = known; i < parts.size(); ++i) {
     std::string next = base + "/" + parts[i];
-    if (!Exists(next, st)) {
+    // The first part below the base was looked for as spelled already, and is missing.
+    if (i == known || !Exists(next, st)) {
       const auto match = FindNoCase(base, baseStat, parts[i]);
       if (!match) return std::nullopt;
       next = base + "/" + *match;
