@@ -39,6 +39,8 @@ class PlatformTest : public ::testing::Test {
     test::WriteFile(dir / "drive_c/windows/system32/msiexec.exe", "MZ");
     test::WriteFile(dir / "drive_c/windows/regedit.exe", "MZ");
     test::WriteFile(dir / "drive_c/Tools/tool.exe", "MZ");
+    test::MakeDirs(dir / "drive_c/Tools ");  // made by a Linux program
+    test::WriteFile(dir / "drive_c/Tools /tool.exe", "MZ");
     test::WriteFile(dir / "drive_c/Program Files/My App/Uninst.exe", "MZ");
   }
   test::TempDir dir;
@@ -85,6 +87,11 @@ TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
       {"C:\\Program Files\\My App\\Uninst.exe\\", false},  // ends in a separator
       {"C:\\Program Files\\My App\\Uninst.exe\\x", false},
       {"C:\\Program Files\\My App\\Uninst.exe/", false},
+      // A blank that ends a folder's name is kept, and that name is found only as spelled.
+      {"C:\\Program Files\\My App \\Uninst.exe", false},
+      {"C:\\Program Files\\My App\\Uninst.exe /S", false},
+      {"C:\\Tools \\tool.exe", true},
+      {"C:\\TOOLS \\tool.exe", false},
   };
   for (const auto& [path, exists] : files) EXPECT_EQ(platform.FileExists(path), exists) << path;
   // Longer than Windows allows, and a million components: refused at once.

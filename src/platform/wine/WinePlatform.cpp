@@ -248,6 +248,10 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     std::string next = base + "/" + parts[i];
     // The first part below the base was looked for as spelled already, and is missing.
     if (i == known || !Exists(next, st)) {
+      // Windows keeps a blank at the end of a folder's name in a path and makes no folder
+      // whose name ends in one: such a part (" /S" of a command taken for a path) names
+      // nothing that a search without regard to case could find.
+      if (i + 1 < parts.size() && parts[i].back() == ' ') return std::nullopt;
       const auto match = FindNoCase(base, baseStat, parts[i]);
       if (!match) return std::nullopt;
       next = base + "/" + *match;
