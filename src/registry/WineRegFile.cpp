@@ -87,9 +87,21 @@ class LineReader {
 // Whether the key block whose header starts at `start` (its "[") is read: a header that cannot
 // be judged is, and so is the last block of a file cut inside a line, so that the reader still
 // names what is wrong. Sets `next` to the start of the following block, or npos.
+// Where the next "\n[" begins at or after `from`. A '[' is far rarer than a line break, so
+// it is what is searched for.
+std::size_t FindBlockStart(std::string_view bytes, std::size_t from) {
+  for (std::size_t p = from + 1; p < bytes.size(); ++p) {
+    const void* hit = std::memchr(bytes.data() + p, '[', bytes.size() - p);
+    if (!hit) break;
+    p = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+    if (bytes[p - 1] == '\n') return p - 1;
+  }
+  return std::string_view::npos;
+}
+
 bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& keep,
                  std::size_t& next) {
-  const std::size_t nl = bytes.find("\n[", start);
+  const std::size_t nl = FindBlockStart(bytes, start);
   next = nl == std::string_view::npos ? nl : nl + 1;
   const bool cut = !bytes.empty() && bytes.back() != '\n';
   if (cut && nl == std::string_view::npos) return true;
@@ -597,9 +609,12 @@ void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Fl
     out += "\n[";
     if (&key != &base) AppendPath(out, key, base);
     char text[64];
-    const auto t = static_cast<std::int64_t>(key.modified);
+    // The seconds as wineserver computes them, in 64-bit arithmetic that wraps for a time
+    // past 2^63 (done on unsigned numbers here, where a wrap is defined).
+    const auto sinceUnixEpoch =
+        static_cast<std::int64_t>(key.modified - static_cast<std::uint64_t>(kTicks1601To1970));
     std::snprintf(text, sizeof text, "] %u\n#time=%x%08x\n",
-                  static_cast<unsigned>((t - kTicks1601To1970) / kTicksPerSecond),
+                  static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond),
                   static_cast<unsigned>(key.modified >> 32),
                   static_cast<unsigned>(key.modified & 0xFFFFFFFFu));
     out += text;
@@ -691,7 +706,7 @@ void WriteWineRegistryChunks(const WineHive& hive,
 
 std::string WineRegistryBlocks(std::string_view bytes, const BlockFilter& keep) {
   std::string out;
-  std::size_t at = bytes.find("\n[");
+  std::size_t at = FindBlockStart(bytes, 0);
   out.append(bytes.substr(0, at == std::string_view::npos ? bytes.size() : at + 1));
   std::size_t start = at == std::string_view::npos ? at : at + 1;
   while (start != std::string_view::npos) {

@@ -40,6 +40,8 @@ std::string Fixture() {
   s += KeyHead("A\\\\B\\\\Link", 1700000001) + "#link\n" + "\"SymbolicLinkValue\"=hex(6):5c,00\n";
   s += KeyHead("A\\\\C \\[x\\]\\\\\\x142", 1700000002) + "\"\\\"q\\\"\"=\"\"\n";
   s += KeyHead("b", 1700000004) + "\"v\"=\"1\"\n";
+  // A time past 2^63 (the seconds as wineserver's 64-bit arithmetic wraps them).
+  s += "\n[Late] 159663333\n#time=8000000000000000\n\"v\"=\"1\"\n";
   return s;
 }
 
