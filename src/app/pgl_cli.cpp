@@ -231,7 +231,8 @@ bool ResolveKeys(pgl::TUninstallCollection& collection, const std::vector<std::s
       return false;
     }
     bool duplicate = false;
-    for (const auto& e : entries) duplicate |= RegistryKeyOf(e) == RegistryKeyOf(*found.front());
+    const std::string key = RegistryKeyOf(*found.front());
+    for (const auto& e : entries) duplicate |= RegistryKeyOf(e) == key;
     if (!duplicate) entries.push_back(*found.front());
   }
   return true;
@@ -408,8 +409,9 @@ int Uninstall(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
       continue;
     }
     const pgl::UninstallStep* step = nullptr;
+    const std::string key = RegistryKeyOf(entry);
     for (const auto& s : batch.steps)
-      if (s.registryKey == RegistryKeyOf(entry)) step = &s;
+      if (s.registryKey == key) step = &s;
     if (!there)
       outcomes.push_back(Outcome(system, entry, "uninstalled"));
     else if (step && step->result == pgl::UninstallResult::MissingCommand &&
@@ -525,8 +527,9 @@ int Remove(pgl::ManagedSystem& system, const std::vector<std::string>& keys, boo
   std::vector<pgl::OutcomeRecord> outcomes;
   for (const auto& entry : entries) {
     const pgl::RemoveFailure* failure = nullptr;
+    const std::string key = RegistryKeyOf(entry);
     for (const auto& f : failures)
-      if (f.registryKey == RegistryKeyOf(entry)) failure = &f;
+      if (f.registryKey == key) failure = &f;
     if (format)
       outcomes.push_back(Outcome(system, entry, failure ? "not_removed" : "removed", 0,
                                  failure ? failure->reason : std::string()));

@@ -90,8 +90,7 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
         TUninstallItem& item = AddItem();
         TUninstallInfo info;
         info.Visible = true;
-        if (const RegValue* v = found[kSystemComponentSlot];
-            v && v->type == kRegDword && v->Data() == std::string_view("\1\0\0\0", 4)) {
+        if (const RegValue* v = found[kSystemComponentSlot]; v && DwordOf(*v) == 1) {
           info.SystemComponent = true;
           info.Visible = SystemComponentsVisible;
         }
@@ -100,10 +99,9 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
         info.View = place.view;
         bool commandUnreadable[3] = {false, false, false};
         for (std::size_t i = 0; i < std::size(kTextValues); ++i) {
-          const RegValue* v = found[i];
-          if (!v || v->Data().empty()) continue;  // missing or empty: the field stays empty
-          if (v->type == kRegSz || v->type == kRegExpandSz) {
-            kTextValues[i].set(info, v->TextUtf8());
+          if (!found[i]) continue;
+          if (const std::optional<std::string> text = ReadableText(*found[i])) {
+            kTextValues[i].set(info, *text);
             continue;
           }
           // A value of a type that is not text leaves its field empty; the scan goes on.

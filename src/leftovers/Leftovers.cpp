@@ -502,7 +502,7 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
   ev.recorded = now;
   ev.installFolderWindows = InstallFolderOf(scope, entry);
   // A folder that holds another listed program's folder is shared, not its own.
-  for (const auto& other : OthersFolders(scope, RegistryKeyOf(entry)))
+  for (const auto& other : OthersFolders(scope, ev.entryKey))
     if (WinInside(other, ev.installFolderWindows)) ev.installFolderWindows.clear();
   if (ev.installFolderWindows.empty()) return ev;
   ev.installFolder = Canonical(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));

@@ -155,21 +155,34 @@ int TRegistry::GetDataSize(std::string_view name) {
   return static_cast<int>(text ? DataAs8Bit(*v).size() : v->Data().size());
 }
 
+std::optional<std::string> ReadableText(const RegValue& value) {
+  if (value.Data().empty()) return std::string();
+  if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
+  return value.TextUtf8();
+}
+
+std::optional<std::int32_t> DwordOf(const RegValue& value) {
+  if (value.type != kRegDword || value.Data().size() != 4) return std::nullopt;
+  std::uint32_t bits = 0;
+  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(value.Data()[i]);
+  return static_cast<std::int32_t>(bits);
+}
+
 std::string TRegistry::ReadString(std::string_view name) {
   const RegValue* v = RawValue(name);
-  if (!v || v->Data().empty()) return {};
-  if (v->type != kRegSz && v->type != kRegExpandSz) Raise(kInvalidType, name);
-  return v->TextUtf8();
+  if (!v) return {};
+  std::optional<std::string> text = ReadableText(*v);
+  if (!text) Raise(kInvalidType, name);
+  return std::move(*text);
 }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) {
   const RegValue* v = RawValue(name);
   if (!v) Raise(kGetFailed, name);
   if (v->type != kRegDword) Raise(kInvalidType, name);
-  if (v->Data().size() != 4) Raise(kGetFailed, name);
-  std::uint32_t bits = 0;
-  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(v->Data()[i]);
-  return static_cast<std::int32_t>(bits);
+  const std::optional<std::int32_t> number = DwordOf(*v);
+  if (!number) Raise(kGetFailed, name);
+  return *number;
 }
 
 int TRegistry::ReadBinaryData(std::string_view name, void* buffer, int size) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,6 +19,12 @@ class ERegistryException : public std::runtime_error {
 };
 
 enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
+
+// A value as ReadString reads it: its text, empty without data; nothing for a value that is
+// not text (where ReadString raises).
+std::optional<std::string> ReadableText(const RegValue& value);
+// The number of a DWORD value of four bytes; nothing for any other.
+std::optional<std::int32_t> DwordOf(const RegValue& value);
 
 class TRegistry {
  public:
@@ -57,7 +64,8 @@ class TRegistry {
   // The raw value (type and bytes) of the current key, or null; for readers that need
   // more than the five type answers.
   const RegValue* RawValue(std::string_view name);
-  // The open key itself, or null; for readers that go through all of its values at once.
+  // The open key itself, or null; for readers that go through all of its values at once
+  // (with ReadableText and DwordOf below, which read a value as this class does).
   const RegKey* CurrentKey() { return Current(); }
 
  private:
