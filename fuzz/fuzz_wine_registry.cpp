@@ -3,7 +3,8 @@
 // is understood by the reader, and holds the same tree. Whatever it reads, a registry script
 // exported from it holds only lines the export meant to write: headers, value lines and
 // byte-list continuations, never a line that its data chose. The reader of the keys a list
-// needs keeps every line where it was, and reads what it would read of the blanked text.
+// needs keeps every line where it was, and reads what it would read of the blanked text. Read in
+// pieces by several threads, the file reads as one thread reads it.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +17,15 @@
 
 namespace {
 
-bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b) {
+// Recent: a time of reading, given to a key whose header has none.
+bool Recent(std::uint64_t fileTime) {
+  return fileTime + 36000000000ull > pgl::FileTimeNow();
+}
+
+// With `times`, the keys' times too.
+bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b, bool times = false) {
+  if (times && a.modified != b.modified && !(Recent(a.modified) && Recent(b.modified)))
+    return false;
   if (a.Name() != b.Name() || a.ClassName() != b.ClassName() || a.isLink != b.isLink ||
       a.SubKeys().size() != b.SubKeys().size() || a.Values().size() != b.Values().size())
     return false;
@@ -26,7 +35,7 @@ bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b) {
     if (x.Name() != y.Name() || x.type != y.type || x.Data() != y.Data()) return false;
   }
   for (std::size_t i = 0; i < a.SubKeys().size(); ++i)
-    if (!SameTree(*a.SubKeys()[i], *b.SubKeys()[i])) return false;
+    if (!SameTree(*a.SubKeys()[i], *b.SubKeys()[i], times)) return false;
   return true;
 }
 
@@ -79,6 +88,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       skippedResult.isRegistryFile != blankedResult.isRegistryFile ||
       !SameTree(*skipped.root, *blanked.root))
     std::abort();
+  // Read in pieces (cut at key blocks near the middle), the file reads as one reader reads it.
+  // Keys without a time in their header get the time of reading, which differs by run.
+  for (const pgl::BlockFilter* filter : {static_cast<const pgl::BlockFilter*>(nullptr), &even}) {
+    pgl::WineHive one, pieces;
+    const auto a = pgl::ParseWineRegistry(bytes, one, filter, std::size_t(-1));
+    const auto b = pgl::ParseWineRegistry(bytes, pieces, filter, 0);
+    if (a.problems != b.problems || a.isRegistryFile != b.isRegistryFile ||
+        one.relativeTo != pieces.relativeTo || one.arch != pieces.arch ||
+        !SameTree(*one.root, *pieces.root, true))
+      std::abort();
+  }
   // The tree exported as a backup: its root's keys under "K".
   pgl::MemoryRegistry store;
   if (pgl::RegKey* machine = store.Hive(pgl::kHkeyLocalMachine)) {

@@ -96,6 +96,7 @@ void ReportUnreadable(const pgl::ScanReport& report) {
 std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOptions& options) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
+  collection.FindIconFiles = false;
   ReportUnreadable(collection.ScanSorted());
   return pgl::BuildListRows(collection, options.Filter(), options.polish);
 }
@@ -103,6 +104,7 @@ std::vector<pgl::ListRow> ScanAndList(pgl::ManagedSystem& system, const ListOpti
 int List(pgl::ManagedSystem& system, const ListOptions& options, pgl::OutputFormat format) {
   pgl::TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
+  collection.FindIconFiles = false;
   ReportUnreadable(collection.ReadUninstallEntries());
   // The entries hold all the list prints: the registry's tree goes before they are sorted and
   // the rows made, so that a long list does not hold both.
@@ -134,6 +136,7 @@ int ListAllPrefixes(const ListOptions& options, pgl::OutputFormat format) {
     auto collection =
         std::make_unique<pgl::TUninstallCollection>(*system->registry, *system->platform);
     collection->SystemComponentsVisible = options.systemComponents;
+    collection->FindIconFiles = false;
     ReportUnreadable(collection->ScanSorted());
     lists.push_back({known.name, known.path, collection.get(),
                      pgl::BuildListRows(*collection, options.Filter(), options.polish)});

@@ -1,6 +1,7 @@
 #include "inventory/CommandAnalysis.h"
 
 #include <ctime>
+#include <vector>
 
 #include "inventory/UCollection.h"
 #include "platform/QV_FileSystem.h"
@@ -44,28 +45,30 @@ std::string CutAfter(std::string_view text, std::size_t count) {
 
 namespace {
 
-// ExtractExeFromCommand; `exists` tells whether the result was found to exist on the way.
-std::string ExtractExe(const Platform& platform, std::string_view command, bool& exists) {
-  exists = false;
+// The files a command line may start, in the order they are tried: the command whole (quotes
+// removed), cut before its first '/', cut before its first " -", and cut after ".EXE" and the
+// character after it. A system program the command names (rundll32, msiexec) is looked for on
+// the search path after the second cut: found, it is the answer and nothing after it is tried.
+// Which candidates there are never depends on whether an earlier one exists.
+struct ExeCandidates {
+  std::vector<std::string> paths;  // without repeats; the last is the last cut
+  std::optional<std::string> onSearchPath;
+};
+
+ExeCandidates CandidatesOf(const Platform& platform, std::string_view command) {
+  ExeCandidates out;
   std::string s = TrimControl(command);
-  if (s.empty()) return s;
+  if (s.empty()) return out;
   s = WithoutQuotes(s);
-  // A step that left the text as it was is not asked about again.
-  std::string tested;
-  bool testedExists = false;
-  const auto found = [&] {
-    if (s != tested || tested.empty()) {
-      tested = s;
-      testedExists = platform.FileExists(s);
-    }
-    return exists = testedExists;
+  const auto add = [&] {
+    if (out.paths.empty() || out.paths.back() != s) out.paths.push_back(s);
   };
-  if (found()) return s;
+  add();
   if (const auto slash = s.find('/'); slash != std::string::npos)
     s = TrimControl(s.substr(0, slash));
-  if (found()) return s;
+  add();
   if (const auto dash = s.find(" -"); dash != std::string::npos) s = TrimControl(s.substr(0, dash));
-  if (found()) return s;
+  add();
   // System programs named without a path: found on the search path.
   const std::pair<const char*, const char*> programs[] = {{"rundll32.exe", "rundll32.exe"},
                                                           {"rundll32", "rundll32.exe"},
@@ -73,33 +76,45 @@ std::string ExtractExe(const Platform& platform, std::string_view command, bool&
                                                           {"msiexec", "msiexec.exe"}};
   for (const auto& [prefix, program] : programs) {
     if (!AsciiStartsWithNoCase(s, prefix)) continue;
-    s = FindOnSearchPath(platform, program, s);
-    if (found()) return s;
+    if (auto found = platform.SearchPath(program)) {
+      out.onSearchPath = std::move(*found);
+      return out;
+    }
   }
   // Keep up to ".EXE" and the one character after it, where there is one.
   const auto p = AsciiUpperCopy(s).find(".EXE");
   if (p != std::string::npos) s = CutAfter(s, p + 4 + 1);
-  return s;
+  add();
+  return out;
 }
 
 }  // namespace
 
 std::string ExtractExeFromCommand(const Platform& platform, std::string_view command) {
-  bool exists = false;
-  return ExtractExe(platform, command, exists);
+  ExeCandidates candidates = CandidatesOf(platform, command);
+  if (candidates.paths.empty()) return {};
+  const std::size_t beforeSearch = candidates.paths.size() - (candidates.onSearchPath ? 0 : 1);
+  for (std::size_t i = 0; i < beforeSearch; ++i)
+    if (platform.FileExists(candidates.paths[i])) return std::move(candidates.paths[i]);
+  if (candidates.onSearchPath) return std::move(*candidates.onSearchPath);
+  return std::move(candidates.paths.back());
+}
+
+bool IsValidEntry(const Platform& platform, const TUninstallInfo& info) {
+  // Valid when any candidate exists, so the order they are looked for is free: the last cut
+  // first, since it is the one most commands name (`"C:\App\uninst.exe" /S`), which spares
+  // a look-up of every longer candidate of a valid entry.
+  const ExeCandidates candidates = CandidatesOf(platform, ValidityCommand(info));
+  if (candidates.onSearchPath) return true;
+  for (auto it = candidates.paths.rbegin(); it != candidates.paths.rend(); ++it)
+    if (platform.FileExists(*it)) return true;
+  return false;
 }
 
 const std::string& ValidityCommand(const TUninstallInfo& info) {
   if (!info.UninstallString.empty()) return info.UninstallString;
   if (!info.QuietUninstallString.empty()) return info.QuietUninstallString;
   return info.ModifyPath;
-}
-
-bool IsValidEntry(const Platform& platform, const TUninstallInfo& info) {
-  bool exists = false;
-  const std::string exe = ExtractExe(platform, ValidityCommand(info), exists);
-  // A result found on the way needs no second look; the cut of the last step does.
-  return exists || (!exe.empty() && platform.FileExists(exe));
 }
 
 std::string ExtractExeFromUninstallString(const Platform& platform, std::string_view command) {

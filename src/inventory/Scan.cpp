@@ -131,7 +131,7 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
   ParallelFor(toCheck.size(),
               [&](std::size_t i) { toCheck[i]->Valid = IsValidEntry(platform_, *toCheck[i]); });
   ReadARPCache();
-  ResolveIcons();
+  if (FindIconFiles) ResolveIcons();
   UpdateCounts();
   return report;
 }

@@ -157,7 +157,7 @@ class TUninstallCollection {
   }
 
   // The scan: every entry of KeyNames that has an Uninstall key, place by place, with its
-  // usage record and icon file, then counted.
+  // usage record and (when FindIconFiles) icon file, then counted.
   ScanReport ReadUninstallEntries();
   // The scan, then the list's order: by name, then by the stored column (CurrentSort,
   // SortAscending), as the window shows it and pgl-cli prints it.
@@ -180,6 +180,9 @@ class TUninstallCollection {
   void SortByName();
 
   bool SystemComponentsVisible = true;
+  // Whether a scan looks for each entry's icon file (IconFile, HasIcon), a file look-up or more
+  // per entry: the window draws the icons; a printed list has no use for them.
+  bool FindIconFiles = true;
   int TotalCount = 0, ValidCount = 0, InvalidCount = 0, VisibleCount = 0, HiddenCount = 0,
       SystemCount = 0, NonSystemCount = 0;
   bool SortAscending = true;

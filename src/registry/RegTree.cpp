@@ -128,6 +128,14 @@ char* RegArena::Allocate(std::size_t size) {
   return piece;
 }
 
+void RegArena::Adopt(RegArena&& other) {
+  // Our current block stays the one being filled.
+  for (auto& block : other.blocks_) blocks_.push_back(std::move(block));
+  other.blocks_.clear();
+  other.next_ = nullptr;
+  other.left_ = 0;
+}
+
 RegValue::RegValue(std::u16string_view name, std::uint32_t type, std::string_view data)
     : type(type) {
   Assign(name, data, nullptr);
@@ -300,6 +308,52 @@ RegKey& RegKey::EnsureSubKey(std::u16string_view name) {
   if (it != subkeys_.end() && RegNamesEqual((*it)->Name(), name)) return **it;
   it = subkeys_.insert(it, std::make_unique<RegKey>(std::u16string(name), this));
   return **it;
+}
+
+bool RegKey::Merge(RegKey&& other) {
+  if (!other.values_.empty()) {
+    if (!values_.empty()) return false;
+    values_ = std::move(other.values_);
+  }
+  if (other.className_) {
+    if (className_) return false;
+    className_ = std::move(other.className_);
+  }
+  isLink = isLink || other.isLink;
+  if (!modified) modified = other.modified;
+  if (other.arena_) Arena().Adopt(std::move(*other.arena_));
+  std::vector<std::unique_ptr<RegKey>> theirs = std::move(other.subkeys_);
+  other.subkeys_.clear();
+  for (auto& key : theirs) key->parent_ = this;
+  // Two halves of a file in sorted order: theirs all come after ours.
+  if (subkeys_.empty() || theirs.empty() ||
+      CompareRegNames(subkeys_.back()->Name(), theirs.front()->Name()) < 0) {
+    subkeys_.insert(subkeys_.end(), std::make_move_iterator(theirs.begin()),
+                    std::make_move_iterator(theirs.end()));
+    return true;
+  }
+  std::vector<std::unique_ptr<RegKey>> ours = std::move(subkeys_);
+  subkeys_.clear();
+  subkeys_.reserve(ours.size() + theirs.size());
+  std::size_t i = 0, j = 0;
+  while (i < ours.size() || j < theirs.size()) {
+    const int order = i == ours.size()     ? 1
+                      : j == theirs.size() ? -1
+                                           : CompareRegNames(ours[i]->Name(), theirs[j]->Name());
+    if (order < 0) {
+      subkeys_.push_back(std::move(ours[i++]));
+    } else if (order > 0) {
+      subkeys_.push_back(std::move(theirs[j++]));
+    } else {
+      if (!ours[i]->Merge(std::move(*theirs[j++]))) {
+        // The rest goes back, so that the tree still owns all it had.
+        for (; i < ours.size(); ++i) subkeys_.push_back(std::move(ours[i]));
+        return false;
+      }
+      subkeys_.push_back(std::move(ours[i++]));
+    }
+  }
+  return true;
 }
 
 bool RegKey::RemoveSubKey(std::u16string_view name) {

@@ -42,6 +42,8 @@ std::u16string FoldRegName(std::u16string_view name);
 class RegArena {
  public:
   char* Allocate(std::size_t size);
+  // Takes over the room of `other`, which values elsewhere may use: it lives as long as this.
+  void Adopt(RegArena&& other);
 
  private:
   std::vector<std::unique_ptr<char[]>> blocks_;
@@ -161,6 +163,11 @@ class RegKey {
   }
   // Gives back the values' spare room once no more are coming.
   void ShrinkValues() { values_.shrink_to_fit(); }
+  // Joins the tree `other` (read apart from this one, and not loaded key by key) into this
+  // one: its keys take their sorted place, a key both have is joined in turn, and its arena
+  // comes along. A key keeps its time when it has one. False (both trees are then left in a
+  // mixed state, to be thrown away) when a key of both has values, or a class, in both.
+  bool Merge(RegKey&& other);
 
   // Last modification as a FILETIME (100 ns units since 1601); 0 while unknown.
   std::uint64_t modified = 0;

@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <array>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace pgl {
 
@@ -258,13 +264,23 @@ void UpdateKeyTime(RegKey* key, std::uint64_t modified) {
 
 class Parser {
  public:
-  Parser(std::string_view bytes, WineHive& hive, WineParseResult& result, const BlockFilter* keep)
-      : bytes_(bytes), lines_(bytes), hive_(hive), result_(result), keep_(keep) {}
+  // `rest`: the bytes are a file's key blocks from one of them on, without the file's header.
+  Parser(std::string_view bytes, WineHive& hive, WineParseResult& result, const BlockFilter* keep,
+         bool rest = false)
+      : bytes_(bytes),
+        lines_(bytes),
+        hive_(hive),
+        result_(result),
+        keep_(keep),
+        rest_(rest),
+        seenRelativeTo_(rest) {}
 
   void Run() {
     std::string_view line;
-    if (!lines_.Next(line) || line != kFirstLine) return;
-    result_.isRegistryFile = true;
+    if (!rest_) {
+      if (!lines_.Next(line) || line != kFirstLine) return;
+      result_.isRegistryFile = true;
+    }
     while (lines_.Next(line)) {
       std::size_t next = 0;
       if (keep_ && !line.empty() && line[0] == '[' &&
@@ -511,6 +527,7 @@ class Parser {
   WineHive& hive_;
   WineParseResult& result_;
   const BlockFilter* keep_;
+  bool rest_;
   RegKey* key_ = nullptr;
   std::uint64_t pendingTime_ = 0;
   bool seenRelativeTo_ = false;
@@ -675,18 +692,112 @@ std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const 
   return out.size() - before;
 }
 
-WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive) {
+namespace {
+
+// Where a file may be cut for another reader: the start of the first key block at or after
+// `from` whose line before does not continue a value. npos when there is none.
+std::size_t BlockCut(std::string_view bytes, std::size_t from) {
+  for (std::size_t at = FindBlockStart(bytes, from); at != std::string_view::npos;
+       at = FindBlockStart(bytes, at + 1)) {
+    const std::size_t lineStart = bytes.rfind('\n', at - 1);
+    if (lineStart == std::string_view::npos) continue;  // the file's first line
+    const std::string_view before = bytes.substr(lineStart + 1, at - lineStart - 1);
+    if (!before.ends_with('\\') && !before.ends_with("\\\r")) return at + 1;
+  }
+  return std::string_view::npos;
+}
+
+// The file cut at key blocks into pieces of about `size` bytes, read by the caller and up to
+// `helpers` threads, each piece into a tree of its own, taken in turn by whichever reader is
+// free (a thread may start late, and pieces differ in work); then the trees are joined in the
+// file's order. False, and the caller reads the file again alone, when any piece met a problem
+// or the trees do not join: the problems and their line numbers are then those of one reader.
+bool ReadInPieces(std::string_view bytes, std::size_t size, unsigned helpers, WineHive& hive,
+                  WineParseResult& result, const BlockFilter* keep) {
+  std::vector<std::size_t> starts{0};
+  for (std::size_t from = size; from < bytes.size(); from = starts.back() + size) {
+    const std::size_t cut = BlockCut(bytes, from);
+    if (cut == std::string_view::npos) break;
+    starts.push_back(cut);
+  }
+  if (starts.size() < 2) return false;
+  starts.push_back(bytes.size());
+  const std::size_t pieces = starts.size() - 1;
+  std::vector<WineHive> hives(pieces);
+  std::vector<WineParseResult> results(pieces);
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stop{false};
+  std::exception_ptr failed;
+  std::mutex failedMutex;
+  const auto read = [&] {
+    for (std::size_t i = next++; i < pieces && !stop; i = next++) {
+      try {
+        const std::string_view piece = bytes.substr(starts[i], starts[i + 1] - starts[i]);
+        Parser(piece, hives[i], results[i], keep, i > 0).Run();
+        if (!results[i].problems.empty() || (i == 0 && !results[i].isRegistryFile)) stop = true;
+      } catch (...) {
+        const std::lock_guard<std::mutex> lock(failedMutex);
+        if (!failed) failed = std::current_exception();
+        stop = true;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < helpers && t + 1 < pieces; ++t) {
+    try {
+      threads.emplace_back(read);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: fewer readers
+    }
+  }
+  read();
+  for (std::thread& thread : threads) thread.join();
+  if (failed) std::rethrow_exception(failed);
+  if (stop) return false;
+  hive = std::move(hives[0]);
+  result = std::move(results[0]);
+  for (std::size_t i = 1; i < pieces; ++i)
+    if (!hive.root->Merge(std::move(*hives[i].root))) return false;
+  return true;
+}
+
+WineParseResult Parse(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
+                      std::size_t piecesFrom) {
   WineParseResult result;
   hive = WineHive{};
-  Parser(bytes, hive, result, nullptr).Run();
+  if (bytes.size() >= piecesFrom) {
+    // Sixteen pieces, of at least 128 KB unless the file is smaller.
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
+    const std::size_t size =
+        std::min(std::max(kReadInPiecesFrom / 2, bytes.size() / 16), bytes.size() / 2 + 1);
+    if (ReadInPieces(bytes, size, cores - 1, hive, result, keep)) return result;
+    result = WineParseResult{};
+    hive = WineHive{};
+  }
+  Parser(bytes, hive, result, keep).Run();
   return result;
 }
 
+std::size_t PiecesFrom() {
+  static const std::size_t from = std::thread::hardware_concurrency() > 1
+                                      ? kReadInPiecesFrom
+                                      : std::numeric_limits<std::size_t>::max();
+  return from;
+}
+
+}  // namespace
+
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive) {
+  return Parse(bytes, hive, nullptr, PiecesFrom());
+}
+
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter& keep) {
-  WineParseResult result;
-  hive = WineHive{};
-  Parser(bytes, hive, result, &keep).Run();
-  return result;
+  return Parse(bytes, hive, &keep, PiecesFrom());
+}
+
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
+                                  std::size_t piecesFrom) {
+  return Parse(bytes, hive, keep, piecesFrom);
 }
 
 std::string WriteWineRegistry(const WineHive& hive) {

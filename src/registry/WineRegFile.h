@@ -28,10 +28,19 @@ struct WineParseResult {
 // Chooses key blocks by their header path, as the file writes it (between "[" and "]").
 using BlockFilter = std::function<bool(std::string_view path)>;
 
+// A file of at least this many bytes is read in pieces on every core (where there are two or
+// more): the pieces' trees are joined, unless a piece met a problem, in which case the file is
+// read again by one thread (so that problems read the same either way).
+inline constexpr std::size_t kReadInPiecesFrom = 256 * 1024;
+
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive);
 // Reads only the key blocks `keep` wants; the others are passed over by their "\n[" headers
 // without being decoded, as if WineRegistryBlocks had blanked them.
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter& keep);
+// Either of the above (all blocks for a null `keep`), read in pieces from `piecesFrom` bytes on
+// whatever the cores.
+WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
+                                  std::size_t piecesFrom);
 std::string WriteWineRegistry(const WineHive& hive);
 // The same text in pieces of about a megabyte, for readers that need not hold it whole.
 void WriteWineRegistryChunks(const WineHive& hive,

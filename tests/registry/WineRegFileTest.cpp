@@ -184,6 +184,67 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
   }
 }
 
+// Keys "F0000"... with a value each: a stretch of file that the middle falls into.
+std::string Filler(int count) {
+  std::string s;
+  char name[16];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(name, sizeof name, "F%04d", i);
+    s += KeyHead(name, 1700000000 + i) + "\"v\"=\"" + name + "\"\n";
+  }
+  return s;
+}
+
+TEST(WineRegFile, ReadingInPiecesReadsWhatOneReaderReads) {
+  // The pieces are cut at key blocks near the middle: each case puts what could go wrong
+  // across it.
+  const std::string filler = Filler(300);
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"a file in Wine's order", Fixture() + filler + KeyHead("ZZ", 3) + "\"v\"=\"1\"\n"},
+      {"a key listed twice, its value too",
+       kHeader + KeyHead("K", 1) + "\"v\"=\"1\"\n" + filler + KeyHead("k", 2) + "\"v\"=\"2\"\n"},
+      {"a key listed twice with other values",
+       kHeader + KeyHead("K", 1) + "\"v\"=\"1\"\n" + filler + KeyHead("K", 2) + "\"w\"=\"2\"\n"},
+      {"a key listed twice, its values in the second listing",
+       kHeader + KeyHead("K", 1) + filler + KeyHead("K", 2) + "\"w\"=\"2\"\n"},
+      {"keys out of order", kHeader + KeyHead("Z\\\\Y", 1) + "\"v\"=\"1\"\n" + filler +
+                                KeyHead("A\\\\B", 2) + KeyHead("z\\\\x", 3) + "\"v\"=\"3\"\n" +
+                                KeyHead("F0150\\\\Sub", 4)},
+      {"a class listed twice",
+       kHeader + KeyHead("K", 1) + "#class=\"a\"\n" + filler + KeyHead("K", 2) + "#class=\"b\"\n"},
+      {"a link mark in the second listing",
+       kHeader + KeyHead("L", 1) + "\"v\"=\"1\"\n" + filler + KeyHead("L", 2) + "#link\n"},
+      {"a problem far into the file", kHeader + filler + "garbage\n" + Filler(10)},
+      {"a second header line far into the file",
+       kHeader + filler + ";; All keys relative to \\\\User\n" + Filler(10)},
+      {"hex values that run into every next block",
+       [] {
+         std::string s = kHeader;
+         for (int i = 0; i < 300; ++i) s += KeyHead("H" + std::to_string(i), 1) + "\"h\"=hex:01,\\";
+         return s + "\n";
+       }()},
+      {"a file cut inside its last line", kHeader + filler + KeyHead("Last", 1) + "\"v\"=\"1"},
+      {"not a registry file", "REGEDIT4\n" + filler},
+  };
+  const BlockFilter keep = [](std::string_view path) { return path.size() % 2 == 1; };
+  for (const auto& c : cases) {
+    for (const BlockFilter* filter : {static_cast<const BlockFilter*>(nullptr), &keep}) {
+      WineHive one, pieces;
+      const auto a = ParseWineRegistry(c.text, one, filter, std::size_t(-1));
+      const auto b = ParseWineRegistry(c.text, pieces, filter, 0);
+      const std::string what = std::string(c.what) + (filter ? ", some blocks" : "");
+      EXPECT_EQ(a.isRegistryFile, b.isRegistryFile) << what;
+      EXPECT_EQ(a.problems, b.problems) << what;
+      EXPECT_EQ(one.relativeTo, pieces.relativeTo) << what;
+      EXPECT_EQ(one.arch, pieces.arch) << what;
+      EXPECT_EQ(WriteWineRegistry(one), WriteWineRegistry(pieces)) << what;
+    }
+  }
+}
+
 TEST(HostileRegistry, DeepKeysAreLeftOutAndDeepTreesFreeWithoutRecursion) {
   // A key nested 300,000 deep: refused past Windows' 512 levels, reported, no crash.
   std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n[";
