@@ -4,16 +4,19 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 namespace pgl {
 
-void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body) {
-  constexpr std::size_t kChunk = 64;       // items a thread takes at a time
-  constexpr std::size_t kPerThread = 256;  // fewer items than this per thread: not worth one
-  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t threads = std::min({cores, std::size_t{8}, count / kPerThread});
+void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body,
+                 ParallelWork kind) {
+  const bool waiting = kind == ParallelWork::Waiting;
+  const std::size_t chunk = waiting ? 16 : 64;       // items a thread takes at a time
+  const std::size_t perThread = waiting ? 64 : 256;  // fewer items per thread: not worth one
+  const std::size_t cores = waiting ? 8 : std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t threads = std::min({cores, std::size_t{8}, count / perThread});
   if (threads <= 1) {
     for (std::size_t i = 0; i < count; ++i) body(i);
     return;
@@ -23,8 +26,8 @@ void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body
   std::mutex failureMutex;
   const auto work = [&] {
     try {
-      for (std::size_t start; (start = next.fetch_add(kChunk)) < count;)
-        for (std::size_t i = start; i < std::min(count, start + kChunk); ++i) body(i);
+      for (std::size_t start; (start = next.fetch_add(chunk)) < count;)
+        for (std::size_t i = start; i < std::min(count, start + chunk); ++i) body(i);
     } catch (...) {
       const std::lock_guard<std::mutex> lock(failureMutex);
       if (!failure) failure = std::current_exception();
@@ -32,7 +35,13 @@ void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body
     }
   };
   std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+  for (std::size_t t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the ones there share the items
+    }
+  }
   work();
   for (auto& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);

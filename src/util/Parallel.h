@@ -6,10 +6,17 @@
 
 namespace pgl {
 
+// What the items' work mostly does: compute, which takes a core each; or wait for another
+// process (Wine's server answers registry requests one after the other, and stays busy only
+// while several are waiting), which is done on eight threads whatever the cores.
+enum class ParallelWork { Computing, Waiting };
+
 // Runs body(i) for every i below `count`, on up to eight threads (the caller's among them)
-// where there are enough items to be worth it, else on the caller's alone. The calls may come in
-// any order and at the same time: `body` must touch nothing another call changes. An exception
-// from `body` is raised here once every thread has stopped.
-void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body);
+// where there are enough items to be worth it, else on the caller's alone; on fewer when no
+// more threads can be had. The calls may come in any order and at the same time: `body` must
+// touch nothing another call changes. An exception from `body` is raised here once every
+// thread has stopped.
+void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body,
+                 ParallelWork work = ParallelWork::Computing);
 
 }  // namespace pgl

@@ -173,5 +173,50 @@ TEST_F(RealViews, HeldChangesReachTheRegistryOnlyAtCommitHeld) {
   EXPECT_EQ(ReadReal(KEY_WOW64_64KEY, path, L"RunCounter"), L"7");
 }
 
+TEST(ManyPrograms, EveryProgramsKeyIsReadWhole) {
+  // Enough programs for their keys to be read by several threads at once: each key must come
+  // back with all its values, long ones too, and nothing of one key in another.
+  const std::wstring base = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  constexpr int kPrograms = 300;
+  const auto nameOf = [](int i) { return L"PglMany" + std::to_wstring(1000 + i); };
+  const auto removeAll = [&] {
+    for (int i = 0; i < kPrograms; ++i)
+      RegDeleteTreeW(HKEY_CURRENT_USER, (base + nameOf(i)).c_str());
+  };
+  removeAll();
+  for (int i = 0; i < kPrograms; ++i) {
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base + nameOf(i)).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring display = L"Program " + std::to_wstring(i);
+    RegSetValueExW(h, L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(display.c_str()),
+                   static_cast<DWORD>((display.size() + 1) * sizeof(wchar_t)));
+    const DWORD size = static_cast<DWORD>(i);
+    RegSetValueExW(h, L"EstimatedSize", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&size),
+                   sizeof size);
+    std::string record(552, static_cast<char>(i));
+    RegSetValueExW(h, L"Record", 0, REG_BINARY, reinterpret_cast<const BYTE*>(record.data()),
+                   static_cast<DWORD>(record.size()));
+    RegCloseKey(h);
+  }
+  WindowsRegistry store;
+  TRegistry reg(store);
+  reg.SetRootKey(kHkeyCurrentUser);
+  for (int i = 0; i < kPrograms; ++i) {
+    const std::string path = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PglMany" +
+                             std::to_string(1000 + i);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(path)) << path;
+    EXPECT_EQ(reg.ReadString("DisplayName"), "Program " + std::to_string(i));
+    EXPECT_EQ(reg.ReadInteger("EstimatedSize"), i);
+    const RegValue* record = reg.CurrentKey()->FindValue(u"Record");
+    ASSERT_NE(record, nullptr) << path;
+    EXPECT_EQ(record->Data(), std::string(552, static_cast<char>(i))) << path;
+    EXPECT_EQ(reg.CurrentKey()->Values().size(), 3u) << path;
+    reg.CloseKey();
+  }
+  removeAll();
+}
+
 }  // namespace
 }  // namespace pgl::test

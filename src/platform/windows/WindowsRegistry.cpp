@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "util/Parallel.h"
 #include "util/WindowsText.h"
 
 namespace pgl {
@@ -92,6 +93,20 @@ RealKey Locate(RootKey root, std::u16string_view path) {
   return real;
 }
 
+// The programs' Uninstall and usage-record keys, whose subkeys a list reads every one of.
+bool IsProgramsPlace(std::u16string_view path) {
+  for (const std::u16string_view place :
+       {std::u16string_view(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
+        std::u16string_view(
+            u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"),
+        std::u16string_view(
+            u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
+        std::u16string_view(u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App "
+                            u"Management\\ARPCache")})
+    if (RegNamesEqual(path, place)) return true;
+  return false;
+}
+
 LSTATUS OpenReal(const RealKey& real, REGSAM access, HKEY& out) {
   if (real.path.empty() && real.view == k64BitView) {
     // The root itself: a handle of our own keeps closing uniform.
@@ -155,7 +170,8 @@ RootKey WindowsRegistry::RootOf(const RegKey& key) const {
 void WindowsRegistry::Load(RegKey& key) {
   const RootKey root = RootOf(key);
   HKEY h = nullptr;
-  if (!root || OpenReal(Locate(root, PathOf(key)), KEY_READ, h) != ERROR_SUCCESS) return;
+  const std::u16string path = PathOf(key);
+  if (!root || OpenReal(Locate(root, path), KEY_READ, h) != ERROR_SUCCESS) return;
   DWORD subkeys = 0, maxSubkey = 0, maxClass = 0, values = 0, maxValueName = 0, maxData = 0;
   if (RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, &maxClass, &values,
                        &maxValueName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
@@ -205,6 +221,13 @@ void WindowsRegistry::Load(RegKey& key) {
     key.SetValue(Units(name.data(), nameSize), type, data);
   }
   RegCloseKey(h);
+  // A list reads every program's key, a round trip (to Wine's server) per value: they are read
+  // by several threads at once. Each fills keys of its own; nothing else changes meanwhile.
+  if (IsProgramsPlace(path)) {
+    const auto& subkeys = key.SubKeys();
+    ParallelFor(
+        subkeys.size(), [&](std::size_t i) { subkeys[i]->Values(); }, ParallelWork::Waiting);
+  }
 }
 
 bool WindowsRegistry::BeginWrite(RootKey root) {
