@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_set>
 
 #include "registry/TRegistry.h"
 #include "util/Locale.h"
@@ -102,10 +104,14 @@ void TUninstallCollection::ReadKeyNames() {
       reg.CloseKey();
       names.insert(names.end(), part.begin(), part.end());
     }
+    // A program's name is mostly in both keys: a name met before as it is spelled is left out
+    // before the (costly) sort keys are made, as the run below would leave it out.
+    std::unordered_set<std::string_view> met;
+    met.reserve(names.size());
     std::vector<std::pair<std::string, std::size_t>> keyed;
     keyed.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i)
-      keyed.emplace_back(collator.SortKey(names[i], true), i);
+      if (met.insert(names[i]).second) keyed.emplace_back(collator.SortKey(names[i], true), i);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::u16string> run;  // the kept names of the run that collate alike

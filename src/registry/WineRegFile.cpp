@@ -234,9 +234,16 @@ bool ParseHexList(std::string_view in, std::string& out, std::size_t& used) {
   std::size_t p = 0;
   while (p < in.size() && IsHex(in[p])) {
     if (p + 2 < in.size() && in[p + 2] == ',' && IsHex(in[p + 1])) {
-      // The common case: two digits and a comma.
-      out += static_cast<char>(HexValue(in[p]) * 16 + HexValue(in[p + 1]));
-      p += 3;
+      // The common case, most of a file: a run of two digits and a comma each, written into
+      // room made once for the run. A blank ends the run: blanks are passed over below.
+      const std::size_t old = out.size();
+      out.resize(old + (in.size() - p) / 3 + 1);
+      char* next = out.data() + old;
+      do {
+        *next++ = static_cast<char>(HexValue(in[p]) * 16 + HexValue(in[p + 1]));
+        p += 3;
+      } while (p + 2 < in.size() && in[p + 2] == ',' && IsHex(in[p]) && IsHex(in[p + 1]));
+      out.resize(static_cast<std::size_t>(next - out.data()));
       while (p < in.size() && IsSpace(in[p])) ++p;
       continue;
     }

@@ -90,6 +90,40 @@ TEST(WineRegFile, ValuesAreDecoded) {
   EXPECT_EQ(hive.root->FindValue(u"RootValue")->Text(), u"r");
 }
 
+TEST(WineRegFile, HexListsAreReadInEveryFormWineReads) {
+  const struct {
+    const char* list;
+    std::string bytes;  // "" with `ok` false: a problem
+    bool ok;
+  } cases[] = {
+      {"01,02,ab", "\x01\x02\xab", true},
+      {"AB,cd,", "\xab\xcd", true},
+      {"1,2,f", "\x01\x02\x0f", true},
+      {"01, 02 ,03", "\x01\x02\x03", true},
+      {"01,02,\\\n  03,04", "\x01\x02\x03\x04", true},
+      {"01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,19,1a,1b,1c,"
+       "1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,2f,30",
+       [] {
+         std::string s;
+         for (int i = 1; i <= 0x30; ++i) s += static_cast<char>(i);
+         return s;
+       }(),
+       true},
+      {"012", "", false},
+      {"01,0g", "", false},
+  };
+  for (const auto& c : cases) {
+    WineHive hive;
+    const auto result =
+        ParseWineRegistry(kHeader + KeyHead("K", 1) + "\"h\"=hex:" + c.list + "\n", hive);
+    EXPECT_EQ(result.Understood(), c.ok) << c.list;
+    if (!c.ok) continue;
+    const RegValue* v = FindRegKey(hive.root.get(), "K")->FindValue(u"h");
+    ASSERT_NE(v, nullptr) << c.list;
+    EXPECT_EQ(v->Data(), c.bytes) << c.list;
+  }
+}
+
 TEST(WineRegFile, ChangesAreWrittenInWineOrderAndForm) {
   WineHive hive;
   ASSERT_TRUE(ParseWineRegistry(kHeader, hive).Understood());
