@@ -11,29 +11,31 @@ namespace pgl {
 namespace {
 
 // The text values of an Uninstall key, in reading order, with the field each fills.
-using TextSetter = void (*)(TUninstallInfo&, const std::string&);
+using TextSetter = void (*)(TUninstallInfo&, std::string&&);
 struct TextValue {
   const char* name;
   TextSetter set;
 };
 const TextValue kTextValues[] = {
-    {"DisplayName", [](TUninstallInfo& i, const std::string& v) { i.DisplayName = v; }},
-    {"DisplayIcon", [](TUninstallInfo& i, const std::string& v) { i.DisplayIcon = v; }},
-    {"DisplayVersion", [](TUninstallInfo& i, const std::string& v) { i.DisplayVersion = v; }},
-    {"Publisher", [](TUninstallInfo& i, const std::string& v) { i.Publisher = v; }},
-    {"UninstallString", [](TUninstallInfo& i, const std::string& v) { i.UninstallString = v; }},
+    {"DisplayName", [](TUninstallInfo& i, std::string&& v) { i.DisplayName = std::move(v); }},
+    {"DisplayIcon", [](TUninstallInfo& i, std::string&& v) { i.DisplayIcon = std::move(v); }},
+    {"DisplayVersion", [](TUninstallInfo& i, std::string&& v) { i.DisplayVersion = std::move(v); }},
+    {"Publisher", [](TUninstallInfo& i, std::string&& v) { i.Publisher = std::move(v); }},
+    {"UninstallString",
+     [](TUninstallInfo& i, std::string&& v) { i.UninstallString = std::move(v); }},
     {"QuietUninstallString",
-     [](TUninstallInfo& i, const std::string& v) { i.QuietUninstallString = v; }},
-    {"ModifyPath", [](TUninstallInfo& i, const std::string& v) { i.ModifyPath = v; }},
-    {"HelpLink", [](TUninstallInfo& i, const std::string& v) { i.HelpLink = v; }},
-    {"InstallDate", [](TUninstallInfo& i, const std::string& v) { i.InstallDate = v; }},
-    {"InstallLocation", [](TUninstallInfo& i, const std::string& v) { i.InstallLocation = v; }},
-    {"InstallSource", [](TUninstallInfo& i, const std::string& v) { i.InstallSource = v; }},
-    {"Comments", [](TUninstallInfo& i, const std::string& v) { i.Comments = v; }},
-    {"Contact", [](TUninstallInfo& i, const std::string& v) { i.Contact = v; }},
-    {"Readme", [](TUninstallInfo& i, const std::string& v) { i.Readme = v; }},
-    {"URLInfoAbout", [](TUninstallInfo& i, const std::string& v) { i.URLInfoAbout = v; }},
-    {"URLUpdateInfo", [](TUninstallInfo& i, const std::string& v) { i.URLUpdateInfo = v; }},
+     [](TUninstallInfo& i, std::string&& v) { i.QuietUninstallString = std::move(v); }},
+    {"ModifyPath", [](TUninstallInfo& i, std::string&& v) { i.ModifyPath = std::move(v); }},
+    {"HelpLink", [](TUninstallInfo& i, std::string&& v) { i.HelpLink = std::move(v); }},
+    {"InstallDate", [](TUninstallInfo& i, std::string&& v) { i.InstallDate = std::move(v); }},
+    {"InstallLocation",
+     [](TUninstallInfo& i, std::string&& v) { i.InstallLocation = std::move(v); }},
+    {"InstallSource", [](TUninstallInfo& i, std::string&& v) { i.InstallSource = std::move(v); }},
+    {"Comments", [](TUninstallInfo& i, std::string&& v) { i.Comments = std::move(v); }},
+    {"Contact", [](TUninstallInfo& i, std::string&& v) { i.Contact = std::move(v); }},
+    {"Readme", [](TUninstallInfo& i, std::string&& v) { i.Readme = std::move(v); }},
+    {"URLInfoAbout", [](TUninstallInfo& i, std::string&& v) { i.URLInfoAbout = std::move(v); }},
+    {"URLUpdateInfo", [](TUninstallInfo& i, std::string&& v) { i.URLUpdateInfo = std::move(v); }},
 };
 
 // The command values, in the order that decides which one is used.
@@ -100,8 +102,8 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
         bool commandUnreadable[3] = {false, false, false};
         for (std::size_t i = 0; i < std::size(kTextValues); ++i) {
           if (!found[i]) continue;
-          if (const std::optional<std::string> text = ReadableText(*found[i])) {
-            kTextValues[i].set(info, *text);
+          if (std::optional<std::string> text = ReadableText(*found[i])) {
+            kTextValues[i].set(info, std::move(*text));
             continue;
           }
           // A value of a type that is not text leaves its field empty; the scan goes on.

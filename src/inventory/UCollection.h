@@ -27,6 +27,12 @@ class FixedText {
     text_ = Utf8Truncate(text, N);
     return *this;
   }
+  FixedText& operator=(const char* text) { return *this = std::string_view(text); }
+  FixedText& operator=(std::string&& text) {
+    if (text.size() > N) text = Utf8Truncate(text, N);  // no more characters than bytes
+    text_ = std::move(text);
+    return *this;
+  }
   const std::string& str() const { return text_; }
   bool empty() const { return text_.empty(); }
   bool operator==(const FixedText&) const = default;

@@ -224,14 +224,15 @@ std::u16string RegValue::Text() const {
 std::string RegValue::TextUtf8() const {
   // Most texts are ASCII: those are copied unit by unit, without a UTF-16 copy between.
   const std::string_view data = Data();
-  std::string out;
-  out.reserve(data.size() / 2);
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const unsigned char low = static_cast<unsigned char>(data[i]);
-    if (data[i + 1] != 0 || low >= 0x80) return Utf16ToUtf8(Text());
+  std::string out(data.size() / 2, '\0');
+  std::size_t n = 0;
+  for (; n < out.size(); ++n) {
+    const unsigned char low = static_cast<unsigned char>(data[2 * n]);
+    if (data[2 * n + 1] != 0 || low >= 0x80) return Utf16ToUtf8(Text());
     if (low == 0) break;
-    out += static_cast<char>(low);
+    out[n] = static_cast<char>(low);
   }
+  out.resize(n);
   return out;
 }
 

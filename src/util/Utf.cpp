@@ -117,6 +117,7 @@ std::size_t Utf8Length(std::string_view text) {
 }
 
 std::string Utf8Truncate(std::string_view text, std::size_t maxChars) {
+  if (text.size() <= maxChars) return std::string(text);  // no more characters than bytes
   std::size_t i = 0;
   for (std::size_t n = 0; n < maxChars && i < text.size(); ++n) DecodeUtf8(text, i);
   return std::string(text.substr(0, i));
