@@ -46,16 +46,21 @@ bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const Li
   return filter.showInvalid || filter.showOnlyInvalid;
 }
 
-std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish) {
+std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, bool polish,
+                                                        MadeRowTexts& made) {
   const std::int64_t size = info.SlowInfo.InstalledSize();
   const std::int32_t times = info.SlowInfo.TimesUsed();
+  made[0] = size >= 0 ? SizeToText(size) + " (" + std::to_string(size) + ")" : std::string();
+  made[1] = FileTimeToDateText(info.SlowInfo.LastUsed());
+  made[2] = times >= 0 ? UsageFrequencyText(times, !polish) + " (" + std::to_string(times) + ")"
+                       : std::string();
+  made[3] = RegistryKeyOf(info);
   return {
       info.DisplayName.str(),
       info.Publisher.str(),
-      size >= 0 ? SizeToText(size) + " (" + std::to_string(size) + ")" : std::string(),
-      FileTimeToDateText(info.SlowInfo.LastUsed()),
-      times >= 0 ? UsageFrequencyText(times, !polish) + " (" + std::to_string(times) + ")"
-                 : std::string(),
+      made[0],
+      made[1],
+      made[2],
       info.DisplayVersion.str(),
       info.ExeFile,
       info.DisplayIcon,
@@ -72,8 +77,16 @@ std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, b
       info.Contact.str(),
       info.Readme.str(),
       info.SystemComponent ? "1" : "0",
-      RegistryKeyOf(info),
+      made[3],
   };
+}
+
+std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish) {
+  MadeRowTexts made;
+  const auto views = RowViews(info, polish, made);
+  std::array<std::string, kListColumnCount> texts;
+  for (std::size_t i = 0; i < views.size(); ++i) texts[i] = std::string(views[i]);
+  return texts;
 }
 
 std::vector<ListRow> BuildListRows(const TUninstallCollection& collection, const ListFilter& filter,

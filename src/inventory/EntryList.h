@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "inventory/UCollection.h"
@@ -34,6 +35,11 @@ bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const Li
 
 // The 22 cell texts of an entry's row, in column order (the first is the row's caption).
 std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish);
+// The same as views, for a reader that only passes them on: the entry's own texts are not
+// copied; the four made for the row are kept in `made`. Both must outlive the views.
+using MadeRowTexts = std::array<std::string, 4>;
+std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, bool polish,
+                                                        MadeRowTexts& made);
 
 // The rows of the listed entries, in collection order.
 struct ListRow {

@@ -196,10 +196,11 @@ void WriteProgramList(const TUninstallCollection& collection, const ListFilter& 
   }
   std::string out;
   AppendLine(out, Captions(false), format);
+  MadeRowTexts made;
   for (int i = 0; i < collection.Count(); ++i) {
     const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
     if (!IsListed(info, collection.SystemComponentsVisible, filter)) continue;
-    AppendLine(out, RowTexts(info, polish), format);
+    AppendLine(out, RowViews(info, polish, made), format);
     if (out.size() >= (1u << 20)) {
       sink(out);
       out.clear();
