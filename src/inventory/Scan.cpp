@@ -68,70 +68,99 @@ ScanValues FindScanValues(const RegKey& key) {
 
 }  // namespace
 
+namespace {
+
+// What reading one entry met that the user should hear of.
+struct EntryReport {
+  int unreadableValues = 0;
+  std::string firstUnreadable;
+};
+
+// The entry of the Uninstall key `key` (named `name`), from its values; its command's file is
+// not looked for yet.
+TUninstallInfo ReadEntry(const RegKey& key, const std::string& name, UninstallView view,
+                         bool systemComponentsVisible, EntryReport& report) {
+  const ScanValues found = FindScanValues(key);
+  TUninstallInfo info;
+  info.Visible = true;
+  if (const RegValue* v = found[kSystemComponentSlot]; v && DwordOf(*v) == 1) {
+    info.SystemComponent = true;
+    info.Visible = systemComponentsVisible;
+  }
+  info.KeyName = name;
+  if (info.KeyName.str() != name) info.SubkeyName = name;
+  info.View = view;
+  bool commandUnreadable[3] = {false, false, false};
+  for (std::size_t i = 0; i < std::size(kTextValues); ++i) {
+    if (!found[i]) continue;
+    if (std::optional<std::string> text = ReadableText(*found[i])) {
+      kTextValues[i].set(info, std::move(*text));
+      continue;
+    }
+    // A value of a type that is not text leaves its field empty; the scan goes on.
+    const std::string_view valueName = kTextValues[i].name;
+    if (report.unreadableValues++ == 0)
+      report.firstUnreadable = name + ": " + std::string(valueName);
+    for (int c = 0; c < 3; ++c) commandUnreadable[c] |= valueName == kCommandValues[c];
+  }
+  if (info.DisplayName.empty()) info.DisplayName = name;
+  // The first command value that is there decides validity; one that is not text cannot be
+  // run, so the entry is invalid rather than judged by the next command.
+  const std::string* commands[3] = {&info.UninstallString, &info.QuietUninstallString,
+                                    &info.ModifyPath};
+  info.Valid = true;
+  for (int c = 0; c < 3 && info.Valid; ++c) {
+    if (commandUnreadable[c]) info.Valid = false;
+    if (!commands[c]->empty()) break;
+  }
+  info.Exists = true;
+  return info;
+}
+
+}  // namespace
+
 ScanReport TUninstallCollection::ReadUninstallEntries() {
   ScanReport report;
   Clear();
-  std::vector<TUninstallInfo*> toCheck;  // entries whose command's file is looked for
-  {
-    TRegistry reg(registry_);
-    for (const UninstallPlace& place : UninstallPlaces()) {
-      if (!HasView(registry_, place.view)) continue;
-      reg.SetRootKey(place.root);
-      // Read access is enough to list the entries: a registry the user may not change (or
-      // one that Wine holds while it runs) still shows what is installed.
-      if (!reg.OpenKeyReadOnly(place.uninstallKey)) continue;
-      const RegKey* uninstall = reg.CurrentKey();
-      if (!uninstall) continue;
-      report.uninstallKeyFound = true;
-      std::u16string units;
-      for (const std::string& name : KeyNames(place.view)) {
-        AssignUtf16(units, name);
-        const RegKey* key = uninstall->FindSubKey(units);
-        if (!key) continue;
-        const ScanValues found = FindScanValues(*key);
-        TUninstallItem& item = AddItem();
-        TUninstallInfo info;
-        info.Visible = true;
-        if (const RegValue* v = found[kSystemComponentSlot]; v && DwordOf(*v) == 1) {
-          info.SystemComponent = true;
-          info.Visible = SystemComponentsVisible;
-        }
-        info.KeyName = name;
-        if (info.KeyName.str() != name) info.SubkeyName = name;
-        info.View = place.view;
-        bool commandUnreadable[3] = {false, false, false};
-        for (std::size_t i = 0; i < std::size(kTextValues); ++i) {
-          if (!found[i]) continue;
-          if (std::optional<std::string> text = ReadableText(*found[i])) {
-            kTextValues[i].set(info, std::move(*text));
-            continue;
-          }
-          // A value of a type that is not text leaves its field empty; the scan goes on.
-          const std::string_view valueName = kTextValues[i].name;
-          if (report.unreadableValues++ == 0)
-            report.firstUnreadable = name + ": " + std::string(valueName);
-          for (int c = 0; c < 3; ++c) commandUnreadable[c] |= valueName == kCommandValues[c];
-        }
-        if (info.DisplayName.empty()) info.DisplayName = name;
-        // The first command value that is there decides validity; one that is not text
-        // cannot be run, so the entry is invalid rather than judged by the next command.
-        const std::string* commands[3] = {&info.UninstallString, &info.QuietUninstallString,
-                                          &info.ModifyPath};
-        info.Valid = true;
-        for (int c = 0; c < 3 && info.Valid; ++c) {
-          if (commandUnreadable[c]) info.Valid = false;
-          if (!commands[c]->empty()) break;
-        }
-        info.Exists = true;
-        item.UninstallInfo = std::move(info);
-        if (item.UninstallInfo.Valid) toCheck.push_back(&item.UninstallInfo);
-      }
-      reg.CloseKey();
+  struct Found {
+    const RegKey* key;
+    const std::string* name;
+    UninstallView view;
+  };
+  std::vector<Found> found;
+  TRegistry reg(registry_);
+  for (const UninstallPlace& place : UninstallPlaces()) {
+    if (!HasView(registry_, place.view)) continue;
+    reg.SetRootKey(place.root);
+    // Read access is enough to list the entries: a registry the user may not change (or one
+    // that Wine holds while it runs) still shows what is installed.
+    if (!reg.OpenKeyReadOnly(place.uninstallKey)) continue;
+    const RegKey* uninstall = reg.CurrentKey();
+    if (!uninstall) continue;
+    report.uninstallKeyFound = true;
+    std::u16string units;
+    for (const std::string& name : KeyNames(place.view)) {
+      AssignUtf16(units, name);
+      if (const RegKey* key = uninstall->FindSubKey(units))
+        found.push_back({key, &name, place.view});
     }
+    reg.CloseKey();
   }
-  // The files are looked for on every core: with many programs, this is most of the scan.
-  ParallelFor(toCheck.size(),
-              [&](std::size_t i) { toCheck[i]->Valid = IsValidEntry(platform_, *toCheck[i]); });
+  // The entries are read on every core, each into its own item, and their commands' files
+  // looked for: with many programs, the files are most of the scan.
+  for (std::size_t i = 0; i < found.size(); ++i) AddItem();
+  std::vector<EntryReport> reports(found.size());
+  ParallelFor(found.size(), [&](std::size_t i) {
+    TUninstallInfo& info = items_[i]->UninstallInfo;
+    info = ReadEntry(*found[i].key, *found[i].name, found[i].view, SystemComponentsVisible,
+                     reports[i]);
+    if (info.Valid) info.Valid = IsValidEntry(platform_, info);
+  });
+  for (const EntryReport& entry : reports) {
+    if (entry.unreadableValues == 0) continue;
+    if (report.unreadableValues == 0) report.firstUnreadable = entry.firstUnreadable;
+    report.unreadableValues += entry.unreadableValues;
+  }
   ReadARPCache();
   if (FindIconFiles) ResolveIcons();
   UpdateCounts();
@@ -139,27 +168,29 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
 }
 
 void TUninstallCollection::ReadARPCache() {
-  // Each place's usage-record key is looked up once, and each entry's record below it.
+  // Each place's usage-record key is looked up once, then each entry's record below it, on
+  // every core.
   TRegistry reg(registry_);
   std::array<const RegKey*, kUninstallViewCount> bases{};
-  std::array<bool, kUninstallViewCount> looked{};
-  std::u16string units;
-  for (auto& item : items_) {
-    TUninstallInfo& info = item->UninstallInfo;
-    const auto view = static_cast<std::size_t>(info.View);
-    if (!looked[view]) {
-      looked[view] = true;
-      reg.SetRootKey(PlaceOf(info.View).root);
-      if (reg.OpenKeyReadOnly(PlaceOf(info.View).arpCacheKey)) bases[view] = reg.CurrentKey();
-    }
-    if (!bases[view]) continue;
+  for (const UninstallPlace& place : UninstallPlaces()) {
+    if (!HasView(registry_, place.view)) continue;
+    reg.SetRootKey(place.root);
+    if (reg.OpenKeyReadOnly(place.arpCacheKey))
+      bases[static_cast<std::size_t>(place.view)] = reg.CurrentKey();
+    reg.CloseKey();
+  }
+  ParallelFor(items_.size(), [&](std::size_t i) {
+    TUninstallInfo& info = items_[i]->UninstallInfo;
+    const RegKey* base = bases[static_cast<std::size_t>(info.View)];
+    if (!base) return;
+    thread_local std::u16string units;
     AssignUtf16(units, EntrySubkey(info));
-    const RegKey* key = bases[view]->FindSubKey(units);
+    const RegKey* key = base->FindSubKey(units);
     const RegValue* record = key ? key->FindValue(u"SlowInfoCache") : nullptr;
     // The program file is kept once, as ExeFile: a long list holds many.
     if (record && record->type == kRegBinary && record->Data().size() == TSlowInfoCache::kSize)
       info.SlowInfo = TSlowInfoCache::FromBytes(record->Data(), &info.ExeFile);
-  }
+  });
 }
 
 void TUninstallCollection::ResolveIcons() {

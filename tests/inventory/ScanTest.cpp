@@ -56,7 +56,7 @@ class ScanTest : public ::testing::Test {
     text += u +
             "Delta] 1\n\"QuietUninstallString\"=\"C:\\\\Apps\\\\Q\\\\q.exe /S\"\n"
             "\"SystemComponent\"=dword:00000002\n\"DisplayName\"=\"\"\n";
-    text += u + "Echo] 1\n\"DisplayName\"=\"Echo\"\n";
+    text += u + "Echo] 1\n\"DisplayName\"=\"Echo\"\n\"Readme\"=dword:00000001\n";
     text += u + longName + "] 1\n";
     text += a + "BRAVO] 1\n\"SlowInfoCache\"=hex:" +
             SlowInfoHex(552, 123456, 7, u"C:\\Apps\\C\\prog.exe") + "\n";
@@ -87,7 +87,8 @@ TEST_F(ScanTest, EveryRuleOfTheScan) {
   c.SystemComponentsVisible = false;
   const ScanReport report = c.ReadUninstallEntries();
   EXPECT_TRUE(report.uninstallKeyFound);
-  EXPECT_EQ(report.unreadableValues, 1);  // Alpha's DisplayVersion is a DWORD
+  // Alpha's DisplayVersion and Echo's Readme are DWORDs: counted, the first named.
+  EXPECT_EQ(report.unreadableValues, 2);
   EXPECT_EQ(report.firstUnreadable, "Alpha: DisplayVersion");
   ASSERT_EQ(c.Count(), 6);
 
