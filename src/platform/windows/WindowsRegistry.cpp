@@ -52,6 +52,12 @@ bool SegmentIs(std::u16string_view segment, std::u16string_view name) {
   return RegNamesEqual(segment, name);
 }
 
+// The programs' Uninstall and usage-record keys, below SOFTWARE (and SOFTWARE\Wow6432Node for
+// the 32-bit programs).
+constexpr std::u16string_view kProgramsPlaces[] = {
+    u"Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    u"Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"};
+
 // Where a key of the tree is found in the real registry. The tree shows the 64-bit view, in
 // which the 32-bit programs' keys sit under SOFTWARE\Wow6432Node; those are opened through the
 // 32-bit view instead, as 32-bit programs see them, and everything else through the 64-bit
@@ -78,9 +84,7 @@ RealKey Locate(RootKey root, std::u16string_view path) {
   // 32-bit view Wine walks the path a segment at a time.
   if (second != std::u16string_view::npos) {
     const std::u16string_view below = rest.substr(second + 1);
-    for (const std::u16string_view place :
-         {std::u16string_view(u"Microsoft\\Windows\\CurrentVersion\\Uninstall"),
-          std::u16string_view(u"Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache")})
+    for (const std::u16string_view place : kProgramsPlaces)
       if (below.size() >= place.size() && RegNamesEqual(below.substr(0, place.size()), place) &&
           (below.size() == place.size() || below[place.size()] == u'\\'))
         return real;
@@ -93,17 +97,14 @@ RealKey Locate(RootKey root, std::u16string_view path) {
   return real;
 }
 
-// The programs' Uninstall and usage-record keys, whose subkeys a list reads every one of.
+// Whether the key is one of the places (of either view), whose subkeys a list reads every one of.
 bool IsProgramsPlace(std::u16string_view path) {
-  for (const std::u16string_view place :
-       {std::u16string_view(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
-        std::u16string_view(
-            u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache"),
-        std::u16string_view(
-            u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
-        std::u16string_view(u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App "
-                            u"Management\\ARPCache")})
-    if (RegNamesEqual(path, place)) return true;
+  for (const std::u16string_view below : {u"SOFTWARE\\", u"SOFTWARE\\Wow6432Node\\"}) {
+    if (path.size() <= below.size() || !RegNamesEqual(path.substr(0, below.size()), below))
+      continue;
+    for (const std::u16string_view place : kProgramsPlaces)
+      if (RegNamesEqual(path.substr(below.size()), place)) return true;
+  }
   return false;
 }
 
