@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "registry/RegExport.h"
@@ -97,6 +98,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (a.problems != b.problems || a.isRegistryFile != b.isRegistryFile ||
         one.relativeTo != pieces.relativeTo || one.arch != pieces.arch ||
         !SameTree(*one.root, *pieces.root, true))
+      std::abort();
+    // Read as a file arrives, in short reads and small pieces; where that gives up, the caller
+    // reads the text whole with one reader.
+    std::size_t at = 0;
+    const std::size_t readSize = 1 + (size ? data[0] % 61 : 0);
+    const pgl::ByteSource source = [&](char* into, std::size_t wanted) -> std::ptrdiff_t {
+      const std::size_t n = std::min({wanted, readSize, bytes.size() - at});
+      std::memcpy(into, bytes.data() + at, n);
+      at += n;
+      return static_cast<std::ptrdiff_t>(n);
+    };
+    pgl::WineHive streamed;
+    auto c = pgl::ParseWineRegistryStream(source, bytes.size(), streamed, filter, 16 + size / 5);
+    if (!c) c = pgl::ParseWineRegistry(bytes, streamed, filter, std::size_t(-1));
+    if (a.problems != c->problems || a.isRegistryFile != c->isRegistryFile ||
+        one.relativeTo != streamed.relativeTo || one.arch != streamed.arch ||
+        !SameTree(*one.root, *streamed.root, true))
       std::abort();
   }
   // The tree exported as a backup: its root's keys under "K".

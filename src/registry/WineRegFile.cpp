@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -701,86 +703,269 @@ std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const 
 
 namespace {
 
-// Where a file may be cut for another reader: the start of the first key block at or after
-// `from` whose line before does not continue a value. npos when there is none.
-std::size_t BlockCut(std::string_view bytes, std::size_t from) {
-  for (std::size_t at = FindBlockStart(bytes, from); at != std::string_view::npos;
-       at = FindBlockStart(bytes, at + 1)) {
-    const std::size_t lineStart = bytes.rfind('\n', at - 1);
-    if (lineStart == std::string_view::npos) continue;  // the file's first line
-    const std::string_view before = bytes.substr(lineStart + 1, at - lineStart - 1);
+// Where the last key block of `bytes` begins at which another reader may take over: one whose
+// line before does not continue a value. The line before a block that is not the file's first
+// may have begun in the bytes before `bytes`, which always start at a line. npos when there is
+// none.
+std::size_t LastBlockCut(std::string_view bytes, bool fileStart) {
+  for (std::size_t at = bytes.rfind("\n["); at != std::string_view::npos;
+       at = at == 0 ? std::string_view::npos : bytes.rfind("\n[", at - 1)) {
+    const std::size_t lineStart = at == 0 ? std::string_view::npos : bytes.rfind('\n', at - 1);
+    if (lineStart == std::string_view::npos && fileStart) continue;  // the file's first line
+    const std::size_t from = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+    const std::string_view before = bytes.substr(from, at - from);
     if (!before.ends_with('\\') && !before.ends_with("\\\r")) return at + 1;
   }
   return std::string_view::npos;
 }
 
-// The file cut at key blocks into pieces of about `size` bytes, read by the caller and up to
-// `helpers` threads, each piece into a tree of its own, taken in turn by whichever reader is
-// free (a thread may start late, and pieces differ in work); then the trees are joined in the
-// file's order. False, and the caller reads the file again alone, when any piece met a problem
-// or the trees do not join: the problems and their line numbers are then those of one reader.
-bool ReadInPieces(std::string_view bytes, std::size_t size, unsigned helpers, WineHive& hive,
-                  WineParseResult& result, const BlockFilter* keep) {
-  std::vector<std::size_t> starts{0};
-  for (std::size_t from = size; from < bytes.size(); from = starts.back() + size) {
-    const std::size_t cut = BlockCut(bytes, from);
-    if (cut == std::string_view::npos) break;
-    starts.push_back(cut);
+// A file read as it arrives: the reader fills buffers of about `pieceSize` bytes, cuts each at
+// its last key block (the rest goes on to the next buffer) and hands the piece on; the caller
+// and `helpers` threads parse the pieces, each into a tree of its own, taking them in turn as
+// they are free. A few buffers are used again and again, so the file is never held whole and
+// reading overlaps parsing. The trees are then joined in the file's order.
+class PieceReader {
+ public:
+  PieceReader(const ByteSource& source, std::size_t pieceSize, bool cutting, unsigned helpers,
+              const BlockFilter* keep)
+      : source_(source),
+        pieceSize_(std::max<std::size_t>(pieceSize, 1)),
+        cutting_(cutting),
+        keep_(keep),
+        helpers_(helpers),
+        buffers_(helpers + 3) {
+    for (std::size_t i = 0; i < buffers_.size(); ++i) idle_.push_back(i);
   }
-  if (starts.size() < 2) return false;
-  starts.push_back(bytes.size());
-  const std::size_t pieces = starts.size() - 1;
-  std::vector<WineHive> hives(pieces);
-  std::vector<WineParseResult> results(pieces);
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> stop{false};
-  std::exception_ptr failed;
-  std::mutex failedMutex;
-  const auto read = [&] {
-    for (std::size_t i = next++; i < pieces && !stop; i = next++) {
+
+  ~PieceReader() { Finish(); }
+
+  // Empty when the source failed, a piece met a problem or the trees do not join; a file read
+  // as one piece answers what one reader answers, problems and all.
+  std::optional<WineParseResult> Run(WineHive& hive) {
+    try {
+      ReadAll();
+    } catch (...) {
+      Finish();
+      throw;
+    }
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      while (!waiting_.empty() && !stop_) ParseOne(lock);
+    }
+    Finish();
+    if (failed_) std::rethrow_exception(failed_);
+    if (sourceFailed_) return std::nullopt;
+    if (pieces_.size() == 1 && ended_) {
+      hive = std::move(pieces_[0].hive);
+      return std::move(pieces_[0].result);
+    }
+    if (stop_ || pieces_.empty()) return std::nullopt;
+    hive = std::move(pieces_[0].hive);
+    for (std::size_t i = 1; i < pieces_.size(); ++i)
+      if (!hive.root->Merge(std::move(*pieces_[i].hive.root))) {
+        hive = WineHive{};
+        return std::nullopt;
+      }
+    return std::move(pieces_[0].result);
+  }
+
+ private:
+  struct Piece {
+    std::size_t index;
+    std::size_t buffer;
+    std::size_t size;
+    WineHive hive;
+    WineParseResult result;
+  };
+
+  // Room for at least `size` bytes, the first `keep` of them kept. Buffers are not cleared:
+  // only bytes read into them are ever looked at.
+  struct Buffer {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+  static void Reserve(Buffer& buffer, std::size_t size, std::size_t keep) {
+    if (buffer.size >= size) return;
+    auto bigger = std::make_unique_for_overwrite<char[]>(size);
+    if (keep) std::memcpy(bigger.get(), buffer.bytes.get(), keep);
+    buffer.bytes = std::move(bigger);
+    buffer.size = size;
+  }
+
+  void ReadAll() {
+    std::optional<std::size_t> current = Acquire();
+    std::size_t used = 0, limit = pieceSize_;
+    bool first = true;
+    while (current) {
+      Buffer& buffer = buffers_[*current];
+      Reserve(buffer, limit, used);
+      if (!ended_ && used < limit) {
+        const std::ptrdiff_t n = source_(buffer.bytes.get() + used, limit - used);
+        if (n < 0) {
+          sourceFailed_ = true;
+          Stop();
+          return;
+        }
+        if (n == 0)
+          ended_ = true;
+        else
+          used += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (ended_) {
+        Hand(*current, used);
+        return;
+      }
+      const std::size_t cut = cutting_
+                                  ? LastBlockCut(std::string_view(buffer.bytes.get(), used), first)
+                                  : std::string_view::npos;
+      if (cut == std::string_view::npos) {
+        // A block longer than the piece (or a file read as one piece): more room.
+        limit *= 2;
+        continue;
+      }
+      const std::optional<std::size_t> next = Acquire();
+      if (!next) return;
+      const std::size_t rest = used - cut;
+      Reserve(buffers_[*next], rest + pieceSize_, 0);
+      if (rest) std::memcpy(buffers_[*next].bytes.get(), buffer.bytes.get() + cut, rest);
+      Hand(*current, cut);
+      if (pieces_.size() == 2) StartHelpers();  // only a file of several pieces needs them
+      current = next;
+      used = rest;
+      limit = rest + pieceSize_;
+      first = false;
+    }
+  }
+
+  void StartHelpers() {
+    for (unsigned t = 0; t < helpers_; ++t) {
       try {
-        const std::string_view piece = bytes.substr(starts[i], starts[i + 1] - starts[i]);
-        Parser(piece, hives[i], results[i], keep, i > 0).Run();
-        if (!results[i].problems.empty() || (i == 0 && !results[i].isRegistryFile)) stop = true;
-      } catch (...) {
-        const std::lock_guard<std::mutex> lock(failedMutex);
-        if (!failed) failed = std::current_exception();
-        stop = true;
+        threads_.emplace_back([this] { Help(); });
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: fewer readers
       }
     }
-  };
-  std::vector<std::thread> threads;
-  for (unsigned t = 0; t < helpers && t + 1 < pieces; ++t) {
-    try {
-      threads.emplace_back(read);
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: fewer readers
+  }
+
+  // A buffer no piece uses; while there is none, the reader parses a piece itself.
+  std::optional<std::size_t> Acquire() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      if (stop_) return std::nullopt;
+      if (!idle_.empty()) {
+        const std::size_t buffer = idle_.back();
+        idle_.pop_back();
+        return buffer;
+      }
+      if (!waiting_.empty())
+        ParseOne(lock);
+      else
+        changed_.wait(lock);
     }
   }
-  read();
-  for (std::thread& thread : threads) thread.join();
-  if (failed) std::rethrow_exception(failed);
-  if (stop) return false;
-  hive = std::move(hives[0]);
-  result = std::move(results[0]);
-  for (std::size_t i = 1; i < pieces; ++i)
-    if (!hive.root->Merge(std::move(*hives[i].root))) return false;
-  return true;
+
+  void Hand(std::size_t buffer, std::size_t size) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pieces_.push_back(Piece{pieces_.size(), buffer, size, {}, {}});
+    waiting_.push_back(&pieces_.back());
+    changed_.notify_one();
+  }
+
+  void Help() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !waiting_.empty() || finished_ || stop_; });
+      if (stop_ || waiting_.empty()) return;
+      ParseOne(lock);
+    }
+  }
+
+  // Parses the next waiting piece, the lock let go meanwhile; its buffer is then free again.
+  void ParseOne(std::unique_lock<std::mutex>& lock) {
+    Piece& piece = *waiting_.front();
+    waiting_.pop_front();
+    const std::string_view bytes(buffers_[piece.buffer].bytes.get(), piece.size);
+    lock.unlock();
+    bool problem = false;
+    std::exception_ptr failed;
+    try {
+      Parser(bytes, piece.hive, piece.result, keep_, piece.index > 0).Run();
+      problem =
+          !piece.result.problems.empty() || (piece.index == 0 && !piece.result.isRegistryFile);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+    lock.lock();
+    if (failed && !failed_) failed_ = failed;
+    if (problem || failed) stop_ = true;
+    idle_.push_back(piece.buffer);
+    changed_.notify_all();
+  }
+
+  void Stop() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+    changed_.notify_all();
+  }
+
+  void Finish() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+      changed_.notify_all();
+    }
+    for (std::thread& thread : threads_)
+      if (thread.joinable()) thread.join();
+  }
+
+  const ByteSource& source_;
+  const std::size_t pieceSize_;
+  const bool cutting_;
+  const BlockFilter* keep_;
+  const unsigned helpers_;
+  std::vector<Buffer> buffers_;
+  std::vector<std::size_t> idle_;  // buffers no piece uses
+  std::deque<Piece> pieces_;       // in the file's order; an element stays where it is
+  std::deque<Piece*> waiting_;     // read, not yet parsed
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool finished_ = false;  // nothing more will be handed on
+  bool stop_ = false;      // a problem or a failure: nothing more is worth reading
+  bool ended_ = false;     // the source is at its end
+  bool sourceFailed_ = false;
+  std::exception_ptr failed_;
+  std::vector<std::thread> threads_;
+};
+
+// Sixteen pieces, of at least half kReadInPiecesFrom and at most a megabyte.
+std::size_t PieceSizeFor(std::uint64_t size) {
+  return static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(size / 16, kReadInPiecesFrom / 2, std::size_t{1} << 20));
+}
+
+unsigned Helpers() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
 }
 
 WineParseResult Parse(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
                       std::size_t piecesFrom) {
+  if (bytes.size() >= piecesFrom) {
+    std::size_t offset = 0;
+    const ByteSource fromMemory = [&](char* into, std::size_t size) -> std::ptrdiff_t {
+      const std::size_t n = std::min(size, bytes.size() - offset);
+      std::memcpy(into, bytes.data() + offset, n);
+      offset += n;
+      return static_cast<std::ptrdiff_t>(n);
+    };
+    // A small text forced into pieces is cut near its middle.
+    const std::size_t size = std::min(PieceSizeFor(bytes.size()), bytes.size() / 2 + 1);
+    std::optional<WineParseResult> result =
+        PieceReader(fromMemory, size, true, Helpers(), keep).Run(hive);
+    if (result) return std::move(*result);
+  }
   WineParseResult result;
   hive = WineHive{};
-  if (bytes.size() >= piecesFrom) {
-    // Sixteen pieces, of at least 128 KB unless the file is smaller.
-    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
-    const std::size_t size =
-        std::min(std::max(kReadInPiecesFrom / 2, bytes.size() / 16), bytes.size() / 2 + 1);
-    if (ReadInPieces(bytes, size, cores - 1, hive, result, keep)) return result;
-    result = WineParseResult{};
-    hive = WineHive{};
-  }
   Parser(bytes, hive, result, keep).Run();
   return result;
 }
@@ -805,6 +990,17 @@ WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const 
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
                                   std::size_t piecesFrom) {
   return Parse(bytes, hive, keep, piecesFrom);
+}
+
+std::optional<WineParseResult> ParseWineRegistryStream(const ByteSource& source,
+                                                       std::uint64_t sizeHint, WineHive& hive,
+                                                       const BlockFilter* keep,
+                                                       std::size_t pieceSize) {
+  // A small file is read as one piece, into room for all of it and the end.
+  const bool cutting = pieceSize > 0 || sizeHint >= kReadInPiecesFrom;
+  if (!pieceSize)
+    pieceSize = cutting ? PieceSizeFor(sizeHint) : static_cast<std::size_t>(sizeHint) + 4096;
+  return PieceReader(source, pieceSize, cutting, cutting ? Helpers() : 0, keep).Run(hive);
 }
 
 std::string WriteWineRegistry(const WineHive& hive) {

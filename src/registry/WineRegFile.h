@@ -2,8 +2,11 @@
 // wineserver saves them, so that an unchanged file is written back byte for byte.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +44,22 @@ WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const 
 // whatever the cores.
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
                                   std::size_t piecesFrom);
+
+// Where a file's bytes come from as it is read: fills up to `size` bytes at `into` and answers
+// how many, 0 at the end, or -1 when no more can be read.
+using ByteSource = std::function<std::ptrdiff_t(char* into, std::size_t size)>;
+
+// Reads a file as it arrives, never holding it whole: from kReadInPiecesFrom bytes on (by
+// `sizeHint`, the file's size when opened) it is cut at key blocks into pieces of up to a
+// megabyte (or `pieceSize`, where given), read on every core and joined. What it reads is what
+// ParseWineRegistry reads of the same bytes. Empty when the source failed, or when a piece met
+// a problem or the pieces' trees do not join: the caller then reads the file whole with
+// ParseWineRegistry, so that problems and their lines read as one reader's.
+std::optional<WineParseResult> ParseWineRegistryStream(const ByteSource& source,
+                                                       std::uint64_t sizeHint, WineHive& hive,
+                                                       const BlockFilter* keep,
+                                                       std::size_t pieceSize = 0);
+
 std::string WriteWineRegistry(const WineHive& hive);
 // The same text in pieces of about a megabyte, for readers that need not hold it whole.
 void WriteWineRegistryChunks(const WineHive& hive,

@@ -1,12 +1,24 @@
 // Whole-file reads and all-or-nothing writes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace pgl {
+
+// A file being read: fills up to `size` bytes at `into` and answers how many, 0 at the end of
+// the file, or -1 once it cannot read on.
+using FileSource = std::function<std::ptrdiff_t(char* into, std::size_t size)>;
+
+// Reads a regular file a piece at a time, with the checks ReadWholeFile makes: `read` gets the
+// file's size as opened and its source. False with a message in `error` when the file cannot
+// be opened, or when it could not be read to its end or grew past `maxBytes` (the source then
+// answered -1).
+bool ReadFileInPieces(const std::string& path, std::string& error, std::size_t maxBytes,
+                      const std::function<void(std::uint64_t size, const FileSource&)>& read);
 
 // Reads the whole of a regular file (a FIFO, a device or a folder is refused before it is
 // read), of at most `maxBytes`; false with a message in `error`.

@@ -28,8 +28,8 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
-                   std::size_t maxBytes) {
+bool ReadFileInPieces(const std::string& path, std::string& error, std::size_t maxBytes,
+                      const std::function<void(std::uint64_t size, const FileSource&)>& read) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     error = "\"" + path + "\" is not a regular file.";
@@ -41,49 +41,42 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
     error = "Cannot open \"" + path + "\": " + SystemMessage(errno);
     return false;
   }
-  bytes.clear();
+  const struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
     error = "\"" + path + "\" is not a regular file.";
     return false;
   }
   if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
-    ::close(fd);
     error = "\"" + path + "\" is too large to be read.";
     return false;
   }
-  // Read straight into the text; the file may grow or shrink meanwhile.
-  std::size_t used = 0;
-  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(st.st_size) + 1, 1 << 16));
-  for (;;) {
-    if (used == bytes.size()) {
-      if (bytes.size() >= maxBytes + 1) {
-        ::close(fd);
-        bytes.clear();
-        error = "\"" + path + "\" is too large to be read.";
-        return false;
+  // The file may grow or shrink while it is read.
+  std::uint64_t total = 0;
+  bool failed = false;
+  const FileSource source = [&](char* into, std::size_t size) -> std::ptrdiff_t {
+    if (failed) return -1;
+    for (;;) {
+      const ssize_t n = ::read(fd, into, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error = "Cannot read \"" + path + "\": " + SystemMessage(errno);
+        failed = true;
+        return -1;
       }
-      bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+      total += static_cast<std::uint64_t>(n);
+      if (total > maxBytes) {
+        error = "\"" + path + "\" is too large to be read.";
+        failed = true;
+        return -1;
+      }
+      return n;
     }
-    const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = "Cannot read \"" + path + "\": " + SystemMessage(errno);
-      ::close(fd);
-      bytes.clear();
-      return false;
-    }
-    used += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (used > maxBytes) {
-    bytes.clear();
-    error = "\"" + path + "\" is too large to be read.";
-    return false;
-  }
-  bytes.resize(used);
-  return true;
+  };
+  read(static_cast<std::uint64_t>(st.st_size), source);
+  return !failed;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {

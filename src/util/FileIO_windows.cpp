@@ -73,8 +73,8 @@ void RemoveStaleTemporaries(const std::wstring& dir, const std::wstring& name) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
-                   std::size_t maxBytes) {
+bool ReadFileInPieces(const std::string& path, std::string& error, std::size_t maxBytes,
+                      const std::function<void(std::uint64_t size, const FileSource&)>& read) {
   const std::wstring wide = WideText(path);
   const HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -86,37 +86,41 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
       error = "Cannot open \"" + path + "\": " + LastErrorText();
     return false;
   }
-  bytes.clear();
+  const struct Closer {
+    HANDLE h;
+    ~Closer() { CloseHandle(h); }
+  } closer{h};
   if (!IsDiskFile(h)) {
-    CloseHandle(h);
     error = "\"" + path + "\" is not a regular file.";
     return false;
   }
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(h, &size) && static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
-    CloseHandle(h);
+  if (!GetFileSizeEx(h, &size)) size.QuadPart = 0;
+  if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
     error = "\"" + path + "\" is too large to be read.";
     return false;
   }
-  if (size.QuadPart > 0) bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-  char buffer[1 << 16];
-  for (;;) {
+  std::uint64_t total = 0;
+  bool failed = false;
+  const FileSource source = [&](char* into, std::size_t wanted) -> std::ptrdiff_t {
+    if (failed) return -1;
     DWORD n = 0;
-    if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
+    if (!ReadFile(h, into, static_cast<DWORD>(std::min<std::size_t>(wanted, 1u << 30)), &n,
+                  nullptr)) {
       error = "Cannot read \"" + path + "\": " + LastErrorText();
-      CloseHandle(h);
-      return false;
+      failed = true;
+      return -1;
     }
-    if (n == 0) break;
-    if (bytes.size() + n > maxBytes) {
-      CloseHandle(h);
+    total += n;
+    if (total > maxBytes) {
       error = "\"" + path + "\" is too large to be read.";
-      return false;
+      failed = true;
+      return -1;
     }
-    bytes.append(buffer, n);
-  }
-  CloseHandle(h);
-  return true;
+    return static_cast<std::ptrdiff_t>(n);
+  };
+  read(static_cast<std::uint64_t>(size.QuadPart), source);
+  return !failed;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {

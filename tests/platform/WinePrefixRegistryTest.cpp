@@ -202,18 +202,31 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
       "\n[Software\\\\Classes\\\\txtfile] 1700000000\n#time=1da1747c66d0000\n@=\"Text\"\n";
   WinePrefixRegistry::Seams seams;
   seams.serverRunning = [](const std::string&) { return false; };
-  for (const bool cut : {false, true}) {
-    SCOPED_TRACE(cut ? "cut in the last key" : "whole file");
+  // A large file is read in pieces: a problem far into it must still name its line.
+  std::string large = machine;
+  for (int i = 0; i < 6000; ++i)
+    large += "\n[Software\\\\Classes\\\\Filler" + std::to_string(i) + "] 1700000000\n\"v\"=\"1\"\n";
+  large +=
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Late] 1\ngarbage\n";
+  for (const int variant : {0, 1, 2}) {
+    const bool cut = variant == 1;
+    SCOPED_TRACE(variant == 0 ? "whole file" : cut ? "cut in the last key" : "a large file");
     test::TempDir whole, listing;
     // In the exact form Wine writes, so that the prefix may be changed.
     WineHive hive;
     ASSERT_TRUE(ParseWineRegistry(machine, hive).Understood());
     const std::string exact = WriteWineRegistry(hive);
-    const std::string text = cut ? exact.substr(0, exact.size() - 8) : exact;
+    const std::string text = variant == 2 ? large : cut ? exact.substr(0, exact.size() - 8) : exact;
     for (const auto* dir : {&whole, &listing}) test::WriteFile(*dir / "system.reg", text);
     WinePrefixRegistry a(whole.Path(), seams);
     WinePrefixRegistry b(listing.Path(), seams, WinePrefixRegistry::Read::WhatListsNeed);
-    EXPECT_EQ(a.LoadProblems().size(), cut ? 1u : 0u);
+    EXPECT_EQ(a.LoadProblems().size(), variant == 0 ? 0u : 1u);
+    if (variant == 2) {
+      ASSERT_GT(text.size(), kReadInPiecesFrom);
+      EXPECT_NE(a.LoadProblems().at(0).find(ParseWineRegistry(text, hive).problems.at(0)),
+                std::string::npos)
+          << a.LoadProblems().at(0);
+    }
     // The same problem, at the same line.
     const auto problems = [](const WinePrefixRegistry& r, const std::string& dir) {
       std::vector<std::string> out;
@@ -221,7 +234,7 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
       return out;
     };
     EXPECT_EQ(problems(b, listing.Path()), problems(a, whole.Path()));
-    if (cut) continue;
+    if (variant != 0) continue;
     EXPECT_TRUE(RegKeyExists(b, kHkeyLocalMachine, kUninstall + std::string("\\App")));
     EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine, "Software\\Classes\\.txt"));
     EXPECT_FALSE(RegKeyExists(b, kHkeyLocalMachine,

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 #include "registry/WineRegFile.h"
 #include "util/Utf.h"
@@ -275,6 +278,71 @@ TEST(WineRegFile, ReadingInPiecesReadsWhatOneReaderReads) {
       EXPECT_EQ(one.relativeTo, pieces.relativeTo) << what;
       EXPECT_EQ(one.arch, pieces.arch) << what;
       EXPECT_EQ(WriteWineRegistry(one), WriteWineRegistry(pieces)) << what;
+      // Read as a file arrives: in reads of a few bytes or many, cut into small pieces; where
+      // the stream gives up, the caller reads the text whole with one reader.
+      for (const auto& [readSize, pieceSize] :
+           {std::pair<std::size_t, std::size_t>{7, 512}, {4096, 3000}, {1 << 20, 1 << 20}}) {
+        std::size_t at = 0;
+        const ByteSource source = [&](char* into, std::size_t size) -> std::ptrdiff_t {
+          const std::size_t n = std::min({size, readSize, c.text.size() - at});
+          std::memcpy(into, c.text.data() + at, n);
+          at += n;
+          return static_cast<std::ptrdiff_t>(n);
+        };
+        WineHive streamed;
+        auto result = ParseWineRegistryStream(source, c.text.size(), streamed, filter, pieceSize);
+        if (result) {
+          EXPECT_EQ(at, c.text.size()) << what;
+        }
+        if (!result) result = ParseWineRegistry(c.text, streamed, filter, std::size_t(-1));
+        const std::string how = what + ", reads of " + std::to_string(readSize);
+        EXPECT_EQ(a.isRegistryFile, result->isRegistryFile) << how;
+        EXPECT_EQ(a.problems, result->problems) << how;
+        EXPECT_EQ(one.relativeTo, streamed.relativeTo) << how;
+        EXPECT_EQ(WriteWineRegistry(one), WriteWineRegistry(streamed)) << how;
+      }
+    }
+  }
+}
+
+TEST(WineRegFile, AFileReadAsItArrivesIsReadInPiecesOrGivenUp) {
+  // A clean file in many pieces is read without help; a source that fails halfway, or a
+  // problem in any piece, gives up (the caller then reads the file whole).
+  const std::string text = Fixture() + Filler(300);
+  const struct {
+    const char* what;
+    std::string text;
+    std::size_t failAt;  // where the source fails
+    bool read;
+  } cases[] = {
+      {"a clean file", text, std::string::npos, true},
+      {"a source that fails halfway", text, text.size() / 2, false},
+      {"a problem in the last piece", text + "garbage\n", std::string::npos, false},
+      {"a small file is one piece, problems and all", kHeader + "garbage\n", std::string::npos,
+       true},
+  };
+  for (const auto& c : cases) {
+    std::size_t at = 0, reads = 0;
+    const ByteSource source = [&](char* into, std::size_t size) -> std::ptrdiff_t {
+      ++reads;
+      if (at >= c.failAt) return -1;
+      const std::size_t n = std::min(size, c.text.size() - at);
+      std::memcpy(into, c.text.data() + at, n);
+      at += n;
+      return static_cast<std::ptrdiff_t>(n);
+    };
+    const bool small = c.text.size() < 1000;
+    WineHive hive;
+    const auto result =
+        ParseWineRegistryStream(source, c.text.size(), hive, nullptr, small ? 0 : 1000);
+    EXPECT_EQ(result.has_value(), c.read) << c.what;
+    if (result && !small) {
+      EXPECT_TRUE(result->Understood()) << c.what;
+      EXPECT_NE(FindRegKey(hive.root.get(), "F0299"), nullptr) << c.what;
+      EXPECT_GT(reads, 10u) << c.what;
+    }
+    if (small) {
+      EXPECT_EQ(result->problems.size(), 1u) << c.what;
     }
   }
 }

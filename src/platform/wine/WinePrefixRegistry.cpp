@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
+#include <optional>
 
 #include "platform/wine/WineServer.h"
 #include "util/Utf.h"
@@ -112,6 +115,10 @@ constexpr std::array<std::string_view, 2> kUserPlaces = {
 constexpr std::array<std::string_view, 3> kUserKeys = {"Environment", "Volatile Environment",
                                                        "Software\\\\Tervask\\\\Purgelet"};
 
+// Registry files are refused past this size, and their first line is kept up to this length.
+constexpr std::size_t kMaxRegistryFileBytes = std::size_t{1} << 31;
+constexpr std::size_t kHeadBytes = 80;
+
 bool MachineKeyListed(std::string_view path) {
   return KeyListed(path, kMachinePlaces, kMachineKeys);
 }
@@ -159,15 +166,41 @@ void WinePrefixRegistry::Load(HiveFile& file) {
   file.head.clear();
   FileStamp before;
   if (!StampOf(file.path, before)) return;
-  std::string bytes;
-  if (!ReadWholeFile(file.path, bytes, file.readError)) return;
+  static const BlockFilter machineKeys = MachineKeyListed, userKeys = UserKeyListed;
+  const BlockFilter* keep = file.whole ? nullptr : &file == &system_ ? &machineKeys : &userKeys;
+  // The file is read as it arrives, in pieces that are parsed meanwhile: it is never held
+  // whole. Its first line is kept to tell what it is.
+  std::string head;
+  std::optional<WineParseResult> parse;
+  const bool read =
+      ReadFileInPieces(file.path, file.readError, kMaxRegistryFileBytes,
+                       [&](std::uint64_t size, const FileSource& source) {
+                         const ByteSource noted = [&](char* into, std::size_t n) {
+                           const std::ptrdiff_t got = source(into, n);
+                           if (got > 0 && head.size() < kHeadBytes)
+                             head.append(into, std::min<std::size_t>(static_cast<std::size_t>(got),
+                                                                     kHeadBytes - head.size()));
+                           return got;
+                         };
+                         parse = ParseWineRegistryStream(noted, size, file.hive, keep);
+                       });
+  if (!read) {
+    file.hive = WineHive{};
+    return;
+  }
+  if (!parse) {
+    // A piece met a problem: the file is read again by one reader, so that the problems and
+    // their lines are told as they stand in the file.
+    std::string bytes;
+    if (!ReadWholeFile(file.path, bytes, file.readError, kMaxRegistryFileBytes)) return;
+    parse = ParseWineRegistry(bytes, file.hive, keep, std::numeric_limits<std::size_t>::max());
+    head = bytes.substr(0, kHeadBytes);
+  }
   file.present = true;
   file.stamp = before;
   file.hash.reset();  // computed when first needed: most runs never write
-  file.parse = file.whole ? ParseWineRegistry(bytes, file.hive)
-                          : ParseWineRegistry(bytes, file.hive,
-                                              &file == &system_ ? MachineKeyListed : UserKeyListed);
-  file.head = bytes.substr(0, std::min(bytes.find('\n'), std::size_t{80}));
+  file.parse = std::move(*parse);
+  file.head = head.substr(0, head.find('\n'));
   ++generation_;
 }
 
