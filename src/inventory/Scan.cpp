@@ -1,5 +1,6 @@
 // The inventory scan: the Uninstall pass, the ARPCache pass, the icon pass.
 #include <array>
+#include <vector>
 
 #include "inventory/CommandAnalysis.h"
 #include "inventory/UCollection.h"
@@ -56,13 +57,29 @@ ScanValues FindScanValues(const RegKey& key) {
     out[kSystemComponentSlot] = u"SystemComponent";
     return out;
   }();
+  // Most values bear a common name: its slot is known at once.
+  static const std::vector<int> slotOfCommon = [] {
+    std::vector<int> out;
+    for (const std::u16string_view common : CommonValueNames()) {
+      out.push_back(-1);
+      for (std::size_t i = 0; i < names.size(); ++i)
+        if (RegNamesEqual(common, names[i])) out.back() = static_cast<int>(i);
+    }
+    return out;
+  }();
   ScanValues found{};
-  for (const RegValue& value : key.Values())
+  for (const RegValue& value : key.Values()) {
+    if (const int common = value.CommonNameIndex(); common >= 0) {
+      if (const int slot = slotOfCommon[static_cast<std::size_t>(common)]; slot >= 0)
+        found[static_cast<std::size_t>(slot)] = &value;
+      continue;
+    }
     for (std::size_t i = 0; i < names.size(); ++i)
       if (RegNamesEqual(value.Name(), names[i])) {
         found[i] = &value;
         break;
       }
+  }
   return found;
 }
 

@@ -1,6 +1,7 @@
 #include "registry/RegTree.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -79,6 +80,10 @@ int SharedNameIndex(std::u16string_view name) {
 }
 
 }  // namespace
+
+std::span<const std::u16string_view> CommonValueNames() {
+  return kSharedNames;
+}
 
 int CompareRegNames(std::u16string_view a, std::u16string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -226,6 +231,16 @@ std::string RegValue::TextUtf8() const {
   const std::string_view data = Data();
   std::string out(data.size() / 2, '\0');
   std::size_t n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four units at a time while each is ASCII and none is zero.
+    constexpr std::uint64_t kLowUnits = 0x0001000100010001ull, kHighBits = 0x8000800080008000ull;
+    for (; n + 4 <= out.size(); n += 4) {
+      std::uint64_t units;
+      std::memcpy(&units, data.data() + 2 * n, 8);
+      if ((units & 0xFF80FF80FF80FF80ull) || ((units - kLowUnits) & ~units & kHighBits)) break;
+      for (int k = 0; k < 4; ++k) out[n + k] = static_cast<char>(units >> (16 * k));
+    }
+  }
   for (; n < out.size(); ++n) {
     const unsigned char low = static_cast<unsigned char>(data[2 * n]);
     if (data[2 * n + 1] != 0 || low >= 0x80) return Utf16ToUtf8(Text());
@@ -247,29 +262,43 @@ void AssignUtf16(std::u16string& out, std::string_view text) {
   }
 }
 
+namespace {
+
+// UTF-16 units to little-endian bytes and back: on a little-endian machine, a plain copy.
+void UnitsToLeBytes(const char16_t* units, std::size_t count, char* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (count) std::memcpy(out, units, count * 2);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      out[2 * i] = static_cast<char>(units[i] & 0xFF);
+      out[2 * i + 1] = static_cast<char>(units[i] >> 8);
+    }
+  }
+}
+
+}  // namespace
+
 std::string Utf16LeBytes(std::u16string_view text) {
   std::string data(text.size() * 2, '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    data[2 * i] = static_cast<char>(text[i] & 0xFF);
-    data[2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
+  UnitsToLeBytes(text.data(), text.size(), data.data());
   return data;
 }
 
 std::u16string Utf16LeUnits(std::string_view bytes) {
   std::u16string units(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!units.empty()) std::memcpy(units.data(), bytes.data(), units.size() * 2);
+  } else {
+    for (std::size_t i = 0; i < units.size(); ++i)
+      units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  }
   return units;
 }
 
 void AssignRegText(std::string& out, std::u16string_view text) {
   out.resize(2 * text.size() + 2);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    out[2 * i] = static_cast<char>(text[i] & 0xFF);
-    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
+  UnitsToLeBytes(text.data(), text.size(), out.data());
   out[out.size() - 2] = out[out.size() - 1] = '\0';
 }
 
@@ -383,6 +412,12 @@ RegValue& RegKey::SetValue(std::u16string_view name, std::uint32_t type, std::st
   // The name keeps its first spelling, as in Windows.
   *it = RegValue(it->Name(), type, data, arena);
   return *it;
+}
+
+RegValue& RegKey::AppendValue(std::u16string_view name, std::uint32_t type, std::string_view data,
+                              RegArena* arena) {
+  Fill();
+  return values_.emplace_back(name, type, data, arena);
 }
 
 bool RegKey::RemoveValue(std::u16string_view name) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,9 @@ class RegValue {
   std::string_view Data() const;
   void SetData(std::string_view data);
 
+  // Where the name stands in CommonValueNames(), spelled exactly so; -1 for any other name.
+  int CommonNameIndex() const { return SharedName() ? static_cast<int>(NameField()) : -1; }
+
   // The data as UTF-16 text up to its first zero unit.
   std::u16string Text() const;
   // The same as UTF-8.
@@ -103,6 +107,10 @@ class RegValue {
   std::uint32_t name_ = kSharedName;
   std::uint32_t size_ = 0;  // of the data
 };
+
+// The value names that programs' Uninstall and usage keys use most, each stored once for every
+// value that bears it; the first is the default value's (empty).
+std::span<const std::u16string_view> CommonValueNames();
 
 // UTF-16 units as little-endian bytes, and back (an odd last byte is dropped).
 std::string Utf16LeBytes(std::u16string_view text);
@@ -154,6 +162,10 @@ class RegKey {
   // A new value's storage comes from `arena` when given.
   RegValue& SetValue(std::u16string_view name, std::uint32_t type, std::string_view data,
                      RegArena* arena = nullptr);
+  // The same for a value known to sort after every value the key has, as a file in Wine's
+  // order lists them: no search.
+  RegValue& AppendValue(std::u16string_view name, std::uint32_t type, std::string_view data,
+                        RegArena* arena = nullptr);
   bool RemoveValue(std::u16string_view name);
   // Storage for values added in bulk below this key, held (and freed) with the key: a tree's
   // root holds it, so that it goes wherever the tree goes.

@@ -92,9 +92,6 @@ class LineReader {
   mutable int lines_ = 0;
 };
 
-// Whether the key block whose header starts at `start` (its "[") is read: a header that cannot
-// be judged is, and so is the last block of a file cut inside a line, so that the reader still
-// names what is wrong. Sets `next` to the start of the following block, or npos.
 // Where the next "\n[" begins at or after `from`. A '[' is far rarer than a line break, so
 // it is what is searched for.
 std::size_t FindBlockStart(std::string_view bytes, std::size_t from) {
@@ -107,16 +104,30 @@ std::size_t FindBlockStart(std::string_view bytes, std::size_t from) {
   return std::string_view::npos;
 }
 
+// Whether the key block whose header starts at `start` (its "[") is read: a header that cannot
+// be judged is, and so is the last block of a file cut inside a line, so that the reader still
+// names what is wrong. When it is not, sets `next` to the start of the following block, or npos.
 bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& keep,
                  std::size_t& next) {
-  const std::size_t nl = FindBlockStart(bytes, start);
-  next = nl == std::string_view::npos ? nl : nl + 1;
-  const bool cut = !bytes.empty() && bytes.back() != '\n';
-  if (cut && nl == std::string_view::npos) return true;
   const std::size_t lineEnd = std::min(bytes.find('\n', start), bytes.size());
   const std::size_t close = bytes.substr(0, lineEnd).find("] ", start);
   if (close == std::string_view::npos) return true;
-  return keep(bytes.substr(start + 1, close - start - 1));
+  if (keep(bytes.substr(start + 1, close - start - 1))) return true;
+  const std::size_t nl = FindBlockStart(bytes, start);
+  next = nl == std::string_view::npos ? nl : nl + 1;
+  const bool cut = !bytes.empty() && bytes.back() != '\n';
+  return cut && nl == std::string_view::npos;
+}
+
+// Whether none of the eight bytes at `s` is `end`, a backslash or outside ASCII.
+inline bool PlainEight(const char* s, char end) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, s, 8);
+  const auto hasZeroByte = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  return ((bytes | hasZeroByte(bytes ^ (kOnes * static_cast<unsigned char>(end))) |
+           hasZeroByte(bytes ^ (kOnes * '\\'))) &
+          kHighs) == 0;
 }
 
 // Reads an escaped string up to `end`; answers the characters consumed including `end`,
@@ -128,14 +139,16 @@ std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out,
   while (p < in.size() && in[p] != end) {
     const unsigned char c = static_cast<unsigned char>(in[p]);
     if (c != '\\' && c < 0x80) {
-      // A run of plain characters, copied at once.
+      // A run of plain characters, found eight at a time and copied at once.
       std::size_t q = p + 1;
+      while (q + 8 <= in.size() && PlainEight(in.data() + q, end)) q += 8;
       while (q < in.size() && in[q] != end && in[q] != '\\' &&
              static_cast<unsigned char>(in[q]) < 0x80)
         ++q;
       const std::size_t old = out.size();
       out.resize(old + (q - p));
-      for (std::size_t k = p; k < q; ++k) out[old + (k - p)] = static_cast<char16_t>(in[k]);
+      char16_t* into = out.data() + old;
+      for (std::size_t k = p; k < q; ++k) *into++ = static_cast<char16_t>(in[k]);
       p = q;
       continue;
     }
@@ -242,9 +255,11 @@ bool ParseHexList(std::string_view in, std::string& out, std::size_t& used) {
       out.resize(old + (in.size() - p) / 3 + 1);
       char* next = out.data() + old;
       do {
-        *next++ = static_cast<char>(HexValue(in[p]) * 16 + HexValue(in[p + 1]));
+        const int high = HexValue(in[p]), low = HexValue(in[p + 1]);
+        if ((high | low) < 0) break;
+        *next++ = static_cast<char>(high * 16 + low);
         p += 3;
-      } while (p + 2 < in.size() && in[p + 2] == ',' && IsHex(in[p]) && IsHex(in[p + 1]));
+      } while (p + 2 < in.size() && in[p + 2] == ',');
       out.resize(static_cast<std::size_t>(next - out.data()));
       while (p < in.size() && IsSpace(in[p])) ++p;
       continue;
@@ -525,9 +540,11 @@ class Parser {
     // In a file in Wine's order each value sorts after the one before; look further only
     // when it does not.
     const auto& values = key_->Values();
-    if (!values.empty() && CompareRegNames(values.back().Name(), name) >= 0 &&
-        key_->FindValue(name))
-      Problem("value listed twice");
+    if (values.empty() || CompareRegNames(values.back().Name(), name) < 0) {
+      key_->AppendValue(name, type, bytes, &hive_.root->Arena());
+      return;
+    }
+    if (key_->FindValue(name)) Problem("value listed twice");
     key_->SetValue(name, type, bytes, &hive_.root->Arena());
   }
 
@@ -1026,6 +1043,8 @@ std::string WineRegistryBlocks(std::string_view bytes, const BlockFilter& keep) 
   while (start != std::string_view::npos) {
     std::size_t next = 0;
     const bool wanted = BlockWanted(bytes, start, keep, next);
+    const std::size_t nl = FindBlockStart(bytes, start);
+    next = nl == std::string_view::npos ? nl : nl + 1;
     const std::string_view block =
         bytes.substr(start, (next == std::string_view::npos ? bytes.size() : next) - start);
     if (wanted)

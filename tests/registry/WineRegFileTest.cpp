@@ -305,6 +305,31 @@ TEST(WineRegFile, ReadingInPiecesReadsWhatOneReaderReads) {
   }
 }
 
+TEST(WineRegFile, TextsReadBackWhateverStandsWhere) {
+  // Runs of plain characters are read several at a time: an escape, a quote or a character
+  // outside ASCII at any place of a name or text must still be read back as written.
+  const std::u16string plain = u"abcdefghijklmnopq";
+  const std::u16string specials[] = {
+      u"\"", u"\\", u"\u00e9", u"\u4e2d", u"\n", u"\U0001F600", std::u16string(1, u'\0')};
+  for (const std::u16string& special : specials)
+    for (std::size_t at = 0; at <= plain.size(); ++at) {
+      std::u16string text = plain;
+      text.insert(at, special);
+      const std::u16string name = special[0] == 0 ? plain : text;
+      WineHive hive;
+      hive.relativeTo = "\\\\Machine";
+      hive.root->EnsureSubKey(u"K").SetValue(name, kRegSz, TextToRegData(text));
+      WineHive again;
+      ASSERT_TRUE(ParseWineRegistry(WriteWineRegistry(hive), again).Understood());
+      const RegValue* value = again.root->FindSubKey(u"K")->FindValue(name);
+      ASSERT_NE(value, nullptr) << at;
+      const std::u16string upToZero = text.substr(0, text.find(u'\0'));
+      EXPECT_EQ(value->Name(), name) << at;
+      EXPECT_EQ(value->Text(), upToZero) << at;
+      EXPECT_EQ(value->TextUtf8(), Utf16ToUtf8(upToZero)) << at;
+    }
+}
+
 TEST(WineRegFile, AFileReadAsItArrivesIsReadInPiecesOrGivenUp) {
   // A clean file in many pieces is read without help; a source that fails halfway, or a
   // problem in any piece, gives up (the caller then reads the file whole).

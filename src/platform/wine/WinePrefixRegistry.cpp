@@ -54,9 +54,9 @@ bool DefaultCanWrite(const std::string& path) {
 
 namespace {
 
-// Every block header of a file is asked about, so most answers must be a quick no: eight
-// characters at a time are compared with the case bit set (which also matches a few
-// non-letters with others), and only a text that passes is compared exactly.
+// Every block header of a file is asked about, so most answers must be quick: eight characters
+// at a time are compared, and only eight that differ but with the case bit set (which also
+// matches a few non-letters with others) are compared letter by letter.
 inline char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
@@ -64,18 +64,20 @@ inline char AsciiLower(char c) {
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   constexpr std::uint64_t kCaseBits = 0x2020202020202020ull;
+  const auto sameBytes = [&](std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to; ++k)
+      if (AsciiLower(text[k]) != AsciiLower(prefix[k])) return false;
+    return true;
+  };
   std::size_t i = 0;
   for (; i + 8 <= prefix.size(); i += 8) {
     std::uint64_t a = 0, b = 0;
     std::memcpy(&a, text.data() + i, 8);
     std::memcpy(&b, prefix.data() + i, 8);
-    if ((a | kCaseBits) != (b | kCaseBits)) return false;
+    if (a == b) continue;  // spelled alike, as Wine's files mostly are
+    if ((a | kCaseBits) != (b | kCaseBits) || !sameBytes(i, i + 8)) return false;
   }
-  for (; i < prefix.size(); ++i)
-    if ((text[i] | 0x20) != (prefix[i] | 0x20)) return false;
-  for (i = 0; i < prefix.size(); ++i)
-    if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
-  return true;
+  return sameBytes(i, prefix.size());
 }
 
 // Whether a key, as its file's header names it, is one the program list reads: a key of the
