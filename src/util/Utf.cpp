@@ -1,5 +1,8 @@
 #include "util/Utf.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace pgl {
 
 namespace {
@@ -145,11 +148,27 @@ std::string WithoutControlCharacters(std::string_view text, bool keepLineBreaks)
   return out;
 }
 
+namespace {
+
+// Whether each of the eight bytes at `s` is printable ASCII (0x20 to 0x7E).
+inline bool PrintableEight(const char* s) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, s, 8);
+  const std::uint64_t below20 = (bytes - kOnes * 0x20) & ~bytes & kHighs;
+  const std::uint64_t delete7F =
+      ((bytes ^ (kOnes * 0x7F)) - kOnes) & ~(bytes ^ (kOnes * 0x7F)) & kHighs;
+  return ((bytes & kHighs) | below20 | delete7F) == 0;
+}
+
+}  // namespace
+
 void AppendWithoutControlCharacters(std::string& out, std::string_view text, bool keepLineBreaks) {
   const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   for (std::size_t i = 0; i < text.size(); ++i) {
     // Printable ASCII, most of any text, is copied a run at a time.
     std::size_t run = i;
+    while (run + 8 <= text.size() && PrintableEight(text.data() + run)) run += 8;
     while (run < text.size() && byte(run) >= 0x20 && byte(run) < 0x7F) ++run;
     if (run > i) {
       out.append(text.substr(i, run - i));

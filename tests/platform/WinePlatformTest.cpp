@@ -94,6 +94,13 @@ TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
       {"C:\\TOOLS \\tool.exe", false},
   };
   for (const auto& [path, exists] : files) EXPECT_EQ(platform.FileExists(path), exists) << path;
+  // However the path is written, it names the file by one host path.
+  for (const char* path :
+       {"C:\\Program Files\\My App\\Uninst.exe", "C:/Program Files/My App/Uninst.exe",
+        "C:\\Program Files\\\\My App\\Uninst.exe", "C:\\Program Files\\.\\My App\\Uninst.exe. ."})
+    EXPECT_EQ(platform.ToUnixPath(path),
+              dir.Path() + "/dosdevices/c:/Program Files/My App/Uninst.exe")
+        << path;
   // Longer than Windows allows, and a million components: refused at once.
   EXPECT_FALSE(platform.FileExists("C:\\" + std::string(40000, 'a') + "\\x.exe"));
   std::string deep = "C:";

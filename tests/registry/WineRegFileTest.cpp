@@ -428,6 +428,17 @@ TEST(HostileRegistry, TextForTheTerminalHasNoControlCharacters) {
       {"\xf0\x9f\x98\x80 \xe2\x82\xac", "\xf0\x9f\x98\x80 \xe2\x82\xac"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(WithoutControlCharacters(in), out) << in;
+  // Printable runs are passed eight bytes at a time: a control or other byte at any place of a
+  // long text is still caught.
+  const std::pair<char, char> bytes[] = {{'\x1b', ' '}, {'\x7f', ' '}, {'\x1f', ' '},
+                                         {'\x80', '?'}, {' ', ' '},    {'~', '~'}};
+  for (const auto& [byte, shown] : bytes)
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string in(20, 'x'), out(20, 'x');
+      in[at] = byte;
+      out[at] = shown;
+      EXPECT_EQ(WithoutControlCharacters(in), out) << at << " " << int(byte);
+    }
 }
 
 }  // namespace

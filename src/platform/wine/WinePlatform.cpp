@@ -147,6 +147,21 @@ bool Exists(const std::string& path, struct stat& st) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// Whether the parts of a path below its drive are all there as written: none empty, "." or
+// "..", and the last without the blanks and dots at its end that Windows drops.
+bool IsPlainPath(std::string_view rest) {
+  if (rest.empty() || rest.back() == ' ' || rest.back() == '.') return false;
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = rest.size();
+    const std::string_view part = rest.substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 bool IsAbsoluteWindowsPath(std::string_view p) {
   return p.size() >= 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
          (p[2] == '\\' || p[2] == '/');
@@ -201,6 +216,18 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
   std::string current = prefixDir_ + "/dosdevices/";
   current += static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
   current += ':';
+  // Most paths are plain (no empty, "." or ".." part, no blank or dot at the end) and spelled
+  // as they are on disk: one look-up answers them, with the path made in one piece.
+  const bool plain = IsPlainPath(p.substr(3));
+  if (plain) {
+    std::string exact;
+    exact.reserve(current.size() + p.size());
+    exact = current;
+    exact += '/';
+    for (const char c : p.substr(3)) exact += c == '\\' ? '/' : c;
+    if (exact.find('\0') != std::string::npos || exact.size() >= PATH_MAX) return std::nullopt;
+    if (Exists(exact, st)) return exact;
+  }
   std::vector<std::string> parts;
   std::size_t start = 3;
   while (start <= p.size()) {
@@ -228,7 +255,7 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     ends.push_back(exact.size());
   }
   if (exact.find('\0') != std::string::npos || exact.size() >= PATH_MAX) return std::nullopt;
-  if (Exists(exact, st)) return exact;
+  if (!plain && Exists(exact, st)) return exact;
   // Otherwise start from the longest part of the path that exists as spelled (usually the
   // folder of the file) and find the rest without regard to case.
   if (parts.empty()) return std::nullopt;  // the drive itself is missing
