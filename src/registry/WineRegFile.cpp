@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 #include <condition_variable>
 #include <cstdio>
@@ -119,15 +120,17 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
   return cut && nl == std::string_view::npos;
 }
 
-// Whether none of the eight bytes at `s` is `end`, a backslash or outside ASCII.
-inline bool PlainEight(const char* s, char end) {
+// The eight bytes at `s` with the high bit of each that is `end`, a backslash or outside
+// ASCII set (a byte after such a one may be marked too, never one before it): on a
+// little-endian machine, the first marked byte is where a plain run stops.
+inline std::uint64_t StopMarks(const char* s, char end) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   std::uint64_t bytes;
   std::memcpy(&bytes, s, 8);
   const auto hasZeroByte = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  return ((bytes | hasZeroByte(bytes ^ (kOnes * static_cast<unsigned char>(end))) |
-           hasZeroByte(bytes ^ (kOnes * '\\'))) &
-          kHighs) == 0;
+  return (bytes | hasZeroByte(bytes ^ (kOnes * static_cast<unsigned char>(end))) |
+          hasZeroByte(bytes ^ (kOnes * '\\'))) &
+         kHighs;
 }
 
 // Reads an escaped string up to `end`; answers the characters consumed including `end`,
@@ -141,8 +144,16 @@ std::size_t ParseEscaped(std::string_view in, char end, std::u16string& out,
     if (c != '\\' && c < 0x80) {
       // A run of plain characters, found eight at a time and copied at once.
       std::size_t q = p + 1;
-      while (q + 8 <= in.size() && PlainEight(in.data() + q, end)) q += 8;
-      while (q < in.size() && in[q] != end && in[q] != '\\' &&
+      bool stopped = false;
+      for (; q + 8 <= in.size(); q += 8)
+        if (const std::uint64_t marks = StopMarks(in.data() + q, end)) {
+          if constexpr (std::endian::native == std::endian::little) {
+            q += static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+            stopped = true;
+          }
+          break;
+        }
+      while (!stopped && q < in.size() && in[q] != end && in[q] != '\\' &&
              static_cast<unsigned char>(in[q]) < 0x80)
         ++q;
       const std::size_t old = out.size();
