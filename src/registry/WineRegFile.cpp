@@ -42,6 +42,21 @@ constexpr std::array<std::int8_t, 256> kHexDigits = [] {
   }
   return table;
 }();
+// The byte of each pair of hex digits, by the pair's two bytes (the first the low one); -1 for
+// any other pair. Made when the program is built.
+constexpr std::array<std::int16_t, 65536> kHexPairs = [] {
+  std::array<std::int16_t, 65536> table{};
+  for (int first = 0; first < 256; ++first)
+    for (int second = 0; second < 256; ++second)
+      table[first | (second << 8)] =
+          kHexDigits[first] < 0 || kHexDigits[second] < 0
+              ? std::int16_t{-1}
+              : static_cast<std::int16_t>(kHexDigits[first] * 16 + kHexDigits[second]);
+  return table;
+}();
+int HexPair(const char* at) {
+  return kHexPairs[static_cast<unsigned char>(at[0]) | (static_cast<unsigned char>(at[1]) << 8)];
+}
 bool IsHex(char c) {
   return kHexDigits[static_cast<unsigned char>(c)] >= 0;
 }
@@ -266,9 +281,9 @@ bool ParseHexList(std::string_view in, std::string& out, std::size_t& used) {
       out.resize(old + (in.size() - p) / 3 + 1);
       char* next = out.data() + old;
       do {
-        const int high = HexValue(in[p]), low = HexValue(in[p + 1]);
-        if ((high | low) < 0) break;
-        *next++ = static_cast<char>(high * 16 + low);
+        const int byte = HexPair(in.data() + p);
+        if (byte < 0) break;
+        *next++ = static_cast<char>(byte);
         p += 3;
       } while (p + 2 < in.size() && in[p + 2] == ',');
       out.resize(static_cast<std::size_t>(next - out.data()));

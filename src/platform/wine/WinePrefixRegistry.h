@@ -8,6 +8,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -118,7 +119,7 @@ class WinePrefixRegistry : public RegistryStore {
   std::string prefixDir_;
   Seams seams_;
   HiveFile system_, user_;
-  std::uint64_t generation_ = 1;
+  std::atomic<std::uint64_t> generation_ = 1;  // the files are loaded on two threads at first
   bool holding_ = false;
   bool streamSaves_ = false;
   std::string error_, errorPolish_;
