@@ -116,12 +116,13 @@ RegKey::~RegKey() {
 }
 
 char* RegArena::Allocate(std::size_t size) {
-  // Blocks grow from 4 KB to 256 KB: a small tree (of which a list of many prefixes holds
-  // many) takes little, a large one few blocks.
-  constexpr std::size_t kLargestBlock = 256 * 1024;
+  // Blocks grow from 4 KB to 64 KB: a small tree (of which a list of many prefixes holds
+  // many) takes little, and a file read in many pieces, each into a tree of its own, leaves
+  // little unused at the end of each.
+  constexpr std::size_t kLargestBlock = 64 * 1024;
   if (size > kLargestBlock / 4) return blocks_.emplace_back(new char[size]).get();
   if (size > left_) {
-    const std::size_t block = std::size_t{4096} << std::min<std::size_t>(blocks_.size(), 6);
+    const std::size_t block = std::size_t{4096} << std::min<std::size_t>(blocks_.size(), 4);
     next_ = blocks_.emplace_back(new char[std::max(block, size)]).get();
     left_ = std::max(block, size);
   }
