@@ -8,12 +8,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <exception>
 #include <initializer_list>
 #include <limits>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #include "platform/wine/WineServer.h"
 #include "util/Utf.h"
@@ -148,28 +145,8 @@ WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams, Read 
   system_.path = prefixDir_ + "/system.reg";
   user_.path = prefixDir_ + "/user.reg";
   system_.whole = user_.whole = read == Read::Whole;
-  // The two files are read at once, so that neither's last piece keeps the other cores idle.
-  std::exception_ptr userFailed;
-  std::thread user;
-  try {
-    user = std::thread([&] {
-      try {
-        Load(user_);
-      } catch (...) {
-        userFailed = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
-    Load(user_);  // no thread to be had: one after the other
-  }
-  try {
-    Load(system_);
-  } catch (...) {
-    if (user.joinable()) user.join();
-    throw;
-  }
-  if (user.joinable()) user.join();
-  if (userFailed) std::rethrow_exception(userFailed);
+  Load(system_);
+  Load(user_);
 }
 
 bool WinePrefixRegistry::StampOf(const std::string& path, FileStamp& stamp) {

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <sys/types.h>
-#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -119,7 +118,7 @@ class WinePrefixRegistry : public RegistryStore {
   std::string prefixDir_;
   Seams seams_;
   HiveFile system_, user_;
-  std::atomic<std::uint64_t> generation_ = 1;  // the files are loaded on two threads at first
+  std::uint64_t generation_ = 1;
   bool holding_ = false;
   bool streamSaves_ = false;
   std::string error_, errorPolish_;
