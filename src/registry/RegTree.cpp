@@ -1,6 +1,7 @@
 #include "registry/RegTree.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <chrono>
 #include <cstring>
@@ -74,8 +75,16 @@ constexpr std::u16string_view kSharedNames[] = {
 
 int SharedNameIndex(std::u16string_view name) {
   if (name.empty()) return 0;
-  for (std::size_t i = 1; i < std::size(kSharedNames); ++i)
-    if (kSharedNames[i] == name) return static_cast<int>(i);
+  // Every value of a file asks: only the names of its length are compared.
+  static const auto byLength = [] {
+    std::array<std::vector<int>, 32> out;
+    for (std::size_t i = 1; i < std::size(kSharedNames); ++i)
+      out.at(kSharedNames[i].size()).push_back(static_cast<int>(i));
+    return out;
+  }();
+  if (name.size() >= byLength.size()) return -1;
+  for (const int i : byLength[name.size()])
+    if (kSharedNames[static_cast<std::size_t>(i)] == name) return i;
   return -1;
 }
 
