@@ -155,7 +155,12 @@ std::string NewPrefixWithPrograms(const std::string& dir, bool withMsi, bool pol
   const RunResult nsis = RunWine(dir, {NsisInstaller("PurgeletDemo", polishNsis)});
   if (nsis.exitCode != 0) throw std::runtime_error("NSIS install failed: " + nsis.output);
   if (withMsi) {
-    const RunResult msi = RunWine(dir, {"msiexec", "/i", WinePath(MsiPackage()), "/qn"});
+    const std::vector<std::string> install{"msiexec", "/i", WinePath(MsiPackage()), "/qn"};
+    RunResult msi = RunWine(dir, install);
+    // On a busy machine Wine now and then fails to start msiexec at all ("ShellExecuteEx
+    // failed: Internal error"); the package is then not touched, and a second start works.
+    if (msi.exitCode != 0 && msi.output.find("ShellExecuteEx failed") != std::string::npos)
+      msi = RunWine(dir, install);
     if (msi.exitCode != 0) throw std::runtime_error("MSI install failed: " + msi.output);
   }
   return dir;
