@@ -821,12 +821,12 @@ class PieceReader {
     WineParseResult result;
   };
 
-  // Room for at least `size` bytes, the first `keep` of them kept. Buffers are not cleared:
-  // only bytes read into them are ever looked at.
+  // Buffers are not cleared: only bytes read into them are ever looked at.
   struct Buffer {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
   };
+  // Room for at least `size` bytes, the first `keep` of them kept.
   static void Reserve(Buffer& buffer, std::size_t size, std::size_t keep) {
     if (buffer.size >= size) return;
     auto bigger = std::make_unique_for_overwrite<char[]>(size);
