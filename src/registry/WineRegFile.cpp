@@ -120,6 +120,12 @@ std::size_t FindBlockStart(std::string_view bytes, std::size_t from) {
   return std::string_view::npos;
 }
 
+// Where the key block after the one that starts at `start` starts (its "["), or npos.
+std::size_t NextBlock(std::string_view bytes, std::size_t start) {
+  const std::size_t nl = FindBlockStart(bytes, start);
+  return nl == std::string_view::npos ? nl : nl + 1;
+}
+
 // Whether the key block whose header starts at `start` (its "[") is read: a header that cannot
 // be judged is, and so is the last block of a file cut inside a line, so that the reader still
 // names what is wrong. When it is not, sets `next` to the start of the following block, or npos.
@@ -129,10 +135,9 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
   const std::size_t close = bytes.substr(0, lineEnd).find("] ", start);
   if (close == std::string_view::npos) return true;
   if (keep(bytes.substr(start + 1, close - start - 1))) return true;
-  const std::size_t nl = FindBlockStart(bytes, start);
-  next = nl == std::string_view::npos ? nl : nl + 1;
+  next = NextBlock(bytes, start);
   const bool cut = !bytes.empty() && bytes.back() != '\n';
-  return cut && nl == std::string_view::npos;
+  return cut && next == std::string_view::npos;
 }
 
 // The eight bytes at `s` with the high bit of each that is `end`, a backslash or outside
@@ -1069,8 +1074,7 @@ std::string WineRegistryBlocks(std::string_view bytes, const BlockFilter& keep) 
   while (start != std::string_view::npos) {
     std::size_t next = 0;
     const bool wanted = BlockWanted(bytes, start, keep, next);
-    const std::size_t nl = FindBlockStart(bytes, start);
-    next = nl == std::string_view::npos ? nl : nl + 1;
+    if (wanted) next = NextBlock(bytes, start);  // a passed-over block has told it already
     const std::string_view block =
         bytes.substr(start, (next == std::string_view::npos ? bytes.size() : next) - start);
     if (wanted)
