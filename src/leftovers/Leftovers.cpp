@@ -14,7 +14,9 @@
 
 #include "inventory/CommandAnalysis.h"
 #include "inventory/UninstallPlaces.h"
+#include "leftovers/PlaceGuard.h"
 #include "leftovers/ShellLink.h"
+#include "leftovers/StockPrefix.h"
 #include "platform/AppFiles.h"
 #include "platform/Trash.h"
 #include "registry/KeySnapshot.h"
@@ -53,9 +55,36 @@ std::string WinNorm(std::string path) {
   return path;
 }
 
+// The path as Windows reads it: "." and ".." taken out part by part, the blanks and dots that
+// end its last part dropped.
+std::string WinLexical(const std::string& path) {
+  const std::string norm = WinNorm(path);
+  if (norm.size() < 3 || norm[1] != ':' || norm[2] != '\\') return norm;
+  std::vector<std::string> parts;
+  for (std::size_t start = 3; start <= norm.size();) {
+    std::size_t end = norm.find('\\', start);
+    if (end == std::string::npos) end = norm.size();
+    const std::string part = norm.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  if (!parts.empty()) {
+    std::string& last = parts.back();
+    while (!last.empty() && (last.back() == ' ' || last.back() == '.')) last.pop_back();
+    if (last.empty()) parts.pop_back();
+  }
+  std::string out = norm.substr(0, 2);
+  for (const auto& part : parts) out += "\\" + part;
+  return parts.empty() ? out + "\\" : out;
+}
+
 bool WinInside(const std::string& path, const std::string& folder) {
   if (folder.empty() || path.empty()) return false;
-  const std::string p = Fold(WinNorm(path)), f = Fold(WinNorm(folder));
+  const std::string p = Fold(WinLexical(path)), f = Fold(WinLexical(folder));
   return p == f || (p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == '\\');
 }
 
@@ -85,31 +114,14 @@ std::string ShellFolder(const LeftoverScope& scope, RootKey root, std::u16string
   return WinNorm(ValueText(FindRegKey(scope.registry->Hive(root), kShellFolders), name));
 }
 
-// The Windows folders no program owns: the system's, the roots of programs and of users'
-// files, and every shell folder.
-bool IsSystemFolder(const LeftoverScope& scope, const std::string& path) {
-  const std::string p = Fold(WinNorm(path));
-  if (p.size() <= 3 || WinInside(p, "c:\\windows")) return true;
-  static const std::set<std::string> roots = {"c:\\program files",
-                                              "c:\\program files (x86)",
-                                              "c:\\program files\\common files",
-                                              "c:\\program files (x86)\\common files",
-                                              "c:\\users",
-                                              "c:\\programdata"};
-  if (roots.count(p)) return true;
-  // C:\users\NAME and its folders down to AppData's three.
-  if (WinInside(p, "c:\\users")) {
-    const std::size_t depth = static_cast<std::size_t>(std::count(p.begin(), p.end(), '\\'));
-    if (depth <= 3) return true;
-    if (depth == 4 && p.find("\\appdata\\") != std::string::npos) return true;
-  }
-  for (const RootKey root : {kHkeyCurrentUser, kHkeyLocalMachine}) {
-    const RegKey* key = FindRegKey(scope.registry->Hive(root), kShellFolders);
-    if (!key) continue;
-    for (const RegValue& v : key->Values())
-      if (Fold(WinNorm(Utf16ToUtf8(v.Text()))) == p) return true;
-  }
-  return false;
+// A Windows folder no program owns, judged where Wine finds it: a system, shell or profile
+// folder, one holding such a folder, or one outside drive C:. A folder that is not there
+// cannot be judged and counts as one.
+bool IsSystemFolder(const LeftoverScope& scope, const PlaceGuard& guard, const std::string& path) {
+  const std::string lexical = WinLexical(path);
+  if (lexical.size() <= 3) return true;
+  const auto local = scope.platform->LocalPath(lexical);
+  return !local || guard.Judge(HostPlace(*local), LeftoverKind::Folder);
 }
 
 std::string Expand(const LeftoverScope& scope, std::string text) {
@@ -120,7 +132,8 @@ std::string Expand(const LeftoverScope& scope, std::string text) {
 
 // Where the program lives: InstallLocation, else its uninstaller's folder, else its icon's,
 // else its usage record's program file's; a system or shared folder is none.
-std::string InstallFolderOf(const LeftoverScope& scope, const TUninstallInfo& entry) {
+std::string InstallFolderOf(const LeftoverScope& scope, const PlaceGuard& guard,
+                            const TUninstallInfo& entry) {
   std::vector<std::string> candidates;
   if (!entry.InstallLocation.empty()) {
     std::string location = Expand(scope, entry.InstallLocation);
@@ -137,27 +150,21 @@ std::string InstallFolderOf(const LeftoverScope& scope, const TUninstallInfo& en
   }
   candidates.push_back(WinParent(entry.ExeFile));  // the usage record's program file
   for (std::string folder : candidates) {
-    folder = WinNorm(folder);
-    if (folder.size() < 3 || folder[1] != ':' || IsSystemFolder(scope, folder)) continue;
-    if (scope.platform->LocalPath(folder)) return folder;
+    folder = WinLexical(folder);
+    if (folder.size() < 3 || folder[1] != ':' || IsSystemFolder(scope, guard, folder)) continue;
+    return folder;
   }
   return {};
 }
 
 // The install folders of the other programs listed.
-std::vector<std::string> OthersFolders(const LeftoverScope& scope, const std::string& entryKey) {
+std::vector<std::string> OthersFolders(const LeftoverScope& scope, const PlaceGuard& guard,
+                                       const std::string& entryKey) {
   std::vector<std::string> folders;
   for (const TUninstallInfo& other : scope.listed)
     if (!AsciiEqualNoCase(RegistryKeyOf(other), entryKey))
-      if (std::string f = InstallFolderOf(scope, other); !f.empty()) folders.push_back(f);
+      if (std::string f = InstallFolderOf(scope, guard, other); !f.empty()) folders.push_back(f);
   return folders;
-}
-
-std::string Canonical(const std::string& path) {
-  std::error_code ec;
-  const fs::path p(path);
-  const fs::path parent = fs::weakly_canonical(p.parent_path(), ec);
-  return ec ? path : (parent / p.filename()).string();
 }
 
 bool UnixInside(const std::string& path, const std::string& folder) {
@@ -210,10 +217,10 @@ std::string Child(const std::string& folder, const std::string& name) {
 
 bool PointsInto(const LeftoverScope& scope, const std::string& text, const std::string& folder) {
   if (text.empty()) return false;
-  const std::string expanded = Expand(scope, text);
-  const std::string f = Fold(WinNorm(folder)) + "\\";
+  const std::string expanded = WinLexical(Expand(scope, text));
+  const std::string f = Fold(WinLexical(folder)) + "\\";
   const std::string t = Fold(expanded);
-  return t.compare(0, f.size(), f) == 0 || Fold(WinNorm(expanded)) == Fold(WinNorm(folder));
+  return t.compare(0, f.size(), f) == 0 || t == Fold(WinLexical(folder));
 }
 
 void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidence& ev) {
@@ -245,7 +252,10 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
                                  std::string("started with Windows (") + place(root) + " Run)",
                                  std::string("uruchamiany z systemem (") + place(root) + " Run)"});
     }
-  // File types it opens: its ProgIDs, and the extensions that name them.
+  // File types it opens. A ProgID is its own when Wine does not ship it and each of its verbs
+  // runs something in its folder: then the ProgID goes whole, with the extensions naming it. Of
+  // any other ProgID (Wine's txtfile, one another program's verb uses) only the commands that
+  // run something in its folder are its own.
   for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
     const RegKey* classes = FindRegKey(reg.Hive(root), "Software\\Classes");
     if (!classes) continue;
@@ -254,20 +264,34 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
       if (!sub->Name().empty() && sub->Name()[0] == u'.') continue;
       const RegKey* shell = sub->FindSubKey(u"shell");
       if (!shell) continue;
-      bool ours = false;
-      for (const auto& verb : shell->SubKeys())
-        ours = ours || PointsInto(scope, ValueText(verb->FindSubKey(u"command"), u""), folder);
-      if (!ours) continue;
-      progIds.push_back(FoldRegName(sub->Name()));
-      ev.registry.push_back({root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()), "", true,
-                             "a file type it opens", "typ plików, które otwiera"});
+      std::vector<std::string> ourVerbs;
+      bool every = true;
+      for (const auto& verb : shell->SubKeys()) {
+        const bool ours = PointsInto(scope, ValueText(verb->FindSubKey(u"command"), u""), folder);
+        if (ours) ourVerbs.push_back(Utf16ToUtf8(verb->Name()));
+        every = every && ours;
+      }
+      if (ourVerbs.empty()) continue;
+      const std::string keyPath = "Software\\Classes\\" + Utf16ToUtf8(sub->Name());
+      if (every && !IsStockKey(kHkeyLocalMachine, keyPath) &&
+          !IsStockKey(kHkeyCurrentUser, keyPath)) {
+        progIds.push_back(FoldRegName(sub->Name()));
+        ev.registry.push_back(
+            {root, keyPath, "", true, "a file type it opens", "typ plików, które otwiera"});
+        continue;
+      }
+      for (const auto& verb : ourVerbs)
+        ev.registry.push_back({root, keyPath + "\\shell\\" + verb + "\\command", "", false,
+                               "its command for a file type others use too",
+                               "jego polecenie dla typu plików używanego też przez innych"});
     }
     if (progIds.empty()) continue;
     for (const auto& sub : classes->SubKeys()) {
       if (sub->Name().empty() || sub->Name()[0] != u'.') continue;
       const std::u16string named = FoldRegName(Utf8ToUtf16(ValueText(sub.get(), u"")));
       if (std::find(progIds.begin(), progIds.end(), named) == progIds.end()) continue;
-      const bool alone = sub->SubKeys().empty() && sub->Values().size() == 1;
+      const bool alone = sub->SubKeys().empty() && sub->Values().size() == 1 &&
+                         !IsStockKey(root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()));
       ev.registry.push_back({root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()), "", alone,
                              "a file extension given to it",
                              "rozszerzenie plików przypisane do niego"});
@@ -280,15 +304,6 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
       if (PointsInto(scope, Utf16ToUtf8(v.Name()), folder))
         ev.registry.push_back({kHkeyLocalMachine, shared, Utf16ToUtf8(v.Name()), false,
                                "a shared file of its folder", "plik współdzielony z jego folderu"});
-}
-
-// The roots under which the search may touch anything: the prefix and the user's XDG folders.
-std::vector<std::string> AllowedRoots(const LeftoverScope& scope) {
-  std::vector<std::string> roots;
-  for (const std::string& r :
-       {scope.prefixDir, scope.xdg.dataHome, scope.xdg.configHome, scope.xdg.desktop})
-    if (!r.empty()) roots.push_back(Canonical(r));
-  return roots;
 }
 
 struct DesktopScan {
@@ -304,20 +319,20 @@ DesktopScan ScanDesktop(const LeftoverScope& scope, const Evidence& ev,
   if (scope.xdg.home.empty()) return scan;
   std::vector<std::string> files = DesktopFilesIn(scope.xdg.dataHome + "/applications", 8);
   for (const auto& f : DesktopFilesIn(scope.xdg.desktop, 0)) files.push_back(f);
-  const std::string prefix = Canonical(scope.prefixDir);
-  const std::string folder = ev.installFolder.empty() ? "" : Canonical(ev.installFolder);
+  const std::string prefix = HostPlace(scope.prefixDir);
+  const std::string folder = ev.installFolder.empty() ? "" : HostPlace(ev.installFolder);
   for (const std::string& file : files) {
     const auto entry = ReadDesktopEntry(file);
     if (!entry) continue;
     scan.all.push_back(*entry);
-    if (entry->prefix.empty() || Canonical(entry->prefix) != prefix) continue;
+    if (entry->prefix.empty() || HostPlace(entry->prefix) != prefix) continue;
     bool ours =
         !ev.installFolderWindows.empty() && WinInside(entry->winePath, ev.installFolderWindows);
     for (const auto& lnk : ev.shortcutsWindows) ours = ours || Fold(entry->winePath) == Fold(lnk);
     if (!folder.empty() && !entry->workDir.empty())
-      ours = ours || UnixInside(Canonical(entry->workDir), folder);
+      ours = ours || UnixInside(HostPlace(entry->workDir), folder);
     for (const auto& id : progIds) ours = ours || Fold(entry->progId) == Fold(id);
-    if (ours) scan.ours.push_back(Canonical(file));
+    if (ours) scan.ours.push_back(HostPlace(file));
   }
   return scan;
 }
@@ -347,35 +362,21 @@ Why PublisherWhy(Confidence c) {
                                      "nazwany jak jego wydawca, nie zawiera nic innego"};
 }
 
-std::string ExportHash(std::string_view bytes) {
-  std::uint64_t hash = 1469598103934665603ull;
-  for (const char c : bytes) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  char text[24];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
-}
-
 using AddFile =
     std::function<void(LeftoverKind, Confidence, const std::string&, const char*, const char*)>;
 
-// Collects file items: each once, only where it exists, never the prefix itself, never outside
-// the prefix and the desktop's folders, never inside (or holding) another program's folder.
+// Collects file items: each once, only where it exists and the guard lets it be offered, never
+// inside (or holding) another program's folder.
 struct FileItems {
-  FileItems(const LeftoverScope& scope, std::vector<std::string> othersLocal)
-      : allowed(AllowedRoots(scope)),
-        prefix(scope.prefixDir.empty() ? "" : Canonical(scope.prefixDir)),
-        others(std::move(othersLocal)) {}
+  FileItems(const PlaceGuard& placeGuard, std::vector<std::string> othersLocal)
+      : guard(placeGuard), others(std::move(othersLocal)) {}
 
   void Add(std::vector<Leftover>& items, LeftoverKind kind, Confidence confidence,
            const std::string& path, const char* why, const char* whyPolish) {
-    const std::string p = Canonical(path);
-    if (!Exists(p) || seen.count(p) || p == prefix) return;
-    if (std::none_of(allowed.begin(), allowed.end(),
-                     [&](const std::string& r) { return UnixInside(p, r) && p != r; }))
-      return;
+    const std::string p = HostPlace(path);
+    if (!Exists(p) || seen.count(p) || guard.Judge(p, kind)) return;
+    const auto id = IdentityOf(p, false);
+    if (!id) return;
     for (const auto& o : others)
       if (UnixInside(p, o) || UnixInside(o, p)) return;
     seen.insert(p);
@@ -386,11 +387,11 @@ struct FileItems {
     item.reason = why;
     item.reasonPolish = whyPolish;
     item.size = SizeOf(p);
+    item.id = *id;
     items.push_back(std::move(item));
   }
 
-  std::vector<std::string> allowed;
-  std::string prefix;
+  const PlaceGuard& guard;
   std::vector<std::string> others;
   std::set<std::string> seen;
 };
@@ -400,10 +401,10 @@ struct FileItems {
 // packages, and the icons no other entry uses.
 void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const AddFile& addFile,
                      const char* why, const char* whyPolish) {
-  const std::string appsWine = Canonical(xdg.dataHome + "/applications/wine");
-  const std::string apps = Canonical(xdg.dataHome + "/applications");
+  const std::string appsWine = HostPlace(xdg.dataHome + "/applications/wine");
+  const std::string apps = HostPlace(xdg.dataHome + "/applications");
   const auto ours = [&](const std::string& file) {
-    return std::find(desktop.ours.begin(), desktop.ours.end(), Canonical(file)) !=
+    return std::find(desktop.ours.begin(), desktop.ours.end(), HostPlace(file)) !=
            desktop.ours.end();
   };
   std::set<std::string> icons;
@@ -411,7 +412,7 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
   for (const auto& file : desktop.ours) {
     addFile(LeftoverKind::DesktopFile, Confidence::Sure, file, why, whyPolish);
     for (const auto& e : desktop.all)
-      if (Canonical(e.file) == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
+      if (HostPlace(e.file) == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
         icons.insert(e.icon);
     const std::string name = fs::path(file).filename().string();
     if (fs::path(file).parent_path().string() == apps && name.rfind("wine-extension-", 0) == 0)
@@ -438,7 +439,7 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
     const std::string dir = appsWine + "/" + rel;
     bool onlyOurs = true;
     for (const auto& e : desktop.all)
-      if (UnixInside(Canonical(e.file), dir) && !ours(e.file)) onlyOurs = false;
+      if (UnixInside(HostPlace(e.file), dir) && !ours(e.file)) onlyOurs = false;
     if (!onlyOurs) continue;
     std::string name = rel;
     std::replace(name.begin(), name.end(), '/', '-');
@@ -500,12 +501,20 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
   gmtime_r(&t, &utc);
   std::strftime(now, sizeof now, "%Y-%m-%dT%H:%M:%SZ", &utc);
   ev.recorded = now;
-  ev.installFolderWindows = InstallFolderOf(scope, entry);
+  const PlaceGuard guard(scope);
+  ev.installFolderWindows = InstallFolderOf(scope, guard, entry);
   // A folder that holds another listed program's folder is shared, not its own.
-  for (const auto& other : OthersFolders(scope, ev.entryKey))
-    if (WinInside(other, ev.installFolderWindows)) ev.installFolderWindows.clear();
   if (ev.installFolderWindows.empty()) return ev;
-  ev.installFolder = Canonical(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));
+  ev.installFolder = HostPlace(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));
+  for (const auto& other : OthersFolders(scope, guard, ev.entryKey)) {
+    const auto local = scope.platform->LocalPath(other);
+    if (WinInside(other, ev.installFolderWindows) ||
+        (local && UnixInside(HostPlace(*local), ev.installFolder))) {
+      ev.installFolderWindows.clear();
+      ev.installFolder.clear();
+      return ev;
+    }
+  }
   std::error_code ec;
   // A folder that is a link is recorded as the link: what it leads to is not the program's.
   if (!fs::is_symlink(ev.installFolder, ec))
@@ -521,20 +530,23 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
       {kHkeyLocalMachine, u"Common Programs"},
       {kHkeyLocalMachine, u"Common Desktop"},
   }};
-  const auto allowed = AllowedRoots(scope);
   for (const auto& [root, name] : shortcutFolders) {
     const std::string windows = ShellFolder(scope, root, name);
     const auto local = windows.empty() ? std::nullopt : scope.platform->LocalPath(windows);
     if (!local) continue;
-    const std::string start = Canonical(*local);
-    if (std::none_of(allowed.begin(), allowed.end(),
-                     [&](const std::string& r) { return UnixInside(start, r); }))
-      continue;  // a shortcut folder that leads out of the prefix and the desktop
+    // Drive C:'s shortcut folders are searched through, the desktop's own folder (where Wine
+    // links the profile's desktop) only at its top; a folder that leads anywhere else (a
+    // desktop linked to the home) not at all.
+    const std::string start = fs::weakly_canonical(*local, ec).string();
+    if (ec) continue;
+    const bool onDesktop = !guard.Desktop().empty() && start == guard.Desktop();
+    if (!onDesktop && (guard.Drive().empty() || !UnixInside(start, guard.Drive()))) continue;
     std::size_t seen = 0;
     for (fs::recursive_directory_iterator
              it(start, fs::directory_options::skip_permission_denied, ec),
          end;
          !ec && it != end && ++seen < kMaxWalk; it.increment(ec)) {
+      if (onDesktop) it.disable_recursion_pending();
       const std::string file = it->path().string();
       std::error_code e;
       if (it->is_symlink(e) || !it->is_regular_file(e) || Fold(file).size() < 4 ||
@@ -546,7 +558,7 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
       if (!WinInside(target, ev.installFolderWindows)) continue;
       std::string rel = fs::relative(it->path(), start, e).string();
       std::replace(rel.begin(), rel.end(), '/', '\\');
-      ev.shortcuts.push_back(Canonical(file));
+      ev.shortcuts.push_back(HostPlace(file));
       ev.shortcutsWindows.push_back(windows + "\\" + rel);
     }
   }
@@ -557,13 +569,12 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
 
 std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& ev) {
   std::vector<Leftover> items;
-  const auto allowed = AllowedRoots(scope);
-  const std::string prefix = Canonical(scope.prefixDir);
-  std::vector<std::string> others = OthersFolders(scope, ev.entryKey);
+  const PlaceGuard guard(scope);
+  std::vector<std::string> others = OthersFolders(scope, guard, ev.entryKey);
   std::vector<std::string> othersLocal;
   for (const auto& o : others)
-    if (const auto local = scope.platform->LocalPath(o)) othersLocal.push_back(Canonical(*local));
-  FileItems files(scope, othersLocal);
+    if (const auto local = scope.platform->LocalPath(o)) othersLocal.push_back(HostPlace(*local));
+  FileItems files(guard, othersLocal);
   const AddFile addFile = [&](LeftoverKind kind, Confidence confidence, const std::string& path,
                               const char* why, const char* whyPolish) {
     files.Add(items, kind, confidence, path, why, whyPolish);
@@ -573,9 +584,9 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
     addFile(LeftoverKind::Folder, Confidence::Sure, ev.installFolder, "its install folder",
             "jego folder instalacji");
     const std::string parentWindows = WinParent(ev.installFolderWindows);
-    const std::string parent = fs::path(Canonical(ev.installFolder)).parent_path().string();
+    const std::string parent = fs::path(HostPlace(ev.installFolder)).parent_path().string();
     const auto children = Children(parent);
-    if (!IsSystemFolder(scope, parentWindows) && children.size() == 1 &&
+    if (!IsSystemFolder(scope, guard, parentWindows) && children.size() == 1 &&
         Fold(children[0].second) == Fold(WinLeaf(ev.installFolderWindows)))
       addFile(LeftoverKind::Folder, Confidence::Sure, parent, "it held only its install folder",
               "zawierał tylko jego folder instalacji");
@@ -594,14 +605,14 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
     bool onlyOurs = true;
     for (const auto& [f, real] : Children(folder))
       onlyOurs = onlyOurs && std::find(ev.shortcuts.begin(), ev.shortcuts.end(),
-                                       Canonical(folder + "/" + real)) != ev.shortcuts.end();
+                                       HostPlace(folder + "/" + real)) != ev.shortcuts.end();
     if (onlyOurs)
       addFile(LeftoverKind::Folder, Confidence::Sure, folder, "its Start-menu folder",
               "jego folder w menu Start");
   }
   for (const RegPointer& p : ev.registry) {
     const RegKey* key = FindRegKey(scope.registry->Hive(p.root), p.key);
-    if (!key) continue;
+    if (!key || (p.wholeKey && IsStockKey(p.root, p.key))) continue;
     Leftover item;
     item.root = p.root;
     item.key = p.key;
@@ -637,7 +648,7 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   addName(publishers, ev.publisher);
   if (!ev.installFolderWindows.empty()) {
     const std::string parent = WinParent(ev.installFolderWindows);
-    if (!IsSystemFolder(scope, parent)) addName(publishers, WinLeaf(parent));
+    if (!IsSystemFolder(scope, guard, parent)) addName(publishers, WinLeaf(parent));
   }
   // A name another listed program also goes by is no evidence.
   std::set<std::string> otherNames, otherPublisherNames;
@@ -670,7 +681,7 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   std::string ownPublisher, ownProduct;
   if (!ev.installFolderWindows.empty()) {
     const std::string parent = WinParent(ev.installFolderWindows);
-    if (!IsSystemFolder(scope, parent) &&
+    if (!IsSystemFolder(scope, guard, parent) &&
         std::find(publishers.begin(), publishers.end(), WinLeaf(parent)) != publishers.end() &&
         std::find(products.begin(), products.end(), WinLeaf(ev.installFolderWindows)) !=
             products.end()) {
@@ -717,6 +728,7 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
   }};
   const auto addKey = [&](RootKey root, const std::string& key, Confidence confidence,
                           const char* why, const char* whyPolish) {
+    if (IsStockKey(root, key)) return;  // Wine's structure, whatever the program is called
     for (const auto& item : items)
       if (item.IsRegistry() && item.root == root && Fold(item.key) == Fold(key)) return;
     Leftover item;
@@ -873,150 +885,17 @@ bool SaveEvidence(const std::string& folder, const std::vector<Evidence>& record
 std::optional<Evidence> LatestEvidence(const std::string& folder, const std::string& prefix,
                                        const std::string& entryKey) {
   const std::vector<std::string> files = EvidenceFiles(folder);
-  const std::string wantedPrefix = Canonical(prefix);
+  const std::string wantedPrefix = HostPlace(prefix);
   for (const auto& file : files) {
     std::string text, error;
     if (!ReadWholeFile(file, text, error, 64u << 20)) continue;
     std::vector<Evidence> records;
     if (!EvidenceFromJson(text, records)) continue;
     for (auto& ev : records)
-      if (Canonical(ev.prefix) == wantedPrefix && AsciiEqualNoCase(ev.entryKey, entryKey))
+      if (HostPlace(ev.prefix) == wantedPrefix && AsciiEqualNoCase(ev.entryKey, entryKey))
         return std::move(ev);
   }
   return std::nullopt;
-}
-
-bool IsOurLeftoversExport(const std::string& folder, std::string_view bytes) {
-  const std::string known = ReadFileStart(folder + "/exports.txt", 16u << 20);
-  const std::string hash = ExportHash(bytes) + "\n";
-  return known.starts_with(hash) || known.find("\n" + hash) != std::string::npos;
-}
-
-std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
-                                             const std::vector<Leftover>& items,
-                                             const std::string& exportFile, bool polish) {
-  std::vector<LeftoverFailure> failures;
-  // Registry items: exported, then deleted together.
-  std::vector<const Leftover*> keys;
-  for (const auto& item : items)
-    if (item.IsRegistry()) keys.push_back(&item);
-  if (!keys.empty() && scope.registry) {
-    RegistryStore& registry = *scope.registry;
-    MemoryRegistry copy;
-    std::vector<RegExportKey> exported;
-    for (const Leftover* item : keys) {
-      const RegKey* key = FindRegKey(registry.Hive(item->root), item->key);
-      if (!key) continue;
-      RegKey* hive = copy.Hive(item->root);
-      if (!hive) continue;
-      std::string error;
-      if (item->kind == LeftoverKind::RegistryKey) {
-        if (auto snapshot = SnapshotKey(registry, item->root, item->key))
-          PutBackKeys(copy, {{item->root, item->key, std::move(*snapshot)}}, error);
-      } else if (const RegValue* v = key->FindValue(Utf8ToUtf16(item->value))) {
-        RegKey* at = hive;
-        for (const auto& name : SplitRegPath(item->key)) at = &at->EnsureSubKey(name);
-        at->SetValue(v->Name(), v->type, v->Data());
-      }
-      bool listed = false;
-      for (const auto& e : exported)
-        listed = listed || (e.root == item->root && Fold(e.path) == Fold(item->key));
-      if (!listed) exported.push_back({item->root, item->key});
-    }
-    bool saved = false;
-    std::string why;
-    std::error_code ec;
-    fs::create_directories(fs::path(exportFile).parent_path(), ec);
-    try {
-      const RegExportResult result = ExportRegistryKeys(copy, exported, exportFile, 1252);
-      saved = true;
-      // Remembered, so that a restore of it may bring back what no other script may.
-      std::string ignored;
-      AppendToFile(fs::path(exportFile).parent_path().string() + "/exports.txt",
-                   ExportHash(result.bytes) + "\n", ignored);
-    } catch (const std::exception& e) {
-      why = e.what();
-    }
-    if (!saved) {
-      for (const Leftover* item : keys)
-        failures.push_back({item->Text(), (polish ? "nie zapisano kopii kluczy: "
-                                                  : "the keys' export could not be written: ") +
-                                              why});
-    } else {
-      const auto failAll = [&] {
-        for (const Leftover* item : keys)
-          failures.push_back({item->Text(), registry.LocalizedError(polish)});
-      };
-      // Every registry file is checked before anything changes: all of them are written, or
-      // none.
-      registry.Refresh();
-      bool writable = true;
-      for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser})
-        for (const Leftover* item : keys)
-          if (item->root == root && writable) {
-            writable = registry.BeginWrite(root);
-            break;
-          }
-      if (!writable) {
-        failAll();
-      } else {
-        registry.HoldCommits();
-        bool ok = true;
-        for (const Leftover* item : keys)
-          if (item->kind == LeftoverKind::RegistryKey &&
-              RegKeyExists(registry, item->root, item->key))
-            ok = RegRemoveKey(registry, item->root, item->key) && ok;
-        // A value goes by making its key again without it (the stores save whole keys).
-        std::set<std::pair<RootKey, std::string>> done;
-        for (const Leftover* item : keys) {
-          if (item->kind != LeftoverKind::RegistryValue ||
-              !done.insert({item->root, Fold(item->key)}).second)
-            continue;
-          auto snapshot = SnapshotKey(registry, item->root, item->key);
-          if (!snapshot) continue;
-          auto& values = snapshot->values;
-          values.erase(std::remove_if(values.begin(), values.end(),
-                                      [&](const RegValue& v) {
-                                        for (const Leftover* other : keys)
-                                          if (other->kind == LeftoverKind::RegistryValue &&
-                                              other->root == item->root &&
-                                              Fold(other->key) == Fold(item->key) &&
-                                              RegNamesEqual(v.Name(), Utf8ToUtf16(other->value)))
-                                            return true;
-                                        return false;
-                                      }),
-                       values.end());
-          const std::string parentPath = item->key.substr(0, item->key.find_last_of('\\'));
-          ok = RegRemoveKey(registry, item->root, item->key) && ok;
-          RegKey* parent = registry.BeginWrite(item->root)
-                               ? FindRegKey(registry.Hive(item->root), parentPath)
-                               : nullptr;
-          if (!parent) {
-            ok = false;
-            continue;
-          }
-          MakeSnapshotKey(registry, item->root, *parent, *snapshot);
-          ok = registry.Commit(item->root) && ok;
-        }
-        if (!registry.CommitHeld() || !ok) failAll();
-      }
-    }
-  }
-  // Files, then folders from the deepest: what a folder held goes first.
-  std::vector<const Leftover*> files;
-  for (const auto& item : items)
-    if (!item.IsRegistry()) files.push_back(&item);
-  std::stable_sort(files.begin(), files.end(), [](const Leftover* a, const Leftover* b) {
-    const bool fa = a->kind == LeftoverKind::Folder, fb = b->kind == LeftoverKind::Folder;
-    if (fa != fb) return !fa;
-    return fa && a->path.size() > b->path.size();
-  });
-  for (const Leftover* item : files) {
-    if (!Exists(item->path)) continue;  // went with a folder before it
-    std::string error;
-    if (!MoveToTrash(item->path, error)) failures.push_back({item->path, error});
-  }
-  return failures;
 }
 
 std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
@@ -1036,11 +915,12 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
     std::error_code ec;
     if (entry->prefix.empty() || entry->prefix[0] != '/' || fs::exists(entry->prefix, ec) || ec)
       continue;
-    desktop.ours.push_back(Canonical(file));
+    desktop.ours.push_back(HostPlace(file));
     if (std::find(gonePrefixes.begin(), gonePrefixes.end(), entry->prefix) == gonePrefixes.end())
       gonePrefixes.push_back(entry->prefix);
   }
-  FileItems collected(scope, {});
+  const PlaceGuard guard(scope);
+  FileItems collected(guard, {});
   AddDesktopItems(
       xdg, desktop,
       [&](LeftoverKind kind, Confidence confidence, const std::string& path, const char* why,
@@ -1049,7 +929,7 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
       "wpis menu Wine z prefiksu, którego już nie ma");
   for (auto& item : items)
     for (const auto& e : desktop.all)
-      if (item.kind == LeftoverKind::DesktopFile && Canonical(e.file) == item.path) {
+      if (item.kind == LeftoverKind::DesktopFile && HostPlace(e.file) == item.path) {
         item.reason += ": " + e.prefix;
         item.reasonPolish += ": " + e.prefix;
       }
@@ -1058,13 +938,13 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
 
 std::string DisplayText(const LeftoverScope& scope, const Leftover& item) {
   if (item.IsRegistry()) return item.Text();
-  const std::string drive = Canonical(scope.prefixDir + "/drive_c");
+  const std::string drive = HostPlace(scope.prefixDir + "/drive_c");
   if (UnixInside(item.path, drive)) {
     std::string rest = item.path.substr(drive.size());
     std::replace(rest.begin(), rest.end(), '/', '\\');
     return "C:" + (rest.empty() ? "\\" : rest);
   }
-  const std::string home = scope.xdg.home.empty() ? "" : Canonical(scope.xdg.home);
+  const std::string home = scope.xdg.home.empty() ? "" : HostPlace(scope.xdg.home);
   if (!home.empty() && UnixInside(item.path, home)) return "~" + item.path.substr(home.size());
   return item.path;
 }

@@ -13,6 +13,7 @@
 #include "platform/ManagedSystem.h"
 #include "platform/Platform.h"
 #include "registry/RegistryStore.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 
@@ -29,6 +30,7 @@ struct Leftover {
   std::string key, value;
   std::string reason, reasonPolish;
   std::uint64_t size = 0;  // bytes, of a file or folder with everything in it
+  FileId id;               // a file or folder: which one it was when found
   bool IsRegistry() const {
     return kind == LeftoverKind::RegistryKey || kind == LeftoverKind::RegistryValue;
   }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,16 @@ struct PathStatus {
   std::uint64_t size = 0;
 };
 PathStatus StatusOf(const std::string& path);
+
+// Which file a path names, whatever it is spelled: its device and inode (on Windows its volume
+// and file index). Two paths name the same file exactly when their identities are equal.
+struct FileId {
+  std::uint64_t device = 0, inode = 0;
+  auto operator<=>(const FileId&) const = default;
+};
+// The identity of what `path` names, of the link itself where it is one and `followLinks` is
+// false; nothing when there is nothing there.
+std::optional<FileId> IdentityOf(const std::string& path, bool followLinks);
 
 // Up to `maxBytes` from the start of a regular file; empty for anything else.
 std::string ReadFileStart(const std::string& path, std::size_t maxBytes);

@@ -246,6 +246,13 @@ PathStatus StatusOf(const std::string& path) {
   return {PathStatus::Kind::RegularFile, static_cast<std::uint64_t>(st.st_size)};
 }
 
+std::optional<FileId> IdentityOf(const std::string& path, bool followLinks) {
+  struct stat st {};
+  if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+    return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 std::string ReadFileStart(const std::string& path, std::size_t maxBytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return {};

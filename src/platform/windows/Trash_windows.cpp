@@ -22,6 +22,20 @@ bool MoveToTrash(const std::string& path, std::string& error) {
   return false;
 }
 
+bool MoveToTrashBeneath(const std::string& root, const std::string& path, const FileId& expected,
+                        std::string& error) {
+  if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0) {
+    error = "\"" + path + "\" is not inside " + root;
+    return false;
+  }
+  const auto now = IdentityOf(path, false);
+  if (!now || *now != expected) {
+    error = "\"" + path + "\" was replaced since it was found; it was not moved";
+    return false;
+  }
+  return MoveToTrash(path, error);
+}
+
 void RefreshDesktopMenus(const std::string&) {}  // the Start menu needs no rebuilding
 
 }  // namespace pgl
