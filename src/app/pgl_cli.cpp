@@ -499,6 +499,14 @@ int Leftovers(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
       exitCode = 1;
       continue;
     }
+    // A program still installed: what it would leave, shown and never removed.
+    const bool installed = pgl::StillInstalled(scope, evidence->entryKey);
+    if (installed && remove) {
+      Note("\"" + evidence->displayName + "\" (" + evidence->entryKey +
+           ") is still installed: its leftovers are only shown; uninstall it first to remove "
+           "them.");
+      exitCode = 1;
+    }
     for (auto& item : pgl::FindLeftovers(scope, *evidence)) {
       records.push_back({evidence->entryKey,
                          format == pgl::OutputFormat::Tsv
@@ -506,7 +514,7 @@ int Leftovers(pgl::ManagedSystem& system, const std::vector<std::string>& keys, 
                              : pgl::ConfidenceName(item.confidence),
                          pgl::KindName(item.kind), item.Text(),
                          polish ? item.reasonPolish : item.reason, item.size});
-      found.push_back(std::move(item));
+      if (!installed) found.push_back(std::move(item));
     }
   }
   Out(pgl::FormatLeftovers(records, format));

@@ -567,6 +567,16 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
   return ev;
 }
 
+bool StillInstalled(const LeftoverScope& scope, const std::string& entryKey) {
+  for (const TUninstallInfo& listed : scope.listed)
+    if (AsciiEqualNoCase(RegistryKeyOf(listed), entryKey)) return true;
+  const auto ref = ParseEntryKeyText(entryKey);
+  // A key that cannot be read back to its place cannot be shown gone.
+  if (!ref || !scope.registry) return true;
+  return RegKeyExists(*scope.registry, PlaceOf(ref->view).root,
+                      UninstallKeyPath(ref->view, ref->keyName));
+}
+
 std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& ev) {
   std::vector<Leftover> items;
   const PlaceGuard guard(scope);

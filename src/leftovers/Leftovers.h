@@ -74,6 +74,9 @@ LeftoverScope MakeLeftoverScope(ManagedSystem& system, const TUninstallCollectio
 std::string LeftoversFolder();
 
 Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry);
+// Whether the program with the entry key (as RegistryKeyOf gives it) is still installed: its
+// Uninstall key is there. Its leftovers are then only what it would leave, never removed.
+bool StillInstalled(const LeftoverScope& scope, const std::string& entryKey);
 // What of the record is still there, then what is named after the program. The program's own
 // entry in `scope.listed` is left out of the comparisons by its key.
 std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& evidence);

@@ -2,9 +2,11 @@
 // what an uninstall that left its program behind tells the user.
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
+#include <QTreeWidget>
 #include <cstdlib>
 #include <filesystem>
 
@@ -225,9 +227,9 @@ TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
   EXPECT_TRUE(RegKeyExists(*system->registry, kHkeyLocalMachine, kUninstall + "Alpha"));
 }
 
-// Ctrl+L in the list: the selected program's leftovers as they are now, the sure ones ticked;
-// what the user keeps ticked goes to the trash.
-TEST_F(MainWindowTest, CtrlLOffersTheSelectedProgramsLeftovers) {
+// Ctrl+L in the list: the selected program is still installed, so its leftovers are a preview:
+// no checkbox, a warning, and Enter closes the window without moving anything.
+TEST_F(MainWindowTest, CtrlLPreviewsTheLeftoversOfAnInstalledProgram) {
   test::MakeWindowsFile(dir.Path(), "C:\\Games\\Gamma\\gamma.exe");
   for (const auto& [name, value] : {std::pair<std::string, std::string>{"DisplayName", "Gamma"},
                                     {"UninstallString", "C:\\Games\\Gamma\\gamma.exe"}})
@@ -235,9 +237,16 @@ TEST_F(MainWindowTest, CtrlLOffersTheSelectedProgramsLeftovers) {
         RegWriteString(*system->registry, kHkeyLocalMachine, kUninstall + "Gamma", name, value));
   TFormMain w(*system, Files());
   QStringList rows;
+  bool warned = false;
+  int result = -1;
   w.Services().confirmLeftovers = [&](LeftoversDialog& dialog) {
     rows = dialog.RowTexts();
-    return true;
+    dialog.show();
+    auto* warning = dialog.findChild<QLabel*>("lblStillInstalled");
+    warned = warning && warning->isVisible() && warning->text().contains("Gamma");
+    QTest::keyClick(dialog.findChild<QTreeWidget*>("lvLeftovers"), Qt::Key_Return);
+    result = dialog.result();
+    return result == QDialog::Accepted;
   };
   std::vector<std::string> told;
   w.Services().tellUser = [&](const QString&, const QString& text) {
@@ -256,11 +265,12 @@ TEST_F(MainWindowTest, CtrlLOffersTheSelectedProgramsLeftovers) {
   ASSERT_EQ(w.Model()->CellText(2, 0), "Gamma");
   QTest::keyClick(w.List(), Qt::Key_L, Qt::ControlModifier);
   ASSERT_EQ(rows.size(), 3) << rows.join("\n").toStdString();
-  EXPECT_EQ(rows[0], "Gamma");
-  EXPECT_EQ(rows[1], "[x] sure, folder, C:\\Games\\Gamma");
-  EXPECT_EQ(rows[2], "[x] sure, folder, C:\\Games");
-  EXPECT_FALSE(std::filesystem::exists(dir / "drive_c/Games"));
-  EXPECT_TRUE(std::filesystem::exists(dir / "drive_c/Apps/a.exe"));
+  EXPECT_EQ(rows[0], "Gamma (still installed)");
+  EXPECT_EQ(rows[1], "[ ] sure, folder, C:\\Games\\Gamma");
+  EXPECT_EQ(rows[2], "[ ] sure, folder, C:\\Games");
+  EXPECT_TRUE(warned);
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_TRUE(std::filesystem::exists(dir / "drive_c/Games/Gamma/gamma.exe"));
 }
 
 // Action > Menu entries of deleted prefixes, reached by keys: a menu entry Wine made for a prefix

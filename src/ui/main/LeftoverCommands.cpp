@@ -64,7 +64,8 @@ void EntryCommands::OfferLeftovers(int system, const std::vector<Evidence>& reco
   for (const Evidence& record : records) {
     ProgramLeftovers program{record.displayName.empty() ? record.entryKey : record.displayName,
                              FindLeftovers(scope, record),
-                             {}};
+                             {},
+                             StillInstalled(scope, record.entryKey)};
     for (const auto& item : program.items) program.shown.push_back(DisplayText(scope, item));
     programs.push_back(std::move(program));
     any = any || !programs.back().items.empty();

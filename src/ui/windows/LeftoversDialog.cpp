@@ -31,6 +31,21 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   summary_ = new QLabel(this);
   summary_->setWordWrap(true);
   layout->addWidget(summary_);
+  warning_ = new QLabel(this);
+  warning_->setObjectName("lblStillInstalled");
+  warning_->setWordWrap(true);
+  QStringList installed;
+  for (const auto& p : programs_)
+    if (p.installed) installed << Utf8(p.name);
+  warning_->setText(
+      polish ? QString::fromUtf8("Nadal zainstalowane: %1. Ich elementy są tylko pokazane: to, co "
+                                 "zostałoby po nich. Aby je usunąć, najpierw je odinstaluj.")
+                   .arg(installed.join(", "))
+             : QString("Still installed: %1. Their items are only shown, as what they would "
+                       "leave; uninstall them first to remove them.")
+                   .arg(installed.join(", ")));
+  warning_->setVisible(!installed.isEmpty());
+  layout->addWidget(warning_);
   items_ = new QTreeWidget(this);
   items_->setObjectName("lvLeftovers");
   items_->setUniformRowHeights(true);
@@ -41,7 +56,11 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
              : QStringList{"Item", "Confidence", "Kind", "Size", "Reason"});
   const QLocale locale = polish ? QLocale(QLocale::Polish) : QLocale(QLocale::English);
   for (std::size_t p = 0; p < programs_.size(); ++p) {
-    auto* program = new QTreeWidgetItem(items_, QStringList{Utf8(programs_[p].name)});
+    auto* program = new QTreeWidgetItem(
+        items_, QStringList{Utf8(programs_[p].name) +
+                            (!programs_[p].installed ? QString()
+                             : polish                ? QString::fromUtf8(" (nadal zainstalowany)")
+                                                     : QString(" (still installed)"))});
     program->setFirstColumnSpanned(true);
     QFont bold = program->font(0);
     bold.setBold(true);
@@ -62,7 +81,8 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
       row->setToolTip(0, Utf8(item.Text()));
       row->setData(0, kProgramRole, static_cast<int>(p));
       row->setData(0, kItemRole, static_cast<int>(i));
-      row->setCheckState(0, item.confidence == Confidence::Sure ? Qt::Checked : Qt::Unchecked);
+      if (!programs_[p].installed)
+        row->setCheckState(0, item.confidence == Confidence::Sure ? Qt::Checked : Qt::Unchecked);
     }
   }
   items_->expandAll();
@@ -76,6 +96,10 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   trash_->setObjectName("btnMoveToTrash");
   auto* close = buttons->addButton(polish ? "Zamknij" : "Close", QDialogButtonBox::RejectRole);
   close->setObjectName("btnClose");
+  // Enter closes a preview; it moves nothing.
+  trash_->setAutoDefault(installed.isEmpty());
+  close->setAutoDefault(!installed.isEmpty());
+  (installed.isEmpty() ? trash_ : close)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(items_, &QTreeWidget::itemChanged, this, [this] { Update(); });
@@ -91,8 +115,10 @@ std::vector<Leftover> LeftoversDialog::Chosen() const {
     for (int i = 0; i < program->childCount(); ++i) {
       const QTreeWidgetItem* row = program->child(i);
       if (!row->data(0, kItemRole).isValid() || row->checkState(0) != Qt::Checked) continue;
-      chosen.push_back(programs_[static_cast<std::size_t>(row->data(0, kProgramRole).toInt())]
-                           .items[static_cast<std::size_t>(row->data(0, kItemRole).toInt())]);
+      const ProgramLeftovers& owner =
+          programs_[static_cast<std::size_t>(row->data(0, kProgramRole).toInt())];
+      if (!owner.installed)
+        chosen.push_back(owner.items[static_cast<std::size_t>(row->data(0, kItemRole).toInt())]);
     }
   }
   return chosen;
@@ -104,8 +130,10 @@ void LeftoversDialog::TickAll(bool allConfidences) {
     for (int i = 0; i < program->childCount(); ++i) {
       QTreeWidgetItem* row = program->child(i);
       if (!row->data(0, kItemRole).isValid()) continue;
-      const Leftover& item = programs_[static_cast<std::size_t>(row->data(0, kProgramRole).toInt())]
-                                 .items[static_cast<std::size_t>(row->data(0, kItemRole).toInt())];
+      const ProgramLeftovers& owner =
+          programs_[static_cast<std::size_t>(row->data(0, kProgramRole).toInt())];
+      if (owner.installed) continue;
+      const Leftover& item = owner.items[static_cast<std::size_t>(row->data(0, kItemRole).toInt())];
       row->setCheckState(
           0, allConfidences || item.confidence == Confidence::Sure ? Qt::Checked : Qt::Unchecked);
     }

@@ -1,5 +1,7 @@
 // What programs left behind, per program: each item with a checkbox (the sure ones ticked),
-// its confidence, kind, path or key, size and reason; "Move to trash" takes the ticked ones.
+// its confidence, kind, path or key, size and reason; "Move to trash" takes the ticked ones. The
+// items of a program that is still installed are a preview: shown without a checkbox, under a
+// warning, with Close as the default button.
 #pragma once
 
 #include <QDialog>
@@ -18,6 +20,7 @@ struct ProgramLeftovers {
   std::string name;  // as the list shows the program
   std::vector<Leftover> items;
   std::vector<std::string> shown;  // each item as people read it (DisplayText)
+  bool installed = false;          // still listed: what it would leave, nothing to remove
 };
 
 class LeftoversDialog : public QDialog {
@@ -39,6 +42,7 @@ class LeftoversDialog : public QDialog {
   std::vector<ProgramLeftovers> programs_;
   bool polish_;
   QLabel* summary_;
+  QLabel* warning_;
   QTreeWidget* items_;
   QPushButton* trash_;
 };
