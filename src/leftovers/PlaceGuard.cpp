@@ -216,6 +216,11 @@ bool PlaceGuard::IsProtected(const std::string& path) const {
   if (!own || holders_.contains(*own) || trees_.contains(*own)) return true;
   for (std::string up = ParentOf(path); !up.empty(); up = up == "/" ? "" : ParentOf(up))
     if (const auto id = IdentityOf(up, true); id && trees_.contains(*id)) return true;
+  // A link that leads to such a place is judged as that place: when in doubt, nothing.
+  if (IdentityOf(path, true) != own) {
+    const std::string target = Resolved(path);
+    return target.empty() || (target != path && IsProtected(target));
+  }
   return false;
 }
 
