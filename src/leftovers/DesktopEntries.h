@@ -28,8 +28,19 @@ struct DesktopEntry {
 };
 
 // Reads a .desktop file (at most 64 KiB, a regular file); nothing when it is not one Wine made
-// (no Exec line running wine).
+// (no Exec line running Wine's own launcher: wine, wine64, wine-stable, ...).
 std::optional<DesktopEntry> ReadDesktopEntry(const std::string& file);
+// The Icon= name of any .desktop file, Wine's or not; empty when it names none.
+std::string DesktopIconOf(const std::string& file);
+
+// Whether the prefix folder a menu entry names is gone for good: not there, while the place it
+// was on is. A folder on removable or network media (/media, /run/media, /mnt), below a mount
+// point of `fstab` that `mountinfo` does not list as mounted, or whose nearest remaining folder
+// is the root or a folder right below it (where a disk is usually mounted) is unknown, never
+// gone. The texts are those of /etc/fstab and /proc/self/mountinfo.
+bool PrefixIsGone(const std::string& prefix, const std::string& fstab,
+                  const std::string& mountinfo);
+bool PrefixIsGone(const std::string& prefix);
 // The Exec line's words, with the desktop file's escapes and the Exec quoting undone.
 std::vector<std::string> ExecWords(const std::string& exec);
 

@@ -308,8 +308,24 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
 
 struct DesktopScan {
   std::vector<std::string> ours;
-  std::vector<DesktopEntry> all;  // every entry Wine made, ours included
+  std::vector<DesktopEntry> all;     // every entry Wine made, ours included
+  std::set<std::string> iconsInUse;  // named by an entry that stays, Wine's or not
 };
+
+// The .desktop files of the user's menus and desktop, Wine's or not.
+std::vector<std::string> DesktopFilesOf(const XdgFolders& xdg) {
+  std::vector<std::string> files = DesktopFilesIn(xdg.dataHome + "/applications", 8);
+  for (const auto& f : DesktopFilesIn(xdg.desktop, 0)) files.push_back(f);
+  return files;
+}
+
+// Marks the icons the entries that stay name.
+void NoteIconsInUse(const std::vector<std::string>& files, DesktopScan& scan) {
+  const std::set<std::string> ours(scan.ours.begin(), scan.ours.end());
+  for (const auto& file : files)
+    if (!ours.count(HostPlace(file)))
+      if (std::string icon = DesktopIconOf(file); !icon.empty()) scan.iconsInUse.insert(icon);
+}
 
 // The .desktop files Wine made for the program: their Exec names this prefix and one of its
 // shortcuts, a path inside its folder, or one of its file types; or they start in its folder.
@@ -317,8 +333,7 @@ DesktopScan ScanDesktop(const LeftoverScope& scope, const Evidence& ev,
                         const std::vector<std::string>& progIds) {
   DesktopScan scan;
   if (scope.xdg.home.empty()) return scan;
-  std::vector<std::string> files = DesktopFilesIn(scope.xdg.dataHome + "/applications", 8);
-  for (const auto& f : DesktopFilesIn(scope.xdg.desktop, 0)) files.push_back(f);
+  const std::vector<std::string> files = DesktopFilesOf(scope.xdg);
   const std::string prefix = HostPlace(scope.prefixDir);
   const std::string folder = ev.installFolder.empty() ? "" : HostPlace(ev.installFolder);
   for (const std::string& file : files) {
@@ -334,6 +349,11 @@ DesktopScan ScanDesktop(const LeftoverScope& scope, const Evidence& ev,
     for (const auto& id : progIds) ours = ours || Fold(entry->progId) == Fold(id);
     if (ours) scan.ours.push_back(HostPlace(file));
   }
+  // The entries the record names are its own, found again or not.
+  for (const auto& f : ev.desktopFiles)
+    if (std::find(scan.ours.begin(), scan.ours.end(), f) == scan.ours.end() && Exists(f))
+      scan.ours.push_back(f);
+  NoteIconsInUse(files, scan);
   return scan;
 }
 
@@ -435,12 +455,22 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
   std::vector<std::string> byDepth(folders.begin(), folders.end());
   std::sort(byDepth.begin(), byDepth.end(),
             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  std::set<std::string> going;
   for (const auto& rel : byDepth) {
     const std::string dir = appsWine + "/" + rel;
+    // Everything in it goes: its entries, and folders that go themselves; anything else (a file
+    // of the user's, a link) keeps it.
     bool onlyOurs = true;
-    for (const auto& e : desktop.all)
-      if (UnixInside(HostPlace(e.file), dir) && !ours(e.file)) onlyOurs = false;
-    if (!onlyOurs) continue;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end && onlyOurs; it.increment(ec)) {
+      const std::string child = it->path().string();
+      std::error_code e;
+      onlyOurs = it->is_symlink(e)     ? false
+                 : it->is_directory(e) ? going.count(HostPlace(child)) > 0
+                                       : ours(child);
+    }
+    if (ec || !onlyOurs) continue;
+    going.insert(HostPlace(dir));
     std::string name = rel;
     std::replace(name.begin(), name.end(), '/', '-');
     addFile(LeftoverKind::MenuFile, Confidence::Sure,
@@ -450,10 +480,7 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
             "folder menu z jego wpisami");
   }
   for (const auto& icon : icons) {
-    bool usedElsewhere = false;
-    for (const auto& e : desktop.all)
-      usedElsewhere = usedElsewhere || (e.icon == icon && !ours(e.file));
-    if (usedElsewhere) continue;
+    if (desktop.iconsInUse.count(icon)) continue;
     const std::string hicolor = xdg.dataHome + "/icons/hicolor";
     for (const auto& [f, size] : Children(hicolor))
       for (const char* ext : {".png", ".xpm", ".svg"})
@@ -638,10 +665,7 @@ std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& 
     items.push_back(std::move(item));
   }
   // The desktop's side: Wine's menu entries and desktop shortcuts, their icons and menus.
-  DesktopScan desktop = ScanDesktop(scope, ev, ProgIdsOf(ev));
-  for (const auto& f : ev.desktopFiles)
-    if (std::find(desktop.ours.begin(), desktop.ours.end(), f) == desktop.ours.end() && Exists(f))
-      desktop.ours.push_back(f);
+  const DesktopScan desktop = ScanDesktop(scope, ev, ProgIdsOf(ev));
   AddDesktopItems(scope.xdg, desktop, addFile, "Wine's menu entry or desktop shortcut for it",
                   "wpis menu lub skrót na pulpicie zrobiony dla niego przez Wine");
   // Settings named after it: exact publisher and product (likely), one of them (uncertain).
@@ -915,20 +939,18 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
   std::vector<Leftover> items;
   if (xdg.home.empty()) return items;
   DesktopScan desktop;
-  std::vector<std::string> files = DesktopFilesIn(xdg.dataHome + "/applications", 8);
-  for (const auto& f : DesktopFilesIn(xdg.desktop, 0)) files.push_back(f);
+  const std::vector<std::string> files = DesktopFilesOf(xdg);
   for (const std::string& file : files) {
     const auto entry = ReadDesktopEntry(file);
     if (!entry) continue;
     desktop.all.push_back(*entry);
-    // A prefix that is gone: its folder no longer exists (an entry without one is not judged).
-    std::error_code ec;
-    if (entry->prefix.empty() || entry->prefix[0] != '/' || fs::exists(entry->prefix, ec) || ec)
-      continue;
+    // A prefix that is gone for good (an entry without one is not judged).
+    if (entry->prefix.empty() || !PrefixIsGone(entry->prefix)) continue;
     desktop.ours.push_back(HostPlace(file));
     if (std::find(gonePrefixes.begin(), gonePrefixes.end(), entry->prefix) == gonePrefixes.end())
       gonePrefixes.push_back(entry->prefix);
   }
+  NoteIconsInUse(files, desktop);
   const PlaceGuard guard(scope);
   FileItems collected(guard, {});
   AddDesktopItems(

@@ -370,5 +370,74 @@ TEST_F(AttackTest, RegistryItemsGoOnlyWhereTheExportGivesThemBack) {
   EXPECT_TRUE(RegValueExists(*registry, kHkeyCurrentUser, runKey, "Evil [x]"));
 }
 
+// A prefix is gone only where the place it was on is still there: never on media or a disk that
+// is not mounted now.
+TEST_F(AttackTest, APrefixOnAnAbsentDiskIsNotGone) {
+  const std::string there = dir.Path();
+  const std::string fstab = "# comment\n/dev/sdb1 " + there + "/disk ext4 defaults 0 2\n" +
+                            "UUID=1 /data ext4 defaults 0 2\n/dev/sdc1 " + there +
+                            "/with\\040blank ext4 defaults 0 2\n";
+  const std::string mounted = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
+  const std::string withDisk = mounted + "23 22 8:17 / " + there + "/disk rw - ext4 /dev/sdb1 rw\n";
+  const struct {
+    std::string prefix, mountinfo;
+    bool gone;
+  } cases[] = {
+      {there + "/deleted", mounted, true},
+      {there + "/a/b/deleted", mounted, true},
+      {there + "/disk/pfx", mounted, false},
+      {there + "/disk/pfx", withDisk, true},
+      {there + "/with blank/pfx", mounted, false},
+      {"/media/u/usb/pfx", mounted, false},
+      {"/run/media/u/usb/pfx", mounted, false},
+      {"/mnt/games/pfx", mounted, false},
+      {"/data/pfx", mounted, false},
+      {"/no-such-top-folder/games/pfx", mounted, false},
+      {there + "/x/../deleted", mounted, false},
+      {"relative/pfx", mounted, false},
+      {prefix, mounted, false},  // still there
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(PrefixIsGone(c.prefix, fstab, c.mountinfo), c.gone) << c.prefix;
+}
+
+// Of a deleted prefix's menu only what Wine made goes: not another tool's entry, not a folder
+// holding a file of the user's, not an icon an entry that stays still names.
+TEST_F(AttackTest, MenuEntriesOfDeletedPrefixesAreOnlyWines) {
+  test::MakeDirs(home + "/Desktop");
+  const std::string data = home + "/.local/share";
+  const std::string apps = data + "/applications";
+  const std::string gone = dir / "deleted";
+  const auto entry = [&](const std::string& file, const std::string& exec,
+                         const std::string& icon) {
+    Write(file);
+    test::WriteFile(file, "[Desktop Entry]\nExec=" + exec + "\nIcon=" + icon + "\n");
+  };
+  const std::string wine = "env WINEPREFIX=\"" + gone + "\" wine C:\\\\a.lnk";
+  entry(apps + "/wine/Programs/Kept/G.desktop", wine, "AB12_g.0");
+  Write(apps + "/wine/Programs/Kept/notes.txt");
+  entry(apps + "/wine/Programs/Gone/H.desktop", wine, "CD34_h.0");
+  entry(apps + "/wine/Programs/Gone/Sub/I.desktop", wine, "CD34_h.0");
+  entry(apps + "/tricks.desktop", "env WINEPREFIX=\"" + gone + "\" winetricks", "EF56_t.0");
+  entry(apps + "/mine.desktop", "gimp", "AB12_g.0");
+  entry(apps + "/wine/Programs/Usb.desktop", "env WINEPREFIX=\"/media/u/usb/pfx\" wine x.lnk",
+        "EF56_t.0");
+  for (const char* icon : {"AB12_g.0", "CD34_h.0", "EF56_t.0"})
+    Write(data + "/icons/hicolor/32x32/apps/" + std::string(icon) + ".png");
+  std::vector<std::string> prefixes;
+  std::set<std::string> found;
+  for (const auto& item : OrphanedDesktopEntries(UserXdgFolders(), prefixes))
+    found.insert(KindName(item.kind) + " " + item.path.substr(home.size()));
+  EXPECT_EQ(prefixes, std::vector<std::string>{gone});
+  EXPECT_EQ(found, (std::set<std::string>{
+                       "desktop_file /.local/share/applications/wine/Programs/Kept/G.desktop",
+                       "desktop_file /.local/share/applications/wine/Programs/Gone/H.desktop",
+                       "desktop_file /.local/share/applications/wine/Programs/Gone/Sub/I.desktop",
+                       "folder /.local/share/applications/wine/Programs/Gone",
+                       "folder /.local/share/applications/wine/Programs/Gone/Sub",
+                       "icon /.local/share/icons/hicolor/32x32/apps/CD34_h.0.png",
+                   }));
+}
+
 }  // namespace
 }  // namespace pgl
