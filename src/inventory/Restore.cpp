@@ -171,9 +171,15 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
     item.line = key.line;
     refused.push_back(std::move(item));
   };
+  std::size_t tooDeep = 0;  // the line of the first key deeper than any registry holds
   const bool read = ParseRegScript(
       bytes, codePage,
       [&](ScriptKey&& key) {
+        if (tooDeep) return;
+        if (key.path.size() > kMaxRegKeyDepth) {
+          tooDeep = key.line;
+          return;
+        }
         if (key.remove) return refuse(key, RefusalReason::Deletion);
         const Where where = Classify(registry, key);
         if (where.kind == Where::Kind::Refused) {
@@ -223,6 +229,12 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
       },
       error);
   if (!read) return false;
+  if (tooDeep) {
+    plan = {};
+    error = "line " + std::to_string(tooDeep) + ": a key nested deeper than " +
+            std::to_string(kMaxRegKeyDepth) + " levels, which no registry holds; nothing was read.";
+    return false;
+  }
   for (EntryFound& entry : entries) {
     RestoreItem item;
     item.key =

@@ -34,29 +34,61 @@ std::optional<KeySnapshot> SnapshotKey(RegistryStore& store, RootKey root, std::
   return Copy(*key);
 }
 
+namespace {
+
+// Whether the key holds exactly what the snapshot does (times aside): a key an earlier, cut
+// short put-back already made.
+bool Matches(const RegKey& key, const KeySnapshot& saved) {
+  if (key.Values().size() != saved.values.size() || key.SubKeys().size() != saved.subkeys.size())
+    return false;
+  for (const RegValue& value : saved.values) {
+    const RegValue* there = key.FindValue(value.Name());
+    if (!there || there->type != value.type || there->Data() != value.Data()) return false;
+  }
+  for (const KeySnapshot& sub : saved.subkeys) {
+    const RegKey* there = key.FindSubKey(sub.name);
+    if (!there || !Matches(*there, sub)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 PutBack PutBackKeys(RegistryStore& store, const std::vector<SavedKey>& keys, std::string& error) {
   store.Refresh();  // what others saved since counts
-  for (const SavedKey& saved : keys)
-    if (RegKeyExists(store, saved.root, saved.path)) {
+  std::vector<const SavedKey*> missing;
+  for (const SavedKey& saved : keys) {
+    const RegKey* there = FindRegKey(store.Hive(saved.root), saved.path);
+    if (!there) {
+      missing.push_back(&saved);
+    } else if (!Matches(*there, saved.key)) {
       error = "\"" + saved.path + "\" exists again: it was changed since it was removed.";
       return PutBack::ExistsAgain;
     }
+  }
+  // Every registry file is checked before any changes: all of them are written, or none.
+  const auto failed = [&] {
+    error = store.LastError().empty() ? "the registry could not be written." : store.LastError();
+    return PutBack::Failed;
+  };
+  for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser})
+    for (const SavedKey* saved : missing)
+      if (saved->root == root) {
+        if (!store.BeginWrite(root)) return failed();
+        break;
+      }
   store.HoldCommits();
   bool ok = true;
-  for (const SavedKey& saved : keys) {
-    if (!store.BeginWrite(saved.root)) {
-      ok = false;
-      break;
-    }
+  for (const SavedKey* saved : missing) {
     // The parent path is made where it went too (an Uninstall key left empty, say).
-    RegKey* parent = store.Hive(saved.root);
-    const auto parts = SplitRegPath(saved.path);
+    RegKey* parent = store.BeginWrite(saved->root) ? store.Hive(saved->root) : nullptr;
+    const auto parts = SplitRegPath(saved->path);
     for (std::size_t i = 0; parent && i + 1 < parts.size(); ++i) {
       RegKey* next = parent->FindSubKey(parts[i]);
       if (!next) {
         next = &parent->EnsureSubKey(parts[i]);
         next->modified = FileTimeNow();
-        store.KeyAdded(saved.root, *next);
+        store.KeyAdded(saved->root, *next);
       }
       parent = next;
     }
@@ -64,16 +96,14 @@ PutBack PutBackKeys(RegistryStore& store, const std::vector<SavedKey>& keys, std
       ok = false;
       break;
     }
-    MakeSnapshotKey(store, saved.root, *parent, saved.key);
-    if (!store.Commit(saved.root)) {
+    MakeSnapshotKey(store, saved->root, *parent, saved->key);
+    if (!store.Commit(saved->root)) {
       ok = false;
       break;
     }
   }
   if (!store.CommitHeld()) ok = false;
-  if (ok) return PutBack::Done;
-  error = store.LastError().empty() ? "the registry could not be written." : store.LastError();
-  return PutBack::Failed;
+  return ok ? PutBack::Done : failed();
 }
 
 }  // namespace pgl

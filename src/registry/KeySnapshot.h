@@ -33,9 +33,11 @@ struct SavedKey {
 // store of each key and value.
 void MakeSnapshotKey(RegistryStore& store, RootKey root, RegKey& parent, const KeySnapshot& saved);
 
-// Makes the keys again, values and times as they were, all in one save per file. Refused, with
-// the reason in `error`, when any of them exists again (something made it since) or the registry
-// may not be written.
+// Makes the keys again, values and times as they were, all in one save per file; every file is
+// checked before any is written. Refused, with the reason in `error`, when any of them exists
+// again with other contents (something made it since) or the registry may not be written. A key
+// that is there exactly as saved (an earlier put-back cut short after one file) counts as put
+// back, so the rest may follow.
 enum class PutBack { Done, ExistsAgain, Failed };
 PutBack PutBackKeys(RegistryStore& store, const std::vector<SavedKey>& keys, std::string& error);
 

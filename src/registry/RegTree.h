@@ -31,6 +31,11 @@ inline constexpr std::uint32_t kRegLink = 6;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
+// Windows refuses keys nested deeper than this many names below a root: no file or script read
+// here makes a deeper key, so that nothing hostile makes the tree (and everything that walks it)
+// as deep as it likes.
+inline constexpr std::size_t kMaxRegKeyDepth = 512;
+
 // Orders names as Wine's registry does: UTF-16 units folded to lower case,
 // a name that is a prefix of another sorts first.
 int CompareRegNames(std::u16string_view a, std::u16string_view b);

@@ -20,9 +20,7 @@ namespace pgl {
 namespace {
 
 constexpr std::string_view kFirstLine = "WINE REGISTRY Version 2";
-// Windows refuses keys nested deeper than this; deeper ones are left out, so that no hostile
-// file makes the tree (and everything that walks it) as deep as it likes.
-constexpr std::size_t kMaxKeyDepth = 512;
+// Keys deeper than kMaxRegKeyDepth are left out.
 constexpr const char* kTooDeep = "key nested deeper than 512 levels (left out)";
 constexpr std::string_view kRelativeTo = ";; All keys relative to ";
 constexpr std::int64_t kTicks1601To1970 = 116444736000000000ll;
@@ -419,7 +417,7 @@ class Parser {
       }
       chain_.resize(depth);
       if (raw.empty()) return false;
-      if (depth >= kMaxKeyDepth) {
+      if (depth >= kMaxRegKeyDepth) {
         tooDeep = true;
         return false;
       }

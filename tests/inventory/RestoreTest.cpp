@@ -138,5 +138,30 @@ TEST(Restore, ARestoreThatCannotBeSavedWholeWritesNothing) {
   }
 }
 
+// A script naming a key deeper than any registry holds is refused whole, at once and in little
+// memory however deep it goes; one just within the limit is put back.
+TEST(Restore, AKeyDeeperThanARegistryHoldsRefusesTheScript) {
+  const struct {
+    std::size_t below;  // names below the entry's key; the entry's own path has six
+    bool read;
+  } cases[] = {{506, true}, {507, false}, {60000, false}};
+  for (const auto& c : cases) {
+    MemoryRegistry store;
+    std::string deep = kH + "\\Deep]\r\n\"DisplayName\"=\"Deep\"\r\n" + kH + "\\Deep";
+    for (std::size_t i = 0; i < c.below; ++i) deep += "\\a";
+    const std::string script = "REGEDIT4\r\n\r\n" + deep + "]\r\n\"v\"=\"1\"\r\n";
+    RestorePlan plan;
+    std::string error;
+    EXPECT_EQ(PlanRestore(store, script, 1252, plan, error), c.read) << c.below;
+    if (!c.read) {
+      EXPECT_EQ(error.rfind("line 5: a key nested deeper than 512 levels", 0), 0u) << error;
+      EXPECT_TRUE(plan.writes.empty());
+      continue;
+    }
+    ASSERT_TRUE(ApplyRestore(store, plan, false, error)) << error;
+    EXPECT_EQ(Value(store, kU + "\\Deep", "DisplayName"), "Deep");
+  }
+}
+
 }  // namespace
 }  // namespace pgl

@@ -39,11 +39,40 @@ TEST(KeySnapshot, ARemovedKeyComesBackByteForByte) {
   ASSERT_EQ(PutBackKeys(registry, {{kHkeyLocalMachine, kApp, *saved}}, error), PutBack::Done)
       << error;
   EXPECT_EQ(test::ReadFile(dir / "system.reg"), original);
-  // A key that exists again is not written over.
+  // A key that exists again, changed, is not written over.
+  ASSERT_TRUE(RegWriteString(registry, kHkeyLocalMachine, kApp, "New", "x"));
   EXPECT_EQ(PutBackKeys(registry, {{kHkeyLocalMachine, kApp, *saved}}, error),
             PutBack::ExistsAgain);
   EXPECT_NE(error.find("exists again"), std::string::npos) << error;
   EXPECT_FALSE(SnapshotKey(registry, kHkeyLocalMachine, "Software\\Missing"));
+}
+
+// An undo of keys in both files: when one file may not be written, neither is and the undo stays
+// possible; a put-back cut short after one file goes on with the rest.
+TEST(KeySnapshot, AnUndoAcrossBothFilesIsWholeOrNothing) {
+  const std::string_view system(kSystem);
+  const char* user = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Mine";
+  const std::string userKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine";
+  MemoryRegistry registry;
+  ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, system.substr(system.find("\n["))));
+  ASSERT_TRUE(registry.LoadWineText(kHkeyCurrentUser,
+                                    std::string("\n[") + user + "] 1\n\"DisplayName\"=\"Mine\"\n"));
+  std::vector<SavedKey> saved;
+  for (const auto& [root, path] :
+       {std::pair{kHkeyLocalMachine, std::string(kApp)}, std::pair{kHkeyCurrentUser, userKey}}) {
+    saved.push_back({root, path, *SnapshotKey(registry, root, path)});
+    ASSERT_TRUE(RegRemoveKey(registry, root, path));
+  }
+  std::string error;
+  registry.SetWritable(kHkeyCurrentUser, false);
+  EXPECT_EQ(PutBackKeys(registry, saved, error), PutBack::Failed);
+  EXPECT_FALSE(RegKeyExists(registry, kHkeyLocalMachine, kApp));
+  registry.SetWritable(kHkeyCurrentUser, true);
+  // As if an earlier put-back had saved the machine's file and not the user's.
+  ASSERT_EQ(PutBackKeys(registry, {saved[0]}, error), PutBack::Done) << error;
+  ASSERT_EQ(PutBackKeys(registry, saved, error), PutBack::Done) << error;
+  EXPECT_TRUE(RegKeyExists(registry, kHkeyLocalMachine, std::string(kApp) + "\\Sub"));
+  EXPECT_TRUE(RegValueExists(registry, kHkeyCurrentUser, userKey, "DisplayName"));
 }
 
 }  // namespace
