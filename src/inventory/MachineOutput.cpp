@@ -13,7 +13,24 @@ using json = nlohmann::ordered_json;
 
 std::string Dump(const json& value) {
   // Text that is not UTF-8 (a registry name with a lone surrogate) is replaced, not refused.
-  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  const std::string text = value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  // The C1 controls (U+0080 to U+009F) are escaped too: a terminal may take U+009B for the start
+  // of a control sequence. They can only stand inside strings, where an escape means the same.
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (static_cast<unsigned char>(text[i]) == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[next >> 4];
+      out += kHex[next & 0xF];
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 // A CSV field: quoted where it holds a separator, a quote or a line break, quotes doubled.

@@ -44,6 +44,14 @@ TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
   EXPECT_TRUE(prefixes[1]["programs"].is_null());
   EXPECT_EQ(FormatPrefixes({{"Broken", "Wine", "win64", "/b", std::nullopt}}, OutputFormat::Tsv),
             "Name\tSource\tArchitecture\tPrograms\tPath\nBroken\tWine\twin64\t?\t/b\n");
+  // C1 controls are escaped (a terminal may take U+009B for a control sequence), other text
+  // is kept as it is; both read back the same.
+  const std::string c1 =
+      "csi\xc2\x9b"
+      "2J nbsp\xc2\xa0 nel\xc2\x85";
+  const std::string json = FormatOutcomes({{"K", c1, "", "removed", 0, ""}}, OutputFormat::Json);
+  EXPECT_NE(json.find("csi\\u009b2J nbsp\xc2\xa0 nel\\u0085"), std::string::npos) << json;
+  EXPECT_EQ(nlohmann::json::parse(json)[0]["name"], c1);
   // Text that is not UTF-8 is replaced, not refused.
   EXPECT_NO_THROW(nlohmann::json::parse(
       FormatOutcomes({{"K", std::string("bad\xff"), "", "removed", 0, ""}}, OutputFormat::Json)));
