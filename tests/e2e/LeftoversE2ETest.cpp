@@ -200,5 +200,80 @@ TEST_F(Leftovers, ARecordSurvivesABatchKilledMidway) {
   EXPECT_NE(listed.output.find("App Paths\\LeftDemo.exe"), std::string::npos) << listed.output;
 }
 
+// Programs spelled to reach what is not theirs, uninstalled with --leftovers on real Wine: one
+// whose folder is C:\windows by "..", one by a trailing dot, one inside a profile folder Wine
+// linked to the home, one called "Wow6432Node" by a publisher called "Classes"; and the demo
+// program after it took over Wine's txtfile. Only their own things go.
+TEST_F(Leftovers, ProgramsThatReachBeyondThemselvesTakeNothingElse) {
+  std::string user;
+  for (const auto& entry : fs::directory_iterator(prefix + "/drive_c/users"))
+    if (entry.path().filename() != "Public") user = entry.path().filename().string();
+  ASSERT_FALSE(user.empty());
+  // The profile's Documents leads to this home, which holds what a user keeps.
+  const fs::path documents = prefix + "/drive_c/users/" + user + "/Documents";
+  fs::remove_all(documents);
+  fs::create_directory_symlink(home, documents);
+  test::MakeDirs(home + "/.ssh");
+  test::WriteFile(home + "/.ssh/id_rsa", "key");
+  test::MakeDirs(prefix + "/drive_c/Games/Wow");
+  test::WriteFile(prefix + "/drive_c/Games/Wow/wow.exe", "MZ");
+  const std::string uninstall =
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+      "CurrentVersion\\Uninstall\\";
+  const auto entry = [&](const std::string& key, const std::string& publisher,
+                         const std::string& location) {
+    std::string escaped;
+    for (const char c : location) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return "[" + uninstall + key + "]\r\n\"DisplayName\"=\"" + key + "\"\r\n\"Publisher\"=\"" +
+           publisher + "\"\r\n\"InstallLocation\"=\"" + escaped +
+           "\"\r\n\"UninstallString\"=\"C:\\\\windows\\\\system32\\\\reg.exe delete \\\"" +
+           [&] {
+             std::string k;
+             for (const char c : uninstall + key)
+               k += c == '\\' ? std::string("\\\\") : std::string(1, c);
+             return k;
+           }() +
+           "\\\" /f\"\r\n\r\n";
+  };
+  const std::string script =
+      "REGEDIT4\r\n\r\n" + entry("DotDot", "Evil Corp", "C:\\users\\Public\\..\\..\\windows") +
+      entry("TrailingDot", "Evil Corp", "C:\\Windows.") +
+      entry("HomeLinked", "Evil Corp", "C:\\users\\" + user + "\\Documents\\.ssh") +
+      entry("Wow6432Node", "Classes", "C:\\Games\\Wow") +
+      "[HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\open\\command]\r\n@=\"\\\"C:\\\\"
+      "Program Files\\\\Tervask Labs\\\\Leftover Demo\\\\LeftDemo.exe\\\" \\\"%1\\\"\"\r\n\r\n";
+  test::WriteFile(dir / "hostile.reg", script);
+  ASSERT_EQ(e2e::RunWine(prefix, {"regedit", "/s", "Z:" + dir / "hostile.reg"}, Env()).exitCode, 0);
+  e2e::WaitForServer(prefix);
+  std::size_t windowsFiles = 0;
+  for (auto it = fs::recursive_directory_iterator(prefix + "/drive_c/windows"); it != fs::end(it);
+       ++it)
+    ++windowsFiles;
+
+  const auto r = Cli({"uninstall", "--yes", "--leftovers", "DotDot", "TrailingDot", "HomeLinked",
+                      "Wow6432Node", "LeftDemo"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  std::size_t windowsAfter = 0;
+  for (auto it = fs::recursive_directory_iterator(prefix + "/drive_c/windows"); it != fs::end(it);
+       ++it)
+    ++windowsAfter;
+  EXPECT_EQ(windowsAfter, windowsFiles) << r.output;
+  EXPECT_EQ(test::ReadFile(home + "/.ssh/id_rsa"), "key") << r.output;
+  for (const char* kept : {"users", "ProgramData/Microsoft", "Program Files/Common Files"})
+    EXPECT_TRUE(fs::exists(prefix + "/drive_c/" + kept)) << kept;
+  EXPECT_TRUE(fs::is_symlink(documents));
+  EXPECT_TRUE(fs::exists(prefix + "/dosdevices/c:"));
+  EXPECT_FALSE(fs::exists(prefix + "/drive_c/Games/Wow")) << r.output;
+  EXPECT_FALSE(fs::exists(prefix + "/drive_c/Program Files/Tervask Labs/Leftover Demo"));
+  for (const char* key : {"Software\\Wow6432Node\\Microsoft", "Software\\Classes\\txtfile",
+                          "Software\\Classes\\txtfile\\shell\\print\\command", "Software\\Classes"})
+    EXPECT_TRUE(KeyExists(kHkeyLocalMachine, key)) << key << "\n" << r.output;
+  EXPECT_TRUE(KeyExists(kHkeyCurrentUser, "Software\\Wine"));
+  WinePrefixRegistry registry(prefix);
+  EXPECT_FALSE(RegValueExists(registry, kHkeyLocalMachine,
+                              "Software\\Classes\\txtfile\\shell\\open\\command", ""))
+      << r.output;
+}
+
 }  // namespace
 }  // namespace pgl
