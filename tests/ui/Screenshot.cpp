@@ -140,7 +140,10 @@ int main(int argc, char** argv) {
       auto items = pgl::FindLeftovers(scope, pgl::CollectEvidence(scope, entry));
       std::vector<std::string> shown;
       for (const auto& item : items) shown.push_back(pgl::DisplayText(scope, item));
-      if (!items.empty()) programs.push_back({entry.DisplayName.str(), std::move(items), shown});
+      // Still installed: shown as the preview the window gives.
+      if (!items.empty())
+        programs.push_back({entry.DisplayName.str(), std::move(items), shown,
+                            pgl::StillInstalled(scope, RegistryKeyOf(entry))});
     }
     leftovers = std::make_unique<pgl::LeftoversDialog>(&window, programs, window.languagePL);
     leftovers->show();

@@ -44,6 +44,9 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
              : QString("Still installed: %1. Their items are only shown, as what they would "
                        "leave; uninstall them first to remove them.")
                    .arg(installed.join(", ")));
+  QFont strong = warning_->font();
+  strong.setBold(true);
+  warning_->setFont(strong);
   warning_->setVisible(!installed.isEmpty());
   layout->addWidget(warning_);
   items_ = new QTreeWidget(this);
@@ -100,6 +103,9 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   trash_->setAutoDefault(installed.isEmpty());
   close->setAutoDefault(!installed.isEmpty());
   (installed.isEmpty() ? trash_ : close)->setDefault(true);
+  previewOnly_ =
+      static_cast<qsizetype>(installed.size()) == static_cast<qsizetype>(programs_.size());
+  trash_->setVisible(!previewOnly_);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(items_, &QTreeWidget::itemChanged, this, [this] { Update(); });
@@ -161,6 +167,11 @@ void LeftoversDialog::Update() {
   for (const auto& p : programs_) total += p.items.size();
   const std::size_t ticked = Chosen().size();
   trash_->setEnabled(ticked > 0);
+  if (previewOnly_) {
+    summary_->setText(polish_ ? QString::fromUtf8("Znalezione elementy: %1.").arg(total)
+                              : QString("Items found: %1.").arg(total));
+    return;
+  }
   summary_->setText(
       polish_ ? QString::fromUtf8("Znalezione elementy: %1, zaznaczone: %2. Pliki trafią do kosza, "
                                   "skąd menedżer plików je przywróci; klucze rejestru zostaną "

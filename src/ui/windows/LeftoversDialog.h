@@ -45,6 +45,7 @@ class LeftoversDialog : public QDialog {
   QLabel* warning_;
   QTreeWidget* items_;
   QPushButton* trash_;
+  bool previewOnly_ = false;  // every program is still installed: nothing may be ticked
 };
 
 }  // namespace pgl
