@@ -124,6 +124,22 @@ bool IsSystemFolder(const LeftoverScope& scope, const PlaceGuard& guard, const s
   return !local || guard.Judge(HostPlace(*local), LeftoverKind::Folder);
 }
 
+// The system's own folders by their names alone: what another program's folder may not be.
+bool IsWindowsOwnByName(const std::string& path) {
+  const std::string p = Fold(WinLexical(path));
+  if (p.size() <= 3 || WinInside(p, "c:\\windows")) return true;
+  for (const char* root :
+       {"c:\\program files", "c:\\program files (x86)", "c:\\users", "c:\\programdata",
+        "c:\\program files\\common files", "c:\\program files (x86)\\common files"})
+    if (p == root) return true;
+  // C:\users\NAME and its folders down to AppData's three.
+  if (WinInside(p, "c:\\users")) {
+    const auto depth = static_cast<std::size_t>(std::count(p.begin(), p.end(), '\\'));
+    return depth <= 3 || (depth == 4 && p.find("\\appdata\\") != std::string::npos);
+  }
+  return false;
+}
+
 std::string Expand(const LeftoverScope& scope, std::string text) {
   text = scope.platform->ExpandEnvironmentStrings(text);
   while (!text.empty() && (text.front() == '"' || text.front() == ' ')) text.erase(0, 1);
@@ -132,7 +148,7 @@ std::string Expand(const LeftoverScope& scope, std::string text) {
 
 // Where the program lives: InstallLocation, else its uninstaller's folder, else its icon's,
 // else its usage record's program file's; a system or shared folder is none.
-std::string InstallFolderOf(const LeftoverScope& scope, const PlaceGuard& guard,
+std::string InstallFolderOf(const LeftoverScope& scope, const PlaceGuard* guard,
                             const TUninstallInfo& entry) {
   std::vector<std::string> candidates;
   if (!entry.InstallLocation.empty()) {
@@ -151,19 +167,23 @@ std::string InstallFolderOf(const LeftoverScope& scope, const PlaceGuard& guard,
   candidates.push_back(WinParent(entry.ExeFile));  // the usage record's program file
   for (std::string folder : candidates) {
     folder = WinLexical(folder);
-    if (folder.size() < 3 || folder[1] != ':' || IsSystemFolder(scope, guard, folder)) continue;
+    if (folder.size() <= 3 || folder[1] != ':') continue;
+    if (guard ? IsSystemFolder(scope, *guard, folder)
+              : !scope.platform->LocalPath(folder) || IsWindowsOwnByName(folder))
+      continue;
     return folder;
   }
   return {};
 }
 
 // The install folders of the other programs listed.
-std::vector<std::string> OthersFolders(const LeftoverScope& scope, const PlaceGuard& guard,
-                                       const std::string& entryKey) {
+// Their folders are only ever kept out of the offer, so a folder that is only judged by its
+// spelling may count among them; a drive's root never does, or nothing would be offered.
+std::vector<std::string> OthersFolders(const LeftoverScope& scope, const std::string& entryKey) {
   std::vector<std::string> folders;
   for (const TUninstallInfo& other : scope.listed)
     if (!AsciiEqualNoCase(RegistryKeyOf(other), entryKey))
-      if (std::string f = InstallFolderOf(scope, guard, other); !f.empty()) folders.push_back(f);
+      if (std::string f = InstallFolderOf(scope, nullptr, other); !f.empty()) folders.push_back(f);
   return folders;
 }
 
@@ -306,25 +326,43 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
                                "a shared file of its folder", "plik współdzielony z jego folderu"});
 }
 
+// Every path here is resolved: the files are found below resolved folders without following
+// links.
 struct DesktopScan {
   std::vector<std::string> ours;
-  std::vector<DesktopEntry> all;     // every entry Wine made, ours included
-  std::set<std::string> iconsInUse;  // named by an entry that stays, Wine's or not
+  std::vector<DesktopEntry> all;           // every entry Wine made, ours included
+  std::vector<std::string> iconsOfOthers;  // named by entries that are not Wine's
+  std::set<std::string> iconsInUse;        // named by an entry that stays, Wine's or not
 };
 
 // The .desktop files of the user's menus and desktop, Wine's or not.
 std::vector<std::string> DesktopFilesOf(const XdgFolders& xdg) {
-  std::vector<std::string> files = DesktopFilesIn(xdg.dataHome + "/applications", 8);
-  for (const auto& f : DesktopFilesIn(xdg.desktop, 0)) files.push_back(f);
+  const auto resolved = [](const std::string& folder) {
+    std::error_code ec;
+    const std::string r = fs::weakly_canonical(folder, ec).string();
+    return ec ? folder : r;
+  };
+  std::vector<std::string> files = DesktopFilesIn(resolved(xdg.dataHome + "/applications"), 8);
+  for (const auto& f : DesktopFilesIn(resolved(xdg.desktop), 0)) files.push_back(f);
   return files;
 }
 
-// Marks the icons the entries that stay name.
-void NoteIconsInUse(const std::vector<std::string>& files, DesktopScan& scan) {
+// Reads the file as Wine's entry into `scan.all`, or notes the icon of another's.
+std::optional<DesktopEntry> ReadEntry(const std::string& file, DesktopScan& scan) {
+  auto entry = ReadDesktopEntry(file);
+  if (entry)
+    scan.all.push_back(*entry);
+  else if (std::string icon = DesktopIconOf(file); !icon.empty())
+    scan.iconsOfOthers.push_back(std::move(icon));
+  return entry;
+}
+
+// Marks the icons the entries that stay name, once `scan.ours` is known.
+void NoteIconsInUse(DesktopScan& scan) {
   const std::set<std::string> ours(scan.ours.begin(), scan.ours.end());
-  for (const auto& file : files)
-    if (!ours.count(HostPlace(file)))
-      if (std::string icon = DesktopIconOf(file); !icon.empty()) scan.iconsInUse.insert(icon);
+  for (const DesktopEntry& e : scan.all)
+    if (!e.icon.empty() && !ours.count(e.file)) scan.iconsInUse.insert(e.icon);
+  scan.iconsInUse.insert(scan.iconsOfOthers.begin(), scan.iconsOfOthers.end());
 }
 
 // The .desktop files Wine made for the program: their Exec names this prefix and one of its
@@ -337,23 +375,21 @@ DesktopScan ScanDesktop(const LeftoverScope& scope, const Evidence& ev,
   const std::string prefix = HostPlace(scope.prefixDir);
   const std::string folder = ev.installFolder.empty() ? "" : HostPlace(ev.installFolder);
   for (const std::string& file : files) {
-    const auto entry = ReadDesktopEntry(file);
-    if (!entry) continue;
-    scan.all.push_back(*entry);
-    if (entry->prefix.empty() || HostPlace(entry->prefix) != prefix) continue;
+    const auto entry = ReadEntry(file, scan);
+    if (!entry || entry->prefix.empty() || HostPlace(entry->prefix) != prefix) continue;
     bool ours =
         !ev.installFolderWindows.empty() && WinInside(entry->winePath, ev.installFolderWindows);
     for (const auto& lnk : ev.shortcutsWindows) ours = ours || Fold(entry->winePath) == Fold(lnk);
     if (!folder.empty() && !entry->workDir.empty())
       ours = ours || UnixInside(HostPlace(entry->workDir), folder);
     for (const auto& id : progIds) ours = ours || Fold(entry->progId) == Fold(id);
-    if (ours) scan.ours.push_back(HostPlace(file));
+    if (ours) scan.ours.push_back(file);
   }
   // The entries the record names are its own, found again or not.
   for (const auto& f : ev.desktopFiles)
     if (std::find(scan.ours.begin(), scan.ours.end(), f) == scan.ours.end() && Exists(f))
       scan.ours.push_back(f);
-  NoteIconsInUse(files, scan);
+  NoteIconsInUse(scan);
   return scan;
 }
 
@@ -421,18 +457,18 @@ struct FileItems {
 // packages, and the icons no other entry uses.
 void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const AddFile& addFile,
                      const char* why, const char* whyPolish) {
-  const std::string appsWine = HostPlace(xdg.dataHome + "/applications/wine");
-  const std::string apps = HostPlace(xdg.dataHome + "/applications");
+  std::error_code ec;
+  const std::string appsWine = fs::weakly_canonical(xdg.dataHome + "/applications/wine", ec);
+  const std::string apps = fs::weakly_canonical(xdg.dataHome + "/applications", ec);
   const auto ours = [&](const std::string& file) {
-    return std::find(desktop.ours.begin(), desktop.ours.end(), HostPlace(file)) !=
-           desktop.ours.end();
+    return std::find(desktop.ours.begin(), desktop.ours.end(), file) != desktop.ours.end();
   };
   std::set<std::string> icons;
   std::set<std::string> folders;  // below applications/wine
   for (const auto& file : desktop.ours) {
     addFile(LeftoverKind::DesktopFile, Confidence::Sure, file, why, whyPolish);
     for (const auto& e : desktop.all)
-      if (HostPlace(e.file) == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
+      if (e.file == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
         icons.insert(e.icon);
     const std::string name = fs::path(file).filename().string();
     if (fs::path(file).parent_path().string() == apps && name.rfind("wine-extension-", 0) == 0)
@@ -529,11 +565,11 @@ Evidence CollectEvidence(const LeftoverScope& scope, const TUninstallInfo& entry
   std::strftime(now, sizeof now, "%Y-%m-%dT%H:%M:%SZ", &utc);
   ev.recorded = now;
   const PlaceGuard guard(scope);
-  ev.installFolderWindows = InstallFolderOf(scope, guard, entry);
+  ev.installFolderWindows = InstallFolderOf(scope, &guard, entry);
   // A folder that holds another listed program's folder is shared, not its own.
   if (ev.installFolderWindows.empty()) return ev;
   ev.installFolder = HostPlace(scope.platform->LocalPath(ev.installFolderWindows).value_or(""));
-  for (const auto& other : OthersFolders(scope, guard, ev.entryKey)) {
+  for (const auto& other : OthersFolders(scope, ev.entryKey)) {
     const auto local = scope.platform->LocalPath(other);
     if (WinInside(other, ev.installFolderWindows) ||
         (local && UnixInside(HostPlace(*local), ev.installFolder))) {
@@ -607,7 +643,7 @@ bool StillInstalled(const LeftoverScope& scope, const std::string& entryKey) {
 std::vector<Leftover> FindLeftovers(const LeftoverScope& scope, const Evidence& ev) {
   std::vector<Leftover> items;
   const PlaceGuard guard(scope);
-  std::vector<std::string> others = OthersFolders(scope, guard, ev.entryKey);
+  std::vector<std::string> others = OthersFolders(scope, ev.entryKey);
   std::vector<std::string> othersLocal;
   for (const auto& o : others)
     if (const auto local = scope.platform->LocalPath(o)) othersLocal.push_back(HostPlace(*local));
@@ -941,16 +977,14 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
   DesktopScan desktop;
   const std::vector<std::string> files = DesktopFilesOf(xdg);
   for (const std::string& file : files) {
-    const auto entry = ReadDesktopEntry(file);
-    if (!entry) continue;
-    desktop.all.push_back(*entry);
+    const auto entry = ReadEntry(file, desktop);
     // A prefix that is gone for good (an entry without one is not judged).
-    if (entry->prefix.empty() || !PrefixIsGone(entry->prefix)) continue;
-    desktop.ours.push_back(HostPlace(file));
+    if (!entry || entry->prefix.empty() || !PrefixIsGone(entry->prefix)) continue;
+    desktop.ours.push_back(file);
     if (std::find(gonePrefixes.begin(), gonePrefixes.end(), entry->prefix) == gonePrefixes.end())
       gonePrefixes.push_back(entry->prefix);
   }
-  NoteIconsInUse(files, desktop);
+  NoteIconsInUse(desktop);
   const PlaceGuard guard(scope);
   FileItems collected(guard, {});
   AddDesktopItems(
@@ -961,7 +995,7 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
       "wpis menu Wine z prefiksu, którego już nie ma");
   for (auto& item : items)
     for (const auto& e : desktop.all)
-      if (item.kind == LeftoverKind::DesktopFile && HostPlace(e.file) == item.path) {
+      if (item.kind == LeftoverKind::DesktopFile && e.file == item.path) {
         item.reason += ": " + e.prefix;
         item.reasonPolish += ": " + e.prefix;
       }
