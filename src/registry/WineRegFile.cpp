@@ -132,6 +132,11 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
   const std::size_t lineEnd = std::min(bytes.find('\n', start), bytes.size());
   const std::size_t close = bytes.substr(0, lineEnd).find("] ", start);
   if (close == std::string_view::npos) return true;
+  // A header whose time a full read refuses is read, so that the same problem is told.
+  const std::string_view time = bytes.substr(close + 2, lineEnd - close - 2);
+  if (time.empty() || time.size() > 10 || time.find_first_not_of("0123456789") != time.npos ||
+      (time.size() == 10 && time > "4294967295"))
+    return true;
   if (keep(bytes.substr(start + 1, close - start - 1))) return true;
   next = NextBlock(bytes, start);
   const bool cut = !bytes.empty() && bytes.back() != '\n';

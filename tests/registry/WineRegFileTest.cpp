@@ -221,6 +221,21 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
   }
 }
 
+// A header a full read finds malformed is read even where its block is not wanted, so that the
+// list tells the same problem, on the same line, as a full read.
+TEST(WineRegFile, AMalformedHeaderIsToldWhetherItsBlockIsWantedOrNot) {
+  const BlockFilter keepNothing = [](std::string_view) { return false; };
+  for (const std::string header :
+       {"[Drop] 12 x", "[Drop] 99999999999", "[Drop] 4294967296", "[Drop] -1"}) {
+    const std::string text = kHeader + KeyHead("Keep", 1) + "\n" + header + "\n\"w\"=\"2\"\n";
+    WineHive full, listed;
+    const auto a = ParseWineRegistry(text, full);
+    const auto b = ParseWineRegistry(text, listed, keepNothing);
+    ASSERT_FALSE(a.problems.empty()) << header;
+    EXPECT_EQ(b.problems, a.problems) << header;
+  }
+}
+
 // Keys "F0000"... with a value each: a stretch of file that the middle falls into.
 std::string Filler(int count) {
   std::string s;
