@@ -458,8 +458,9 @@ struct FileItems {
 void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const AddFile& addFile,
                      const char* why, const char* whyPolish) {
   std::error_code ec;
-  const std::string appsWine = fs::weakly_canonical(xdg.dataHome + "/applications/wine", ec);
-  const std::string apps = fs::weakly_canonical(xdg.dataHome + "/applications", ec);
+  const std::string appsWine =
+      fs::weakly_canonical(xdg.dataHome + "/applications/wine", ec).string();
+  const std::string apps = fs::weakly_canonical(xdg.dataHome + "/applications", ec).string();
   const auto ours = [&](const std::string& file) {
     return std::find(desktop.ours.begin(), desktop.ours.end(), file) != desktop.ours.end();
   };
