@@ -267,6 +267,17 @@ void WinePrefixRegistry::ReadEverything() {
 }
 
 bool WinePrefixRegistry::BeginWrite(RootKey root) {
+  // Another writer of ours may replace the file between our look at it and our check of it:
+  // it is read again and checked again, as a user told to try again would.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    changedMeanwhile_ = false;
+    if (TryBeginWrite(root)) return true;
+    if (!changedMeanwhile_) return false;
+  }
+  return false;
+}
+
+bool WinePrefixRegistry::TryBeginWrite(RootKey root) {
   HiveFile* file = FileFor(root);
   if (file && !file->whole) {
     // A write needs the whole tree: every other key is written back as it is.
@@ -317,6 +328,7 @@ bool WinePrefixRegistry::BeginWrite(RootKey root) {
     if (verdict == Verdict::Unreadable)
       return Refuse(*file, {"it could not be read again.", "nie dało się go ponownie przeczytać."});
     if (verdict == Verdict::Changed) {
+      changedMeanwhile_ = !file->pendingCommit;
       Load(*file);
       return Refuse(*file, {"another program changed it meanwhile; try again.",
                             "w międzyczasie zmienił go inny program; spróbuj ponownie."});

@@ -61,6 +61,8 @@ class WinePrefixRegistry : public RegistryStore {
   std::string SystemFileUnusable() const;
 
  private:
+  // One try of BeginWrite.
+  bool TryBeginWrite(RootKey root);
   struct FileStamp {
     dev_t dev = 0;
     ino_t ino = 0;
@@ -120,6 +122,8 @@ class WinePrefixRegistry : public RegistryStore {
   HiveFile system_, user_;
   std::uint64_t generation_ = 1;
   bool holding_ = false;
+  // The last check found the file replaced by another writer after it was looked at.
+  bool changedMeanwhile_ = false;
   bool streamSaves_ = false;
   std::string error_, errorPolish_;
 };
