@@ -24,6 +24,7 @@
 #include "registry/RegExport.h"
 #include "util/CodePage.h"
 #include "util/FileIO.h"
+#include "util/QV_Strings.h"
 #include "util/Utf.h"
 
 namespace fs = std::filesystem;
@@ -60,23 +61,7 @@ std::string WinNorm(std::string path) {
 std::string WinLexical(const std::string& path) {
   const std::string norm = WinNorm(path);
   if (norm.size() < 3 || norm[1] != ':' || norm[2] != '\\') return norm;
-  std::vector<std::string> parts;
-  for (std::size_t start = 3; start <= norm.size();) {
-    std::size_t end = norm.find('\\', start);
-    if (end == std::string::npos) end = norm.size();
-    const std::string part = norm.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  if (!parts.empty()) {
-    std::string& last = parts.back();
-    while (!last.empty() && (last.back() == ' ' || last.back() == '.')) last.pop_back();
-    if (last.empty()) parts.pop_back();
-  }
+  const std::vector<std::string> parts = WindowsPathParts(std::string_view(norm).substr(3));
   std::string out = norm.substr(0, 2);
   for (const auto& part : parts) out += "\\" + part;
   return parts.empty() ? out + "\\" : out;

@@ -76,4 +76,26 @@ bool IsURL(std::string_view text) {
   return false;
 }
 
+std::vector<std::string> WindowsPathParts(std::string_view rest) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = rest.size();
+    const std::string_view part = rest.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  if (!parts.empty()) {
+    std::string& last = parts.back();
+    while (!last.empty() && (last.back() == ' ' || last.back() == '.')) last.pop_back();
+    if (last.empty()) parts.pop_back();
+  }
+  return parts;
+}
+
 }  // namespace pgl

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pgl {
 
@@ -17,5 +18,9 @@ bool IsInteger(std::string_view text);
 bool TryParseInteger(std::string_view text, int& value);
 // Begins with "www." (any case) or contains http://, https://, news:// or ftp:// (exact case).
 bool IsURL(std::string_view text);
+// The folder and file names of a Windows path below its drive (the text after "C:\"), as
+// Windows reads them: either separator counts, empty parts and "." are dropped, ".." takes away
+// the part before it, and the blanks and dots that end the last part are dropped.
+std::vector<std::string> WindowsPathParts(std::string_view rest);
 
 }  // namespace pgl

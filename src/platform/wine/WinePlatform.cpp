@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "registry/TRegistry.h"
+#include "util/QV_Strings.h"
 #include "util/Utf.h"
 
 namespace pgl {
@@ -228,25 +229,7 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     if (exact.find('\0') != std::string::npos || exact.size() >= PATH_MAX) return std::nullopt;
     if (Exists(exact, st)) return exact;
   }
-  std::vector<std::string> parts;
-  std::size_t start = 3;
-  while (start <= p.size()) {
-    std::size_t end = p.find_first_of("\\/", start);
-    if (end == std::string_view::npos) end = p.size();
-    const std::string_view part = p.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.emplace_back(part);
-    }
-    start = end + 1;
-  }
-  if (!parts.empty()) {
-    // Windows ignores trailing blanks and dots of the last component.
-    std::string& last = parts.back();
-    while (!last.empty() && (last.back() == ' ' || last.back() == '.')) last.pop_back();
-    if (last.empty()) parts.pop_back();
-  }
+  const std::vector<std::string> parts = WindowsPathParts(p.substr(3));
   // Most paths are spelled as they are on disk: one look-up answers them.
   std::string exact = current;
   std::vector<std::size_t> ends;  // where each component ends in `exact`
