@@ -38,7 +38,9 @@ inline constexpr std::size_t kReadInPiecesFrom = 256 * 1024;
 
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive);
 // Reads only the key blocks `keep` wants; the others are passed over by their "\n[" headers
-// without being decoded, as if WineRegistryBlocks had blanked them.
+// without being decoded, as if WineRegistryBlocks had blanked them. A block a full read would
+// find fault with is read all the same (they are checked as they are passed over), so that the
+// problems are those a full read tells.
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter& keep);
 // Either of the above (all blocks for a null `keep`), read in pieces from `piecesFrom` bytes on
 // whatever the cores.

@@ -185,7 +185,7 @@ TEST(WineRegFile, BrokenInputIsReportedNotGuessed) {
 
 TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
   // Keys whose path starts with "Keep" are read. The problems must name the same lines, and a
-  // value running into a passed-over block must end as it would at an empty line.
+  // value running into the next block takes its header as data, as a full read does.
   const BlockFilter keep = [](std::string_view path) { return path.starts_with("Keep"); };
   const struct {
     const char* what;
@@ -204,8 +204,8 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
        kHeader + KeyHead("Keep", 1) + "\"h\"=hex:01,\\\n" + "[Keep3] 2\n\"w\"=\"2\"\n", true},
       {"cut inside the last block", kHeader + KeyHead("Keep", 1) + "[Drop] 2\n\"w\"=\"2", false},
       {"a header that cannot be judged", kHeader + "\n[Drop]2\n\"w\"=\"2\"\n[Nope 3\n", false},
-      {"problems after a dropped block",
-       kHeader + KeyHead("Drop", 1) + "garbage\n" + KeyHead("Keep", 2) + "garbage\n", true},
+      {"a block nobody wants is read when it is malformed",
+       kHeader + KeyHead("Drop", 1) + "garbage\n" + KeyHead("Keep", 2) + "garbage\n", false},
       // told once the file is read: at its last line, which a dropped block holds
       {"no header line, the last block dropped",
        "WINE REGISTRY Version 2\n" + KeyHead("Keep", 1) + KeyHead("Drop", 2) + "\"w\"=\"2\"\n",
@@ -221,18 +221,63 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
   }
 }
 
-// A header a full read finds malformed is read even where its block is not wanted, so that the
-// list tells the same problem, on the same line, as a full read.
-TEST(WineRegFile, AMalformedHeaderIsToldWhetherItsBlockIsWantedOrNot) {
+// A block a full read finds malformed is read even where it is not wanted, so that the list
+// tells the same problem, on the same line, as a full read. A sound block is passed over.
+TEST(WineRegFile, AMalformedBlockIsToldWhetherItIsWantedOrNot) {
   const BlockFilter keepNothing = [](std::string_view) { return false; };
-  for (const std::string header :
-       {"[Drop] 12 x", "[Drop] 99999999999", "[Drop] 4294967296", "[Drop] -1"}) {
-    const std::string text = kHeader + KeyHead("Keep", 1) + "\n" + header + "\n\"w\"=\"2\"\n";
+  const std::string malformed[] = {
+      // headers
+      "[Drop] 12 x",
+      "[Drop] 99999999999",
+      "[Drop] 4294967296",
+      "[Drop] -1",
+      "[Drop\\\\\\\\Sub] 1",
+      "[Drop\\\\] 1",
+      "[\\\\Drop] 1",
+      "[Drop\\\\A\\x005cB] 1",
+      "[Drop\xff] 1",
+      // values and options
+      "[Drop] 1\n\"w\"=qword:1",
+      "[Drop] 1\n\"w\"=\"open",
+      "[Drop] 1\n\"w\"=\"2\" x",
+      "[Drop] 1\n\"w\"=dword:123456789",
+      "[Drop] 1\n\"w\"=dword:",
+      "[Drop] 1\n\"w\"=hex:1,2,zz",
+      "[Drop] 1\n\"w\"=hex(123456789):00",
+      "[Drop] 1\n\"w\\",
+      "[Drop] 1\n\"w\"=\"\xff\"",
+      "[Drop] 1\n\"w\"=hex:01,\\\n  02,\\",
+      "[Drop] 1\n\"a\"=\"1\"\n\"a\"=\"2\"",
+      "[Drop] 1\n\"B\"=\"1\"\n\"b\"=\"2\"",
+      "[Drop] 1\n@=\"1\"\n\"\"=\"2\"",
+      "[Drop] 1\n#time=xyz",
+      "[Drop] 1\n#class=\"c",
+      "[Drop] 1\n#unknown",
+      "[Drop] 1\n;note",
+      "[Drop] 1\ngarbage",
+      std::string("[Drop] 1\n\"w\"=\"a\0b\"", 21),
+  };
+  for (const std::string& block : malformed) {
+    const std::string text = kHeader + KeyHead("Keep", 1) + "\n" + block + KeyHead("Z", 3);
     WineHive full, listed;
     const auto a = ParseWineRegistry(text, full);
     const auto b = ParseWineRegistry(text, listed, keepNothing);
-    ASSERT_FALSE(a.problems.empty()) << header;
-    EXPECT_EQ(b.problems, a.problems) << header;
+    ASSERT_FALSE(a.problems.empty()) << block;
+    EXPECT_EQ(b.problems, a.problems) << block;
+  }
+  const std::string sound[] = {
+      "\"b\"=\"C:\\\\x\\\"q\"\n\"c\"=\"\"",
+      "@=\"d\"\n\"a\"=dword:00000001\n\"b\"=hex:01,02,\\\n  03\n\"c\"=str(2):\"%x%\"",
+      "#time=1d0\n#class=\"c\"\n#link\n\"a\\\\b\"=hex(7):00,00\n\"a\\\\c\"=hex:\n\n",
+      "\"\\\"q\"=\"4\"\n\"_\"=\"3\"\r\n\"A\"=\"1\"\n\"b\"=\"2\"",
+  };
+  for (const std::string& values : sound) {
+    const std::string text = kHeader + KeyHead("Drop\\\\Sub", 2) + values + "\n" + KeyHead("Z", 3);
+    WineHive full, listed;
+    ASSERT_TRUE(ParseWineRegistry(text, full).problems.empty()) << values;
+    ASSERT_NE(FindRegKey(full.root.get(), "Drop\\Sub"), nullptr) << values;
+    EXPECT_TRUE(ParseWineRegistry(text, listed, keepNothing).problems.empty()) << values;
+    EXPECT_EQ(FindRegKey(listed.root.get(), "Drop"), nullptr) << values;
   }
 }
 
