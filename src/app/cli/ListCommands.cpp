@@ -1,0 +1,267 @@
+// The commands that read: prefixes, list, report and backup.
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "app/cli/CliSupport.h"
+#include "app/cli/Command.h"
+#include "inventory/EntryList.h"
+#include "inventory/MachineOutput.h"
+#include "inventory/Report.h"
+#include "inventory/UninstallPlaces.h"
+#include "registry/RegExport.h"
+#include "util/CodePage.h"
+#include "util/FileIO.h"
+
+namespace pgl::cli {
+
+namespace {
+
+struct ListOptions {
+  bool systemComponents = false;
+  bool noInvalid = false;
+  bool onlyInvalid = false;
+  bool polish = false;
+  ListFilter Filter() const {
+    ListFilter filter;
+    filter.showInvalid = !noInvalid;
+    filter.showOnlyInvalid = onlyInvalid;
+    return filter;
+  }
+};
+
+void AddFilters(CLI::App* command, ListOptions& options) {
+  command->add_flag("--system-components", options.systemComponents,
+                    "show system components too (hidden by default)");
+  auto* noInvalid = command->add_flag("--no-invalid", options.noInvalid,
+                                      "hide entries whose uninstaller is gone");
+  command->add_flag("--only-invalid", options.onlyInvalid, "show only those entries")
+      ->excludes(noInvalid);
+}
+
+// The list as the window shows it at start: scanned, sorted by name, then by the default key.
+std::vector<ListRow> ScanAndList(ManagedSystem& system, const ListOptions& options) {
+  TUninstallCollection collection(*system.registry, *system.platform);
+  collection.SystemComponentsVisible = options.systemComponents;
+  collection.FindIconFiles = false;
+  ReportUnreadable(collection.ScanSorted());
+  return BuildListRows(collection, options.Filter(), options.polish);
+}
+
+int List(ManagedSystem& system, const ListOptions& options, OutputFormat format) {
+  auto collection = std::make_unique<TUninstallCollection>(*system.registry, *system.platform);
+  collection->SystemComponentsVisible = options.systemComponents;
+  collection->FindIconFiles = false;
+  ReportUnreadable(collection->ReadUninstallEntries());
+  collection->SortAsListed();
+  WriteProgramList(*collection, options.Filter(), options.polish, format, Out);
+  KeepUntilExit(std::move(collection));
+  KeepUntilExit(std::move(system.registry));
+  return 0;
+}
+
+// The programs of every prefix found, in one list with the prefix's name before the key. A
+// prefix that cannot be read is named on the error stream; the others are listed all the same.
+int ListAllPrefixes(const ListOptions& options, OutputFormat format) {
+  std::vector<std::string> notes;
+  const auto systems = KnownSystems(notes);
+  for (const auto& note : notes) Note("skipped " + note);
+  std::vector<std::unique_ptr<ManagedSystem>> opened;
+  std::vector<std::unique_ptr<TUninstallCollection>> collections;
+  std::vector<PrefixPrograms> lists;
+  int exitCode = 0;
+  for (const KnownSystem& known : systems) {
+    std::string error;
+    auto system = OpenManagedSystemAt(known.path, error);
+    if (!system) {
+      Note(known.name + ": " + error);
+      exitCode = 1;
+      continue;
+    }
+    for (const auto& problem : system->problems) Note(known.name + ": " + problem);
+    auto collection = std::make_unique<TUninstallCollection>(*system->registry, *system->platform);
+    collection->SystemComponentsVisible = options.systemComponents;
+    collection->FindIconFiles = false;
+    ReportUnreadable(collection->ScanSorted());
+    lists.push_back({known.name, known.path, collection.get(),
+                     BuildListRows(*collection, options.Filter(), options.polish)});
+    opened.push_back(std::move(system));
+    collections.push_back(std::move(collection));
+  }
+  Out(FormatProgramsOfPrefixes(lists, format));
+  return exitCode;
+}
+
+int Report(ManagedSystem& system, const ListOptions& options, const std::string& file) {
+  std::vector<std::string> captions;
+  for (const auto& column : ListColumns())
+    captions.push_back(ColumnCaption(column, options.polish));
+  std::vector<std::vector<std::string>> rows;
+  for (auto& row : ScanAndList(system, options))
+    rows.emplace_back(row.cells.begin(), row.cells.end());
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string html = BuildReport(captions, rows, options.polish, local);
+  std::string error;
+  if (!WriteFileAtomic(file, html, error)) return Fail(error);
+  Out("Report of " + std::to_string(rows.size()) + " programs written to " + Safe(file) + "\n");
+  return 0;
+}
+
+int Backup(ManagedSystem& system, const std::string& file) {
+  // A backup of what could be read of a cut file would pass for a whole one.
+  if (!system.problems.empty())
+    return Fail("no backup was written: the registry could not be read whole.");
+  const int codePage = UserAnsiCodePage();
+  const auto keys = BackupKeys(*system.registry);
+  try {
+    RegExportResult result;
+    if (file == "-") {
+      result = BuildRegistryExport(*system.registry, keys, codePage);
+      Out(result.bytes);
+    } else {
+      result = ExportRegistryKeys(*system.registry, keys, file, codePage);
+    }
+    if (result.unicode)
+      Note("some names or values cannot be written exactly as REGEDIT4 in code page " +
+           std::to_string(codePage) +
+           "; the backup was written as a Unicode registry script instead, which keeps them.");
+    for (const auto& what : result.leftOut) Note("left out of the backup: " + what);
+    for (const auto& what : result.notExact) Note("not restored exactly: " + what);
+  } catch (const ERegistryExportError& e) {
+    return Fail(e.what());
+  }
+  if (file != "-") {
+    std::string names;
+    for (const auto& key : keys)
+      names += std::string(names.empty() ? "" : ", ") +
+               (key.root == kHkeyCurrentUser ? "HKCU\\" : "HKLM\\") + key.path;
+    Out("Backup of " + Safe(names) + " written to " + Safe(file) + "\n");
+  }
+  return 0;
+}
+
+// The systems pgl-cli can work on, a line each: name, source, architecture, number of
+// programs, path.
+int Prefixes(OutputFormat format) {
+  std::vector<std::string> notes;
+  const auto systems = KnownSystems(notes);
+  for (const auto& note : notes) Note("skipped " + note);
+  std::vector<PrefixRecord> records;
+  for (const KnownSystem& s : systems) {
+    std::optional<std::size_t> programs;
+    if (const auto registry = OpenKnownRegistry(s)) {
+      std::size_t count = 0;
+      for (const auto& place : UninstallPlaces()) {
+        if (!HasView(*registry, place.view)) continue;
+        if (const RegKey* key = FindRegKey(registry->Hive(place.root), place.uninstallKey))
+          count += key->SubKeys().size();
+      }
+      programs = count;
+    }
+    records.push_back({s.name, s.source, s.arch, s.path, programs});
+  }
+  Out(FormatPrefixes(records, format));
+  return 0;
+}
+
+class PrefixesCommand : public Command {
+ public:
+  CLI::App* Define(CLI::App& app) override {
+    auto* command = app.add_subcommand(
+        "prefixes",
+        "the Wine prefixes found in your home (WINEPREFIX, ~/.wine, Steam, Bottles, Lutris, "
+        "Heroic, PlayOnLinux; native and Flatpak), a line each: name, source, architecture, "
+        "number of programs, path");
+    AddFormatOption(command, format_, "tsv (default), csv or json");
+    return command;
+  }
+  Needs What() const override { return Needs::Nothing; }
+  int Run(ManagedSystem*) override {
+    OpenSystemsForListing();
+    return Prefixes(FormatNamed(format_));
+  }
+
+ private:
+  std::string format_ = "tsv";
+};
+
+class ListCommand : public Command {
+ public:
+  CLI::App* Define(CLI::App& app) override {
+    auto* command = app.add_subcommand(
+        "list",
+        "the installed programs, one line each: the list's 22 columns separated by tabs after a "
+        "line of captions, sorted by name; the last column is the entry's registry key");
+    AddFilters(command, options_);
+    AddFormatOption(command, format_, "tsv (default), csv or json");
+    command->add_flag("--all-prefixes", allPrefixes_,
+                      "the programs of every prefix \"prefixes\" finds, with a Prefix column (the "
+                      "prefix's name) before the registry key");
+    return command;
+  }
+  Needs What() const override { return allPrefixes_ ? Needs::Nothing : Needs::ListingOnly; }
+  int Run(ManagedSystem* system) override {
+    if (!system) {
+      OpenSystemsForListing();
+      return ListAllPrefixes(options_, FormatNamed(format_));
+    }
+    return List(*system, options_, FormatNamed(format_));
+  }
+
+ private:
+  ListOptions options_;
+  std::string format_ = "tsv";
+  bool allPrefixes_ = false;
+};
+
+class ReportCommand : public Command {
+ public:
+  CLI::App* Define(CLI::App& app) override {
+    auto* command = app.add_subcommand("report", "the same list as an HTML report (UTF-8)");
+    command->add_option("FILE", file_, "the report file to write")->required();
+    AddFilters(command, options_);
+    command->add_flag("--polish", options_.polish, "Polish captions and texts");
+    return command;
+  }
+  Needs What() const override { return Needs::ListingOnly; }
+  int Run(ManagedSystem* system) override { return Report(*system, options_, file_); }
+
+ private:
+  ListOptions options_;
+  std::string file_;
+};
+
+class BackupCommand : public Command {
+ public:
+  CLI::App* Define(CLI::App& app) override {
+    auto* command = app.add_subcommand(
+        "backup",
+        "write every Uninstall key (64-bit, 32-bit and per-user) as one registry script that "
+        "regedit imports (\"regedit /s FILE\"; \"wine regedit /s FILE\" in a prefix)");
+    command->add_option("FILE", file_, "the file to write, - for standard output")->required();
+    return command;
+  }
+  int Run(ManagedSystem* system) override { return Backup(*system, file_); }
+
+ private:
+  std::string file_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakePrefixesCommand() {
+  return std::make_unique<PrefixesCommand>();
+}
+std::unique_ptr<Command> MakeListCommand() {
+  return std::make_unique<ListCommand>();
+}
+std::unique_ptr<Command> MakeReportCommand() {
+  return std::make_unique<ReportCommand>();
+}
+std::unique_ptr<Command> MakeBackupCommand() {
+  return std::make_unique<BackupCommand>();
+}
+
+}  // namespace pgl::cli
