@@ -44,7 +44,7 @@ bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b, bool times = false) {
 // Every line of the script, decoded, is one the export writes itself.
 void CheckScriptLines(const pgl::RegExportResult& script) {
   std::string text = script.bytes;
-  if (script.unicode) {
+  if (script.form == pgl::RegScriptForm::Unicode) {
     if (text.size() < 2 || text.size() % 2 != 0) std::abort();
     text = pgl::Utf16ToUtf8(pgl::Utf16LeUnits(std::string_view(text).substr(2)));
   }

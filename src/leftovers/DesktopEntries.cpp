@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "util/FileIO.h"
+#include "util/QV_Strings.h"
 
 namespace pgl {
 
@@ -23,24 +24,10 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-// The text's lines, without their line ends (LF or CR LF).
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    at = end + 1;
-  }
-  return lines;
-}
-
 // XDG_DESKTOP_DIR="$HOME/Desktop" in user-dirs.dirs.
 std::string DesktopFromUserDirs(const std::string& configHome, const std::string& home) {
-  for (const std::string& line : Lines(ReadFileStart(configHome + "/user-dirs.dirs", 64 * 1024))) {
+  for (const std::string& line :
+       TextLines(ReadFileStart(configHome + "/user-dirs.dirs", 64 * 1024))) {
     const std::string key = "XDG_DESKTOP_DIR=\"";
     if (line.rfind(key, 0) != 0 || line.back() != '"') continue;
     std::string value = line.substr(key.size(), line.size() - key.size() - 1);
@@ -79,7 +66,7 @@ bool AtOrBelow(const std::string& path, const std::string& folder) {
 // mountinfo's (fifth field).
 std::vector<std::string> MountPoints(const std::string& text, std::size_t field) {
   std::vector<std::string> points;
-  for (const std::string& line : Lines(text)) {
+  for (const std::string& line : TextLines(text)) {
     if (line.empty() || line[0] == '#') continue;
     std::vector<std::string> fields;
     std::size_t at = 0;
@@ -197,7 +184,7 @@ std::vector<std::string> ExecWords(const std::string& exec) {
 
 std::string DesktopIconOf(const std::string& file) {
   bool inMain = false;
-  for (const std::string& line : Lines(ReadFileStart(file, 64 * 1024))) {
+  for (const std::string& line : TextLines(ReadFileStart(file, 64 * 1024))) {
     if (!line.empty() && line[0] == '[') inMain = line == "[Desktop Entry]";
     if (inMain && line.rfind("Icon=", 0) == 0) return line.substr(5);
   }
@@ -209,7 +196,7 @@ std::optional<DesktopEntry> ReadDesktopEntry(const std::string& file) {
   entry.file = file;
   std::string exec;
   bool inMain = false;
-  for (const std::string& line : Lines(ReadFileStart(file, 64 * 1024))) {
+  for (const std::string& line : TextLines(ReadFileStart(file, 64 * 1024))) {
     if (!line.empty() && line[0] == '[') {
       inMain = line == "[Desktop Entry]";
       continue;

@@ -22,74 +22,70 @@ bool RegValueExists(RegistryStore& store, RootKey root, std::string_view path,
   return exists;
 }
 
-bool RegKeyExists(RegistryStore& store, RootKey root, std::string_view path) {
+namespace {
+
+// Runs `act` on a registry of `store` at `root`; a failure it throws answers false.
+template <typename Act>
+bool Guarded(RegistryStore& store, RootKey root, Act act) {
   try {
     TRegistry reg(store);
     reg.SetRootKey(root);
-    return reg.KeyExists(path);
+    return act(reg);
   } catch (...) {
     return false;
   }
 }
 
-namespace {
-
+// Opens (or makes) the key at `path` and runs `write` on it.
 template <typename Write>
 bool WriteOne(RegistryStore& store, RootKey root, std::string_view path, Write write) {
-  try {
-    TRegistry reg(store);
-    reg.SetRootKey(root);
+  return Guarded(store, root, [&](TRegistry& reg) {
     if (!reg.OpenKey(path, true)) return false;
-    write(reg);
+    const bool done = write(reg);
     reg.CloseKey();
-    return true;
-  } catch (...) {
-    return false;
-  }
+    return done;
+  });
 }
 
 }  // namespace
 
+bool RegKeyExists(RegistryStore& store, RootKey root, std::string_view path) {
+  return Guarded(store, root, [&](TRegistry& reg) { return reg.KeyExists(path); });
+}
+
 bool RegWriteString(RegistryStore& store, RootKey root, std::string_view path,
                     std::string_view name, std::string_view text) {
-  return WriteOne(store, root, path, [&](TRegistry& reg) { reg.WriteString(name, text); });
+  return WriteOne(store, root, path, [&](TRegistry& reg) {
+    reg.WriteString(name, text);
+    return true;
+  });
 }
 
 bool RegWriteInteger(RegistryStore& store, RootKey root, std::string_view path,
                      std::string_view name, std::int32_t value) {
-  return WriteOne(store, root, path, [&](TRegistry& reg) { reg.WriteInteger(name, value); });
+  return WriteOne(store, root, path, [&](TRegistry& reg) {
+    reg.WriteInteger(name, value);
+    return true;
+  });
 }
 
 bool RegIncInteger(RegistryStore& store, RootKey root, std::string_view path, std::string_view name,
                    std::int32_t delta) {
-  try {
-    TRegistry reg(store);
-    reg.SetRootKey(root);
-    if (!reg.OpenKey(path, true)) return false;
+  return WriteOne(store, root, path, [&](TRegistry& reg) {
     if (!reg.ValueExists(name)) {
       reg.WriteInteger(name, delta);
-    } else if (reg.GetDataType(name) == TRegDataType::rdInteger) {
-      const auto sum =
-          static_cast<std::uint32_t>(reg.ReadInteger(name)) + static_cast<std::uint32_t>(delta);
-      reg.WriteInteger(name, static_cast<std::int32_t>(sum));
-    } else {
-      return false;
+      return true;
     }
-    reg.CloseKey();
+    if (reg.GetDataType(name) != TRegDataType::rdInteger) return false;
+    const auto sum =
+        static_cast<std::uint32_t>(reg.ReadInteger(name)) + static_cast<std::uint32_t>(delta);
+    reg.WriteInteger(name, static_cast<std::int32_t>(sum));
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool RegRemoveKey(RegistryStore& store, RootKey root, std::string_view path) {
-  try {
-    TRegistry reg(store);
-    reg.SetRootKey(root);
-    return reg.DeleteKey(path);
-  } catch (...) {
-    return false;
-  }
+  return Guarded(store, root, [&](TRegistry& reg) { return reg.DeleteKey(path); });
 }
 
 namespace {

@@ -327,14 +327,14 @@ RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegE
     result.bytes = Build(store, keys, codePage, false, result);
   } catch (const NeedsUnicode&) {
     result.bytes = Build(store, keys, codePage, true, result);
-    result.unicode = true;
+    result.form = RegScriptForm::Unicode;
   }
   return result;
 }
 
-bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
-                       const std::string& fileName, int codePage) {
-  return ExportRegistryKeys(store, {{root, std::string(keyPath)}}, fileName, codePage).unicode;
+RegScriptForm ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
+                                const std::string& fileName, int codePage) {
+  return ExportRegistryKeys(store, {{root, std::string(keyPath)}}, fileName, codePage).form;
 }
 
 RegExportResult ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,

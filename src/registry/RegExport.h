@@ -16,9 +16,13 @@ class ERegistryExportError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The two forms of registry script: REGEDIT4 text in an ANSI code page, or the Unicode form
+// ("Windows Registry Editor Version 5.00", UTF-16) where the code page cannot hold everything.
+enum class RegScriptForm { Regedit4, Unicode };
+
 struct RegExportResult {
-  std::string bytes;     // the whole file
-  bool unicode = false;  // written as a Unicode registry script instead of REGEDIT4
+  std::string bytes;  // the whole file
+  RegScriptForm form = RegScriptForm::Regedit4;
   // What no registry script can hold (a name with a line break), left out: one line each,
   // naming its key.
   std::vector<std::string> leftOut;
@@ -51,10 +55,9 @@ RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegE
                                     int codePage);
 
 // Builds the export and writes it to `fileName` (replacing it, all or nothing). Raises
-// ERegistryExportError when the file cannot be written. Answers whether the Unicode form
-// was needed.
-bool ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
-                       const std::string& fileName, int codePage);
+// ERegistryExportError when the file cannot be written. Answers the form it was written in.
+RegScriptForm ExportRegistryKey(RegistryStore& store, RootKey root, std::string_view keyPath,
+                                const std::string& fileName, int codePage);
 RegExportResult ExportRegistryKeys(RegistryStore& store, const std::vector<RegExportKey>& keys,
                                    const std::string& fileName, int codePage);
 

@@ -98,4 +98,18 @@ std::vector<std::string> WindowsPathParts(std::string_view rest) {
   return parts;
 }
 
+std::vector<std::string> TextLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(at, end - at);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    lines.emplace_back(line);
+    at = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace pgl

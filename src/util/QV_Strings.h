@@ -22,5 +22,8 @@ bool IsURL(std::string_view text);
 // Windows reads them: either separator counts, empty parts and "." are dropped, ".." takes away
 // the part before it, and the blanks and dots that end the last part are dropped.
 std::vector<std::string> WindowsPathParts(std::string_view rest);
+// The lines of a text, without their ends (LF or CR LF). A line break at the end ends the last
+// line; it starts no empty one.
+std::vector<std::string> TextLines(std::string_view text);
 
 }  // namespace pgl

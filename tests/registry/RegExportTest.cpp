@@ -12,7 +12,7 @@ namespace {
 
 std::string Export(MemoryRegistry& store, std::string_view path, int codePage = 1252) {
   const auto result = BuildRegistryExport(store, kHkeyLocalMachine, path, codePage);
-  EXPECT_FALSE(result.unicode);
+  EXPECT_EQ(result.form, RegScriptForm::Regedit4);
   return result.bytes;
 }
 
@@ -49,7 +49,7 @@ TEST(RegExport, ValueLines) {
 
 // The lines of a Unicode script, as UTF-8.
 std::string UnicodeText(const RegExportResult& result) {
-  EXPECT_TRUE(result.unicode);
+  EXPECT_EQ(result.form, RegScriptForm::Unicode);
   EXPECT_EQ(result.bytes.substr(0, 2), "\xFF\xFE");
   std::u16string units((result.bytes.size() - 2) / 2, u'\0');
   std::memcpy(units.data(), result.bytes.data() + 2, units.size() * 2);
@@ -148,7 +148,7 @@ TEST(RegExport, TextOutsideTheCodePageGivesAUnicodeScript) {
   ASSERT_TRUE(store.LoadWineText(
       kHkeyLocalMachine, "\n[K\\\\\\x65e5] 1\n\"N\"=\"\\x17c\"\n\"E\"=str(2):\"\\x142\"\n"));
   const auto result = BuildRegistryExport(store, kHkeyLocalMachine, "K", 1252);
-  ASSERT_TRUE(result.unicode);
+  ASSERT_EQ(result.form, RegScriptForm::Unicode);
   ASSERT_EQ(result.bytes.substr(0, 2), "\xFF\xFE");
   std::u16string units((result.bytes.size() - 2) / 2, u'\0');
   std::memcpy(units.data(), result.bytes.data() + 2, units.size() * 2);
@@ -163,7 +163,7 @@ TEST(RegExport, FileIsReplacedWholeOrRaises) {
   ASSERT_TRUE(store.LoadWineText(kHkeyLocalMachine, "\n[K] 1\n\"a\"=\"1\"\n"));
   const std::string file = dir / "backup.reg";
   test::WriteFile(file, "old content that is longer than the new one ...........");
-  EXPECT_FALSE(ExportRegistryKey(store, kHkeyLocalMachine, "K", file, 1252));
+  EXPECT_EQ(ExportRegistryKey(store, kHkeyLocalMachine, "K", file, 1252), RegScriptForm::Regedit4);
   EXPECT_EQ(test::ReadFile(file), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=\"1\"\r\n");
   EXPECT_THROW(ExportRegistryKey(store, kHkeyLocalMachine, "K", dir / "no/such/dir.reg", 1252),
                ERegistryExportError);

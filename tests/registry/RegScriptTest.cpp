@@ -25,7 +25,7 @@ std::vector<ScriptKey> Parse(const std::string& bytes, int codePage, std::string
 // Every value of every key of the store below `path` must come back from its export exactly.
 void ExpectReadBackExactly(MemoryRegistry& store, const char* path, int codePage, bool unicode) {
   const RegExportResult exported = BuildRegistryExport(store, kHkeyLocalMachine, path, codePage);
-  ASSERT_EQ(exported.unicode, unicode);
+  ASSERT_EQ(exported.form == RegScriptForm::Unicode, unicode);
   ASSERT_TRUE(exported.notExact.empty() && exported.leftOut.empty());
   std::string error;
   const auto keys = Parse(exported.bytes, codePage, error);

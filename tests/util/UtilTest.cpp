@@ -58,6 +58,24 @@ TEST(Strings, IsURL) {
   for (const auto& [text, expected] : cases) EXPECT_EQ(IsURL(text), expected) << text;
 }
 
+// Lines without their ends; a last line break starts no empty line (a settings file read and
+// written back must not grow by a line each time).
+TEST(Strings, TextLines) {
+  const struct {
+    std::string_view text;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"\n\n", {"", ""}},
+      {"a\r\r\nb", {"a\r", "b"}},
+      {"x\ny", {"x", "y"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TextLines(c.text), c.lines) << c.text;
+}
+
 TEST(Conversion, SizeToText) {
   const std::pair<std::int64_t, const char*> cases[] = {
       {0, " 0 bytes"},         {5, " 5 bytes"},      {1023, "1023 bytes"},

@@ -123,7 +123,7 @@ int Backup(ManagedSystem& system, const std::string& file) {
     } else {
       result = ExportRegistryKeys(*system.registry, keys, file, codePage);
     }
-    if (result.unicode)
+    if (result.form == RegScriptForm::Unicode)
       Note("some names or values cannot be written exactly as REGEDIT4 in code page " +
            std::to_string(codePage) +
            "; the backup was written as a Unicode registry script instead, which keeps them.");

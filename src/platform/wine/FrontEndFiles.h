@@ -27,8 +27,6 @@ using KeyValueVisitor = std::function<void(const std::vector<std::string>& path,
 inline constexpr std::size_t kMaxKeyValueDepth = 32;
 bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit);
 
-// The lines of a text, without their line ends (LF or CR LF).
-std::vector<std::string> TextLines(std::string_view text);
 // The text without blanks, tabs and line ends around it.
 std::string Trim(std::string s);
 // A YAML scalar as the front ends write them: plain, or in single or double quotes.

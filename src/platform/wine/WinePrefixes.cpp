@@ -13,6 +13,7 @@
 
 #include "platform/wine/FrontEndFiles.h"
 #include "util/FileIO.h"
+#include "util/QV_Strings.h"
 
 namespace pgl {
 
@@ -245,12 +246,7 @@ class Finder {
             "nie wiadomo, którego Protona używa ta gra (brak config_info)");
     const auto text = Read(compatDir + "/config_info");
     if (!text) return wine;
-    std::size_t start = 0;
-    while (start < text->size()) {
-      std::size_t end = text->find('\n', start);
-      if (end == std::string::npos) end = text->size();
-      const std::string line = text->substr(start, end - start);
-      start = end + 1;
+    for (const std::string& line : TextLines(*text)) {
       for (const char* part : {"/files/", "/dist/"}) {
         const auto at = line.find(part);
         if (at == std::string::npos || !line.starts_with("/")) continue;

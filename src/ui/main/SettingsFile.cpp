@@ -52,16 +52,7 @@ bool IniFile::Load(const std::string& path, std::string& error) {
 }
 
 void IniFile::LoadText(const std::string& text) {
-  lines_.clear();
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines_.push_back(std::move(line));
-    start = end + 1;
-  }
+  lines_ = TextLines(text);
 }
 
 std::string IniFile::Text() const {
