@@ -48,7 +48,7 @@ void BM_OpenAndScan(benchmark::State& state) {
     pgl::TUninstallCollection c(registry, platform);
     c.ReadUninstallEntries();
     c.SortByName();
-    c.SortItems(0);
+    c.SortItems(pgl::SortKey::DisplayName);
     benchmark::DoNotOptimize(c.TotalCount);
   }
 }
@@ -71,7 +71,7 @@ void BM_Sort(benchmark::State& state) {
   const int key = static_cast<int>(state.range(1));
   for (auto _ : state) {
     c.SortAscending = !c.SortAscending;
-    c.SortItems(key);
+    c.SortItems(pgl::SortKeyOfTag(key));
   }
 }
 

@@ -20,7 +20,7 @@ void SystemSet::Reset() {
 
 void SystemSet::AddPart(ManagedSystem& system) {
   // One system's list has no prefix to sort by: it is sorted by name again.
-  if (!all_ && order_.currentSort == kSortPrefix) order_.currentSort = 0;
+  if (!all_ && order_.currentSort == SortKey::Prefix) order_.currentSort = SortKey::DisplayName;
   auto collection = std::make_unique<TUninstallCollection>(*system.registry, *system.platform);
   collection->SystemComponentsVisible = order_.systemComponentsVisible;
   collection->SortAscending = order_.sortAscending;

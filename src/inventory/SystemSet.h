@@ -70,7 +70,7 @@ class SystemSet {
   struct Order {
     bool systemComponentsVisible = false;
     bool sortAscending = true;
-    int currentSort = 0;
+    SortKey currentSort = SortKey::DisplayName;
   } order_;
   std::vector<std::unique_ptr<ManagedSystem>> owned_;
   std::vector<Part> parts_;

@@ -130,17 +130,14 @@ void TUninstallCollection::ReadKeyNames() {
 void TUninstallCollection::UpdateCounts() {
   TotalCount = ValidCount = InvalidCount = VisibleCount = HiddenCount = SystemCount =
       NonSystemCount = 0;
-  for (int i = Count() - 1; i >= 0; --i) {
-    const TUninstallInfo& info = items_[static_cast<std::size_t>(i)]->UninstallInfo;
-    if (!info.Exists) {
-      items_.erase(items_.begin() + i);
-      continue;
-    }
+  for (const auto& item : items_) {
+    const TUninstallInfo& info = item->UninstallInfo;
+    if (!info.Exists) continue;  // gone, and dropped by DeleteNonExisting
+    ++TotalCount;
     ++(info.Valid ? ValidCount : InvalidCount);
     ++(info.Visible ? VisibleCount : HiddenCount);
     if (info.SystemComponent) ++SystemCount;
   }
-  TotalCount = Count();
   NonSystemCount = TotalCount - SystemCount;
 }
 
@@ -164,75 +161,78 @@ int TUninstallCollection::DeleteNonExisting() {
   return deleted;
 }
 
-bool IsNumericSortKey(int sortKey) {
-  return sortKey == 2 || sortKey == 3 || sortKey == 4 || sortKey == 21;
+bool IsNumericSortKey(SortKey sortKey) {
+  return sortKey == SortKey::InstalledSize || sortKey == SortKey::LastUsed ||
+         sortKey == SortKey::TimesUsed || sortKey == SortKey::SystemComponent;
 }
 
-std::int64_t SortKeyNumber(const TUninstallInfo& info, int sortKey) {
+std::int64_t SortKeyNumber(const TUninstallInfo& info, SortKey sortKey) {
   switch (sortKey) {
-    case 2:
+    case SortKey::InstalledSize:
       return info.SlowInfo.InstalledSize();
-    case 3:
+    case SortKey::LastUsed:
       return static_cast<std::int64_t>(info.SlowInfo.LastUsed());
-    case 4:
+    case SortKey::TimesUsed:
       return info.SlowInfo.TimesUsed();
-    case 21:
+    case SortKey::SystemComponent:
       return info.SystemComponent ? 1 : 0;
     default:
       return 0;
   }
 }
 
-const std::string* SortKeyText(const TUninstallInfo& info, int sortKey, std::string& made) {
+const std::string* SortKeyText(const TUninstallInfo& info, SortKey sortKey, std::string& made) {
   switch (sortKey) {
-    case 0:
+    case SortKey::DisplayName:
       return &info.DisplayName.str();
-    case 1:
+    case SortKey::Publisher:
       return &info.Publisher.str();
-    case 5:
+    case SortKey::DisplayVersion:
       return &info.DisplayVersion.str();
-    case 6:
+    case SortKey::ProgramFile:
       return &info.ExeFile;
-    case 7:
+    case SortKey::DisplayIcon:
       return &info.DisplayIcon;
-    case 8:
+    case SortKey::IconFile:
       return &info.IconFile;
-    case 9:
+    case SortKey::UninstallString:
       return &info.UninstallString;
-    case 10:
+    case SortKey::QuietUninstallString:
       return &info.QuietUninstallString;
-    case 11:
+    case SortKey::ModifyPath:
       return &info.ModifyPath;
-    case 12:
+    case SortKey::InstallDate:
       return &info.InstallDate.str();
-    case 13:
+    case SortKey::InstallLocation:
       return &info.InstallLocation;
-    case 14:
+    case SortKey::InstallSource:
       return &info.InstallSource;
-    case 15:
+    case SortKey::AboutLink:
       return &info.URLInfoAbout.str();
-    case 16:
+    case SortKey::UpdateLink:
       return &info.URLUpdateInfo.str();
-    case 17:
+    case SortKey::HelpLink:
       return &info.HelpLink.str();
-    case 18:
+    case SortKey::Comments:
       return &info.Comments.str();
-    case 19:
+    case SortKey::Contact:
       return &info.Contact.str();
-    case 20:
+    case SortKey::Readme:
       return &info.Readme.str();
-    case 22:
+    case SortKey::RegistryKey:
       made = RegistryKeyOf(info);
       return &made;
-    case kSortPrefix:
+    case SortKey::Prefix:
       return &info.PrefixName;
     default:
       return nullptr;
   }
 }
 
-int TUninstallCollection::CompareItems(int index1, int index2, bool ignoreCase, int sortKey) const {
-  if (index1 < 0 || index1 >= Count() || index2 < 0 || index2 >= Count() || sortKey == kSortNone)
+int TUninstallCollection::CompareItems(int index1, int index2, bool ignoreCase,
+                                       SortKey sortKey) const {
+  if (index1 < 0 || index1 >= Count() || index2 < 0 || index2 >= Count() ||
+      sortKey == SortKey::None)
     return kNoOrder;
   const TUninstallInfo& a = items_[static_cast<std::size_t>(index1)]->UninstallInfo;
   const TUninstallInfo& b = items_[static_cast<std::size_t>(index2)]->UninstallInfo;
@@ -336,10 +336,10 @@ void TUninstallCollection::SelectionOrder(const std::vector<std::uint32_t>& rank
   items_ = std::move(reordered);
 }
 
-void TUninstallCollection::SortItems(int sortKey) {
+void TUninstallCollection::SortItems(SortKey sortKey) {
   CurrentSort = sortKey;
   const std::size_t n = items_.size();
-  if (sortKey == kSortNone) {
+  if (sortKey == SortKey::None) {
     // Every comparison answers "no order" (65535, greater than zero): descending, each step
     // picks the last entry.
     if (!SortAscending)
@@ -371,7 +371,7 @@ ScanReport TUninstallCollection::ScanSorted() {
 void TUninstallCollection::SortAsListed() {
   SortByName();
   // Sorted by name already: the same order again would exchange nothing.
-  if (CurrentSort == 0 && SortAscending) return;
+  if (CurrentSort == SortKey::DisplayName && SortAscending) return;
   SortItems(CurrentSort);
 }
 

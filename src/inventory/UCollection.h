@@ -128,9 +128,45 @@ inline std::string RegistryKeyOf(const TUninstallInfo& info) {
   return EntryKeyText(info.View, EntrySubkey(info));
 }
 
-// Sort keys: the list's column tags 0 to 22, kSortPrefix; 100 imposes no order.
-inline constexpr int kSortPrefix = 23;
-inline constexpr int kSortNone = 100;
+// What the list sorts by: one of its columns (the value is the column's tag, and what the
+// settings file stores), the prefix of each entry in a list of every prefix, or nothing. A
+// stored number that is none of these sorts nothing either, keeping the order.
+enum class SortKey : int {
+  DisplayName = 0,
+  Publisher = 1,
+  InstalledSize = 2,
+  LastUsed = 3,
+  TimesUsed = 4,
+  DisplayVersion = 5,
+  ProgramFile = 6,
+  DisplayIcon = 7,
+  IconFile = 8,
+  UninstallString = 9,
+  QuietUninstallString = 10,
+  ModifyPath = 11,
+  InstallDate = 12,
+  InstallLocation = 13,
+  InstallSource = 14,
+  AboutLink = 15,
+  UpdateLink = 16,
+  HelpLink = 17,
+  Comments = 18,
+  Contact = 19,
+  Readme = 20,
+  SystemComponent = 21,
+  RegistryKey = 22,
+  Prefix = 23,
+  None = 100,
+};
+// The key of a column's tag, or of a number the settings file stored.
+constexpr SortKey SortKeyOfTag(int tag) {
+  return static_cast<SortKey>(tag);
+}
+constexpr int TagOf(SortKey key) {
+  return static_cast<int>(key);
+}
+
+// What CompareItems answers when two entries have no order.
 inline constexpr int kNoOrder = 65535;
 
 // What a scan met that the user should hear of.
@@ -172,17 +208,18 @@ class TUninstallCollection {
   void SortAsListed();
   void ReadARPCache();
   void ResolveIcons();
+  // Counts the entries that exist (a gone one stays until DeleteNonExisting drops it).
   void UpdateCounts();
 
   // Whether each entry's own Uninstall key still exists.
   void CheckKeysExist();
   int DeleteNonExisting();
 
-  // -1, 0 or 1; kNoOrder for an index out of range or the key kSortNone.
-  int CompareItems(int index1, int index2, bool ignoreCase, int sortKey) const;
+  // -1, 0 or 1; kNoOrder for an index out of range or the key SortKey::None.
+  int CompareItems(int index1, int index2, bool ignoreCase, SortKey sortKey) const;
   // Orders by the key in the direction SortAscending, exactly as a selection sort by exchange
   // of records does (equal entries included), in O(n log n).
-  void SortItems(int sortKey);
+  void SortItems(SortKey sortKey);
   void SortByName();
 
   bool SystemComponentsVisible = true;
@@ -192,7 +229,7 @@ class TUninstallCollection {
   int TotalCount = 0, ValidCount = 0, InvalidCount = 0, VisibleCount = 0, HiddenCount = 0,
       SystemCount = 0, NonSystemCount = 0;
   bool SortAscending = true;
-  int CurrentSort = 0;
+  SortKey CurrentSort = SortKey::DisplayName;
 
  private:
   void SelectionOrder(const std::vector<std::uint32_t>& ranks, bool ascending);
@@ -205,9 +242,9 @@ class TUninstallCollection {
 
 // The text of a text sort key, or null for a numeric or unknown key. A text made for the
 // purpose (the registry key) is made in `made`.
-const std::string* SortKeyText(const TUninstallInfo& info, int sortKey, std::string& made);
-// The number of a numeric sort key (2, 3, 4, 21).
-std::int64_t SortKeyNumber(const TUninstallInfo& info, int sortKey);
-bool IsNumericSortKey(int sortKey);
+const std::string* SortKeyText(const TUninstallInfo& info, SortKey sortKey, std::string& made);
+// The number of a numeric sort key (size, last used, times used, system component).
+std::int64_t SortKeyNumber(const TUninstallInfo& info, SortKey sortKey);
+bool IsNumericSortKey(SortKey sortKey);
 
 }  // namespace pgl

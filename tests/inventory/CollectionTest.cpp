@@ -25,11 +25,11 @@ class CollectionTest : public ::testing::Test {
 
 // The order the sort must give: a plain selection sort by exchange of records, written here
 // from its description, comparing with the collection's own CompareItems.
-void SelectionSort(TUninstallCollection& c, int key, bool ascending, bool byName) {
+void SelectionSort(TUninstallCollection& c, SortKey key, bool ascending, bool byName) {
   for (int i = 0; i < c.Count(); ++i) {
     int pick = i;
     for (int j = i; j < c.Count(); ++j) {
-      const int r = byName ? c.CompareItems(j, pick, true, 0) : c.CompareItems(j, pick, true, key);
+      const int r = c.CompareItems(j, pick, true, byName ? SortKey::DisplayName : key);
       if ((ascending && r < 0) || (!ascending && r > 0)) pick = j;
     }
     std::swap(c.GetItem(pick).UninstallInfo, c.GetItem(i).UninstallInfo);
@@ -88,10 +88,10 @@ TEST_F(CollectionTest, FastSortGivesTheSelectionSortOrder) {
         FillRandom(fast, rng, n);
         FillRandom(slow, copy, n);
         fast.SortAscending = ascending;
-        fast.SortItems(key);
-        SelectionSort(slow, key, ascending, false);
+        fast.SortItems(SortKeyOfTag(key));
+        SelectionSort(slow, SortKeyOfTag(key), ascending, false);
         ASSERT_EQ(Order(fast), Order(slow)) << "n=" << n << " key=" << key << " asc=" << ascending;
-        EXPECT_EQ(fast.CurrentSort, key);
+        EXPECT_EQ(fast.CurrentSort, SortKeyOfTag(key));
       }
     }
     TUninstallCollection fast = Make(), slow = Make();
@@ -99,7 +99,7 @@ TEST_F(CollectionTest, FastSortGivesTheSelectionSortOrder) {
     FillRandom(fast, rng, n);
     FillRandom(slow, copy, n);
     fast.SortByName();
-    SelectionSort(slow, 0, true, true);
+    SelectionSort(slow, SortKey::DisplayName, true, true);
     ASSERT_EQ(Order(fast), Order(slow)) << "by name, n=" << n;
   }
 }
@@ -114,7 +114,7 @@ TEST_F(CollectionTest, SortEdgeCases) {
       setters[i](info);
     }
     c.SortAscending = ascending;
-    c.SortItems(key);
+    c.SortItems(SortKeyOfTag(key));
     std::string order;
     for (const auto& id : Order(c)) order += id;
     return order;
@@ -132,7 +132,7 @@ TEST_F(CollectionTest, SortEdgeCases) {
   EXPECT_EQ(sorted({size(5), size(0), size(-1)}, 2, true), "210");
   EXPECT_EQ(sorted({used(132224078450000000ull), used(0), used(~0ull)}, 3, true), "210");
   EXPECT_EQ(sorted({system(true), system(false)}, 21, true), "10");
-  EXPECT_EQ(sorted({name("c"), name("a"), name("b")}, kSortNone, true), "012");
+  EXPECT_EQ(sorted({name("c"), name("a"), name("b")}, TagOf(SortKey::None), true), "012");
   EXPECT_EQ(sorted({name("x"), name("y")}, 8, true), "01");  // IconFile: equal empty texts
 }
 
@@ -143,8 +143,8 @@ TEST_F(CollectionTest, CountingAndPruning) {
   TUninstallCollection c = Make();
   EXPECT_EQ(c.TotalCount, 0);
   EXPECT_EQ(c.DeleteNonExisting(), 0);
-  c.SortItems(5);
-  EXPECT_EQ(c.CurrentSort, 5);
+  c.SortItems(SortKey::DisplayVersion);
+  EXPECT_EQ(c.CurrentSort, SortKey::DisplayVersion);
   struct Entry {
     const char* key;
     bool valid, visible, system, exists;
@@ -159,18 +159,19 @@ TEST_F(CollectionTest, CountingAndPruning) {
     info.SystemComponent = e.system;
     info.Exists = e.exists;
   }
-  c.UpdateCounts();  // drops the entry that does not exist
-  EXPECT_EQ(c.Count(), 2);
+  c.UpdateCounts();  // counts the entries that exist, and drops none
+  EXPECT_EQ(c.Count(), 3);
   EXPECT_EQ((std::vector<int>{c.TotalCount, c.ValidCount, c.InvalidCount, c.VisibleCount,
                               c.HiddenCount, c.SystemCount, c.NonSystemCount}),
             (std::vector<int>{2, 1, 1, 1, 1, 1, 1}));
   c.CheckKeysExist();
   EXPECT_TRUE(c.GetItem(0).UninstallInfo.Exists);
   EXPECT_FALSE(c.GetItem(1).UninstallInfo.Exists);
-  EXPECT_EQ(c.DeleteNonExisting(), 1);
+  EXPECT_FALSE(c.GetItem(2).UninstallInfo.Exists);
+  EXPECT_EQ(c.DeleteNonExisting(), 2);
   EXPECT_EQ(Order(c), std::vector<std::string>{"Kept"});
   EXPECT_THROW(c.GetItem(5), std::out_of_range);
-  EXPECT_EQ(c.CompareItems(0, 5, true, 0), kNoOrder);
+  EXPECT_EQ(c.CompareItems(0, 5, true, SortKey::DisplayName), kNoOrder);
   c.SetSystemComponentsVisible(false);
   EXPECT_FALSE(c.GetSystemComponentsVisible());
 }

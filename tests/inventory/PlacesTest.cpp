@@ -64,7 +64,7 @@ TEST_F(PlacesTest, EveryPlaceIsScannedWithItsOwnKeys) {
   // The same key name in two places stays two entries through a sort by name and by key.
   c.SortByName();
   EXPECT_EQ(c.GetItem(2).UninstallInfo.DisplayName.str(), "Shared 32");
-  c.SortItems(22);
+  c.SortItems(SortKey::RegistryKey);
   EXPECT_EQ(Keys(c).front(), kU + "Shared");
   EXPECT_EQ(RowTexts(c.GetItem(0).UninstallInfo, false).back(), kU + "Shared");
   EXPECT_EQ(std::string(ListColumns().back().polish), "Klucz rejestru");

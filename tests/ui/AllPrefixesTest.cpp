@@ -119,7 +119,8 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   ASSERT_NE(officeChoice, nullptr);
   officeChoice->trigger();
   EXPECT_FALSE(w.Systems().All());
-  EXPECT_EQ(w.Collection()->CurrentSort, 0);  // no prefix to sort by: by name again
+  EXPECT_EQ(w.Collection()->CurrentSort,
+            SortKey::DisplayName);  // no prefix to sort by: by name again
   EXPECT_EQ(w.Model()->columnCount(), EntryListModel::kPrefixColumn);
   EXPECT_EQ(Rows(w), (std::vector<std::string>{"Alpha []", "Other program []"}));
   EXPECT_TRUE(w.Action("actRegBackup")->isEnabled());

@@ -276,7 +276,7 @@ void EntryCommands::SortBy(int column) {
   emit listAboutToChange();
   TUninstallCollection& shown = set_->Shown();
   shown.SortAscending = !shown.SortAscending;
-  shown.SortItems(EntryListModel::ColumnTag(column));
+  shown.SortItems(SortKeyOfTag(EntryListModel::ColumnTag(column)));
   emit listChanged();
 }
 

@@ -60,7 +60,7 @@ std::string EntryListModel::RowKey(int row) const {
 
 int EntryListModel::ColumnTag(int column) {
   return column >= 0 && column < kPrefixColumn ? ListColumns()[static_cast<std::size_t>(column)].tag
-                                               : kSortPrefix;
+                                               : TagOf(SortKey::Prefix);
 }
 
 const std::string& EntryListModel::CellText(int row, int column) const {

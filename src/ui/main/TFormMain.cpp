@@ -380,7 +380,7 @@ void TFormMain::DisplayUninstallInfo() {
 void TFormMain::SetColumnImages() {
   int arrow = -1;
   for (int c = 0; c < model_->columnCount(); ++c)
-    if (EntryListModel::ColumnTag(c) == set_.Shown().CurrentSort) arrow = c;
+    if (SortKeyOfTag(EntryListModel::ColumnTag(c)) == set_.Shown().CurrentSort) arrow = c;
   model_->SetSortArrow(arrow, set_.Shown().SortAscending);
 }
 
@@ -532,7 +532,7 @@ void TFormMain::LoadParamsFromIni() {
   TUninstallCollection& shown = set_.Shown();
   shown.SystemComponentsVisible = s.systemComponentsVisible;
   shown.SortAscending = s.sortAscending;
-  shown.CurrentSort = s.currentSort;
+  shown.CurrentSort = SortKeyOfTag(s.currentSort);
   actions_->Toolbar()->setVisible(s.toolbarVisible);
   panel_->setVisible(s.bottomPanelVisible);
   lastPanelHeight_ = s.bottomPanelHeight;
@@ -563,7 +563,7 @@ void TFormMain::SaveParamsToIni() {
   s.languagePL = languagePL;
   s.systemComponentsVisible = set_.Shown().SystemComponentsVisible;
   s.sortAscending = set_.Shown().SortAscending;
-  s.currentSort = set_.Shown().CurrentSort;
+  s.currentSort = TagOf(set_.Shown().CurrentSort);
   s.bottomPanelHeight = panel_->isHidden() ? lastPanelHeight_ : panel_->height();
   s.bottomPanelVisible = !panel_->isHidden();
   s.toolbarVisible = !actions_->Toolbar()->isHidden();
