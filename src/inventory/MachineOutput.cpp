@@ -71,18 +71,6 @@ std::string Table(const std::vector<std::vector<std::string>>& lines, OutputForm
   return out;
 }
 
-const char* PlaceName(UninstallView view) {
-  switch (view) {
-    case UninstallView::Machine:
-      return "machine";
-    case UninstallView::Machine32:
-      return "machine32";
-    case UninstallView::User:
-      return "user";
-  }
-  return "machine";
-}
-
 json OrNull(const std::optional<std::string>& text) {
   return text ? json(*text) : json(nullptr);
 }
@@ -130,7 +118,7 @@ json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixP
     object["prefix_path"] = prefix->path;
   }
   object.update({
-      {"place", PlaceName(info.View)},
+      {"place", std::string(PlaceName(info.View))},
       {"name", info.DisplayName.str()},
       {"publisher", info.Publisher.str()},
       {"version", info.DisplayVersion.str()},
@@ -278,8 +266,8 @@ std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFor
     std::vector<std::vector<std::string>> lines = {
         {"Key", "Name", "Prefix", "Outcome", "Error number", "Error"}};
     for (const OutcomeRecord& o : outcomes)
-      lines.push_back(
-          {o.key, o.name, o.prefix, o.outcome, std::to_string(o.errorNumber), o.errorText});
+      lines.push_back({o.key, o.name, o.prefix, std::string(OutcomeName(o.outcome)),
+                       std::to_string(o.errorNumber), o.errorText});
     return Table(lines, format);
   }
   json out = json::array();
@@ -287,7 +275,7 @@ std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFor
     out.push_back({{"key", o.key},
                    {"name", o.name},
                    {"prefix", o.prefix},
-                   {"outcome", o.outcome},
+                   {"outcome", std::string(OutcomeName(o.outcome))},
                    {"error_number", o.errorNumber},
                    {"error_text", o.errorText}});
   return Dump(out);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "inventory/EntryList.h"
+#include "inventory/OutputNames.h"
 #include "inventory/UCollection.h"
 
 namespace pgl {
@@ -49,7 +50,7 @@ std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputForm
 // What became of one entry of an uninstall or remove.
 struct OutcomeRecord {
   std::string key, name, prefix;
-  std::string outcome;  // "uninstalled", "still_installed", "removed", "not_removed", ...
+  EntryOutcome outcome = EntryOutcome::StillInstalled;
   std::uint32_t errorNumber = 0;
   std::string errorText;
 };

@@ -24,8 +24,8 @@ TEST(MachineOutput, DatesInIso8601) {
 
 TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
   const std::vector<OutcomeRecord> outcomes = {
-      {"HKLM\\A", "Plain", "/p", "removed", 0, ""},
-      {"HKLM\\B", "Comma, \"quoted\"", "/p", "not_removed", 5, "line\nbreak\x1b[2J"},
+      {"HKLM\\A", "Plain", "/p", EntryOutcome::Removed, 0, ""},
+      {"HKLM\\B", "Comma, \"quoted\"", "/p", EntryOutcome::NotRemoved, 5, "line\nbreak\x1b[2J"},
   };
   EXPECT_EQ(FormatOutcomes(outcomes, OutputFormat::Csv),
             "Key,Name,Prefix,Outcome,Error number,Error\r\n"
@@ -49,12 +49,13 @@ TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
   const std::string c1 =
       "csi\xc2\x9b"
       "2J nbsp\xc2\xa0 nel\xc2\x85";
-  const std::string json = FormatOutcomes({{"K", c1, "", "removed", 0, ""}}, OutputFormat::Json);
+  const std::string json =
+      FormatOutcomes({{"K", c1, "", EntryOutcome::Removed, 0, ""}}, OutputFormat::Json);
   EXPECT_NE(json.find("csi\\u009b2J nbsp\xc2\xa0 nel\\u0085"), std::string::npos) << json;
   EXPECT_EQ(nlohmann::json::parse(json)[0]["name"], c1);
   // Text that is not UTF-8 is replaced, not refused.
-  EXPECT_NO_THROW(nlohmann::json::parse(
-      FormatOutcomes({{"K", std::string("bad\xff"), "", "removed", 0, ""}}, OutputFormat::Json)));
+  EXPECT_NO_THROW(nlohmann::json::parse(FormatOutcomes(
+      {{"K", std::string("bad\xff"), "", EntryOutcome::Removed, 0, ""}}, OutputFormat::Json)));
 }
 
 TEST(MachineOutput, AListWrittenInPiecesIsTheListMadeWhole) {

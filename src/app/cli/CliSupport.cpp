@@ -141,9 +141,9 @@ bool Confirm(const std::string& question, const std::vector<TUninstallInfo>& ent
   return Agreed("Continue?");
 }
 
-OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry, std::string outcome,
-                      std::uint32_t errorNumber, std::string errorText) {
-  return {RegistryKeyOf(entry), entry.DisplayName.str(), system.prefixDir, std::move(outcome),
+OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry,
+                      EntryOutcome outcome, std::uint32_t errorNumber, std::string errorText) {
+  return {RegistryKeyOf(entry), entry.DisplayName.str(), system.prefixDir, outcome,
           errorNumber,          std::move(errorText)};
 }
 

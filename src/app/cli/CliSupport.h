@@ -58,8 +58,9 @@ bool Agreed(const std::string& question);
 bool Confirm(const std::string& question, const std::vector<TUninstallInfo>& entries, bool yes);
 
 // What became of an entry, for --format: its key, name, prefix, outcome and error.
-OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry, std::string outcome,
-                      std::uint32_t errorNumber = 0, std::string errorText = {});
+OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry,
+                      EntryOutcome outcome, std::uint32_t errorNumber = 0,
+                      std::string errorText = {});
 
 // The format --format names, tsv by default.
 OutputFormat FormatNamed(const std::string& name);

@@ -32,7 +32,8 @@ int Remove(ManagedSystem& system, const std::vector<std::string>& keys, bool yes
     for (const auto& f : failures)
       if (f.registryKey == key) failure = &f;
     if (format)
-      outcomes.push_back(Outcome(system, entry, failure ? "not_removed" : "removed", 0,
+      outcomes.push_back(Outcome(system, entry,
+                                 failure ? EntryOutcome::NotRemoved : EntryOutcome::Removed, 0,
                                  failure ? failure->reason : std::string()));
     else if (failure)
       std::fprintf(stderr, "Not removed: %s (%s): %s\n", Safe(failure->displayName).c_str(),

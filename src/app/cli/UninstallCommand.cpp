@@ -55,22 +55,22 @@ class CliObserver : public UninstallObserver {
   bool waiting_ = false;
 };
 
-const char* StepOutcome(UninstallResult result) {
+EntryOutcome StepOutcome(UninstallResult result) {
   switch (result) {
     case UninstallResult::Finished:
-      return "still_installed";
+      return EntryOutcome::StillInstalled;
     case UninstallResult::MissingCommand:
-      return "no_command";
+      return EntryOutcome::NoCommand;
     case UninstallResult::NotRunnable:
-      return "not_runnable";
+      return EntryOutcome::NotRunnable;
     case UninstallResult::StartFailed:
-      return "start_failed";
+      return EntryOutcome::StartFailed;
     case UninstallResult::StoppedWaiting:
-      return "stopped_waiting";
+      return EntryOutcome::StoppedWaiting;
     case UninstallResult::RunnerFailed:
-      return "runner_failed";
+      return EntryOutcome::RunnerFailed;
   }
-  return "failed";
+  return EntryOutcome::StillInstalled;
 }
 
 int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool yes, bool polish,
@@ -122,15 +122,15 @@ int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool 
     for (const auto& s : batch.steps)
       if (s.registryKey == key) step = &s;
     if (!there)
-      outcomes.push_back(Outcome(system, entry, "uninstalled"));
+      outcomes.push_back(Outcome(system, entry, EntryOutcome::Uninstalled));
     else if (step && step->result == UninstallResult::MissingCommand &&
              mode == UninstallMode::Quiet)
-      outcomes.push_back(Outcome(system, entry, "no_quiet_command"));
+      outcomes.push_back(Outcome(system, entry, EntryOutcome::NoQuietCommand));
     else if (step)
       outcomes.push_back(Outcome(system, entry, StepOutcome(step->result), step->outcome.errorCode,
                                  step->outcome.message));
     else
-      outcomes.push_back(Outcome(system, entry, "still_installed"));
+      outcomes.push_back(Outcome(system, entry, EntryOutcome::StillInstalled));
   }
   if (format) Out(FormatOutcomes(outcomes, *format));
   if (leftovers) {
