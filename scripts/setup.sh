@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkgconf libicu-dev
-  # tests, benchmarks, fuzzing, formatting
-  libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format
+  # tests, benchmarks, fuzzing, formatting, static checks
+  libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
   # Wine and the installers the end-to-end tests build
   wine wine64 nsis wixl msitools
   # the Windows cross tool chain (the Windows build, its GoogleTest from googletest's sources,

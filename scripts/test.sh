@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every check: formatting, the Windows build with its tests under
-# Wine, the core and end-to-end tests (real Wine), the core tests under address and
-# undefined-behaviour sanitizers, and a bounded fuzzing run. Set FUZZ_SECONDS to change the
-# fuzzing time (default 60 per target).
+# Wine, the core and end-to-end tests (real Wine), clang-tidy on the core, the core tests under
+# address and undefined-behaviour sanitizers, and a bounded fuzzing run. Set FUZZ_SECONDS to
+# change the fuzzing time (default 60 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -36,6 +36,11 @@ main_tests() {
     (cd build/test && ctest --output-on-failure -j "$jobs")
 }
 
+# clang-tidy on the core, as build/test compiles it.
+tidy() {
+  scripts/tidy.sh build/test
+}
+
 sanitizer_tests() {
   cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPGL_WERROR=ON -DPGL_SANITIZE=ON \
     -DPGL_BUILD_BENCH=OFF -DPGL_WINE_TESTS=OFF -DPGL_BUILD_UI=OFF &&
@@ -51,6 +56,7 @@ fuzz() {
 step "format" format_check
 step "windows build and test" windows_tests
 step "build and test" main_tests
+step "clang-tidy" tidy
 step "sanitizers" sanitizer_tests
 step "fuzz" fuzz
 

@@ -151,7 +151,7 @@ std::optional<IconImage> ExtractIconHandle(const Platform& platform, std::string
 
 std::string FileTimeToDateText(std::uint64_t fileTime) {
   if (fileTime == 0) return {};
-  if (fileTime == ~0ull || fileTime >= 0x8000000000000000ull) return "n/a";
+  if (fileTime >= 0x8000000000000000ull) return "n/a";  // ~0 among them
   std::tm local{};
   if (!FileTimeToLocalTime(fileTime, local)) return "n/a";
   if (local.tm_year + 1900 > 9999 || local.tm_year + 1900 < 1) return "n/a";

@@ -76,7 +76,7 @@ std::string KindName(LeftoverKind kind) {
 std::string KindText(LeftoverKind kind, bool polish) {
   switch (kind) {
     case LeftoverKind::Folder:
-      return polish ? "folder" : "folder";
+      return "folder";  // the same word in both languages
     case LeftoverKind::File:
       return polish ? "plik" : "file";
     case LeftoverKind::RegistryKey:

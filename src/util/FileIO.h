@@ -34,9 +34,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
 // beside the target are removed. False with a message in `error`; the target is then
 // untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string& error);
-// The same with the content written by `write` into the open file (all of it, or false with
-// errno set): for contents too large to hold whole.
-bool WriteFileAtomicWith(const std::string& path, const std::function<bool(int fd)>& write,
+// The same for the file at `requested`, with the content written by `write` into the open file
+// (all of it, or false with errno set): for contents too large to hold whole.
+bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(int fd)>& write,
                          std::string& error);
 
 // Writes all of `bytes` to an open file, going on after interrupted or partial writes.

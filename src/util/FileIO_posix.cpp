@@ -132,9 +132,9 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-bool WriteFileAtomic(const std::string& requested, std::string_view bytes, std::string& error) {
+bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string& error) {
   return WriteFileAtomicWith(
-      requested, [&](int fd) { return WriteAll(fd, bytes); }, error);
+      path, [&](int fd) { return WriteAll(fd, bytes); }, error);
 }
 
 bool WriteFileAtomicWith(const std::string& requested, const std::function<bool(int fd)>& write,

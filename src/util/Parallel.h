@@ -17,6 +17,6 @@ enum class ParallelWork { Computing, Waiting };
 // touch nothing another call changes. An exception from `body` is raised here once every
 // thread has stopped.
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body,
-                 ParallelWork work = ParallelWork::Computing);
+                 ParallelWork kind = ParallelWork::Computing);
 
 }  // namespace pgl
