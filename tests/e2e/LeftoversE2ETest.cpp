@@ -150,17 +150,32 @@ TEST_F(Leftovers, AnUninstallWithLeftoversLeavesNothingOfItAndTouchesNothingElse
 
 // The record made before the uninstaller ran is what finds the leftovers later, after pgl-cli
 // has ended: an entry that is gone is known by it.
+// The record finds them after the uninstall ended. --remove takes the sure items only; a
+// folder named after the product alone (uncertain) goes with --all-confidences.
 TEST_F(Leftovers, TheRecordFindsThemAfterTheUninstallEnded) {
   ASSERT_EQ(Cli({"uninstall", "--yes", "LeftDemo"}).exitCode, 0);
+  std::string profile;
+  for (const auto& user : fs::directory_iterator(prefix + "/drive_c/users"))
+    if (user.path().filename() != "Public") profile = user.path().string();
+  const std::string byName = profile + "/AppData/Local/Leftover Demo";
+  test::MakeDirs(byName);
+  test::WriteFile(byName + "/cache.bin", "x");
   const auto listed = Cli({"leftovers", "--format", "json", "LeftDemo"});
   ASSERT_EQ(listed.exitCode, 0) << listed.output;
   EXPECT_NE(listed.output.find("\"confidence\": \"sure\""), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("\"confidence\": \"uncertain\""), std::string::npos)
+      << listed.output;
   EXPECT_NE(listed.output.find("Leftover Demo.lnk"), std::string::npos) << listed.output;
   const auto removed = Cli({"leftovers", "--remove", "--yes", "LeftDemo"});
   EXPECT_EQ(removed.exitCode, 0) << removed.output;
   EXPECT_EQ(PathsWith({"Leftover Demo", "LeftDemo"}, {"Leftover Demo Pro"}),
-            std::set<std::string>{})
+            (std::set<std::string>{byName, byName + "/cache.bin"}))
       << removed.output;
+  const auto all = Cli({"leftovers", "--remove", "--all-confidences", "--yes", "LeftDemo"});
+  EXPECT_EQ(all.exitCode, 0) << all.output;
+  EXPECT_EQ(PathsWith({"Leftover Demo", "LeftDemo"}, {"Leftover Demo Pro"}),
+            std::set<std::string>{})
+      << all.output;
 }
 
 // Killed (kill -9) as soon as its record is written, before its batch ran: the record is whole,

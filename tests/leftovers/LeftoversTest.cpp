@@ -397,5 +397,92 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
   EXPECT_EQ(plan.Count(RestoreKind::Refused), plan.items.size());
 }
 
+// Settings named after the program but not under its install folder's names: the folder and
+// key of its publisher and product are likely, those of its publisher alone or its product
+// alone uncertain; a publisher another listed program shares is never offered whole.
+TEST_F(HomeTest, NamesAloneGiveLikelyAndUncertainItems) {
+  const struct {
+    const char* what;
+    bool gizmoListed;  // another program of the same publisher
+    std::vector<std::string> found;
+  } cases[] = {
+      {"the only program of its publisher",
+       false,
+       {"sure folder C:/Apps/Widget", "sure folder C:/Apps",  // it held only the install folder
+        "likely folder C:/users/u/AppData/Roaming/Acme/Widget",
+        "uncertain folder C:/users/u/AppData/Roaming/Acme",
+        "uncertain folder C:/users/u/AppData/Local/Widget",
+        "likely registry_key HKCU\\Software\\Acme\\Widget",
+        "uncertain registry_key HKCU\\Software\\Acme",
+        "uncertain registry_key HKCU\\Software\\Widget"}},
+      {"a publisher another program shares",
+       true,
+       {"sure folder C:/Apps/Widget", "sure folder C:/Apps",  // it held only the install folder
+        "likely folder C:/users/u/AppData/Roaming/Acme/Widget",
+        "uncertain folder C:/users/u/AppData/Local/Widget",
+        "likely registry_key HKCU\\Software\\Acme\\Widget",
+        "uncertain registry_key HKCU\\Software\\Widget"}},
+  };
+  for (const auto& c : cases) {
+    const std::string prefix = dir / (c.gizmoListed ? "two" : "one");
+    test::MakePrefixDirs(prefix);
+    for (const char* file :
+         {R"(C:\Apps\Widget\widget.exe)", R"(C:\users\u\AppData\Roaming\Acme\Widget\a.ini)",
+          R"(C:\users\u\AppData\Roaming\Acme2\Widget\a.ini)",
+          R"(C:\users\u\AppData\Roaming\Update\a.ini)", R"(C:\users\u\AppData\Local\Widget\b.ini)"})
+      test::MakeWindowsFile(prefix, file, "x");
+    MemoryRegistry registry;
+    const std::string u = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\)";
+    std::string machine = "\n[" + u + R"(Widget] 1
+"DisplayName"="Widget"
+"Publisher"="Acme"
+"InstallLocation"="C:\\Apps\\Widget"
+)";
+    if (c.gizmoListed)
+      machine += "\n[" + u + R"(Gizmo] 1
+"DisplayName"="Gizmo"
+"Publisher"="Acme"
+)";
+    ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, machine));
+    ASSERT_TRUE(registry.LoadWineText(kHkeyCurrentUser, R"(
+[Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders] 1
+"AppData"="C:\\users\\u\\AppData\\Roaming"
+"Local AppData"="C:\\users\\u\\AppData\\Local"
+
+[Software\\Acme\\Widget] 1
+"v"="1"
+
+[Software\\Acme2\\Widget] 1
+"v"="1"
+
+[Software\\Widget] 1
+"v"="1"
+)"));
+    WinePlatform platform(prefix, registry);
+    TUninstallCollection collection(registry, platform);
+    collection.ScanSorted();
+    LeftoverScope scope;
+    scope.registry = &registry;
+    scope.platform = &platform;
+    scope.prefixDir = prefix;
+    scope.xdg = UserXdgFolders();
+    const TUninstallInfo* widget = nullptr;
+    for (int i = 0; i < collection.Count(); ++i) {
+      scope.listed.push_back(collection.GetItem(i).UninstallInfo);
+      if (collection.GetItem(i).UninstallInfo.DisplayName.str() == "Widget")
+        widget = &collection.GetItem(i).UninstallInfo;
+    }
+    ASSERT_NE(widget, nullptr) << c.what;
+    std::vector<std::string> found;
+    const std::string drive = fs::canonical(prefix + "/drive_c").string();
+    for (const auto& item : FindLeftovers(scope, CollectEvidence(scope, *widget))) {
+      std::string text = item.Text();
+      if (text.rfind(drive, 0) == 0) text = "C:" + text.substr(drive.size());
+      found.push_back(ConfidenceName(item.confidence) + " " + KindName(item.kind) + " " + text);
+    }
+    EXPECT_EQ(found, c.found) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace pgl
