@@ -154,32 +154,52 @@ TEST(WineRegFile, ChangesAreWrittenInWineOrderAndForm) {
   EXPECT_EQ(out, expected);
 }
 
+// Each broken file is refused with what is wrong and on which line (the header is lines 1-4, a
+// key's header line 6, its first value line 8).
 TEST(WineRegFile, BrokenInputIsReportedNotGuessed) {
   struct Case {
     const char* what;
     std::string text;
     bool isRegistryFile;
+    std::vector<std::string> problems;
   };
+  const std::string key = kHeader + KeyHead("A", 1);
   const Case cases[] = {
-      {"other first line", "REGEDIT4\n\n[A]\n", false},
-      {"empty file", "", false},
-      {"garbage line", kHeader + KeyHead("A", 1) + "garbage\n", true},
-      {"value outside a key", kHeader + "\"v\"=\"1\"\n", true},
-      {"unterminated string", kHeader + KeyHead("A", 1) + "\"v\"=\"abc\n", true},
-      {"bad hex byte", kHeader + KeyHead("A", 1) + "\"v\"=hex:123\n", true},
-      {"hex cut short", kHeader + KeyHead("A", 1) + "\"v\"=hex:12,\\\n", true},
-      {"unknown type", kHeader + KeyHead("A", 1) + "\"v\"=qword:1\n", true},
-      {"bad dword", kHeader + KeyHead("A", 1) + "\"v\"=dword:xyz\n", true},
-      {"unterminated key", kHeader + "\n[A\\\\B 1\n", true},
-      {"empty segment", kHeader + "\n[A\\\\\\\\B] 1\n", true},
-      {"key time beyond 32 bits", kHeader + "\n[A] 1600000024000\n", true},
-      {"trailing backslash escape", kHeader + KeyHead("A", 1) + "\"v\"=\"abc\\", true},
+      {"other first line", "REGEDIT4\n\n[A]\n", false, {}},
+      {"empty file", "", false, {}},
+      {"garbage line", key + "garbage\n", true, {"line 8: unrecognized line"}},
+      {"value outside a key", kHeader + "\"v\"=\"1\"\n", true, {"line 5: value outside any key"}},
+      {"unterminated string", key + "\"v\"=\"abc\n", true, {"line 8: malformed string value"}},
+      {"bad hex byte", key + "\"v\"=hex:123\n", true, {"line 8: malformed hex value"}},
+      {"hex cut short", key + "\"v\"=hex:12,\\\n", true, {"line 8: hex value cut short"}},
+      {"unknown type", key + "\"v\"=qword:1\n", true, {"line 8: unknown value type"}},
+      {"bad dword", key + "\"v\"=dword:xyz\n", true, {"line 8: malformed dword value"}},
+      {"unterminated key",
+       kHeader + R"(
+[A\\B 1
+)",
+       true,
+       {"line 6: malformed key name"}},
+      {"empty segment",
+       kHeader + R"(
+[A\\\\B] 1
+)",
+       true,
+       {"line 6: malformed key name"}},
+      {"key time beyond 32 bits",
+       kHeader + "\n[A] 1600000024000\n",
+       true,
+       {"line 6: key time out of range"}},
+      {"trailing backslash escape",
+       key + R"("v"="abc\)",
+       true,
+       {"line 8: malformed string value", "line 8: the file ends inside a line: it is truncated"}},
   };
   for (const auto& c : cases) {
     WineHive hive;
     const auto result = ParseWineRegistry(c.text, hive);
     EXPECT_EQ(result.isRegistryFile, c.isRegistryFile) << c.what;
-    EXPECT_FALSE(result.Understood()) << c.what;
+    EXPECT_EQ(result.problems, c.problems) << c.what;
   }
 }
 
