@@ -238,14 +238,14 @@ TEST_F(Leftovers, ProgramsThatReachBeyondThemselvesTakeNothingElse) {
   const auto entry = [&](const std::string& key, const std::string& publisher,
                          const std::string& location) {
     std::string escaped;
-    for (const char c : location) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (const char c : location) escaped += c == '\\' ? std::string(R"(\\)") : std::string(1, c);
     return "[" + uninstall + key + "]\r\n\"DisplayName\"=\"" + key + "\"\r\n\"Publisher\"=\"" +
            publisher + "\"\r\n\"InstallLocation\"=\"" + escaped +
            "\"\r\n\"UninstallString\"=\"C:\\\\windows\\\\system32\\\\reg.exe delete \\\"" +
            [&] {
              std::string k;
              for (const char c : uninstall + key)
-               k += c == '\\' ? std::string("\\\\") : std::string(1, c);
+               k += c == '\\' ? std::string(R"(\\)") : std::string(1, c);
              return k;
            }() +
            "\\\" /f\"\r\n\r\n";

@@ -13,10 +13,9 @@
 namespace pgl {
 namespace {
 
-constexpr const char* kMachine = "SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
-constexpr const char* kMachine32 =
-    "SOFTWARE\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
-constexpr const char* kUser = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
+constexpr const char* kMachine = R"(SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\)";
+constexpr const char* kMachine32 = R"(SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\)";
+constexpr const char* kUser = R"(Software\\Microsoft\\Windows\\CurrentVersion\\)";
 
 std::string Key(const char* base, const std::string& rest, const std::string& values) {
   return "\n[" + std::string(base) + rest + "] 1\n" + values;
@@ -27,16 +26,17 @@ class PlacesTest : public ::testing::Test {
   void SetUp() override {
     test::MakePrefixDirs(dir.Path());
     std::string machine = test::kBasicMachineRegistry;
-    machine += Key(kMachine, "Uninstall\\\\Shared", "\"DisplayName\"=\"Shared 64\"\n");
-    machine += Key(kMachine, "Uninstall\\\\Shared\\\\Sub", "\"x\"=\"y\"\n");
-    machine += Key(kMachine, "App Management\\\\ARPCache\\\\Shared", "\"a\"=\"1\"\n");
-    machine += Key(kMachine32, "Uninstall\\\\Shared", "\"DisplayName\"=\"Shared 32\"\n");
-    machine += Key(kMachine32, "App Management\\\\ARPCache\\\\Shared", "\"a\"=\"2\"\n");
-    machine += Key(kMachine32, "Uninstall\\\\Only32", "\"DisplayName\"=\"Only 32\"\n");
-    machine += Key(kMachine, "Uninstall\\\\" + std::string(130, 'L'), "\"DisplayName\"=\"Long\"\n");
+    machine += Key(kMachine, R"(Uninstall\\Shared)", "\"DisplayName\"=\"Shared 64\"\n");
+    machine += Key(kMachine, R"(Uninstall\\Shared\\Sub)", "\"x\"=\"y\"\n");
+    machine += Key(kMachine, R"(App Management\\ARPCache\\Shared)", "\"a\"=\"1\"\n");
+    machine += Key(kMachine32, R"(Uninstall\\Shared)", "\"DisplayName\"=\"Shared 32\"\n");
+    machine += Key(kMachine32, R"(App Management\\ARPCache\\Shared)", "\"a\"=\"2\"\n");
+    machine += Key(kMachine32, R"(Uninstall\\Only32)", "\"DisplayName\"=\"Only 32\"\n");
+    machine +=
+        Key(kMachine, R"(Uninstall\\)" + std::string(130, 'L'), "\"DisplayName\"=\"Long\"\n");
     ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, machine));
     ASSERT_TRUE(registry.LoadWineText(
-        kHkeyCurrentUser, Key(kUser, "Uninstall\\\\Shared", "\"DisplayName\"=\"Shared user\"\n")));
+        kHkeyCurrentUser, Key(kUser, R"(Uninstall\\Shared)", "\"DisplayName\"=\"Shared user\"\n")));
   }
 
   std::vector<std::string> Keys(const TUninstallCollection& c) {

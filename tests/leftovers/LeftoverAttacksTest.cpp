@@ -86,10 +86,10 @@ class AttackTest : public ::testing::Test {
                            const std::string& publisher = "Evil Corp") {
     std::string key = kUninstall + name;
     std::string escaped;
-    for (const char c : key) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (const char c : key) escaped += c == '\\' ? std::string(R"(\\)") : std::string(1, c);
     std::string location;
     for (const char c : installLocation)
-      location += c == '\\' ? std::string("\\\\") : std::string(1, c);
+      location += c == '\\' ? std::string(R"(\\)") : std::string(1, c);
     return "\n[" + escaped + "] 1\n\"DisplayName\"=\"" + name + "\"\n\"Publisher\"=\"" + publisher +
            "\"\n\"InstallLocation\"=\"" + location + "\"\n";
   }
@@ -315,7 +315,7 @@ TEST_F(AttackTest, RemovalMovesOnlyWhatWasFoundWhereItWasFound) {
 // Registry items whose names no registry script can hold are kept and named; the others go and
 // come back from their export exactly, hostile names and all.
 TEST_F(AttackTest, RegistryItemsGoOnlyWhereTheExportGivesThemBack) {
-  const std::string run = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run";
+  const std::string run = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Run)";
   const std::string user =
       "\n[Software\\\\Evil Corp\\\\Evil] 1\n\"q\\\"uote\\\\back\"=\"a\\tb\\nc\"\n"
       "\"ünï\"=hex(7):41,00,00,00,00,00\n"
@@ -413,7 +413,7 @@ TEST_F(AttackTest, MenuEntriesOfDeletedPrefixesAreOnlyWines) {
     Write(file);
     test::WriteFile(file, "[Desktop Entry]\nExec=" + exec + "\nIcon=" + icon + "\n");
   };
-  const std::string wine = "env WINEPREFIX=\"" + gone + "\" wine C:\\\\a.lnk";
+  const std::string wine = "env WINEPREFIX=\"" + gone + R"(" wine C:\\a.lnk)";
   entry(apps + "/wine/Programs/Kept/G.desktop", wine, "AB12_g.0");
   Write(apps + "/wine/Programs/Kept/notes.txt");
   entry(apps + "/wine/Programs/Gone/H.desktop", wine, "CD34_h.0");

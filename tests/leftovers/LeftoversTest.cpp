@@ -101,13 +101,13 @@ TEST(DesktopEntries, WhatWinesEntriesStart) {
     bool wine;
     std::string prefix, winePath, progId;
   } cases[] = {
-      {"env WINEPREFIX=\"/h/pfx\" wine-stable C:\\\\\\\\Program\\\\ Files\\\\\\\\A\\\\\\\\a.exe ",
-       true, "/h/pfx", "C:\\Program Files\\A\\a.exe", ""},
-      {"env WINEPREFIX=\"/h/p x\" wine C:\\\\\\\\users\\\\\\\\u\\\\\\\\A\\\\ B.lnk", true, "/h/p x",
+      {R"(env WINEPREFIX="/h/pfx" wine-stable C:\\\\Program\\ Files\\\\A\\\\a.exe )", true,
+       "/h/pfx", "C:\\Program Files\\A\\a.exe", ""},
+      {R"(env WINEPREFIX="/h/p x" wine C:\\\\users\\\\u\\\\A\\ B.lnk)", true, "/h/p x",
        "C:\\users\\u\\A B.lnk", ""},
       {"env WINEPREFIX=\"/h/pfx\" /opt/wine/bin/wine start /ProgIDOpen App.Doc %f", true, "/h/pfx",
        "", "App.Doc"},
-      {"wine C:\\\\\\\\a.lnk", true, "", "C:\\a.lnk", ""},
+      {R"(wine C:\\\\a.lnk)", true, "", "C:\\a.lnk", ""},
       {"firefox %u", false, "", "", ""},
       {"env WINEPREFIX=\"/h/pfx\"", false, "", "", ""},
   };
@@ -218,10 +218,10 @@ TEST_F(HomeTest, TheDesktopEntriesOfAPrefixThatIsGone) {
                               "\nIcon=" + icon + "\n");
   };
   const std::string apps = data + "/applications";
-  entry(apps + "/wine/Programs/Gone/G.desktop", dir / "deleted", "C:\\\\g.lnk", "AB12_g.0");
-  entry(apps + "/wine/Programs/Live.desktop", live, "C:\\\\l.lnk", "CD34_l.0");
+  entry(apps + "/wine/Programs/Gone/G.desktop", dir / "deleted", R"(C:\\g.lnk)", "AB12_g.0");
+  entry(apps + "/wine/Programs/Live.desktop", live, R"(C:\\l.lnk)", "CD34_l.0");
   entry(apps + "/wine-extension-xyz.desktop", dir / "deleted", "start /ProgIDOpen X.Doc %f", "");
-  entry(home + "/Desktop/G.desktop", dir / "deleted", "C:\\\\g.exe", "AB12_g.0");
+  entry(home + "/Desktop/G.desktop", dir / "deleted", R"(C:\\g.exe)", "AB12_g.0");
   test::WriteFile(home + "/Desktop/Notes.desktop", "[Desktop Entry]\nExec=gedit\n");
   for (const std::string& f :
        {data + "/icons/hicolor/32x32/apps/AB12_g.0.png",
@@ -280,14 +280,14 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
     test::MakeDirs(apps);
     test::WriteFile(apps + "/" + name + ".desktop",
                     "[Desktop Entry]\nExec=env WINEPREFIX=\"" + prefixDir +
-                        "\" wine C:\\\\\\\\users\\\\\\\\u\\\\\\\\AppData\\\\\\\\Roaming\\\\\\\\"
-                        "Microsoft\\\\\\\\Windows\\\\\\\\Start\\\\ Menu\\\\\\\\Programs\\\\\\\\App"
+                        R"(" wine C:\\\\users\\\\u\\\\AppData\\\\Roaming\\\\)"
+                        R"(Microsoft\\\\Windows\\\\Start\\ Menu\\\\Programs\\\\App)"
                         "\\\\\\\\App.lnk\n");
   };
   desktop("App", prefix);
   desktop("Another prefix", dir / "other");
   MemoryRegistry registry;
-  const std::string u = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+  const std::string u = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\)";
   ASSERT_TRUE(registry.LoadWineText(
       kHkeyLocalMachine,
       "\n[" + u +
@@ -309,7 +309,7 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
       kHkeyCurrentUser,
       "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
       "\"AppData\"=\"C:\\\\users\\\\u\\\\AppData\\\\Roaming\"\n"
-      "\"Programs\"=\"C:\\\\users\\\\u\\\\AppData\\\\Roaming\\\\Microsoft\\\\Windows\\\\Start "
+      R"("Programs"="C:\\users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start )"
       "Menu\\\\Programs\"\n"
       "\n[Software\\\\Pub\\\\App] 1\n\"v\"=\"1\"\n\n[Software\\\\Pub\\\\App Pro] 1\n\"v\"=\"1\"\n"
       "\n[Software\\\\Update] 1\n\"v\"=\"1\"\n"

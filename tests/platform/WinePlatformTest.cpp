@@ -76,7 +76,7 @@ TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
       {"C:/Program Files/My App/Uninst.exe", true},
       {"C:\\Program Files\\My App\\Uninst.exe  ", true},  // trailing blanks
       {"C:\\Program Files\\.\\x\\..\\My App\\Uninst.exe", true},
-      {"\\\\?\\C:\\windows\\regedit.exe", true},
+      {R"(\\?\C:\windows\regedit.exe)", true},
       {"C:\\Program Files\\My App", false},  // a folder
       {"C:\\Program Files\\My App\\Missing.exe", false},
       {"D:\\Uninst.exe", false},  // no such drive
@@ -97,7 +97,7 @@ TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
   // However the path is written, it names the file by one host path.
   for (const char* path :
        {"C:\\Program Files\\My App\\Uninst.exe", "C:/Program Files/My App/Uninst.exe",
-        "C:\\Program Files\\\\My App\\Uninst.exe", "C:\\Program Files\\.\\My App\\Uninst.exe. ."})
+        R"(C:\Program Files\\My App\Uninst.exe)", "C:\\Program Files\\.\\My App\\Uninst.exe. ."})
     EXPECT_EQ(platform.ToUnixPath(path),
               dir.Path() + "/dosdevices/c:/Program Files/My App/Uninst.exe")
         << path;

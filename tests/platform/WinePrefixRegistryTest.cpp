@@ -260,7 +260,7 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
     };
     EXPECT_EQ(withoutTimes(test::ReadFile(listing / "system.reg")),
               withoutTimes(test::ReadFile(whole / "system.reg")));
-    EXPECT_NE(test::ReadFile(listing / "system.reg").find("Software\\\\Classes\\\\.txt"),
+    EXPECT_NE(test::ReadFile(listing / "system.reg").find(R"(Software\\Classes\\.txt)"),
               std::string::npos);
   }
 }
@@ -271,8 +271,8 @@ TEST(WinePrefixListing, ReadsWhatTheListNeedsAndWritesLikeAWholeRead) {
 TEST(WinePrefixListing, OtherKeysAreReadWhenAskedForAndAWriteReadsItsOwnFile) {
   test::TempDir dir;
   for (const auto& [file, relative, key] :
-       {std::tuple{"system.reg", "\\\\Machine", "Software\\\\Classes\\\\.txt"},
-        std::tuple{"user.reg", "\\\\User\\\\S-1-5-21-0", "Software\\\\Other"}}) {
+       {std::tuple{"system.reg", R"(\\Machine)", R"(Software\\Classes\\.txt)"},
+        std::tuple{"user.reg", R"(\\User\\S-1-5-21-0)", R"(Software\\Other)"}}) {
     WineHive hive;
     ASSERT_TRUE(ParseWineRegistry(std::string("WINE REGISTRY Version 2\n;; All keys relative to ") +
                                       relative + "\n\n#arch=win64\n\n[" + key +
@@ -287,7 +287,7 @@ TEST(WinePrefixListing, OtherKeysAreReadWhenAskedForAndAWriteReadsItsOwnFile) {
   EXPECT_FALSE(RegKeyExists(r, kHkeyCurrentUser, "Software\\Other"));
   ASSERT_TRUE(RegWriteString(r, kHkeyCurrentUser, "Software\\Tervask\\Purgelet", "Version", "1"));
   EXPECT_TRUE(RegKeyExists(r, kHkeyCurrentUser, "Software\\Other"));
-  EXPECT_NE(test::ReadFile(dir / "user.reg").find("[Software\\\\Other]"), std::string::npos);
+  EXPECT_NE(test::ReadFile(dir / "user.reg").find(R"([Software\\Other])"), std::string::npos);
   EXPECT_FALSE(RegKeyExists(r, kHkeyLocalMachine, "Software\\Classes\\.txt"));
   r.ReadEverything();
   EXPECT_TRUE(RegKeyExists(r, kHkeyLocalMachine, "Software\\Classes\\.txt"));

@@ -51,7 +51,7 @@ TEST(KeySnapshot, ARemovedKeyComesBackByteForByte) {
 // possible; a put-back cut short after one file goes on with the rest.
 TEST(KeySnapshot, AnUndoAcrossBothFilesIsWholeOrNothing) {
   const std::string_view system(kSystem);
-  const char* user = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Mine";
+  const char* user = R"(Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine)";
   const std::string userKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine";
   MemoryRegistry registry;
   ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, system.substr(system.find("\n["))));

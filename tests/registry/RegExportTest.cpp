@@ -28,7 +28,7 @@ std::string LineFor(const std::string& wineValue) {
 
 TEST(RegExport, ValueLines) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\"Path\"=\"C:\\\\A \\\"B\\\"\"", "\"Path\"=\"C:\\\\A \\\"B\\\"\"\r\n"},
+      {R"("Path"="C:\\A \"B\"")", "\"Path\"=\"C:\\\\A \\\"B\\\"\"\r\n"},
       {"\"N\"=dword:000000ff", "\"N\"=dword:000000ff\r\n"},
       {"\"N\"=dword:ffffffff", "\"N\"=dword:ffffffff\r\n"},
       {"\"E\"=str(2):\"%SystemRoot%\"", "\"E\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,00\r\n"},
@@ -41,7 +41,7 @@ TEST(RegExport, ValueLines) {
        "\"B\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,\\\r\n  11,\r\n"},
       {"\"B\"=hex:", "\"B\"=hex:\r\n"},
       {"@=\"x\"", "@=\"x\"\r\n"},
-      {"\"Q\\\"uote\\\\d\"=\"x\"", "\"Q\\\"uote\\\\d\"=\"x\"\r\n"},       // names escaped
+      {R"("Q\"uote\\d"="x")", "\"Q\\\"uote\\\\d\"=\"x\"\r\n"},            // names escaped
       {"\"Caf\\xe9\"=\"\\xe9\\x20ac\"", "\"Caf\xE9\"=\"\xE9\x80\"\r\n"},  // Windows-1252 bytes
   };
   for (const auto& [wine, line] : cases) EXPECT_EQ(LineFor(wine), line) << wine;
@@ -86,7 +86,7 @@ TEST(RegExport, ValuesRegeditWouldChangeGoToAUnicodeScriptExactly) {
 TEST(RegExport, NoNameOrDataCanWriteALineOfItsOwn) {
   MemoryRegistry store;
   const std::string injection =
-      "\"x\\\"=\\\"y\\\"\\r\\n[HKEY_CURRENT_USER\\\\Software\\\\Microsoft\\\\Windows\\\\"
+      R"("x\"=\"y\"\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\)"
       "CurrentVersion\\\\Run]\\r\\n\\\"Injected\"=\"v\"\n";
   ASSERT_TRUE(store.LoadWineText(
       kHkeyLocalMachine,

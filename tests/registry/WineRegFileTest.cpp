@@ -27,7 +27,7 @@ std::string Fixture() {
   std::string s = kHeader;
   s += KeyHead("", 1600000000) + "\"RootValue\"=\"r\"\n";
   s += KeyHead("_under", 1700000003);
-  s += KeyHead("A\\\\B", 1700000000) + "#class=\"My \\\"class\\\"\"\n" +
+  s += KeyHead(R"(A\\B)", 1700000000) + "#class=\"My \\\"class\\\"\"\n" +
        "@=\"default\"\n"
        "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\n"
        "  17,18,19,1a,1b,1c,1d,1e,1f,20\n"
@@ -40,8 +40,8 @@ std::string Fixture() {
        "\"NoZero\"=hex(1):41,00\n"
        "\"Octal\"=\"\\0015\\1x\"\n"
        "\"Qw\"=hex(b):01,00,00,00,00,00,00,00\n";
-  s += KeyHead("A\\\\B\\\\Link", 1700000001) + "#link\n" + "\"SymbolicLinkValue\"=hex(6):5c,00\n";
-  s += KeyHead("A\\\\C \\[x\\]\\\\\\x142", 1700000002) + "\"\\\"q\\\"\"=\"\"\n";
+  s += KeyHead(R"(A\\B\\Link)", 1700000001) + "#link\n" + "\"SymbolicLinkValue\"=hex(6):5c,00\n";
+  s += KeyHead(R"(A\\C \[x\]\\\x142)", 1700000002) + "\"\\\"q\\\"\"=\"\"\n";
   s += KeyHead("b", 1700000004) + "\"v\"=\"1\"\n";
   // A time past 2^63 (the seconds as wineserver's 64-bit arithmetic wraps them).
   s += "\n[Late] 159663333\n#time=8000000000000000\n\"v\"=\"1\"\n";
@@ -251,10 +251,10 @@ TEST(WineRegFile, AMalformedBlockIsToldWhetherItIsWantedOrNot) {
       "[Drop] 99999999999",
       "[Drop] 4294967296",
       "[Drop] -1",
-      "[Drop\\\\\\\\Sub] 1",
-      "[Drop\\\\] 1",
-      "[\\\\Drop] 1",
-      "[Drop\\\\A\\x005cB] 1",
+      R"([Drop\\\\Sub] 1)",
+      R"([Drop\\] 1)",
+      R"([\\Drop] 1)",
+      R"([Drop\\A\x005cB] 1)",
       "[Drop\xff] 1",
       // values and options
       "[Drop] 1\n\"w\"=qword:1",
@@ -292,7 +292,7 @@ TEST(WineRegFile, AMalformedBlockIsToldWhetherItIsWantedOrNot) {
       "\"\\\"q\"=\"4\"\n\"_\"=\"3\"\r\n\"A\"=\"1\"\n\"b\"=\"2\"",
   };
   for (const std::string& values : sound) {
-    const std::string text = kHeader + KeyHead("Drop\\\\Sub", 2) + values + "\n" + KeyHead("Z", 3);
+    const std::string text = kHeader + KeyHead(R"(Drop\\Sub)", 2) + values + "\n" + KeyHead("Z", 3);
     WineHive full, listed;
     ASSERT_TRUE(ParseWineRegistry(text, full).problems.empty()) << values;
     ASSERT_NE(FindRegKey(full.root.get(), "Drop\\Sub"), nullptr) << values;
@@ -327,9 +327,9 @@ TEST(WineRegFile, ReadingInPiecesReadsWhatOneReaderReads) {
        kHeader + KeyHead("K", 1) + "\"v\"=\"1\"\n" + filler + KeyHead("K", 2) + "\"w\"=\"2\"\n"},
       {"a key listed twice, its values in the second listing",
        kHeader + KeyHead("K", 1) + filler + KeyHead("K", 2) + "\"w\"=\"2\"\n"},
-      {"keys out of order", kHeader + KeyHead("Z\\\\Y", 1) + "\"v\"=\"1\"\n" + filler +
-                                KeyHead("A\\\\B", 2) + KeyHead("z\\\\x", 3) + "\"v\"=\"3\"\n" +
-                                KeyHead("F0150\\\\Sub", 4)},
+      {"keys out of order", kHeader + KeyHead(R"(Z\\Y)", 1) + "\"v\"=\"1\"\n" + filler +
+                                KeyHead(R"(A\\B)", 2) + KeyHead(R"(z\\x)", 3) + "\"v\"=\"3\"\n" +
+                                KeyHead(R"(F0150\\Sub)", 4)},
       {"a class listed twice",
        kHeader + KeyHead("K", 1) + "#class=\"a\"\n" + filler + KeyHead("K", 2) + "#class=\"b\"\n"},
       {"a link mark in the second listing",
@@ -397,7 +397,7 @@ TEST(WineRegFile, TextsReadBackWhateverStandsWhere) {
       text.insert(at, special);
       const std::u16string name = special[0] == 0 ? plain : text;
       WineHive hive;
-      hive.relativeTo = "\\\\Machine";
+      hive.relativeTo = R"(\\Machine)";
       hive.root->EnsureSubKey(u"K").SetValue(name, kRegSz, TextToRegData(text));
       WineHive again;
       ASSERT_TRUE(ParseWineRegistry(WriteWineRegistry(hive), again).Understood());
@@ -455,7 +455,7 @@ TEST(WineRegFile, AFileReadAsItArrivesIsReadInPiecesOrGivenUp) {
 TEST(HostileRegistry, DeepKeysAreLeftOutAndDeepTreesFreeWithoutRecursion) {
   // A key nested 300,000 deep: refused past Windows' 512 levels, reported, no crash.
   std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n[";
-  for (int i = 0; i < 300000; ++i) text += "a\\\\";
+  for (int i = 0; i < 300000; ++i) text += R"(a\\)";
   text += "a] 1\n\"v\"=\"x\"\n\n[Ok] 1\n\"w\"=\"y\"\n";
   WineHive hive;
   const WineParseResult result = ParseWineRegistry(text, hive);

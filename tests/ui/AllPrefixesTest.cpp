@@ -105,11 +105,11 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   QTest::keyClick(w.List(), Qt::Key_Delete, Qt::ShiftModifier);
   EXPECT_EQ(confirmations, 1);
   EXPECT_EQ(Rows(w).size(), 3u);
-  EXPECT_EQ(test::ReadFile(office / "system.reg").find("Uninstall\\\\Alpha]"), std::string::npos);
-  EXPECT_NE(test::ReadFile(dir / "system.reg").find("Uninstall\\\\Alpha]"), std::string::npos);
+  EXPECT_EQ(test::ReadFile(office / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
+  EXPECT_NE(test::ReadFile(dir / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
   // Undo puts it back where it was.
   w.Action("actUndoRemove")->trigger();
-  EXPECT_NE(test::ReadFile(office / "system.reg").find("Uninstall\\\\Alpha]"), std::string::npos);
+  EXPECT_NE(test::ReadFile(office / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
   EXPECT_EQ(Rows(w).size(), 4u);
 
   // One prefix again: no Prefix column.

@@ -59,7 +59,7 @@ TEST(PanelRules, FolderOfTheProgramFile) {
       {"C:\\app.exe", "C:\\"},
       {"app.exe", ""},
       {"", ""},
-      {"\\\\server\\share\\x.exe", "\\\\server\\share"},
+      {R"(\\server\share\x.exe)", R"(\\server\share)"},
   };
   for (const auto& [text, folder] : cases) EXPECT_EQ(FolderOfFile(text), folder) << text;
 }

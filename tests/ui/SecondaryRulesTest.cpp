@@ -31,7 +31,7 @@ const char kMachine[] =
     "\"Lines\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
     "\"Blob\"=hex:01,00,ff\n"
     "\"Path\"=str(2):\"%ProgramFiles%\\\\App\"\n"
-    "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Management\\\\ARPCache\\\\App] "
+    R"([Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\App] )"
     "1700000000\n";
 
 std::string SlowInfoHex(std::int64_t size) {

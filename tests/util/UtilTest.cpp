@@ -24,7 +24,7 @@ TEST(Strings, TrimDirPath) {
       {"C:\\Apps\\.\\", "C:\\Apps"},
       {"C:\\Apps\\", "C:\\Apps"},
       {"C:\\Apps", "C:\\Apps"},
-      {"C:\\Apps\\\\", "C:\\Apps\\"},
+      {R"(C:\Apps\\)", "C:\\Apps\\"},
       {"C:\\", "C:"},
       {"", ""},
   };
