@@ -154,6 +154,43 @@ TEST(Evidence, TheNewestRecordIsUsedAndOldOnesGo) {
   EXPECT_EQ(LatestEvidence(dir.Path(), dir.Path(), "HKLM\\X\\App")->installFolder, "/newer");
 }
 
+// A prefix scanned as the window scans it, and the scope its leftovers are looked for in.
+struct ScannedPrefix {
+  ScannedPrefix(const std::string& prefix, MemoryRegistry& registry)
+      : platform(prefix, registry), collection(registry, platform) {
+    collection.SystemComponentsVisible = true;
+    collection.ScanSorted();
+    scope.registry = &registry;
+    scope.platform = &platform;
+    scope.prefixDir = prefix;
+    scope.xdg = UserXdgFolders();
+    for (int i = 0; i < collection.Count(); ++i)
+      scope.listed.push_back(collection.GetItem(i).UninstallInfo);
+  }
+  // The listed program of that name, or null.
+  const TUninstallInfo* Named(const std::string& name) const {
+    for (const TUninstallInfo& info : scope.listed)
+      if (info.DisplayName.str() == name) return &info;
+    return nullptr;
+  }
+  // "confidence kind item" of each item, with the prefix's drive as "C:" and the home as "~".
+  std::vector<std::string> Lines(const std::vector<Leftover>& items,
+                                 const std::string& home = "") const {
+    std::vector<std::string> lines;
+    const std::string drive = fs::canonical(scope.prefixDir + "/drive_c").string();
+    for (const auto& item : items) {
+      std::string text = item.Text();
+      if (text.rfind(drive, 0) == 0) text = "C:" + text.substr(drive.size());
+      if (!home.empty() && text.rfind(home, 0) == 0) text = "~" + text.substr(home.size());
+      lines.push_back(ConfidenceName(item.confidence) + " " + KindName(item.kind) + " " + text);
+    }
+    return lines;
+  }
+  WinePlatform platform;
+  TUninstallCollection collection;
+  LeftoverScope scope;
+};
+
 class HomeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -316,31 +353,12 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
       "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1\n"
       "\"App\"=\"\\\"C:\\\\Program Files\\\\Pub\\\\App\\\\app.exe\\\" /tray\"\n"
       "\"Other\"=\"C:\\\\Program Files\\\\Pub\\\\App Pro\\\\pro.exe\"\n"));
-  WinePlatform platform(prefix, registry);
-  TUninstallCollection collection(registry, platform);
-  collection.SystemComponentsVisible = true;
-  collection.ScanSorted();
-  LeftoverScope scope;
-  scope.registry = &registry;
-  scope.platform = &platform;
-  scope.prefixDir = prefix;
-  scope.xdg = UserXdgFolders();
-  const TUninstallInfo* app = nullptr;
-  for (int i = 0; i < collection.Count(); ++i) {
-    scope.listed.push_back(collection.GetItem(i).UninstallInfo);
-    if (collection.GetItem(i).UninstallInfo.DisplayName.str() == "App")
-      app = &collection.GetItem(i).UninstallInfo;
-  }
+  ScannedPrefix scanned(prefix, registry);
+  const LeftoverScope& scope = scanned.scope;
+  const TUninstallInfo* app = scanned.Named("App");
   ASSERT_NE(app, nullptr);
   const auto items = FindLeftovers(scope, CollectEvidence(scope, *app));
-  std::vector<std::string> found;
-  const std::string drive = fs::canonical(prefix + "/drive_c").string();
-  for (const auto& item : items) {
-    std::string text = item.Text();
-    if (text.rfind(drive, 0) == 0) text = "C:" + text.substr(drive.size());
-    if (text.rfind(home, 0) == 0) text = "~" + text.substr(home.size());
-    found.push_back(ConfidenceName(item.confidence) + " " + KindName(item.kind) + " " + text);
-  }
+  const std::vector<std::string> found = scanned.Lines(items, home);
   const std::string start = "C:/users/u/AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
   EXPECT_EQ(found,
             (std::vector<std::string>{
@@ -458,28 +476,11 @@ TEST_F(HomeTest, NamesAloneGiveLikelyAndUncertainItems) {
 [Software\\Widget] 1
 "v"="1"
 )"));
-    WinePlatform platform(prefix, registry);
-    TUninstallCollection collection(registry, platform);
-    collection.ScanSorted();
-    LeftoverScope scope;
-    scope.registry = &registry;
-    scope.platform = &platform;
-    scope.prefixDir = prefix;
-    scope.xdg = UserXdgFolders();
-    const TUninstallInfo* widget = nullptr;
-    for (int i = 0; i < collection.Count(); ++i) {
-      scope.listed.push_back(collection.GetItem(i).UninstallInfo);
-      if (collection.GetItem(i).UninstallInfo.DisplayName.str() == "Widget")
-        widget = &collection.GetItem(i).UninstallInfo;
-    }
+    ScannedPrefix scanned(prefix, registry);
+    const TUninstallInfo* widget = scanned.Named("Widget");
     ASSERT_NE(widget, nullptr) << c.what;
-    std::vector<std::string> found;
-    const std::string drive = fs::canonical(prefix + "/drive_c").string();
-    for (const auto& item : FindLeftovers(scope, CollectEvidence(scope, *widget))) {
-      std::string text = item.Text();
-      if (text.rfind(drive, 0) == 0) text = "C:" + text.substr(drive.size());
-      found.push_back(ConfidenceName(item.confidence) + " " + KindName(item.kind) + " " + text);
-    }
+    const std::vector<std::string> found =
+        scanned.Lines(FindLeftovers(scanned.scope, CollectEvidence(scanned.scope, *widget)));
     EXPECT_EQ(found, c.found) << c.what;
   }
 }
