@@ -289,6 +289,9 @@ TEST(LauncherReport, EveryOutcome) {
       {"PGL-LAUNCHER fault out of memory\n", 3, K::RunnerFailed, 0, "out of memory", 0},
       {"echo PGL-LAUNCHER done 0\n", 1, K::RunnerFailed, 0, "", 0},
       {"", 127, K::RunnerFailed, 0, "", 0},
+      {"PGL-LAUNCHER begin\nPGL-LAUNCHER done 0\n", 0, K::Finished, 0, "", 0},
+      {"PGL-LAUNCHER begin\n", 1, K::RunnerFailed, 0,
+       "Wine ended with code 1 before the launcher said how the uninstaller ended", 0},
   };
   for (const Case& c : cases) {
     const RunOutcome o = ParseLauncherReport(c.output, c.exitCode);
@@ -300,6 +303,41 @@ TEST(LauncherReport, EveryOutcome) {
     }
   }
   EXPECT_NE(ParseLauncherReport("", 127).message.find("127"), std::string::npos);
+}
+
+// A Wine that ends before the launcher said a word started nothing, and is tried once more; a
+// launcher that began is never run twice (its uninstaller may have run).
+TEST(LauncherRetry, AWineThatStartedNothingIsTriedOnceMore) {
+  using K = RunOutcome::Kind;
+  const struct {
+    const char* what;
+    const char* first;
+    const char* then;
+    int runs;
+    K kind;
+    std::uint32_t exitCode;
+  } cases[] = {
+      {"Wine starts nothing, then runs", "exit 1",
+       "echo 'PGL-LAUNCHER begin'; echo 'PGL-LAUNCHER done 7'", 2, K::Finished, 7},
+      {"Wine starts nothing twice", "exit 1", "exit 1", 2, K::RunnerFailed, 0},
+      {"the launcher began, then Wine died", "echo 'PGL-LAUNCHER begin'; exit 1",
+       "echo 'PGL-LAUNCHER done 0'", 1, K::RunnerFailed, 0},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    const std::string wine = dir / "wine";
+    test::WriteFile(wine, std::string("#!/bin/sh\nn=$(cat \"$0.runs\" 2>/dev/null || echo 0)\n") +
+                              "n=$((n + 1)); echo $n > \"$0.runs\"\n" + "if [ $n = 1 ]; then " +
+                              c.first + "; else " + c.then + "; fi\n");
+    ASSERT_EQ(::chmod(wine.c_str(), 0755), 0);
+    PrefixWine prefixWine;
+    prefixWine.program = wine;
+    WineProcessRunner runner(dir.Path(), prefixWine);
+    const RunOutcome outcome = runner.RunAndWait("C:\\x.exe", nullptr);
+    EXPECT_EQ(outcome.kind, c.kind) << c.what << ": " << outcome.message;
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << c.what;
+    EXPECT_EQ(test::ReadFile(wine + ".runs"), std::to_string(c.runs) + "\n") << c.what;
+  }
 }
 
 }  // namespace

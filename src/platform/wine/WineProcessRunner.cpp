@@ -133,6 +133,11 @@ RunOutcome ParseLauncherReport(const std::string& output, int launcherExitCode) 
   const std::string kind = word();
   if (kind == "done") {
     outcome.exitCode = static_cast<std::uint32_t>(std::strtoul(word().c_str(), nullptr, 10));
+  } else if (kind == "begin") {
+    // The launcher ran, perhaps the uninstaller too, but the launcher never said how it ended.
+    outcome.kind = RunOutcome::Kind::RunnerFailed;
+    outcome.message = "Wine ended with code " + std::to_string(launcherExitCode) +
+                      " before the launcher said how the uninstaller ended";
   } else if (kind == "error") {
     outcome.kind = RunOutcome::Kind::StartFailed;
     outcome.errorCode = static_cast<std::uint32_t>(std::strtoul(word().c_str(), nullptr, 10));
@@ -168,35 +173,54 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
     outcome.message = "pgl-launcher.exe, which starts uninstallers inside Wine, is missing.";
     return outcome;
   }
+  LauncherRun run;
+  for (int attempt = 1;; ++attempt) {
+    run = {};
+    if (!RunLauncher(launcher, commandLine, stopWaiting, run, outcome.message)) return outcome;
+    // A Wine that ended before the launcher said a word started nothing: on a busy machine
+    // Wine now and then fails to start at all, and one more try is safe.
+    if (run.stopped || attempt == 2 || run.report.find("PGL-LAUNCHER ") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  if (run.stopped) {
+    outcome.kind = RunOutcome::Kind::StoppedWaiting;
+    outcome.message = {};
+    return outcome;
+  }
+  return ParseLauncherReport(run.report, run.exitCode);
+}
+
+bool WineProcessRunner::RunLauncher(const std::string& launcher, const std::string& commandLine,
+                                    const std::function<bool()>& stopWaiting, LauncherRun& run,
+                                    std::string& message) {
   std::string inPath, outPath;
   const int in = MakeTempFile(inPath);
   const int out = in >= 0 ? MakeTempFile(outPath) : -1;
   if (in < 0 || out < 0) {
-    outcome.message =
-        "cannot create a temporary file in " + TempDir() + ": " + std::strerror(errno);
+    message = "cannot create a temporary file in " + TempDir() + ": " + std::strerror(errno);
     if (in >= 0) {
       ::close(in);
       ::unlink(inPath.c_str());
     }
-    return outcome;
+    return false;
   }
   ::unlink(inPath.c_str());
   ::unlink(outPath.c_str());
   if (!WriteAll(in, commandLine) || ::lseek(in, 0, SEEK_SET) != 0) {
-    outcome.message = "cannot write a temporary file: " + std::string(std::strerror(errno));
+    message = "cannot write a temporary file: " + std::string(std::strerror(errno));
     ::close(in);
     ::close(out);
-    return outcome;
+    return false;
   }
   const pid_t pid = StartWine(prefixWine_, prefixDir_, {launcher}, in, out);
   ::close(in);
   if (pid < 0) {
     ::close(out);
-    outcome.message = "cannot start wine: " + std::string(std::strerror(errno));
-    return outcome;
+    message = "cannot start wine: " + std::string(std::strerror(errno));
+    return false;
   }
   int status = 0;
-  bool stopped = false;
+  bool& stopped = run.stopped;
   for (;;) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid || (done < 0 && errno != EINTR)) break;
@@ -210,18 +234,14 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
     }
     std::this_thread::sleep_for(kPoll);
   }
-  std::string report;
+  std::string& report = run.report;
   char buffer[4096];
   ::lseek(out, 0, SEEK_SET);
   for (ssize_t n; (n = ::read(out, buffer, sizeof buffer)) > 0 && report.size() < (1u << 20);)
     report.append(buffer, static_cast<std::size_t>(n));
   ::close(out);
-  if (stopped) {
-    outcome.kind = RunOutcome::Kind::StoppedWaiting;
-    outcome.message = {};
-    return outcome;
-  }
-  return ParseLauncherReport(report, ExitCodeOf(status));
+  run.exitCode = ExitCodeOf(status);
+  return true;
 }
 
 bool WineProcessRunner::CanRun(PeMachine machine) {

@@ -31,6 +31,17 @@ class WineProcessRunner : public ProcessRunner {
   int saveGraceSeconds = 35;
 
  private:
+  // One run of the launcher: what it wrote, Wine's exit code, and whether the wait was stopped.
+  struct LauncherRun {
+    std::string report;
+    int exitCode = 0;
+    bool stopped = false;
+  };
+  // Runs the launcher once; false, with `message`, when it could not be started.
+  bool RunLauncher(const std::string& launcher, const std::string& commandLine,
+                   const std::function<bool()>& stopWaiting, LauncherRun& run,
+                   std::string& message);
+
   std::string prefixDir_;
   std::string wine_;
   PrefixWine prefixWine_;

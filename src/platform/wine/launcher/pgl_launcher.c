@@ -2,8 +2,10 @@
  * and waits until it and every process it started have ended.
  *
  * `wine prog args` rebuilds the command line from Unix arguments, so the command line comes
- * from standard input instead (UTF-8), untouched. The outcome goes to standard output as
- * one line, read by the caller once this process has ended:
+ * from standard input instead (UTF-8), untouched. A first line says that the launcher runs
+ * (so that a caller who sees none knows that Wine started nothing); the outcome goes to
+ * standard output as one more line, read by the caller once this process has ended:
+ *   PGL-LAUNCHER begin
  *   PGL-LAUNCHER done <exit code of the started process>
  *   PGL-LAUNCHER error <Windows error code> <system message>   (CreateProcess failed)
  *   PGL-LAUNCHER fault <text>                                    (this launcher failed)
@@ -78,9 +80,9 @@ static void ReportStartError(DWORD code) {
 
 int main(void) {
   DWORD size = 0, exitCode = 0, event = 0;
-  char* utf8 = ReadAllInput(&size);
-  int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, (int)size, NULL, 0);
-  WCHAR* commandLine = (WCHAR*)calloc((size_t)wideLength + 1, sizeof(WCHAR));
+  char* utf8;
+  int wideLength;
+  WCHAR* commandLine;
   STARTUPINFOW si;
   PROCESS_INFORMATION pi;
   HANDLE job, port;
@@ -91,6 +93,10 @@ int main(void) {
   char line[64];
   int attempt;
 
+  WriteOut("PGL-LAUNCHER begin\n");
+  utf8 = ReadAllInput(&size);
+  wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, (int)size, NULL, 0);
+  commandLine = (WCHAR*)calloc((size_t)wideLength + 1, sizeof(WCHAR));
   if (!commandLine) Fault("out of memory");
   if (size > 0 && wideLength == 0) Fault("the command line is not UTF-8");
   MultiByteToWideChar(CP_UTF8, 0, utf8, (int)size, commandLine, wideLength);
