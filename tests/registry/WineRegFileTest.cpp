@@ -275,7 +275,7 @@ TEST(WineRegFile, AMalformedBlockIsToldWhetherItIsWantedOrNot) {
       "[Drop] 1\n#unknown",
       "[Drop] 1\n;note",
       "[Drop] 1\ngarbage",
-      std::string("[Drop] 1\n\"w\"=\"a\0b\"", 21),
+      std::string("[Drop] 1\n\"w\"=\"a\0b\"", 18),  // a NUL inside the data
   };
   for (const std::string& block : malformed) {
     const std::string text = kHeader + KeyHead("Keep", 1) + "\n" + block + KeyHead("Z", 3);
