@@ -85,9 +85,9 @@ void BM_Report(benchmark::State& state) {
   std::tm now{};
   for (auto _ : state) {
     std::vector<std::vector<std::string>> rows;
-    for (auto& row : pgl::BuildListRows(c, {}, false))
+    for (auto& row : pgl::BuildListRows(c, {}, pgl::Language::English))
       rows.emplace_back(row.cells.begin(), row.cells.end());
-    benchmark::DoNotOptimize(pgl::BuildReport(captions, rows, false, now));
+    benchmark::DoNotOptimize(pgl::BuildReport(captions, rows, pgl::Language::English, now));
   }
 }
 

@@ -158,11 +158,14 @@ std::string FileTimeToDateText(std::uint64_t fileTime) {
   return FormatShortDate(local);
 }
 
-std::string UsageFrequencyText(std::int32_t count, bool english) {
+std::string UsageFrequencyText(std::int32_t count, Language lang) {
+  static constexpr Translations kRarely{"rarely", "rzadko"};
+  static constexpr Translations kOccasionally{"occasionally", "okazjonalnie"};
+  static constexpr Translations kFrequently{"frequently", "często"};
   if (count < 0) return {};
-  if (count <= 2) return english ? "rarely" : "rzadko";
-  if (count <= 10) return english ? "occasionally" : "okazjonalnie";
-  return english ? "frequently" : "często";
+  if (count <= 2) return kRarely.In(lang);
+  if (count <= 10) return kOccasionally.In(lang);
+  return kFrequently.In(lang);
 }
 
 }  // namespace pgl

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "lang/Language.h"
 #include "platform/IconReader.h"
 #include "platform/Platform.h"
 
@@ -46,6 +47,6 @@ std::optional<IconImage> ExtractIconHandle(const Platform& platform, std::string
 std::string FileTimeToDateText(std::uint64_t fileTime);
 // "rarely" (0-2), "occasionally" (3-10), "frequently" (11+), or the Polish words; empty for a
 // negative count.
-std::string UsageFrequencyText(std::int32_t count, bool english);
+std::string UsageFrequencyText(std::int32_t count, Language lang);
 
 }  // namespace pgl

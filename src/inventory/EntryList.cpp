@@ -8,35 +8,35 @@ namespace pgl {
 const std::array<ListColumn, kListColumnCount>& ListColumns() {
   using A = ColumnAlignment;
   static const std::array<ListColumn, kListColumnCount> columns = {{
-      {"Name", "Nazwa", 300, A::Left, 0},
-      {"Publisher", "Producent", 160, A::Left, 1},
-      {"Size", "Rozmiar", 136, A::Right, 2},
-      {"Last used", "Ostatnio używany", 80, A::Center, 3},
-      {"Frequency", "Częstość używania", 100, A::Left, 4},
-      {"Version", "Wersja", 80, A::Left, 5},
-      {"EXE file", "Plik EXE", 200, A::Left, 6},
-      {"Icon file", "Plik z ikoną", 200, A::Left, 7},
-      {"Uninstall string", "Polecenie deinstalacyjne", 200, A::Left, 9},
-      {"Quiet uninstall string", "Polecenie cichej deinstalacji", 200, A::Left, 10},
-      {"Modify path", "Polecenie modyfykacji", 200, A::Left, 11},
-      {"Install date", "Data instalacji", 80, A::Left, 12},
-      {"Install location", "Miejsce instalacji", 200, A::Left, 13},
-      {"Install source", "Źródło instalacji", 200, A::Left, 14},
-      {"URL about", "URL - informacje", 200, A::Left, 15},
-      {"URL update", "URL - aktualizacja", 200, A::Left, 16},
-      {"Help link", "Pomoc online", 200, A::Left, 17},
-      {"Comment", "Komentarz", 200, A::Left, 18},
-      {"Contact", "Kontakt", 200, A::Left, 19},
-      {"Readme", "Readme", 200, A::Left, 20},
-      {"System component", "Komponent systemowy", 60, A::Center, 21},
+      {{"Name", "Nazwa"}, 300, A::Left, 0},
+      {{"Publisher", "Producent"}, 160, A::Left, 1},
+      {{"Size", "Rozmiar"}, 136, A::Right, 2},
+      {{"Last used", "Ostatnio używany"}, 80, A::Center, 3},
+      {{"Frequency", "Częstość używania"}, 100, A::Left, 4},
+      {{"Version", "Wersja"}, 80, A::Left, 5},
+      {{"EXE file", "Plik EXE"}, 200, A::Left, 6},
+      {{"Icon file", "Plik z ikoną"}, 200, A::Left, 7},
+      {{"Uninstall string", "Polecenie deinstalacyjne"}, 200, A::Left, 9},
+      {{"Quiet uninstall string", "Polecenie cichej deinstalacji"}, 200, A::Left, 10},
+      {{"Modify path", "Polecenie modyfykacji"}, 200, A::Left, 11},
+      {{"Install date", "Data instalacji"}, 80, A::Left, 12},
+      {{"Install location", "Miejsce instalacji"}, 200, A::Left, 13},
+      {{"Install source", "Źródło instalacji"}, 200, A::Left, 14},
+      {{"URL about", "URL - informacje"}, 200, A::Left, 15},
+      {{"URL update", "URL - aktualizacja"}, 200, A::Left, 16},
+      {{"Help link", "Pomoc online"}, 200, A::Left, 17},
+      {{"Comment", "Komentarz"}, 200, A::Left, 18},
+      {{"Contact", "Kontakt"}, 200, A::Left, 19},
+      {{"Readme", "Readme"}, 200, A::Left, 20},
+      {{"System component", "Komponent systemowy"}, 60, A::Center, 21},
       // Where the entry lives; the only column that tells apart two entries of one name.
-      {"Registry key", "Klucz rejestru", 300, A::Left, 22},
+      {{"Registry key", "Klucz rejestru"}, 300, A::Left, 22},
   }};
   return columns;
 }
 
-const char* ColumnCaption(const ListColumn& column, bool polish) {
-  return polish ? column.polish : column.english;
+const char* ColumnCaption(const ListColumn& column, Language lang) {
+  return column.caption.In(lang);
 }
 
 bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter) {
@@ -46,13 +46,13 @@ bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const Li
   return filter.showInvalid || filter.showOnlyInvalid;
 }
 
-std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, bool polish,
+std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, Language lang,
                                                         MadeRowTexts& made) {
   const std::int64_t size = info.SlowInfo.InstalledSize();
   const std::int32_t times = info.SlowInfo.TimesUsed();
   made[0] = size >= 0 ? SizeToText(size) + " (" + std::to_string(size) + ")" : std::string();
   made[1] = FileTimeToDateText(info.SlowInfo.LastUsed());
-  made[2] = times >= 0 ? UsageFrequencyText(times, !polish) + " (" + std::to_string(times) + ")"
+  made[2] = times >= 0 ? UsageFrequencyText(times, lang) + " (" + std::to_string(times) + ")"
                        : std::string();
   made[3] = RegistryKeyOf(info);
   return {
@@ -81,21 +81,21 @@ std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& in
   };
 }
 
-std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish) {
+std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, Language lang) {
   MadeRowTexts made;
-  const auto views = RowViews(info, polish, made);
+  const auto views = RowViews(info, lang, made);
   std::array<std::string, kListColumnCount> texts;
   for (std::size_t i = 0; i < views.size(); ++i) texts[i] = std::string(views[i]);
   return texts;
 }
 
 std::vector<ListRow> BuildListRows(const TUninstallCollection& collection, const ListFilter& filter,
-                                   bool polish) {
+                                   Language lang) {
   std::vector<ListRow> rows;
   for (int i = 0; i < collection.Count(); ++i) {
     const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
     if (IsListed(info, collection.SystemComponentsVisible, filter))
-      rows.push_back({i, RowTexts(info, polish)});
+      rows.push_back({i, RowTexts(info, lang)});
   }
   return rows;
 }

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "inventory/UCollection.h"
+#include "lang/Language.h"
 
 namespace pgl {
 
 enum class ColumnAlignment { Left, Right, Center };
 
 struct ListColumn {
-  const char* english;
-  const char* polish;
+  Translations caption;
   int width;
   ColumnAlignment alignment;
   int tag;  // the collection's sort key
@@ -22,7 +22,7 @@ struct ListColumn {
 
 inline constexpr std::size_t kListColumnCount = 22;
 const std::array<ListColumn, kListColumnCount>& ListColumns();
-const char* ColumnCaption(const ListColumn& column, bool polish);
+const char* ColumnCaption(const ListColumn& column, Language lang);
 
 struct ListFilter {
   bool showInvalid = true;       // invalid entries are listed
@@ -34,11 +34,11 @@ struct ListFilter {
 bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter);
 
 // The 22 cell texts of an entry's row, in column order (the first is the row's caption).
-std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, bool polish);
+std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, Language lang);
 // The same as views, for a reader that only passes them on: the entry's own texts are not
 // copied; the four made for the row are kept in `made`. Both must outlive the views.
 using MadeRowTexts = std::array<std::string, 4>;
-std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, bool polish,
+std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, Language lang,
                                                         MadeRowTexts& made);
 
 // The rows of the listed entries, in collection order.
@@ -47,6 +47,6 @@ struct ListRow {
   std::array<std::string, kListColumnCount> cells;
 };
 std::vector<ListRow> BuildListRows(const TUninstallCollection& collection, const ListFilter& filter,
-                                   bool polish);
+                                   Language lang);
 
 }  // namespace pgl

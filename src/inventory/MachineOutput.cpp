@@ -153,7 +153,8 @@ json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixP
 // listed.
 std::vector<std::string_view> Captions(bool withPrefix) {
   std::vector<std::string_view> captions;
-  for (const auto& column : ListColumns()) captions.emplace_back(column.english);
+  for (const auto& column : ListColumns())
+    captions.emplace_back(column.caption.In(Language::English));
   if (withPrefix) captions.insert(captions.end() - 1, "Prefix");
   return captions;
 }
@@ -193,10 +194,11 @@ std::string FormatProgramList(const TUninstallCollection& collection,
   return ProgramLists({{nullptr, collection, rows}}, format, false);
 }
 
-void WriteProgramList(const TUninstallCollection& collection, const ListFilter& filter, bool polish,
-                      OutputFormat format, const std::function<void(std::string_view)>& sink) {
+void WriteProgramList(const TUninstallCollection& collection, const ListFilter& filter,
+                      Language lang, OutputFormat format,
+                      const std::function<void(std::string_view)>& sink) {
   if (format == OutputFormat::Json) {
-    sink(FormatProgramList(collection, BuildListRows(collection, filter, polish), format));
+    sink(FormatProgramList(collection, BuildListRows(collection, filter, lang), format));
     return;
   }
   std::string out;
@@ -205,7 +207,7 @@ void WriteProgramList(const TUninstallCollection& collection, const ListFilter& 
   for (int i = 0; i < collection.Count(); ++i) {
     const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
     if (!IsListed(info, collection.SystemComponentsVisible, filter)) continue;
-    AppendLine(out, RowViews(info, polish, made), format);
+    AppendLine(out, RowViews(info, lang, made), format);
     if (out.size() >= (1u << 20)) {
       sink(out);
       out.clear();

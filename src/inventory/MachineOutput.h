@@ -28,8 +28,9 @@ std::string FormatProgramList(const TUninstallCollection& collection,
 
 // The same, handed to `sink` in pieces of about a megabyte as it is made, for a list too long
 // to hold twice: TSV and CSV rows are made one at a time.
-void WriteProgramList(const TUninstallCollection& collection, const ListFilter& filter, bool polish,
-                      OutputFormat format, const std::function<void(std::string_view)>& sink);
+void WriteProgramList(const TUninstallCollection& collection, const ListFilter& filter,
+                      Language lang, OutputFormat format,
+                      const std::function<void(std::string_view)>& sink);
 
 // The programs of several prefixes in one list: a "Prefix" column (the prefix's name) before
 // the registry key, and in JSON "prefix" (its name) and "prefix_path".

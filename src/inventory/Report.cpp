@@ -7,12 +7,15 @@
 
 namespace pgl {
 
-std::string BuildReportHead(bool polish) {
+std::string BuildReportHead(Language lang) {
   std::string head = "<head>\r\n";
   head += "  <meta name=\"Generator\" content=\"Purgelet, " + std::string(kHomePage) + "\">\r\n";
   // The file is UTF-8 in both languages, and says so.
   head += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n";
-  if (polish) head += "<meta http-equiv=\"Content-Language\" content=\"pl\">\r\n";
+  // An English report, the first there was, names no language.
+  if (lang != Language::English)
+    head += "<meta http-equiv=\"Content-Language\" content=\"" + std::string(LanguageCode(lang)) +
+            "\">\r\n";
   head +=
       "  <title>Purgelet Report</title>\r\n"
       "  <style>\r\n"
@@ -84,7 +87,7 @@ std::string ReportCell(std::string_view text) {
 }
 
 std::string BuildReport(const std::vector<std::string>& captions,
-                        const std::vector<std::vector<std::string>>& rows, bool polish,
+                        const std::vector<std::vector<std::string>>& rows, Language lang,
                         const std::tm& now) {
   std::string out;
   const auto line = [&](std::string_view text) {
@@ -93,7 +96,7 @@ std::string BuildReport(const std::vector<std::string>& captions,
   };
   line("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">");
   line("<html>");
-  line(BuildReportHead(polish));
+  line(BuildReportHead(lang));
   line("<body>");
   line("Date: " + FormatShortDate(now) + "<br>");
   line("Time: " + FormatLongTime(now) + "<br>");

@@ -6,11 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "lang/Language.h"
 #include "util/ProjectLinks.h"
 
 namespace pgl {
 
-std::string BuildReportHead(bool polish);
+std::string BuildReportHead(Language lang);
 // & < > and the micro sign become entities; other characters stay.
 std::string EscapeHtml(std::string_view text);
 // A cell: escaped, "-" when blank, a link when it is an address (never a script address).
@@ -18,7 +19,7 @@ std::string ReportCell(std::string_view text);
 
 // The whole document, lines ended by CR LF, UTF-8.
 std::string BuildReport(const std::vector<std::string>& captions,
-                        const std::vector<std::vector<std::string>>& rows, bool polish,
+                        const std::vector<std::vector<std::string>>& rows, Language lang,
                         const std::tm& now);
 
 }  // namespace pgl

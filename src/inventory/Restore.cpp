@@ -257,16 +257,68 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
   return true;
 }
 
-bool ApplyRestore(RegistryStore& registry, const RestorePlan& plan, bool polish,
+namespace {
+
+enum class Msg {
+  AddedBack,
+  Replaced,
+  Unchanged,
+  Refused,
+  NotAllowed,
+  Deletion,
+  ValueDeletion,
+  NoView32,
+  PlaceValues,
+  UsageRecord,
+  MissingKey,
+  DefaultValue,
+  MissingValue,
+  NotWritten,
+  Count
+};
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::AddedBack, {"Added back", "Przywrócony"}},
+    {Msg::Replaced, {"Replaced", "Zastąpiony"}},
+    {Msg::Unchanged, {"Unchanged", "Bez zmian"}},
+    {Msg::Refused, {"Refused", "Odrzucony"}},
+    {Msg::NotAllowed,
+     {"not a key of an installed program or of its usage record",
+      "to nie jest klucz programu z listy ani jego zapis użycia"}},
+    {Msg::Deletion,
+     {"it deletes a key; a restore only puts back", "usuwa klucz; przywracanie tylko przywraca"}},
+    {Msg::ValueDeletion,
+     {"it deletes values; a restore only puts back",
+      "usuwa wartości; przywracanie tylko przywraca"}},
+    {Msg::NoView32,
+     {"a key of the 32-bit view, and this system is 32-bit",
+      "klucz 32-bitowego widoku, a ten system jest 32-bitowy"}},
+    {Msg::PlaceValues,
+     {"values of the Uninstall or ARPCache key itself",
+      "wartości samego klucza Uninstall lub ARPCache"}},
+    {Msg::UsageRecord, {"usage record: ", "zapis użycia: "}},
+    {Msg::MissingKey, {"key %1 (missing)", "klucz %1 (brak)"}},
+    {Msg::DefaultValue, {"(default)", "(domyślna)"}},
+    {Msg::MissingValue, {" (missing)", " (brak)"}},
+    {Msg::NotWritten, {"the registry could not be written.", "nie dało się zapisać rejestru."}},
+};
+static_assert(IsMessageTable(kMessages));
+
+std::string Text(Msg id, Language lang) {
+  return MessageIn(kMessages, id, lang);
+}
+
+}  // namespace
+
+bool ApplyRestore(RegistryStore& registry, const RestorePlan& plan, Language lang,
                   std::string& error) {
   if (plan.writes.empty()) return true;
   std::vector<RootKey> roots;
   for (const ScriptKey& key : plan.writes)
     if (std::find(roots.begin(), roots.end(), key.root) == roots.end()) roots.push_back(key.root);
   const auto failed = [&] {
-    error = registry.LocalizedError(polish);
-    if (error.empty())
-      error = polish ? "nie dało się zapisać rejestru." : "the registry could not be written.";
+    error = registry.LocalizedError(lang);
+    if (error.empty()) error = Text(Msg::NotWritten, lang);
     return false;
   };
   registry.Refresh();  // what others saved since counts
@@ -305,62 +357,54 @@ bool ApplyRestore(RegistryStore& registry, const RestorePlan& plan, bool polish,
   return true;
 }
 
-std::string RestoreKindText(RestoreKind kind, bool polish) {
+std::string RestoreKindText(RestoreKind kind, Language lang) {
   switch (kind) {
     case RestoreKind::AddBack:
-      return polish ? "Przywrócony" : "Added back";
+      return Text(Msg::AddedBack, lang);
     case RestoreKind::Replace:
-      return polish ? "Zastąpiony" : "Replaced";
+      return Text(Msg::Replaced, lang);
     case RestoreKind::Unchanged:
-      return polish ? "Bez zmian" : "Unchanged";
+      return Text(Msg::Unchanged, lang);
     case RestoreKind::Refused:
-      return polish ? "Odrzucony" : "Refused";
+      return Text(Msg::Refused, lang);
   }
   return {};
 }
 
-std::string RefusalText(RefusalReason reason, bool polish) {
+std::string RefusalText(RefusalReason reason, Language lang) {
   switch (reason) {
     case RefusalReason::NotAllowed:
-      return polish ? "to nie jest klucz programu z listy ani jego zapis użycia"
-                    : "not a key of an installed program or of its usage record";
+      return Text(Msg::NotAllowed, lang);
     case RefusalReason::Deletion:
-      return polish ? "usuwa klucz; przywracanie tylko przywraca"
-                    : "it deletes a key; a restore only puts back";
+      return Text(Msg::Deletion, lang);
     case RefusalReason::ValueDeletion:
-      return polish ? "usuwa wartości; przywracanie tylko przywraca"
-                    : "it deletes values; a restore only puts back";
+      return Text(Msg::ValueDeletion, lang);
     case RefusalReason::NoView32:
-      return polish ? "klucz 32-bitowego widoku, a ten system jest 32-bitowy"
-                    : "a key of the 32-bit view, and this system is 32-bit";
+      return Text(Msg::NoView32, lang);
     case RefusalReason::PlaceValues:
-      return polish ? "wartości samego klucza Uninstall lub ARPCache"
-                    : "values of the Uninstall or ARPCache key itself";
+      return Text(Msg::PlaceValues, lang);
   }
   return {};
 }
 
-std::string DifferenceText(const RestoreDifference& d, bool polish) {
-  std::string text = d.usageRecord ? (polish ? "zapis użycia: " : "usage record: ") : "";
-  if (d.missingKey) {
-    text += (polish ? "klucz " : "key ") + d.name + (polish ? " (brak)" : " (missing)");
-    return text;
-  }
-  text += d.name.empty() ? (polish ? "(domyślna)" : "(default)") : d.name;
+std::string DifferenceText(const RestoreDifference& d, Language lang) {
+  std::string text = d.usageRecord ? Text(Msg::UsageRecord, lang) : "";
+  if (d.missingKey) return text + Fill(Text(Msg::MissingKey, lang), {d.name});
+  text += d.name.empty() ? Text(Msg::DefaultValue, lang) : d.name;
   if (d.missingValue)
-    text += polish ? " (brak)" : " (missing)";
+    text += Text(Msg::MissingValue, lang);
   else if (d.texts)
     text += " \"" + d.now + "\" \u2192 \"" + d.backup + "\"";
   return text;
 }
 
-std::string RestoreItemLine(const RestoreItem& item, bool polish) {
+std::string RestoreItemLine(const RestoreItem& item, Language lang) {
   std::string line = item.displayName.empty() ? item.key : item.displayName + " (" + item.key + ")";
-  if (item.kind == RestoreKind::Refused) return line + ": " + RefusalText(item.reason, polish);
+  if (item.kind == RestoreKind::Refused) return line + ": " + RefusalText(item.reason, lang);
   if (item.kind != RestoreKind::Replace) return line;
   line += ": ";
   for (std::size_t i = 0; i < item.differences.size(); ++i)
-    line += (i ? "; " : "") + DifferenceText(item.differences[i], polish);
+    line += (i ? "; " : "") + DifferenceText(item.differences[i], lang);
   return line;
 }
 

@@ -62,13 +62,13 @@ bool PlanRestore(RegistryStore& registry, std::string_view bytes, int codePage, 
 // Writes the plan's keys and values: every registry file is checked before anything changes,
 // then each is saved once. False with the store's reason (in the language asked for) when it
 // could not be written.
-bool ApplyRestore(RegistryStore& registry, const RestorePlan& plan, bool polish,
+bool ApplyRestore(RegistryStore& registry, const RestorePlan& plan, Language lang,
                   std::string& error);
 
-std::string RestoreKindText(RestoreKind kind, bool polish);
-std::string RefusalText(RefusalReason reason, bool polish);
-std::string DifferenceText(const RestoreDifference& difference, bool polish);
+std::string RestoreKindText(RestoreKind kind, Language lang);
+std::string RefusalText(RefusalReason reason, Language lang);
+std::string DifferenceText(const RestoreDifference& difference, Language lang);
 // "Name (KEY): what" as one line for people.
-std::string RestoreItemLine(const RestoreItem& item, bool polish);
+std::string RestoreItemLine(const RestoreItem& item, Language lang);
 
 }  // namespace pgl

@@ -12,8 +12,6 @@ namespace pgl {
 
 namespace {
 
-constexpr const char* kCrLf = "\r\n";
-
 bool IsBlank(const std::string& text) {
   for (unsigned char c : text)
     if (c > ' ') return false;
@@ -92,60 +90,103 @@ std::string UninstallCommandFor(const TUninstallInfo& info, UninstallMode mode) 
   return mode == UninstallMode::Quiet ? QuietUninstallCommandOf(info) : UninstallCommandToRun(info);
 }
 
-std::string UninstallEngine::StillInstalledText(const std::string& name, bool polish) {
-  return (polish ? "Nadal zainstalowany: " : "Still installed: ") + name;
+namespace {
+
+enum class Msg {
+  StillInstalled,
+  NoQuietCommand,
+  MissingCommand,
+  StartFailed,
+  NotRunnable,
+  StoppedWaiting,
+  RunnerFailed,
+  WhyNoQuietCommand,
+  WhyNoCommand,
+  WhyNotRunnable,
+  WhyNoWine,
+  NoKeyName,
+  NotDeleted,
+  UsageRecordLeft,
+  KeyStillThere,
+  Count
+};
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::StillInstalled, {"Still installed: %1", "Nadal zainstalowany: %1"}},
+    {Msg::NoQuietCommand,
+     {"Application: %1\r\nError: There is no quiet uninstall command; nothing was run",
+      "Aplikacja: %1\r\nBłąd: Brak polecenia cichej deinstalacji; nic nie uruchomiono"}},
+    {Msg::MissingCommand,
+     {"Application: %1\r\nError: Uninstall command is missing!",
+      "Aplikacja: %1\r\nBłąd: Brak polecenia deinstalacyjnego"}},
+    {Msg::StartFailed,
+     {"Application: %1\r\nCommand failed: %2\r\nError no.: %3\r\nMessage: %4",
+      "Program: %1\r\nNiepowodzenie: %2\r\nNr błędu: %3\r\nKomunikat: %4"}},
+    {Msg::NotRunnable,
+     {"Application: %1\r\nError: The uninstaller is a 32-bit Windows program and this Wine "
+      "cannot run 32-bit programs: %2\r\nInstall Wine's 32-bit part (on Debian, the wine32 "
+      "package) and try again.",
+      "Aplikacja: %1\r\nBłąd: Deinstalator jest 32-bitowym programem Windows, a ten Wine nie "
+      "uruchamia programów 32-bitowych: %2\r\nZainstaluj 32-bitową część Wine (w Debianie "
+      "pakiet wine32) i spróbuj ponownie."}},
+    {Msg::StoppedWaiting,
+     {"Application: %1\r\nError: Stopped waiting for the uninstaller; it may still be running.",
+      "Aplikacja: %1\r\nBłąd: Przerwano oczekiwanie na deinstalator; może on nadal działać."}},
+    {Msg::RunnerFailed,
+     {"Application: %1\r\nCommand failed: %2\r\nMessage: %3",
+      "Program: %1\r\nNiepowodzenie: %2\r\nKomunikat: %3"}},
+    {Msg::WhyNoQuietCommand,
+     {"it has no quiet uninstall command", "brak polecenia cichej deinstalacji"}},
+    {Msg::WhyNoCommand, {"it has no uninstall command", "brak polecenia deinstalacyjnego"}},
+    {Msg::WhyNotRunnable,
+     {"a 32-bit uninstaller, and this Wine runs no 32-bit programs",
+      "32-bitowy deinstalator, a ten Wine nie uruchamia programów 32-bitowych"}},
+    {Msg::WhyNoWine, {"nothing will be run: %1", "nic nie zostanie uruchomione: %1"}},
+    {Msg::NoKeyName, {"it has no key name.", "nie ma nazwy klucza."}},
+    {Msg::NotDeleted, {"it could not be deleted.", "nie dało się go usunąć."}},
+    {Msg::UsageRecordLeft,
+     {"its usage record (ARPCache key) was left: %1",
+      "został jego zapis użycia (klucz ARPCache): %1"}},
+    {Msg::KeyStillThere, {"its key is still there.", "jego klucz nadal istnieje."}},
+};
+static_assert(IsMessageTable(kMessages));
+
+std::string Text(Msg id, Language lang, std::initializer_list<std::string_view> args = {}) {
+  return Fill(MessageIn(kMessages, id, lang), args);
 }
 
-std::string UninstallEngine::NoQuietCommandText(const std::string& name, bool polish) {
-  return polish ? "Aplikacja: " + name + kCrLf +
-                      "Błąd: Brak polecenia cichej deinstalacji; nic nie uruchomiono"
-                : "Application: " + name + kCrLf +
-                      "Error: There is no quiet uninstall command; nothing was run";
+}  // namespace
+
+std::string UninstallEngine::StillInstalledText(const std::string& name, Language lang) {
+  return Text(Msg::StillInstalled, lang, {name});
 }
 
-std::string UninstallEngine::MissingCommandText(const std::string& name, bool polish) {
-  return polish ? "Aplikacja: " + name + kCrLf + "Błąd: Brak polecenia deinstalacyjnego"
-                : "Application: " + name + kCrLf + "Error: Uninstall command is missing!";
+std::string UninstallEngine::NoQuietCommandText(const std::string& name, Language lang) {
+  return Text(Msg::NoQuietCommand, lang, {name});
+}
+
+std::string UninstallEngine::MissingCommandText(const std::string& name, Language lang) {
+  return Text(Msg::MissingCommand, lang, {name});
 }
 
 std::string UninstallEngine::StartFailedText(const std::string& name, const std::string& command,
                                              std::uint32_t code, const std::string& message,
-                                             bool polish) {
-  const std::string number = std::to_string(code);
-  return polish ? "Program: " + name + kCrLf + "Niepowodzenie: " + command + kCrLf +
-                      "Nr błędu: " + number + kCrLf + "Komunikat: " + message
-                : "Application: " + name + kCrLf + "Command failed: " + command + kCrLf +
-                      "Error no.: " + number + kCrLf + "Message: " + message;
+                                             Language lang) {
+  return Text(Msg::StartFailed, lang, {name, command, std::to_string(code), message});
 }
 
 std::string UninstallEngine::NotRunnableText(const std::string& name, const std::string& program,
-                                             bool polish) {
-  return polish ? "Aplikacja: " + name + kCrLf +
-                      "Błąd: Deinstalator jest 32-bitowym programem Windows, a ten Wine nie "
-                      "uruchamia programów 32-bitowych: " +
-                      program + kCrLf +
-                      "Zainstaluj 32-bitową część Wine (w Debianie pakiet wine32) i spróbuj "
-                      "ponownie."
-                : "Application: " + name + kCrLf +
-                      "Error: The uninstaller is a 32-bit Windows program and this Wine cannot "
-                      "run 32-bit programs: " +
-                      program + kCrLf +
-                      "Install Wine's 32-bit part (on Debian, the wine32 package) and try again.";
+                                             Language lang) {
+  return Text(Msg::NotRunnable, lang, {name, program});
 }
 
-std::string UninstallEngine::StoppedWaitingText(const std::string& name, bool polish) {
-  return polish ? "Aplikacja: " + name + kCrLf +
-                      "Błąd: Przerwano oczekiwanie na deinstalator; może on nadal działać."
-                : "Application: " + name + kCrLf +
-                      "Error: Stopped waiting for the uninstaller; it may still be running.";
+std::string UninstallEngine::StoppedWaitingText(const std::string& name, Language lang) {
+  return Text(Msg::StoppedWaiting, lang, {name});
 }
 
 std::string UninstallEngine::RunnerFailedText(const std::string& name, const std::string& command,
-                                              const std::string& why, bool polish) {
-  return polish ? "Program: " + name + kCrLf + "Niepowodzenie: " + command + kCrLf +
-                      "Komunikat: " + why
-                : "Application: " + name + kCrLf + "Command failed: " + command + kCrLf +
-                      "Message: " + why;
+                                              const std::string& why, Language lang) {
+  return Text(Msg::RunnerFailed, lang, {name, command, why});
 }
 
 UninstallEngine::Obstacle UninstallEngine::ObstacleOf(const std::string& command,
@@ -156,31 +197,27 @@ UninstallEngine::Obstacle UninstallEngine::ObstacleOf(const std::string& command
     const auto header = ProgramHeader(platform_, program);
     if (header && !runner_.CanRun(header->machine)) return Obstacle::NotRunnable;
   }
-  if (!runner_.WhyNothingRuns(false).empty()) return Obstacle::NoWine;
+  if (!runner_.WhyNothingRuns(Language::English).empty()) return Obstacle::NoWine;
   return Obstacle::None;
 }
 
-std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, bool polish,
+std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, Language lang,
                                        UninstallMode mode) const {
   std::string program;
   switch (ObstacleOf(UninstallCommandFor(entry, mode), program)) {
     case Obstacle::None:
       break;
     case Obstacle::NoCommand:
-      if (mode == UninstallMode::Quiet)
-        return polish ? "brak polecenia cichej deinstalacji" : "it has no quiet uninstall command";
-      return polish ? "brak polecenia deinstalacyjnego" : "it has no uninstall command";
+      return Text(mode == UninstallMode::Quiet ? Msg::WhyNoQuietCommand : Msg::WhyNoCommand, lang);
     case Obstacle::NotRunnable:
-      return polish ? "32-bitowy deinstalator, a ten Wine nie uruchamia programów 32-bitowych"
-                    : "a 32-bit uninstaller, and this Wine runs no 32-bit programs";
+      return Text(Msg::WhyNotRunnable, lang);
     case Obstacle::NoWine:
-      return (polish ? "nic nie zostanie uruchomione: " : "nothing will be run: ") +
-             runner_.WhyNothingRuns(polish);
+      return Text(Msg::WhyNoWine, lang, {runner_.WhyNothingRuns(lang)});
   }
   return {};
 }
 
-UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, bool polish,
+UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, Language lang,
                                     UninstallObserver& observer, UninstallMode mode) {
   UninstallBatch batch;
   errors_.ClearErrors();
@@ -197,15 +234,15 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
     const Obstacle obstacle = ObstacleOf(command, program);
     if (obstacle == Obstacle::NoCommand) {
       step.result = UninstallResult::MissingCommand;
-      errors_.AddError(mode == UninstallMode::Quiet ? NoQuietCommandText(name, polish)
-                                                    : MissingCommandText(name, polish));
+      errors_.AddError(mode == UninstallMode::Quiet ? NoQuietCommandText(name, lang)
+                                                    : MissingCommandText(name, lang));
       batch.steps.push_back(std::move(step));
       continue;
     }
     // A program the system cannot run would start, do nothing and pass as done.
     if (obstacle == Obstacle::NotRunnable) {
       step.result = UninstallResult::NotRunnable;
-      errors_.AddError(NotRunnableText(name, program, polish));
+      errors_.AddError(NotRunnableText(name, program, lang));
       batch.steps.push_back(std::move(step));
       continue;
     }
@@ -219,21 +256,17 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
         break;
       case RunOutcome::Kind::StartFailed:
         step.result = UninstallResult::StartFailed;
-        errors_.AddError(
-            StartFailedText(name, command, step.outcome.errorCode, step.outcome.message, polish));
+        errors_.AddError(StartFailedText(name, command, step.outcome.errorCode,
+                                         step.outcome.message.In(lang), lang));
         break;
       case RunOutcome::Kind::StoppedWaiting:
         step.result = UninstallResult::StoppedWaiting;
         anyStarted = true;
-        errors_.AddError(StoppedWaitingText(name, polish));
+        errors_.AddError(StoppedWaitingText(name, lang));
         break;
       case RunOutcome::Kind::RunnerFailed:
         step.result = UninstallResult::RunnerFailed;
-        errors_.AddError(RunnerFailedText(name, command,
-                                          polish && !step.outcome.messagePolish.empty()
-                                              ? step.outcome.messagePolish
-                                              : step.outcome.message,
-                                          polish));
+        errors_.AddError(RunnerFailedText(name, command, step.outcome.message.In(lang), lang));
         break;
     }
     batch.steps.push_back(std::move(step));
@@ -247,23 +280,23 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
 }
 
 std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
-                                         const std::vector<TUninstallInfo>& entries, bool polish) {
+                                         const std::vector<TUninstallInfo>& entries,
+                                         Language lang) {
   std::vector<RemoveFailure> failures;
   for (const TUninstallInfo& entry : entries) {
     const RootKey root = PlaceOf(entry.View).root;
     const std::string& name = EntrySubkey(entry);
     if (name.empty()) {
       // An empty name would name the Uninstall key itself, with every entry below it.
-      failures.push_back({entry.DisplayName.str(), RegistryKeyOf(entry),
-                          polish ? "nie ma nazwy klucza." : "it has no key name."});
+      failures.push_back(
+          {entry.DisplayName.str(), RegistryKeyOf(entry), Text(Msg::NoKeyName, lang)});
       continue;
     }
     const std::string uninstallKey = UninstallKeyPath(entry.View, name);
     const std::string arpKey = ARPCacheKeyPath(entry.View, name);
-    const auto why = [&registry, polish](const char* what) {
-      const std::string error = registry.LocalizedError(polish);
-      if (!error.empty()) return std::string(what) + error;
-      return std::string(what) + (polish ? "nie dało się go usunąć." : "it could not be deleted.");
+    const auto why = [&registry, lang] {
+      const std::string error = registry.LocalizedError(lang);
+      return error.empty() ? Text(Msg::NotDeleted, lang) : error;
     };
     // A failed delete is a failure even where the key is not to be seen afterwards: a save
     // found unsafe may have put a file in place that Wine is about to write over.
@@ -273,13 +306,12 @@ std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
     };
     std::string reason;
     if (removeFails(uninstallKey))
-      reason = why("");
+      reason = why();
     else if (removeFails(arpKey))
-      reason = why(polish ? "został jego zapis użycia (klucz ARPCache): "
-                          : "its usage record (ARPCache key) was left: ");
+      reason = Text(Msg::UsageRecordLeft, lang, {why()});
     // Only what the registry shows afterwards counts.
     if (reason.empty() && RegKeyExists(registry, root, uninstallKey))
-      reason = polish ? "jego klucz nadal istnieje." : "its key is still there.";
+      reason = Text(Msg::KeyStillThere, lang);
     if (!reason.empty()) {
       failures.push_back({entry.DisplayName.str(), RegistryKeyOf(entry), reason});
     }

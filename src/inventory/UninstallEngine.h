@@ -71,30 +71,30 @@ class UninstallEngine {
       : registry_(registry), platform_(platform), runner_(runner), errors_(errors) {}
 
   // Clears the error list, runs the entries' uninstallers in the given order, each waited
-  // for, and adds one error per entry that failed (texts in Polish when `polish`). Then
+  // for, and adds one error per entry that failed (texts in `lang`). Then
   // waits until the registry shows what they changed, and reads it again, so that a prune
   // that follows sees the registry as the uninstallers left it.
-  UninstallBatch Run(const std::vector<TUninstallInfo>& entries, bool polish,
+  UninstallBatch Run(const std::vector<TUninstallInfo>& entries, Language lang,
                      UninstallObserver& observer, UninstallMode mode = UninstallMode::Normal);
 
   // Why an entry's uninstaller will not be run (no command, a 32-bit program where none runs,
   // no usable Wine for the prefix), to be said before a batch starts; empty when it will.
-  std::string WhyNotRun(const TUninstallInfo& entry, bool polish,
+  std::string WhyNotRun(const TUninstallInfo& entry, Language lang,
                         UninstallMode mode = UninstallMode::Normal) const;
 
   // The error texts, exposed for the window and the tests.
-  static std::string MissingCommandText(const std::string& name, bool polish);
+  static std::string MissingCommandText(const std::string& name, Language lang);
   // Quiet mode: the entry has no command that uninstalls it without a window.
-  static std::string NoQuietCommandText(const std::string& name, bool polish);
+  static std::string NoQuietCommandText(const std::string& name, Language lang);
   static std::string StartFailedText(const std::string& name, const std::string& command,
-                                     std::uint32_t code, const std::string& message, bool polish);
+                                     std::uint32_t code, const std::string& message, Language lang);
   static std::string NotRunnableText(const std::string& name, const std::string& program,
-                                     bool polish);
-  static std::string StoppedWaitingText(const std::string& name, bool polish);
+                                     Language lang);
+  static std::string StoppedWaitingText(const std::string& name, Language lang);
   // An entry whose key is still there once the batch and Wine's save are over.
-  static std::string StillInstalledText(const std::string& name, bool polish);
+  static std::string StillInstalledText(const std::string& name, Language lang);
   static std::string RunnerFailedText(const std::string& name, const std::string& command,
-                                      const std::string& why, bool polish);
+                                      const std::string& why, Language lang);
 
  private:
   enum class Obstacle { None, NoCommand, NotRunnable, NoWine };
@@ -117,7 +117,7 @@ struct RemoveFailure {
 // missing usage record is normal and no failure.
 std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
                                          const std::vector<TUninstallInfo>& entries,
-                                         bool polish = false);
+                                         Language lang = Language::English);
 
 // Refreshes every entry's Exists flag and drops the entries whose Uninstall key has gone.
 // Answers how many were dropped.

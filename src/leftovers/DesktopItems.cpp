@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace pgl::leftovers {
 
 void FileItems::Add(std::vector<Leftover>& items, LeftoverKind kind, Confidence confidence,
-                    const std::string& path, const char* why, const char* whyPolish) {
+                    const std::string& path, const LocalText& why) {
   const std::string p = HostPlace(path);
   if (!Exists(p) || seen.count(p) || guard.Judge(p, kind)) return;
   const auto id = IdentityOf(p, false);
@@ -25,7 +25,6 @@ void FileItems::Add(std::vector<Leftover>& items, LeftoverKind kind, Confidence 
   item.confidence = confidence;
   item.path = p;
   item.reason = why;
-  item.reasonPolish = whyPolish;
   item.size = SizeOf(p);
   item.id = *id;
   items.push_back(std::move(item));
@@ -93,7 +92,7 @@ std::vector<std::string> ProgIdsOf(const Evidence& ev) {
 }
 
 void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const AddFile& addFile,
-                     const char* why, const char* whyPolish) {
+                     const LocalText& why) {
   std::error_code ec;
   const std::string appsWine =
       fs::weakly_canonical(xdg.dataHome + "/applications/wine", ec).string();
@@ -104,7 +103,7 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
   std::set<std::string> icons;
   std::set<std::string> folders;  // below applications/wine
   for (const auto& file : desktop.ours) {
-    addFile(LeftoverKind::DesktopFile, Confidence::Sure, file, why, whyPolish);
+    addFile(LeftoverKind::DesktopFile, Confidence::Sure, file, why);
     for (const auto& e : desktop.all)
       if (e.file == file && !e.icon.empty() && e.icon.find('/') == std::string::npos)
         icons.insert(e.icon);
@@ -113,14 +112,14 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
       addFile(LeftoverKind::MenuFile, Confidence::Sure,
               xdg.dataHome + "/mime/packages/x-wine-extension-" +
                   name.substr(15, name.size() - 23) + ".xml",
-              "the file type of its association", "typ plików jego skojarzenia");
+              WhyText(LeftoverWhy::AssociationType));
     if (!UnixInside(file, appsWine)) continue;
     std::string rel = file.substr(appsWine.size() + 1, file.size() - appsWine.size() - 9);
     std::string menuName = rel;
     std::replace(menuName.begin(), menuName.end(), '/', '-');
     addFile(LeftoverKind::MenuFile, Confidence::Sure,
             xdg.configHome + "/menus/applications-merged/wine-" + menuName + ".menu",
-            "its menu file", "jego plik menu");
+            WhyText(LeftoverWhy::MenuFile));
     for (auto slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
          slash = rel.rfind('/', slash - 1))
       folders.insert(rel.substr(0, slash));
@@ -149,9 +148,8 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
     std::replace(name.begin(), name.end(), '/', '-');
     addFile(LeftoverKind::MenuFile, Confidence::Sure,
             xdg.dataHome + "/desktop-directories/wine-" + name + ".directory",
-            "the menu folder of its entries", "folder menu z jego wpisami");
-    addFile(LeftoverKind::Folder, Confidence::Sure, dir, "the menu folder of its entries",
-            "folder menu z jego wpisami");
+            WhyText(LeftoverWhy::MenuFolder));
+    addFile(LeftoverKind::Folder, Confidence::Sure, dir, WhyText(LeftoverWhy::MenuFolder));
   }
   for (const auto& icon : icons) {
     if (desktop.iconsInUse.count(icon)) continue;
@@ -159,7 +157,7 @@ void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const Ad
     for (const auto& [f, size] : Children(hicolor))
       for (const char* ext : {".png", ".xpm", ".svg"})
         addFile(LeftoverKind::Icon, Confidence::Sure, hicolor + "/" + size + "/apps/" + icon + ext,
-                "the icon of its menu entry", "ikona jego wpisu menu");
+                WhyText(LeftoverWhy::MenuIcon));
   }
 }
 
@@ -190,15 +188,14 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
   FileItems collected(guard, {});
   AddDesktopItems(
       xdg, desktop,
-      [&](LeftoverKind kind, Confidence confidence, const std::string& path, const char* why,
-          const char* whyPolish) { collected.Add(items, kind, confidence, path, why, whyPolish); },
-      "Wine's menu entry of a prefix that is gone",
-      "wpis menu Wine z prefiksu, którego już nie ma");
+      [&](LeftoverKind kind, Confidence confidence, const std::string& path, const LocalText& why) {
+        collected.Add(items, kind, confidence, path, why);
+      },
+      WhyText(LeftoverWhy::GonePrefixEntry));
   for (auto& item : items)
     for (const auto& e : desktop.all)
       if (item.kind == LeftoverKind::DesktopFile && e.file == item.path) {
-        item.reason += ": " + e.prefix;
-        item.reasonPolish += ": " + e.prefix;
+        for (std::string& text : item.reason.texts) text += ": " + e.prefix;
       }
   return items;
 }

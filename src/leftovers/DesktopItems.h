@@ -24,8 +24,7 @@ struct DesktopScan {
   std::set<std::string> iconsInUse;        // named by an entry that stays, Wine's or not
 };
 
-using AddFile =
-    std::function<void(LeftoverKind, Confidence, const std::string&, const char*, const char*)>;
+using AddFile = std::function<void(LeftoverKind, Confidence, const std::string&, const LocalText&)>;
 
 // Collects file items: each once, only where it exists and the guard lets it be offered, never
 // inside (or holding) another program's folder.
@@ -34,7 +33,7 @@ struct FileItems {
       : guard(placeGuard), others(std::move(othersLocal)) {}
 
   void Add(std::vector<Leftover>& items, LeftoverKind kind, Confidence confidence,
-           const std::string& path, const char* why, const char* whyPolish);
+           const std::string& path, const LocalText& why);
 
   const PlaceGuard& guard;
   std::vector<std::string> others;
@@ -61,6 +60,6 @@ std::vector<std::string> ProgIdsOf(const Evidence& ev);
 // the menu folders and .directory files left with nothing else, their file types' MIME
 // packages, and the icons no other entry uses.
 void AddDesktopItems(const XdgFolders& xdg, const DesktopScan& desktop, const AddFile& addFile,
-                     const char* why, const char* whyPolish);
+                     const LocalText& why);
 
 }  // namespace pgl::leftovers

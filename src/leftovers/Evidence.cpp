@@ -39,7 +39,7 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
         if (PointsInto(scope, ValueText(sub.get(), u""), folder) ||
             PointsInto(scope, ValueText(sub.get(), u"Path"), folder))
           ev.registry.push_back({root, std::string(path) + "\\" + Utf16ToUtf8(sub->Name()), "",
-                                 true, "its App Paths entry", "jego wpis App Paths"});
+                                 true, WhyText(LeftoverWhy::AppPaths)});
     }
   // Programs started with Windows.
   for (const RootKey root : {kHkeyLocalMachine, kHkeyCurrentUser})
@@ -50,9 +50,9 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
       if (!key) continue;
       for (const RegValue& v : key->Values())
         if (PointsInto(scope, Utf16ToUtf8(v.Text()), folder))
-          ev.registry.push_back({root, path, Utf16ToUtf8(v.Name()), false,
-                                 std::string("started with Windows (") + place(root) + " Run)",
-                                 std::string("uruchamiany z systemem (") + place(root) + " Run)"});
+          ev.registry.push_back(
+              {root, path, Utf16ToUtf8(v.Name()), false,
+               WhyText(LeftoverWhy::StartedWithWindows, {LocalText(place(root))})});
     }
   // File types it opens. A ProgID is its own when Wine does not ship it and each of its verbs
   // runs something in its folder: then the ProgID goes whole, with the extensions naming it. Of
@@ -78,14 +78,12 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
       if (every && !IsStockKey(kHkeyLocalMachine, keyPath) &&
           !IsStockKey(kHkeyCurrentUser, keyPath)) {
         progIds.push_back(FoldRegName(sub->Name()));
-        ev.registry.push_back(
-            {root, keyPath, "", true, "a file type it opens", "typ plików, które otwiera"});
+        ev.registry.push_back({root, keyPath, "", true, WhyText(LeftoverWhy::FileTypeItOpens)});
         continue;
       }
       for (const auto& verb : ourVerbs)
         ev.registry.push_back({root, keyPath + "\\shell\\" + verb + "\\command", "", false,
-                               "its command for a file type others use too",
-                               "jego polecenie dla typu plików używanego też przez innych"});
+                               WhyText(LeftoverWhy::SharedTypeCommand)});
     }
     if (progIds.empty()) continue;
     for (const auto& sub : classes->SubKeys()) {
@@ -95,8 +93,7 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
       const bool alone = sub->SubKeys().empty() && sub->Values().size() == 1 &&
                          !IsStockKey(root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()));
       ev.registry.push_back({root, "Software\\Classes\\" + Utf16ToUtf8(sub->Name()), "", alone,
-                             "a file extension given to it",
-                             "rozszerzenie plików przypisane do niego"});
+                             WhyText(LeftoverWhy::ExtensionGiven)});
     }
   }
   // Shared files counted for it.
@@ -105,7 +102,7 @@ void ScanRegistry(const LeftoverScope& scope, const std::string& folder, Evidenc
     for (const RegValue& v : key->Values())
       if (PointsInto(scope, Utf16ToUtf8(v.Name()), folder))
         ev.registry.push_back({kHkeyLocalMachine, shared, Utf16ToUtf8(v.Name()), false,
-                               "a shared file of its folder", "plik współdzielony z jego folderu"});
+                               WhyText(LeftoverWhy::SharedFile)});
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ std::string EvidenceToJson(const std::vector<Evidence>& records) {
                           {"key", p.key},
                           {"value", p.value},
                           {"whole_key", p.wholeKey},
-                          {"why", p.why},
-                          {"why_polish", p.whyPolish}});
+                          {"why", p.why.In(Language::English)},
+                          {"why_polish", p.why.In(Language::Polish)}});
     all.push_back({{"prefix", ev.prefix},
                    {"key", ev.entryKey},
                    {"name", ev.displayName},
@@ -71,8 +71,10 @@ bool EvidenceFromJson(const std::string& text, std::vector<Evidence>& records) {
       for (const auto& p : j.value("registry", nlohmann::json::array()))
         ev.registry.push_back(
             {p.at("root").get<std::string>() == "HKCU" ? kHkeyCurrentUser : kHkeyLocalMachine,
-             p.at("key").get<std::string>(), p.value("value", ""), p.value("whole_key", false),
-             p.value("why", ""), p.value("why_polish", "")});
+             p.at("key").get<std::string>(),
+             p.value("value", ""),
+             p.value("whole_key", false),
+             {p.value("why", ""), p.value("why_polish", "")}});
       records.push_back(std::move(ev));
     }
   } catch (const nlohmann::json::exception&) {

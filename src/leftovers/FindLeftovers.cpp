@@ -21,21 +21,13 @@ using namespace leftovers;
 
 namespace {
 
-struct Why {
-  const char* english;
-  const char* polish;
-};
-// Why a settings folder or key named after the program is offered, and its publisher's.
-Why SettingsWhy(Confidence c) {
-  return c == Confidence::Sure ? Why{"settings named like its install folder",
-                                     "ustawienia nazwane jak jego folder instalacji"}
-                               : Why{"settings named after its publisher and product",
-                                     "ustawienia nazwane jak jego wydawca i produkt"};
+LocalText SettingsWhy(Confidence c) {
+  return WhyText(c == Confidence::Sure ? LeftoverWhy::SettingsLikeFolder
+                                       : LeftoverWhy::SettingsLikePair);
 }
-Why PublisherWhy(Confidence c) {
-  return c == Confidence::Sure ? Why{"it held only its settings", "zawierał tylko jego ustawienia"}
-                               : Why{"named after its publisher, holding nothing else",
-                                     "nazwany jak jego wydawca, nie zawiera nic innego"};
+LocalText PublisherWhy(Confidence c) {
+  return WhyText(c == Confidence::Sure ? LeftoverWhy::HeldOnlySettings
+                                       : LeftoverWhy::NamedAfterPublisher);
 }
 
 // One search: the items found so far, and what the program's names and the other programs'
@@ -55,8 +47,7 @@ class LeftoverSearch {
     AddRecordedRegistry();
     // The desktop's side: Wine's menu entries and desktop shortcuts, their icons and menus.
     AddDesktopItems(scope_.xdg, ScanDesktop(scope_, ev_, ProgIdsOf(ev_)), OfferFn(),
-                    "Wine's menu entry or desktop shortcut for it",
-                    "wpis menu lub skrót na pulpicie zrobiony dla niego przez Wine");
+                    WhyText(LeftoverWhy::WineMenuEntry));
     FindNames();
     AddSettingsFolders();
     AddSettingsKeys();
@@ -72,28 +63,27 @@ class LeftoverSearch {
     return local;
   }
 
-  void Offer(LeftoverKind kind, Confidence confidence, const std::string& path, const char* why,
-             const char* whyPolish) {
-    files_.Add(items_, kind, confidence, path, why, whyPolish);
+  void Offer(LeftoverKind kind, Confidence confidence, const std::string& path,
+             const LocalText& why) {
+    files_.Add(items_, kind, confidence, path, why);
   }
   AddFile OfferFn() {
-    return
-        [this](LeftoverKind kind, Confidence confidence, const std::string& path, const char* why,
-               const char* whyPolish) { Offer(kind, confidence, path, why, whyPolish); };
+    return [this](LeftoverKind kind, Confidence confidence, const std::string& path,
+                  const LocalText& why) { Offer(kind, confidence, path, why); };
   }
 
   // The recorded install folder, and its parent when it held nothing else.
   void AddInstallFolder() {
     if (ev_.installFolder.empty()) return;
-    Offer(LeftoverKind::Folder, Confidence::Sure, ev_.installFolder, "its install folder",
-          "jego folder instalacji");
+    Offer(LeftoverKind::Folder, Confidence::Sure, ev_.installFolder,
+          WhyText(LeftoverWhy::InstallFolder));
     const std::string parentWindows = WinParent(ev_.installFolderWindows);
     const std::string parent = fs::path(HostPlace(ev_.installFolder)).parent_path().string();
     const auto children = Children(parent);
     if (!IsSystemFolder(scope_, guard_, parentWindows) && children.size() == 1 &&
         Fold(children[0].second) == Fold(WinLeaf(ev_.installFolderWindows)))
-      Offer(LeftoverKind::Folder, Confidence::Sure, parent, "it held only its install folder",
-            "zawierał tylko jego folder instalacji");
+      Offer(LeftoverKind::Folder, Confidence::Sure, parent,
+            WhyText(LeftoverWhy::HeldOnlyInstallFolder));
   }
 
   // Its shortcuts, and its own Start-menu folder when that holds nothing else.
@@ -101,8 +91,7 @@ class LeftoverSearch {
     const std::string programs = ShellFolder(scope_, kHkeyCurrentUser, u"Programs");
     const std::string commonPrograms = ShellFolder(scope_, kHkeyLocalMachine, u"Common Programs");
     for (std::size_t i = 0; i < ev_.shortcuts.size(); ++i) {
-      Offer(LeftoverKind::File, Confidence::Sure, ev_.shortcuts[i], "a shortcut to it",
-            "skrót do niego");
+      Offer(LeftoverKind::File, Confidence::Sure, ev_.shortcuts[i], WhyText(LeftoverWhy::Shortcut));
       const std::string folderWindows = WinParent(ev_.shortcutsWindows[i]);
       if (!WinInside(folderWindows, programs) && !WinInside(folderWindows, commonPrograms))
         continue;
@@ -114,8 +103,8 @@ class LeftoverSearch {
         onlyOurs = onlyOurs && std::find(ev_.shortcuts.begin(), ev_.shortcuts.end(),
                                          HostPlace(folder + "/" + real)) != ev_.shortcuts.end();
       if (onlyOurs)
-        Offer(LeftoverKind::Folder, Confidence::Sure, folder, "its Start-menu folder",
-              "jego folder w menu Start");
+        Offer(LeftoverKind::Folder, Confidence::Sure, folder,
+              WhyText(LeftoverWhy::StartMenuFolder));
     }
   }
 
@@ -128,7 +117,6 @@ class LeftoverSearch {
       item.root = p.root;
       item.key = p.key;
       item.reason = p.why;
-      item.reasonPolish = p.whyPolish;
       if (p.wholeKey) {
         item.kind = LeftoverKind::RegistryKey;
       } else {
@@ -219,24 +207,21 @@ class LeftoverSearch {
           if (matched) {
             const Confidence c = PairConfidence(publisher, *matched);
             if (c == Confidence::Sure) best = c;
-            Offer(LeftoverKind::Folder, c, p + "/" + real, SettingsWhy(c).english,
-                  SettingsWhy(c).polish);
+            Offer(LeftoverKind::Folder, c, p + "/" + real, SettingsWhy(c));
           }
           onlyOurs = onlyOurs && matched;
         }
         if (onlyOurs && !otherPublishers_.count(Fold(publisher)))
-          Offer(LeftoverKind::Folder, best, p, PublisherWhy(best).english,
-                PublisherWhy(best).polish);
+          Offer(LeftoverKind::Folder, best, p, PublisherWhy(best));
       }
       for (const auto& product : products_)
         if (const std::string p = Child(root, product); !p.empty())
-          Offer(LeftoverKind::Folder, Confidence::Uncertain, p, "named after the product",
-                "nazwany jak produkt");
+          Offer(LeftoverKind::Folder, Confidence::Uncertain, p,
+                WhyText(LeftoverWhy::NamedAfterProduct));
     }
   }
 
-  void AddKey(RootKey root, const std::string& key, Confidence confidence, const char* why,
-              const char* whyPolish) {
+  void AddKey(RootKey root, const std::string& key, Confidence confidence, const LocalText& why) {
     if (IsStockKey(root, key)) return;  // Wine's structure, whatever the program is called
     for (const auto& item : items_)
       if (item.IsRegistry() && item.root == root && Fold(item.key) == Fold(key)) return;
@@ -246,7 +231,6 @@ class LeftoverSearch {
     item.root = root;
     item.key = key;
     item.reason = why;
-    item.reasonPolish = whyPolish;
     items_.push_back(std::move(item));
   }
 
@@ -271,18 +255,17 @@ class LeftoverSearch {
           if (matched) {
             const Confidence c = PairConfidence(publisher, *matched);
             if (c == Confidence::Sure) best = c;
-            AddKey(root, publisherKey + "\\" + Utf16ToUtf8(sub->Name()), c, SettingsWhy(c).english,
-                   SettingsWhy(c).polish);
+            AddKey(root, publisherKey + "\\" + Utf16ToUtf8(sub->Name()), c, SettingsWhy(c));
           }
           onlyOurs = onlyOurs && matched;
         }
         if (onlyOurs && !otherPublishers_.count(Fold(publisher)))
-          AddKey(root, publisherKey, best, PublisherWhy(best).english, PublisherWhy(best).polish);
+          AddKey(root, publisherKey, best, PublisherWhy(best));
       }
       for (const auto& product : products_)
         if (const RegKey* p = software->FindSubKey(Utf8ToUtf16(product)))
           AddKey(root, std::string(base) + "\\" + Utf16ToUtf8(p->Name()), Confidence::Uncertain,
-                 "named after the product", "nazwany jak produkt");
+                 WhyText(LeftoverWhy::NamedAfterProduct));
     }
   }
 

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "inventory/UCollection.h"
+#include "lang/Language.h"
 #include "leftovers/DesktopEntries.h"
 #include "platform/ManagedSystem.h"
 #include "platform/Platform.h"
@@ -28,7 +30,7 @@ struct Leftover {
   std::string path;  // a file or folder
   RootKey root = 0;  // a registry key or value: its root, key and value name
   std::string key, value;
-  std::string reason, reasonPolish;
+  LocalText reason;
   std::uint64_t size = 0;  // bytes, of a file or folder with everything in it
   FileId id;               // a file or folder: which one it was when found
   bool IsRegistry() const {
@@ -43,7 +45,7 @@ struct RegPointer {
   RootKey root = 0;
   std::string key, value;  // value: empty for the default value
   bool wholeKey = false;   // the key is the program's own (an App Paths key, a ProgID)
-  std::string why, whyPolish;
+  LocalText why;
 };
 
 // What tied a program to its prefix just before its uninstaller ran.
@@ -102,7 +104,7 @@ struct LeftoverFailure {
 // go to the trash. Answers what could not be removed, and why.
 std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                              const std::vector<Leftover>& items,
-                                             const std::string& exportFile, bool polish);
+                                             const std::string& exportFile, Language lang);
 
 // Wine's menu entries, desktop shortcuts, file types and icons of prefixes whose folder no
 // longer exists (a deleted bottle or game), with those prefixes' paths in `gonePrefixes`.
@@ -114,8 +116,35 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
 std::string DisplayText(const LeftoverScope& scope, const Leftover& item);
 
 std::string ConfidenceName(Confidence confidence);  // "sure", "likely", "uncertain"
-std::string ConfidenceText(Confidence confidence, bool polish);
+// Why an item is offered as the program's.
+enum class LeftoverWhy {
+  InstallFolder,
+  HeldOnlyInstallFolder,
+  Shortcut,
+  StartMenuFolder,
+  WineMenuEntry,
+  SettingsLikeFolder,
+  SettingsLikePair,
+  HeldOnlySettings,
+  NamedAfterPublisher,
+  NamedAfterProduct,
+  AppPaths,
+  StartedWithWindows,
+  FileTypeItOpens,
+  SharedTypeCommand,
+  ExtensionGiven,
+  SharedFile,
+  AssociationType,
+  MenuFile,
+  MenuFolder,
+  MenuIcon,
+  GonePrefixEntry,
+  Count
+};
+LocalText WhyText(LeftoverWhy why, std::initializer_list<LocalText> args = {});
+
+std::string ConfidenceText(Confidence confidence, Language lang);
 std::string KindName(LeftoverKind kind);  // "folder", "file", "registry_key", ...
-std::string KindText(LeftoverKind kind, bool polish);
+std::string KindText(LeftoverKind kind, Language lang);
 
 }  // namespace pgl

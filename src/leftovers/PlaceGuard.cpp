@@ -71,12 +71,12 @@ std::size_t Parts(std::string_view rel) {
   return static_cast<std::size_t>(std::count(rel.begin(), rel.end(), '/')) + 1;
 }
 
-constexpr Refusal kSystemPlace{"a system, shared or profile folder, or one holding it",
-                               "folder systemowy, wspólny lub profilu albo zawierający taki"};
-constexpr Refusal kOutside{"outside the prefix and the desktop's folders",
-                           "poza prefiksem i folderami pulpitu"};
-constexpr Refusal kNotWines{"not a file that Wine made for the prefix",
-                            "nie jest plikiem zrobionym przez Wine dla prefiksu"};
+constexpr Refusal kSystemPlace{{"a system, shared or profile folder, or one holding it",
+                                "folder systemowy, wspólny lub profilu albo zawierający taki"}};
+constexpr Refusal kOutside{
+    {"outside the prefix and the desktop's folders", "poza prefiksem i folderami pulpitu"}};
+constexpr Refusal kNotWines{{"not a file that Wine made for the prefix",
+                             "nie jest plikiem zrobionym przez Wine dla prefiksu"}};
 
 // Whether `rel` (below the XDG data folder) is a file or folder Wine's menu builder makes.
 bool WineMadeInData(std::string_view rel, LeftoverKind kind) {

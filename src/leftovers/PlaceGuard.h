@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "lang/Language.h"
 #include "leftovers/Leftovers.h"
 #include "util/FileIO.h"
 
@@ -18,9 +19,8 @@ std::string HostPlace(const std::string& path);
 
 // Why a place may not be offered; nothing (false) when it may.
 struct Refusal {
-  const char* english = nullptr;
-  const char* polish = nullptr;
-  explicit operator bool() const { return english != nullptr; }
+  Translations why{};
+  explicit operator bool() const { return why.texts[0] != nullptr; }
 };
 
 class PlaceGuard {

@@ -39,13 +39,35 @@ std::string ExportHash(std::string_view bytes) {
   return text;
 }
 
-struct Why {
-  const char* english;
-  const char* polish;
+enum class Msg { WinesKey, LineBreak, ExportNotWritten, NotGivenBack, WayChanged, NotFound, Count };
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::WinesKey, {"a key of Wine's own", "klucz samego Wine"}},
+    {Msg::LineBreak,
+     {"a name in it has a line break, which no registry script can hold, so it could not be "
+      "put back",
+      "nazwa w nim zawiera znak końca wiersza, którego nie zapisze żaden skrypt rejestru, więc "
+      "nie dałoby się go przywrócić"}},
+    {Msg::ExportNotWritten,
+     {"the keys' export could not be written: %1", "nie zapisano kopii kluczy: %1"}},
+    {Msg::NotGivenBack,
+     {"its export would not give it back exactly, so it was kept",
+      "jego kopia nie przywróciłaby go dokładnie, więc został"}},
+    {Msg::WayChanged,
+     {"a folder on its way was changed since it was found; it was not moved",
+      "folder na drodze do niego zmienił się od wyszukania; nie przeniesiono go"}},
+    {Msg::NotFound, {"it was not found by the search", "wyszukiwanie go nie znalazło"}},
 };
-void Fail(std::vector<LeftoverFailure>& failures, const std::string& item, Why why, bool polish,
+static_assert(IsMessageTable(kMessages));
+
+void Fail(std::vector<LeftoverFailure>& failures, const std::string& item, const Translations& why,
+          Language lang, const std::string& detail = {}) {
+  failures.push_back({item, Fill(why.In(lang), {detail})});
+}
+
+void Fail(std::vector<LeftoverFailure>& failures, const std::string& item, Msg id, Language lang,
           const std::string& detail = {}) {
-  failures.push_back({item, std::string(polish ? why.polish : why.english) + detail});
+  Fail(failures, item, kMessages[static_cast<std::size_t>(id)].text, lang, detail);
 }
 
 bool HasLineBreak(std::u16string_view name) {
@@ -120,14 +142,14 @@ bool GivesBack(RegistryStore& registry, MemoryRegistry& back, const Leftover& it
 
 // The registry items that may go: not Wine's structure, every name writable in a script.
 std::vector<const Leftover*> Removable(RegistryStore& registry,
-                                       const std::vector<const Leftover*>& keys, bool polish,
+                                       const std::vector<const Leftover*>& keys, Language lang,
                                        std::vector<LeftoverFailure>& failures) {
   std::vector<const Leftover*> kept;
   for (const Leftover* item : keys) {
     const RegKey* key = FindRegKey(registry.Hive(item->root), item->key);
     if (!key) continue;  // gone already
     if (item->kind == LeftoverKind::RegistryKey && IsStockKey(item->root, item->key)) {
-      Fail(failures, item->Text(), {"a key of Wine's own", "klucz samego Wine"}, polish);
+      Fail(failures, item->Text(), Msg::WinesKey, lang);
       continue;
     }
     bool lineBreak = false;
@@ -136,12 +158,7 @@ std::vector<const Leftover*> Removable(RegistryStore& registry,
                 (item->kind == LeftoverKind::RegistryKey ? AnyLineBreak(*key)
                                                          : HasLineBreak(Utf8ToUtf16(item->value)));
     if (lineBreak) {
-      Fail(failures, item->Text(),
-           {"a name in it has a line break, which no registry script can hold, so it could not "
-            "be put back",
-            "nazwa w nim zawiera znak końca wiersza, którego nie zapisze żaden skrypt rejestru, "
-            "więc nie dałoby się go przywrócić"},
-           polish);
+      Fail(failures, item->Text(), Msg::LineBreak, lang);
       continue;
     }
     kept.push_back(item);
@@ -152,7 +169,7 @@ std::vector<const Leftover*> Removable(RegistryStore& registry,
 // Writes the items into `exportFile`; answers those the written file gives back exactly.
 std::vector<const Leftover*> Export(RegistryStore& registry,
                                     const std::vector<const Leftover*>& keys,
-                                    const std::string& exportFile, bool polish,
+                                    const std::string& exportFile, Language lang,
                                     std::vector<LeftoverFailure>& failures) {
   MemoryRegistry copy;
   std::vector<RegExportKey> exported;
@@ -181,9 +198,7 @@ std::vector<const Leftover*> Export(RegistryStore& registry,
     result = ExportRegistryKeys(copy, exported, exportFile, 1252);
   } catch (const std::exception& e) {
     for (const Leftover* item : keys)
-      Fail(failures, item->Text(),
-           {"the keys' export could not be written: ", "nie zapisano kopii kluczy: "}, polish,
-           e.what());
+      Fail(failures, item->Text(), Msg::ExportNotWritten, lang, e.what());
     return {};
   }
   // Remembered, so that a restore of it may bring back what no other script may.
@@ -198,20 +213,17 @@ std::vector<const Leftover*> Export(RegistryStore& registry,
       safe.push_back(item);
       continue;
     }
-    Fail(failures, item->Text(),
-         {"its export would not give it back exactly, so it was kept",
-          "jego kopia nie przywróciłaby go dokładnie, więc został"},
-         polish);
+    Fail(failures, item->Text(), Msg::NotGivenBack, lang);
   }
   return safe;
 }
 
 // Deletes the items, all in one save per registry file, or none of them.
-void Delete(RegistryStore& registry, const std::vector<const Leftover*>& keys, bool polish,
+void Delete(RegistryStore& registry, const std::vector<const Leftover*>& keys, Language lang,
             std::vector<LeftoverFailure>& failures) {
   const auto failAll = [&] {
     for (const Leftover* item : keys)
-      failures.push_back({item->Text(), registry.LocalizedError(polish)});
+      failures.push_back({item->Text(), registry.LocalizedError(lang)});
   };
   // Every registry file is checked before anything changes: all of them are written, or none.
   registry.Refresh();
@@ -256,17 +268,17 @@ void Delete(RegistryStore& registry, const std::vector<const Leftover*>& keys, b
 }
 
 void RemoveRegistryItems(const LeftoverScope& scope, const std::vector<const Leftover*>& items,
-                         const std::string& exportFile, bool polish,
+                         const std::string& exportFile, Language lang,
                          std::vector<LeftoverFailure>& failures) {
   if (items.empty() || !scope.registry) return;
   RegistryStore& registry = *scope.registry;
-  const auto removable = Removable(registry, items, polish, failures);
+  const auto removable = Removable(registry, items, lang, failures);
   if (removable.empty()) return;
-  const auto safe = Export(registry, removable, exportFile, polish, failures);
-  if (!safe.empty()) Delete(registry, safe, polish, failures);
+  const auto safe = Export(registry, removable, exportFile, lang, failures);
+  if (!safe.empty()) Delete(registry, safe, lang, failures);
 }
 
-void RemoveFileItems(const LeftoverScope& scope, std::vector<const Leftover*> items, bool polish,
+void RemoveFileItems(const LeftoverScope& scope, std::vector<const Leftover*> items, Language lang,
                      std::vector<LeftoverFailure>& failures) {
   if (items.empty()) return;
   // Files, then folders from the deepest: what a folder held goes first.
@@ -282,19 +294,17 @@ void RemoveFileItems(const LeftoverScope& scope, std::vector<const Leftover*> it
     // Judged again as it is now: a link put on its way since makes it another place.
     const std::string place = HostPlace(item->path);
     if (place != item->path) {
-      Fail(failures, item->path,
-           {"a folder on its way was changed since it was found; it was not moved",
-            "folder na drodze do niego zmienił się od wyszukania; nie przeniesiono go"},
-           polish);
+      Fail(failures, item->path, Msg::WayChanged, lang);
       continue;
     }
     if (const Refusal refusal = guard.Judge(place, item->kind)) {
-      Fail(failures, item->path, {refusal.english, refusal.polish}, polish);
+      Fail(failures, item->path, refusal.why, lang);
       continue;
     }
     std::string error;
     if (item->id == FileId{} || !MoveToTrashBeneath(guard.RootOf(place), place, item->id, error))
-      failures.push_back({item->path, error.empty() ? "it was not found by the search" : error});
+      failures.push_back(
+          {item->path, error.empty() ? MessageIn(kMessages, Msg::NotFound, lang) : error});
   }
 }
 
@@ -308,12 +318,12 @@ bool IsOurLeftoversExport(const std::string& folder, std::string_view bytes) {
 
 std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
                                              const std::vector<Leftover>& items,
-                                             const std::string& exportFile, bool polish) {
+                                             const std::string& exportFile, Language lang) {
   std::vector<LeftoverFailure> failures;
   std::vector<const Leftover*> keys, files;
   for (const auto& item : items) (item.IsRegistry() ? keys : files).push_back(&item);
-  RemoveRegistryItems(scope, keys, exportFile, polish, failures);
-  RemoveFileItems(scope, std::move(files), polish, failures);
+  RemoveRegistryItems(scope, keys, exportFile, lang, failures);
+  RemoveFileItems(scope, std::move(files), lang, failures);
   return failures;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "lang/Language.h"
 #include "platform/IconReader.h"
 
 namespace pgl {
@@ -18,9 +19,8 @@ struct RunOutcome {
   };
   Kind kind = Kind::Finished;
   std::uint32_t errorCode = 0;  // Windows error code for StartFailed
-  std::string message;          // the system's text for errorCode, or what went wrong
+  LocalText message;            // the system's text for errorCode, or what went wrong
   std::uint32_t exitCode = 0;   // of the started process, for Finished
-  std::string messagePolish;    // `message` in Polish, where the runner has it
 };
 
 class ProcessRunner {
@@ -37,7 +37,7 @@ class ProcessRunner {
   virtual bool CanRun(PeMachine machine) = 0;
   // Why nothing at all can be run (a prefix whose own Wine is missing); empty when programs
   // can be run.
-  virtual std::string WhyNothingRuns(bool /*polish*/) const { return {}; }
+  virtual std::string WhyNothingRuns(Language /*lang*/) const { return {}; }
 
   // After a batch: waits until what the uninstallers changed in the registry can be read
   // (Wine keeps changes in memory until its server saves them), asking `keepWaiting` with

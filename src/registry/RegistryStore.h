@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "lang/Language.h"
 #include "registry/RegTree.h"
 
 namespace pgl {
@@ -27,7 +28,7 @@ class RegistryStore {
   virtual std::uint64_t Generation() const = 0;
   virtual const std::string& LastError() const = 0;
   // The same in the user's language where the store has it (English otherwise).
-  virtual std::string LocalizedError(bool /*polish*/) const { return LastError(); }
+  virtual std::string LocalizedError(Language /*lang*/) const { return LastError(); }
 
   // Whether the system is 64-bit, and so keeps 32-bit programs' keys under Wow6432Node.
   virtual bool Is64BitSystem() const { return true; }

@@ -108,13 +108,13 @@ TEST_F(CommandTest, UninstallStringAndIconLocation) {
 }
 
 TEST(DisplayTexts, FrequencyWordsAndDates) {
-  const std::tuple<int, bool, const char*> words[] = {
-      {0, true, "rarely"},         {2, true, "rarely"},   {3, true, "occasionally"},
-      {10, false, "okazjonalnie"}, {11, false, "często"}, {11, true, "frequently"},
-      {0, false, "rzadko"},        {-1, true, ""},
+  constexpr Language en = Language::English, pl = Language::Polish;
+  const std::tuple<int, Language, const char*> words[] = {
+      {0, en, "rarely"},  {2, en, "rarely"},      {3, en, "occasionally"}, {10, pl, "okazjonalnie"},
+      {11, pl, "często"}, {11, en, "frequently"}, {0, pl, "rzadko"},       {-1, en, ""},
   };
-  for (const auto& [count, english, word] : words)
-    EXPECT_EQ(UsageFrequencyText(count, english), word) << count;
+  for (const auto& [count, lang, word] : words)
+    EXPECT_EQ(UsageFrequencyText(count, lang), word) << count;
 
   // The tests run with TZ=UTC and the C locale's short date, %m/%d/%y.
   const std::pair<std::uint64_t, const char*> dates[] = {

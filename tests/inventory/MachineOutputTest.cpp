@@ -78,12 +78,13 @@ TEST(MachineOutput, AListWrittenInPiecesIsTheListMadeWhole) {
     for (const ListFilter& filter : filters) {
       std::string pieces;
       int calls = 0;
-      WriteProgramList(collection, filter, false, format, [&](std::string_view piece) {
+      WriteProgramList(collection, filter, Language::English, format, [&](std::string_view piece) {
         pieces += piece;
         ++calls;
       });
       EXPECT_EQ(pieces,
-                FormatProgramList(collection, BuildListRows(collection, filter, false), format));
+                FormatProgramList(collection, BuildListRows(collection, filter, Language::English),
+                                  format));
       if (format != OutputFormat::Json && filter.showInvalid && !filter.showOnlyInvalid) {
         EXPECT_GT(calls, 1);
       }

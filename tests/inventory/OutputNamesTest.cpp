@@ -36,7 +36,7 @@ TEST(OutputNames, EachJsonWriterWritesItsFieldsInOrder) {
   info.KeyName = "Key";
   info.Visible = info.Exists = info.Valid = true;
   std::string programs;
-  WriteProgramList(collection, {}, false, OutputFormat::Json,
+  WriteProgramList(collection, {}, Language::English, OutputFormat::Json,
                    [&](std::string_view piece) { programs += piece; });
   EXPECT_EQ(KeysOf(programs), ProgramFields());
   EXPECT_EQ(KeysOf(FormatPrefixes({{"P", "Wine", "win64", "/p", 1}}, OutputFormat::Json)),

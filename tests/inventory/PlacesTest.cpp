@@ -66,8 +66,8 @@ TEST_F(PlacesTest, EveryPlaceIsScannedWithItsOwnKeys) {
   EXPECT_EQ(c.GetItem(2).UninstallInfo.DisplayName.str(), "Shared 32");
   c.SortItems(SortKey::RegistryKey);
   EXPECT_EQ(Keys(c).front(), kU + "Shared");
-  EXPECT_EQ(RowTexts(c.GetItem(0).UninstallInfo, false).back(), kU + "Shared");
-  EXPECT_EQ(std::string(ListColumns().back().polish), "Klucz rejestru");
+  EXPECT_EQ(RowTexts(c.GetItem(0).UninstallInfo, Language::English).back(), kU + "Shared");
+  EXPECT_EQ(std::string(ListColumns().back().caption.In(Language::Polish)), "Klucz rejestru");
 
   // A name longer than the 100-character field still names its own key.
   PruneNonExisting(c);

@@ -37,7 +37,7 @@ TEST(Report, Document) {
   when.tm_hour = 20;
   when.tm_min = 5;
   when.tm_sec = 9;
-  const std::string empty = BuildReport({"Name", "Size"}, {}, false, when);
+  const std::string empty = BuildReport({"Name", "Size"}, {}, Language::English, when);
   // In the user's formats (12/07/26 and 20:05:09 in Linux's C locale, 12/7/2026 and 8:05:09 PM
   // in Windows' English).
   EXPECT_NE(empty.find("Date: " + FormatShortDate(when) + "<br>\r\nTime: " + FormatLongTime(when) +
@@ -54,7 +54,7 @@ TEST(Report, Document) {
   EXPECT_EQ(empty.find("Content-Language"), std::string::npos);
 
   const std::string rows =
-      BuildReport({"Nazwa", "Rozmiar"}, {{"Zażółć", ""}, {"B&B", "1"}}, true, when);
+      BuildReport({"Nazwa", "Rozmiar"}, {{"Zażółć", ""}, {"B&B", "1"}}, Language::Polish, when);
   EXPECT_NE(rows.find("<meta http-equiv=\"Content-Language\" content=\"pl\">"), std::string::npos);
   EXPECT_NE(rows.find("charset=utf-8"), std::string::npos);
   EXPECT_NE(rows.find("<tr>\r\n<td class=\"c_no\">1</td>\r\n<td class=\"c_name\">Zażółć</td>\r\n"

@@ -54,7 +54,8 @@ TEST(Restore, OnlyProgramsKeysArePutBackAndEverythingElseIsRefused) {
   ASSERT_TRUE(PlanRestore(store, script, 1252, plan, error)) << error;
   std::vector<std::string> lines;
   for (const auto& item : plan.items)
-    lines.push_back(RestoreKindText(item.kind, false) + ": " + RestoreItemLine(item, false));
+    lines.push_back(RestoreKindText(item.kind, Language::English) + ": " +
+                    RestoreItemLine(item, Language::English));
   const std::string hklm = "HKLM\\" + kU;
   EXPECT_EQ(
       lines,
@@ -76,7 +77,7 @@ TEST(Restore, OnlyProgramsKeysArePutBackAndEverythingElseIsRefused) {
           "Refused: HKEY_USERS\\S-1-5-21\\Software\\Microsoft\\Windows\\CurrentVersion\\"
           "Uninstall\\U: not a key of an installed program or of its usage record",
       }));
-  ASSERT_TRUE(ApplyRestore(store, plan, false, error)) << error;
+  ASSERT_TRUE(ApplyRestore(store, plan, Language::English, error)) << error;
   EXPECT_EQ(Value(store, kU + "\\Gone", "DisplayName"), "Gone");
   EXPECT_TRUE(RegKeyExists(store, kHkeyLocalMachine, kU + "\\Gone\\Sub"));
   EXPECT_TRUE(RegKeyExists(store, kHkeyLocalMachine,
@@ -131,7 +132,7 @@ TEST(Restore, ARestoreThatCannotBeSavedWholeWritesNothing) {
     std::string error;
     ASSERT_TRUE(PlanRestore(registry, script, 1252, plan, error)) << error;
     ASSERT_EQ(plan.Count(RestoreKind::AddBack), 2u);
-    EXPECT_FALSE(ApplyRestore(registry, plan, false, error));
+    EXPECT_FALSE(ApplyRestore(registry, plan, Language::English, error));
     EXPECT_NE(error.find(c.why), std::string::npos) << error;
     EXPECT_EQ(test::ReadFile(dir / "system.reg"), kSystem);
     EXPECT_EQ(test::ReadFile(dir / "user.reg"), kUser);
@@ -158,7 +159,7 @@ TEST(Restore, AKeyDeeperThanARegistryHoldsRefusesTheScript) {
       EXPECT_TRUE(plan.writes.empty());
       continue;
     }
-    ASSERT_TRUE(ApplyRestore(store, plan, false, error)) << error;
+    ASSERT_TRUE(ApplyRestore(store, plan, Language::English, error)) << error;
     EXPECT_EQ(Value(store, kU + "\\Deep", "DisplayName"), "Deep");
   }
 }

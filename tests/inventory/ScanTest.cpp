@@ -187,7 +187,7 @@ TEST_F(ScanTest, ListRowsAndFilters) {
   const auto names = [&](bool system, ListFilter filter) {
     c.SystemComponentsVisible = system;
     std::vector<std::string> out;
-    for (const auto& row : BuildListRows(c, filter, false)) out.push_back(row.cells[0]);
+    for (const auto& row : BuildListRows(c, filter, Language::English)) out.push_back(row.cells[0]);
     return out;
   };
   const std::string longName(120, 'L');
@@ -199,21 +199,21 @@ TEST_F(ScanTest, ListRowsAndFilters) {
             (std::vector<std::string>{"Alpha App", "Charlie", "Delta"}));
   EXPECT_EQ(names(true, {false, true}), (std::vector<std::string>{"BRAVO", "Echo", longName}));
 
-  const auto bravo = RowTexts(Entry(c, "BRAVO"), false);
+  const auto bravo = RowTexts(Entry(c, "BRAVO"), Language::English);
   EXPECT_EQ(bravo[2], "120.56 KB (123456)");
   EXPECT_EQ(bravo[3], "01/02/20");
   EXPECT_EQ(bravo[4], "occasionally (7)");
-  EXPECT_EQ(RowTexts(Entry(c, "BRAVO"), true)[4], "okazjonalnie (7)");
+  EXPECT_EQ(RowTexts(Entry(c, "BRAVO"), Language::Polish)[4], "okazjonalnie (7)");
   EXPECT_EQ(bravo[20], "1");
-  const auto echo = RowTexts(Entry(c, "Echo"), false);
+  const auto echo = RowTexts(Entry(c, "Echo"), Language::English);
   EXPECT_EQ(echo[2], " 0 bytes (0)");
   EXPECT_EQ(echo[3], "");
   EXPECT_EQ(echo[4], "rarely (0)");
   TUninstallInfo negative;
   negative.SlowInfo.SetInstalledSize(-1);
   negative.SlowInfo.SetTimesUsed(-1);
-  EXPECT_EQ(RowTexts(negative, false)[2], "");
-  EXPECT_EQ(RowTexts(negative, false)[4], "");
+  EXPECT_EQ(RowTexts(negative, Language::English)[2], "");
+  EXPECT_EQ(RowTexts(negative, Language::English)[4], "");
 }
 
 TEST(ScanOfMany, FilesLookedForOnSeveralThreadsGiveWhatOneThreadGives) {

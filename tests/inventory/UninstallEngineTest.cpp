@@ -24,7 +24,7 @@ class ScriptedRunner : public ProcessRunner {
     if (waitForStop) {
       while (!stopWaiting()) {
       }
-      return {RunOutcome::Kind::StoppedWaiting, 0, {}, 0, {}};
+      return {RunOutcome::Kind::StoppedWaiting, 0, {}, 0};
     }
     const auto it = outcomes.find(commandLine);
     return it == outcomes.end() ? RunOutcome{} : it->second;
@@ -87,9 +87,10 @@ class UninstallEngineTest : public ::testing::Test {
     platform = std::make_unique<WinePlatform>(dir.Path(), registry);
   }
 
-  UninstallBatch Run(const std::vector<TUninstallInfo>& entries, bool polish = false) {
+  UninstallBatch Run(const std::vector<TUninstallInfo>& entries,
+                     Language lang = Language::English) {
     UninstallEngine engine(registry, *platform, runner, errors);
-    return engine.Run(entries, polish, observer);
+    return engine.Run(entries, lang, observer);
   }
 
   test::TempDir dir;
@@ -110,7 +111,7 @@ TEST_F(UninstallEngineTest, AQuietBatchRunsOnlyCommandsWithoutWindows) {
       Entry("MsiModify", "", "", "msiexec /i {CD-34}"),
       Entry("Plain", "C:\\Apps\\x64.exe"),
   };
-  const auto batch = engine.Run(entries, false, observer, UninstallMode::Quiet);
+  const auto batch = engine.Run(entries, Language::English, observer, UninstallMode::Quiet);
   EXPECT_EQ(runner.ran,
             (std::vector<std::string>{"\"C:\\Apps\\x64.exe\" /S", "MsiExec.exe /X{AB-12} /qn",
                                       "MsiExec.exe /X{CD-34} /qn"}));
@@ -119,15 +120,15 @@ TEST_F(UninstallEngineTest, AQuietBatchRunsOnlyCommandsWithoutWindows) {
   EXPECT_NE(errors.Text().find("Application: Plain\r\nError: There is no quiet uninstall command"),
             std::string::npos)
       << errors.Text();
-  EXPECT_EQ(engine.WhyNotRun(entries[3], false, UninstallMode::Quiet),
+  EXPECT_EQ(engine.WhyNotRun(entries[3], Language::English, UninstallMode::Quiet),
             "it has no quiet uninstall command");
-  EXPECT_EQ(engine.WhyNotRun(entries[3], false), "");
+  EXPECT_EQ(engine.WhyNotRun(entries[3], Language::English), "");
 }
 
 TEST_F(UninstallEngineTest, RunsInOrderAndReportsEachKindOfFailure) {
-  runner.outcomes["C:\\Apps\\missing.exe /x"] = {
-      RunOutcome::Kind::StartFailed, 2, "File not found", 0, {}};
-  runner.outcomes["broken"] = {RunOutcome::Kind::RunnerFailed, 0, "wine is missing", 0, {}};
+  runner.outcomes["C:\\Apps\\missing.exe /x"] = {RunOutcome::Kind::StartFailed, 2, "File not found",
+                                                 0};
+  runner.outcomes["broken"] = {RunOutcome::Kind::RunnerFailed, 0, "wine is missing", 0};
   const auto batch = Run({
       Entry("First", "\"C:\\Apps\\x64.exe\" /S"),
       Entry("NoCommand", ""),
@@ -162,14 +163,14 @@ TEST_F(UninstallEngineTest, RunsInOrderAndReportsEachKindOfFailure) {
 
   // With 32-bit support the old uninstaller runs.
   runner.wine32 = true;
-  Run({Entry("Old", "C:\\Apps\\x86.exe")}, true);
+  Run({Entry("Old", "C:\\Apps\\x86.exe")}, Language::Polish);
   EXPECT_EQ(runner.ran.back(), "C:\\Apps\\x86.exe");
   EXPECT_EQ(errors.ErrorCount(), 0);  // the list was cleared before the batch
 }
 
 TEST_F(UninstallEngineTest, PolishTexts) {
-  runner.outcomes["C:\\x.exe"] = {RunOutcome::Kind::StartFailed, 2, "Nie znaleziono", 0, {}};
-  Run({Entry("A", ""), Entry("B", "C:\\x.exe")}, true);
+  runner.outcomes["C:\\x.exe"] = {RunOutcome::Kind::StartFailed, 2, "Nie znaleziono", 0};
+  Run({Entry("A", ""), Entry("B", "C:\\x.exe")}, Language::Polish);
   const std::string text = errors.Text();
   EXPECT_NE(text.find("Aplikacja: A\r\nBłąd: Brak polecenia deinstalacyjnego\r\n"),
             std::string::npos);
@@ -184,7 +185,7 @@ TEST_F(UninstallEngineTest, StoppingTheWaitIsNeverSuccess) {
   runner.waitForStop = true;
   StopAfter stop;
   UninstallEngine engine(registry, *platform, runner, errors);
-  const auto batch = engine.Run({Entry("Slow", "C:\\Apps\\x64.exe")}, false, stop);
+  const auto batch = engine.Run({Entry("Slow", "C:\\Apps\\x64.exe")}, Language::English, stop);
   ASSERT_EQ(batch.steps.size(), 1u);
   EXPECT_EQ(batch.steps[0].result, UninstallResult::StoppedWaiting);
   EXPECT_EQ(errors.ErrorCount(), 1);
@@ -299,10 +300,10 @@ TEST(LauncherReport, EveryOutcome) {
     EXPECT_EQ(o.errorCode, c.code) << c.output;
     EXPECT_EQ(o.exitCode, c.programExit) << c.output;
     if (c.kind != K::RunnerFailed || !c.message.empty()) {
-      EXPECT_EQ(o.message, c.message);
+      EXPECT_EQ(o.message.English(), c.message);
     }
   }
-  EXPECT_NE(ParseLauncherReport("", 127).message.find("127"), std::string::npos);
+  EXPECT_NE(ParseLauncherReport("", 127).message.English().find("127"), std::string::npos);
 }
 
 // A Wine that ends before the launcher said a word started nothing, and is tried once more; a
@@ -334,7 +335,7 @@ TEST(LauncherRetry, AWineThatStartedNothingIsTriedOnceMore) {
     prefixWine.program = wine;
     WineProcessRunner runner(dir.Path(), prefixWine);
     const RunOutcome outcome = runner.RunAndWait("C:\\x.exe", nullptr);
-    EXPECT_EQ(outcome.kind, c.kind) << c.what << ": " << outcome.message;
+    EXPECT_EQ(outcome.kind, c.kind) << c.what << ": " << outcome.message.English();
     EXPECT_EQ(outcome.exitCode, c.exitCode) << c.what;
     EXPECT_EQ(test::ReadFile(wine + ".runs"), std::to_string(c.runs) + "\n") << c.what;
   }

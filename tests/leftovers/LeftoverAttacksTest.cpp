@@ -305,7 +305,7 @@ TEST_F(AttackTest, RemovalMovesOnlyWhatWasFoundWhereItWasFound) {
       if (item.path.ends_with("/Real")) items.push_back(item);
     ASSERT_EQ(items.size(), 1u) << c.what;
     c.meanwhile(games);
-    const auto failures = RemoveLeftovers(scope, items, dir / "export.reg", false);
+    const auto failures = RemoveLeftovers(scope, items, dir / "export.reg", Language::English);
     EXPECT_EQ(failures.empty(), c.moved) << c.what;
     EXPECT_TRUE(fs::exists(outside + "/Real/precious.txt")) << c.what;
     EXPECT_EQ(fs::exists(games + "/Real"), !c.moved) << c.what;
@@ -337,7 +337,8 @@ TEST_F(AttackTest, RegistryItemsGoOnlyWhereTheExportGivesThemBack) {
                 "Evil [x]",
                 "likely registry_key HKCU\\Software\\Evil Corp\\Evil",
             }));
-  const auto failures = RemoveLeftovers(scope, registryItems, dir / "export.reg", false);
+  const auto failures =
+      RemoveLeftovers(scope, registryItems, dir / "export.reg", Language::English);
   std::set<std::string> kept;
   for (const auto& f : failures) kept.insert(f.item + ": " + f.reason.substr(0, 26));
   EXPECT_EQ(kept, (std::set<std::string>{
@@ -354,14 +355,14 @@ TEST_F(AttackTest, RegistryItemsGoOnlyWhereTheExportGivesThemBack) {
   std::vector<Leftover> key;
   for (const auto& item : registryItems)
     if (item.kind == LeftoverKind::RegistryKey) key.push_back(item);
-  ASSERT_TRUE(RemoveLeftovers(scope, key, dir / "export2.reg", false).empty());
+  ASSERT_TRUE(RemoveLeftovers(scope, key, dir / "export2.reg", Language::English).empty());
   EXPECT_FALSE(RegKeyExists(*registry, kHkeyCurrentUser, "Software\\Evil Corp\\Evil"));
   for (const char* file : {"export.reg", "export2.reg"}) {
     RestorePlan plan;
     std::string error;
     ASSERT_TRUE(PlanRestore(*registry, test::ReadFile(dir / file), 1252, plan, error, true))
         << error;
-    ASSERT_TRUE(ApplyRestore(*registry, plan, false, error)) << error;
+    ASSERT_TRUE(ApplyRestore(*registry, plan, Language::English, error)) << error;
   }
   const RegKey* back = FindRegKey(registry->Hive(kHkeyCurrentUser), "Software\\Evil Corp\\Evil");
   ASSERT_NE(back, nullptr);

@@ -376,7 +376,7 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
   // The install folder's link to / counts nothing of what it leads to.
   EXPECT_LT(items.front().size, 1000u);
 
-  const auto failures = RemoveLeftovers(scope, items, dir / "export.reg", false);
+  const auto failures = RemoveLeftovers(scope, items, dir / "export.reg", Language::English);
   EXPECT_TRUE(failures.empty()) << failures.front().item << ": " << failures.front().reason;
   EXPECT_TRUE(fs::exists("/etc"));
   for (const char* kept :
@@ -406,7 +406,7 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
   std::string error;
   ASSERT_TRUE(PlanRestore(registry, exported, 1252, plan, error, true)) << error;
   EXPECT_FALSE(plan.AnyRefused());
-  ASSERT_TRUE(ApplyRestore(registry, plan, false, error)) << error;
+  ASSERT_TRUE(ApplyRestore(registry, plan, Language::English, error)) << error;
   EXPECT_TRUE(RegKeyExists(registry, kHkeyCurrentUser, "Software\\Pub\\App"));
   EXPECT_TRUE(RegKeyExists(registry, kHkeyLocalMachine, "Software\\Classes\\App.Doc"));
   EXPECT_TRUE(RegValueExists(registry, kHkeyCurrentUser,

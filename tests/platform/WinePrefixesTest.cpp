@@ -203,22 +203,23 @@ TEST_F(WinePrefixesTest, AWineNamedOutsideItsFrontEndsFoldersIsNotRun) {
                                  [&](const FoundPrefix& p) { return p.name == name; });
     ASSERT_NE(it, found.prefixes.end()) << name;
     EXPECT_FALSE(it->wine.known) << name << " runs " << it->wine.program;
-    EXPECT_FALSE(it->wine.why.empty()) << name;
-    EXPECT_FALSE(it->wine.whyPolish.empty()) << name;
-    // Nothing runs there, and the runner says why in both languages.
+    // Nothing runs there, and the runner says why in every language.
     WineProcessRunner runner(it->path, it->wine);
     const RunOutcome outcome = runner.RunAndWait("C:\\x.exe", [] { return false; });
     EXPECT_EQ(outcome.kind, RunOutcome::Kind::RunnerFailed) << name;
-    EXPECT_NE(outcome.message.find(it->wine.why), std::string::npos) << outcome.message;
-    EXPECT_NE(outcome.messagePolish.find(it->wine.whyPolish), std::string::npos)
-        << outcome.messagePolish;
+    for (std::size_t i = 0; i < kLanguageCount; ++i) {
+      const std::string& why = it->wine.why.texts[i];
+      const std::string& said = outcome.message.texts[i];
+      EXPECT_FALSE(why.empty()) << name << " in language " << i;
+      EXPECT_NE(said.find(why), std::string::npos) << said;
+    }
   }
   // The well-behaved ones still run with their own Wine.
   for (const char* name : {"Office 2010", "The Witcher 3", "Half-Life 2"}) {
     const auto it = std::find_if(found.prefixes.begin(), found.prefixes.end(),
                                  [&](const FoundPrefix& p) { return p.name == name; });
     ASSERT_NE(it, found.prefixes.end()) << name;
-    EXPECT_TRUE(it->wine.known) << name << ": " << it->wine.why;
+    EXPECT_TRUE(it->wine.known) << name << ": " << it->wine.why.English();
   }
 }
 

@@ -21,12 +21,12 @@ TEST(ActionRules, EveryActionIsFoundByItsId) {
 
 // Alt and a letter open one menu of the menu bar, in either language.
 TEST(ActionRules, EveryMenuBarTitleHasItsOwnAccessKey) {
-  for (const bool polish : {false, true}) {
+  for (const Language lang : kLanguages) {
     std::set<std::string> keys;
     for (const TextPair& menu : MainMenus()) {
       if (!std::string(menu.name).starts_with("mnu") || std::string(menu.name) == "mnuViewStyle")
         continue;
-      const std::string title = menu.Text(polish);
+      const std::string title = menu.Text(lang);
       const auto amp = title.find('&');
       ASSERT_NE(amp, std::string::npos) << title;
       // The letter after '&', as one UTF-8 character folded to lower case where it is ASCII.
@@ -83,7 +83,7 @@ TEST(ActionRules, ChecksFollowViewAndOptions) {
   ActionInputs in;
   in.showOnlyInvalid = true;
   in.showInvalid = false;
-  in.polish = true;
+  in.lang = Language::Polish;
   in.toolbarVisible = false;
   in.toolbarGradient = false;
   in.findNextEnabled = true;

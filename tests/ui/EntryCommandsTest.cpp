@@ -176,7 +176,9 @@ TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.
 class NoWineRunner : public IdleRunner {
  public:
-  std::string WhyNothingRuns(bool) const override { return "the bottle's runner is not installed"; }
+  std::string WhyNothingRuns(Language) const override {
+    return "the bottle's runner is not installed";
+  }
 };
 
 TEST_F(MainWindowTest, ConfirmationsNameTheProgramsAndWhatWillNotRun) {

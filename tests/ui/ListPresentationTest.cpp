@@ -53,11 +53,11 @@ TEST(ListPresentation, IconSources) {
 }
 
 TEST(ListPresentation, FrequencyWordsAndViewCycle) {
-  EXPECT_EQ(TranslateFrequencyCell("rarely (0)", true), "rzadko (0)");
-  EXPECT_EQ(TranslateFrequencyCell("rzadko (0)", false), "rarely (0)");
-  EXPECT_EQ(TranslateFrequencyCell("occasionally (7)", true), "okazjonalnie (7)");
-  EXPECT_EQ(TranslateFrequencyCell("często (99)", false), "frequently (99)");
-  EXPECT_EQ(TranslateFrequencyCell("", true), "");
+  EXPECT_EQ(TranslateFrequencyCell("rarely (0)", Language::Polish), "rzadko (0)");
+  EXPECT_EQ(TranslateFrequencyCell("rzadko (0)", Language::English), "rarely (0)");
+  EXPECT_EQ(TranslateFrequencyCell("occasionally (7)", Language::Polish), "okazjonalnie (7)");
+  EXPECT_EQ(TranslateFrequencyCell("często (99)", Language::English), "frequently (99)");
+  EXPECT_EQ(TranslateFrequencyCell("", Language::Polish), "");
   ViewStyle style = ViewStyle::Details;
   std::vector<int> seen;
   for (int i = 0; i < 4; ++i) seen.push_back(ViewStyleNumber(style = NextViewStyle(style)));

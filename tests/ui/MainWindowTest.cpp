@@ -86,7 +86,7 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   w.close();
   // Closing wrote the settings; a new window starts in Polish with the same sort and style.
   TFormMain again(*system, Files());
-  EXPECT_TRUE(again.languagePL);
+  EXPECT_EQ(again.language, Language::Polish);
   EXPECT_EQ(again.Model()->rowCount(), 3);
   EXPECT_EQ(ViewStyleNumber(again.CurrentViewStyle()), 0);
 }

@@ -89,11 +89,11 @@ TEST(PanelRules, KeysAreShownOnlyWhileTheyExist) {
 }
 
 TEST(PanelRules, StatusTextsInBothLanguages) {
-  EXPECT_EQ(StatusText(0, 57, false), "Visible : 57");
-  EXPECT_EQ(StatusText(3, 2, true), "Nieprawidłowe : 2");
-  EXPECT_EQ(StatusText(4, 0, false), "System components : 0");
-  EXPECT_EQ(StatusText(5, 9, false), "");  // the sixth panel stays empty
-  EXPECT_EQ(ExeFileHint(false),
+  EXPECT_EQ(StatusText(0, 57, Language::English), "Visible : 57");
+  EXPECT_EQ(StatusText(3, 2, Language::Polish), "Nieprawidłowe : 2");
+  EXPECT_EQ(StatusText(4, 0, Language::English), "System components : 0");
+  EXPECT_EQ(StatusText(5, 9, Language::English), "");  // the sixth panel stays empty
+  EXPECT_EQ(ExeFileHint(Language::English),
             "Right click = Copy to Clipboard\r\nCtrl + Left click = Explore directory");
 }
 

@@ -99,10 +99,11 @@ int main(int argc, char** argv) {
     shot = window.Search();
   } else if (which == "errors") {
     window.Errors().AddError(
-        window.languagePL ? "Błąd wykonania polecenia: \"C:\\Program Files\\Gone\\uninst.exe\"\r\n"
-                            "Kod błędu: 2\r\nNie można odnaleźć określonego pliku."
-                          : "Command failed: \"C:\\Program Files\\Gone\\uninst.exe\"\r\n"
-                            "Error no.: 2\r\nFile not found.");
+        window.language == pgl::Language::Polish
+            ? "Błąd wykonania polecenia: \"C:\\Program Files\\Gone\\uninst.exe\"\r\n"
+              "Kod błędu: 2\r\nNie można odnaleźć określonego pliku."
+            : "Command failed: \"C:\\Program Files\\Gone\\uninst.exe\"\r\n"
+              "Error no.: 2\r\nFile not found.");
     window.Action("actShowErrors")->trigger();
     shot = window.ErrorsWindow();
   } else if (which == "about") {
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
     refused.key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     plan.items.push_back(refused);
     restore = std::make_unique<pgl::RestoreDialog>(&window, "/home/user/registry_backup.reg", plan,
-                                                   window.languagePL);
+                                                   window.language);
     restore->show();
     shot = restore.get();
   }
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
         programs.push_back({entry.DisplayName.str(), std::move(items), shown,
                             pgl::StillInstalled(scope, RegistryKeyOf(entry))});
     }
-    leftovers = std::make_unique<pgl::LeftoversDialog>(&window, programs, window.languagePL);
+    leftovers = std::make_unique<pgl::LeftoversDialog>(&window, programs, window.language);
     leftovers->show();
     shot = leftovers.get();
   }

@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, DetailsFollowTheSelection) {
   w.List()->selectRow(0);
   w.Action("actShowDetails")->trigger();
   EXPECT_FALSE(d.isVisible());
-  d.SetLang(true);
+  d.SetLang(Language::Polish);
   EXPECT_EQ(d.windowTitle().toStdString(), "Szczegóły");
   EXPECT_EQ(d.List()->horizontalHeaderItem(2)->text().toStdString(), "Wartość");
 }

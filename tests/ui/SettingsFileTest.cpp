@@ -63,14 +63,14 @@ TEST(SettingsFile, EveryKeyIsBroughtIntoItsBounds) {
   EXPECT_EQ(s.columnWidths[1], 1000);
   EXPECT_EQ(s.columnWidths[2], 250);
   EXPECT_EQ(s.columnWidths[3], 20);  // missing: 0, brought up to 20
-  EXPECT_TRUE(s.languagePL);
+  EXPECT_EQ(s.language, Language::Polish);
   EXPECT_TRUE(s.noAutoCheckReg);
   EXPECT_FALSE(params.ShowInvalidItems);
   EXPECT_TRUE(params.ShowOnlyInvalidItems);
   EXPECT_TRUE(s.systemComponentsVisible);
   TMainParams other;
   EXPECT_FALSE(Read("NoAutoCheckReg=2\nLanguage=de\n", other).noAutoCheckReg);
-  EXPECT_FALSE(Read("Language=de\n", other).languagePL);
+  EXPECT_EQ(Read("Language=de\n", other).language, Language::English);
   // A column the file predates takes its own default width.
   IniFile old;
   old.LoadText("[MAIN]\nlvColumn00=300\n");
@@ -85,7 +85,7 @@ TEST(SettingsFile, WrittenInOrderKeepingOtherLinesAndTheLastNormalSize) {
   MainWindowSettings s = Current();
   s.columnWidths.assign(2, 150);
   s.maximized = true;  // the size of the last normal run stays
-  s.languagePL = true;
+  s.language = Language::Polish;
   TMainParams params;
   WriteMainSettings(ini, s, params);
   EXPECT_EQ(ini.Text(),

@@ -80,7 +80,7 @@ TEST(WindowsRunner, WaitsForTheCopyAnUninstallerHandsOverTo) {
       Utf8Text(std::filesystem::path(self).parent_path().wstring()) + "\\" + PGL_RELAUNCHING;
   const RunOutcome r =
       runner.RunAndWait("\"" + program + "\" \"" + marker + "\"", [] { return false; });
-  EXPECT_EQ(r.kind, RunOutcome::Kind::Finished) << r.message;
+  EXPECT_EQ(r.kind, RunOutcome::Kind::Finished) << r.message.English();
   EXPECT_EQ(r.exitCode, 5u);  // the started program's own code
   // The copy ran to its end before the wait ended.
   EXPECT_TRUE(std::filesystem::exists(dir / "copy-done"));
@@ -91,9 +91,10 @@ TEST(WindowsRunner, OutcomesOfStartsAndWaits) {
   RunOutcome missing = runner.RunAndWait("C:\\nope\\missing.exe /x", [] { return false; });
   EXPECT_EQ(missing.kind, RunOutcome::Kind::StartFailed);
   EXPECT_EQ(missing.errorCode, 2u);
-  EXPECT_EQ(missing.message, SystemErrorText(2).substr(0, missing.message.size()));
-  EXPECT_FALSE(missing.message.empty());
-  EXPECT_NE(missing.message.back(), '.');
+  const std::string& said = missing.message.English();
+  EXPECT_EQ(said, SystemErrorText(2).substr(0, said.size()));
+  EXPECT_FALSE(said.empty());
+  EXPECT_NE(said.back(), '.');
 
   const RunOutcome exited = runner.RunAndWait("cmd.exe /c exit 7", [] { return false; });
   EXPECT_EQ(exited.kind, RunOutcome::Kind::Finished);
@@ -189,7 +190,7 @@ TEST(WindowsText, FirstStartLanguageFollowsTheThreadLocale) {
                         {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), false}};
   for (const auto& c : cases) {
     ASSERT_TRUE(SetThreadLocale(MAKELCID(c.language, SORT_DEFAULT)));
-    EXPECT_EQ(PolishFromLocale(), c.polish) << c.language;
+    EXPECT_EQ(LanguageFromLocale(), LanguageOf(c.polish)) << c.language;
   }
   SetThreadLocale(saved);
 }

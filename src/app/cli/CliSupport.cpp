@@ -152,9 +152,9 @@ OutputFormat FormatNamed(const std::string& name) {
 }
 
 // Removes the items, saying what went where; false when any stayed.
-bool RemoveItems(const LeftoverScope& scope, const std::vector<Leftover>& items, bool polish) {
+bool RemoveItems(const LeftoverScope& scope, const std::vector<Leftover>& items, Language lang) {
   const std::string exportFile = ExportFileName();
-  const auto failures = RemoveLeftovers(scope, items, exportFile, polish);
+  const auto failures = RemoveLeftovers(scope, items, exportFile, lang);
   bool desktopChanged = false;
   for (const auto& item : items) {
     bool failed = false;
@@ -180,13 +180,13 @@ std::vector<Leftover> OfConfidence(const std::vector<Leftover>& items, bool all)
 }
 
 LeftoverRecord RecordOf(const std::string& entryKey, const Leftover& item, OutputFormat format,
-                        bool polish) {
+                        Language lang) {
   return {entryKey,
-          format == OutputFormat::Tsv ? ConfidenceText(item.confidence, polish)
+          format == OutputFormat::Tsv ? ConfidenceText(item.confidence, lang)
                                       : ConfidenceName(item.confidence),
           KindName(item.kind),
           item.Text(),
-          polish ? item.reasonPolish : item.reason,
+          item.reason.In(lang),
           item.size};
 }
 

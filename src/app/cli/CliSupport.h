@@ -66,13 +66,13 @@ OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry,
 OutputFormat FormatNamed(const std::string& name);
 
 // Removes the items, saying what went where; false when any stayed.
-bool RemoveItems(const LeftoverScope& scope, const std::vector<Leftover>& items, bool polish);
+bool RemoveItems(const LeftoverScope& scope, const std::vector<Leftover>& items, Language lang);
 
 // The sure items, or all of them.
 std::vector<Leftover> OfConfidence(const std::vector<Leftover>& items, bool all);
 
 // The line of an item for "leftovers" and "desktop-entries".
 LeftoverRecord RecordOf(const std::string& entryKey, const Leftover& item, OutputFormat format,
-                        bool polish);
+                        Language lang);
 
 }  // namespace pgl::cli

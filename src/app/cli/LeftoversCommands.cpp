@@ -18,7 +18,7 @@ namespace {
 // What the programs left (or, for a program still listed, what it would leave): a line per item
 // with its confidence and reason; --remove takes the sure ones (all with --all-confidences).
 int Leftovers(ManagedSystem& system, const std::vector<std::string>& keys, bool remove, bool yes,
-              bool allConfidences, OutputFormat format, bool polish) {
+              bool allConfidences, OutputFormat format, Language lang) {
   TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   const LeftoverScope scope = MakeLeftoverScope(system, collection);
@@ -54,7 +54,7 @@ int Leftovers(ManagedSystem& system, const std::vector<std::string>& keys, bool 
       exitCode = 1;
     }
     for (auto& item : FindLeftovers(scope, *evidence)) {
-      records.push_back(RecordOf(evidence->entryKey, item, format, polish));
+      records.push_back(RecordOf(evidence->entryKey, item, format, lang));
       if (!installed) found.push_back(std::move(item));
     }
   }
@@ -72,24 +72,24 @@ int Leftovers(ManagedSystem& system, const std::vector<std::string>& keys, bool 
               (allConfidences ? "" : " that are sure") +
               " to the trash (registry keys are saved first)?"))
     return 1;
-  return RemoveItems(scope, chosen, polish) ? exitCode : 1;
+  return RemoveItems(scope, chosen, lang) ? exitCode : 1;
 }
 
 // Wine's menu entries, icons and file types of prefixes whose folder is gone; --remove moves
 // them to the trash.
-int DesktopEntries(bool remove, bool yes, OutputFormat format, bool polish) {
+int DesktopEntries(bool remove, bool yes, OutputFormat format, Language lang) {
   LeftoverScope scope;
   scope.xdg = UserXdgFolders();
   std::vector<std::string> gone;
   const auto items = OrphanedDesktopEntries(scope.xdg, gone);
   std::vector<LeftoverRecord> records;
-  for (const auto& item : items) records.push_back(RecordOf("", item, format, polish));
+  for (const auto& item : items) records.push_back(RecordOf("", item, format, lang));
   Out(FormatLeftovers(records, format));
   if (!remove || items.empty()) return 0;
   if (!yes && InputIsTerminal() &&
       !Agreed("Move these " + std::to_string(items.size()) + " items to the trash?"))
     return 1;
-  return RemoveItems(scope, items, polish) ? 0 : 1;
+  return RemoveItems(scope, items, lang) ? 0 : 1;
 }
 
 class LeftoversCommand : public Command {
@@ -115,7 +115,8 @@ class LeftoversCommand : public Command {
     return command;
   }
   int Run(ManagedSystem* system) override {
-    return Leftovers(*system, keys_, remove_, yes_, allConfidences_, FormatNamed(format_), polish_);
+    return Leftovers(*system, keys_, remove_, yes_, allConfidences_, FormatNamed(format_),
+                     LanguageOf(polish_));
   }
 
  private:
@@ -139,7 +140,7 @@ class DesktopEntriesCommand : public Command {
   }
   Needs What() const override { return Needs::Nothing; }
   int Run(ManagedSystem*) override {
-    return DesktopEntries(remove_, yes_, FormatNamed(format_), polish_);
+    return DesktopEntries(remove_, yes_, FormatNamed(format_), LanguageOf(polish_));
   }
 
  private:

@@ -22,6 +22,7 @@ struct ListOptions {
   bool noInvalid = false;
   bool onlyInvalid = false;
   bool polish = false;
+  Language Lang() const { return LanguageOf(polish); }
   ListFilter Filter() const {
     ListFilter filter;
     filter.showInvalid = !noInvalid;
@@ -45,7 +46,7 @@ std::vector<ListRow> ScanAndList(ManagedSystem& system, const ListOptions& optio
   collection.SystemComponentsVisible = options.systemComponents;
   collection.FindIconFiles = false;
   ReportUnreadable(collection.ScanSorted());
-  return BuildListRows(collection, options.Filter(), options.polish);
+  return BuildListRows(collection, options.Filter(), options.Lang());
 }
 
 int List(ManagedSystem& system, const ListOptions& options, OutputFormat format) {
@@ -54,7 +55,7 @@ int List(ManagedSystem& system, const ListOptions& options, OutputFormat format)
   collection->FindIconFiles = false;
   ReportUnreadable(collection->ReadUninstallEntries());
   collection->SortAsListed();
-  WriteProgramList(*collection, options.Filter(), options.polish, format, Out);
+  WriteProgramList(*collection, options.Filter(), options.Lang(), format, Out);
   KeepUntilExit(std::move(collection));
   KeepUntilExit(std::move(system.registry));
   return 0;
@@ -84,7 +85,7 @@ int ListAllPrefixes(const ListOptions& options, OutputFormat format) {
     collection->FindIconFiles = false;
     ReportUnreadable(collection->ScanSorted());
     lists.push_back({known.name, known.path, collection.get(),
-                     BuildListRows(*collection, options.Filter(), options.polish)});
+                     BuildListRows(*collection, options.Filter(), options.Lang())});
     opened.push_back(std::move(system));
     collections.push_back(std::move(collection));
   }
@@ -95,14 +96,14 @@ int ListAllPrefixes(const ListOptions& options, OutputFormat format) {
 int Report(ManagedSystem& system, const ListOptions& options, const std::string& file) {
   std::vector<std::string> captions;
   for (const auto& column : ListColumns())
-    captions.push_back(ColumnCaption(column, options.polish));
+    captions.push_back(ColumnCaption(column, options.Lang()));
   std::vector<std::vector<std::string>> rows;
   for (auto& row : ScanAndList(system, options))
     rows.emplace_back(row.cells.begin(), row.cells.end());
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const std::string html = BuildReport(captions, rows, options.polish, local);
+  const std::string html = BuildReport(captions, rows, options.Lang(), local);
   std::string error;
   if (!WriteFileAtomic(file, html, error)) return Fail(error);
   Out("Report of " + std::to_string(rows.size()) + " programs written to " + Safe(file) + "\n");

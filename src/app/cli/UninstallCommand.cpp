@@ -73,7 +73,7 @@ EntryOutcome StepOutcome(UninstallResult result) {
   return EntryOutcome::StillInstalled;
 }
 
-int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool yes, bool polish,
+int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool yes, Language lang,
               std::optional<OutputFormat> format, UninstallMode mode, bool leftovers) {
   TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
@@ -98,7 +98,7 @@ int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool 
   UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors);
   CliObserver observer;
   std::signal(SIGINT, OnInterrupt);
-  const UninstallBatch batch = engine.Run(entries, polish, observer, mode);
+  const UninstallBatch batch = engine.Run(entries, lang, observer, mode);
   std::signal(SIGINT, SIG_DFL);
   if (errors.ErrorCount() > 0) {
     for (const auto& line : errors.Lines()) std::fprintf(stderr, "%s\n", Safe(line).c_str());
@@ -128,7 +128,7 @@ int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool 
       outcomes.push_back(Outcome(system, entry, EntryOutcome::NoQuietCommand));
     else if (step)
       outcomes.push_back(Outcome(system, entry, StepOutcome(step->result), step->outcome.errorCode,
-                                 step->outcome.message));
+                                 step->outcome.message.English()));
     else
       outcomes.push_back(Outcome(system, entry, EntryOutcome::StillInstalled));
   }
@@ -146,7 +146,7 @@ int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool 
       for (auto& item : OfConfidence(FindLeftovers(scope, records[i]), false))
         items.push_back(std::move(item));
     }
-    if (!items.empty() && !RemoveItems(scope, items, polish)) allGone = false;
+    if (!items.empty() && !RemoveItems(scope, items, lang)) allGone = false;
   }
   return allGone ? 0 : 1;
 }
@@ -179,7 +179,7 @@ class UninstallCommand : public Command {
   int Run(ManagedSystem* system) override {
     std::optional<OutputFormat> format;
     if (!format_.empty()) format = FormatNamed(format_);
-    return Uninstall(*system, keys_, yes_, polish_, format,
+    return Uninstall(*system, keys_, yes_, LanguageOf(polish_), format,
                      quiet_ ? UninstallMode::Quiet : UninstallMode::Normal, leftovers_);
   }
 

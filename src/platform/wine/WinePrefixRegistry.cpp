@@ -19,6 +19,89 @@ namespace pgl {
 
 namespace {
 
+enum class Msg {
+  RootMissing,
+  ServerRunning,
+  FileMissing,
+  NotRegistryFile,
+  NotFullyRead,
+  NotReadAgain,
+  ChangedMeanwhile,
+  NotWineForm,
+  NoPermission,
+  OtherPurgeletBusy,
+  WineStartedMeanwhile,
+  WineStartedDuringSave,
+  NoLongerExists,
+  UnreadableForm,
+  ForeignForm,
+  KeptChanging,
+  CannotChange,
+  NotSaved,
+  Count
+};
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::RootMissing,
+     {"This registry root is not available in a Wine prefix.",
+      "Tego klucza głównego rejestru nie ma w prefiksie Wine."}},
+    {Msg::ServerRunning,
+     {"Wine is running in this prefix. Close its programs (or wait with \"wineserver -w\") "
+      "and try again.",
+      "w tym prefiksie działa Wine. Zamknij jego programy (albo poczekaj: \"wineserver -w\") "
+      "i spróbuj ponownie."}},
+    {Msg::FileMissing, {"the file does not exist.", "plik nie istnieje."}},
+    {Msg::NotRegistryFile, {"it is not a Wine registry file.", "to nie jest plik rejestru Wine."}},
+    {Msg::NotFullyRead,
+     {"it could not be fully read (%1).", "nie dało się go przeczytać w całości (%1)."}},
+    {Msg::NotReadAgain, {"it could not be read again.", "nie dało się go ponownie przeczytać."}},
+    {Msg::ChangedMeanwhile,
+     {"another program changed it meanwhile; try again.",
+      "w międzyczasie zmienił go inny program; spróbuj ponownie."}},
+    {Msg::NotWineForm,
+     {"it is not in the form Wine writes, so it is left as it is.",
+      "nie ma postaci, w jakiej zapisuje go Wine, więc zostaje bez zmian."}},
+    {Msg::NoPermission,
+     {"you have no permission to write it.", "nie masz uprawnień do jego zapisu."}},
+    {Msg::OtherPurgeletBusy,
+     {"another Purgelet kept this prefix's registry busy for over a minute; nothing was saved.",
+      "inny Purgelet zajmował rejestr tego prefiksu przez ponad minutę; nic nie zapisano."}},
+    {Msg::WineStartedMeanwhile,
+     {"Wine started in this prefix meanwhile; nothing was saved.",
+      "w międzyczasie w tym prefiksie uruchomiło się Wine; nic nie zapisano."}},
+    {Msg::WineStartedDuringSave,
+     {"Wine started in this prefix during the save and may undo it when it exits. Close the "
+      "prefix's programs and try again.",
+      "podczas zapisu w tym prefiksie uruchomiło się Wine i może cofnąć zmianę, gdy się "
+      "zakończy. Zamknij programy prefiksu i spróbuj ponownie."}},
+    {Msg::NoLongerExists,
+     {"it no longer exists; nothing was saved.", "już nie istnieje; nic nie zapisano."}},
+    {Msg::UnreadableForm,
+     {"another program saved it in a form that cannot be fully read; nothing was saved.",
+      "inny program zapisał go w postaci, której nie da się przeczytać w całości; nic nie "
+      "zapisano."}},
+    {Msg::ForeignForm,
+     {"another program saved it in a form Wine does not write; nothing was saved.",
+      "inny program zapisał go w postaci, w jakiej Wine nie zapisuje; nic nie zapisano."}},
+    {Msg::KeptChanging,
+     {"another program kept changing it; nothing was saved.",
+      "inny program wciąż go zmieniał; nic nie zapisano."}},
+    {Msg::CannotChange,
+     {"The registry file \"%1\" cannot be changed: %2",
+      "Pliku rejestru \"%1\" nie można teraz zmienić: %2"}},
+    {Msg::NotSaved,
+     {"The registry file \"%1\" could not be saved: %2", "Nie zapisano pliku rejestru \"%1\": %2"}},
+};
+static_assert(IsMessageTable(kMessages));
+
+LocalText Said(Msg id, std::initializer_list<LocalText> args = {}) {
+  return FillEach(kMessages[static_cast<std::size_t>(id)].text, args);
+}
+
+}  // namespace
+
+namespace {
+
 constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
 
 std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t h = kFnvStart) {
@@ -217,15 +300,13 @@ RegKey* WinePrefixRegistry::Hive(RootKey root) {
   return file && file->present ? file->hive.root.get() : nullptr;
 }
 
-bool WinePrefixRegistry::Refuse(const HiveFile& file, const Said& why) {
-  error_ = "The registry file \"" + file.path + "\" cannot be changed: " + why.english;
-  errorPolish_ = "Pliku rejestru \"" + file.path + "\" nie można teraz zmienić: " + why.polish;
+bool WinePrefixRegistry::Refuse(const HiveFile& file, const LocalText& why) {
+  error_ = Said(Msg::CannotChange, {file.path, why});
   return false;
 }
 
 void WinePrefixRegistry::ClearError() {
-  error_.clear();
-  errorPolish_.clear();
+  error_ = {};
 }
 
 WinePrefixRegistry::Verdict WinePrefixRegistry::CompareWithFile(const HiveFile& file,
@@ -285,63 +366,48 @@ bool WinePrefixRegistry::TryBeginWrite(RootKey root) {
     Load(*file);
   }
   if (!file) {
-    error_ = "This registry root is not available in a Wine prefix.";
-    errorPolish_ = "Tego klucza głównego rejestru nie ma w prefiksie Wine.";
+    error_ = Said(Msg::RootMissing);
     return false;
   }
-  if (seams_.serverRunning(prefixDir_))
-    return Refuse(*file, {"Wine is running in this prefix. Close its programs (or wait with "
-                          "\"wineserver -w\") and try again.",
-                          "w tym prefiksie działa Wine. Zamknij jego programy (albo poczekaj: "
-                          "\"wineserver -w\") i spróbuj ponownie."});
+  if (seams_.serverRunning(prefixDir_)) return Refuse(*file, Said(Msg::ServerRunning));
   FileStamp now;
-  if (!StampOf(file->path, now))
-    return Refuse(*file, {"the file does not exist.", "plik nie istnieje."});
+  if (!StampOf(file->path, now)) return Refuse(*file, Said(Msg::FileMissing));
   if (!(now == file->stamp)) {
     // Changed since we read it: take Wine's version, unless it is only touched. Changes held
     // back for one save are made again on it.
     std::string bytes, readError;
-    if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, Said::Same(readError));
+    if (!ReadWholeFile(file->path, bytes, readError)) return Refuse(*file, LocalText(readError));
     if (file->hash && Fnv1a(bytes) == *file->hash) {
       file->stamp = now;
     } else if (file->pendingCommit) {
       bytes = {};
-      Said why;
+      LocalText why;
       if (!Rebase(*file, why)) return Refuse(*file, why);
     } else {
       bytes = {};
       Load(*file);
     }
-    if (!file->present) return Refuse(*file, Said::Same(file->readError));
+    if (!file->present) return Refuse(*file, LocalText(file->readError));
   }
-  if (!file->parse.isRegistryFile)
-    return Refuse(*file, {"it is not a Wine registry file.", "to nie jest plik rejestru Wine."});
+  if (!file->parse.isRegistryFile) return Refuse(*file, Said(Msg::NotRegistryFile));
   if (!file->parse.problems.empty())
-    return Refuse(*file,
-                  {"it could not be fully read (" + file->parse.problems.front() + ").",
-                   "nie dało się go przeczytać w całości (" + file->parse.problems.front() + ")."});
+    return Refuse(*file, Said(Msg::NotFullyRead, {file->parse.problems.front()}));
   if (!file->verified) {
     // The tree must write back the very bytes on disk, or saving it would change more than
     // the caller asked for. Both are compared piece by piece: neither is held whole.
     std::uint64_t hash = 0;
     const Verdict verdict = CompareWithFile(*file, hash);
-    if (verdict == Verdict::Unreadable)
-      return Refuse(*file, {"it could not be read again.", "nie dało się go ponownie przeczytać."});
+    if (verdict == Verdict::Unreadable) return Refuse(*file, Said(Msg::NotReadAgain));
     if (verdict == Verdict::Changed) {
       changedMeanwhile_ = !file->pendingCommit;
       Load(*file);
-      return Refuse(*file, {"another program changed it meanwhile; try again.",
-                            "w międzyczasie zmienił go inny program; spróbuj ponownie."});
+      return Refuse(*file, Said(Msg::ChangedMeanwhile));
     }
-    if (verdict == Verdict::Different)
-      return Refuse(*file, {"it is not in the form Wine writes, so it is left as it is.",
-                            "nie ma postaci, w jakiej zapisuje go Wine, więc zostaje bez zmian."});
+    if (verdict == Verdict::Different) return Refuse(*file, Said(Msg::NotWineForm));
     file->verified = true;
     file->hash = hash;
   }
-  if (!seams_.canWrite(file->path))
-    return Refuse(*file,
-                  {"you have no permission to write it.", "nie masz uprawnień do jego zapisu."});
+  if (!seams_.canWrite(file->path)) return Refuse(*file, Said(Msg::NoPermission));
   ClearError();
   return true;
 }
@@ -360,19 +426,17 @@ bool WinePrefixRegistry::Commit(RootKey root) {
 bool WinePrefixRegistry::CommitHeld() {
   holding_ = false;
   bool ok = true;
-  std::string firstError, firstErrorPolish;
+  LocalText firstError;
   for (HiveFile* file : {&system_, &user_}) {
     if (!file->pendingCommit) continue;
     file->pendingCommit = false;
     if (!Save(*file) && ok) {
       ok = false;
       firstError = error_;
-      firstErrorPolish = errorPolish_;
     }
   }
   if (!ok) {
     error_ = firstError;
-    errorPolish_ = firstErrorPolish;
   }
   return ok;
 }
@@ -402,7 +466,7 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
         },
         writeError);
   };
-  Said writeError;
+  LocalText writeError;
   FileStamp now;
   bool ok = false;
   {
@@ -410,37 +474,27 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
     // and write it back later), and no other writer of ours may save: they take turns.
     const WineSaveLock lock(prefixDir_);
     if (!lock.TurnTaken()) {
-      writeError = {
-          "another Purgelet kept this prefix's registry busy for over a minute; nothing "
-          "was saved.",
-          "inny Purgelet zajmował rejestr tego prefiksu przez ponad minutę; nic nie "
-          "zapisano."};
+      writeError = Said(Msg::OtherPurgeletBusy);
     } else if (!lock.ServerFree() || ServerRunning()) {
-      writeError = {"Wine started in this prefix meanwhile; nothing was saved.",
-                    "w międzyczasie w tym prefiksie uruchomiło się Wine; nic nie zapisano."};
+      writeError = Said(Msg::WineStartedMeanwhile);
     } else if ((!StampOf(file->path, now) || !(now == file->stamp)) && !Rebase(*file, writeError)) {
       // Another writer saved first and its file cannot be taken: writeError says why.
     } else {
       std::string systemError;
       ok = write(file->path, systemError);
-      if (!ok) writeError = Said::Same(systemError);
+      if (!ok) writeError = LocalText(systemError);
       // A server started where its lock could not be held (a folder that did not exist yet)
       // may have read the old file: then the save is not one to count on.
       if (ok && ServerRunning()) {
         ok = false;
-        writeError = {
-            "Wine started in this prefix during the save and may undo it when it "
-            "exits. Close the prefix's programs and try again.",
-            "podczas zapisu w tym prefiksie uruchomiło się Wine i może cofnąć zmianę, "
-            "gdy się zakończy. Zamknij programy prefiksu i spróbuj ponownie."};
+        writeError = Said(Msg::WineStartedDuringSave);
       }
     }
   }
   if (!ok) {
     // The tree holds a change that is not on disk: go back to what is on disk.
     Load(*file);
-    error_ = "The registry file \"" + file->path + "\" could not be saved: " + writeError.english;
-    errorPolish_ = "Nie zapisano pliku rejestru \"" + file->path + "\": " + writeError.polish;
+    error_ = Said(Msg::NotSaved, {file->path, writeError});
     return false;
   }
   file->hash = hash;
@@ -450,31 +504,22 @@ bool WinePrefixRegistry::Save(HiveFile& fileRef) {
   return true;
 }
 
-bool WinePrefixRegistry::Rebase(HiveFile& file, Said& why) {
+bool WinePrefixRegistry::Rebase(HiveFile& file, LocalText& why) {
   std::vector<Change> changes = std::move(file.changes);
   const bool pending = file.pendingCommit;
   Load(file);
   if (!file.present) {
-    why = file.readError.empty() ? Said{"it no longer exists; nothing was saved.",
-                                        "już nie istnieje; nic nie zapisano."}
-                                 : Said::Same(file.readError);
+    why = file.readError.empty() ? Said(Msg::NoLongerExists) : LocalText(file.readError);
     return false;
   }
   if (!file.parse.isRegistryFile || !file.parse.problems.empty()) {
-    why = {"another program saved it in a form that cannot be fully read; nothing was saved.",
-           "inny program zapisał go w postaci, której nie da się przeczytać w całości; nic nie "
-           "zapisano."};
+    why = Said(Msg::UnreadableForm);
     return false;
   }
   std::uint64_t hash = 0;
   const Verdict verdict = CompareWithFile(file, hash);
   if (verdict != Verdict::Same) {
-    why = verdict == Verdict::Different
-              ? Said{"another program saved it in a form Wine does not write; nothing was saved.",
-                     "inny program zapisał go w postaci, w jakiej Wine nie zapisuje; nic nie "
-                     "zapisano."}
-              : Said{"another program kept changing it; nothing was saved.",
-                     "inny program wciąż go zmieniał; nic nie zapisano."};
+    why = verdict == Verdict::Different ? Said(Msg::ForeignForm) : Said(Msg::KeptChanging);
     return false;
   }
   file.verified = true;

@@ -41,8 +41,8 @@ class WinePrefixRegistry : public RegistryStore {
   bool BeginWrite(RootKey root) override;
   bool Commit(RootKey root) override;
   std::uint64_t Generation() const override { return generation_; }
-  const std::string& LastError() const override { return error_; }
-  std::string LocalizedError(bool polish) const override { return polish ? errorPolish_ : error_; }
+  const std::string& LastError() const override { return error_.English(); }
+  std::string LocalizedError(Language lang) const override { return error_.In(lang); }
   // A prefix is 64-bit unless its system.reg says "#arch=win32".
   bool Is64BitSystem() const override { return system_.hive.arch != "win32"; }
   bool Refresh() override;
@@ -99,17 +99,12 @@ class WinePrefixRegistry : public RegistryStore {
 
   HiveFile* FileFor(RootKey root);
   void Load(HiveFile& file);
-  // A reason in both languages; a system's text is the same in both.
-  struct Said {
-    std::string english, polish;
-    static Said Same(const std::string& text) { return {text, text}; }
-  };
-  bool Refuse(const HiveFile& file, const Said& why);
+  bool Refuse(const HiveFile& file, const LocalText& why);
   void ClearError();
   bool Save(HiveFile& file);
   // Reads the file as another writer saved it and makes the unsaved changes again on it.
   // False, with the reason in `why`, when the file cannot be taken as it now is.
-  bool Rebase(HiveFile& file, Said& why);
+  bool Rebase(HiveFile& file, LocalText& why);
   static void Replay(RegKey& root, const std::vector<Change>& changes);
   bool ServerRunning() const { return seams_.serverRunning(prefixDir_); }
   enum class Verdict { Same, Different, Changed, Unreadable };
@@ -125,7 +120,7 @@ class WinePrefixRegistry : public RegistryStore {
   // The last check found the file replaced by another writer after it was looked at.
   bool changedMeanwhile_ = false;
   bool streamSaves_ = false;
-  std::string error_, errorPolish_;
+  LocalText error_;
 };
 
 }  // namespace pgl

@@ -55,14 +55,65 @@ std::string Canonical(const std::string& path) {
 }
 
 // A text in both languages.
-struct Words {
-  std::string english, polish;
+enum class Msg {
+  NotInstalled,
+  OutsideItsFolders,
+  ProtonNoConfig,
+  ProtonNoFiles,
+  BottleRunnerUnknown,
+  BottleRunnerNotAName,
+  GameWineNotAName,
+  GameWineUnknown,
+  HeroicWineUnknown,
+  ProgramWineNotAName,
+  GamesProton,
+  GamesWine,
+  BottlesRunner,
+  ProgramsWine,
+  Count
 };
 
-void Unknown(PrefixWine& wine, std::string english, std::string polish) {
+constexpr Message<Msg> kMessages[] = {
+    {Msg::NotInstalled, {"%1 (%2) is not installed", "%1 (%2) nie jest zainstalowane"}},
+    {Msg::OutsideItsFolders,
+     {"%1 (%2) lies outside the folders its front end keeps Wine in",
+      "%1 (%2) leży poza folderami, w których jego nakładka trzyma Wine"}},
+    {Msg::ProtonNoConfig,
+     {"the Proton this game uses is not known (no config_info)",
+      "nie wiadomo, którego Protona używa ta gra (brak config_info)"}},
+    {Msg::ProtonNoFiles,
+     {"the Proton this game uses is not known (config_info names no Proton files)",
+      "nie wiadomo, którego Protona używa ta gra (config_info nie wskazuje plików Protona)"}},
+    {Msg::BottleRunnerUnknown,
+     {"the bottle's runner is not known (bottle.yml)",
+      "nie wiadomo, jakiego runnera używa butelka (bottle.yml)"}},
+    {Msg::BottleRunnerNotAName,
+     {"the bottle's runner \"%1\" is not a runner's name (bottle.yml)",
+      "runner butelki \"%1\" nie jest nazwą runnera (bottle.yml)"}},
+    {Msg::GameWineNotAName,
+     {"the game's Wine \"%1\" is not a Wine version's name",
+      "Wine gry \"%1\" nie jest nazwą wersji Wine"}},
+    {Msg::GameWineUnknown, {"the game's Wine is not known", "nie wiadomo, jakiego Wine używa gra"}},
+    {Msg::HeroicWineUnknown,
+     {"the game's Wine is not known (no Heroic game names this prefix)",
+      "nie wiadomo, jakiego Wine używa gra (żadna gra Heroic nie wskazuje tego prefiksu)"}},
+    {Msg::ProgramWineNotAName,
+     {"the program's Wine \"%1\" (%2) is not a Wine version's name (playonlinux.cfg)",
+      "Wine programu \"%1\" (%2) nie jest nazwą wersji Wine (playonlinux.cfg)"}},
+    {Msg::GamesProton, {"the game's Proton", "Proton gry"}},
+    {Msg::GamesWine, {"the game's Wine", "Wine gry"}},
+    {Msg::BottlesRunner, {"the bottle's runner", "runner butelki"}},
+    {Msg::ProgramsWine, {"the program's Wine %1", "Wine programu %1"}},
+};
+static_assert(IsMessageTable(kMessages));
+
+LocalText Said(Msg id, std::initializer_list<LocalText> args = {}) {
+  return FillEach(kMessages[static_cast<std::size_t>(id)].text, args);
+}
+
+void Unknown(PrefixWine& wine, Msg id, std::initializer_list<LocalText> args = {}) {
   wine.known = false;
-  wine.why = std::move(english);
-  wine.whyPolish = std::move(polish);
+  wine.why = Said(id, args);
 }
 
 class Finder {
@@ -105,13 +156,12 @@ class Finder {
   // end's runners folders; links resolved), since the name comes from a file that a program in
   // the prefix could write. It runs as its front end runs it: with its own server, loader,
   // DLLs and libraries rather than the system's.
-  static PrefixWine OwnWine(const std::string& named, const Words& what,
+  static PrefixWine OwnWine(const std::string& named, const LocalText& what,
                             const std::vector<std::string>& within) {
     PrefixWine wine;
     wine.program = named;
     if (!IsFile(named)) {
-      Unknown(wine, what.english + " (" + named + ") is not installed",
-              what.polish + " (" + named + ") nie jest zainstalowane");
+      Unknown(wine, Msg::NotInstalled, {what, named});
       return wine;
     }
     const std::string program = Canonical(named);
@@ -120,11 +170,7 @@ class Finder {
       return root == "/" || program.starts_with(root + "/");
     });
     if (!inside) {
-      Unknown(
-          wine,
-          what.english + " (" + named + ") lies outside the folders its front end keeps Wine in",
-          what.polish + " (" + named +
-              ") leży poza folderami, w których jego nakładka trzyma Wine");
+      Unknown(wine, Msg::OutsideItsFolders, {what, named});
       return wine;
     }
     wine.program = program;
@@ -242,8 +288,7 @@ class Finder {
   // the folders of that Proton's files.
   PrefixWine ProtonWine(const std::string& compatDir, const std::vector<std::string>& folders) {
     PrefixWine wine;
-    Unknown(wine, "the Proton this game uses is not known (no config_info)",
-            "nie wiadomo, którego Protona używa ta gra (brak config_info)");
+    Unknown(wine, Msg::ProtonNoConfig);
     const auto text = Read(compatDir + "/config_info");
     if (!text) return wine;
     for (const std::string& line : TextLines(*text)) {
@@ -251,11 +296,10 @@ class Finder {
         const auto at = line.find(part);
         if (at == std::string::npos || !line.starts_with("/")) continue;
         return OwnWine(line.substr(0, at + std::string(part).size()) + "bin/wine",
-                       {"the game's Proton", "Proton gry"}, folders);
+                       Said(Msg::GamesProton), folders);
       }
     }
-    Unknown(wine, "the Proton this game uses is not known (config_info names no Proton files)",
-            "nie wiadomo, którego Protona używa ta gra (config_info nie wskazuje plików Protona)");
+    Unknown(wine, Msg::ProtonNoFiles);
     return wine;
   }
 
@@ -280,17 +324,14 @@ class Finder {
         if (!name.empty()) p.name = name;
         if (runner.empty()) {
           if (text) Note(dir + "/bottle.yml", "names no runner");
-          Unknown(p.wine, "the bottle's runner is not known (bottle.yml)",
-                  "nie wiadomo, jakiego runnera używa butelka (bottle.yml)");
+          Unknown(p.wine, Msg::BottleRunnerUnknown);
         } else if (!IsFolderName(runner)) {
-          Unknown(p.wine,
-                  "the bottle's runner \"" + runner + "\" is not a runner's name (bottle.yml)",
-                  "runner butelki \"" + runner + "\" nie jest nazwą runnera (bottle.yml)");
+          Unknown(p.wine, Msg::BottleRunnerNotAName, {runner});
         } else if (runner.starts_with("sys-")) {
           p.wine = PrefixWine{};  // the system's Wine
         } else {
-          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine",
-                           {"the bottle's runner", "runner butelki"}, {root + "/runners"});
+          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", Said(Msg::BottlesRunner),
+                           {root + "/runners"});
         }
         Add(std::move(p));
       }
@@ -327,11 +368,9 @@ class Finder {
         if (prefix.empty()) continue;  // not a Wine game
         FoundPrefix p{GameName(file), ExpandHome(prefix), source, "", {}};
         if (!version.empty() && !IsFolderName(version)) {
-          Unknown(p.wine, "the game's Wine \"" + version + "\" is not a Wine version's name",
-                  "Wine gry \"" + version + "\" nie jest nazwą wersji Wine");
+          Unknown(p.wine, Msg::GameWineNotAName, {version});
         } else if (!version.empty()) {
-          p.wine =
-              OwnWine(runners + version + "/bin/wine", {"the game's Wine", "Wine gry"}, {runners});
+          p.wine = OwnWine(runners + version + "/bin/wine", Said(Msg::GamesWine), {runners});
         }
         Add(std::move(p));
       }
@@ -377,13 +416,13 @@ class Finder {
         const auto bin = JsonStringValue(*text, "bin");
         const auto type = JsonStringValue(*text, "type");
         if (!bin || bin->empty()) {
-          Unknown(p.wine, "the game's Wine is not known", "nie wiadomo, jakiego Wine używa gra");
+          Unknown(p.wine, Msg::GameWineUnknown);
         } else if (type && *type == "proton") {
           const std::string folder = bin->substr(0, bin->rfind('/'));
           // Heroic's own settings (not a file inside the prefix) may name any folder.
-          p.wine = OwnWine(folder + "/files/bin/wine", {"the game's Proton", "Proton gry"}, {"/"});
+          p.wine = OwnWine(folder + "/files/bin/wine", Said(Msg::GamesProton), {"/"});
         } else {
-          p.wine = OwnWine(*bin, {"the game's Wine", "Wine gry"}, {"/"});
+          p.wine = OwnWine(*bin, Said(Msg::GamesWine), {"/"});
         }
         Add(std::move(p));
       }
@@ -393,9 +432,7 @@ class Finder {
          {Home("/Games/Heroic/Prefixes"), Home("/Games/Heroic/Prefixes/default")})
       for (const std::string& folder : Entries(base)) {
         FoundPrefix p{folder, base + "/" + folder, "Heroic", "", {}};
-        Unknown(
-            p.wine, "the game's Wine is not known (no Heroic game names this prefix)",
-            "nie wiadomo, jakiego Wine używa gra (żadna gra Heroic nie wskazuje tego prefiksu)");
+        Unknown(p.wine, Msg::HeroicWineUnknown);
         Add(std::move(p));
       }
   }
@@ -413,15 +450,10 @@ class Finder {
           if (line.starts_with("ARCH=")) arch = Trim(line.substr(5));
         }
       if (!version.empty() && (!IsFolderName(version) || !IsFolderName(arch))) {
-        Unknown(p.wine,
-                "the program's Wine \"" + version + "\" (" + arch +
-                    ") is not a Wine version's name (playonlinux.cfg)",
-                "Wine programu \"" + version + "\" (" + arch +
-                    ") nie jest nazwą wersji Wine (playonlinux.cfg)");
+        Unknown(p.wine, Msg::ProgramWineNotAName, {version, arch});
       } else if (!version.empty()) {
         p.wine = OwnWine(root + "/wine/linux-" + arch + "/" + version + "/bin/wine",
-                         {"the program's Wine " + version, "Wine programu " + version},
-                         {root + "/wine"});
+                         Said(Msg::ProgramsWine, {version}), {root + "/wine"});
       }
       Add(std::move(p));
     }

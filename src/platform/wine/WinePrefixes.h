@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "lang/Language.h"
+
 namespace pgl {
 
 // The Wine that runs programs in a prefix, as its front end runs them.
@@ -18,7 +20,7 @@ struct PrefixWine {
   // False when the front end names a Wine that is not there: then nothing may be run in the
   // prefix (another Wine could upgrade or break it); `why` says what is missing.
   bool known = true;
-  std::string why, whyPolish;
+  LocalText why;
   // Variables the front end sets for it, besides WINEPREFIX.
   std::vector<std::pair<std::string, std::string>> environment;
 };

@@ -162,10 +162,10 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
   RunOutcome outcome;
   outcome.kind = RunOutcome::Kind::RunnerFailed;
   if (!prefixWine_.known) {
-    outcome.message = "not run, because " + WhyNothingRuns(false) +
-                      ": another Wine could upgrade or break this prefix";
-    outcome.messagePolish = "nie uruchomiono, bo " + WhyNothingRuns(true) +
-                            ": inne Wine mogłoby zaktualizować albo uszkodzić ten prefiks";
+    outcome.message = {"not run, because " + WhyNothingRuns(Language::English) +
+                           ": another Wine could upgrade or break this prefix",
+                       "nie uruchomiono, bo " + WhyNothingRuns(Language::Polish) +
+                           ": inne Wine mogłoby zaktualizować albo uszkodzić ten prefiks"};
     return outcome;
   }
   const std::string launcher = HelperPath("pgl-launcher.exe");
@@ -176,7 +176,10 @@ RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
   LauncherRun run;
   for (int attempt = 1;; ++attempt) {
     run = {};
-    if (!RunLauncher(launcher, commandLine, stopWaiting, run, outcome.message)) return outcome;
+    if (std::string why; !RunLauncher(launcher, commandLine, stopWaiting, run, why)) {
+      outcome.message = std::move(why);
+      return outcome;
+    }
     // A Wine that ended before the launcher said a word started nothing: on a busy machine
     // Wine now and then fails to start at all, and one more try is safe.
     if (run.stopped || attempt == 2 || run.report.find("PGL-LAUNCHER ") != std::string::npos) break;

@@ -21,9 +21,8 @@ class WineProcessRunner : public ProcessRunner {
   RunOutcome RunAndWait(const std::string& commandLine,
                         const std::function<bool()>& stopWaiting) override;
   bool CanRun(PeMachine machine) override;
-  std::string WhyNothingRuns(bool polish) const override {
-    if (prefixWine_.known) return {};
-    return polish && !prefixWine_.whyPolish.empty() ? prefixWine_.whyPolish : prefixWine_.why;
+  std::string WhyNothingRuns(Language lang) const override {
+    return prefixWine_.known ? std::string() : prefixWine_.why.In(lang);
   }
   bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) override;
 

@@ -30,8 +30,8 @@ ActionState ComputeActionState(const ActionInputs& in) {
   // Only invalid entries shown: whether invalid ones are shown is not the user's to change.
   state[ActionId::InvalidVisible].enabled = !in.showOnlyInvalid;
   state[ActionId::InvalidVisible].checked = in.showInvalid;
-  state[ActionId::SetLangEN].checked = !in.polish;
-  state[ActionId::SetLangPL].checked = in.polish;
+  state[ActionId::SetLangEN].checked = in.lang == Language::English;
+  state[ActionId::SetLangPL].checked = in.lang == Language::Polish;
   state[ActionId::ShowHideToolbar].checked = in.toolbarVisible;
   state[ActionId::ShowHideBottomPanel].checked = in.panelVisible;
   state[ActionId::Gradient].checked = in.toolbarGradient;

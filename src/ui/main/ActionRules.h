@@ -18,7 +18,7 @@ struct ActionInputs {
   bool systemComponentsVisible = false;
   bool showInvalid = true;
   bool showOnlyInvalid = false;
-  bool polish = false;
+  Language lang = Language::English;
   bool toolbarVisible = true;
   bool panelVisible = true;
   bool toolbarGradient = true;

@@ -19,6 +19,7 @@
 #include "platform/IconReader.h"
 #include "registry/QV_Registry.h"
 #include "registry/RegExport.h"
+#include "ui/UiText.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/ListPresentation.h"
 #include "ui/main/MainTexts.h"
@@ -35,21 +36,17 @@ namespace pgl {
 
 namespace {
 
-QString Utf8(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
 // Keeps the window alive while an uninstaller or Wine's save is waited for, shows what it is
 // waiting for and lets the user stop waiting.
 class WindowObserver : public UninstallObserver {
  public:
-  WindowObserver(QWidget* parent, bool polish, EntryCommands& commands)
-      : polish_(polish), commands_(commands) {
+  WindowObserver(QWidget* parent, Language lang, EntryCommands& commands)
+      : lang_(lang), commands_(commands) {
     progress_ = new QProgressDialog(parent);
     progress_->setWindowModality(Qt::NonModal);
     progress_->setRange(0, 0);
     progress_->setMinimumDuration(0);
-    progress_->setCancelButtonText(Utf8(StopWaitingText(polish)));
+    progress_->setCancelButtonText(Utf8(Text(MainText::StopWaiting, lang)));
     QObject::connect(progress_, &QProgressDialog::canceled, [this] { stop_ = true; });
   }
   ~WindowObserver() override { delete progress_; }
@@ -57,7 +54,7 @@ class WindowObserver : public UninstallObserver {
   void UninstallerStarting(const TUninstallInfo& entry, int position, int count) override {
     stop_ = false;
     emit commands_.uninstallerRunning(true);
-    progress_->setLabelText(Utf8(UninstallProgress(polish_))
+    progress_->setLabelText(Utf8(Text(MainText::UninstallProgress, lang_))
                                 .arg(position + 1)
                                 .arg(count)
                                 .arg(Utf8(entry.DisplayName.str())));
@@ -75,7 +72,7 @@ class WindowObserver : public UninstallObserver {
     if (!waiting_) {
       waiting_ = true;
       stop_ = false;
-      progress_->setLabelText(Utf8(WaitingForWine(polish_)));
+      progress_->setLabelText(Utf8(Text(MainText::WaitingForWine, lang_)));
       progress_->show();
     }
     QApplication::processEvents();
@@ -84,7 +81,7 @@ class WindowObserver : public UninstallObserver {
 
  private:
   QProgressDialog* progress_;
-  bool polish_;
+  Language lang_;
   EntryCommands& commands_;
   bool stop_ = false;
   bool waiting_ = false;
@@ -137,7 +134,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
         UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
         for (const auto& entry : group) {
           names << Utf8(entry.DisplayName.str());
-          if (const std::string why = engine.WhyNotRun(entry, polish_, mode); !why.empty())
+          if (const std::string why = engine.WhyNotRun(entry, lang_, mode); !why.empty())
             notes << Utf8(entry.DisplayName.str() + ": " + why);
         }
       }
@@ -154,15 +151,13 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
         records[g].push_back(CollectEvidence(scope, entry));
       std::string recordError;
       if (!SaveEvidence(LeftoversFolder(), records[g], recordError))
-        errors_.AddError((polish_ ? "Nie zapisano zapisu do szukania pozostałości: "
-                                  : "The record for finding leftovers could not be written: ") +
-                         recordError);
+        errors_.AddError(Text(MainText::RecordNotWritten, lang_) + recordError);
     }
-    WindowObserver observer(window_, polish_, *this);
+    WindowObserver observer(window_, lang_, *this);
     for (const auto& [index, group] : groups) {
       ManagedSystem& system = set_->System(index);
       UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
-      const UninstallBatch batch = engine.Run(group, polish_, observer, mode);
+      const UninstallBatch batch = engine.Run(group, lang_, observer, mode);
       // A program that is still there is an outcome the user must hear of, as a failure is;
       // those that failed to start are reported already.
       for (const UninstallStep& step : batch.steps) {
@@ -174,7 +169,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
         if (entry && ran &&
             RegKeyExists(*system.registry, PlaceOf(entry->View).root,
                          UninstallKeyPath(entry->View, EntrySubkey(*entry))))
-          errors_.AddError(UninstallEngine::StillInstalledText(step.displayName, polish_));
+          errors_.AddError(UninstallEngine::StillInstalledText(step.displayName, lang_));
       }
     }
   }
@@ -218,7 +213,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
           if (auto key = SnapshotKey(registry, root, path))
             saved.push_back({root, path, std::move(*key)});
       }
-      for (auto& failure : RemoveEntries(registry, group, polish_))
+      for (auto& failure : RemoveEntries(registry, group, lang_))
         failures.push_back(std::move(failure));
       std::vector<SavedKey> gone;
       for (auto& key : saved)
@@ -228,7 +223,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
   }
   emit runningChanged();
   if (!failures.empty()) {
-    QString text = Utf8(NotRemovedTitle(polish_));
+    QString text = Utf8(Text(MainText::NotRemovedTitle, lang_));
     for (const auto& f : failures)
       text +=
           QString("\n\n%1 (%2)\n%3").arg(Utf8(f.displayName), Utf8(f.registryKey), Utf8(f.reason));
@@ -316,7 +311,7 @@ void EntryCommands::Report(const QString& title) {
   std::tm local{};
   localtime_r(&now, &local);
   std::string error;
-  if (!WriteFileAtomic(file.toStdString(), BuildReport(captions, rows, polish_, local), error))
+  if (!WriteFileAtomic(file.toStdString(), BuildReport(captions, rows, lang_, local), error))
     services_.tellUser("Purgelet", Utf8(error));
 }
 
@@ -332,8 +327,7 @@ void EntryCommands::Backup(const QString& title) {
     const RegExportResult result = ExportRegistryKeys(
         *system.registry, BackupKeys(*system.registry), file.toStdString(), UserAnsiCodePage());
     if (!result.leftOut.empty()) {
-      QString text = polish_ ? QString::fromUtf8("Pominięto w kopii (nazwy nie do zapisania):")
-                             : QString("Left out of the backup (names no script can hold):");
+      QString text = Utf8(Text(MainText::LeftOutOfBackup, lang_));
       for (const auto& key : result.leftOut) text += "\n" + Utf8(key);
       services_.tellUser("Purgelet", text);
     }
@@ -356,18 +350,16 @@ void EntryCommands::Restore(const QString& title) {
     return;
   }
   bytes = {};
-  RestoreDialog dialog(window_, file, plan, polish_);
+  RestoreDialog dialog(window_, file, plan, lang_);
   if (!services_.confirmRestore(dialog) || plan.writes.empty()) return;
   bool written = false;
   {
     const ScopedFlag running(running_);
-    written = ApplyRestore(*system.registry, plan, polish_, error);
+    written = ApplyRestore(*system.registry, plan, lang_, error);
   }
   emit runningChanged();
   if (!written)
-    services_.tellUser("Purgelet", (polish_ ? QString::fromUtf8("Nic nie przywrócono: ")
-                                            : QString("Nothing was restored: ")) +
-                                       Utf8(error));
+    services_.tellUser("Purgelet", Utf8(Text(MainText::NothingRestored, lang_) + error));
   Refresh();
 }
 

@@ -34,7 +34,7 @@ class EntryCommands : public QObject {
   // The systems the commands act on, each entry in its own; set again after a switch of prefix
   // (the last removal can then no longer be undone).
   void SetSystems(SystemSet* systems);
-  void SetPolish(bool polish) { polish_ = polish; }
+  void SetLanguage(Language lang) { lang_ = lang; }
   bool Running() const { return running_; }
   QTimer* CheckTimer() const { return timer_; }
 
@@ -88,7 +88,7 @@ class EntryCommands : public QObject {
   const TMainParams& params_;
   SystemSet* set_ = nullptr;
   QTimer* timer_;
-  bool polish_ = false;
+  Language lang_ = Language::English;
   bool running_ = false;
   QString lastReportName_ = "Purgelet Report.html";
   std::vector<std::pair<int, std::vector<SavedKey>>> removed_;  // the last removal's, by system

@@ -31,11 +31,11 @@ EntryListModel::EntryListModel(const Platform* platform, QObject* parent)
     : QAbstractTableModel(parent), platform_(platform) {}
 
 void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMainParams& params,
-                             bool polish) {
+                             Language lang) {
   beginResetModel();
   collection_ = collection;
   params_ = params;
-  polish_ = polish;
+  lang_ = lang;
   items_.clear();
   cells_.clear();
   if (collection) {
@@ -80,20 +80,20 @@ const TUninstallInfo* EntryListModel::Entry(int row) const {
 }
 
 void EntryListModel::Clear() {
-  Rebuild(nullptr, params_, polish_);
+  Rebuild(nullptr, params_, lang_);
 }
 
-void EntryListModel::UpdateFrequencyColumn(bool polish) {
-  polish_ = polish;
+void EntryListModel::UpdateFrequencyColumn(Language lang) {
+  lang_ = lang;
   // Rows already shown are translated in place; the others are made in the new language.
   for (auto& cells : cells_)
-    if (cells) (*cells)[4] = TranslateFrequencyCell((*cells)[4], polish);
+    if (cells) (*cells)[4] = TranslateFrequencyCell((*cells)[4], lang);
   if (!items_.empty()) emit dataChanged(index(0, 4), index(rowCount() - 1, 4), {Qt::DisplayRole});
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
-void EntryListModel::SetPolish(bool polish) {
-  polish_ = polish;
+void EntryListModel::SetLanguage(Language lang) {
+  lang_ = lang;
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
@@ -151,7 +151,7 @@ const EntryListModel::RowCells& EntryListModel::Cells(int row) const {
     const int item = ItemIndex(row);
     cells =
         std::make_unique<RowCells>(collection_ && item < collection_->Count()
-                                       ? RowTexts(collection_->GetItem(item).UninstallInfo, polish_)
+                                       ? RowTexts(collection_->GetItem(item).UninstallInfo, lang_)
                                        : RowCells{});
   }
   return *cells;
@@ -179,11 +179,12 @@ void EntryListModel::SetSortArrow(int column, bool up) {
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+  static constexpr Translations kPrefixCaption{"Prefix", "Prefiks"};
   if (role == Qt::DisplayRole)
     return QString::fromUtf8(
         section == kPrefixColumn
-            ? (polish_ ? "Prefiks" : "Prefix")
-            : ColumnCaption(ListColumns()[static_cast<std::size_t>(section)], polish_));
+            ? kPrefixCaption.In(lang_)
+            : ColumnCaption(ListColumns()[static_cast<std::size_t>(section)], lang_));
   if (role == Qt::DecorationRole && section == arrowColumn_) return SortArrow(arrowUp_);
   return {};
 }

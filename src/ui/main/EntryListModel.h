@@ -28,7 +28,7 @@ class EntryListModel : public QAbstractTableModel {
   static constexpr int kItemForegroundRole = Qt::UserRole + 2;
 
   // Rebuilds every row from the collection (DisplayUninstallInfo's rows).
-  void Rebuild(const TUninstallCollection* collection, const TMainParams& params, bool polish);
+  void Rebuild(const TUninstallCollection* collection, const TMainParams& params, Language lang);
   // A list of several prefixes has one column more, kPrefixColumn, with each entry's prefix;
   // it takes effect at the next Rebuild.
   static constexpr int kPrefixColumn = static_cast<int>(kListColumnCount);
@@ -38,8 +38,8 @@ class EntryListModel : public QAbstractTableModel {
   static int ColumnTag(int column);
   void Clear();
   // The frequency words in the other language, in place.
-  void UpdateFrequencyColumn(bool polish);
-  void SetPolish(bool polish);
+  void UpdateFrequencyColumn(Language lang);
+  void SetLanguage(Language lang);
   // The system whose files an entry's icon is read from (each entry's own, in a list of several
   // prefixes).
   void SetPlatformOf(std::function<const Platform*(const TUninstallInfo&)> platformOf) {
@@ -69,7 +69,7 @@ class EntryListModel : public QAbstractTableModel {
  private:
   const TUninstallCollection* collection_ = nullptr;
   TMainParams params_;
-  bool polish_ = false;
+  Language lang_ = Language::English;
   using RowCells = std::array<std::string, kListColumnCount>;
   // A row's texts, made when the row is first shown or read and kept until the next rebuild:
   // a list of 25,000 entries holds the texts of the rows seen, not of every row.

@@ -61,9 +61,9 @@ EntryListView::EntryListView(EntryListModel* model, QWidget* parent)
   const QFontMetrics header = table_->horizontalHeader()->fontMetrics();
   for (std::size_t c = 0; c < kListColumnCount; ++c) {
     int width = static_cast<int>(ListColumns()[c].width * widthScale);
-    for (const bool polish : {false, true})
+    for (const Language lang : kLanguages)
       width = std::max(width, header.horizontalAdvance(
-                                  QString::fromStdString(ColumnCaption(ListColumns()[c], polish))) +
+                                  QString::fromStdString(ColumnCaption(ListColumns()[c], lang))) +
                                   28);
     table_->setColumnWidth(static_cast<int>(c), width);
   }

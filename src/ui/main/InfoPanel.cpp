@@ -136,7 +136,7 @@ TInfoPanel::TInfoPanel(QWidget* parent) : QFrame(parent) {
     if (lblDetails_->isEnabled()) emit showDetails();
   });
   setMinimumHeight(2);
-  SetLang(false);
+  SetLang(Language::English);
   PlaceLabels();
 }
 
@@ -209,13 +209,13 @@ void TInfoPanel::resizeEvent(QResizeEvent* event) {
   PlaceLabels();
 }
 
-void TInfoPanel::SetLang(bool polish) {
+void TInfoPanel::SetLang(Language lang) {
   for (const TextPair& caption : PanelCaptions())
-    labels_[caption.name]->setText(QString::fromUtf8(caption.Text(polish)));
-  labels_["lblExeFile"]->setToolTip(FromUtf8(ExeFileHint(polish)));
+    labels_[caption.name]->setText(QString::fromUtf8(caption.Text(lang)));
+  labels_["lblExeFile"]->setToolTip(FromUtf8(ExeFileHint(lang)));
   for (const char* name :
        {"lblUrlInfo", "lblUrlUpdate", "lblHelpLink", "lblUninstallKey", "lblARPCacheKey"})
-    labels_[name]->setToolTip(FromUtf8(CopyHint(polish)));
+    labels_[name]->setToolTip(FromUtf8(CopyHint(lang)));
   PlaceLabels();
 }
 

@@ -41,7 +41,7 @@ class TInfoPanel : public QFrame {
  public:
   explicit TInfoPanel(QWidget* parent = nullptr);
 
-  void SetLang(bool polish);
+  void SetLang(Language lang);
   // Fills the value labels from the entry; the two keys only as given (those that exist).
   void DisplayBottomInfo(const TUninstallInfo& entry, const EntryKeyTexts& keys);
   // Empties the eleven value labels; the icon stays.

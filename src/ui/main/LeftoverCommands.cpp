@@ -2,7 +2,9 @@
 // before it) or for the selected entries, shown, and moved to the trash as the user ticks them.
 #include "leftovers/Leftovers.h"
 #include "platform/Trash.h"
+#include "ui/UiText.h"
 #include "ui/main/EntryCommands.h"
+#include "ui/main/MainTexts.h"
 #include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/WindowServices.h"
 #include "util/Locale.h"
@@ -11,13 +13,7 @@
 
 namespace pgl {
 
-namespace {
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void EntryCommands::Leftovers(const std::vector<TUninstallInfo>& entries) {
   if (!set_ || set_->Empty() || running_ || entries.empty()) return;
@@ -36,21 +32,18 @@ void EntryCommands::DesktopEntriesOfGonePrefixes() {
   std::vector<std::string> gone;
   ProgramLeftovers entries{{}, OrphanedDesktopEntries(scope.xdg, gone), {}};
   if (entries.items.empty()) {
-    services_.tellUser("Purgelet", polish_ ? QString::fromUtf8("Nie znaleziono wpisów menu "
-                                                               "usuniętych prefiksów.")
-                                           : QString("No menu entries of deleted prefixes were "
-                                                     "found."));
+    services_.tellUser("Purgelet", Utf8(Text(MainText::NoGonePrefixEntries, lang_)));
     return;
   }
-  entries.name = (polish_ ? "Usunięte prefiksy: " : "Deleted prefixes: ");
+  entries.name = Text(MainText::DeletedPrefixes, lang_);
   for (std::size_t i = 0; i < gone.size(); ++i) entries.name += (i ? ", " : "") + gone[i];
   for (const auto& item : entries.items) entries.shown.push_back(DisplayText(scope, item));
-  LeftoversDialog dialog(window_, {entries}, polish_);
+  LeftoversDialog dialog(window_, {entries}, lang_);
   if (!services_.confirmLeftovers(dialog)) return;
-  const auto failures = RemoveLeftovers(scope, dialog.Chosen(), {}, polish_);
+  const auto failures = RemoveLeftovers(scope, dialog.Chosen(), {}, lang_);
   RefreshDesktopMenus(scope.xdg.dataHome);
   if (!failures.empty()) {
-    QString text = polish_ ? QString::fromUtf8("Nie usunięto:") : QString("Not removed:");
+    QString text = Utf8(Text(MainText::NotRemovedItems, lang_));
     for (const auto& f : failures) text += "\n" + Utf8(f.item) + ": " + Utf8(f.reason);
     services_.tellUser("Purgelet", text);
   }
@@ -71,12 +64,10 @@ void EntryCommands::OfferLeftovers(int system, const std::vector<Evidence>& reco
     any = any || !programs.back().items.empty();
   }
   if (!any) {
-    if (sayNothingFound)
-      services_.tellUser("Purgelet", polish_ ? QString::fromUtf8("Nie znaleziono pozostałości.")
-                                             : QString("No leftovers were found."));
+    if (sayNothingFound) services_.tellUser("Purgelet", Utf8(Text(MainText::NoLeftovers, lang_)));
     return;
   }
-  LeftoversDialog dialog(window_, programs, polish_);
+  LeftoversDialog dialog(window_, programs, lang_);
   if (!services_.confirmLeftovers(dialog)) return;
   const std::vector<Leftover> chosen = dialog.Chosen();
   if (chosen.empty()) return;
@@ -86,12 +77,12 @@ void EntryCommands::OfferLeftovers(int system, const std::vector<Evidence>& reco
     emit runningChanged();
     const std::string exportFile =
         LeftoversFolder() + "/leftovers_" + DateTimeFileName(".reg", LocalNow());
-    failures = RemoveLeftovers(scope, chosen, exportFile, polish_);
+    failures = RemoveLeftovers(scope, chosen, exportFile, lang_);
     RefreshDesktopMenus(scope.xdg.dataHome);
   }
   emit runningChanged();
   if (!failures.empty()) {
-    QString text = polish_ ? QString::fromUtf8("Nie usunięto:") : QString("Not removed:");
+    QString text = Utf8(Text(MainText::NotRemovedItems, lang_));
     for (const auto& f : failures) text += "\n" + Utf8(f.item) + ": " + Utf8(f.reason);
     services_.tellUser("Purgelet", text);
   }

@@ -26,15 +26,17 @@ CellColors SubItemColors(const TUninstallInfo& info, int column, const std::stri
   return colors;
 }
 
-std::string TranslateFrequencyCell(std::string cell, bool polish) {
-  static const std::pair<const char*, const char*> kWords[] = {
-      {"często", "frequently"}, {"okazjonalnie", "occasionally"}, {"rzadko", "rarely"}};
-  for (const auto& [pl, en] : kWords) {
-    const std::string from = polish ? en : pl;
-    const std::string to = polish ? pl : en;
-    const std::size_t at = cell.find(from);
-    if (at != std::string::npos) cell.replace(at, from.size(), to);
-  }
+std::string TranslateFrequencyCell(std::string cell, Language lang) {
+  static constexpr Translations kWords[] = {
+      {"frequently", "często"}, {"occasionally", "okazjonalnie"}, {"rarely", "rzadko"}};
+  for (const Translations& word : kWords)
+    for (std::size_t other = 0; other < kLanguageCount; ++other) {
+      const std::string from = word.texts[other];
+      const std::size_t at = cell.find(from);
+      if (static_cast<Language>(other) == lang || at == std::string::npos) continue;
+      cell.replace(at, from.size(), word.In(lang));
+      return cell;
+    }
   return cell;
 }
 

@@ -26,7 +26,7 @@ CellColors SubItemColors(const TUninstallInfo& info, int column, const std::stri
                          const TMainParams& params);
 
 // The "Frequency" cell in the other language: the words are replaced, the count stays.
-std::string TranslateFrequencyCell(std::string cell, bool polish);
+std::string TranslateFrequencyCell(std::string cell, Language lang);
 
 // Where a row's icon comes from: the entry's own icon file; else, for an invalid entry, the
 // warning icon; else the default icon. An own icon that cannot be read falls back to the

@@ -44,11 +44,11 @@ void MainStatusBar::resizeEvent(QResizeEvent* event) {
   FitStrip();
 }
 
-void MainStatusBar::SetCounts(const StatusCounts& counts, bool polish) {
+void MainStatusBar::SetCounts(const StatusCounts& counts, Language lang) {
   const int values[] = {counts.visible, counts.selected, counts.all, counts.invalid, counts.system};
   for (int i = 0; i < 5; ++i) {
     QLabel* label = panels_[static_cast<std::size_t>(i)];
-    label->setText(QString::fromStdString(StatusText(i, values[i], polish)));
+    label->setText(QString::fromStdString(StatusText(i, values[i], lang)));
     const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 16;
     label->setFixedWidth(std::max(StatusPanelWidth(i), needed));
   }

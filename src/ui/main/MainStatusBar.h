@@ -20,7 +20,7 @@ class MainStatusBar : public QStatusBar {
 
  public:
   explicit MainStatusBar(QWidget* parent = nullptr);
-  void SetCounts(const StatusCounts& counts, bool polish);
+  void SetCounts(const StatusCounts& counts, Language lang);
   // The last panel stays empty; its hint describes the system shown (the title and the prefix
   // chooser name it).
   void SetSystem(const QString& description);

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "lang/Language.h"
+
 namespace pgl {
 
 struct TextPair {
   const char* name;  // the object that shows the text
-  const char* english;
-  const char* polish;
-  const char* Text(bool polish) const { return polish ? this->polish : english; }
+  Translations text;
+  const char* Text(Language lang) const { return text.In(lang); }
 };
 
 // The main window's actions, found by these ids in the program (a misspelt id does not
@@ -63,11 +64,10 @@ struct ActionInfo {
   const char* name;
   const char* shortcut;  // as Qt reads it; empty for none
   int image;             // index among the command images; -1 for none
-  const char* english;
-  const char* polish;
+  Translations text;
   bool hint;       // the caption is the hint too
   bool checkable;  // shows a check mark
-  const char* Text(bool polish) const { return polish ? this->polish : english; }
+  const char* Text(Language lang) const { return text.In(lang); }
 };
 
 // The command images, by index.
@@ -99,28 +99,42 @@ const std::vector<TextPair>& PanelCaptions();
 
 // The hints of the panel's labels: the copy line alone, or for the program file the copy line
 // and the explore line on two lines.
-std::string CopyHint(bool polish);
-std::string ExeFileHint(bool polish);
+std::string CopyHint(Language lang);
+std::string ExeFileHint(Language lang);
 inline constexpr const char* kSaveIconText = "Save icon...";
 
 // The status bar's first five panels: the label followed by the count ("Visible : 57").
 inline constexpr int kStatusPanelCount = 6;
-std::string StatusText(int panel, int count, bool polish);
+std::string StatusText(int panel, int count, Language lang);
 // Panel widths in pixels (the sixth is empty).
 int StatusPanelWidth(int panel);
 
-// Texts the window computes itself.
-std::string CloseQuestion(bool polish);               // Esc asks before closing
-std::string RegistryReadOnlyNote(bool polish);        // start-up: Wine runs in the prefix
-std::string ErrorLogFailedText(bool polish);          // an append to the error log failed
-std::string NotRemovedTitle(bool polish);             // the remove command's failures
-std::string UninstallProgress(bool polish);           // "Uninstalling (%1 of %2): %3"
-std::string WaitingForWine(bool polish);              // after a batch
-std::string StopWaitingText(bool polish);             // the progress dialog's button
-std::string OtherFolderText(bool polish);             // the prefix chooser's last item
-std::string AllPrefixesText(bool polish);             // its first, every prefix in one list
-std::string NoPrefixReadText(bool polish);            // none of them could be read
-std::string PrefixCountText(int count, bool polish);  // "3 Wine prefixes"
-std::string PrefixChooserHint(bool polish);
+// The window's own messages, by id.
+enum class MainText {
+  CloseQuestion,        // Esc asks before closing
+  RegistryReadOnly,     // start-up: Wine runs in the prefix; the reason follows
+  ErrorLogFailed,       // an append to the error log failed; the reason follows
+  NotRemovedTitle,      // the remove command's failures
+  UninstallProgress,    // "Uninstalling (%1 of %2): %3"
+  WaitingForWine,       // after a batch
+  StopWaiting,          // the progress dialog's button
+  OtherFolder,          // the prefix chooser's last item
+  AllPrefixes,          // its first, every prefix in one list
+  NoPrefixRead,         // none of them could be read
+  PrefixChooserHint,    // the chooser's tooltip
+  CopyHint,             // the panel's labels: right click copies
+  ExploreHint,          // the program file's label: Ctrl+click opens its folder
+  RecordNotWritten,     // the record for finding leftovers; the reason follows
+  LeftOutOfBackup,      // keys a backup could not hold; their names follow
+  NothingRestored,      // a restore failed; the reason follows
+  NoGonePrefixEntries,  // nothing of deleted prefixes was found
+  DeletedPrefixes,      // the leftovers window's name for them; the prefixes follow
+  NotRemovedItems,      // leftovers that stayed; each follows with its reason
+  NoLeftovers,
+  Count
+};
+std::string Text(MainText id, Language lang);
+
+std::string PrefixCountText(int count, Language lang);  // "3 Wine prefixes"
 
 }  // namespace pgl

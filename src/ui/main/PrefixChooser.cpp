@@ -46,8 +46,8 @@ void PrefixChooser::ChooseOther() {
 }
 
 void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::string& currentName,
-                         const std::string& currentDir, bool allShown, bool polish) {
-  polish_ = polish;
+                         const std::string& currentDir, bool allShown, Language lang) {
+  lang_ = lang;
   const QSignalBlocker blocker(combo_);
   combo_->clear();
   // The action being triggered may be one of these: they go once its signal is done.
@@ -58,8 +58,7 @@ void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::strin
   for (QActionGroup* old : menu_->findChildren<QActionGroup*>()) old->deleteLater();
   auto* group = new QActionGroup(menu_);
   int selected = -1;
-  for (const PrefixChoice& choice :
-       PrefixChoices(known, currentName, currentDir, allShown, polish)) {
+  for (const PrefixChoice& choice : PrefixChoices(known, currentName, currentDir, allShown, lang)) {
     const QString label = QString::fromStdString(choice.label);
     const QString path = QString::fromStdString(choice.path);
     combo_->addItem(label, path);
@@ -79,13 +78,13 @@ void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::strin
     }
   }
   menu_->addSeparator();
-  const QString other = QString::fromStdString(OtherFolderText(polish));
+  const QString other = QString::fromStdString(Text(MainText::OtherFolder, lang));
   QAction* otherAction = menu_->addAction(other);
   otherAction->setObjectName("actOtherPrefix");
   connect(otherAction, &QAction::triggered, this, &PrefixChooser::ChooseOther);
   combo_->addItem(other, QString());
   combo_->setCurrentIndex(selected);
-  combo_->setToolTip(QString::fromStdString(PrefixChooserHint(polish)));
+  combo_->setToolTip(QString::fromStdString(Text(MainText::PrefixChooserHint, lang)));
 }
 
 }  // namespace pgl

@@ -24,7 +24,7 @@ class PrefixChooser : public QObject {
 
   // Offers "All prefixes" and `known`, and marks what is shown; the texts in the language given.
   void Fill(const std::vector<KnownSystem>& known, const std::string& currentName,
-            const std::string& currentDir, bool allShown, bool polish);
+            const std::string& currentDir, bool allShown, Language lang);
   QComboBox* Combo() const { return combo_; }
 
  signals:
@@ -41,7 +41,7 @@ class PrefixChooser : public QObject {
   QComboBox* combo_;
   QMenu* menu_;
   WindowServices& services_;
-  bool polish_ = false;
+  Language lang_ = Language::English;
 };
 
 }  // namespace pgl

@@ -23,7 +23,8 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 std::vector<PrefixChoice> PrefixChoices(const std::vector<KnownSystem>& known,
                                         const std::string& currentName,
-                                        const std::string& currentDir, bool allShown, bool polish) {
+                                        const std::string& currentDir, bool allShown,
+                                        Language lang) {
   const std::string here = CanonicalPath(currentDir);
   std::vector<PrefixChoice> choices;
   bool found = allShown;  // no single prefix is shown then
@@ -36,7 +37,7 @@ std::vector<PrefixChoice> PrefixChoices(const std::vector<KnownSystem>& known,
   if (!currentDir.empty() && !found)
     choices.insert(choices.begin(), {currentName, currentDir, true});
   if (!known.empty())
-    choices.insert(choices.begin(), {AllPrefixesText(polish), "", allShown, true});
+    choices.insert(choices.begin(), {Text(MainText::AllPrefixes, lang), "", allShown, true});
   return choices;
 }
 

@@ -22,7 +22,8 @@ bool SameFolder(const std::string& a, const std::string& b);
 // "All prefixes" first where there are prefixes to show; `allShown`: that is what is shown.
 std::vector<PrefixChoice> PrefixChoices(const std::vector<KnownSystem>& known,
                                         const std::string& currentName,
-                                        const std::string& currentDir, bool allShown, bool polish);
+                                        const std::string& currentDir, bool allShown,
+                                        Language lang);
 
 // The name a person knows the folder by: the known prefix's there, else `fallback`.
 std::string KnownNameOf(const std::vector<KnownSystem>& known, const std::string& dir,

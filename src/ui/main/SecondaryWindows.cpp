@@ -7,7 +7,7 @@
 
 namespace pgl {
 
-void SecondaryWindows::Create(const Setup& setup, SearchTarget target, bool polish) {
+void SecondaryWindows::Create(const Setup& setup, SearchTarget target, Language lang) {
   details = new TFormDetails(setup.owner, setup.registryOf, *setup.services, setup.detailsKey);
   about = new TFormAbout(setup.owner, *setup.services);
   errors = new TFormErrors(setup.owner, *setup.errorList, *setup.services);
@@ -16,7 +16,7 @@ void SecondaryWindows::Create(const Setup& setup, SearchTarget target, bool poli
   search->saveSearchHistory = setup.saveSearchHistory;
   uninstall = new TFormUninstall(setup.owner);
   remove = new TFormRemove(setup.owner);
-  SetLang(polish);
+  SetLang(lang);
 }
 
 void SecondaryWindows::Destroy() {
@@ -26,12 +26,12 @@ void SecondaryWindows::Destroy() {
   *this = SecondaryWindows{};
 }
 
-void SecondaryWindows::SetLang(bool polish) {
+void SecondaryWindows::SetLang(Language lang) {
   for (TSecondaryWindow* window :
        std::initializer_list<TSecondaryWindow*>{details, about, errors, search})
-    if (window) window->SetLang(polish);
-  if (uninstall) uninstall->SetLang(polish);
-  if (remove) remove->SetLang(polish);
+    if (window) window->SetLang(lang);
+  if (uninstall) uninstall->SetLang(lang);
+  if (remove) remove->SetLang(lang);
 }
 
 void SecondaryWindows::HideTools() {

@@ -40,9 +40,9 @@ struct SecondaryWindows {
     QKeySequence detailsKey, searchKey;  // the main window's keys that also close them
   };
   // Makes every window, hidden, in the language given.
-  void Create(const Setup& setup, SearchTarget target, bool polish);
+  void Create(const Setup& setup, SearchTarget target, Language lang);
   void Destroy();
-  void SetLang(bool polish);
+  void SetLang(Language lang);
   // The tool windows (Details, About, Errors) step aside while an uninstaller runs.
   void HideTools();
 };

@@ -133,7 +133,7 @@ MainWindowSettings ReadMainSettings(const IniFile& ini, const MainWindowSettings
   out.maximized = ini.ReadBool(s, "Maximized", false);
   std::string language = ini.Read(s, "Language").value_or("EN");
   for (char& c : language) c = AsciiUpper(c);
-  out.languagePL = language == "PL";
+  out.language = language == "PL" ? Language::Polish : Language::English;
   out.systemComponentsVisible = ini.ReadBool(s, "SystemComponentsVisible", false);
   params.ShowInvalidItems = ini.ReadBool(s, "ShowInvalidItems", true);
   params.ShowOnlyInvalidItems = ini.ReadBool(s, "ShowOnlyInvalidItems", false);
@@ -175,7 +175,7 @@ void WriteMainSettings(IniFile& ini, const MainWindowSettings& settings,
     integer("Top", settings.top);
   }
   boolean("Maximized", settings.maximized);
-  ini.Write(s, "Language", settings.languagePL ? "PL" : "EN");
+  ini.Write(s, "Language", settings.language == Language::Polish ? "PL" : "EN");
   boolean("SystemComponentsVisible", settings.systemComponentsVisible);
   boolean("ShowInvalidItems", params.ShowInvalidItems);
   boolean("ShowOnlyInvalidItems", params.ShowOnlyInvalidItems);

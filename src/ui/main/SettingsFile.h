@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "lang/Language.h"
+
 namespace pgl {
 
 struct TMainParams {
@@ -55,7 +57,7 @@ class IniFile {
 struct MainWindowSettings {
   int width = 0, height = 0, left = 0, top = 0;
   bool maximized = false;
-  bool languagePL = false;
+  Language language = Language::English;
   bool systemComponentsVisible = false;
   int viewStyle = 3;  // 0 icons, 1 small icons, 2 list, 3 report
   bool sortAscending = true;

@@ -22,8 +22,8 @@ ShownSystems::ShownSystems(SystemSet& set, PrefixChooser* chooser, WindowService
   connect(chooser_, &PrefixChooser::cancelled, this, &ShownSystems::Fill);
 }
 
-void ShownSystems::SetPolish(bool polish) {
-  polish_ = polish;
+void ShownSystems::SetLanguage(Language lang) {
+  lang_ = lang;
   Fill();
 }
 
@@ -41,7 +41,7 @@ void ShownSystems::SetPrefixes(std::vector<KnownSystem> prefixes) {
 void ShownSystems::Fill() {
   if (set_.Empty()) return;
   const ManagedSystem& shown = set_.Primary();
-  chooser_->Fill(prefixes_, shown.name, shown.prefixDir, set_.All(), polish_);
+  chooser_->Fill(prefixes_, shown.name, shown.prefixDir, set_.All(), lang_);
 }
 
 bool ShownSystems::SwitchTo(const std::string& dir) {
@@ -89,7 +89,7 @@ bool ShownSystems::OpenAll() {
     systems.push_back(std::move(system));
   }
   if (systems.empty()) {
-    QString text = QString::fromStdString(NoPrefixReadText(polish_));
+    QString text = QString::fromStdString(Text(MainText::NoPrefixRead, lang_));
     for (const auto& problem : problems) text += "\n" + QString::fromStdString(problem);
     services_.tellUser("Purgelet", text);
     return false;
@@ -102,14 +102,14 @@ bool ShownSystems::OpenAll() {
 
 std::string ShownSystems::Title() const {
   if (set_.Empty()) return {};
-  if (set_.All()) return AllPrefixesText(polish_);
+  if (set_.All()) return Text(MainText::AllPrefixes, lang_);
   const ManagedSystem& shown = set_.Primary();
   return shown.name.empty() ? shown.prefixDir : shown.name;
 }
 
 std::string ShownSystems::Description() const {
   if (set_.Empty()) return {};
-  return set_.All() ? PrefixCountText(set_.Count(), polish_) : set_.Primary().description;
+  return set_.All() ? PrefixCountText(set_.Count(), lang_) : set_.Primary().description;
 }
 
 }  // namespace pgl

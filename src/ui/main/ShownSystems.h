@@ -24,7 +24,7 @@ class ShownSystems : public QObject {
 
   // Whether a command runs, during which nothing is switched.
   std::function<bool()> busy;
-  void SetPolish(bool polish);
+  void SetLanguage(Language lang);
   // Looks for the user's prefixes again (prefixes made since) and offers them.
   void FindPrefixes();
   // Tests: the prefixes offered, instead of those found in the home.
@@ -55,7 +55,7 @@ class ShownSystems : public QObject {
   WindowServices& services_;
   std::vector<KnownSystem> prefixes_;
   std::function<std::vector<KnownSystem>()> findPrefixes_;
-  bool polish_ = false;
+  Language lang_ = Language::English;
 };
 
 }  // namespace pgl

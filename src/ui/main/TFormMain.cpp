@@ -80,8 +80,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   statusBar_ = new MainStatusBar(this);
   setStatusBar(statusBar_);
 
-  services_ =
-      DialogServices(this, files_.dir, [this] { return Utf8(OtherFolderText(languagePL)); });
+  services_ = DialogServices(this, files_.dir,
+                             [this] { return Utf8(Text(MainText::OtherFolder, Lang())); });
   services_.desktop = system.desktop.get();
   services_.openPrefix = [](const std::string& dir, std::string& error) {
     return OpenManagedSystemAt(dir, error);
@@ -111,10 +111,10 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
       const QRect free = screen->availableGeometry();
       resize(std::min(width(), free.width()), std::min(height(), free.height()));
     }
-    languagePL = PolishFromLocale();
+    language = LanguageFromLocale();
     if (!files_.dir.empty()) WriteFirstBackup(*system.registry, files_.dir);
   }
-  SetLang(languagePL);
+  SetLang(Lang());
   set_.Scan(false);
   DisplayUninstallInfo();
   InitActions();
@@ -154,11 +154,12 @@ void TFormMain::WireActions() {
   on(A::DesktopEntries, [this] { commands_->DesktopEntriesOfGonePrefixes(); });
   on(A::ExitApp, &QWidget::close);
   on(A::Esc, [this] {
-    if (services_.ask(Utf8(CloseQuestion(languagePL)))) close();
+    if (services_.ask(Utf8(Text(MainText::CloseQuestion, Lang())))) close();
   });
   on(A::Help, [this] {
     if (services_.desktop)
-      services_.desktop->OpenAddress(languagePL ? kHelpPagePolish : kHelpPageEnglish);
+      services_.desktop->OpenAddress(language == Language::Polish ? kHelpPagePolish
+                                                                  : kHelpPageEnglish);
   });
   const auto reselected = [this](const std::function<void()>& change) {
     {
@@ -239,12 +240,13 @@ void TFormMain::WireActions() {
                                                    {A::ViewDetails, ViewStyle::Details}};
   for (const auto& [id, style] : styles) on(id, [this, style = style] { SetViewStyle(style); });
   on(A::View, [this] { SetViewStyle(NextViewStyle(list_->Style())); });
-  for (const bool polish : {false, true})
-    on(polish ? A::SetLangPL : A::SetLangEN, [this, polish] {
-      languagePL = polish;
-      SetLang(polish);
-      windows_.SetLang(polish);
-      model_->UpdateFrequencyColumn(polish);
+  for (const auto& [id, lang] :
+       {std::pair{A::SetLangEN, Language::English}, std::pair{A::SetLangPL, Language::Polish}})
+    on(id, [this, lang = lang] {
+      language = lang;
+      SetLang(lang);
+      windows_.SetLang(lang);
+      model_->UpdateFrequencyColumn(lang);
       UpdateStatus();
       InitActions();
     });
@@ -289,9 +291,9 @@ void TFormMain::CreateSecondaryWindows() {
        [this](const TUninstallInfo& e) -> RegistryStore& { return *set_.SystemOf(e).registry; },
        &services_, &errors_, files_.searchLogFileName, params_.SaveSearchHistory,
        Action(ActionId::ShowDetails)->shortcut(), Action(ActionId::Search)->shortcut()},
-      std::move(target), languagePL);
+      std::move(target), Lang());
   errors_.OnLogFailed = [this](const std::string& error) {
-    messageBar_->Show(Utf8(ErrorLogFailedText(languagePL) + error));
+    messageBar_->Show(Utf8(Text(MainText::ErrorLogFailed, Lang()) + error));
   };
   if (!noAutoCheckReg_) commands_->CheckTimer()->start();
   InitActions();
@@ -338,7 +340,7 @@ void TFormMain::LeaveSystems() {
   // The secondary windows show the old prefix: they are made again for the new one.
   windows_.Destroy();
   const ScopedFlag updating(listUpdating_);
-  model_->Rebuild(nullptr, params_, languagePL);  // no row may point into the old collections
+  model_->Rebuild(nullptr, params_, Lang());  // no row may point into the old collections
 }
 
 void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
@@ -354,12 +356,12 @@ void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
   UpdateTitle();
 }
 
-void TFormMain::SetLang(bool polish) {
-  actions_->SetLang(polish);
-  panel_->SetLang(polish);
-  model_->SetPolish(polish);
-  commands_->SetPolish(polish);
-  shown_->SetPolish(polish);
+void TFormMain::SetLang(Language lang) {
+  actions_->SetLang(lang);
+  panel_->SetLang(lang);
+  model_->SetLanguage(lang);
+  commands_->SetLanguage(lang);
+  shown_->SetLanguage(lang);
   UpdateTitle();
   InitActions();
   UpdateStatus();
@@ -368,7 +370,7 @@ void TFormMain::SetLang(bool polish) {
 void TFormMain::DisplayUninstallInfo() {
   {
     const ScopedFlag updating(listUpdating_);
-    model_->Rebuild(&set_.Shown(), params_, languagePL);
+    model_->Rebuild(&set_.Shown(), params_, Lang());
     list_->PlacePrefixColumn();
     SetColumnImages();
     list_->Restore(listMemo_);
@@ -402,7 +404,7 @@ void TFormMain::UpdateStatus() {
   const auto& c = set_.Shown();
   statusBar_->SetCounts({model_->rowCount(), static_cast<int>(list_->SelectedRows().size()),
                          c.TotalCount, c.InvalidCount, c.SystemCount},
-                        languagePL);
+                        language);
 }
 
 void TFormMain::InitActions() {
@@ -415,7 +417,7 @@ void TFormMain::InitActions() {
   in.severalSystems = set_.All();
   in.showInvalid = params_.ShowInvalidItems;
   in.showOnlyInvalid = params_.ShowOnlyInvalidItems;
-  in.polish = languagePL;
+  in.lang = language;
   in.toolbarVisible = !actions_->Toolbar()->isHidden();
   in.panelVisible = !panel_->isHidden();
   in.toolbarGradient = toolbarGradient_;
@@ -481,7 +483,7 @@ void TFormMain::RecordStart() {
   const StartupRecords records =
       RecordThisStart(registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
   if (!records.written)
-    messageBar_->Show(Utf8(RegistryReadOnlyNote(languagePL)) + Utf8(records.refusal));
+    messageBar_->Show(Utf8(Text(MainText::RegistryReadOnly, Lang())) + Utf8(records.refusal));
 }
 
 void TFormMain::tmCheckRegTimer() {
@@ -528,7 +530,7 @@ void TFormMain::LoadParamsFromIni() {
       ReadMainSettings(ini, current, {screen.width(), screen.height()}, params_, defaults);
   setGeometry(s.left, s.top, s.width, s.height);
   if (s.maximized) setWindowState(Qt::WindowMaximized);
-  languagePL = s.languagePL;
+  language = s.language;
   TUninstallCollection& shown = set_.Shown();
   shown.SystemComponentsVisible = s.systemComponentsVisible;
   shown.SortAscending = s.sortAscending;
@@ -560,7 +562,7 @@ void TFormMain::SaveParamsToIni() {
   s.left = normal.x();
   s.top = normal.y();
   s.maximized = isMaximized();
-  s.languagePL = languagePL;
+  s.language = language;
   s.systemComponentsVisible = set_.Shown().SystemComponentsVisible;
   s.sortAscending = set_.Shown().SortAscending;
   s.currentSort = TagOf(set_.Shown().CurrentSort);

@@ -57,7 +57,7 @@ class TFormMain : public QMainWindow {
   TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent = nullptr);
   ~TFormMain() override;
 
-  void SetLang(bool polish);
+  void SetLang(Language lang);
   // Rebuilds every row from the collection, keeping the selection where its entries remain.
   void DisplayUninstallInfo();
   void lvColumnClick(int column);
@@ -108,7 +108,8 @@ class TFormMain : public QMainWindow {
   // The dialogs, messages, clipboard and desktop the window and its secondary windows use;
   // tests answer them here.
   WindowServices& Services() { return services_; }
-  bool languagePL = false;
+  Language language = Language::English;
+  Language Lang() const { return language; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

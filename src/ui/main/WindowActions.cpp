@@ -23,7 +23,7 @@ WindowActions::WindowActions(QMainWindow* window) : QObject(window) {
     // The keys work while the focus is in this window (its list, panel, toolbar, menus), not
     // from a window of its own like Details or Search, whose keys would clash with them.
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    action->setText(QString::fromUtf8(item.english));
+    action->setText(QString::fromUtf8(item.Text(Language::English)));
     actions_[static_cast<std::size_t>(item.id)] = action;
     window->addAction(action);  // shortcuts work with the menu bar hidden too
   }
@@ -132,18 +132,18 @@ void WindowActions::CreateToolbar(QMainWindow* window) {
   }
 }
 
-void WindowActions::SetLang(bool polish) {
+void WindowActions::SetLang(Language lang) {
   for (const ActionInfo& item : MainActions()) {
-    if (!item.hint && !*item.english) continue;
+    if (!item.hint && !*item.Text(Language::English)) continue;
     QAction* action = Get(item.id);
-    action->setText(QString::fromUtf8(item.Text(polish)));
-    action->setToolTip(item.hint ? QString::fromUtf8(item.Text(polish)) : QString());
+    action->setText(QString::fromUtf8(item.Text(lang)));
+    action->setToolTip(item.hint ? QString::fromUtf8(item.Text(lang)) : QString());
   }
   for (const TextPair& item : MainMenus())
-    menus_[item.name]->setTitle(QString::fromUtf8(item.Text(polish)));
+    menus_[item.name]->setTitle(QString::fromUtf8(item.Text(lang)));
   for (const TextPair& item : ToolbarButtons()) {
     QToolButton* button = buttons_[item.name];
-    button->setText(QString::fromUtf8(item.Text(polish)));
+    button->setText(QString::fromUtf8(item.Text(lang)));
     button->setToolTip(Get(ToolbarButtonAction(item.name))->toolTip());
   }
 }

@@ -34,7 +34,7 @@ class WindowActions : public QObject {
   QToolButton* Button(const QString& name) const;
   QToolBar* Toolbar() const { return toolbar_; }
 
-  void SetLang(bool polish);
+  void SetLang(Language lang);
   void Apply(const ActionState& state);
   // The toolbar's background (a gradient or the palette's) and its captions (beside or below
   // the images).

@@ -78,44 +78,51 @@ QString TConfirmDialog::ProgramsText() const {
   return lblPrograms_->text();
 }
 
-void TConfirmDialog::SetTexts(const QString& caption, const QString& info1, const QString& info2,
-                              const QString& cancel, const QString& doNotShow) {
-  setWindowTitle(caption);
-  lblInfo1_->setText(info1);
-  lblInfo2_->setText(info2);
-  btnCancel_->setText(cancel);
-  btnCancel_->setToolTip(cancel);
-  chDoNotShow_->setText(doNotShow);
+void TConfirmDialog::SetTexts(const Texts& texts, Language lang) {
+  const auto text = [lang](const Translations& t) { return QString::fromUtf8(t.In(lang)); };
+  setWindowTitle(text(texts.caption));
+  lblInfo1_->setText(text(texts.info1));
+  lblInfo2_->setText(text(texts.info2));
+  btnCancel_->setText(text(texts.cancel));
+  btnCancel_->setToolTip(text(texts.cancel));
+  chDoNotShow_->setText(text(texts.doNotShow));
 }
+
+namespace {
+
+constexpr Translations kContinue{"Click OK to continue, Cancel to exit.",
+                                 "Kliknij OK by kontynuować, Anuluj by przerwać."};
+constexpr Translations kCancel{"Cancel", "Anuluj"};
+constexpr Translations kDoNotShow{"Do not show this dialog again", "Nie pokazuj więcej tego okna"};
+
+}  // namespace
 
 TFormUninstall::TFormUninstall(QWidget* parent) : TConfirmDialog(parent) {
   setObjectName("TFormUninstall");
-  SetLang(false);
+  SetLang(Language::English);
 }
 
-void TFormUninstall::SetLang(bool polish) {
-  if (polish)
-    SetTexts("Deinstalacja", "Deinstalacja wybranych programów.",
-             "Kliknij OK by kontynuować, Anuluj by przerwać.", "Anuluj",
-             "Nie pokazuj więcej tego okna");
-  else
-    SetTexts("Uninstalling", "Uninstalling selected applications.",
-             "Click OK to continue, Cancel to exit.", "Cancel", "Do not show this dialog again");
+void TFormUninstall::SetLang(Language lang) {
+  SetTexts({{"Uninstalling", "Deinstalacja"},
+            {"Uninstalling selected applications.", "Deinstalacja wybranych programów."},
+            kContinue,
+            kCancel,
+            kDoNotShow},
+           lang);
 }
 
 TFormRemove::TFormRemove(QWidget* parent) : TConfirmDialog(parent) {
   setObjectName("TFormRemove");
-  SetLang(false);
+  SetLang(Language::English);
 }
 
-void TFormRemove::SetLang(bool polish) {
-  if (polish)
-    SetTexts("Usuwanie", "Usuwanie wybranych programów z listy.",
-             "Kliknij OK by kontynuować, Anuluj by przerwać.", "Anuluj",
-             "Nie pokazuj więcej tego okna");
-  else
-    SetTexts("Removing", "Remove selected applications from list.",
-             "Click OK to continue, Cancel to exit.", "Cancel", "Do not show this dialog again");
+void TFormRemove::SetLang(Language lang) {
+  SetTexts({{"Removing", "Usuwanie"},
+            {"Remove selected applications from list.", "Usuwanie wybranych programów z listy."},
+            kContinue,
+            kCancel,
+            kDoNotShow},
+           lang);
 }
 
 }  // namespace pgl

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include "lang/Language.h"
+
 class QLabel;
 class QPushButton;
 class QCheckBox;
@@ -24,8 +26,10 @@ class TConfirmDialog : public QDialog {
   QString ProgramsText() const;
 
  protected:
-  void SetTexts(const QString& caption, const QString& info1, const QString& info2,
-                const QString& cancel, const QString& doNotShow);
+  struct Texts {
+    Translations caption, info1, info2, cancel, doNotShow;
+  };
+  void SetTexts(const Texts& texts, Language lang);
 
  private:
   QLabel* lblInfo1_;
@@ -41,7 +45,7 @@ class TFormUninstall : public TConfirmDialog {
 
  public:
   explicit TFormUninstall(QWidget* parent);
-  void SetLang(bool polish);
+  void SetLang(Language lang);
 };
 
 class TFormRemove : public TConfirmDialog {
@@ -49,7 +53,7 @@ class TFormRemove : public TConfirmDialog {
 
  public:
   explicit TFormRemove(QWidget* parent);
-  void SetLang(bool polish);
+  void SetLang(Language lang);
 };
 
 }  // namespace pgl

@@ -8,12 +8,56 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ui/UiText.h"
+
 namespace pgl {
 
 namespace {
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+enum class Msg {
+  Title,
+  StillInstalledWarning,
+  Item,
+  Confidence,
+  Kind,
+  Size,
+  Reason,
+  StillInstalledMark,
+  NothingLeft,
+  MoveToTrash,
+  Close,
+  Found,
+  FoundTicked,
+  Count
+};
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::Title, {"Leftovers", "Pozostałości"}},
+    {Msg::StillInstalledWarning,
+     {"Still installed: %1. Their items are only shown, as what they would leave; uninstall "
+      "them first to remove them.",
+      "Nadal zainstalowane: %1. Ich elementy są tylko pokazane: to, co zostałoby po nich. Aby je "
+      "usunąć, najpierw je odinstaluj."}},
+    {Msg::Item, {"Item", "Element"}},
+    {Msg::Confidence, {"Confidence", "Pewność"}},
+    {Msg::Kind, {"Kind", "Rodzaj"}},
+    {Msg::Size, {"Size", "Rozmiar"}},
+    {Msg::Reason, {"Reason", "Powód"}},
+    {Msg::StillInstalledMark, {" (still installed)", " (nadal zainstalowany)"}},
+    {Msg::NothingLeft, {"Nothing was left.", "Nic nie zostało."}},
+    {Msg::MoveToTrash, {"&Move to trash", "&Przenieś do kosza"}},
+    {Msg::Close, {"Close", "Zamknij"}},
+    {Msg::Found, {"Items found: %1.", "Znalezione elementy: %1."}},
+    {Msg::FoundTicked,
+     {"Items found: %1, ticked: %2. Files go to the trash, from where the file manager restores "
+      "them; registry keys are saved to a file first.",
+      "Znalezione elementy: %1, zaznaczone: %2. Pliki trafią do kosza, skąd menedżer plików je "
+      "przywróci; klucze rejestru zostaną najpierw zapisane do pliku."}},
+};
+static_assert(IsMessageTable(kMessages));
+
+QString Text(Msg id, Language lang) {
+  return UiText(kMessages, id, lang);
 }
 
 // The item's place in programs_: the program's index and the item's.
@@ -23,10 +67,10 @@ constexpr int kItemRole = Qt::UserRole + 1;
 }  // namespace
 
 LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> programs,
-                                 bool polish)
-    : QDialog(parent), programs_(std::move(programs)), polish_(polish) {
+                                 Language lang)
+    : QDialog(parent), programs_(std::move(programs)), lang_(lang) {
   setObjectName("LeftoversDialog");
-  setWindowTitle(polish ? QString::fromUtf8("Pozostałości") : "Leftovers");
+  setWindowTitle(Text(Msg::Title, lang_));
   auto* layout = new QVBoxLayout(this);
   summary_ = new QLabel(this);
   summary_->setWordWrap(true);
@@ -37,13 +81,7 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   QStringList installed;
   for (const auto& p : programs_)
     if (p.installed) installed << Utf8(p.name);
-  warning_->setText(
-      polish ? QString::fromUtf8("Nadal zainstalowane: %1. Ich elementy są tylko pokazane: to, co "
-                                 "zostałoby po nich. Aby je usunąć, najpierw je odinstaluj.")
-                   .arg(installed.join(", "))
-             : QString("Still installed: %1. Their items are only shown, as what they would "
-                       "leave; uninstall them first to remove them.")
-                   .arg(installed.join(", ")));
+  warning_->setText(Text(Msg::StillInstalledWarning, lang_).arg(installed.join(", ")));
   QFont strong = warning_->font();
   strong.setBold(true);
   warning_->setFont(strong);
@@ -54,33 +92,30 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   items_->setUniformRowHeights(true);
   items_->setAlternatingRowColors(true);
   items_->setTextElideMode(Qt::ElideMiddle);
-  items_->setHeaderLabels(
-      polish ? QStringList{QString::fromUtf8("Element"), "Pewność", "Rodzaj", "Rozmiar", "Powód"}
-             : QStringList{"Item", "Confidence", "Kind", "Size", "Reason"});
-  const QLocale locale = polish ? QLocale(QLocale::Polish) : QLocale(QLocale::English);
+  items_->setHeaderLabels({Text(Msg::Item, lang_), Text(Msg::Confidence, lang_),
+                           Text(Msg::Kind, lang_), Text(Msg::Size, lang_),
+                           Text(Msg::Reason, lang_)});
+  const QLocale locale = LocaleOf(lang);
   for (std::size_t p = 0; p < programs_.size(); ++p) {
     auto* program = new QTreeWidgetItem(
-        items_, QStringList{Utf8(programs_[p].name) +
-                            (!programs_[p].installed ? QString()
-                             : polish                ? QString::fromUtf8(" (nadal zainstalowany)")
-                                                     : QString(" (still installed)"))});
+        items_,
+        QStringList{Utf8(programs_[p].name) +
+                    (programs_[p].installed ? Text(Msg::StillInstalledMark, lang_) : QString())});
     program->setFirstColumnSpanned(true);
     QFont bold = program->font(0);
     bold.setBold(true);
     program->setFont(0, bold);
     if (programs_[p].items.empty())
-      new QTreeWidgetItem(program, QStringList{polish ? QString::fromUtf8("Nic nie zostało.")
-                                                      : QString("Nothing was left.")});
+      new QTreeWidgetItem(program, QStringList{Text(Msg::NothingLeft, lang_)});
     for (std::size_t i = 0; i < programs_[p].items.size(); ++i) {
       const Leftover& item = programs_[p].items[i];
       auto* row = new QTreeWidgetItem(
           program,
           QStringList{Utf8(i < programs_[p].shown.size() ? programs_[p].shown[i] : item.Text()),
-                      Utf8(ConfidenceText(item.confidence, polish)),
-                      Utf8(KindText(item.kind, polish)),
+                      Utf8(ConfidenceText(item.confidence, lang)), Utf8(KindText(item.kind, lang)),
                       item.IsRegistry() ? QString()
                                         : locale.formattedDataSize(static_cast<qint64>(item.size)),
-                      Utf8(polish ? item.reasonPolish : item.reason)});
+                      Utf8(item.reason.In(lang))});
       row->setToolTip(0, Utf8(item.Text()));
       row->setData(0, kProgramRole, static_cast<int>(p));
       row->setData(0, kItemRole, static_cast<int>(i));
@@ -94,10 +129,9 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   for (int column = 1; column < 4; ++column) items_->resizeColumnToContents(column);
   layout->addWidget(items_, 1);
   auto* buttons = new QDialogButtonBox(this);
-  trash_ = buttons->addButton(polish ? QString::fromUtf8("&Przenieś do kosza") : "&Move to trash",
-                              QDialogButtonBox::AcceptRole);
+  trash_ = buttons->addButton(Text(Msg::MoveToTrash, lang_), QDialogButtonBox::AcceptRole);
   trash_->setObjectName("btnMoveToTrash");
-  auto* close = buttons->addButton(polish ? "Zamknij" : "Close", QDialogButtonBox::RejectRole);
+  auto* close = buttons->addButton(Text(Msg::Close, lang_), QDialogButtonBox::RejectRole);
   close->setObjectName("btnClose");
   // Enter closes a preview; it moves nothing.
   trash_->setAutoDefault(installed.isEmpty());
@@ -168,20 +202,10 @@ void LeftoversDialog::Update() {
   const std::size_t ticked = Chosen().size();
   trash_->setEnabled(ticked > 0);
   if (previewOnly_) {
-    summary_->setText(polish_ ? QString::fromUtf8("Znalezione elementy: %1.").arg(total)
-                              : QString("Items found: %1.").arg(total));
+    summary_->setText(Text(Msg::Found, lang_).arg(total));
     return;
   }
-  summary_->setText(
-      polish_ ? QString::fromUtf8("Znalezione elementy: %1, zaznaczone: %2. Pliki trafią do kosza, "
-                                  "skąd menedżer plików je przywróci; klucze rejestru zostaną "
-                                  "najpierw zapisane do pliku.")
-                    .arg(total)
-                    .arg(ticked)
-              : QString("Items found: %1, ticked: %2. Files go to the trash, from where the file "
-                        "manager restores them; registry keys are saved to a file first.")
-                    .arg(total)
-                    .arg(ticked));
+  summary_->setText(Text(Msg::FoundTicked, lang_).arg(total).arg(ticked));
 }
 
 }  // namespace pgl

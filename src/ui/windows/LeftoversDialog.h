@@ -27,7 +27,7 @@ class LeftoversDialog : public QDialog {
   Q_OBJECT
 
  public:
-  LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> programs, bool polish);
+  LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> programs, Language lang);
 
   // The ticked items, in the order shown.
   std::vector<Leftover> Chosen() const;
@@ -40,7 +40,7 @@ class LeftoversDialog : public QDialog {
   void Update();
 
   std::vector<ProgramLeftovers> programs_;
-  bool polish_;
+  Language lang_;
   QLabel* summary_;
   QLabel* warning_;
   QTreeWidget* items_;

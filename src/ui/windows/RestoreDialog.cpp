@@ -8,28 +8,63 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/UiText.h"
+
 namespace pgl {
 
 namespace {
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+enum class Msg {
+  Title,
+  WhatHappens,
+  Program,
+  Key,
+  Details,
+  MoreKeys,
+  Summary,
+  NothingToRestore,
+  RefusedNotWritten,
+  Restore,
+  Cancel,
+  Count
+};
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::Title, {"Restore from backup", "Przywracanie z kopii"}},
+    {Msg::WhatHappens, {"What happens", "Co się stanie"}},
+    {Msg::Program, {"Program", "Program"}},
+    {Msg::Key, {"Key", "Klucz"}},
+    {Msg::Details, {"Details", "Szczegóły"}},
+    {Msg::MoreKeys, {"%1 more keys", "%1 kluczy więcej"}},
+    {Msg::Summary,
+     {"Added back: %1, replaced: %2, unchanged: %3, refused: %4.",
+      "Przywrócone: %1, zastąpione: %2, bez zmian: %3, odrzucone: %4."}},
+    {Msg::NothingToRestore, {" Nothing to restore.", " Nie ma nic do przywrócenia."}},
+    {Msg::RefusedNotWritten,
+     {" The refused keys will not be written.", " Odrzucone klucze nie zostaną zapisane."}},
+    {Msg::Restore, {"&Restore", "&Przywróć"}},
+    {Msg::Cancel, {"Cancel", "Anuluj"}},
+};
+static_assert(IsMessageTable(kMessages));
+
+QString Text(Msg id, Language lang) {
+  return UiText(kMessages, id, lang);
 }
 
-QString DetailsOf(const RestoreItem& item, bool polish) {
-  if (item.kind == RestoreKind::Refused) return Utf8(RefusalText(item.reason, polish));
+QString DetailsOf(const RestoreItem& item, Language lang) {
+  if (item.kind == RestoreKind::Refused) return Utf8(RefusalText(item.reason, lang));
   QStringList parts;
-  for (const auto& d : item.differences) parts << Utf8(DifferenceText(d, polish));
+  for (const auto& d : item.differences) parts << Utf8(DifferenceText(d, lang));
   return parts.join("; ");
 }
 
 }  // namespace
 
 RestoreDialog::RestoreDialog(QWidget* parent, const QString& fileName, const RestorePlan& plan,
-                             bool polish)
+                             Language lang)
     : QDialog(parent) {
   setObjectName("RestoreDialog");
-  setWindowTitle(polish ? QString::fromUtf8("Przywracanie z kopii") : "Restore from backup");
+  setWindowTitle(Text(Msg::Title, lang));
   auto* layout = new QVBoxLayout(this);
   auto* file = new QLabel(fileName, this);
   file->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -44,21 +79,18 @@ RestoreDialog::RestoreDialog(QWidget* parent, const QString& fileName, const Res
   items_->setUniformRowHeights(true);
   items_->setAlternatingRowColors(true);
   items_->setTextElideMode(Qt::ElideMiddle);  // the key name stays in view
-  items_->setHeaderLabels(polish ? QStringList{QString::fromUtf8("Co się stanie"), "Program",
-                                               "Klucz", QString::fromUtf8("Szczegóły")}
-                                 : QStringList{"What happens", "Program", "Key", "Details"});
+  items_->setHeaderLabels({Text(Msg::WhatHappens, lang), Text(Msg::Program, lang),
+                           Text(Msg::Key, lang), Text(Msg::Details, lang)});
   QList<QTreeWidgetItem*> rows;
   for (const RestoreItem& item : plan.items)
-    rows << new QTreeWidgetItem(QStringList{Utf8(RestoreKindText(item.kind, polish)),
+    rows << new QTreeWidgetItem(QStringList{Utf8(RestoreKindText(item.kind, lang)),
                                             Utf8(item.displayName), Utf8(item.key),
-                                            DetailsOf(item, polish)});
+                                            DetailsOf(item, lang)});
   if (plan.refusedNotListed > 0)
-    rows << new QTreeWidgetItem(
-        QStringList{Utf8(RestoreKindText(RestoreKind::Refused, polish)),
-                    {},
-                    (polish ? QString::fromUtf8("%1 kluczy więcej") : QString("%1 more keys"))
-                        .arg(plan.refusedNotListed),
-                    {}});
+    rows << new QTreeWidgetItem(QStringList{Utf8(RestoreKindText(RestoreKind::Refused, lang)),
+                                            {},
+                                            Text(Msg::MoreKeys, lang).arg(plan.refusedNotListed),
+                                            {}});
   items_->addTopLevelItems(rows);
   items_->header()->setSectionResizeMode(QHeaderView::Interactive);
   for (int column = 0; column < 3; ++column) items_->resizeColumnToContents(column);
@@ -67,25 +99,21 @@ RestoreDialog::RestoreDialog(QWidget* parent, const QString& fileName, const Res
   for (QTreeWidgetItem* row : rows) row->setToolTip(2, row->text(2));
   layout->addWidget(items_, 1);
   const auto count = [&plan](RestoreKind kind) { return static_cast<int>(plan.Count(kind)); };
-  QString summary =
-      (polish ? QString::fromUtf8("Przywrócone: %1, zastąpione: %2, bez zmian: %3, odrzucone: %4.")
-              : QString("Added back: %1, replaced: %2, unchanged: %3, refused: %4."))
-          .arg(count(RestoreKind::AddBack))
-          .arg(count(RestoreKind::Replace))
-          .arg(count(RestoreKind::Unchanged))
-          .arg(count(RestoreKind::Refused) + static_cast<int>(plan.refusedNotListed));
+  QString summary = Text(Msg::Summary, lang)
+                        .arg(count(RestoreKind::AddBack))
+                        .arg(count(RestoreKind::Replace))
+                        .arg(count(RestoreKind::Unchanged))
+                        .arg(count(RestoreKind::Refused) + static_cast<int>(plan.refusedNotListed));
   if (plan.writes.empty())
-    summary += polish ? QString::fromUtf8(" Nie ma nic do przywrócenia.") : " Nothing to restore.";
+    summary += Text(Msg::NothingToRestore, lang);
   else if (plan.AnyRefused())
-    summary += polish ? QString::fromUtf8(" Odrzucone klucze nie zostaną zapisane.")
-                      : " The refused keys will not be written.";
+    summary += Text(Msg::RefusedNotWritten, lang);
   summary_->setText(summary);
   auto* buttons = new QDialogButtonBox(this);
-  restore_ = buttons->addButton(polish ? QString::fromUtf8("&Przywróć") : "&Restore",
-                                QDialogButtonBox::AcceptRole);
+  restore_ = buttons->addButton(Text(Msg::Restore, lang), QDialogButtonBox::AcceptRole);
   restore_->setObjectName("btnRestore");
   restore_->setEnabled(!plan.writes.empty());
-  auto* cancel = buttons->addButton(polish ? "Anuluj" : "Cancel", QDialogButtonBox::RejectRole);
+  auto* cancel = buttons->addButton(Text(Msg::Cancel, lang), QDialogButtonBox::RejectRole);
   cancel->setObjectName("btnCancel");
   (plan.writes.empty() ? cancel : restore_)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

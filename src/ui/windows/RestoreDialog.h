@@ -16,7 +16,7 @@ class RestoreDialog : public QDialog {
   Q_OBJECT
 
  public:
-  RestoreDialog(QWidget* parent, const QString& fileName, const RestorePlan& plan, bool polish);
+  RestoreDialog(QWidget* parent, const QString& fileName, const RestorePlan& plan, Language lang);
 
   // Whether the plan writes anything (the Restore button is offered).
   bool CanRestore() const;

@@ -5,9 +5,8 @@
 
 namespace pgl {
 
-TSecondaryWindow::TSecondaryWindow(const char* name, const char* english, const char* polish,
-                                   QWidget* owner)
-    : QWidget(owner, Qt::Window), english_(english), polish_(polish) {
+TSecondaryWindow::TSecondaryWindow(const char* name, Translations title, QWidget* owner)
+    : QWidget(owner, Qt::Window), title_(title) {
   setObjectName(name);
   hide();
 }
@@ -34,8 +33,8 @@ void TSecondaryWindow::CloseOnEsc() {
           &QWidget::close);
 }
 
-void TSecondaryWindow::SetLang(bool polish) {
-  setWindowTitle(QString::fromUtf8(polish ? polish_ : english_));
+void TSecondaryWindow::SetLang(Language lang) {
+  setWindowTitle(QString::fromUtf8(title_.In(lang)));
 }
 
 }  // namespace pgl

@@ -5,6 +5,8 @@
 #include <QKeySequence>
 #include <QWidget>
 
+#include "lang/Language.h"
+
 class QAction;
 
 namespace pgl {
@@ -13,8 +15,8 @@ class TSecondaryWindow : public QWidget {
   Q_OBJECT
 
  public:
-  TSecondaryWindow(const char* name, const char* english, const char* polish, QWidget* owner);
-  virtual void SetLang(bool polish);
+  TSecondaryWindow(const char* name, Translations title, QWidget* owner);
+  virtual void SetLang(Language lang);
 
   // An action of this window: its shortcut works while the window has the focus.
   QAction* AddWindowAction(const char* name, const QKeySequence& keys);
@@ -26,8 +28,7 @@ class TSecondaryWindow : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  const char* english_;
-  const char* polish_;
+  Translations title_;
 };
 
 }  // namespace pgl

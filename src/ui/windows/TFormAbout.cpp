@@ -18,9 +18,9 @@ namespace pgl {
 
 namespace {
 
-// The release this build is, in both languages.
-constexpr const char* kReleaseDateEnglish = "December 8, 2026";
-constexpr const char* kReleaseDatePolish = "8 grudnia 2026";
+// The release this build is, in each language.
+constexpr Translations kReleaseDate{"December 8, 2026", "8 grudnia 2026"};
+constexpr Translations kFreeToUse{"- free to use and share", "- do darmowego użytku"};
 
 QLabel* Centred(QWidget* parent, const char* name, const QString& text, int points = 0) {
   auto* label = new QLabel(text, parent);
@@ -38,7 +38,7 @@ QLabel* Centred(QWidget* parent, const char* name, const QString& text, int poin
 }  // namespace
 
 TFormAbout::TFormAbout(QWidget* owner, WindowServices& services)
-    : TSecondaryWindow("TFormAbout", "About", "O programie", owner), services_(services) {
+    : TSecondaryWindow("TFormAbout", {"About", "O programie"}, owner), services_(services) {
   setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
   auto* image = new QLabel(this);
   image->setObjectName("Image1");
@@ -75,18 +75,17 @@ TFormAbout::TFormAbout(QWidget* owner, WindowServices& services)
   layout->addWidget(panel, 1);
   setFixedWidth(311 + 60);
   CloseOnEsc();
-  SetLang(false);
+  SetLang(Language::English);
 }
 
 QLabel* TFormAbout::Label(const char* name) const {
   return findChild<QLabel*>(name);
 }
 
-void TFormAbout::SetLang(bool polish) {
-  TSecondaryWindow::SetLang(polish);
-  Label("lblDate")->setText(QString::fromUtf8(polish ? kReleaseDatePolish : kReleaseDateEnglish));
-  Label("lblFreeDesc")
-      ->setText(QString::fromUtf8(polish ? "- do darmowego użytku" : "- free to use and share"));
+void TFormAbout::SetLang(Language lang) {
+  TSecondaryWindow::SetLang(lang);
+  Label("lblDate")->setText(QString::fromUtf8(kReleaseDate.In(lang)));
+  Label("lblFreeDesc")->setText(QString::fromUtf8(kFreeToUse.In(lang)));
 }
 
 }  // namespace pgl

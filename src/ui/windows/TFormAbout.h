@@ -16,7 +16,7 @@ class TFormAbout : public TSecondaryWindow {
 
  public:
   TFormAbout(QWidget* owner, WindowServices& services);
-  void SetLang(bool polish) override;
+  void SetLang(Language lang) override;
   QLabel* Label(const char* name) const;
 
  private:

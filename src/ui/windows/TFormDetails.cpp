@@ -107,7 +107,7 @@ class DetailsDelegate : public QStyledItemDelegate {
 
 TFormDetails::TFormDetails(QWidget* owner, RegistryOf registryOf, WindowServices& services,
                            const QKeySequence& closeShortcut)
-    : TSecondaryWindow("TFormDetails", "Details", "Szczegóły", owner),
+    : TSecondaryWindow("TFormDetails", {"Details", "Szczegóły"}, owner),
       registryOf_(std::move(registryOf)),
       services_(services) {
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -196,7 +196,7 @@ TFormDetails::TFormDetails(QWidget* owner, RegistryOf registryOf, WindowServices
   layout->setSpacing(0);
   layout->addWidget(top);
   layout->addWidget(lv_, 1);
-  SetLang(false);
+  SetLang(Language::English);
 }
 
 QLabel* TFormDetails::KeyLabel(bool arpCache) const {
@@ -208,20 +208,23 @@ QAction* TFormDetails::Action(const QString& name) const {
   return it == actions_.end() ? nullptr : it->second;
 }
 
-void TFormDetails::SetLang(bool polish) {
-  TSecondaryWindow::SetLang(polish);
+void TFormDetails::SetLang(Language lang) {
+  TSecondaryWindow::SetLang(lang);
   for (LinkLabel* label : {lblUninstallKey_, lblARPCacheKey_})
-    label->setToolTip(QString::fromStdString(CopyHint(polish)));
-  lv_->setHorizontalHeaderLabels({polish ? "Nr" : "No", polish ? "Nazwa" : "Name",
-                                  QString::fromUtf8(polish ? "Wartość" : "Value")});
-  const std::pair<const char*, std::pair<const char*, const char*>> texts[] = {
+    label->setToolTip(QString::fromStdString(CopyHint(lang)));
+  static constexpr Translations kHeaders[] = {
+      {"No", "Nr"}, {"Name", "Nazwa"}, {"Value", "Wartość"}};
+  QStringList headers;
+  for (const Translations& header : kHeaders) headers << QString::fromUtf8(header.In(lang));
+  lv_->setHorizontalHeaderLabels(headers);
+  static constexpr std::pair<const char*, Translations> kActions[] = {
       {"actSelectAll", {"Select all", "Zaznacz wszystko"}},
       {"actInvertSelection", {"Invert selection", "Odwróć zaznaczenie"}},
       {"actCopySelected",
        {"Copy selected items to the Clipboard", "Kopiuj zaznaczone elementy do Schowka"}},
       {"actRefresh", {"Refresh", "Odśwież"}}};
-  for (const auto& [name, text] : texts) {
-    const QString t = QString::fromUtf8(polish ? text.second : text.first);
+  for (const auto& [name, text] : kActions) {
+    const QString t = QString::fromUtf8(text.In(lang));
     actions_[name]->setText(t);
     actions_[name]->setToolTip(t);
   }

@@ -29,7 +29,7 @@ class TFormDetails : public TSecondaryWindow {
   using RegistryOf = std::function<RegistryStore&(const TUninstallInfo&)>;
   TFormDetails(QWidget* owner, RegistryOf registryOf, WindowServices& services,
                const QKeySequence& closeShortcut);
-  void SetLang(bool polish) override;
+  void SetLang(Language lang) override;
 
   // Fills the window for an entry's key (nothing for an empty name), read from the registry of
   // the entry last shown.

@@ -12,8 +12,12 @@
 
 namespace pgl {
 
+namespace {
+constexpr Translations kSaveLog{"Save log...", "Zapisz log..."};
+}  // namespace
+
 TFormErrors::TFormErrors(QWidget* owner, TErrorList& errors, WindowServices& services)
-    : TSecondaryWindow("TFormErrors", "Errors", "Błędy", owner),
+    : TSecondaryWindow("TFormErrors", {"Errors", "Błędy"}, owner),
       errors_(errors),
       services_(services) {
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -42,16 +46,17 @@ TFormErrors::TFormErrors(QWidget* owner, TErrorList& errors, WindowServices& ser
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(me_, 1);
   layout->addLayout(strip);
-  SetLang(false);
+  SetLang(Language::English);
 }
 
-void TFormErrors::SetLang(bool polish) {
-  polish_ = polish;
-  TSecondaryWindow::SetLang(polish);
-  const QString clear = QString::fromUtf8(polish ? "Czyść" : "Clear");
+void TFormErrors::SetLang(Language lang) {
+  lang_ = lang;
+  TSecondaryWindow::SetLang(lang);
+  static constexpr Translations kClear{"Clear", "Czyść"}, kSave{"Save...", "Zapisz..."};
+  const QString clear = QString::fromUtf8(kClear.In(lang));
   actClearErrors_->setText(clear);
   btnClearErrors_->setText(clear);
-  btnSave_->setText(QString::fromUtf8(polish ? "Zapisz..." : "Save..."));
+  btnSave_->setText(QString::fromUtf8(kSave.In(lang)));
 }
 
 void TFormErrors::Refresh() {
@@ -76,7 +81,7 @@ void TFormErrors::actClearErrorsExecute() {
 
 void TFormErrors::btnSaveClick() {
   const QString file =
-      services_.chooseSaveFile(QString::fromUtf8(polish_ ? "Zapisz log..." : "Save log..."),
+      services_.chooseSaveFile(QString::fromUtf8(kSaveLog.In(lang_)),
                                QString::fromStdString(errors_.LogFileName()), "Text files (*.txt)");
   if (file.isEmpty()) return;
   std::string text;

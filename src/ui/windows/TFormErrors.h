@@ -17,7 +17,7 @@ class TFormErrors : public TSecondaryWindow {
 
  public:
   TFormErrors(QWidget* owner, TErrorList& errors, WindowServices& services);
-  void SetLang(bool polish) override;
+  void SetLang(Language lang) override;
   // Shows the list as it is now.
   void Refresh();
   void actClearErrorsExecute();
@@ -35,7 +35,7 @@ class TFormErrors : public TSecondaryWindow {
   QAction* actClearErrors_;
   QPushButton* btnClearErrors_;
   QPushButton* btnSave_;
-  bool polish_ = false;
+  Language lang_ = Language::English;
 };
 
 }  // namespace pgl

@@ -18,32 +18,31 @@ namespace {
 
 struct ControlText {
   const char* name;
-  const char* english;
-  const char* polish;
+  Translations text;
 };
 const ControlText kTexts[] = {
-    {"lblText", "Text :", "Tekst :"},
-    {"gbColumns", "Search in columns :", "Szukaj w kolumnach :"},
-    {"chName", "Name", "Nazwa"},
-    {"chPublisher", "Publisher", "Producent"},
-    {"chExeFile", "EXE file", "Plik EXE"},
-    {"chUninstallCommand", "Uninstall command", "Polecenie deinstalacyjne"},
-    {"gbOptions", "Search options :", "Opcje wyszukiwania :"},
-    {"chIgnoreCase", "Ignore case", "Ignoruj wielkość znaków"},
-    {"chSelectAllMatching", "Select all matching items", "Zaznacz wszystkie pasujące elementy"},
-    {"lblValueMust", "Search value must :", "Szukana wartość musi :"},
-    {"rbMustContain", "contain specified text", "zawierać podany tekst"},
-    {"rbMustStart", "starts with specified text", "rozpoczynać się od podanego tekstu"},
-    {"rbMustEnd", "ends with specified text", "kończyć się podanym tekstem"},
-    {"btnFind", "Find", "Znajdź"},
-    {"btnCancel", "Cancel", "Anuluj"},
+    {"lblText", {"Text :", "Tekst :"}},
+    {"gbColumns", {"Search in columns :", "Szukaj w kolumnach :"}},
+    {"chName", {"Name", "Nazwa"}},
+    {"chPublisher", {"Publisher", "Producent"}},
+    {"chExeFile", {"EXE file", "Plik EXE"}},
+    {"chUninstallCommand", {"Uninstall command", "Polecenie deinstalacyjne"}},
+    {"gbOptions", {"Search options :", "Opcje wyszukiwania :"}},
+    {"chIgnoreCase", {"Ignore case", "Ignoruj wielkość znaków"}},
+    {"chSelectAllMatching", {"Select all matching items", "Zaznacz wszystkie pasujące elementy"}},
+    {"lblValueMust", {"Search value must :", "Szukana wartość musi :"}},
+    {"rbMustContain", {"contain specified text", "zawierać podany tekst"}},
+    {"rbMustStart", {"starts with specified text", "rozpoczynać się od podanego tekstu"}},
+    {"rbMustEnd", {"ends with specified text", "kończyć się podanym tekstem"}},
+    {"btnFind", {"Find", "Znajdź"}},
+    {"btnCancel", {"Cancel", "Anuluj"}},
 };
 
 }  // namespace
 
 TFormSearch::TFormSearch(QWidget* owner, SearchTarget target, std::string historyFile,
                          const QKeySequence& closeShortcut)
-    : TSecondaryWindow("TFormSearch", "Search", "Szukaj", owner),
+    : TSecondaryWindow("TFormSearch", {"Search", "Szukaj"}, owner),
       target_(std::move(target)),
       historyFile_(std::move(historyFile)) {
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -113,7 +112,7 @@ TFormSearch::TFormSearch(QWidget* owner, SearchTarget target, std::string histor
   history_.Load(historyFile_);
   FillCombo();
   cbText_->setEditText(QString());
-  SetLang(false);
+  SetLang(Language::English);
 }
 
 QAbstractButton* TFormSearch::Control(const char* name) const {
@@ -121,10 +120,10 @@ QAbstractButton* TFormSearch::Control(const char* name) const {
   return it == controls_.end() ? nullptr : qobject_cast<QAbstractButton*>(it->second);
 }
 
-void TFormSearch::SetLang(bool polish) {
-  TSecondaryWindow::SetLang(polish);
+void TFormSearch::SetLang(Language lang) {
+  TSecondaryWindow::SetLang(lang);
   for (const ControlText& t : kTexts) {
-    const QString text = QString::fromUtf8(polish ? t.polish : t.english);
+    const QString text = QString::fromUtf8(t.text.In(lang));
     QWidget* w = controls_[t.name];
     if (auto* label = qobject_cast<QLabel*>(w))
       label->setText(text);

@@ -31,7 +31,7 @@ class TFormSearch : public TSecondaryWindow {
  public:
   TFormSearch(QWidget* owner, SearchTarget target, std::string historyFile,
               const QKeySequence& closeShortcut);
-  void SetLang(bool polish) override;
+  void SetLang(Language lang) override;
 
   void actSearchExecute();
   // Writes the history (when it is to be kept).
