@@ -17,7 +17,8 @@ struct ListColumn {
   Translations caption;
   int width;
   ColumnAlignment alignment;
-  int tag;  // the collection's sort key
+  int tag;            // the collection's sort key
+  const char* field;  // the JSON field of pgl-cli's list that holds the column's text
 };
 
 inline constexpr std::size_t kListColumnCount = 22;

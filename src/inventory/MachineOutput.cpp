@@ -108,44 +108,49 @@ std::optional<std::string> InstallDateToIso(std::string_view date) {
 
 namespace {
 
-json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixPrograms* prefix) {
-  const std::int64_t size = info.SlowInfo.InstalledSize();
-  const std::int32_t times = info.SlowInfo.TimesUsed();
-  const auto& c = row.cells;
-  json object = {{"key", RegistryKeyOf(info)}};
-  if (prefix) {
-    object["prefix"] = prefix->name;
-    object["prefix_path"] = prefix->path;
+// A field whose value is not its column's text: a number, a date, a flag, or no column at all.
+std::optional<json> TypedField(std::string_view field, const TUninstallInfo& info) {
+  if (field == "place") return std::string(PlaceName(info.View));
+  if (field == "size_bytes") {
+    const std::int64_t size = info.SlowInfo.InstalledSize();
+    return size >= 0 ? json(size) : json(nullptr);
   }
-  object.update({
-      {"place", std::string(PlaceName(info.View))},
-      {"name", info.DisplayName.str()},
-      {"publisher", info.Publisher.str()},
-      {"version", info.DisplayVersion.str()},
-      {"size_bytes", size >= 0 ? json(size) : json(nullptr)},
-      {"size_text", c[2]},
-      {"last_used", OrNull(FileTimeToIso(info.SlowInfo.LastUsed()))},
-      {"last_used_text", c[3]},
-      {"times_used", times >= 0 ? json(times) : json(nullptr)},
-      {"frequency_text", c[4]},
-      {"program_file", info.ExeFile},
-      {"icon_file", info.DisplayIcon},
-      {"uninstall_command", info.UninstallString},
-      {"quiet_uninstall_command", info.QuietUninstallString},
-      {"modify_command", info.ModifyPath},
-      {"install_date", OrNull(InstallDateToIso(info.InstallDate.str()))},
-      {"install_date_text", info.InstallDate.str()},
-      {"install_location", info.InstallLocation},
-      {"install_source", info.InstallSource},
-      {"url_info", info.URLInfoAbout.str()},
-      {"url_update", info.URLUpdateInfo.str()},
-      {"help_link", info.HelpLink.str()},
-      {"comments", info.Comments.str()},
-      {"contact", info.Contact.str()},
-      {"readme", info.Readme.str()},
-      {"system_component", info.SystemComponent},
-      {"valid", info.Valid},
-  });
+  if (field == "last_used") return OrNull(FileTimeToIso(info.SlowInfo.LastUsed()));
+  if (field == "times_used") {
+    const std::int32_t times = info.SlowInfo.TimesUsed();
+    return times >= 0 ? json(times) : json(nullptr);
+  }
+  if (field == "install_date") return OrNull(InstallDateToIso(info.InstallDate.str()));
+  if (field == "system_component") return info.SystemComponent;
+  if (field == "valid") return info.Valid;
+  return std::nullopt;
+}
+
+// The program's fields in the order of ProgramFields: each text is its list column's cell.
+json ProgramObject(const TUninstallInfo& info, const ListRow& row, const PrefixPrograms* prefix) {
+  // Which column holds each field's text, found once.
+  static const std::vector<std::size_t> columnOf = [] {
+    std::vector<std::size_t> columns;
+    for (const std::string_view field : ProgramFields()) {
+      std::size_t c = 0;
+      while (c < kListColumnCount && field != ListColumns()[c].field) ++c;
+      columns.push_back(c);
+    }
+    return columns;
+  }();
+  json object = json::object();
+  const auto& fields = ProgramFields();
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    const std::string_view field = fields[f];
+    if (auto typed = TypedField(field, info))
+      object[std::string(field)] = std::move(*typed);
+    else if (columnOf[f] < kListColumnCount)
+      object[std::string(field)] = row.cells[columnOf[f]];
+    if (field == "key" && prefix) {
+      object["prefix"] = prefix->name;
+      object["prefix_path"] = prefix->path;
+    }
+  }
   return object;
 }
 

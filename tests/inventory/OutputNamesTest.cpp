@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "inventory/EntryList.h"
 #include "inventory/MachineOutput.h"
 #include "inventory/OutputNames.h"
 #include "leftovers/Leftovers.h"
@@ -39,6 +40,31 @@ TEST(OutputNames, EachJsonWriterWritesItsFieldsInOrder) {
   WriteProgramList(collection, {}, Language::English, OutputFormat::Json,
                    [&](std::string_view piece) { programs += piece; });
   EXPECT_EQ(KeysOf(programs), ProgramFields());
+  // Each text field holds what its column shows, taken from the entry's own value.
+  info.ExeFile = "C:\\a.exe";
+  info.DisplayIcon = "C:\\a.ico";
+  info.UninstallString = "C:\\un.exe";
+  info.QuietUninstallString = "C:\\un.exe /S";
+  info.ModifyPath = "C:\\mod.exe";
+  info.InstallLocation = "C:\\A";
+  info.InstallSource = "D:\\";
+  programs.clear();
+  WriteProgramList(collection, {}, Language::English, OutputFormat::Json,
+                   [&](std::string_view piece) { programs += piece; });
+  const auto object = nlohmann::json::parse(programs).at(0);
+  const std::pair<const char*, std::string> texts[] = {
+      {"program_file", info.ExeFile},
+      {"icon_file", info.DisplayIcon},
+      {"uninstall_command", info.UninstallString},
+      {"quiet_uninstall_command", info.QuietUninstallString},
+      {"modify_command", info.ModifyPath},
+      {"install_location", info.InstallLocation},
+      {"install_source", info.InstallSource},
+      {"key", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Key"},
+  };
+  for (const auto& [field, text] : texts) EXPECT_EQ(object.at(field), text) << field;
+  for (const ListColumn& column : ListColumns())
+    EXPECT_TRUE(object.contains(column.field)) << column.field;
   EXPECT_EQ(KeysOf(FormatPrefixes({{"P", "Wine", "win64", "/p", 1}}, OutputFormat::Json)),
             PrefixFields());
   EXPECT_EQ(
