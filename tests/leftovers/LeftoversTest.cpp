@@ -319,7 +319,8 @@ TEST_F(HomeTest, OnlyTheProgramsOwnThingsAreOfferedAndNothingOutside) {
                     "[Desktop Entry]\nExec=env WINEPREFIX=\"" + prefixDir +
                         R"(" wine C:\\\\users\\\\u\\\\AppData\\\\Roaming\\\\)"
                         R"(Microsoft\\\\Windows\\\\Start\\ Menu\\\\Programs\\\\App)"
-                        "\\\\\\\\App.lnk\n");
+                        R"(\\\\App.lnk)"
+                        "\n");
   };
   desktop("App", prefix);
   desktop("Another prefix", dir / "other");
