@@ -23,7 +23,9 @@ QAction* TSecondaryWindow::AddWindowAction(const char* name, const QKeySequence&
   auto* action = new QAction(this);
   action->setObjectName(name);
   action->setShortcut(keys);
-  action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  // The window's own: it works while the window is active, whatever has the focus in it, even
+  // nothing (About has no control that takes the focus).
+  action->setShortcutContext(Qt::WindowShortcut);
   addAction(action);
   return action;
 }

@@ -18,7 +18,7 @@ class TSecondaryWindow : public QWidget {
   TSecondaryWindow(const char* name, Translations title, QWidget* owner);
   virtual void SetLang(Language lang);
 
-  // An action of this window: its shortcut works while the window has the focus.
+  // An action of this window: its shortcut works while the window is the active one.
   QAction* AddWindowAction(const char* name, const QKeySequence& keys);
   // Esc closes the window.
   void CloseOnEsc();
