@@ -81,7 +81,8 @@ void BM_Report(benchmark::State& state) {
   c.ReadUninstallEntries();
   c.SortByName();
   std::vector<std::string> captions;
-  for (const auto& column : pgl::ListColumns()) captions.push_back(column.english);
+  for (const auto& column : pgl::ListColumns())
+    captions.push_back(column.caption.In(pgl::Language::English));
   std::tm now{};
   for (auto _ : state) {
     std::vector<std::vector<std::string>> rows;
