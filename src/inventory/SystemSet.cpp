@@ -101,4 +101,15 @@ std::vector<std::pair<int, std::vector<TUninstallInfo>>> SystemSet::BySystem(
   return {groups.begin(), groups.end()};
 }
 
+std::vector<std::pair<int, std::vector<TUninstallInfo>>> SystemSet::InRuns(
+    const std::vector<TUninstallInfo>& entries) const {
+  std::vector<std::pair<int, std::vector<TUninstallInfo>>> runs;
+  for (const TUninstallInfo& entry : entries) {
+    const int index = IndexOf(entry);
+    if (runs.empty() || runs.back().first != index) runs.push_back({index, {}});
+    runs.back().second.push_back(entry);
+  }
+  return runs;
+}
+
 }  // namespace pgl

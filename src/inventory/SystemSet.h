@@ -51,6 +51,10 @@ class SystemSet {
   // The entries grouped by their system, each group in the order given.
   std::vector<std::pair<int, std::vector<TUninstallInfo>>> BySystem(
       const std::vector<TUninstallInfo>& entries) const;
+  // The entries in the order given, cut where the system changes: each run is acted on in its
+  // own system, and the runs one after another keep the order.
+  std::vector<std::pair<int, std::vector<TUninstallInfo>>> InRuns(
+      const std::vector<TUninstallInfo>& entries) const;
 
  private:
   struct Part {

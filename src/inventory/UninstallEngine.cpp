@@ -220,7 +220,6 @@ std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, Language lan
 UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, Language lang,
                                     UninstallObserver& observer, UninstallMode mode) {
   UninstallBatch batch;
-  errors_.ClearErrors();
   bool anyStarted = false;
   const int count = static_cast<int>(entries.size());
   for (int i = 0; i < count; ++i) {

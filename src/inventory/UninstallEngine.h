@@ -70,8 +70,9 @@ class UninstallEngine {
                   TErrorList& errors)
       : registry_(registry), platform_(platform), runner_(runner), errors_(errors) {}
 
-  // Clears the error list, runs the entries' uninstallers in the given order, each waited
-  // for, and adds one error per entry that failed (texts in `lang`). Then
+  // Runs the entries' uninstallers in the given order, each waited for, and adds one error per
+  // entry that failed (texts in `lang`) to the error list, which the caller clears once for a
+  // batch that may run the engine of several prefixes. Then
   // waits until the registry shows what they changed, and reads it again, so that a prune
   // that follows sees the registry as the uninstallers left it.
   UninstallBatch Run(const std::vector<TUninstallInfo>& entries, Language lang,

@@ -90,6 +90,7 @@ class UninstallEngineTest : public ::testing::Test {
   UninstallBatch Run(const std::vector<TUninstallInfo>& entries,
                      Language lang = Language::English) {
     UninstallEngine engine(registry, *platform, runner, errors);
+    errors.ClearErrors();  // as the caller of a batch does
     return engine.Run(entries, lang, observer);
   }
 
@@ -165,7 +166,7 @@ TEST_F(UninstallEngineTest, RunsInOrderAndReportsEachKindOfFailure) {
   runner.wine32 = true;
   Run({Entry("Old", "C:\\Apps\\x86.exe")}, Language::Polish);
   EXPECT_EQ(runner.ran.back(), "C:\\Apps\\x86.exe");
-  EXPECT_EQ(errors.ErrorCount(), 0);  // the list was cleared before the batch
+  EXPECT_EQ(errors.ErrorCount(), 0);
 }
 
 TEST_F(UninstallEngineTest, PolishTexts) {

@@ -21,19 +21,22 @@ class AllPrefixesTest : public test::MainWindowTest {
   void SetUp() override {
     MainWindowTest::SetUp();
     // A second prefix that holds a program of the same key as the first's, and one of its own.
-    test::MakePrefixDirs(office.Path());
+    WritePrefix(office, {{"Alpha", "Alpha"}, {"Other", "Other program"}});
+  }
+
+  // A prefix whose programs (key and name) have no uninstall command.
+  static void WritePrefix(const test::TempDir& prefix,
+                          const std::vector<std::pair<std::string, std::string>>& programs) {
+    test::MakePrefixDirs(prefix.Path());
+    std::string text =
+        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n";
+    for (const auto& [key, name] : programs)
+      text += R"(
+[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\)" +
+              key + "] 1700000000\n#time=1da1747c66d0000\n\"DisplayName\"=\"" + name + "\"\n";
     WineHive hive;
-    const std::string key =
-        "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
-    ASSERT_TRUE(ParseWineRegistry("WINE REGISTRY Version 2\n;; All keys relative to "
-                                  "\\\\Machine\n\n#arch=win64\n" +
-                                      key + "Alpha] 1700000000\n#time=1da1747c66d0000\n" +
-                                      "\"DisplayName\"=\"Alpha\"\n" + key +
-                                      "Other] 1700000000\n#time=1da1747c66d0000\n" +
-                                      "\"DisplayName\"=\"Other program\"\n",
-                                  hive)
-                    .Understood());
-    test::WriteFile(office / "system.reg", WriteWineRegistry(hive));
+    ASSERT_TRUE(ParseWineRegistry(text, hive).Understood());
+    test::WriteFile(prefix / "system.reg", WriteWineRegistry(hive));
   }
 
   // The rows as "name [prefix]", in list order.
@@ -124,6 +127,40 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   EXPECT_EQ(w.Model()->columnCount(), EntryListModel::kPrefixColumn);
   EXPECT_EQ(Rows(w), (std::vector<std::string>{"Alpha []", "Other program []"}));
   EXPECT_TRUE(w.Action("actRegBackup")->isEnabled());
+  w.close();
+}
+
+// One batch over several prefixes runs in the list's order and keeps every prefix's errors.
+TEST_F(AllPrefixesTest, ABatchAcrossPrefixesRunsInListOrderAndKeepsEveryError) {
+  test::TempDir third;
+  WritePrefix(third, {{"Beta", "Beta"}});
+  TFormMain w(*system, Files());
+  w.resize(800, 600);
+  w.show();
+  w.Services().confirm = [](TConfirmDialog&) { return true; };
+  w.SetPrefixes({{"Home", dir.Path(), "", "win64"},
+                 {"Office", office.Path(), "Bottles", "win64"},
+                 {"Third", third.Path(), "", "win64"}});
+  ASSERT_TRUE(w.ShowAllPrefixes());
+  ASSERT_EQ(Rows(w), (std::vector<std::string>{"Alpha [Home]", "Alpha [Office]", "Beta [Third]",
+                                               "Broken [Home]", "Other program [Office]"}));
+  // Office, Third, Office: none has an uninstall command, so each is an error.
+  w.List()->selectionModel()->clearSelection();
+  for (const int row : {1, 2, 4})
+    w.List()->selectionModel()->select(w.Model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  w.activateWindow();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_U, Qt::ControlModifier);
+  const std::string text = w.Errors().Text();
+  EXPECT_EQ(w.Errors().ErrorCount(), 3) << text;
+  const auto at = [&](const char* name) { return text.find(std::string("Application: ") + name); };
+  ASSERT_NE(at("Alpha"), std::string::npos) << text;
+  ASSERT_NE(at("Beta"), std::string::npos) << text;
+  ASSERT_NE(at("Other program"), std::string::npos) << text;
+  EXPECT_LT(at("Alpha"), at("Beta")) << text;
+  EXPECT_LT(at("Beta"), at("Other program")) << text;
   w.close();
 }
 

@@ -96,6 +96,7 @@ int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool 
     Note("the error log could not be written: " + error);
   };
   UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors);
+  errors.ClearErrors();
   CliObserver observer;
   std::signal(SIGINT, OnInterrupt);
   const UninstallBatch batch = engine.Run(entries, lang, observer, mode);

@@ -122,8 +122,8 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
                               TConfirmDialog* confirmation, bool quietly) {
   const UninstallMode mode = quietly ? UninstallMode::Quiet : UninstallMode::Normal;
   if (!set_ || set_->Empty() || running_ || entries.empty()) return;
-  // Each entry runs in its own prefix, with that prefix's Wine.
-  const auto groups = set_->BySystem(entries);
+  // Each entry runs in its own prefix, with that prefix's Wine, in the list's order.
+  const auto groups = set_->InRuns(entries);
   std::vector<std::vector<Evidence>> records(groups.size());
   {
     const ScopedFlag running(running_);
@@ -142,6 +142,8 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
       if (!services_.confirm(*confirmation)) return;
     }
     emit runningChanged();
+    // One batch, one error list, whichever prefixes it runs in.
+    errors_.ClearErrors();
     // What ties each program to its prefix, kept before anything runs (a batch cut short still
     // leaves the record its leftovers are found by).
     for (std::size_t g = 0; g < groups.size(); ++g) {
