@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
 #include <QTest>
@@ -64,6 +66,15 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   w.Action("actSetLangPL")->trigger();
   EXPECT_EQ(w.Model()->CellText(0, 4), "rzadko (0)");
   EXPECT_EQ(w.Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Nazwa");
+  // Qt's own buttons speak Polish too, and English again after.
+  const auto yes = [] {
+    QMessageBox box(QMessageBox::Question, "Purgelet", "?", QMessageBox::Yes | QMessageBox::No);
+    return box.button(QMessageBox::Yes)->text().toStdString();
+  };
+  EXPECT_EQ(yes(), "&Tak");
+  w.Action("actSetLangEN")->trigger();
+  EXPECT_EQ(yes(), "&Yes");
+  w.Action("actSetLangPL")->trigger();
   EXPECT_EQ(w.Model()->data(w.Model()->index(2, 1), Qt::BackgroundRole).value<QBrush>().color(),
             QColor("#B3B9C4"));
   if (const char* shot = std::getenv("PGL_SCREENSHOT_DIR"))

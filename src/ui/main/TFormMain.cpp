@@ -357,6 +357,7 @@ void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
 }
 
 void TFormMain::SetLang(Language lang) {
+  qtTexts_.Use(lang);
   actions_->SetLang(lang);
   panel_->SetLang(lang);
   model_->SetLanguage(lang);

@@ -12,6 +12,7 @@
 #include "ui/main/EntryListView.h"
 #include "ui/main/ListPresentation.h"
 #include "ui/main/MainTexts.h"
+#include "ui/main/QtTexts.h"
 #include "ui/main/SecondaryWindows.h"
 #include "ui/main/SettingsFile.h"
 #include "ui/main/ShownSystems.h"
@@ -149,6 +150,7 @@ class TFormMain : public QMainWindow {
   ShownSystems* shown_ = nullptr;
   MainStatusBar* statusBar_ = nullptr;
   MessageBar* messageBar_ = nullptr;
+  QtTexts qtTexts_;
   bool toolbarGradient_ = true;
   bool toolbarList_ = false;
   SecondaryWindows windows_;
