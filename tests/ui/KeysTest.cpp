@@ -5,10 +5,12 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "WindowTestSupport.h"
 #include "ui/windows/TFormAbout.h"
@@ -134,6 +136,33 @@ TEST_F(KeysTest, EachToolWindowsKeysWorkThereAndNotTheMainWindows) {
   QApplication::processEvents();
   EXPECT_FALSE(a.isVisible());
   EXPECT_EQ(questions, 0);
+}
+
+// With a tool window that stays on top open, Esc in the main window asks above it, with the
+// focus; Esc there answers No and the program stays open.
+TEST_F(KeysTest, TheCloseQuestionOpensAboveTheToolWindows) {
+  TFormMain w(*system, Files());
+  w.resize(800, 600);
+  w.show();
+  TFormDetails& d = *w.Details();
+  d.show();
+  ASSERT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+  bool asked = false;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    asked = true;
+    EXPECT_EQ(box->objectName(), "questionBox");
+    EXPECT_EQ(box->text(), "Close application?");
+    EXPECT_TRUE(box->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(QTest::qWaitFor([box] { return QApplication::activeWindow() == box; }, 2000));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box,
+                    Qt::Key_Escape);
+  });
+  Press(&w, w.List(), Qt::Key_Escape);
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(w.isVisible());
+  w.close();
 }
 
 }  // namespace

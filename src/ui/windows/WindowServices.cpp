@@ -13,16 +13,31 @@
 
 namespace pgl {
 
+namespace {
+
+// Runs a dialog of ours above every window of ours, the tool windows that stay on top included,
+// with the focus: a question hidden behind Details looks like a frozen program.
+int RunOnTop(QDialog& dialog) {
+  dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  dialog.setWindowModality(Qt::ApplicationModal);
+  return dialog.exec();
+}
+
+}  // namespace
+
 WindowServices DialogServices(QWidget* parent, const std::string& startDir,
                               std::function<QString()> folderTitle) {
   WindowServices services;
   services.confirm = [](TConfirmDialog& dialog) { return dialog.Confirm(); };
   services.tellUser = [parent](const QString& title, const QString& text) {
-    QMessageBox::warning(parent, title, text);
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    RunOnTop(box);
   };
   services.ask = [parent](const QString& question) {
-    return QMessageBox::question(parent, "Purgelet", question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, "Purgelet", question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setObjectName("questionBox");
+    return RunOnTop(box) == QMessageBox::Yes;
   };
   const QString dir = QString::fromStdString(startDir);
   services.chooseSaveFile = [parent, dir](const QString& title, const QString& suggested,
@@ -37,22 +52,22 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
                                ? QFileInfo(suggested).suffix()
                                : filter.mid(star + 2).section(QRegularExpression("[ );]"), 0, 0);
     dialog.setDefaultSuffix(suffix);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+    return RunOnTop(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();
   };
   services.chooseOpenFile = [parent, dir](const QString& title, const QString& filter) {
     QFileDialog dialog(parent, title, dir, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+    return RunOnTop(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();
   };
   services.confirmRestore = [](RestoreDialog& dialog) {
-    return dialog.exec() == QDialog::Accepted;
+    return RunOnTop(dialog) == QDialog::Accepted;
   };
   services.confirmLeftovers = [](LeftoversDialog& dialog) {
-    return dialog.exec() == QDialog::Accepted;
+    return RunOnTop(dialog) == QDialog::Accepted;
   };
   services.setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
   services.chooseFolder = [parent, folderTitle = std::move(folderTitle)] {
@@ -61,7 +76,7 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+    return RunOnTop(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();
   };
