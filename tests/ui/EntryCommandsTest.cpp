@@ -13,6 +13,7 @@
 #include "WindowTestSupport.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
+#include "ui/main/MessageBar.h"
 #include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/RestoreDialog.h"
@@ -116,6 +117,7 @@ TEST_F(MainWindowTest, UndoPutsBackTheLastRemoval) {
   ASSERT_TRUE(w.Action("actUndoRemove")->isEnabled());
   QTest::keyClick(w.List(), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+  EXPECT_EQ(w.Messages()->Text(), "Programs put back: 1");
   EXPECT_EQ(test::ReadFile(dir / "system.reg"), before);
   EXPECT_FALSE(w.Action("actUndoRemove")->isEnabled());
   // Removed again, then made again by another program: the undo refuses and says why.
@@ -153,6 +155,9 @@ TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
   w.show();
   QApplication::setActiveWindow(&w);
   w.Action("actRegBackup")->trigger();
+  // Each command that ends without a question says what it did in the message bar.
+  EXPECT_TRUE(w.Messages()->Text().contains(QString::fromStdString("Backup saved to " + backup)))
+      << w.Messages()->Text().toStdString();
   w.Action("actSelectAll")->trigger();
   w.Action("actRemove")->trigger();
   ASSERT_TRUE(Names(w).empty());
@@ -171,6 +176,9 @@ TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
   EXPECT_TRUE(rows[0].startsWith("Added back\tAlpha\tHKLM\\SOFTWARE\\")) << rows[0].toStdString();
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
   EXPECT_TRUE(RegKeyExists(*system->registry, kHkeyLocalMachine, kUninstall + "Alpha"));
+  EXPECT_TRUE(
+      w.Messages()->Text().contains(QString::fromStdString("Programs restored: 2, from " + backup)))
+      << w.Messages()->Text().toStdString();
 }
 
 // An uninstaller that cannot run anything: the prefix's own Wine is missing.

@@ -13,6 +13,7 @@
 #include "WindowTestSupport.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
+#include "ui/main/MessageBar.h"
 #include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/RestoreDialog.h"
@@ -108,6 +109,7 @@ TEST_F(MainWindowTest, MenuEntriesOfDeletedPrefixesGoToTheTrash) {
   EXPECT_FALSE(std::filesystem::exists(apps + "/Gone.desktop"));
   EXPECT_TRUE(std::filesystem::exists(apps + "/Here.desktop"));
   EXPECT_TRUE(std::filesystem::exists(home + "/.local/share/Trash/info/Gone.desktop.trashinfo"));
+  EXPECT_EQ(w.Messages()->Text(), "Items moved to the trash: 1");
 }
 
 }  // namespace

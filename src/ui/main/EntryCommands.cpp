@@ -223,6 +223,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
       if (!gone.empty()) removed_.emplace_back(index, std::move(gone));
     }
   }
+  removedPrograms_ = entries.size() - std::min(entries.size(), failures.size());
   emit runningChanged();
   if (!failures.empty()) {
     QString text = Utf8(Text(MainText::NotRemovedTitle, lang_));
@@ -256,7 +257,10 @@ void EntryCommands::UndoRemove() {
     }
   }
   emit runningChanged();
-  if (result != PutBack::Done) services_.tellUser("Purgelet", Utf8(error));
+  if (result != PutBack::Done)
+    services_.tellUser("Purgelet", Utf8(error));
+  else
+    emit notice(Utf8(Fill(Text(MainText::PutBack, lang_), {std::to_string(removedPrograms_)})));
   Refresh();  // the list shows the registry as it now is
 }
 
@@ -333,6 +337,7 @@ void EntryCommands::Backup(const QString& title) {
       for (const auto& key : result.leftOut) text += "\n" + Utf8(key);
       services_.tellUser("Purgelet", text);
     }
+    emit notice(Utf8(Fill(Text(MainText::BackupSaved, lang_), {file.toStdString()})));
   } catch (const std::exception& e) {
     services_.tellUser("Purgelet", Utf8(e.what()));
   }
@@ -362,6 +367,11 @@ void EntryCommands::Restore(const QString& title) {
   emit runningChanged();
   if (!written)
     services_.tellUser("Purgelet", Utf8(Text(MainText::NothingRestored, lang_) + error));
+  else
+    emit notice(Utf8(
+        Fill(Text(MainText::Restored, lang_),
+             {std::to_string(plan.Count(RestoreKind::AddBack) + plan.Count(RestoreKind::Replace)),
+              file.toStdString()})));
   Refresh();
 }
 

@@ -20,6 +20,8 @@ namespace pgl {
 
 class EntryListModel;
 struct Evidence;
+struct Leftover;
+struct LeftoverFailure;
 class TConfirmDialog;
 struct WindowServices;
 
@@ -79,6 +81,8 @@ class EntryCommands : public QObject {
   void uninstallerRunning(bool running);
   // The batch added errors: the Errors window opens.
   void errorsAdded();
+  // What a command did, for the user to read without being stopped.
+  void notice(const QString& text);
 
  private:
   QWidget* window_;
@@ -92,10 +96,14 @@ class EntryCommands : public QObject {
   bool running_ = false;
   QString lastReportName_ = "Purgelet Report.html";
   std::vector<std::pair<int, std::vector<SavedKey>>> removed_;  // the last removal's, by system
+  std::size_t removedPrograms_ = 0;                             // how many it took out
 
   // The leftovers of the records' programs (of the set's system `system`), offered for the
   // trash; `sayNothingFound` where the user asked for them.
   void OfferLeftovers(int system, const std::vector<Evidence>& records, bool sayNothingFound);
+  // Says what of the chosen leftovers stayed (a message) and what went (a notice).
+  void TellRemoved(const std::vector<Leftover>& chosen,
+                   const std::vector<LeftoverFailure>& failures, const std::string& exportFile);
 };
 
 }  // namespace pgl

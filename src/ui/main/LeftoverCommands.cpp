@@ -1,5 +1,7 @@
 // The main window's leftovers: found for the programs an uninstall removed (from the records made
 // before it) or for the selected entries, shown, and moved to the trash as the user ticks them.
+#include <algorithm>
+
 #include "leftovers/Leftovers.h"
 #include "platform/Trash.h"
 #include "ui/UiText.h"
@@ -40,13 +42,33 @@ void EntryCommands::DesktopEntriesOfGonePrefixes() {
   for (const auto& item : entries.items) entries.shown.push_back(DisplayText(scope, item));
   LeftoversDialog dialog(window_, {entries}, lang_);
   if (!services_.confirmLeftovers(dialog)) return;
-  const auto failures = RemoveLeftovers(scope, dialog.Chosen(), {}, lang_);
+  const std::vector<Leftover> chosen = dialog.Chosen();
+  const auto failures = RemoveLeftovers(scope, chosen, {}, lang_);
   RefreshDesktopMenus(scope.xdg.dataHome);
+  TellRemoved(chosen, failures, {});
+}
+
+void EntryCommands::TellRemoved(const std::vector<Leftover>& chosen,
+                                const std::vector<LeftoverFailure>& failures,
+                                const std::string& exportFile) {
   if (!failures.empty()) {
     QString text = Utf8(Text(MainText::NotRemovedItems, lang_));
     for (const auto& f : failures) text += "\n" + Utf8(f.item) + ": " + Utf8(f.reason);
     services_.tellUser("Purgelet", text);
   }
+  std::size_t files = 0, keys = 0;
+  for (const Leftover& item : chosen) {
+    const bool failed =
+        std::any_of(failures.begin(), failures.end(),
+                    [&](const LeftoverFailure& f) { return f.item == item.Text(); });
+    if (!failed) ++(item.IsRegistry() ? keys : files);
+  }
+  QStringList said;
+  if (files > 0) said << Utf8(Fill(Text(MainText::MovedToTrash, lang_), {std::to_string(files)}));
+  if (keys > 0)
+    said << Utf8(
+        Fill(Text(MainText::RegistryItemsDeleted, lang_), {std::to_string(keys), exportFile}));
+  if (!said.isEmpty()) emit notice(said.join("; "));
 }
 
 void EntryCommands::OfferLeftovers(int system, const std::vector<Evidence>& records,
@@ -72,20 +94,16 @@ void EntryCommands::OfferLeftovers(int system, const std::vector<Evidence>& reco
   const std::vector<Leftover> chosen = dialog.Chosen();
   if (chosen.empty()) return;
   std::vector<LeftoverFailure> failures;
+  const std::string exportFile =
+      LeftoversFolder() + "/leftovers_" + DateTimeFileName(".reg", LocalNow());
   {
     const ScopedFlag running(running_);
     emit runningChanged();
-    const std::string exportFile =
-        LeftoversFolder() + "/leftovers_" + DateTimeFileName(".reg", LocalNow());
     failures = RemoveLeftovers(scope, chosen, exportFile, lang_);
     RefreshDesktopMenus(scope.xdg.dataHome);
   }
   emit runningChanged();
-  if (!failures.empty()) {
-    QString text = Utf8(Text(MainText::NotRemovedItems, lang_));
-    for (const auto& f : failures) text += "\n" + Utf8(f.item) + ": " + Utf8(f.reason);
-    services_.tellUser("Purgelet", text);
-  }
+  TellRemoved(chosen, failures, exportFile);
   Refresh();
 }
 

@@ -293,6 +293,14 @@ constexpr Message<MainText> kMessages[] = {
     {MainText::DeletedPrefixes, {"Deleted prefixes: ", "Usunięte prefiksy: "}},
     {MainText::NotRemovedItems, {"Not removed:", "Nie usunięto:"}},
     {MainText::NoLeftovers, {"No leftovers were found.", "Nie znaleziono pozostałości."}},
+    {MainText::MovedToTrash,
+     {"Items moved to the trash: %1", "Elementy przeniesione do kosza: %1"}},
+    {MainText::RegistryItemsDeleted,
+     {"Registry items deleted: %1, saved first in %2",
+      "Usunięte elementy rejestru: %1, wcześniej zapisane w %2"}},
+    {MainText::BackupSaved, {"Backup saved to %1", "Kopię zapisano w %1"}},
+    {MainText::PutBack, {"Programs put back: %1", "Przywrócone programy: %1"}},
+    {MainText::Restored, {"Programs restored: %1, from %2", "Przywrócone programy: %1, z %2"}},
 };
 static_assert(IsMessageTable(kMessages));
 

@@ -131,6 +131,11 @@ enum class MainText {
   DeletedPrefixes,      // the leftovers window's name for them; the prefixes follow
   NotRemovedItems,      // leftovers that stayed; each follows with its reason
   NoLeftovers,
+  MovedToTrash,          // a notice: how many items went to the trash
+  RegistryItemsDeleted,  // a notice: how many registry items went, and the file that keeps them
+  BackupSaved,           // a notice: the backup's file
+  PutBack,               // a notice: how many programs an undo put back
+  Restored,              // a notice: how many programs a restore wrote, from which file
   Count
 };
 std::string Text(MainText id, Language lang);

@@ -263,6 +263,7 @@ void TFormMain::WireActions() {
   connect(commands_, &EntryCommands::listChanged, this, &TFormMain::DisplayUninstallInfo);
   connect(commands_, &EntryCommands::runningChanged, this, &TFormMain::InitActions);
   connect(commands_, &EntryCommands::errorsAdded, this, &TFormMain::ShowErrors);
+  connect(commands_, &EntryCommands::notice, messageBar_, &MessageBar::Show);
   connect(commands_, &EntryCommands::uninstallerRunning, this, &TFormMain::HideForUninstaller);
   connect(shown_, &ShownSystems::leaving, this, &TFormMain::LeaveSystems);
   connect(shown_, &ShownSystems::shown, this, &TFormMain::ShowSystems);
