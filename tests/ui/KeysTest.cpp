@@ -138,6 +138,21 @@ TEST_F(KeysTest, EachToolWindowsKeysWorkThereAndNotTheMainWindows) {
   EXPECT_EQ(questions, 0);
 }
 
+// The Menu key and Shift+F10 open the list's context menu, as a right click does.
+TEST_F(KeysTest, TheMenuKeyAndShiftF10OpenTheListsContextMenu) {
+  TFormMain w(*system, Files());
+  Open(w);
+  w.List()->selectRow(0);
+  QMenu* menu = w.Menu("popLv");
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers{}},
+        std::pair{Qt::Key_F10, Qt::KeyboardModifiers{Qt::ShiftModifier}}}) {
+    Press(&w, w.List(), key, modifiers);
+    EXPECT_TRUE(menu->isVisible()) << key;
+    menu->hide();
+  }
+}
+
 // With a tool window that stays on top open, Esc in the main window asks above it, with the
 // focus; Esc there answers No and the program stays open.
 TEST_F(KeysTest, TheCloseQuestionOpensAboveTheToolWindows) {

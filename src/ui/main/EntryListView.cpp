@@ -252,9 +252,19 @@ void EntryListView::Restore(const Memo& memo) {
 bool EntryListView::eventFilter(QObject* watched, QEvent* event) {
   // Enter on the list opens the details, as a double click does.
   if ((watched == table_ || watched == icons_) && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
+    const auto* press = static_cast<QKeyEvent*>(event);
+    const int key = press->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       emit activated();
+      return true;
+    }
+    // The Menu key and Shift+F10 open the context menu at the current row, as a right click
+    // does at the mouse.
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && press->modifiers() == Qt::ShiftModifier)) {
+      auto* view = static_cast<QAbstractItemView*>(watched);
+      const QRect row = view->visualRect(view->currentIndex());
+      const QPoint at = row.isValid() ? row.center() : QPoint(8, 8);
+      emit contextMenuRequested(view->viewport()->mapToGlobal(at));
       return true;
     }
   }
