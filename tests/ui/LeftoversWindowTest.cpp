@@ -2,6 +2,7 @@
 // of deleted prefixes go to the trash.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QTableView>
@@ -38,9 +39,15 @@ TEST_F(MainWindowTest, CtrlLPreviewsTheLeftoversOfAnInstalledProgram) {
   QStringList rows;
   bool warned = false;
   int result = -1;
+  QString copied;
   w.Services().confirmLeftovers = [&](LeftoversDialog& dialog) {
     rows = dialog.RowTexts();
     dialog.show();
+    // Ctrl+C copies the rows, each item by its whole path.
+    QApplication::clipboard()->clear();
+    QApplication::setActiveWindow(&dialog);
+    QTest::keyClick(dialog.findChild<QTreeWidget*>("lvLeftovers"), Qt::Key_C, Qt::ControlModifier);
+    copied = QApplication::clipboard()->text();
     auto* warning = dialog.findChild<QLabel*>("lblStillInstalled");
     warned = warning && warning->isVisible() && warning->text().contains("Gamma");
     QTest::keyClick(dialog.findChild<QTreeWidget*>("lvLeftovers"), Qt::Key_Return);
@@ -68,6 +75,8 @@ TEST_F(MainWindowTest, CtrlLPreviewsTheLeftoversOfAnInstalledProgram) {
   EXPECT_EQ(rows[1], "[ ] sure, folder, C:\\Games\\Gamma");
   EXPECT_EQ(rows[2], "[ ] sure, folder, C:\\Games");
   EXPECT_TRUE(warned);
+  EXPECT_TRUE(copied.startsWith("Gamma (still installed)\n")) << copied.toStdString();
+  EXPECT_TRUE(copied.contains("\tsure\tfolder\t")) << copied.toStdString();
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_TRUE(std::filesystem::exists(dir / "drive_c/Games/Gamma/gamma.exe"));
 }

@@ -1,11 +1,15 @@
 #include "ui/windows/LeftoversDialog.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include "ui/UiText.h"
@@ -142,6 +146,13 @@ LeftoversDialog::LeftoversDialog(QWidget* parent, std::vector<ProgramLeftovers> 
   trash_->setVisible(!previewOnly_);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* copy = new QAction(this);
+  copy->setObjectName("actCopy");
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WindowShortcut);
+  connect(copy, &QAction::triggered, this,
+          [this] { QApplication::clipboard()->setText(CopyText()); });
+  addAction(copy);
   connect(items_, &QTreeWidget::itemChanged, this, [this] { Update(); });
   layout->addWidget(buttons);
   resize(980, 480);
@@ -178,6 +189,21 @@ void LeftoversDialog::TickAll(bool allConfidences) {
           0, allConfidences || item.confidence == Confidence::Sure ? Qt::Checked : Qt::Unchecked);
     }
   }
+}
+
+QString LeftoversDialog::CopyText() const {
+  QStringList lines;
+  const QList<QTreeWidgetItem*> selected = items_->selectedItems();
+  for (QTreeWidgetItemIterator it(items_); *it; ++it) {
+    if (!selected.isEmpty() && !selected.contains(*it)) continue;
+    QStringList cells;
+    for (int c = 0; c < items_->columnCount(); ++c)
+      if (!(*it)->text(c).isEmpty() || c == 0) cells << (*it)->text(c);
+    // An item's whole path or key, not the shortened text it shows.
+    if ((*it)->data(0, kItemRole).isValid()) cells[0] = (*it)->toolTip(0);
+    lines << cells.join('\t');
+  }
+  return lines.join('\n');
 }
 
 QStringList LeftoversDialog::RowTexts() const {

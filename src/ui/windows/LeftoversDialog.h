@@ -35,6 +35,9 @@ class LeftoversDialog : public QDialog {
   void TickAll(bool allConfidences);
   // The rows as shown, a program's name alone on its row: "[x] confidence, kind, item".
   QStringList RowTexts() const;
+  // The selected rows (every row when none is) as lines of tab-separated cells, as Ctrl+C puts
+  // them on the clipboard.
+  QString CopyText() const;
 
  private:
   void Update();
