@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -11,6 +12,7 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
 
@@ -26,6 +28,7 @@
 #include "ui/main/InfoPanel.h"
 #include "ui/main/TFormMain.h"
 #include "ui/windows/ConfirmDialogs.h"
+#include "ui/windows/TFormSearch.h"
 
 #include "WindowTestSupport.h"
 
@@ -72,6 +75,18 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
     return box.button(QMessageBox::Yes)->text().toStdString();
   };
   EXPECT_EQ(yes(), "&Tak");
+  // A screen reader names the list, the panel's icon and the search box in the language too.
+  EXPECT_EQ(w.List()->accessibleName(), "Zainstalowane programy");
+  EXPECT_EQ(w.findChild<QLabel*>("imgIconDetails")->accessibleName(), "Ikona programu");
+  EXPECT_EQ(w.Search()->Text()->accessibleName(), "Tekst");
+  // The toolbar's groups: a separator after each, none inside Uninstall and Remove.
+  QString groups;
+  const auto* toolbar = w.findChild<QToolBar*>("tbMain");
+  for (QAction* a : toolbar->actions())
+    groups += a->isSeparator() ? QString("| ") : toolbar->widgetForAction(a)->objectName() + " ";
+  EXPECT_EQ(
+      groups.trimmed().toStdString(),
+      "btnUninstall btnRemove | btnRefresh | btnSearch | btnDetails | btnViewStyle | cbPrefix");
   w.Action("actSetLangEN")->trigger();
   EXPECT_EQ(yes(), "&Yes");
   w.Action("actSetLangPL")->trigger();

@@ -103,6 +103,11 @@ QWidget* EntryListView::CurrentView() const {
   return stack_->currentWidget();
 }
 
+void EntryListView::SetAccessibleName(const QString& name) {
+  table_->setAccessibleName(name);
+  icons_->setAccessibleName(name);
+}
+
 void EntryListView::SetViewStyle(ViewStyle style) {
   style_ = style;
   if (style == ViewStyle::Details) {

@@ -32,6 +32,8 @@ class EntryListView : public QWidget {
   QWidget* CurrentView() const;
 
   void SetViewStyle(ViewStyle style);
+  // What a screen reader calls the list, in each of its views.
+  void SetAccessibleName(const QString& name);
   ViewStyle Style() const { return style_; }
 
   // The selected rows, in row order.

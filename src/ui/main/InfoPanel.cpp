@@ -210,6 +210,7 @@ void TInfoPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void TInfoPanel::SetLang(Language lang) {
+  imgIconDetails_->setAccessibleName(FromUtf8(Text(MainText::ProgramIcon, lang)));
   for (const TextPair& caption : PanelCaptions())
     labels_[caption.name]->setText(QString::fromUtf8(caption.Text(lang)));
   labels_["lblExeFile"]->setToolTip(FromUtf8(ExeFileHint(lang)));

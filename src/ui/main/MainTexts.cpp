@@ -301,6 +301,8 @@ constexpr Message<MainText> kMessages[] = {
     {MainText::BackupSaved, {"Backup saved to %1", "Kopię zapisano w %1"}},
     {MainText::PutBack, {"Programs put back: %1", "Przywrócone programy: %1"}},
     {MainText::Restored, {"Programs restored: %1, from %2", "Przywrócone programy: %1, z %2"}},
+    {MainText::ProgramList, {"Installed programs", "Zainstalowane programy"}},
+    {MainText::ProgramIcon, {"Program icon", "Ikona programu"}},
 };
 static_assert(IsMessageTable(kMessages));
 

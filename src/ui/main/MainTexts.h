@@ -136,6 +136,8 @@ enum class MainText {
   BackupSaved,           // a notice: the backup's file
   PutBack,               // a notice: how many programs an undo put back
   Restored,              // a notice: how many programs a restore wrote, from which file
+  ProgramList,           // what a screen reader calls the list
+  ProgramIcon,           // and the panel's icon
   Count
 };
 std::string Text(MainText id, Language lang);

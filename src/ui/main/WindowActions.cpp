@@ -124,7 +124,8 @@ void WindowActions::CreateToolbar(QMainWindow* window) {
     connect(button, &QToolButton::clicked, action, &QAction::trigger);
     buttons_[item.name] = button;
     toolbar_->addWidget(button);
-    toolbar_->addSeparator();
+    // Uninstall and Remove are one group; a separator follows each group.
+    if (std::string(item.name) != "btnUninstall") toolbar_->addSeparator();
     if (std::string(item.name) == "btnViewStyle") {
       button->setMenu(menus_["popView"]);
       button->setPopupMode(QToolButton::MenuButtonPopup);

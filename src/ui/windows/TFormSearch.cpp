@@ -132,6 +132,9 @@ void TFormSearch::SetLang(Language lang) {
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
       button->setText(text);
   }
+  // The text box is named by its label, without the colon.
+  cbText_->setAccessibleName(
+      controls_["lblText"]->property("text").toString().remove(':').trimmed());
   actSearch_->setText(controls_["btnFind"]->property("text").toString());
   actCancel_->setText(controls_["btnCancel"]->property("text").toString());
 }
