@@ -1,6 +1,8 @@
 #include "inventory/UninstallEngine.h"
 
+#include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "inventory/CommandAnalysis.h"
 #include "platform/IconReader.h"
@@ -278,10 +280,13 @@ UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, 
   return batch;
 }
 
-std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
-                                         const std::vector<TUninstallInfo>& entries,
-                                         Language lang) {
-  std::vector<RemoveFailure> failures;
+namespace {
+
+// Removes entries that all live in one registry file, in one save of it.
+void RemoveFromOneFile(RegistryStore& registry, const std::vector<TUninstallInfo>& entries,
+                       Language lang, std::vector<RemoveFailure>& failures) {
+  const std::size_t before = failures.size();
+  registry.HoldCommits();
   for (const TUninstallInfo& entry : entries) {
     const RootKey root = PlaceOf(entry.View).root;
     const std::string& name = EntrySubkey(entry);
@@ -315,7 +320,37 @@ std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
       failures.push_back({entry.DisplayName.str(), RegistryKeyOf(entry), reason});
     }
   }
-  return failures;
+  if (registry.CommitHeld()) return;
+  // The save failed: none of the file's removals counts, even where its key is not to be seen
+  // (a save found unsafe may have put a file in place that Wine is about to write over).
+  const std::string error = registry.LocalizedError(lang);
+  for (const TUninstallInfo& entry : entries) {
+    const std::string key = RegistryKeyOf(entry);
+    const bool told =
+        std::any_of(failures.begin() + static_cast<std::ptrdiff_t>(before), failures.end(),
+                    [&key](const RemoveFailure& f) { return f.registryKey == key; });
+    if (!told)
+      failures.push_back(
+          {entry.DisplayName.str(), key, error.empty() ? Text(Msg::NotDeleted, lang) : error});
+  }
+}
+
+}  // namespace
+
+std::vector<RemoveFailure> RemoveEntries(RegistryStore& registry,
+                                         const std::vector<TUninstallInfo>& entries,
+                                         Language lang) {
+  // Every entry of a registry file goes in one save of it, however many there are.
+  std::map<RootKey, std::vector<TUninstallInfo>> byFile;
+  for (const TUninstallInfo& entry : entries) byFile[PlaceOf(entry.View).root].push_back(entry);
+  std::vector<RemoveFailure> failures;
+  for (const auto& [root, group] : byFile) RemoveFromOneFile(registry, group, lang, failures);
+  // Told in the order asked.
+  std::vector<RemoveFailure> ordered;
+  for (const TUninstallInfo& entry : entries)
+    for (const RemoveFailure& f : failures)
+      if (f.registryKey == RegistryKeyOf(entry)) ordered.push_back(f);
+  return ordered;
 }
 
 int PruneNonExisting(TUninstallCollection& collection) {

@@ -1,12 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <tuple>
-
 #include <unistd.h>
+
 #include <filesystem>
+#include <map>
+#include <tuple>
 
 #include "../TestSupport.h"
 #include "inventory/UninstallEngine.h"
@@ -136,6 +136,62 @@ TEST_F(PrefixTest, ASaveWineMayUndoIsAFailedRemoval) {
   const auto failures = RemoveEntries(reg, {entry});
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_NE(failures[0].reason.find("may undo it"), std::string::npos) << failures[0].reason;
+}
+
+// A batch removal saves each registry file once, and a file whose save fails keeps all of its
+// entries, each named with the reason, while the other file's go.
+TEST_F(PrefixTest, ARemovalSavesEachFileOnceAndAFailedSaveFailsThatFilesEntries) {
+  std::vector<TUninstallInfo> entries;
+  {
+    WinePrefixRegistry setup(dir.Path(), NoServer());
+    for (const auto& [root, view, key] :
+         {std::tuple{kHkeyLocalMachine, UninstallView::Machine, "M1"},
+          std::tuple{kHkeyLocalMachine, UninstallView::Machine, "M2"},
+          std::tuple{kHkeyCurrentUser, UninstallView::User, "U1"},
+          std::tuple{kHkeyLocalMachine, UninstallView::Machine, "M3"}}) {
+      ASSERT_TRUE(
+          RegWriteString(setup, root, std::string(kUninstall) + "\\" + key, "DisplayName", key));
+      TUninstallInfo entry;
+      entry.KeyName = key;
+      entry.DisplayName = key;
+      entry.View = view;
+      entries.push_back(entry);
+    }
+  }
+  for (const bool systemFails : {false, true}) {
+    const std::string system = test::ReadFile(dir / "system.reg");
+    const std::string user = test::ReadFile(dir / "user.reg");
+    std::map<std::string, int> saves;
+    WinePrefixRegistry::Seams seams = NoServer();
+    seams.write = [&](const std::string& path, std::string_view bytes, std::string& error) {
+      const std::string name = std::filesystem::path(path).filename().string();
+      ++saves[name];
+      if (systemFails && name == "system.reg") {
+        error = "No space left on device";
+        return false;
+      }
+      return WriteFileAtomic(path, bytes, error);
+    };
+    WinePrefixRegistry reg(dir.Path(), seams);
+    const auto failures = RemoveEntries(reg, entries);
+    EXPECT_EQ(saves["system.reg"], 1) << systemFails;
+    EXPECT_EQ(saves["user.reg"], 1) << systemFails;
+    if (!systemFails) {
+      EXPECT_TRUE(failures.empty()) << failures.front().reason;
+      // Put back for the failing round.
+      test::WriteFile(dir / "system.reg", system);
+      test::WriteFile(dir / "user.reg", user);
+      continue;
+    }
+    ASSERT_EQ(failures.size(), 3u);
+    for (const auto& [failure, name] : {std::pair{failures[0], "M1"}, std::pair{failures[1], "M2"},
+                                        std::pair{failures[2], "M3"}}) {
+      EXPECT_EQ(failure.displayName, name);
+      EXPECT_NE(failure.reason.find("No space left"), std::string::npos) << failure.reason;
+    }
+    EXPECT_EQ(test::ReadFile(dir / "system.reg"), system);
+    EXPECT_EQ(test::ReadFile(dir / "user.reg").find("U1"), std::string::npos);
+  }
 }
 
 // Holds the wineserver lock of the prefix in a child process, as a running server does.
