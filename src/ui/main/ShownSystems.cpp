@@ -1,6 +1,7 @@
 #include "ui/main/ShownSystems.h"
 
 #include <QString>
+#include <algorithm>
 
 #include "ui/main/MainTexts.h"
 #include "ui/main/PrefixChooser.h"
@@ -38,10 +39,36 @@ void ShownSystems::SetPrefixes(std::vector<KnownSystem> prefixes) {
   Fill();
 }
 
+void ShownSystems::RememberShown() {
+  if (set_.Empty() || set_.All()) return;
+  const ManagedSystem& shown = set_.Primary();
+  const auto same = [&](const KnownSystem& k) { return SameFolder(k.path, shown.prefixDir); };
+  if (std::none_of(prefixes_.begin(), prefixes_.end(), same) &&
+      std::none_of(shownOnly_.begin(), shownOnly_.end(), same))
+    shownOnly_.push_back(
+        {shown.name.empty() ? shown.prefixDir : shown.name, shown.prefixDir, "", ""});
+}
+
+std::vector<KnownSystem> ShownSystems::AllKnown() const {
+  std::vector<KnownSystem> all;
+  for (const KnownSystem& k : shownOnly_)
+    if (std::none_of(prefixes_.begin(), prefixes_.end(),
+                     [&](const KnownSystem& p) { return SameFolder(p.path, k.path); }))
+      all.push_back(k);
+  all.insert(all.end(), prefixes_.begin(), prefixes_.end());
+  return all;
+}
+
+void ShownSystems::Rescan() {
+  FindPrefixes();
+  if (set_.All()) ShowAll();
+}
+
 void ShownSystems::Fill() {
   if (set_.Empty()) return;
+  RememberShown();
   const ManagedSystem& shown = set_.Primary();
-  chooser_->Fill(prefixes_, shown.name, shown.prefixDir, set_.All(), lang_);
+  chooser_->Fill(AllKnown(), shown.name, shown.prefixDir, set_.All(), lang_);
 }
 
 bool ShownSystems::SwitchTo(const std::string& dir) {
@@ -77,7 +104,7 @@ bool ShownSystems::OpenAll() {
   if ((busy && busy()) || set_.Empty()) return false;
   std::vector<std::unique_ptr<ManagedSystem>> systems;
   std::vector<std::string> problems;
-  for (const KnownSystem& known : prefixes_) {
+  for (const KnownSystem& known : AllKnown()) {
     std::string error;
     std::unique_ptr<ManagedSystem> system = services_.openPrefix(known.path, error);
     if (!system) {

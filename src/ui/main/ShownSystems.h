@@ -29,6 +29,8 @@ class ShownSystems : public QObject {
   void FindPrefixes();
   // Tests: the prefixes offered, instead of those found in the home.
   void SetPrefixes(std::vector<KnownSystem> prefixes);
+  // Finds the prefixes again; with every prefix shown, opens them all again, new ones included.
+  void Rescan();
   // Shows another prefix; false (and the user told why) when it cannot be opened.
   bool SwitchTo(const std::string& dir);
   // Shows every prefix offered; one that cannot be read is named among the problems. False
@@ -53,7 +55,14 @@ class ShownSystems : public QObject {
   SystemSet& set_;
   PrefixChooser* chooser_;
   WindowServices& services_;
+  // Every prefix "All prefixes" holds: those found, and those shown that the search does not
+  // find (the one WINEPREFIX names, a folder the user chose), the latter first.
+  std::vector<KnownSystem> AllKnown() const;
+  // Notes the single prefix shown when the search does not find it.
+  void RememberShown();
+
   std::vector<KnownSystem> prefixes_;
+  std::vector<KnownSystem> shownOnly_;
   std::function<std::vector<KnownSystem>()> findPrefixes_;
   Language lang_ = Language::English;
 };

@@ -143,7 +143,7 @@ void TFormMain::WireActions() {
   };
   on(A::Refresh, [this] {
     commands_->Refresh();
-    shown_->FindPrefixes();  // prefixes made since
+    shown_->Rescan();  // prefixes made since, and with every prefix shown, their programs
   });
   on(A::Uninstall, &TFormMain::actUninstallExecute);
   on(A::UninstallQuietly,
