@@ -12,6 +12,7 @@
 
 #include "WindowTestSupport.h"
 #include "ui/main/MessageBar.h"
+#include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/TFormDetails.h"
 
 namespace pgl {
@@ -57,7 +58,11 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   w.resize(800, 600);
   w.show();
   int confirmations = 0;
-  w.Services().confirm = [&](TConfirmDialog&) { return ++confirmations > 0; };
+  QString confirmed;
+  w.Services().confirm = [&](TConfirmDialog& dialog) {
+    confirmed = dialog.ProgramsText();
+    return ++confirmations > 0;
+  };
   w.SetPrefixes({{"Home", dir.Path(), "", "win64"},
                  {"Office", office.Path(), "Bottles", "win64"},
                  {"Gone", (dir / "no-such-prefix"), "", "win64"}});
@@ -108,6 +113,8 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   w.List()->setFocus();
   QTest::keyClick(w.List(), Qt::Key_Delete, Qt::ShiftModifier);
   EXPECT_EQ(confirmations, 1);
+  // Two prefixes hold an Alpha: the confirmation says whose.
+  EXPECT_TRUE(confirmed.contains("Alpha (Office)")) << confirmed.toStdString();
   EXPECT_EQ(Rows(w).size(), 3u);
   EXPECT_EQ(test::ReadFile(office / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
   EXPECT_NE(test::ReadFile(dir / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);

@@ -118,6 +118,12 @@ void EntryCommands::SetSystems(SystemSet* systems) {
   set_ = systems;
 }
 
+std::string EntryCommands::NameInList(const TUninstallInfo& entry) const {
+  // Two prefixes may hold programs of one name: with every prefix shown, each says whose it is.
+  if (!set_ || !set_->All()) return entry.DisplayName.str();
+  return entry.DisplayName.str() + " (" + set_->SystemOf(entry).name + ")";
+}
+
 void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
                               TConfirmDialog* confirmation, bool quietly) {
   const UninstallMode mode = quietly ? UninstallMode::Quiet : UninstallMode::Normal;
@@ -133,9 +139,9 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
         ManagedSystem& system = set_->System(index);
         UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
         for (const auto& entry : group) {
-          names << Utf8(entry.DisplayName.str());
+          names << Utf8(NameInList(entry));
           if (const std::string why = engine.WhyNotRun(entry, lang_, mode); !why.empty())
-            notes << Utf8(entry.DisplayName.str() + ": " + why);
+            notes << Utf8(NameInList(entry) + ": " + why);
         }
       }
       confirmation->SetPrograms(names, notes);
@@ -199,7 +205,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
     const ScopedFlag running(running_);
     if (params_.ConfirmRemove && confirmation) {
       QStringList names;
-      for (const auto& entry : entries) names << Utf8(entry.DisplayName.str());
+      for (const auto& entry : entries) names << Utf8(NameInList(entry));
       confirmation->SetPrograms(names, {});
       if (!services_.confirm(*confirmation)) return;
     }

@@ -101,6 +101,8 @@ class EntryCommands : public QObject {
   // The leftovers of the records' programs (of the set's system `system`), offered for the
   // trash; `sayNothingFound` where the user asked for them.
   void OfferLeftovers(int system, const std::vector<Evidence>& records, bool sayNothingFound);
+  // The program's name as a confirmation shows it: with every prefix shown, the prefix's too.
+  std::string NameInList(const TUninstallInfo& entry) const;
   // Says what of the chosen leftovers stayed (a message) and what went (a notice).
   void TellRemoved(const std::vector<Leftover>& chosen,
                    const std::vector<LeftoverFailure>& failures, const std::string& exportFile);
