@@ -4,8 +4,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -15,6 +19,7 @@
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
 #include "ui/main/Startup.h"
+#include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
@@ -305,6 +310,46 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
   EXPECT_EQ(PrefixToOpen(LastShownPrefix(dir / "missing.ini"), "", "/home/nobody"),
             "/home/nobody/.wine");
   EXPECT_EQ(PrefixToOpen(dir / "not-a-prefix", "", "/home/nobody"), "/home/nobody/.wine");
+}
+
+}  // namespace
+}  // namespace pgl
+
+namespace pgl {
+namespace {
+
+// A confirmation is as wide as its longest line and as tall as its list, so nothing is cut;
+// a list longer than the screen scrolls inside a dialog that fits it.
+TEST(ConfirmDialogs, SizeToTheirContentUpToTheScreen) {
+  struct Case {
+    int names;
+    int notes;
+    bool scrolls;
+  };
+  for (const Case& c : {Case{10, 1, false}, Case{3, 300, true}}) {
+    TFormUninstall dialog(nullptr);
+    QStringList names, notes;
+    for (int i = 0; i < c.names; ++i)
+      names << QString("Tundra Weather Station %1 (~/.wine-third)").arg(i);
+    for (int i = 0; i < c.notes; ++i)
+      notes
+          << QString("Program %1: there is no quiet uninstall command; nothing will be run").arg(i);
+    dialog.SetPrograms(names, notes);
+    dialog.show();
+    QApplication::processEvents();
+    auto* label = dialog.findChild<QLabel*>("lblPrograms");
+    auto* area = dialog.findChild<QScrollArea*>("sbPrograms");
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(area, nullptr);
+    int longest = 0;
+    for (const QString& line : label->text().split('\n'))
+      longest = std::max(longest, label->fontMetrics().horizontalAdvance(line));
+    EXPECT_GE(label->width(), longest) << c.names;  // no line wraps or is cut
+    EXPECT_EQ(area->verticalScrollBar()->maximum() > 0, c.scrolls) << c.names;
+    const QRect room = dialog.screen()->availableGeometry();
+    EXPECT_LE(dialog.frameGeometry().height(), room.height()) << c.names;
+    EXPECT_LE(dialog.frameGeometry().width(), room.width()) << c.names;
+  }
 }
 
 }  // namespace

@@ -5,7 +5,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pgl {
 
@@ -30,8 +34,15 @@ TConfirmDialog::TConfirmDialog(QWidget* parent) : QDialog(parent) {
   lblPrograms_->setObjectName("lblPrograms");
   lblPrograms_->setTextFormat(Qt::PlainText);
   lblPrograms_->setWordWrap(true);
-  lblPrograms_->hide();
-  panelLayout->addWidget(lblPrograms_);
+  programs_ = new QScrollArea(panel);
+  programs_->setObjectName("sbPrograms");
+  programs_->setFrameShape(QFrame::NoFrame);
+  programs_->setWidgetResizable(true);
+  programs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  programs_->viewport()->setAutoFillBackground(false);
+  programs_->setWidget(lblPrograms_);
+  programs_->hide();
+  panelLayout->addWidget(programs_);
   chDoNotShow_ = new QCheckBox(this);
   chDoNotShow_->setObjectName("chDoNotShow");
   chDoNotShow_->setVisible(false);
@@ -70,7 +81,20 @@ void TConfirmDialog::SetPrograms(const QStringList& names, const QStringList& no
   if (names.size() > kShown) lines << QStringLiteral("… +%1").arg(names.size() - kShown);
   for (const QString& note : notes) lines << QStringLiteral("⚠ ") + note;
   lblPrograms_->setText(lines.join('\n'));
-  lblPrograms_->setVisible(!lines.isEmpty());
+  programs_->setVisible(!lines.isEmpty());
+  // As wide as the longest line and as tall as the list, up to most of the screen; beyond
+  // that the list scrolls.
+  const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+  const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  int longest = 0;
+  for (const QString& line : lines)
+    longest = std::max(longest, lblPrograms_->fontMetrics().horizontalAdvance(line));
+  const int width = std::min(longest + 8, room.width() * 4 / 5 - 64);
+  const int tall = lblPrograms_->heightForWidth(width) + 4;
+  const int most = room.height() * 3 / 5;
+  // A list that scrolls keeps its lines' width beside the scroll bar.
+  const int bar = tall > most ? programs_->verticalScrollBar()->sizeHint().width() : 0;
+  programs_->setMinimumSize(std::max(width + bar, 0), std::max(std::min(tall, most), 0));
   adjustSize();
 }
 

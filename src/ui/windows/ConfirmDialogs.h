@@ -7,6 +7,7 @@
 #include "lang/Language.h"
 
 class QLabel;
+class QScrollArea;
 class QPushButton;
 class QCheckBox;
 
@@ -35,6 +36,7 @@ class TConfirmDialog : public QDialog {
   QLabel* lblInfo1_;
   QLabel* lblInfo2_;
   QLabel* lblPrograms_;
+  QScrollArea* programs_;  // holds lblPrograms_: a long list scrolls
   QPushButton* btnOk_;
   QPushButton* btnCancel_;
   QCheckBox* chDoNotShow_;
