@@ -247,34 +247,15 @@ TEST(WineRegFile, AMalformedBlockIsToldWhetherItIsWantedOrNot) {
   const BlockFilter keepNothing = [](std::string_view) { return false; };
   const std::string malformed[] = {
       // headers
-      "[Drop] 12 x",
-      "[Drop] 99999999999",
-      "[Drop] 4294967296",
-      "[Drop] -1",
-      R"([Drop\\\\Sub] 1)",
-      R"([Drop\\] 1)",
-      R"([\\Drop] 1)",
-      R"([Drop\\A\x005cB] 1)",
-      "[Drop\xff] 1",
+      "[Drop] 12 x", "[Drop] 99999999999", "[Drop] 4294967296", "[Drop] -1", R"([Drop\\\\Sub] 1)",
+      R"([Drop\\] 1)", R"([\\Drop] 1)", R"([Drop\\A\x005cB] 1)", "[Drop\xff] 1",
       // values and options
-      "[Drop] 1\n\"w\"=qword:1",
-      "[Drop] 1\n\"w\"=\"open",
-      "[Drop] 1\n\"w\"=\"2\" x",
-      "[Drop] 1\n\"w\"=dword:123456789",
-      "[Drop] 1\n\"w\"=dword:",
-      "[Drop] 1\n\"w\"=hex:1,2,zz",
-      "[Drop] 1\n\"w\"=hex(123456789):00",
-      "[Drop] 1\n\"w\\",
-      "[Drop] 1\n\"w\"=\"\xff\"",
-      "[Drop] 1\n\"w\"=hex:01,\\\n  02,\\",
-      "[Drop] 1\n\"a\"=\"1\"\n\"a\"=\"2\"",
-      "[Drop] 1\n\"B\"=\"1\"\n\"b\"=\"2\"",
-      "[Drop] 1\n@=\"1\"\n\"\"=\"2\"",
-      "[Drop] 1\n#time=xyz",
-      "[Drop] 1\n#class=\"c",
-      "[Drop] 1\n#unknown",
-      "[Drop] 1\n;note",
-      "[Drop] 1\ngarbage",
+      "[Drop] 1\n\"w\"=qword:1", "[Drop] 1\n\"w\"=\"open", "[Drop] 1\n\"w\"=\"2\" x",
+      "[Drop] 1\n\"w\"=dword:123456789", "[Drop] 1\n\"w\"=dword:", "[Drop] 1\n\"w\"=hex:1,2,zz",
+      "[Drop] 1\n\"w\"=hex(123456789):00", "[Drop] 1\n\"w\\", "[Drop] 1\n\"w\"=\"\xff\"",
+      "[Drop] 1\n\"w\"=hex:01,\\\n  02,\\", "[Drop] 1\n\"a\"=\"1\"\n\"a\"=\"2\"",
+      "[Drop] 1\n\"B\"=\"1\"\n\"b\"=\"2\"", "[Drop] 1\n@=\"1\"\n\"\"=\"2\"", "[Drop] 1\n#time=xyz",
+      "[Drop] 1\n#class=\"c", "[Drop] 1\n#unknown", "[Drop] 1\n;note", "[Drop] 1\ngarbage",
       std::string("[Drop] 1\n\"w\"=\"a\0b\"", 18),  // a NUL inside the data
   };
   for (const std::string& block : malformed) {
