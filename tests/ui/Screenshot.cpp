@@ -1,5 +1,5 @@
 // pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH] [--all-prefixes]
-//                [--window details|search|errors|about|restore|leftovers]:
+//                [--window details|search|errors|about|restore|leftovers|quiet]:
 // the main window on a prefix as the user sees it after start-up (at its default size unless
 // --size says otherwise; --dark: Qt's Fusion style with a dark palette), or one of its
 // secondary windows opened over it, saved as a picture (for scripts/screenshots.sh).
@@ -18,12 +18,14 @@
 #include "TestSupport.h"
 #include "inventory/Restore.h"
 #include "inventory/UCollection.h"
+#include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
 #include "leftovers/Leftovers.h"
 #include "platform/ManagedSystem.h"
 #include "registry/RegExport.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
+#include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/LeftoversDialog.h"
 #include "ui/windows/RestoreDialog.h"
 #include "ui/windows/TFormAbout.h"
@@ -149,6 +151,26 @@ int main(int argc, char** argv) {
     leftovers = std::make_unique<pgl::LeftoversDialog>(&window, programs, window.language);
     leftovers->show();
     shot = leftovers.get();
+  }
+  // The quiet uninstall's confirmation of the first ten programs, with why some will not run.
+  std::unique_ptr<pgl::TFormUninstall> quiet;
+  if (which == "quiet") {
+    pgl::TUninstallCollection collection(*system->registry, *system->platform);
+    collection.ScanSorted();
+    pgl::TErrorList errors("");
+    pgl::UninstallEngine engine(*system->registry, *system->platform, *system->runner, errors);
+    QStringList names, notes;
+    for (int i = 0; i < collection.Count() && names.size() < 10; ++i) {
+      const auto& entry = collection.GetItem(i).UninstallInfo;
+      names << QString::fromStdString(entry.DisplayName.str());
+      const std::string why = engine.WhyNotRun(entry, window.language, pgl::UninstallMode::Quiet);
+      if (!why.empty()) notes << QString::fromStdString(entry.DisplayName.str() + ": " + why);
+    }
+    quiet = std::make_unique<pgl::TFormUninstall>(&window);
+    quiet->SetLang(window.language);
+    quiet->SetPrograms(names, notes);
+    quiet->show();
+    shot = quiet.get();
   }
   QTimer::singleShot(300, [&] {
     shot->grab().save(QString::fromLocal8Bit(argv[2]));
