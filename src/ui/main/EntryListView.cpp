@@ -186,11 +186,13 @@ void EntryListView::SelectRows(const std::vector<int>& rows, int scrollTo) {
 }
 
 void EntryListView::PlacePrefixColumn() {
-  constexpr int prefix = EntryListModel::kPrefixColumn, key = prefix - 1;
+  // Next to the name: two prefixes may hold programs of one name, and the prefix tells them
+  // apart at a glance.
+  constexpr int prefix = EntryListModel::kPrefixColumn, name = 0;
   if (model_->columnCount() <= prefix) return;
   QHeaderView* header = table_->horizontalHeader();
-  if (header->visualIndex(prefix) != header->visualIndex(key) - 1)
-    header->moveSection(header->visualIndex(prefix), header->visualIndex(key));
+  if (header->visualIndex(prefix) != header->visualIndex(name) + 1)
+    header->moveSection(header->visualIndex(prefix), header->visualIndex(name) + 1);
   if (table_->columnWidth(prefix) == header->defaultSectionSize())
     table_->setColumnWidth(
         prefix,

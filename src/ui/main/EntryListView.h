@@ -50,7 +50,7 @@ class EntryListView : public QWidget {
   // The selected rows' cells, tab-separated, a line (CR LF) each: what Copy puts on the
   // clipboard.
   QString CopiedText() const;
-  // The model's prefix column, where it has one, stands before the registry key.
+  // The model's prefix column, where it has one, stands next to the name.
   void PlacePrefixColumn();
 
   // What is selected and where the list is scrolled, by entry, to be given back after the
