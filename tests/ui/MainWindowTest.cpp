@@ -20,12 +20,14 @@
 #include "inventory/EntryList.h"
 #include "platform/IconReader.h"
 #include "platform/ManagedSystem.h"
+#include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
 #include "registry/WineRegFile.h"
 #include "ui/main/CommandImages.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/InfoPanel.h"
+#include "ui/main/MessageBar.h"
 #include "ui/main/TFormMain.h"
 #include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/TFormSearch.h"
@@ -155,6 +157,31 @@ TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
   reg.SetRootKey(kHkeyCurrentUser);
   ASSERT_TRUE(reg.OpenKeyReadOnly(key));
   EXPECT_EQ(reg.ReadInteger("RunCounter"), 2);
+}
+
+// Wine runs in the prefix at start-up: the start cannot be recorded and the bar says why; once
+// Wine has gone, the next check writes the record and the note goes.
+TEST_F(MainWindowTest, TheReadOnlyNoteGoesWhenWineLeavesThePrefix) {
+  const std::string serverDir = WineServerDirectory(dir.Path());
+  ASSERT_FALSE(serverDir.empty());
+  test::MakeDirs(serverDir);
+  test::WriteFile(serverDir + "/lock", "");
+  TFormMain w(*system, Files());
+  {
+    const test::HeldLock server(serverDir + "/lock");
+    ShowUntilRecorded(w);
+    EXPECT_TRUE(w.Messages()->Text().startsWith("The registry of this prefix cannot be changed"))
+        << w.Messages()->Text().toStdString();
+    w.tmCheckRegTimer();  // Wine still runs: the note stays
+    EXPECT_FALSE(w.Messages()->Text().isEmpty());
+  }
+  w.tmCheckRegTimer();
+  EXPECT_TRUE(w.Messages()->Text().isEmpty()) << w.Messages()->Text().toStdString();
+  TRegistry reg(*system->registry);
+  reg.SetRootKey(kHkeyCurrentUser);
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Tervask\\Purgelet"));
+  EXPECT_EQ(reg.ReadInteger("RunCounter"), 1);
+  w.close();
 }
 
 TEST_F(MainWindowTest, RemoveTakesTheSelectedRowsOut) {

@@ -44,6 +44,13 @@ void MessageBar::Clear() {
   hide();
 }
 
+void MessageBar::Withdraw(const QString& start) {
+  QStringList lines = label_->text().split('\n', Qt::SkipEmptyParts);
+  lines.removeIf([&start](const QString& line) { return line.startsWith(start); });
+  label_->setText(lines.join('\n'));
+  if (lines.isEmpty()) hide();
+}
+
 QString MessageBar::Text() const {
   return isHidden() ? QString() : label_->text();
 }

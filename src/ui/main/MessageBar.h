@@ -20,6 +20,9 @@ class MessageBar : public QFrame {
   QString Text() const;
   // Takes every notice away (they spoke of a prefix no longer shown).
   void Clear();
+  // Takes away the notices that begin with `start` (what they said is over); the bar goes when
+  // none is left.
+  void Withdraw(const QString& start);
 
  private:
   QLabel* label_;

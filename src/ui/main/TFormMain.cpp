@@ -485,12 +485,26 @@ void TFormMain::RecordStart() {
   // Refused while Wine runs in the prefix; the user hears of it once, without being stopped.
   const StartupRecords records =
       RecordThisStart(registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
-  if (!records.written)
+  if (!records.written) {
     messageBar_->Show(Utf8(Text(MainText::RegistryReadOnly, Lang())) + Utf8(records.refusal));
+    if (!set_.Empty() && !set_.All()) refusedRecordPrefix_ = set_.Primary().prefixDir;
+  }
 }
 
 void TFormMain::tmCheckRegTimer() {
   commands_->CheckRegistry();
+  // Once Wine has left the prefix, the refused record is written and the note goes.
+  if (refusedRecordPrefix_.empty() || commands_->Running()) return;
+  if (set_.Empty() || set_.All() || set_.Primary().prefixDir != refusedRecordPrefix_) {
+    refusedRecordPrefix_.clear();  // another prefix is shown: the note went with the old one
+    return;
+  }
+  const StartupRecords records = RecordThisStart(
+      *set_.Primary().registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
+  if (!records.written) return;
+  refusedRecordPrefix_.clear();
+  for (const Language lang : kLanguages)
+    messageBar_->Withdraw(Utf8(Text(MainText::RegistryReadOnly, lang)));
 }
 
 void TFormMain::HideForUninstaller(bool running) {

@@ -159,6 +159,7 @@ class TFormMain : public QMainWindow {
   int lastPanelHeight_ = 204;               // the panel's height when it was last shown
   bool listUpdating_ = false;               // the rows are being rebuilt or reselected
   RegistryStore* startRegistry_ = nullptr;  // until the start is recorded
+  std::string refusedRecordPrefix_;         // the prefix whose start record Wine's running refused
   bool startRecordPosted_ = false;
 };
 
