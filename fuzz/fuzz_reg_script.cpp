@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   pgl::MemoryRegistry registry;
   pgl::RestorePlan plan;
   if (!pgl::PlanRestore(registry, bytes, 1252, plan, error)) return 0;
-  if (!pgl::ApplyRestore(registry, plan, false, error)) return 0;
+  if (!pgl::ApplyRestore(registry, plan, pgl::Language::English, error)) return 0;
   for (const auto& place : pgl::UninstallPlaces()) {
     std::vector<std::vector<std::u16string>> allowed;
     for (const auto& other : pgl::UninstallPlaces())
