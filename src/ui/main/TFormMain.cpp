@@ -18,6 +18,7 @@
 #include "inventory/EntryList.h"
 #include "lang/Language.h"
 #include "platform/AppFiles.h"
+#include "ui/UiText.h"
 #include "ui/main/EntryCommands.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/InfoPanel.h"
@@ -39,14 +40,6 @@
 #include "util/ScopedFlag.h"
 
 namespace pgl {
-
-namespace {
-
-QString Utf8(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-}  // namespace
 
 TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     : QMainWindow(parent), files_(std::move(files)), errors_(files_.errorLogFileName) {
@@ -523,79 +516,6 @@ void TFormMain::ShowErrors() {
   windows_.errors->Refresh();
   windows_.errors->show();
   windows_.errors->raise();
-}
-
-void TFormMain::LoadParamsFromIni() {
-  IniFile ini;
-  std::string error;
-  if (files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0 ||
-      !ini.Load(files_.settingsFileName, error))
-    return;
-  MainWindowSettings current;
-  current.width = width();
-  current.height = height();
-  current.left = x();
-  current.top = y();
-  current.bottomPanelHeight = 204;
-  for (std::size_t c = 0; c < kListColumnCount; ++c)
-    current.columnWidths.push_back(List()->columnWidth(static_cast<int>(c)));
-  std::vector<int> defaults(kListColumnCount, 0);
-  defaults.back() = ListColumns().back().width;  // a file older than the column
-  const QRect screen = QApplication::primaryScreen() ? QApplication::primaryScreen()->geometry()
-                                                     : QRect(0, 0, 1920, 1080);
-  const MainWindowSettings s =
-      ReadMainSettings(ini, current, {screen.width(), screen.height()}, params_, defaults);
-  setGeometry(s.left, s.top, s.width, s.height);
-  if (s.maximized) setWindowState(Qt::WindowMaximized);
-  language = s.language;
-  TUninstallCollection& shown = set_.Shown();
-  shown.SystemComponentsVisible = s.systemComponentsVisible;
-  shown.SortAscending = s.sortAscending;
-  shown.CurrentSort = SortKeyOfTag(s.currentSort);
-  actions_->Toolbar()->setVisible(s.toolbarVisible);
-  panel_->setVisible(s.bottomPanelVisible);
-  lastPanelHeight_ = s.bottomPanelHeight;
-  spBottom_->setSizes({std::max(1, s.height - s.bottomPanelHeight), s.bottomPanelHeight});
-  toolbarGradient_ = !s.noGradient;
-  toolbarList_ = s.toolbarList;
-  noAutoCheckReg_ = s.noAutoCheckReg;
-  actions_->SetToolbarLook(toolbarGradient_, toolbarList_);
-  list_->SetViewStyle(ViewStyleFromNumber(s.viewStyle));
-  for (std::size_t c = 0; c < s.columnWidths.size(); ++c)
-    List()->setColumnWidth(static_cast<int>(c), s.columnWidths[c]);
-}
-
-void TFormMain::SaveParamsToIni() {
-  if (set_.Empty() || files_.settingsFileName.empty()) return;
-  IniFile ini;
-  std::string error;
-  if (::access(files_.settingsFileName.c_str(), F_OK) == 0 &&
-      !ini.Load(files_.settingsFileName, error))
-    return;  // a settings file we cannot read is not overwritten
-  MainWindowSettings s;
-  const QRect normal = normalGeometry();
-  s.width = normal.width();
-  s.height = normal.height();
-  s.left = normal.x();
-  s.top = normal.y();
-  s.maximized = isMaximized();
-  s.language = language;
-  s.systemComponentsVisible = set_.Shown().SystemComponentsVisible;
-  s.sortAscending = set_.Shown().SortAscending;
-  s.currentSort = TagOf(set_.Shown().CurrentSort);
-  s.bottomPanelHeight = panel_->isHidden() ? lastPanelHeight_ : panel_->height();
-  s.bottomPanelVisible = !panel_->isHidden();
-  s.toolbarVisible = !actions_->Toolbar()->isHidden();
-  s.noGradient = !toolbarGradient_;
-  s.toolbarList = toolbarList_;
-  s.viewStyle = ViewStyleNumber(list_->Style());
-  for (std::size_t c = 0; c < kListColumnCount; ++c)
-    s.columnWidths.push_back(List()->columnWidth(static_cast<int>(c)));
-  WriteMainSettings(ini, s, params_);
-  // With every prefix shown, the next start shows the prefix it would have shown anyway.
-  if (!set_.All() && !set_.Primary().prefixDir.empty())
-    ini.Write(kSettingsSection, "Prefix", set_.Primary().prefixDir);
-  if (!ini.Save(files_.settingsFileName, error)) services_.tellUser("Purgelet", Utf8(error));
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
