@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QItemSelectionModel>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "registry/QV_Registry.h"
 #include "ui/main/EntryListModel.h"
 #include "ui/main/TFormMain.h"
+#include "ui/windows/ConfirmDialogs.h"
 
 namespace {
 
@@ -114,6 +117,27 @@ int main(int argc, char** argv) {
     window.tmCheckRegTimer();
     std::printf("registry check, changed:   %8.1f ms (%d rows, then %d)\n", MsSince(changed),
                 before, window.Model()->rowCount());
+    // A batch remove of 200 entries spread over the list, confirmed, then its undo.
+    window.Services().confirm = [](pgl::TConfirmDialog&) { return true; };
+    window.Services().tellUser = [](const QString&, const QString& text) {
+      std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    };
+    const int rows = window.Model()->rowCount();
+    const int step = std::max(1, rows / 200);
+    auto* selection = window.List()->selectionModel();
+    selection->clear();
+    for (int r = 0, n = 0; r < rows && n < 200; r += step, ++n)
+      selection->select(window.Model()->index(r, 0),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const int selected = static_cast<int>(selection->selectedRows().size());
+    const auto removed = Clock::now();
+    window.actRemoveExecute();
+    std::printf("remove %d of %d entries:  %8.1f ms (%d rows left)\n", selected, rows,
+                MsSince(removed), window.Model()->rowCount());
+    const auto undone = Clock::now();
+    window.Action(pgl::ActionId::UndoRemove)->trigger();
+    std::printf("undo that removal:         %8.1f ms (%d rows)\n", MsSince(undone),
+                window.Model()->rowCount());
     window.close();
     app.quit();
   });

@@ -99,6 +99,8 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
     if (Rows(w)[static_cast<std::size_t>(r)] == "Alpha [Office]") officeAlpha = r;
   ASSERT_GE(officeAlpha, 0);
   w.List()->selectRow(officeAlpha);
+  // The panel too says whose it is.
+  EXPECT_EQ(w.Panel()->Label("lblDisplayName")->text(), "Alpha (Office)");
   w.Action("actShowDetails")->trigger();
   ASSERT_TRUE(w.Details()->isVisible());
   // Office's Alpha holds its name only; Home's has an uninstall command too.
@@ -133,6 +135,10 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
             SortKey::DisplayName);  // no prefix to sort by: by name again
   EXPECT_EQ(w.Model()->columnCount(), EntryListModel::kPrefixColumn);
   EXPECT_EQ(Rows(w), (std::vector<std::string>{"Alpha []", "Other program []"}));
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_End);
+  QTest::keyClick(w.List(), Qt::Key_Home);
+  EXPECT_EQ(w.Panel()->Label("lblDisplayName")->text(), "Alpha");
   EXPECT_TRUE(w.Action("actRegBackup")->isEnabled());
   w.close();
 }

@@ -1,4 +1,5 @@
 // The selection and the panel as the list changes under them (a prune, a refresh, a sort).
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -82,6 +83,32 @@ TEST_F(MainWindowTest, SelectAllAndInvertShowTheFirstSelectedRow) {
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "");
   w.Action("actInvertSelection")->trigger();
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+}
+
+// Rows picked one by one with Ctrl+click, in the table and in the icon styles, are the rows the
+// commands act on; Ctrl+click again takes one out.
+TEST_F(MainWindowTest, CtrlClickedRowsAreTheSelectionInEveryStyle) {
+  TFormMain w(*system, Files());
+  w.resize(800, 600);
+  w.show();
+  w.Action("actSystemComponentsVisible")->trigger();  // Alpha, Broken, Core
+  for (const ViewStyle style : {ViewStyle::Details, ViewStyle::LargeIcons, ViewStyle::List}) {
+    SCOPED_TRACE(ViewStyleNumber(style));
+    w.SetViewStyle(style);
+    auto* view = static_cast<QAbstractItemView*>(w.ListView()->CurrentView());
+    view->clearSelection();
+    const auto click = [&](int row) {
+      const QRect cell = view->visualRect(w.Model()->index(row, 0));
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+    };
+    click(2);
+    click(0);
+    EXPECT_EQ(Selected(w), (std::vector<std::string>{"Alpha", "Core"}));
+    EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
+    click(0);
+    EXPECT_EQ(Selected(w), std::vector<std::string>{"Core"});
+    EXPECT_EQ(LabelText(w, "lblDisplayName"), "Core");
+  }
 }
 
 }  // namespace

@@ -36,6 +36,16 @@ namespace pgl {
 
 namespace {
 
+// The wait cursor while the registry files are written: a batch of hundreds takes a tenth of a
+// second, a slow disk longer, and the window takes no input meanwhile.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // Keeps the window alive while an uninstaller or Wine's save is waited for, shows what it is
 // waiting for and lets the user stop waiting.
 class WindowObserver : public UninstallObserver {
@@ -210,6 +220,7 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
       if (!services_.confirm(*confirmation)) return;
     }
     removed_.clear();
+    const BusyCursor busy;
     for (const auto& [index, group] : set_->BySystem(entries)) {
       RegistryStore& registry = *set_->System(index).registry;
       // What is removed is kept first: Undo puts it back from memory.
@@ -247,6 +258,7 @@ void EntryCommands::UndoRemove() {
   PutBack result = PutBack::Done;
   {
     const ScopedFlag running(running_);
+    const BusyCursor busy;
     for (auto it = removed_.begin(); it != removed_.end();) {
       std::string why;
       const PutBack done = PutBackKeys(*set_->System(it->first).registry, it->second, why);

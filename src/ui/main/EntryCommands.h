@@ -48,6 +48,9 @@ class EntryCommands : public QObject {
   bool CanUndoRemove() const { return !removed_.empty(); }
   // Puts back the keys the last removal deleted, unless something made them again since.
   void UndoRemove();
+  // The program's name as a confirmation and the panel show it: with every prefix shown, the
+  // prefix's too ("Alpha (~/.wine-third)"), since two prefixes may hold programs of one name.
+  std::string NameInList(const TUninstallInfo& entry) const;
   // What the entries would leave (their leftovers as they are now), offered for the trash.
   void Leftovers(const std::vector<TUninstallInfo>& entries);
   // Wine's menu entries, icons and file types of prefixes that were deleted, offered for the
@@ -101,8 +104,6 @@ class EntryCommands : public QObject {
   // The leftovers of the records' programs (of the set's system `system`), offered for the
   // trash; `sayNothingFound` where the user asked for them.
   void OfferLeftovers(int system, const std::vector<Evidence>& records, bool sayNothingFound);
-  // The program's name as a confirmation shows it: with every prefix shown, the prefix's too.
-  std::string NameInList(const TUninstallInfo& entry) const;
   // Says what of the chosen leftovers stayed (a message) and what went (a notice).
   void TellRemoved(const std::vector<Leftover>& chosen,
                    const std::vector<LeftoverFailure>& failures, const std::string& exportFile);

@@ -224,10 +224,11 @@ void TInfoPanel::ClearBottomInfo() {
   for (const Row& row : kRows) labels_[row.value]->clear();
 }
 
-void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const EntryKeyTexts& keys) {
+void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::string& name,
+                                   const EntryKeyTexts& keys) {
   ClearBottomInfo();
   const std::pair<const char*, const std::string*> texts[] = {
-      {"lblDisplayName", &entry.DisplayName.str()},
+      {"lblDisplayName", &name},
       {"lblDisplayVersion", &entry.DisplayVersion.str()},
       {"lblPublisher", &entry.Publisher.str()},
       {"lblExeFile", &entry.ExeFile},

@@ -42,8 +42,10 @@ class TInfoPanel : public QFrame {
   explicit TInfoPanel(QWidget* parent = nullptr);
 
   void SetLang(Language lang);
-  // Fills the value labels from the entry; the two keys only as given (those that exist).
-  void DisplayBottomInfo(const TUninstallInfo& entry, const EntryKeyTexts& keys);
+  // Fills the value labels from the entry, its name as `name` (which may say its prefix); the
+  // two keys only as given (those that exist).
+  void DisplayBottomInfo(const TUninstallInfo& entry, const std::string& name,
+                         const EntryKeyTexts& keys);
   // Empties the eleven value labels; the icon stays.
   void ClearBottomInfo();
   void SetIcon(const QIcon& icon);

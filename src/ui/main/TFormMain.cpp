@@ -447,7 +447,8 @@ void TFormMain::DisplaySelectedInfo() {
   services_.desktop = (entry ? set_.SystemOf(*entry) : set_.Primary()).desktop.get();
   if (!entry) return;
   panel_->SetIcon(model_->RowIcon(list_->FirstSelectedRow()));
-  panel_->DisplayBottomInfo(*entry, ExistingEntryKeys(*set_.SystemOf(*entry).registry, *entry));
+  panel_->DisplayBottomInfo(*entry, commands_->NameInList(*entry),
+                            ExistingEntryKeys(*set_.SystemOf(*entry).registry, *entry));
 }
 
 void TFormMain::actUninstallExecute() {
