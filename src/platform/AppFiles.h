@@ -11,6 +11,10 @@ std::string ExecutableDir();
 // The folder for the program's files: ExecutableDir() when writable, else
 // $XDG_CONFIG_HOME/purgelet (else ~/.config/purgelet), created when missing.
 std::string ProgramFilesDir();
+// The help page F1 opens for a program in `exeDir`: help/index.html beside it (the build tree,
+// the Windows folder), else ../share/purgelet/help/index.html (installed). Empty when neither
+// exists.
+std::string HelpPageFile(const std::string& exeDir);
 // The error log that the window and pgl-cli share: "pgl_Errors.log" in ProgramFilesDir().
 std::string ErrorLogFileName();
 // The search window's log: "pgl_Search.log" in ProgramFilesDir().

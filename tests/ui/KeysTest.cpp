@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "WindowTestSupport.h"
 #include "ui/windows/TFormAbout.h"
@@ -178,6 +179,55 @@ TEST_F(KeysTest, TheCloseQuestionOpensAboveTheToolWindows) {
   EXPECT_TRUE(asked);
   EXPECT_TRUE(w.isVisible());
   w.close();
+}
+
+// F1 opens the page installed with the program, beside it or in share/purgelet/help, and says
+// where it looked when there is none.
+TEST_F(MainWindowTest, F1OpensTheInstalledHelpPage) {
+  struct Case {
+    const char* program;
+    const char* page;  // nullptr: none
+  };
+  for (const Case c :
+       {Case{"build/pgl", "build/help/index.html"},
+        Case{"usr/bin/pgl", "usr/share/purgelet/help/index.html"}, Case{"opt/pgl", nullptr}}) {
+    SCOPED_TRACE(c.program);
+    test::TempDir root;
+    std::filesystem::create_directories(std::filesystem::path(root / c.program).parent_path());
+    if (c.page) {
+      std::filesystem::create_directories(std::filesystem::path(root / c.page).parent_path());
+      test::WriteFile(root / c.page, "<html></html>");
+    }
+    ProgramFiles files = Files();
+    files.exePath = root / c.program;
+    TFormMain w(*system, files);
+    std::vector<std::string> opened;
+    QStringList told;
+    w.Services().openLocalPage = [&](const std::string& file) { opened.push_back(file); };
+    w.Services().tellUser = [&](const QString&, const QString& text) { told << text; };
+    Press(&w, w.List(), Qt::Key_F1);
+    if (c.page) {
+      EXPECT_EQ(opened, std::vector<std::string>{root / c.page});
+      EXPECT_TRUE(told.empty());
+    } else {
+      EXPECT_TRUE(opened.empty());
+      ASSERT_EQ(told.size(), 1);
+      EXPECT_EQ(told[0].toStdString(), "The help page is not installed (looked for " +
+                                           (root / "opt/help/index.html") + ").");
+    }
+  }
+}
+
+// The page is the README's part for users: how to use the window and pgl-cli, not how to build.
+TEST(HelpPage, HoldsTheUsersSectionsOfTheReadme) {
+  const std::string page = test::ReadFile(PGL_BUILT_HELP_PAGE);
+  for (const char* heading : {"<h1>Purgelet</h1>", "<h2>The window</h2>",
+                              "<h2>The command-line program</h2>", "<h3>Leftovers</h3>"})
+    EXPECT_NE(page.find(heading), std::string::npos) << heading;
+  for (const char* heading :
+       {"<h2>Two commands</h2>", "<h2>Layout</h2>", "<h2>The Windows build</h2>"})
+    EXPECT_EQ(page.find(heading), std::string::npos) << heading;
+  EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
 }
 
 }  // namespace

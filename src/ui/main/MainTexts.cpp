@@ -303,6 +303,9 @@ constexpr Message<MainText> kMessages[] = {
     {MainText::Restored, {"Programs restored: %1, from %2", "Przywrócone programy: %1, z %2"}},
     {MainText::ProgramList, {"Installed programs", "Zainstalowane programy"}},
     {MainText::ProgramIcon, {"Program icon", "Ikona programu"}},
+    {MainText::NoHelpPage,
+     {"The help page is not installed (looked for %1).",
+      "Strona pomocy nie jest zainstalowana (szukano %1)."}},
 };
 static_assert(IsMessageTable(kMessages));
 

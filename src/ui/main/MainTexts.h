@@ -138,6 +138,7 @@ enum class MainText {
   Restored,              // a notice: how many programs a restore wrote, from which file
   ProgramList,           // what a screen reader calls the list
   ProgramIcon,           // and the panel's icon
+  NoHelpPage,            // F1 found no help page; where it looked follows
   Count
 };
 std::string Text(MainText id, Language lang);

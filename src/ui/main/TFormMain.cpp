@@ -36,7 +36,6 @@
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
 #include "ui/windows/TFormSearch.h"
-#include "util/ProjectLinks.h"
 #include "util/ScopedFlag.h"
 
 namespace pgl {
@@ -150,9 +149,16 @@ void TFormMain::WireActions() {
     if (services_.ask(Utf8(Text(MainText::CloseQuestion, Lang())))) close();
   });
   on(A::Help, [this] {
-    if (services_.desktop)
-      services_.desktop->OpenAddress(language == Language::Polish ? kHelpPagePolish
-                                                                  : kHelpPageEnglish);
+    // The page installed with the program, made from the README (in English).
+    const std::string exeDir = files_.exePath.empty()
+                                   ? ExecutableDir()
+                                   : files_.exePath.substr(0, files_.exePath.rfind('/'));
+    const std::string page = HelpPageFile(exeDir);
+    if (page.empty())
+      services_.tellUser("Purgelet", Utf8(Fill(Text(MainText::NoHelpPage, Lang()),
+                                               {exeDir + "/help/index.html"})));
+    else if (services_.openLocalPage)
+      services_.openLocalPage(page);
   });
   const auto reselected = [this](const std::function<void()>& change) {
     {

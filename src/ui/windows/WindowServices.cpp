@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/LeftoversDialog.h"
@@ -32,6 +34,9 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
   services.tellUser = [parent](const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
     RunOnTop(box);
+  };
+  services.openLocalPage = [](const std::string& file) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
   };
   services.ask = [parent](const QString& question) {
     QMessageBox box(QMessageBox::Question, "Purgelet", question, QMessageBox::Yes | QMessageBox::No,

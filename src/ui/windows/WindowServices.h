@@ -34,6 +34,8 @@ struct WindowServices {
   std::function<bool(RestoreDialog&)> confirmRestore;
   // Whether the user moves the ticked leftovers to the trash (shown modally).
   std::function<bool(LeftoversDialog&)> confirmLeftovers;
+  // Opens a file of this machine (the help page) with the desktop's opener.
+  std::function<void(const std::string& file)> openLocalPage;
   // A yes/no question.
   std::function<bool(const QString& question)> ask;
   // The folder "Other folder..." picks; empty when cancelled.
