@@ -191,16 +191,21 @@ void TInfoPanel::PlaceLabels() {
   const int captionRight = std::max(100, iconRight + widest(false));
   const int commandRight = std::max({145, 4 + widest(true), captionRight});
   imgIconDetails_->setGeometry(4, 4, 42, 35);
+  const QRect details(width() - 20 - 88, y(17), 88, lineHeight);
   for (const Row& row : kRows) {
     const bool command = row.left > 140;
     const int right = command ? commandRight : captionRight;
     const int left = command ? 4 : iconRight;
     labels_[row.caption]->setGeometry(left, y(row.top), right - left, lineHeight);
     const int valueLeft = right + 6 - (row.kind == Row::Exe ? 1 : 0);
-    labels_[row.value]->setGeometry(valueLeft, y(row.top), std::max(10, width() - valueLeft - 8),
+    // A long value on the Details link's line stops short of it instead of running under it.
+    const bool besideLink =
+        y(row.top) < details.bottom() && y(row.top) + lineHeight > details.top();
+    const int valueRight = besideLink ? details.left() - 8 : width() - 8;
+    labels_[row.value]->setGeometry(valueLeft, y(row.top), std::max(10, valueRight - valueLeft),
                                     lineHeight);
   }
-  lblDetails_->setGeometry(width() - 20 - 88, y(17), 88, lineHeight);
+  lblDetails_->setGeometry(details);
   setMinimumHeight(2);
 }
 
@@ -222,6 +227,7 @@ void TInfoPanel::SetLang(Language lang) {
 
 void TInfoPanel::ClearBottomInfo() {
   for (const Row& row : kRows) labels_[row.value]->clear();
+  labels_["lblDisplayName"]->setToolTip({});
 }
 
 void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::string& name,
@@ -241,6 +247,8 @@ void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::strin
       {"lblQuietUninstallCommand", &entry.QuietUninstallString},
   };
   for (const auto& [name, text] : texts) labels_[name]->setText(FromUtf8(*text));
+  // The name may be cut short by the Details link: the whole of it shows on hovering.
+  labels_["lblDisplayName"]->setToolTip(FromUtf8(name));
 }
 
 void TInfoPanel::SetIcon(const QIcon& icon) {
