@@ -24,7 +24,13 @@ packages=(
   # Qt's own texts (the Yes/No of a question, the file dialogs) in the user's language
   qt6-translations-l10n
 )
-if [ "${1:-}" = "--with-bench-tools" ]; then packages+=(hyperfine); fi
+for option in "$@"; do
+  case "$option" in
+    --with-bench-tools) packages+=(hyperfine) ;;
+    # a virtual display with a window manager, to drive and photograph the window by hand
+    --with-desktop-tools) packages+=(xvfb openbox xdotool imagemagick) ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
