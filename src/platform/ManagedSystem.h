@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "platform/OwnerState.h"
 #include "platform/Platform.h"
 #include "platform/ProcessRunner.h"
 #include "registry/RegistryStore.h"
@@ -44,6 +45,12 @@ std::string ManagedSystemSummary();
 // the home (its name, folder, front end and architecture), on Windows this computer.
 struct KnownSystem {
   std::string name, path, source, arch;
+  // What removing the prefix would move: its folder, or for a Proton prefix the game's whole
+  // compatdata/<appid> folder.
+  std::string folder = {};
+  // The game, bottle or program set that uses it; empty for a plain prefix of the user's.
+  std::string owner = {};
+  OwnerState ownerState = OwnerState::None;
 };
 std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes);
 // The registry of a known system, read to count its programs; null where it cannot be read.

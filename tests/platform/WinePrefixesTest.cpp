@@ -26,6 +26,24 @@ void File(const std::string& path, const std::string& text) {
   test::WriteFile(path, text);
 }
 
+// Steam's binary shortcuts.vdf with the given appids and names.
+std::string ShortcutsVdf(const std::vector<std::pair<std::uint32_t, std::string>>& shortcuts) {
+  const auto name = [](char type, const std::string& text) {
+    return std::string(1, type) + text + std::string(1, '\0');
+  };
+  std::string out = name('\x00', "shortcuts");
+  for (std::size_t i = 0; i < shortcuts.size(); ++i) {
+    out += name('\x00', std::to_string(i));
+    out += name('\x02', "appid");
+    for (int k = 0; k < 4; ++k) out += static_cast<char>((shortcuts[i].first >> (8 * k)) & 0xFF);
+    out += name('\x01', "AppName") + shortcuts[i].second + std::string(1, '\0');
+    out += name('\x01', "Exe") + "\"C:\\x.exe\"" + std::string(1, '\0');
+    out += name('\x00', "tags") + "\x08";
+    out += "\x08";
+  }
+  return out + "\x08\x08";
+}
+
 class WinePrefixesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -50,6 +68,12 @@ class WinePrefixesTest : public ::testing::Test {
     File(other / "lib2/steamapps/appmanifest_400.acf",
          "\"AppState\" { \"appid\" \"400\" \"name\" \"Portal\" }");
     Prefix(other / "lib2/steamapps/compatdata/400/pfx");
+    // A game uninstalled from Steam (no manifest left), a non-Steam shortcut still in Steam and
+    // one the user took out of it.
+    Prefix(other / "lib2/steamapps/compatdata/730/pfx");
+    Prefix(steam + "/steamapps/compatdata/3456789012/pfx");
+    Prefix(steam + "/steamapps/compatdata/2876543210/pfx");
+    File(steam + "/userdata/1234/config/shortcuts.vdf", ShortcutsVdf({{3456789012u, "Tetris"}}));
     test::MakeDirs(h + "/.steam");
     ASSERT_EQ(::symlink(steam.c_str(), (h + "/.steam/steam").c_str()), 0);  // the same Steam
     const std::string flatSteam = h + "/.var/app/com.valvesoftware.Steam/.local/share/Steam";
@@ -77,6 +101,10 @@ class WinePrefixesTest : public ::testing::Test {
     Prefix(h + "/Games/witcher-3");
     File(h + "/.local/share/lutris/runners/wine/lutris-7.2-2-x86_64/bin/wine", "");
     File(h + "/.config/lutris/games/native-game-1.yml", "game:\n  exe: /usr/bin/true\n");
+    File(h + "/.config/lutris/games/solitaire-1650000001.yml",
+         "game:\n  exe: drive_c/sol.exe\n  prefix: " + h + "/Games/solitaire\n");
+    Prefix(h + "/Games/solitaire");
+    File(h + "/Games/solitaire/drive_c/sol.exe", "MZ");
     File(h + "/.config/heroic/GamesConfig/Fortnite.json",
          "{\"Fortnite\": {\"winePrefix\": \"" + h +
              "/Games/Heroic/Prefixes/default/Some \\u0047ame\", \"wineVersion\": {\"bin\": \"" + h +
@@ -84,6 +112,11 @@ class WinePrefixesTest : public ::testing::Test {
     Prefix(h + "/Games/Heroic/Prefixes/default/Some Game");
     File(h + "/wine-ge/bin/wine", "");
     Prefix(h + "/Games/Heroic/Prefixes/default/Orphan");
+    File(h + "/.config/heroic/GamesConfig/Puzzle.json",
+         "{\"Puzzle\": {\"winePrefix\": \"" + h + "/Games/Heroic/Prefixes/default/Puzzle\"}}");
+    Prefix(h + "/Games/Heroic/Prefixes/default/Puzzle");
+    File(h + "/.config/heroic/legendaryConfig/legendary/installed.json",
+         "{\"Puzzle\": {\"app_name\": \"Puzzle\", \"title\": \"Puzzle Quest\"}}");
     Prefix(h + "/.PlayOnLinux/wineprefix/Notepad", true);
     File(h + "/.PlayOnLinux/wineprefix/Notepad/playonlinux.cfg", "ARCH=x86\nVERSION=4.0\n");
   }
@@ -128,6 +161,11 @@ TEST_F(WinePrefixesTest, EveryFrontEndsPrefixesOnceWithTheirWine) {
       "Half-Life 2 | Steam | win64 | ~/.local/share/Steam/steamapps/common/Proton "
       "8.0/files/bin/wine",
       "Portal | Steam | win64 | unknown",
+      "Steam app 730 | Steam | win64 | unknown",
+      "Tetris | Steam | win64 | unknown",
+      "Non-Steam shortcut 2876543210 | Steam | win64 | unknown",
+      "Solitaire | Lutris | win64 | wine",
+      "Puzzle | Heroic | win64 | unknown",
       "Steam app 570 | Steam (Flatpak) | win64 | unknown",
       "My Games | Bottles | win64 | wine",
       "Office 2010 | Bottles | win32 | ~/.local/share/bottles/runners/soda-7.0-9/bin/wine",
@@ -152,6 +190,72 @@ TEST_F(WinePrefixesTest, EveryFrontEndsPrefixesOnceWithTheirWine) {
   EXPECT_TRUE(noted("Broken/bottle.yml"));
   EXPECT_TRUE(noted(other / "gone"));
   EXPECT_TRUE(noted("com.valvesoftware.Steam"));
+}
+
+// Who uses each prefix, whether it is still there, and what removing the prefix would move.
+TEST_F(WinePrefixesTest, EachPrefixHasItsOwnerAndWhetherItIsStillThere) {
+  const PrefixSearch found = FindWinePrefixes(home.Path(), "");
+  const std::string steam = home / ".local/share/Steam/steamapps/compatdata/";
+  struct Expected {
+    std::string owner;
+    OwnerState state;
+    std::string folder;
+  };
+  const std::map<std::string, Expected> expected = {
+      {"~/.wine", {"", OwnerState::None, home / ".wine"}},
+      {"Half-Life 2", {"Half-Life 2", OwnerState::Present, steam + "220"}},
+      {"Steam app 730",
+       {"Steam app 730", OwnerState::Removed, other / "lib2/steamapps/compatdata/730"}},
+      {"Tetris", {"Tetris", OwnerState::Present, steam + "3456789012"}},
+      {"Non-Steam shortcut 2876543210",
+       {"Non-Steam shortcut 2876543210", OwnerState::Removed, steam + "2876543210"}},
+      {"Office 2010",
+       {"Office 2010", OwnerState::Present, home / ".local/share/bottles/bottles/Office"}},
+      {"The Witcher 3", {"The Witcher 3", OwnerState::Removed, home / "Games/witcher-3"}},
+      {"Solitaire", {"Solitaire", OwnerState::Present, home / "Games/solitaire"}},
+      {"Puzzle",
+       {"Puzzle Quest", OwnerState::Present, home / "Games/Heroic/Prefixes/default/Puzzle"}},
+      {"Some Game",
+       {"Fortnite", OwnerState::Removed, home / "Games/Heroic/Prefixes/default/Some Game"}},
+      {"Notepad", {"Notepad", OwnerState::Present, home / ".PlayOnLinux/wineprefix/Notepad"}},
+  };
+  std::size_t checked = 0;
+  for (const FoundPrefix& p : found.prefixes) {
+    const auto it = expected.find(p.name);
+    if (it == expected.end()) continue;
+    ++checked;
+    EXPECT_EQ(p.owner, it->second.owner) << p.name;
+    EXPECT_EQ(OwnerStateName(p.ownerState), std::string(OwnerStateName(it->second.state)))
+        << p.name;
+    EXPECT_EQ(p.folder, it->second.folder) << p.name;
+  }
+  EXPECT_EQ(checked, expected.size());
+}
+
+TEST(FrontEndFiles, SteamShortcutsAreReadAndBrokenListsRefused) {
+  const std::string good = ShortcutsVdf({{3456789012u, "Tetris"}, {2000000000u, "Doom"}});
+  const auto read = ReadSteamShortcuts(good);
+  ASSERT_TRUE(read.has_value());
+  ASSERT_EQ(read->size(), 2u);
+  EXPECT_EQ((*read)[0].appid, 3456789012u);
+  EXPECT_EQ((*read)[0].name, "Tetris");
+  EXPECT_EQ((*read)[1].name, "Doom");
+  // Cut anywhere inside, or with an unknown type byte, it is refused; deep nesting too.
+  for (std::size_t cut : {std::size_t{5}, std::size_t{20}, good.size() - 3})
+    EXPECT_FALSE(ReadSteamShortcuts(good.substr(0, cut)).has_value()) << cut;
+  std::string unknownType = good;
+  unknownType[std::string("\0shortcuts\0\0"
+                          "0\0",
+                          14)
+                  .size()] = '\x09';
+  EXPECT_FALSE(ReadSteamShortcuts(unknownType).has_value());
+  std::string deep;
+  for (int i = 0; i < 100; ++i) deep += std::string("\0a\0", 3);
+  EXPECT_FALSE(ReadSteamShortcuts(deep).has_value());
+  // Only 9 or 10-digit numbers that fit 32 bits name a shortcut's folder.
+  EXPECT_EQ(SteamShortcutId("3456789012"), 3456789012u);
+  for (const char* name : {"220", "12345678", "4294967296", "99999999999", "34567890x2", ""})
+    EXPECT_FALSE(SteamShortcutId(name).has_value()) << name;
 }
 
 TEST_F(WinePrefixesTest, AnEmptyHomeHasNoPrefixes) {

@@ -23,7 +23,128 @@ std::optional<std::uint32_t> Hex4(std::string_view text, std::size_t at) {
   return code;
 }
 
+// Steam's binary KeyValues: a type byte, a name ending in NUL, then the value.
+class BinaryKeyValues {
+ public:
+  explicit BinaryKeyValues(std::string_view bytes) : bytes_(bytes) {}
+
+  // Reads the entries of one block up to its end byte, collecting the shortcuts found at the
+  // depth where Steam keeps them ("shortcuts" > "<n>" > values).
+  bool Block(std::size_t depth, std::vector<SteamShortcut>& out) {
+    if (depth > kMaxKeyValueDepth) return false;
+    SteamShortcut shortcut;
+    bool hasId = false;
+    for (;;) {
+      if (at_ >= bytes_.size()) return depth == 0;  // the outermost end byte may be left off
+      const auto type = static_cast<unsigned char>(bytes_[at_++]);
+      if (type == 0x08) break;
+      std::string name;
+      if (!Name(name)) return false;
+      switch (type) {
+        case 0x00:
+          if (!Block(depth + 1, out)) return false;
+          break;
+        case 0x01: {
+          std::string value;
+          if (!Name(value)) return false;
+          if (depth == 2 && IsName(name, "appname")) shortcut.name = value;
+          break;
+        }
+        case 0x02:
+          if (at_ + 4 > bytes_.size()) return false;
+          if (depth == 2 && IsName(name, "appid")) {
+            shortcut.appid = 0;
+            for (int k = 3; k >= 0; --k)
+              shortcut.appid =
+                  (shortcut.appid << 8) |
+                  static_cast<unsigned char>(bytes_[at_ + static_cast<std::size_t>(k)]);
+            hasId = true;
+          }
+          at_ += 4;
+          break;
+        case 0x03:  // a float
+          at_ += 4;
+          break;
+        case 0x07:  // a 64-bit number
+          at_ += 8;
+          break;
+        default:
+          return false;
+      }
+    }
+    if (depth == 2 && hasId) out.push_back(std::move(shortcut));
+    return true;
+  }
+  bool AtEnd() const { return at_ == bytes_.size(); }
+
+ private:
+  bool Name(std::string& name) {
+    const std::size_t end = bytes_.find('\0', at_);
+    if (end == std::string_view::npos) return false;
+    name.assign(bytes_.substr(at_, end - at_));
+    at_ = end + 1;
+    return true;
+  }
+  static bool IsName(const std::string& name, std::string_view lower) {
+    return name.size() == lower.size() &&
+           std::equal(name.begin(), name.end(), lower.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+  }
+
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
 }  // namespace
+
+std::optional<std::uint32_t> SteamShortcutId(const std::string& folder) {
+  if (folder.size() < 9 || folder.size() > 10 ||
+      !std::all_of(folder.begin(), folder.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const unsigned long long value = std::stoull(folder);
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+std::string LutrisGameName(std::string file) {
+  file = file.substr(0, file.size() - 4);
+  const auto dash = file.rfind('-');
+  if (dash != std::string::npos && dash + 1 < file.size() &&
+      std::all_of(file.begin() + static_cast<long>(dash) + 1, file.end(),
+                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    file = file.substr(0, dash);
+  bool start = true;
+  for (char& c : file) {
+    if (c == '-' || c == '_') {
+      c = ' ';
+      start = true;
+    } else if (start) {
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      start = false;
+    }
+  }
+  return file;
+}
+
+std::optional<std::vector<SteamShortcut>> ReadSteamShortcuts(std::string_view bytes) {
+  // The whole file is one block with a final end byte after it.
+  BinaryKeyValues reader(bytes);
+  std::vector<SteamShortcut> shortcuts;
+  if (!reader.Block(0, shortcuts)) return std::nullopt;
+  return shortcuts;
+}
+
+std::vector<std::string> JsonStringValues(std::string_view text, std::string_view key) {
+  const std::string quoted = "\"" + std::string(key) + "\"";
+  std::vector<std::string> values;
+  for (std::size_t at = text.find(quoted); at != std::string_view::npos;
+       at = text.find(quoted, at + quoted.size()))
+    if (const auto value = JsonStringValue(text.substr(at, text.size() - at), key);
+        value && text.compare(at, quoted.size(), quoted) == 0)
+      values.push_back(*value);
+  return values;
+}
 
 std::optional<std::string> JsonStringValue(std::string_view text, std::string_view key) {
   const std::string quoted = "\"" + std::string(key) + "\"";

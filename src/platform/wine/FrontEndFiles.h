@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,6 +18,9 @@ namespace pgl {
 // (a surrogate pair as one character); nothing when there is none or the text breaks off.
 std::optional<std::string> JsonStringValue(std::string_view text, std::string_view key);
 
+// Every string value of "key" in a JSON text, in order (Heroic's lists of installed games).
+std::vector<std::string> JsonStringValues(std::string_view text, std::string_view key);
+
 // Reads Valve's KeyValues text (libraryfolders.vdf, appmanifest_*.acf): "key" "value" pairs
 // and "key" { ... } blocks. Each value is handed to `visit` with the keys of the blocks around
 // it, as it is read: memory stays in proportion to the nesting, not to the text. False for a
@@ -26,6 +30,25 @@ using KeyValueVisitor = std::function<void(const std::vector<std::string>& path,
                                            const std::string& key, const std::string& value)>;
 inline constexpr std::size_t kMaxKeyValueDepth = 32;
 bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit);
+
+// A game the user added to Steam (a non-Steam shortcut): its compatdata folder is named by
+// `appid` (a 9 or 10-digit number), its name is the one the user gave it.
+struct SteamShortcut {
+  std::uint32_t appid = 0;
+  std::string name;
+};
+// Reads Steam's binary KeyValues shortcuts.vdf (userdata/<user>/config): "shortcuts" { "0" {
+// "appid" <int32> "AppName" "..." ... } ... }. Nothing for bytes that are not one or nest
+// deeper than kMaxKeyValueDepth; a shortcut without an appid is left out.
+std::optional<std::vector<SteamShortcut>> ReadSteamShortcuts(std::string_view bytes);
+
+// A non-Steam shortcut's compatdata folder name: a number of 9 or 10 digits that fits 32 bits
+// (Steam's own games have shorter ones). Nothing for any other name.
+std::optional<std::uint32_t> SteamShortcutId(const std::string& folder);
+
+// A Lutris game's name from its settings file's: "the-witcher-3-1234.yml" gives
+// "The Witcher 3".
+std::string LutrisGameName(std::string file);
 
 // The text without blanks, tabs and line ends around it.
 std::string Trim(std::string s);

@@ -124,8 +124,8 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
   notes = std::move(found.notes);
   std::vector<KnownSystem> systems;
   for (FoundPrefix& p : found.prefixes)
-    systems.push_back(
-        {std::move(p.name), std::move(p.path), std::move(p.source), std::move(p.arch)});
+    systems.push_back({std::move(p.name), std::move(p.path), std::move(p.source), std::move(p.arch),
+                       std::move(p.folder), std::move(p.owner), p.ownerState});
   return systems;
 }
 

@@ -140,6 +140,7 @@ class Finder {
     if (!IsPrefix(prefix.path)) return;
     if (!seen_.insert(Canonical(prefix.path)).second) return;
     prefix.arch = PrefixArch(prefix.path);
+    if (prefix.folder.empty()) prefix.folder = prefix.path;
     out_.prefixes.push_back(std::move(prefix));
   }
 
@@ -234,8 +235,9 @@ class Finder {
         if (!ok) Note(root + file, "not a library list Purgelet can read");
         break;
       }
-      // Names of the games from every library's manifests.
+      // Names of the games from every library's manifests; a game without one is removed.
       std::map<std::string, std::string> names;
+      std::set<std::string> installed;
       std::vector<std::string> usable;
       std::set<std::string> doneLibraries;
       for (const std::string& library : libraries) {
@@ -261,9 +263,11 @@ class Finder {
             Note(library + "/steamapps/" + entry, "not a manifest Purgelet can read");
             continue;
           }
+          installed.insert(id);
           if (!name.empty()) names[id] = name;
         }
       }
+      const std::map<std::uint32_t, std::string> shortcuts = SteamShortcuts(root);
       // Where Steam keeps Protons: each library's common folder, the compatibility tools.
       std::vector<std::string> protonFolders = {root + "/compatibilitytools.d",
                                                 "/usr/share/steam/compatibilitytools.d",
@@ -278,10 +282,43 @@ class Finder {
           const auto name = names.find(id);
           FoundPrefix p{name != names.end() ? name->second : "Steam app " + id, pfx, source, "",
                         ProtonWine(compat + "/" + id, protonFolders)};
+          p.folder = Canonical(compat + "/" + id);
+          p.owner = p.name;
+          p.ownerState = installed.contains(id) ? OwnerState::Present : OwnerState::Removed;
+          // A game the user added to Steam has no manifest: its shortcut says it is there.
+          const auto number = SteamShortcutId(id);
+          if (p.ownerState == OwnerState::Removed && number) {
+            const auto shortcut = shortcuts.find(*number);
+            if (shortcut != shortcuts.end()) {
+              p.name = p.owner = shortcut->second;
+              p.ownerState = OwnerState::Present;
+            } else {
+              p.name = p.owner = "Non-Steam shortcut " + id;
+            }
+          }
           Add(std::move(p));
         }
       }
     }
+  }
+
+  // The shortcuts of every Steam user of the installation, by the number that names their
+  // compatdata folders.
+  std::map<std::uint32_t, std::string> SteamShortcuts(const std::string& root) {
+    std::map<std::uint32_t, std::string> found;
+    for (const std::string& user : Entries(root + "/userdata")) {
+      const std::string file = root + "/userdata/" + user + "/config/shortcuts.vdf";
+      const auto bytes = Read(file);
+      if (!bytes) continue;
+      const auto shortcuts = ReadSteamShortcuts(*bytes);
+      if (!shortcuts) {
+        Note(file, "not a shortcut list Purgelet can read");
+        continue;
+      }
+      for (const SteamShortcut& s : *shortcuts)
+        found[s.appid] = s.name.empty() ? "Non-Steam shortcut " + std::to_string(s.appid) : s.name;
+    }
+    return found;
   }
 
   // The Proton that a game's prefix was last run with: its config_info names the version and
@@ -322,6 +359,8 @@ class Finder {
           }
         }
         if (!name.empty()) p.name = name;
+        p.owner = p.name;
+        p.ownerState = OwnerState::Present;  // the bottle is the prefix
         if (runner.empty()) {
           if (text) Note(dir + "/bottle.yml", "names no runner");
           Unknown(p.wine, Msg::BottleRunnerUnknown);
@@ -353,7 +392,7 @@ class Finder {
         if (!file.ends_with(".yml")) continue;
         const auto text = Read(dir + "/" + file);
         if (!text) continue;
-        std::string section, prefix, version;
+        std::string section, prefix, version, exe;
         for (const std::string& line : TextLines(*text)) {
           if (line.empty() || line[0] == '#') continue;
           if (line[0] != ' ' && line.back() == ':') {
@@ -362,11 +401,18 @@ class Finder {
           }
           const std::string item = Trim(line);
           if (section == "game" && item.starts_with("prefix:")) prefix = YamlScalar(item.substr(7));
+          if (section == "game" && item.starts_with("exe:")) exe = YamlScalar(item.substr(4));
           if (section == "wine" && item.starts_with("version:"))
             version = YamlScalar(item.substr(8));
         }
         if (prefix.empty()) continue;  // not a Wine game
-        FoundPrefix p{GameName(file), ExpandHome(prefix), source, "", {}};
+        FoundPrefix p{LutrisGameName(file), ExpandHome(prefix), source, "", {}};
+        p.owner = p.name;
+        // Lutris keeps a removed game's settings; its program is what is gone. A relative
+        // program path is the prefix's.
+        exe = ExpandHome(exe);
+        if (!exe.empty() && !exe.starts_with("/")) exe = p.path + "/" + exe;
+        p.ownerState = exe.empty() || IsFile(exe) ? OwnerState::Present : OwnerState::Removed;
         if (!version.empty() && !IsFolderName(version)) {
           Unknown(p.wine, Msg::GameWineNotAName, {version});
         } else if (!version.empty()) {
@@ -377,27 +423,6 @@ class Finder {
     }
   }
 
-  // "the-witcher-3-1234.yml" gives "The Witcher 3".
-  static std::string GameName(std::string file) {
-    file = file.substr(0, file.size() - 4);
-    const auto dash = file.rfind('-');
-    if (dash != std::string::npos && dash + 1 < file.size() &&
-        std::all_of(file.begin() + static_cast<long>(dash) + 1, file.end(),
-                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-      file = file.substr(0, dash);
-    bool start = true;
-    for (char& c : file) {
-      if (c == '-' || c == '_') {
-        c = ' ';
-        start = true;
-      } else if (start) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        start = false;
-      }
-    }
-    return file;
-  }
-
   void Heroic() {
     const std::pair<std::string, std::string> places[] = {
         {Home("/.config/heroic/GamesConfig"), "Heroic"},
@@ -405,6 +430,7 @@ class Finder {
          "Heroic (Flatpak)"},
     };
     for (const auto& [dir, source] : places) {
+      const HeroicGames games = HeroicInstalled(dir.substr(0, dir.rfind('/')));
       for (const std::string& file : Entries(dir)) {
         if (!file.ends_with(".json")) continue;
         const auto text = Read(dir + "/" + file);
@@ -413,6 +439,12 @@ class Finder {
         if (!prefix || prefix->empty()) continue;
         const std::string path = ExpandHome(*prefix);
         FoundPrefix p{path.substr(path.rfind('/') + 1), path, source, "", {}};
+        const std::string appName = file.substr(0, file.size() - 5);
+        const auto title = games.titles.find(appName);
+        p.owner = title != games.titles.end() ? title->second : appName;
+        // Removed only where Heroic's lists of installed games were read and none holds it.
+        if (games.listsRead > 0)
+          p.ownerState = games.titles.contains(appName) ? OwnerState::Present : OwnerState::Removed;
         const auto bin = JsonStringValue(*text, "bin");
         const auto type = JsonStringValue(*text, "type");
         if (!bin || bin->empty()) {
@@ -437,12 +469,49 @@ class Finder {
       }
   }
 
+  // The games Heroic has installed, from its stores' lists (Epic, GOG, Amazon, and the games
+  // added by hand), by their app names, with their titles where a list gives them.
+  struct HeroicGames {
+    std::map<std::string, std::string> titles;
+    int listsRead = 0;
+  };
+  HeroicGames HeroicInstalled(const std::string& config) {
+    HeroicGames games;
+    const struct {
+      const char* file;
+      const char* idKey;  // the key of each game's name; nullptr: the game's object is keyed by it
+    } lists[] = {{"/legendaryConfig/legendary/installed.json", nullptr},
+                 {"/gog_store/installed.json", "appName"},
+                 {"/nile_config/nile/installed.json", "id"},
+                 {"/sideload_apps/library.json", "app_name"}};
+    for (const auto& list : lists) {
+      const auto text = Read(config + list.file);
+      if (!text) continue;
+      ++games.listsRead;
+      if (list.idKey) {
+        for (const std::string& id : JsonStringValues(*text, list.idKey)) games.titles[id] = id;
+        continue;
+      }
+      // Legendary's list: "AppName": { "app_name": "AppName", "title": "...", ... }
+      for (const std::string& id : JsonStringValues(*text, "app_name")) {
+        const auto at = text->find("\"" + id + "\"");
+        const auto title = at == std::string::npos
+                               ? std::nullopt
+                               : JsonStringValue(std::string_view(*text).substr(at), "title");
+        games.titles[id] = title && !title->empty() ? *title : id;
+      }
+    }
+    return games;
+  }
+
   void PlayOnLinux() {
     const std::string root = Home("/.PlayOnLinux");
     for (const std::string& folder : Entries(root + "/wineprefix")) {
       const std::string dir = root + "/wineprefix/" + folder;
       if (!IsPrefix(dir)) continue;
       FoundPrefix p{folder, dir, "PlayOnLinux", "", {}};
+      p.owner = folder;
+      p.ownerState = OwnerState::Present;
       std::string version, arch = "x86";
       if (const auto text = Read(dir + "/playonlinux.cfg"))
         for (const std::string& line : TextLines(*text)) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lang/Language.h"
+#include "platform/OwnerState.h"
 
 namespace pgl {
 
@@ -31,6 +32,11 @@ struct FoundPrefix {
   std::string source;  // "WINEPREFIX", "Wine", "Steam", "Steam (Flatpak)", "Bottles", ...
   std::string arch;    // "win64" or "win32"
   PrefixWine wine;
+  // What removing it moves: `path`, or for a Proton prefix the whole compatdata/<appid>.
+  std::string folder = {};
+  // The game, bottle or program set that uses it; empty for a plain prefix.
+  std::string owner = {};
+  OwnerState ownerState = OwnerState::None;
 };
 
 struct PrefixSearch {
