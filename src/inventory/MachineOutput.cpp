@@ -230,21 +230,49 @@ std::string FormatProgramsOfPrefixes(const std::vector<PrefixPrograms>& prefixes
 }
 
 std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format) {
+  const bool sizes =
+      std::any_of(prefixes.begin(), prefixes.end(), [](const PrefixRecord& p) { return p.sizes; });
+  const auto lastUsed = [](const PrefixSizes& s) -> std::optional<std::string> {
+    if (s.lastUsed <= 0) return std::nullopt;
+    return FileTimeToIso(static_cast<std::uint64_t>(s.lastUsed) * 10000000ull +
+                         116444736000000000ull);
+  };
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines = {
-        {"Name", "Source", "Architecture", "Programs", "Path"}};
-    for (const PrefixRecord& p : prefixes)
+        {"Name", "Source", "Architecture", "Programs", "Path", "Owner", "Owner state", "Folder"}};
+    if (sizes) lines[0].insert(lines[0].end(), {"Size", "Saves", "Last used", "Save folders"});
+    for (const PrefixRecord& p : prefixes) {
       lines.push_back({p.name, p.source, p.arch,
-                       p.programs ? std::to_string(*p.programs) : std::string("?"), p.path});
+                       p.programs ? std::to_string(*p.programs) : std::string("?"), p.path, p.owner,
+                       p.ownerState, p.folder});
+      if (!sizes) continue;
+      const PrefixSizes s = p.sizes.value_or(PrefixSizes{});
+      std::string folders;
+      for (const auto& [path, bytes] : s.saveFolders)
+        folders += (folders.empty() ? "" : "; ") + path;
+      lines.back().insert(lines.back().end(),
+                          {std::to_string(s.sizeBytes), std::to_string(s.savesBytes),
+                           lastUsed(s).value_or(""), folders});
+    }
     return Table(lines, format);
   }
   json out = json::array();
-  for (const PrefixRecord& p : prefixes)
-    out.push_back({{"name", p.name},
-                   {"source", p.source},
-                   {"arch", p.arch},
-                   {"programs", p.programs ? json(*p.programs) : json(nullptr)},
-                   {"path", p.path}});
+  for (const PrefixRecord& p : prefixes) {
+    json object = {{"name", p.name},   {"source", p.source},
+                   {"arch", p.arch},   {"programs", p.programs ? json(*p.programs) : json(nullptr)},
+                   {"path", p.path},   {"folder", p.folder},
+                   {"owner", p.owner}, {"owner_state", p.ownerState}};
+    if (p.sizes) {
+      json folders = json::array();
+      for (const auto& [path, bytes] : p.sizes->saveFolders)
+        folders.push_back({{"path", path}, {"bytes", bytes}});
+      object["size_bytes"] = p.sizes->sizeBytes;
+      object["saves_bytes"] = p.sizes->savesBytes;
+      object["save_folders"] = std::move(folders);
+      object["last_used"] = OrNull(lastUsed(*p.sizes));
+    }
+    out.push_back(std::move(object));
+  }
   return Dump(out);
 }
 

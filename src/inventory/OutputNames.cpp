@@ -82,8 +82,14 @@ const std::vector<std::string_view>& ProgramFields() {
 }
 
 const std::vector<std::string_view>& PrefixFields() {
-  static const std::vector<std::string_view> fields = {"name", "source", "arch", "programs",
-                                                       "path"};
+  static const std::vector<std::string_view> fields = {"name", "source", "arch",  "programs",
+                                                       "path", "folder", "owner", "owner_state"};
+  return fields;
+}
+
+const std::vector<std::string_view>& PrefixSizeFields() {
+  static const std::vector<std::string_view> fields = {"size_bytes", "saves_bytes", "save_folders",
+                                                       "last_used"};
   return fields;
 }
 

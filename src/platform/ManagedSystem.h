@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "platform/OwnerState.h"
 #include "platform/Platform.h"
 #include "platform/ProcessRunner.h"
+#include "platform/SystemUsage.h"
 #include "registry/RegistryStore.h"
 
 namespace pgl {
@@ -55,6 +57,9 @@ struct KnownSystem {
 std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes);
 // The registry of a known system, read to count its programs; null where it cannot be read.
 std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system);
+// What a known system's folder takes on disk, its saves and its last use; nothing where the
+// system is not a folder of its own (Windows).
+std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& system);
 
 // The prefix Wine itself would use.
 std::string DefaultWinePrefix();

@@ -169,6 +169,42 @@ TEST(CliOutput, EveryPrefixInOneList) {
   EXPECT_EQ(rows, (std::vector<std::string>{"Name|Prefix", "One|~/.wine", "Two|~/.wine-games"}));
 }
 
+// What each prefix costs: a removed Steam game's whole compatdata folder, its saves and last
+// use, beside a plain prefix of the user's.
+TEST(CliOutput, PrefixesWithTheirSizesOwnersAndSaves) {
+  test::TempDir home;
+  test::MakePrefixDirs(home / ".wine");
+  test::WriteFile(home / ".wine/system.reg", kEntries);
+  const std::string steam = home / ".local/share/Steam";
+  const std::string compat = steam + "/steamapps/compatdata/4000";
+  test::MakePrefixDirs(compat + "/pfx");
+  test::WriteFile(compat + "/pfx/system.reg", kEntries);
+  test::WriteFile(compat + "/version", "8.0");
+  const std::string saves = compat + "/pfx/drive_c/users/steamuser/Documents/My Games/Quest";
+  test::MakeDirs(saves);
+  test::WriteFile(saves + "/slot1.sav", std::string(50000, 's'));
+  const auto r = e2e::Run({PGL_CLI_PATH, "prefixes", "--sizes", "--format", "json"},
+                          {{"HOME", home.Path()}, {"WINEPREFIX", ""}});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const auto prefixes = nlohmann::json::parse(r.output);
+  ASSERT_EQ(prefixes.size(), 2u) << r.output;
+  const auto du = [](const std::string& dir) {
+    return std::stoull(e2e::Run({"du", "-s", "-B1", dir}).output);
+  };
+  for (const auto& p : prefixes) {
+    const bool game = p["source"] == "Steam";
+    SCOPED_TRACE(p["name"].get<std::string>());
+    EXPECT_EQ(p["owner"], game ? "Steam app 4000" : "");
+    EXPECT_EQ(p["owner_state"], game ? "removed" : "none");
+    EXPECT_EQ(p["folder"], game ? compat : home / ".wine");
+    EXPECT_EQ(p["size_bytes"].get<std::uint64_t>(), du(p["folder"]));
+    EXPECT_EQ(p["saves_bytes"].get<std::uint64_t>() > 0, game);
+    EXPECT_EQ(p["save_folders"].size(), game ? 1u : 0u);
+    EXPECT_TRUE(p["last_used"].get<std::string>().ends_with("Z"));
+  }
+  EXPECT_EQ(prefixes[0]["save_folders"][0]["path"], "drive_c/users/steamuser/Documents/My Games");
+}
+
 // A script that is hostile, damaged or no script at all restores nothing it should not: the
 // registry files stay as they were, and the output names what was refused or why.
 TEST(CliRestore, NothingButProgramsKeysIsEverWritten) {

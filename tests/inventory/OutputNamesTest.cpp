@@ -67,6 +67,11 @@ TEST(OutputNames, EachJsonWriterWritesItsFieldsInOrder) {
     EXPECT_TRUE(object.contains(column.field)) << column.field;
   EXPECT_EQ(KeysOf(FormatPrefixes({{"P", "Wine", "win64", "/p", 1}}, OutputFormat::Json)),
             PrefixFields());
+  PrefixRecord measured{"P", "Wine", "win64", "/p", 1};
+  measured.sizes = PrefixSizes{};
+  std::vector<std::string_view> withSizes = PrefixFields();
+  withSizes.insert(withSizes.end(), PrefixSizeFields().begin(), PrefixSizeFields().end());
+  EXPECT_EQ(KeysOf(FormatPrefixes({measured}, OutputFormat::Json)), withSizes);
   EXPECT_EQ(
       KeysOf(FormatOutcomes({{"K", "N", "/p", EntryOutcome::Removed, 0, ""}}, OutputFormat::Json)),
       OutcomeFields());
@@ -78,8 +83,8 @@ TEST(OutputNames, TheReadmeListsEveryNameTheProgramCanPrint) {
   std::string readme, error;
   ASSERT_TRUE(ReadWholeFile(PGL_README, readme, error, 1 << 20)) << error;
   std::vector<std::string> names;
-  for (const auto* fields :
-       {&ProgramFields(), &PrefixFields(), &OutcomeFields(), &LeftoverFields()})
+  for (const auto* fields : {&ProgramFields(), &PrefixFields(), &PrefixSizeFields(),
+                             &OutcomeFields(), &LeftoverFields()})
     for (const auto field : *fields) names.emplace_back(field);
   names.insert(names.end(), {"prefix", "prefix_path"});
   for (const EntryOutcome outcome : AllOutcomes()) names.emplace_back(OutcomeName(outcome));

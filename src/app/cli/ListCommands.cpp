@@ -144,8 +144,9 @@ int Backup(ManagedSystem& system, const std::string& file) {
 }
 
 // The systems pgl-cli can work on, a line each: name, source, architecture, number of
-// programs, path.
-int Prefixes(OutputFormat format) {
+// programs, path, owner and its state, the folder removal would move; with `sizes` what each
+// takes on disk, its saves and its last use.
+int Prefixes(OutputFormat format, bool sizes) {
   std::vector<std::string> notes;
   const auto systems = KnownSystems(notes);
   for (const auto& note : notes) Note("skipped " + note);
@@ -161,7 +162,17 @@ int Prefixes(OutputFormat format) {
       }
       programs = count;
     }
-    records.push_back({s.name, s.source, s.arch, s.path, programs});
+    PrefixRecord record{s.name,   s.source, s.arch,  s.path,
+                        programs, s.folder, s.owner, OwnerStateName(s.ownerState)};
+    if (const auto usage = sizes ? MeasureKnownSystem(s) : std::nullopt) {
+      for (const std::string& folder : usage->unreadable)
+        Note("could not read " + folder + ": its size is not counted");
+      PrefixSizes measured{usage->sizeBytes, usage->savesBytes, {}, usage->lastUsed};
+      for (const SaveFolder& save : usage->saveFolders)
+        measured.saveFolders.emplace_back(save.path, save.bytes);
+      record.sizes = std::move(measured);
+    }
+    records.push_back(std::move(record));
   }
   Out(FormatPrefixes(records, format));
   return 0;
@@ -174,18 +185,24 @@ class PrefixesCommand : public Command {
         "prefixes",
         "the Wine prefixes found in your home (WINEPREFIX, ~/.wine, Steam, Bottles, Lutris, "
         "Heroic, PlayOnLinux; native and Flatpak), a line each: name, source, architecture, "
-        "number of programs, path");
+        "number of programs, path, owner (the game, bottle or program set) and whether it is "
+        "still there, the folder removing it would move");
     AddFormatOption(command, format_, "tsv (default), csv or json");
+    command->add_flag("--sizes", sizes_,
+                      "also the disk each prefix's folder takes (as du -s -B1 counts it), its "
+                      "saves (what programs wrote in its profiles) and their folders, and its "
+                      "last use");
     return command;
   }
   Needs What() const override { return Needs::Nothing; }
   int Run(ManagedSystem*) override {
     OpenSystemsForListing();
-    return Prefixes(FormatNamed(format_));
+    return Prefixes(FormatNamed(format_), sizes_);
   }
 
  private:
   std::string format_ = "tsv";
+  bool sizes_ = false;
 };
 
 class ListCommand : public Command {

@@ -96,6 +96,15 @@ class BinaryKeyValues {
   std::size_t at_ = 0;
 };
 
+// "key" with its quotes. (Built by appending: GCC 12 warns wrongly of the insert that "\"" +
+// std::string makes, bug 105329.)
+std::string Quoted(std::string_view key) {
+  std::string quoted(1, '"');
+  quoted.append(key);
+  quoted += '"';
+  return quoted;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> SteamShortcutId(const std::string& folder) {
@@ -136,7 +145,7 @@ std::optional<std::vector<SteamShortcut>> ReadSteamShortcuts(std::string_view by
 }
 
 std::vector<std::string> JsonStringValues(std::string_view text, std::string_view key) {
-  const std::string quoted = "\"" + std::string(key) + "\"";
+  const std::string quoted = Quoted(key);
   std::vector<std::string> values;
   for (std::size_t at = text.find(quoted); at != std::string_view::npos;
        at = text.find(quoted, at + quoted.size()))
@@ -147,7 +156,7 @@ std::vector<std::string> JsonStringValues(std::string_view text, std::string_vie
 }
 
 std::optional<std::string> JsonStringValue(std::string_view text, std::string_view key) {
-  const std::string quoted = "\"" + std::string(key) + "\"";
+  const std::string quoted = Quoted(key);
   std::size_t at = 0;
   while ((at = text.find(quoted, at)) != std::string_view::npos) {
     std::size_t i = at + quoted.size();

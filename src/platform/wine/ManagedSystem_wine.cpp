@@ -8,6 +8,7 @@
 
 #include "platform/Console.h"
 #include "platform/ManagedSystem.h"
+#include "platform/wine/PrefixUsage.h"
 #include "platform/wine/WineDesktop.h"
 #include "platform/wine/WinePlatform.h"
 #include "platform/wine/WinePrefixRegistry.h"
@@ -127,6 +128,10 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
     systems.push_back({std::move(p.name), std::move(p.path), std::move(p.source), std::move(p.arch),
                        std::move(p.folder), std::move(p.owner), p.ownerState});
   return systems;
+}
+
+std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& system) {
+  return MeasurePrefix(system.folder.empty() ? system.path : system.folder, system.path);
 }
 
 std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system) {

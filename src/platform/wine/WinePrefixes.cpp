@@ -316,7 +316,9 @@ class Finder {
         continue;
       }
       for (const SteamShortcut& s : *shortcuts)
-        found[s.appid] = s.name.empty() ? "Non-Steam shortcut " + std::to_string(s.appid) : s.name;
+        found[s.appid] = s.name.empty()
+                             ? std::string("Non-Steam shortcut ").append(std::to_string(s.appid))
+                             : s.name;
     }
     return found;
   }
@@ -538,7 +540,7 @@ class Finder {
 
 std::string ShortPath(const std::string& path, const std::string& home) {
   if (!home.empty() && home != "/" && path.starts_with(home + "/"))
-    return "~" + path.substr(home.size());
+    return std::string("~").append(path, home.size());
   return path;
 }
 
