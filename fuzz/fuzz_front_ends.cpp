@@ -1,4 +1,5 @@
-// libFuzzer target: the readers of the front ends' files (Steam's KeyValues, Heroic's JSON)
+// libFuzzer target: the readers of the front ends' files (Steam's KeyValues text and binary
+// shortcut lists, Heroic's JSON)
 // must take any bytes without crashing or reading out of bounds.
 #include <cstddef>
 #include <cstdint>
@@ -16,5 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (path.size() > pgl::kMaxKeyValueDepth) __builtin_trap();
       });
   for (const char* key : {"winePrefix", "bin", "type"}) (void)pgl::JsonStringValue(text, key);
+  for (const char* key : {"app_name", "appName", "id"}) (void)pgl::JsonStringValues(text, key);
+  // Steam's binary shortcut list.
+  (void)pgl::ReadSteamShortcuts(text);
   return 0;
 }
