@@ -2,15 +2,23 @@
 // last, else on ~/.wine; the window switches between the prefixes of the user.
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/AppFiles.h"
 #include "platform/ManagedSystem.h"
 #include "ui/main/CommandImages.h"
 #include "ui/main/Startup.h"
 #include "ui/main/TFormMain.h"
+#include "util/BuildInfo.h"
 
 int main(int argc, char** argv) {
+  // Answered before the window's library looks for a display: it works without one.
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("pgl %s\n", pgl::VersionText().c_str());
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Purgelet");
   QApplication::setWindowIcon(pgl::AppIcon());

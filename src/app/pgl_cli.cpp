@@ -14,6 +14,7 @@
 #include "app/cli/Command.h"
 #include "platform/Console.h"
 #include "platform/ManagedSystem.h"
+#include "util/BuildInfo.h"
 #include "util/Utf.h"
 
 namespace pgl::cli {
@@ -104,6 +105,8 @@ int Parse(CLI::App& app, int argc, char** argv) {
     return exitWith(e);
   } catch (const CLI::CallForAllHelp& e) {
     return exitWith(e);
+  } catch (const CLI::CallForVersion& e) {
+    return exitWith(e);
   } catch (const CLI::ParseError& e) {
     exitWith(e);
     return 2;
@@ -123,6 +126,8 @@ int Main(int argc, char** argv) {
                  "the Wine prefix to work on (else WINEPREFIX, else ~/.wine); its front end's "
                  "Wine runs its uninstallers");
   app.set_help_all_flag("--help-all", "show the help of every command");
+  app.set_version_flag("--version", "pgl-cli " + VersionText(),
+                       "the version and the commit it was built from");
   const std::vector<std::unique_ptr<Command>> commands = AllCommands();
   std::vector<std::pair<CLI::App*, Command*>> defined;
   for (const auto& command : commands) defined.emplace_back(command->Define(app), command.get());

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
+#include "util/BuildInfo.h"
 
 namespace pgl {
 namespace {
@@ -203,6 +205,19 @@ TEST(CliOutput, PrefixesWithTheirSizesOwnersAndSaves) {
     EXPECT_TRUE(p["last_used"].get<std::string>().ends_with("Z"));
   }
   EXPECT_EQ(prefixes[0]["save_folders"][0]["path"], "drive_c/users/steamuser/Documents/My Games");
+}
+
+// --version names the release and the commit, with or without a command after it.
+TEST(CliUsage, VersionNamesTheReleaseAndTheCommit) {
+  EXPECT_TRUE(std::regex_match(VersionText(), std::regex(R"(\d+\.\d+\.\d+ \(commit \S+\))")))
+      << VersionText();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{PGL_CLI_PATH, "--version"},
+        std::vector<std::string>{PGL_CLI_PATH, "list", "--version"}}) {
+    const auto r = e2e::Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output, "pgl-cli " + VersionText() + "\n");
+  }
 }
 
 // A script that is hostile, damaged or no script at all restores nothing it should not: the

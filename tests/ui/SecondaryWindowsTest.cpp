@@ -24,6 +24,7 @@
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
 #include "ui/windows/TFormSearch.h"
+#include "util/BuildInfo.h"
 
 namespace pgl {
 namespace {
@@ -243,6 +244,7 @@ TEST_F(MainWindowTest, AboutSpeaksBothLanguagesAndOpensTheHomePage) {
   TFormAbout& a = *w.About();
   ASSERT_TRUE(a.isVisible());
   EXPECT_EQ(a.windowTitle().toStdString(), "About");
+  EXPECT_EQ(a.Label("Label2")->text().toStdString(), VersionText());  // as --version says
   const std::string date = a.Label("lblDate")->text().toStdString();
   w.Action("actSetLangPL")->trigger();
   EXPECT_EQ(a.windowTitle().toStdString(), "O programie");

@@ -8,11 +8,8 @@
 
 #include "ui/main/CommandImages.h"
 #include "ui/main/InfoPanel.h"
+#include "util/BuildInfo.h"
 #include "util/ProjectLinks.h"
-
-#ifndef PGL_VERSION
-#define PGL_VERSION "0.0.0"
-#endif
 
 namespace pgl {
 
@@ -51,7 +48,7 @@ TFormAbout::TFormAbout(QWidget* owner, WindowServices& services)
   panel->setBackgroundRole(QPalette::Base);
   auto* column = new QVBoxLayout(panel);
   column->addWidget(Centred(panel, "Label1", "Purgelet", 16));
-  column->addWidget(Centred(panel, "Label2", PGL_VERSION, 11));
+  column->addWidget(Centred(panel, "Label2", QString::fromStdString(VersionText()), 11));
   column->addWidget(Centred(panel, "lblDate", ""));
   column->addWidget(Centred(panel, "Label3", "Tervask"));
   auto* link = new LinkLabel("lblWWW", QColor("#0000FF"), panel);
