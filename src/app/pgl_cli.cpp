@@ -30,6 +30,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(MakeRestoreCommand());
   commands.push_back(MakeLeftoversCommand());
   commands.push_back(MakeDesktopEntriesCommand());
+  commands.push_back(MakeRemovePrefixCommand());
   return commands;
 }
 

@@ -276,6 +276,29 @@ std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputForm
   return Dump(out);
 }
 
+std::string FormatPrefixOutcomes(const std::vector<PrefixOutcomeRecord>& outcomes,
+                                 OutputFormat format) {
+  if (format != OutputFormat::Json) {
+    std::vector<std::vector<std::string>> lines = {
+        {"Path", "Name", "Owner", "Outcome", "Size", "Saves", "Saves archive", "Error"}};
+    for (const PrefixOutcomeRecord& o : outcomes)
+      lines.push_back({o.path, o.name, o.owner, o.outcome, std::to_string(o.sizeBytes),
+                       std::to_string(o.savesBytes), o.savesArchive, o.errorText});
+    return Table(lines, format);
+  }
+  json out = json::array();
+  for (const PrefixOutcomeRecord& o : outcomes)
+    out.push_back({{"path", o.path},
+                   {"name", o.name},
+                   {"owner", o.owner},
+                   {"outcome", o.outcome},
+                   {"size_bytes", o.sizeBytes},
+                   {"saves_bytes", o.savesBytes},
+                   {"saves_archive", o.savesArchive},
+                   {"error_text", o.errorText}});
+  return Dump(out);
+}
+
 std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputFormat format) {
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines = {

@@ -56,6 +56,15 @@ struct PrefixRecord {
 };
 std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format);
 
+// What became of one prefix of remove-prefix; `outcome` as PrefixOutcomeName gives it.
+struct PrefixOutcomeRecord {
+  std::string path, name, owner, outcome;
+  std::uint64_t sizeBytes = 0, savesBytes = 0;
+  std::string savesArchive = {}, errorText = {};
+};
+std::string FormatPrefixOutcomes(const std::vector<PrefixOutcomeRecord>& outcomes,
+                                 OutputFormat format);
+
 // What became of one entry of an uninstall or remove.
 struct OutcomeRecord {
   std::string key, name, prefix;

@@ -87,6 +87,13 @@ const std::vector<std::string_view>& PrefixFields() {
   return fields;
 }
 
+const std::vector<std::string_view>& PrefixOutcomeFields() {
+  static const std::vector<std::string_view> fields = {"path",          "name",       "owner",
+                                                       "outcome",       "size_bytes", "saves_bytes",
+                                                       "saves_archive", "error_text"};
+  return fields;
+}
+
 const std::vector<std::string_view>& PrefixSizeFields() {
   static const std::vector<std::string_view> fields = {"size_bytes", "saves_bytes", "save_folders",
                                                        "last_used"};

@@ -35,6 +35,8 @@ std::string_view PlaceName(UninstallView view);
 // of every prefix has "prefix" and "prefix_path" after "key" as well.
 const std::vector<std::string_view>& ProgramFields();
 const std::vector<std::string_view>& PrefixFields();
+// Those of remove-prefix's outcomes.
+const std::vector<std::string_view>& PrefixOutcomeFields();
 // And those `prefixes --sizes` adds after them.
 const std::vector<std::string_view>& PrefixSizeFields();
 const std::vector<std::string_view>& OutcomeFields();

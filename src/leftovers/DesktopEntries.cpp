@@ -24,11 +24,12 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-// XDG_DESKTOP_DIR="$HOME/Desktop" in user-dirs.dirs.
-std::string DesktopFromUserDirs(const std::string& configHome, const std::string& home) {
+// XDG_DESKTOP_DIR="$HOME/Desktop" (or another `name`) in user-dirs.dirs.
+std::string FromUserDirs(const std::string& configHome, const std::string& home,
+                         const std::string& name) {
   for (const std::string& line :
        TextLines(ReadFileStart(configHome + "/user-dirs.dirs", 64 * 1024))) {
-    const std::string key = "XDG_DESKTOP_DIR=\"";
+    const std::string key = name + "=\"";
     if (line.rfind(key, 0) != 0 || line.back() != '"') continue;
     std::string value = line.substr(key.size(), line.size() - key.size() - 1);
     if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
@@ -140,9 +141,11 @@ XdgFolders UserXdgFolders() {
   if (f.dataHome.empty()) f.dataHome = f.home + "/.local/share";
   f.configHome = Env("XDG_CONFIG_HOME");
   if (f.configHome.empty()) f.configHome = f.home + "/.config";
-  f.desktop = DesktopFromUserDirs(f.configHome, f.home);
+  f.desktop = FromUserDirs(f.configHome, f.home, "XDG_DESKTOP_DIR");
   if (f.desktop.empty() || !IsFolder(f.desktop))
     f.desktop = IsFolder(f.home + "/Desktop") ? f.home + "/Desktop" : f.home;
+  f.documents = FromUserDirs(f.configHome, f.home, "XDG_DOCUMENTS_DIR");
+  if (f.documents.empty()) f.documents = f.home + "/Documents";
   return f;
 }
 

@@ -14,6 +14,7 @@ struct XdgFolders {
   std::string dataHome;    // $XDG_DATA_HOME, else ~/.local/share
   std::string configHome;  // $XDG_CONFIG_HOME, else ~/.config
   std::string desktop;     // XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop, else the home
+  std::string documents;   // XDG_DOCUMENTS_DIR of user-dirs.dirs, else ~/Documents
 };
 XdgFolders UserXdgFolders();
 

@@ -168,7 +168,8 @@ namespace pgl {
 using namespace leftovers;
 
 std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
-                                             std::vector<std::string>& gonePrefixes) {
+                                             std::vector<std::string>& gonePrefixes,
+                                             const std::vector<std::string>& only) {
   LeftoverScope scope;
   scope.xdg = xdg;
   std::vector<Leftover> items;
@@ -178,7 +179,9 @@ std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
   for (const std::string& file : files) {
     const auto entry = ReadEntry(file, desktop);
     // A prefix that is gone for good (an entry without one is not judged).
-    if (!entry || entry->prefix.empty() || !PrefixIsGone(entry->prefix)) continue;
+    if (!entry || entry->prefix.empty()) continue;
+    if (!only.empty() && std::find(only.begin(), only.end(), entry->prefix) == only.end()) continue;
+    if (!PrefixIsGone(entry->prefix)) continue;
     desktop.ours.push_back(file);
     if (std::find(gonePrefixes.begin(), gonePrefixes.end(), entry->prefix) == gonePrefixes.end())
       gonePrefixes.push_back(entry->prefix);

@@ -108,8 +108,10 @@ std::vector<LeftoverFailure> RemoveLeftovers(const LeftoverScope& scope,
 
 // Wine's menu entries, desktop shortcuts, file types and icons of prefixes whose folder no
 // longer exists (a deleted bottle or game), with those prefixes' paths in `gonePrefixes`.
+// With `only`, those of the prefixes it names alone (as their entries spell them).
 std::vector<Leftover> OrphanedDesktopEntries(const XdgFolders& xdg,
-                                             std::vector<std::string>& gonePrefixes);
+                                             std::vector<std::string>& gonePrefixes,
+                                             const std::vector<std::string>& only = {});
 
 // The item as people read it: a file of the prefix's drive C: as its Windows path, one in the
 // home with "~", a registry item as Text() gives it.

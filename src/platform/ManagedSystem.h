@@ -57,6 +57,8 @@ struct KnownSystem {
 std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes);
 // The registry of a known system, read to count its programs; null where it cannot be read.
 std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system);
+// Whether programs run in a known system now (its Wine server runs); always on Windows.
+bool KnownSystemInUse(const KnownSystem& system);
 // What a known system's folder takes on disk, its saves and its last use; nothing where the
 // system is not a folder of its own (Windows).
 std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& system);

@@ -207,6 +207,57 @@ TEST(CliOutput, PrefixesWithTheirSizesOwnersAndSaves) {
   EXPECT_EQ(prefixes[0]["save_folders"][0]["path"], "drive_c/users/steamuser/Documents/My Games");
 }
 
+// remove-prefix as a script meets it: a removed game's whole folder goes to the trash after
+// its saves are archived; a prefix Wine runs in, a path no prefix is at, and a run without
+// --yes where no one can be asked move nothing.
+TEST(CliRemovePrefix, TheSavesFirstThenTheFolderAndNothingElse) {
+  test::TempDir home, saves;
+  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
+  test::MakePrefixDirs(compat + "/pfx");
+  test::WriteFile(compat + "/pfx/system.reg", kEntries);
+  const std::string save = compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest";
+  test::MakeDirs(save);
+  test::WriteFile(save + "/slot1.sav", "progress");
+  const std::string busy = home / ".wine-busy";
+  test::MakePrefixDirs(busy);
+  test::WriteFile(busy + "/system.reg", kEntries);
+  const e2e::EnvList env = {{"HOME", home.Path()}, {"WINEPREFIX", ""}};
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {PGL_CLI_PATH, "remove-prefix"});
+    return e2e::Run(args, env);
+  };
+  // No --yes and no terminal: nothing happens.
+  auto r = run({compat});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("needs --yes"), std::string::npos) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(compat + "/pfx/system.reg"));
+
+  ASSERT_EQ(e2e::Run({"wineserver", "-p"}, e2e::WineEnvironment(busy)).exitCode, 0);
+  r = run({compat + "/pfx", busy, home / "nothing-here", "--yes", "--saves-to", saves.Path(),
+           "--format", "json"});
+  e2e::Run({"wineserver", "-k"}, e2e::WineEnvironment(busy));
+  e2e::WaitForServer(busy);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  const auto outcomes = nlohmann::json::parse(r.output);
+  ASSERT_EQ(outcomes.size(), 3u) << r.output;
+  EXPECT_EQ(outcomes[0]["outcome"], "removed");
+  EXPECT_EQ(outcomes[0]["path"], compat);
+  EXPECT_EQ(outcomes[0]["owner"], "Steam app 4000");
+  EXPECT_EQ(outcomes[1]["outcome"], "wine_running");
+  EXPECT_EQ(outcomes[2]["outcome"], "not_found");
+  // The archive holds the save; the game's folder is in the trash; the busy prefix stays.
+  const std::string archive = outcomes[0]["saves_archive"];
+  EXPECT_TRUE(archive.starts_with(saves / "Steam app 4000 saves ")) << archive;
+  EXPECT_EQ(e2e::Run({"tar", "-xOf", archive}).output, "progress");
+  EXPECT_FALSE(std::filesystem::exists(compat));
+  EXPECT_TRUE(std::filesystem::exists(home / ".local/share/Trash/files/4000/pfx/system.reg"));
+  EXPECT_TRUE(std::filesystem::exists(busy + "/system.reg"));
+  // Gone from the prefixes found: asked again, it is not found.
+  r = run({compat, "--yes"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.output.find("not a prefix"), std::string::npos) << r.output;
+}
+
 // --version names the release and the commit, with or without a command after it.
 TEST(CliUsage, VersionNamesTheReleaseAndTheCommit) {
   EXPECT_TRUE(std::regex_match(VersionText(), std::regex(R"(\d+\.\d+\.\d+ \(commit \S+\))")))

@@ -11,6 +11,7 @@
 #include "inventory/MachineOutput.h"
 #include "inventory/OutputNames.h"
 #include "leftovers/Leftovers.h"
+#include "leftovers/PrefixRemoval.h"
 #include "platform/wine/WinePlatform.h"
 #include "registry/RegistryStore.h"
 #include "util/FileIO.h"
@@ -72,6 +73,8 @@ TEST(OutputNames, EachJsonWriterWritesItsFieldsInOrder) {
   std::vector<std::string_view> withSizes = PrefixFields();
   withSizes.insert(withSizes.end(), PrefixSizeFields().begin(), PrefixSizeFields().end());
   EXPECT_EQ(KeysOf(FormatPrefixes({measured}, OutputFormat::Json)), withSizes);
+  EXPECT_EQ(KeysOf(FormatPrefixOutcomes({{"/p", "P", "", "removed"}}, OutputFormat::Json)),
+            PrefixOutcomeFields());
   EXPECT_EQ(
       KeysOf(FormatOutcomes({{"K", "N", "/p", EntryOutcome::Removed, 0, ""}}, OutputFormat::Json)),
       OutcomeFields());
@@ -84,10 +87,12 @@ TEST(OutputNames, TheReadmeListsEveryNameTheProgramCanPrint) {
   ASSERT_TRUE(ReadWholeFile(PGL_README, readme, error, 1 << 20)) << error;
   std::vector<std::string> names;
   for (const auto* fields : {&ProgramFields(), &PrefixFields(), &PrefixSizeFields(),
-                             &OutcomeFields(), &LeftoverFields()})
+                             &PrefixOutcomeFields(), &OutcomeFields(), &LeftoverFields()})
     for (const auto field : *fields) names.emplace_back(field);
   names.insert(names.end(), {"prefix", "prefix_path"});
   for (const EntryOutcome outcome : AllOutcomes()) names.emplace_back(OutcomeName(outcome));
+  for (const PrefixOutcome outcome : AllPrefixOutcomes())
+    names.emplace_back(PrefixOutcomeName(outcome));
   for (const UninstallView view :
        {UninstallView::Machine, UninstallView::Machine32, UninstallView::User})
     names.emplace_back(PlaceName(view));

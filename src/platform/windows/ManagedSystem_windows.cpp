@@ -41,6 +41,10 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& /*notes*/) {
   return {{"This computer", "", "windows", WindowsRegistry().Is64BitSystem() ? "win64" : "win32"}};
 }
 
+bool KnownSystemInUse(const KnownSystem& /*system*/) {
+  return true;  // this computer runs
+}
+
 std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& /*system*/) {
   return std::nullopt;  // this computer is not a folder of its own
 }

@@ -11,6 +11,7 @@
 #include "platform/wine/PrefixUsage.h"
 #include "platform/wine/WineDesktop.h"
 #include "platform/wine/WinePlatform.h"
+#include "platform/wine/WineServer.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "platform/wine/WinePrefixes.h"
 #include "platform/wine/WineProcessRunner.h"
@@ -128,6 +129,10 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
     systems.push_back({std::move(p.name), std::move(p.path), std::move(p.source), std::move(p.arch),
                        std::move(p.folder), std::move(p.owner), p.ownerState});
   return systems;
+}
+
+bool KnownSystemInUse(const KnownSystem& system) {
+  return IsWineServerRunning(system.path);
 }
 
 std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& system) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/SaveFolders.h"
 #include "platform/SystemUsage.h"
 
 namespace pgl {
@@ -13,10 +14,5 @@ namespace pgl {
 // one per processor).
 PrefixUsage MeasurePrefix(const std::string& folder, const std::string& prefixDir,
                           unsigned threads = 0);
-
-// The save folder a file belongs to, from its path relative to a prefix ("drive_c/users/ann/
-// AppData/Roaming/Game/save.dat" gives "drive_c/users/ann/AppData/Roaming/Game"); empty when
-// the file is no save.
-std::string SaveFolderOf(const std::string& relativePath);
 
 }  // namespace pgl

@@ -1,0 +1,156 @@
+// remove-prefix: moves whole prefixes that removed games and programs left to the trash, their
+// saves written to an archive first.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/CliSupport.h"
+#include "app/cli/Command.h"
+#include "inventory/MachineOutput.h"
+#include "leftovers/PrefixRemoval.h"
+#include "platform/Console.h"
+
+namespace pgl::cli {
+
+namespace {
+
+std::string Megabytes(std::uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+  return text;
+}
+
+struct Chosen {
+  std::string asked;                    // the path as given
+  const KnownSystem* prefix = nullptr;  // null: not a prefix `prefixes` finds
+  PrefixUsage usage;
+};
+
+// What the confirmation says of a prefix: name, owner and state, size, saves.
+std::string Describe(const Chosen& c, bool keepSaves) {
+  const KnownSystem& p = *c.prefix;
+  std::string text = "  " + Safe(p.name) + "  " + Safe(p.folder.empty() ? p.path : p.folder);
+  if (!p.owner.empty())
+    text += "\n    owner: " + Safe(p.owner) + " (" + OwnerStateName(p.ownerState) + ")";
+  text += "\n    size: " + Megabytes(c.usage.sizeBytes) +
+          "; saves: " + Megabytes(c.usage.savesBytes) + " in " +
+          std::to_string(c.usage.saveFolders.size()) + " folders" +
+          (c.usage.saveFolders.empty() ? ""
+           : keepSaves                 ? ", kept in an archive first"
+                                       : ", removed with it");
+  return text + "\n";
+}
+
+int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, bool noSaves,
+                   bool yes, std::optional<OutputFormat> format) {
+  std::vector<std::string> notes;
+  const std::vector<KnownSystem> known = KnownSystems(notes);
+  const XdgFolders xdg = UserXdgFolders();
+  if (savesTo.empty()) savesTo = xdg.documents + "/Purgelet saves";
+  std::vector<Chosen> chosen;
+  for (const std::string& path : paths) {
+    Chosen c{path, FindKnownPrefix(known, path), {}};
+    if (c.prefix)
+      if (const auto usage = MeasureKnownSystem(*c.prefix)) c.usage = *usage;
+    chosen.push_back(std::move(c));
+  }
+  bool any = false;
+  for (const Chosen& c : chosen) any = any || c.prefix;
+  if (any && !yes) {
+    // Whole prefixes go: never without a person's yes or a script's --yes.
+    if (!InputIsTerminal())
+      return Fail("removing prefixes needs --yes when no one is there to be asked");
+    std::string text = "Move these prefixes to the trash";
+    text += noSaves ? " (--no-saves: their saves go with them)?\n"
+                    : ", their saves first written to an archive in " + Safe(savesTo) + "?\n";
+    for (const Chosen& c : chosen)
+      if (c.prefix) text += Describe(c, !noSaves);
+    std::fputs(text.c_str(), stderr);
+    if (!Agreed("Continue?")) return 1;
+  }
+  PrefixRemovalOptions options{savesTo, !noSaves, Language::English};
+  std::vector<PrefixOutcomeRecord> records;
+  bool allRemoved = true;
+  for (const Chosen& c : chosen) {
+    PrefixOutcomeRecord record{c.asked, "", "", PrefixOutcomeName(PrefixOutcome::NotFound)};
+    PrefixRemoval r;
+    if (!c.prefix) {
+      r.why = "not a prefix that \"prefixes\" finds";
+    } else {
+      r = RemovePrefix(*c.prefix, c.usage, known, KnownSystemInUse(*c.prefix), options, xdg);
+      record = {c.prefix->folder.empty() ? c.prefix->path : c.prefix->folder,
+                c.prefix->name,
+                c.prefix->owner,
+                PrefixOutcomeName(r.outcome),
+                c.usage.sizeBytes,
+                c.usage.savesBytes,
+                r.archive.file};
+    }
+    record.errorText = r.why;
+    for (const std::string& item : r.itemsNotMoved)
+      record.errorText += (record.errorText.empty() ? "" : "; ") + item;
+    allRemoved = allRemoved && r.outcome == PrefixOutcome::Removed && r.itemsNotMoved.empty();
+    if (!format) {
+      if (r.outcome == PrefixOutcome::Removed) {
+        if (!r.archive.file.empty())
+          Out("Saves of " + Safe(record.name) + " (" + std::to_string(r.archive.files) +
+              " files) written to " + Safe(r.archive.file) + "\n");
+        Out("Moved to the trash: " + Safe(record.path) +
+            (r.desktopItems ? " and " + std::to_string(r.desktopItems) + " of its menu items"
+                            : "") +
+            "\n");
+      } else {
+        std::fprintf(stderr, "Not removed: %s: %s\n", Safe(record.path).c_str(),
+                     Safe(r.why).c_str());
+      }
+      for (const std::string& item : r.itemsNotMoved)
+        std::fprintf(stderr, "Not moved: %s\n", Safe(item).c_str());
+    }
+    records.push_back(std::move(record));
+  }
+  if (format) Out(FormatPrefixOutcomes(records, *format));
+  return allRemoved ? 0 : 1;
+}
+
+class RemovePrefixCommand : public Command {
+ public:
+  CLI::App* Define(CLI::App& app) override {
+    auto* command = app.add_subcommand(
+        "remove-prefix",
+        "move whole prefixes (a Proton game's whole compatdata folder) to the trash, with "
+        "Wine's menu entries, icons and file types of each; their saves are first written to a "
+        "tar archive and read back. Refused for a path \"prefixes\" does not find, while Wine "
+        "runs in the prefix, and where its folder is the home or holds a desktop folder");
+    command->add_option("PATH", paths_, "a prefix's folder, or its compatdata folder")->required();
+    command->add_option("--saves-to", savesTo_,
+                        "the folder for the saves' archive (default: \"Purgelet saves\" in your "
+                        "documents folder)");
+    command->add_flag("--no-saves", noSaves_, "do not keep the saves: they go with the prefix");
+    command->add_flag("-y,--yes", yes_, "do not ask (needed where no one can be asked)");
+    AddFormatOption(command, format_,
+                    "what became of each prefix as a table (tsv, csv) or JSON, in place of the "
+                    "lines for people");
+    return command;
+  }
+  Needs What() const override { return Needs::Nothing; }
+  int Run(ManagedSystem*) override {
+    OpenSystemsForListing();
+    std::optional<OutputFormat> format;
+    if (!format_.empty()) format = FormatNamed(format_);
+    return RemovePrefixes(paths_, savesTo_, noSaves_, yes_, format);
+  }
+
+ private:
+  std::vector<std::string> paths_;
+  std::string savesTo_, format_;
+  bool noSaves_ = false, yes_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeRemovePrefixCommand() {
+  return std::make_unique<RemovePrefixCommand>();
+}
+
+}  // namespace pgl::cli

@@ -1,0 +1,222 @@
+#include "leftovers/PrefixRemoval.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "leftovers/Leftovers.h"
+#include "leftovers/PlaceGuard.h"
+#include "platform/Trash.h"
+#include "util/FileIO.h"
+
+namespace pgl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Msg {
+  NotAFolder,
+  ALink,
+  NotAPrefixFolder,
+  Protected,
+  HoldsAnother,
+  ArchiveInside,
+  WineRuns,
+  Changed,
+  Count
+};
+
+constexpr Message<Msg> kMessages[] = {
+    {Msg::NotAFolder, {"%1 is not a folder", "%1 nie jest folderem"}},
+    {Msg::ALink,
+     {"%1 is a link, not the prefix's folder", "%1 jest dowiązaniem, nie folderem prefiksu"}},
+    {Msg::NotAPrefixFolder,
+     {"%1 is neither the prefix nor a Proton game's folder holding it",
+      "%1 nie jest ani prefiksem, ani folderem gry Protona, który go zawiera"}},
+    {Msg::Protected,
+     {"%1 is, or holds, the home or one of its desktop folders",
+      "%1 jest katalogiem domowym lub jednym z folderów pulpitu albo je zawiera"}},
+    {Msg::HoldsAnother, {"%1 holds another prefix, %2", "%1 zawiera inny prefiks, %2"}},
+    {Msg::ArchiveInside,
+     {"the saves would be written inside the prefix (%1)",
+      "zapisy trafiłyby do wnętrza prefiksu (%1)"}},
+    {Msg::WineRuns,
+     {"Wine runs in this prefix: close its programs (or run wineserver -k) first",
+      "W tym prefiksie działa Wine: najpierw zamknij jego programy (lub uruchom wineserver -k)"}},
+    {Msg::Changed, {"%1 changed while it was being removed", "%1 zmienił się w trakcie usuwania"}},
+};
+static_assert(IsMessageTable(kMessages));
+
+std::string Said(Msg id, Language lang, std::initializer_list<std::string_view> args = {}) {
+  return Fill(MessageIn(kMessages, id, lang), args);
+}
+
+bool IsDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The file a place is and every folder holding it, by identity.
+void AddWithHolders(const std::string& place, std::set<FileId>& into) {
+  if (place.empty()) return;
+  std::error_code ec;
+  fs::path p = fs::weakly_canonical(place, ec);
+  if (ec) return;
+  for (;;) {
+    if (const auto id = IdentityOf(p.string(), true)) into.insert(*id);
+    if (!p.has_relative_path()) break;
+    p = p.parent_path();
+  }
+}
+
+// A path as the file it is (links followed), for comparisons.
+std::optional<FileId> Identity(const std::string& path) {
+  return path.empty() ? std::nullopt : IdentityOf(path, true);
+}
+
+// Whether `inner`, resolved, lies strictly below `outer` (resolved).
+bool Below(const std::string& inner, const std::string& outer) {
+  std::error_code ec;
+  const fs::path in = fs::weakly_canonical(inner, ec);
+  if (ec) return false;
+  const fs::path out = fs::weakly_canonical(outer, ec);
+  if (ec) return false;
+  const auto rel = in.lexically_relative(out);
+  return !rel.empty() && rel != "." && *rel.begin() != "..";
+}
+
+std::string FolderOf(const KnownSystem& prefix) {
+  return prefix.folder.empty() ? prefix.path : prefix.folder;
+}
+
+}  // namespace
+
+const char* PrefixOutcomeName(PrefixOutcome outcome) {
+  switch (outcome) {
+    case PrefixOutcome::Removed:
+      return "removed";
+    case PrefixOutcome::NotFound:
+      return "not_found";
+    case PrefixOutcome::WineRunning:
+      return "wine_running";
+    case PrefixOutcome::Refused:
+      return "refused";
+    case PrefixOutcome::SavesNotKept:
+      return "saves_not_kept";
+    case PrefixOutcome::NotRemoved:
+      return "not_removed";
+  }
+  return "not_removed";
+}
+
+std::vector<PrefixOutcome> AllPrefixOutcomes() {
+  return {PrefixOutcome::Removed, PrefixOutcome::NotFound,     PrefixOutcome::WineRunning,
+          PrefixOutcome::Refused, PrefixOutcome::SavesNotKept, PrefixOutcome::NotRemoved};
+}
+
+const KnownSystem* FindKnownPrefix(const std::vector<KnownSystem>& known, const std::string& path) {
+  const auto wanted = Identity(path);
+  if (!wanted) return nullptr;
+  for (const KnownSystem& s : known)
+    if (!s.path.empty() && (Identity(s.path) == wanted || Identity(FolderOf(s)) == wanted))
+      return &s;
+  return nullptr;
+}
+
+std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
+                          const XdgFolders& xdg, Language lang) {
+  const std::string folder = HostPlace(FolderOf(prefix));
+  std::error_code ec;
+  const auto type = fs::symlink_status(folder, ec).type();
+  if (type == fs::file_type::symlink) return Said(Msg::ALink, lang, {folder});
+  if (type != fs::file_type::directory) return Said(Msg::NotAFolder, lang, {folder});
+  // The prefix itself, or compatdata/<appid> with the prefix in its pfx folder.
+  const auto folderId = Identity(folder);
+  const auto prefixId = Identity(prefix.path);
+  const fs::path f(folder);
+  const bool own = folderId && folderId == prefixId && fs::is_regular_file(f / "system.reg", ec);
+  const bool proton =
+      IsDigits(f.filename().string()) && f.parent_path().filename() == "compatdata" && prefixId &&
+      Identity(folder + "/pfx") == prefixId && fs::is_regular_file(f / "pfx" / "system.reg", ec);
+  if (!own && !proton) return Said(Msg::NotAPrefixFolder, lang, {folder});
+  // Never the home, a desktop folder, or a folder that holds any of them.
+  std::set<FileId> protectedPlaces;
+  for (const std::string& place :
+       {std::string("/"), xdg.home, xdg.dataHome, xdg.configHome, xdg.desktop, xdg.documents})
+    AddWithHolders(place, protectedPlaces);
+  if (!folderId || protectedPlaces.contains(*folderId)) return Said(Msg::Protected, lang, {folder});
+  for (const KnownSystem& other : known) {
+    if (Identity(other.path) == prefixId) continue;
+    if (Below(other.path, folder)) return Said(Msg::HoldsAnother, lang, {folder, other.path});
+  }
+  return "";
+}
+
+PrefixRemoval RemovePrefix(const KnownSystem& prefix, const PrefixUsage& usage,
+                           const std::vector<KnownSystem>& known, bool wineRunning,
+                           const PrefixRemovalOptions& options, const XdgFolders& xdg) {
+  PrefixRemoval result;
+  const Language lang = options.lang;
+  result.why = FolderRefusal(prefix, known, xdg, lang);
+  if (!result.why.empty()) {
+    result.outcome = PrefixOutcome::Refused;
+    return result;
+  }
+  if (wineRunning) {
+    result.outcome = PrefixOutcome::WineRunning;
+    result.why = Said(Msg::WineRuns, lang);
+    return result;
+  }
+  const std::string folder = HostPlace(FolderOf(prefix));
+  const auto folderId = Identity(folder);
+  // The saves first: a failed archive stops the removal.
+  if (options.keepSaves && !usage.saveFolders.empty()) {
+    if (Below(options.savesTo, folder) || Identity(options.savesTo) == folderId) {
+      result.outcome = PrefixOutcome::SavesNotKept;
+      result.why = Said(Msg::ArchiveInside, lang, {options.savesTo});
+      return result;
+    }
+    std::vector<std::string> folders;
+    for (const SaveFolder& save : usage.saveFolders) folders.push_back(save.path);
+    const std::string name = prefix.owner.empty() ? prefix.name : prefix.owner;
+    if (!WriteSavesArchive(prefix.path, folders, name, options.savesTo, result.archive,
+                           result.why)) {
+      result.outcome = PrefixOutcome::SavesNotKept;
+      return result;
+    }
+  }
+  // The spellings Wine's menu entries may give the prefix, taken while it is still there.
+  std::vector<std::string> spellings = {prefix.path, prefix.path + "/"};
+  std::error_code ec;
+  const std::string resolved = fs::weakly_canonical(prefix.path, ec).string();
+  if (!ec && resolved != prefix.path) spellings.insert(spellings.end(), {resolved, resolved + "/"});
+  // Only the folder judged above: one swapped in since is not moved.
+  if (Identity(folder) != folderId ||
+      fs::symlink_status(folder, ec).type() != fs::file_type::directory) {
+    result.outcome = PrefixOutcome::NotRemoved;
+    result.why = Said(Msg::Changed, lang, {folder});
+    return result;
+  }
+  if (!MoveToTrash(folder, result.why)) {
+    result.outcome = PrefixOutcome::NotRemoved;
+    return result;
+  }
+  result.outcome = PrefixOutcome::Removed;
+  result.why.clear();
+  // Wine's menu entries, icons and file types of the prefix, as for any prefix that is gone.
+  LeftoverScope scope;
+  scope.xdg = xdg;
+  std::vector<std::string> gone;
+  const std::vector<Leftover> items = OrphanedDesktopEntries(xdg, gone, spellings);
+  if (!items.empty()) {
+    const auto failures = RemoveLeftovers(scope, items, "", lang);
+    result.desktopItems = items.size() - std::min(items.size(), failures.size());
+    for (const LeftoverFailure& f : failures)
+      result.itemsNotMoved.push_back(f.item + ": " + f.reason);
+    if (result.desktopItems > 0) RefreshDesktopMenus(xdg.dataHome);
+  }
+  return result;
+}
+
+}  // namespace pgl

@@ -1,0 +1,60 @@
+// Removing a whole prefix that a removed game or program left: its saves first written to an
+// archive and read back, then its folder (for a Proton prefix the game's whole compatdata
+// folder) moved to the trash, and with it Wine's menu entries, icons and file types of that
+// prefix. Nothing is removed that was not found as a prefix, while Wine runs in it, or where
+// its folder is the home, a desktop folder or holds one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lang/Language.h"
+#include "leftovers/DesktopEntries.h"
+#include "leftovers/SavesArchive.h"
+#include "platform/ManagedSystem.h"
+
+namespace pgl {
+
+enum class PrefixOutcome {
+  Removed,       // moved to the trash, its saves kept first
+  NotFound,      // not a prefix `prefixes` finds
+  WineRunning,   // its Wine server runs
+  Refused,       // its folder is not one that may be removed (the reason says why)
+  SavesNotKept,  // the saves' archive could not be written or read back: nothing removed
+  NotRemoved,    // the folder could not be moved to the trash
+};
+// "removed", "not_found", "wine_running", "refused", "saves_not_kept", "not_removed"
+const char* PrefixOutcomeName(PrefixOutcome outcome);
+std::vector<PrefixOutcome> AllPrefixOutcomes();
+
+struct PrefixRemoval {
+  PrefixOutcome outcome = PrefixOutcome::NotFound;
+  std::string why;                         // for any other outcome than Removed
+  SavesArchive archive;                    // the saves written, when there were any
+  std::size_t desktopItems = 0;            // menu entries, icons and types moved with it
+  std::vector<std::string> itemsNotMoved;  // those that stayed, with their reasons
+};
+
+struct PrefixRemovalOptions {
+  std::string savesTo;    // the folder the archive goes in
+  bool keepSaves = true;  // false: the saves go with the prefix
+  Language lang = Language::English;
+};
+
+// The known prefix that `path` names: its own folder or its removal folder, compared by the
+// file they are (links and spelling resolved). Null when none.
+const KnownSystem* FindKnownPrefix(const std::vector<KnownSystem>& known, const std::string& path);
+
+// Why the prefix's folder may not be removed; empty when it may. The folder, resolved, must be
+// a folder (not a link) that is the prefix itself or a Proton game's compatdata/<appid> holding
+// it, and neither the file system's root, the home, one of its desktop folders nor a folder
+// holding any of them, nor hold another of the `known` prefixes.
+std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
+                          const XdgFolders& xdg, Language lang);
+
+// Removes the prefix as described above; `wineRunning` as the platform found it.
+PrefixRemoval RemovePrefix(const KnownSystem& prefix, const PrefixUsage& usage,
+                           const std::vector<KnownSystem>& known, bool wineRunning,
+                           const PrefixRemovalOptions& options, const XdgFolders& xdg);
+
+}  // namespace pgl

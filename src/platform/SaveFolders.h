@@ -1,0 +1,13 @@
+// Which files of a Wine prefix are the user's saves: what programs wrote in its profiles.
+#pragma once
+
+#include <string>
+
+namespace pgl {
+
+// The save folder a file belongs to, from its path relative to a prefix ("drive_c/users/ann/
+// AppData/Roaming/Game/save.dat" gives "drive_c/users/ann/AppData/Roaming/Game"); empty when
+// the file is no save.
+std::string SaveFolderOf(const std::string& relativePath);
+
+}  // namespace pgl

@@ -1,0 +1,175 @@
+// Removing whole prefixes: what is refused, the saves kept first, the prefix's menu entries
+// going with it, and nothing else moved.
+#include "leftovers/PrefixRemoval.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "TestSupport.h"
+
+namespace pgl {
+namespace {
+
+namespace fs = std::filesystem;
+
+void File(const std::string& path, const std::string& bytes) {
+  test::MakeDirs(fs::path(path).parent_path().string());
+  test::WriteFile(path, bytes);
+}
+
+void Prefix(const std::string& dir) {
+  File(dir + "/system.reg", "WINE REGISTRY Version 2\n");
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() != fs::file_type::not_found;
+}
+
+class PrefixRemovalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home = dir / "home";
+    test::MakeDirs(home + "/Desktop");
+    const char* old = std::getenv("HOME");
+    oldHome = old ? old : "";
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    xdg = UserXdgFolders();
+    // A removed Steam game's Proton prefix with a save, and a prefix of the user's beside it.
+    compat = home + "/.local/share/Steam/steamapps/compatdata/730";
+    Prefix(compat + "/pfx");
+    File(compat + "/version", "8.0");
+    File(compat + "/pfx/drive_c/users/steamuser/Saved Games/Game/slot1.sav", "save");
+    Prefix(home + "/.wine");
+    game = {"Steam app 730", compat + "/pfx",    "Steam", "win64", compat,
+            "Steam app 730", OwnerState::Removed};
+    plain = {"~/.wine", home + "/.wine", "Wine", "win64", home + "/.wine", "", OwnerState::None};
+    known = {game, plain};
+    usage.saveFolders = {{"drive_c/users/steamuser/Saved Games/Game", 4096}};
+    options.savesTo = dir / "saves";
+    // Wine's menu entry for a program of each prefix.
+    const auto entry = [&](const std::string& file, const std::string& prefix) {
+      File(file, "[Desktop Entry]\nExec=env WINEPREFIX=\"" + prefix +
+                     "\" wine C:\\\\\\\\x.lnk\nIcon=AB12_x.0\n");
+    };
+    entry(home + "/.local/share/applications/wine/Programs/Game.desktop", compat + "/pfx");
+    entry(home + "/.local/share/applications/wine/Programs/Notes.desktop", home + "/.wine");
+  }
+  void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
+
+  test::TempDir dir;
+  std::string home, oldHome, compat;
+  XdgFolders xdg;
+  KnownSystem game, plain;
+  std::vector<KnownSystem> known;
+  PrefixUsage usage;
+  PrefixRemovalOptions options;
+};
+
+TEST_F(PrefixRemovalTest, TheSavesAreKeptThenTheGamesFolderAndItsMenuEntryGo) {
+  const PrefixRemoval r = RemovePrefix(game, usage, known, false, options, xdg);
+  ASSERT_EQ(PrefixOutcomeName(r.outcome), std::string("removed")) << r.why;
+  // The archive holds the save, and tar lists it.
+  ASSERT_FALSE(r.archive.file.empty());
+  std::string listed;
+  if (std::FILE* pipe = ::popen(("tar -tf '" + r.archive.file + "'").c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) listed += buffer;
+    ::pclose(pipe);
+  }
+  EXPECT_EQ(listed, "Steam app 730/drive_c/users/steamuser/Saved Games/Game/slot1.sav\n");
+  // The whole compatdata folder is in the trash; the other prefix and its entry stay.
+  EXPECT_FALSE(Exists(compat));
+  EXPECT_TRUE(Exists(home + "/.local/share/Trash/files/730/pfx/system.reg"));
+  EXPECT_TRUE(Exists(home + "/.local/share/Trash/info/730.trashinfo"));
+  EXPECT_FALSE(Exists(home + "/.local/share/applications/wine/Programs/Game.desktop"));
+  EXPECT_EQ(r.desktopItems, 1u);
+  EXPECT_TRUE(Exists(home + "/.local/share/applications/wine/Programs/Notes.desktop"));
+  EXPECT_TRUE(Exists(home + "/.wine/system.reg"));
+}
+
+TEST_F(PrefixRemovalTest, WhatIsRefusedMovesNothing) {
+  // The home made a prefix, a prefix that is a link, a folder named like a Proton game's
+  // outside compatdata, one that holds another prefix.
+  Prefix(home);
+  const KnownSystem homePrefix{"home", home, "Wine", "win64", home, "", OwnerState::None};
+  ASSERT_EQ(::symlink((home + "/.wine").c_str(), (dir / "linked").c_str()), 0);
+  const KnownSystem linked{"linked", dir / "linked",  "Wine", "win64", dir / "linked",
+                           "",       OwnerState::None};
+  Prefix(dir / "games/123/pfx");
+  const KnownSystem notCompat{"x", dir / "games/123/pfx", "Steam", "win64", dir / "games/123",
+                              "x", OwnerState::Removed};
+  Prefix(dir / "outer");
+  Prefix(dir / "outer/inner");
+  const KnownSystem outer{"outer", dir / "outer",   "Wine", "win64", dir / "outer",
+                          "",      OwnerState::None};
+  const KnownSystem inner{"inner", dir / "outer/inner", "Wine", "win64", dir / "outer/inner",
+                          "",      OwnerState::None};
+  std::vector<KnownSystem> all = {game, plain, homePrefix, linked, notCompat, outer, inner};
+  PrefixRemovalOptions insideSaves = options;
+  insideSaves.savesTo = compat + "/pfx/drive_c/saves";
+  PrefixRemovalOptions fileAsFolder = options;
+  File(dir / "a-file", "x");
+  fileAsFolder.savesTo = dir / "a-file/saves";
+  const struct {
+    const char* name;
+    const KnownSystem& prefix;
+    bool wineRunning;
+    const PrefixRemovalOptions& options;
+    PrefixOutcome outcome;
+    std::string folder;
+  } cases[] = {
+      {"Wine runs", game, true, options, PrefixOutcome::WineRunning, compat},
+      {"the home", homePrefix, false, options, PrefixOutcome::Refused, home},
+      {"a link", linked, false, options, PrefixOutcome::Refused, dir / "linked"},
+      {"not compatdata", notCompat, false, options, PrefixOutcome::Refused, dir / "games/123"},
+      {"holds another", outer, false, options, PrefixOutcome::Refused, dir / "outer"},
+      {"saves inside", game, false, insideSaves, PrefixOutcome::SavesNotKept, compat},
+      {"saves unwritable", game, false, fileAsFolder, PrefixOutcome::SavesNotKept, compat},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PrefixRemoval r = RemovePrefix(c.prefix, usage, all, c.wineRunning, c.options, xdg);
+    EXPECT_EQ(PrefixOutcomeName(r.outcome), std::string(PrefixOutcomeName(c.outcome)));
+    EXPECT_FALSE(r.why.empty());
+    EXPECT_TRUE(Exists(c.folder + (c.prefix.folder == c.prefix.path ? "/system.reg" : "/pfx")));
+    EXPECT_TRUE(r.archive.file.empty());
+  }
+  EXPECT_FALSE(Exists(home + "/.local/share/Trash"));
+  EXPECT_TRUE(Exists(home + "/.local/share/applications/wine/Programs/Game.desktop"));
+}
+
+TEST_F(PrefixRemovalTest, WithoutSavesNoArchiveIsWritten) {
+  PrefixRemovalOptions noSaves = options;
+  noSaves.keepSaves = false;
+  const PrefixRemoval r = RemovePrefix(game, usage, known, false, noSaves, xdg);
+  EXPECT_EQ(r.outcome, PrefixOutcome::Removed) << r.why;
+  EXPECT_TRUE(r.archive.file.empty());
+  EXPECT_FALSE(Exists(dir / "saves"));
+}
+
+TEST_F(PrefixRemovalTest, APrefixIsFoundByWhatItIsNotHowItIsSpelt) {
+  ASSERT_EQ(::symlink(compat.c_str(), (dir / "alias").c_str()), 0);
+  const struct {
+    std::string path;
+    const char* found;  // nullptr: none
+  } cases[] = {
+      {compat + "/pfx", "Steam app 730"},   {compat, "Steam app 730"},
+      {compat + "/pfx/.", "Steam app 730"}, {dir / "alias", "Steam app 730"},
+      {home + "/.wine/", "~/.wine"},        {home, nullptr},
+      {dir / "nothing", nullptr},           {compat + "/pfx/drive_c", nullptr},
+  };
+  for (const auto& c : cases) {
+    const KnownSystem* found = FindKnownPrefix(known, c.path);
+    EXPECT_EQ(found ? found->name : std::string("(none)"), c.found ? c.found : "(none)") << c.path;
+  }
+}
+
+}  // namespace
+}  // namespace pgl
