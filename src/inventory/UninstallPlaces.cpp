@@ -86,4 +86,14 @@ std::optional<EntryKeyRef> ParseEntryKeyText(std::string_view text) {
   return std::nullopt;
 }
 
+std::size_t CountListedPrograms(RegistryStore& registry) {
+  std::size_t count = 0;
+  for (const auto& place : UninstallPlaces()) {
+    if (!HasView(registry, place.view)) continue;
+    if (const RegKey* key = FindRegKey(registry.Hive(place.root), place.uninstallKey))
+      count += key->SubKeys().size();
+  }
+  return count;
+}
+
 }  // namespace pgl

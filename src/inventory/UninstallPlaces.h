@@ -32,6 +32,8 @@ const UninstallPlace& PlaceOf(UninstallView view);
 
 // Whether the system has this view: the 32-bit view exists only on a 64-bit system.
 bool HasView(RegistryStore& registry, UninstallView view);
+// How many entries the registry's Uninstall keys hold, in every place it has.
+std::size_t CountListedPrograms(RegistryStore& registry);
 
 // An entry's keys below its root.
 std::string UninstallKeyPath(UninstallView view, std::string_view keyName);

@@ -153,15 +153,7 @@ int Prefixes(OutputFormat format, bool sizes) {
   std::vector<PrefixRecord> records;
   for (const KnownSystem& s : systems) {
     std::optional<std::size_t> programs;
-    if (const auto registry = OpenKnownRegistry(s)) {
-      std::size_t count = 0;
-      for (const auto& place : UninstallPlaces()) {
-        if (!HasView(*registry, place.view)) continue;
-        if (const RegKey* key = FindRegKey(registry->Hive(place.root), place.uninstallKey))
-          count += key->SubKeys().size();
-      }
-      programs = count;
-    }
+    if (const auto registry = OpenKnownRegistry(s)) programs = CountListedPrograms(*registry);
     PrefixRecord record{s.name,   s.source, s.arch,  s.path,
                         programs, s.folder, s.owner, OwnerStateName(s.ownerState)};
     if (const auto usage = sizes ? MeasureKnownSystem(s) : std::nullopt) {

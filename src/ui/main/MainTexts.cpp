@@ -306,6 +306,7 @@ constexpr Message<MainText> kMessages[] = {
     {MainText::NoHelpPage,
      {"The help page is not installed (looked for %1).",
       "Strona pomocy nie jest zainstalowana (szukano %1)."}},
+    {MainText::PrefixesWindow, {"Prefixes...", "Prefiksy..."}},
 };
 static_assert(IsMessageTable(kMessages));
 

@@ -139,6 +139,7 @@ enum class MainText {
   ProgramList,           // what a screen reader calls the list
   ProgramIcon,           // and the panel's icon
   NoHelpPage,            // F1 found no help page; where it looked follows
+  PrefixesWindow,        // the Prefix menu's item that opens the Prefixes window
   Count
 };
 std::string Text(MainText id, Language lang);

@@ -82,6 +82,10 @@ void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::strin
   QAction* otherAction = menu_->addAction(other);
   otherAction->setObjectName("actOtherPrefix");
   connect(otherAction, &QAction::triggered, this, &PrefixChooser::ChooseOther);
+  QAction* prefixesAction =
+      menu_->addAction(QString::fromStdString(Text(MainText::PrefixesWindow, lang)));
+  prefixesAction->setObjectName("actPrefixes");
+  connect(prefixesAction, &QAction::triggered, this, &PrefixChooser::prefixesWanted);
   combo_->addItem(other, QString());
   combo_->setCurrentIndex(selected);
   combo_->setToolTip(QString::fromStdString(Text(MainText::PrefixChooserHint, lang)));

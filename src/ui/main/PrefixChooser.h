@@ -34,6 +34,8 @@ class PrefixChooser : public QObject {
   // The user picked "All prefixes".
   void allChosen();
   void cancelled();
+  // The user asked for the Prefixes window.
+  void prefixesWanted();
 
  private:
   void ChooseOther();

@@ -139,4 +139,10 @@ std::string ShownSystems::Description() const {
   return set_.All() ? PrefixCountText(set_.Count(), lang_) : set_.Primary().description;
 }
 
+std::vector<std::string> ShownSystems::ShownDirs() const {
+  std::vector<std::string> dirs;
+  for (int i = 0; i < set_.Count(); ++i) dirs.push_back(set_.System(i).prefixDir);
+  return dirs;
+}
+
 }  // namespace pgl

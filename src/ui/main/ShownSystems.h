@@ -36,6 +36,11 @@ class ShownSystems : public QObject {
   // Shows every prefix offered; one that cannot be read is named among the problems. False
   // (and the user told why) when none can be.
   bool ShowAll();
+  // Every prefix "All prefixes" holds: those found, and those shown that the search does not
+  // find (the one WINEPREFIX names, a folder the user chose), the latter first.
+  std::vector<KnownSystem> AllKnown() const;
+  // The folders of the prefixes shown now.
+  std::vector<std::string> ShownDirs() const;
   // What the title and the status bar name: the prefix, or every prefix.
   std::string Title() const;
   std::string Description() const;
@@ -55,9 +60,6 @@ class ShownSystems : public QObject {
   SystemSet& set_;
   PrefixChooser* chooser_;
   WindowServices& services_;
-  // Every prefix "All prefixes" holds: those found, and those shown that the search does not
-  // find (the one WINEPREFIX names, a folder the user chose), the latter first.
-  std::vector<KnownSystem> AllKnown() const;
   // Notes the single prefix shown when the search does not find it.
   void RememberShown();
 

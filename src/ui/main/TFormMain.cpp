@@ -35,6 +35,7 @@
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
+#include "ui/windows/TFormPrefixes.h"
 #include "ui/windows/TFormSearch.h"
 #include "util/ScopedFlag.h"
 
@@ -81,8 +82,17 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
 
   actions_ = new WindowActions(this);
   commands_ = new EntryCommands(this, model_, errors_, services_, params_);
-  shown_ = new ShownSystems(
-      set_, new PrefixChooser(actions_->Toolbar(), Menu("mnuPrefix"), services_), services_, this);
+  auto* chooser = new PrefixChooser(actions_->Toolbar(), Menu("mnuPrefix"), services_);
+  shown_ = new ShownSystems(set_, chooser, services_, this);
+  prefixesWindow_ = new TFormPrefixes(this, services_);
+  connect(chooser, &PrefixChooser::prefixesWanted, this, [this] {
+    prefixesWindow_->ShowPrefixes(shown_->AllKnown(), shown_->ShownDirs());
+    prefixesWindow_->show();
+    prefixesWindow_->raise();
+    prefixesWindow_->activateWindow();
+  });
+  // Prefixes removed there leave the chooser.
+  connect(prefixesWindow_, &TFormPrefixes::prefixesChanged, shown_, &ShownSystems::Rescan);
   shown_->busy = [this] { return commands_->Running(); };
   WireActions();
 
@@ -263,6 +273,7 @@ void TFormMain::WireActions() {
   connect(commands_, &EntryCommands::runningChanged, this, &TFormMain::InitActions);
   connect(commands_, &EntryCommands::errorsAdded, this, &TFormMain::ShowErrors);
   connect(commands_, &EntryCommands::notice, messageBar_, &MessageBar::Show);
+  connect(prefixesWindow_, &TFormPrefixes::notice, messageBar_, &MessageBar::Show);
   connect(commands_, &EntryCommands::uninstallerRunning, this, &TFormMain::HideForUninstaller);
   connect(shown_, &ShownSystems::leaving, this, &TFormMain::LeaveSystems);
   connect(shown_, &ShownSystems::shown, this, &TFormMain::ShowSystems);
@@ -364,6 +375,7 @@ void TFormMain::SetLang(Language lang) {
   model_->SetLanguage(lang);
   commands_->SetLanguage(lang);
   shown_->SetLanguage(lang);
+  prefixesWindow_->SetLang(lang);
   UpdateTitle();
   InitActions();
   UpdateStatus();

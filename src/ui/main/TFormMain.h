@@ -35,6 +35,7 @@ class TConfirmDialog;
 class TFormAbout;
 class TFormDetails;
 class TFormErrors;
+class TFormPrefixes;
 class TFormRemove;
 class TFormSearch;
 class TFormUninstall;
@@ -104,6 +105,7 @@ class TFormMain : public QMainWindow {
   TFormAbout* About() const { return windows_.about; }
   QTimer* CheckTimer() const;
   MessageBar* Messages() const { return messageBar_; }
+  TFormPrefixes* PrefixesWindow() const { return prefixesWindow_; }
   // Whether this start's records were written (or refused) yet.
   bool StartRecorded() const { return startRegistry_ == nullptr; }
   // The dialogs, messages, clipboard and desktop the window and its secondary windows use;
@@ -150,6 +152,7 @@ class TFormMain : public QMainWindow {
   ShownSystems* shown_ = nullptr;
   MainStatusBar* statusBar_ = nullptr;
   MessageBar* messageBar_ = nullptr;
+  TFormPrefixes* prefixesWindow_ = nullptr;
   QtTexts qtTexts_;
   bool toolbarGradient_ = true;
   bool toolbarList_ = false;

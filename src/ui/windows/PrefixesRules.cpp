@@ -1,0 +1,190 @@
+#include "ui/windows/PrefixesRules.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "inventory/UninstallPlaces.h"
+#include "util/QV_Conversion.h"
+
+namespace pgl {
+
+namespace {
+
+constexpr Message<PrefixColumn> kCaptions[] = {
+    {PrefixColumn::Name, {"Prefix", "Prefiks"}},
+    {PrefixColumn::Owner, {"Owner", "Właściciel"}},
+    {PrefixColumn::State, {"State", "Stan"}},
+    {PrefixColumn::Programs, {"Programs", "Programy"}},
+    {PrefixColumn::Size, {"Size", "Rozmiar"}},
+    {PrefixColumn::Saves, {"Saves", "Zapisy"}},
+    {PrefixColumn::LastUsed, {"Last used", "Ostatnio używany"}},
+    {PrefixColumn::Folder, {"Folder", "Folder"}},
+};
+static_assert(IsMessageTable(kCaptions));
+
+constexpr Message<PrefixesText> kTexts[] = {
+    {PrefixesText::Title, {"Prefixes", "Prefiksy"}},
+    {PrefixesText::RemoveButton, {"&Remove prefix...", "&Usuń prefiks..."}},
+    {PrefixesText::SaveButton, {"&Save the saves...", "&Zachowaj zapisy..."}},
+    {PrefixesText::SavesWritten,
+     {"Saves written: %1 files to %2", "Zapisano zapisy: %1 plików do %2"}},
+    {PrefixesText::NothingToSave,
+     {"The chosen prefixes hold no saves.", "Wybrane prefiksy nie zawierają zapisów."}},
+    {PrefixesText::Removed,
+     {"Prefixes moved to the trash: %1", "Prefiksy przeniesione do kosza: %1"}},
+    {PrefixesText::NotRemovedTitle, {"Not removed:", "Nie usunięto:"}},
+    {PrefixesText::Measuring, {"measuring...", "mierzenie..."}},
+};
+static_assert(IsMessageTable(kTexts));
+
+enum class Word {
+  Present,
+  Removed,
+  None,
+  Shown,
+  Question,
+  Owner,
+  Size,
+  Saves,
+  SavesTo,
+  NoSaves,
+  Count
+};
+constexpr Message<Word> kWords[] = {
+    {Word::Present, {"present", "jest"}},
+    {Word::Removed, {"removed", "usunięty"}},
+    {Word::None, {"", ""}},
+    {Word::Shown,
+     {"the window shows it: show another prefix first",
+      "okno go pokazuje: najpierw pokaż inny prefiks"}},
+    {Word::Question,
+     {"Move these prefixes to the trash, with Wine's menu entries of each?",
+      "Przenieść te prefiksy do kosza, razem z wpisami menu Wine każdego z nich?"}},
+    {Word::Owner, {"owner: %1 (%2)", "właściciel: %1 (%2)"}},
+    {Word::Size, {"size: %1", "rozmiar: %1"}},
+    {Word::Saves, {"saves: %1 in %2 folders", "zapisy: %1 w %2 folderach"}},
+    {Word::SavesTo,
+     {"The saves are first written to an archive in %1.",
+      "Zapisy zostaną najpierw zachowane w archiwum w %1."}},
+    {Word::NoSaves, {"saves: none", "zapisy: brak"}},
+};
+static_assert(IsMessageTable(kWords));
+
+std::string Said(Word w, Language lang, std::initializer_list<std::string_view> args = {}) {
+  return Fill(MessageIn(kWords, w, lang), args);
+}
+
+std::string Date(std::int64_t seconds) {
+  if (seconds <= 0) return "";
+  const auto t = static_cast<std::time_t>(seconds);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &t);
+#else
+  localtime_r(&t, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
+std::string Trimmed(std::string text) {
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::size_t> ProgramCount(const KnownSystem& prefix) {
+  const auto registry = OpenKnownRegistry(prefix);
+  if (!registry) return std::nullopt;
+  return CountListedPrograms(*registry);
+}
+
+std::string PrefixCaption(PrefixColumn column, Language lang) {
+  return MessageIn(kCaptions, column, lang);
+}
+
+std::string Text(PrefixesText id, Language lang) {
+  return MessageIn(kTexts, id, lang);
+}
+
+std::string PrefixCell(const PrefixRow& row, PrefixColumn column, Language lang) {
+  const KnownSystem& p = row.prefix;
+  const auto measured = [&](auto&& text) -> std::string {
+    return row.usage ? text(*row.usage) : Text(PrefixesText::Measuring, lang);
+  };
+  switch (column) {
+    case PrefixColumn::Name:
+      return p.name;
+    case PrefixColumn::Owner:
+      return p.owner;
+    case PrefixColumn::State:
+      return Said(p.ownerState == OwnerState::Present   ? Word::Present
+                  : p.ownerState == OwnerState::Removed ? Word::Removed
+                                                        : Word::None,
+                  lang);
+    case PrefixColumn::Programs:
+      return row.programs ? std::to_string(*row.programs) : "?";
+    case PrefixColumn::Size:
+      return measured([](const PrefixUsage& u) {
+        return Trimmed(SizeToText(static_cast<std::int64_t>(u.sizeBytes)));
+      });
+    case PrefixColumn::Saves:
+      return measured([](const PrefixUsage& u) {
+        return u.saveFolders.empty() ? std::string()
+                                     : Trimmed(SizeToText(static_cast<std::int64_t>(u.savesBytes)));
+      });
+    case PrefixColumn::LastUsed:
+      return measured([](const PrefixUsage& u) { return Date(u.lastUsed); });
+    case PrefixColumn::Folder:
+      return p.folder.empty() ? p.path : p.folder;
+    case PrefixColumn::Count:
+      break;
+  }
+  return "";
+}
+
+void SortBySize(std::vector<PrefixRow>& rows) {
+  std::stable_sort(rows.begin(), rows.end(), [](const PrefixRow& a, const PrefixRow& b) {
+    if (a.usage.has_value() != b.usage.has_value()) return a.usage.has_value();
+    if (a.usage && a.usage->sizeBytes != b.usage->sizeBytes)
+      return a.usage->sizeBytes > b.usage->sizeBytes;
+    return a.prefix.name < b.prefix.name;
+  });
+}
+
+double SizeShare(const PrefixRow& row, std::uint64_t largest) {
+  if (!row.usage || largest == 0) return 0;
+  return std::min(1.0, static_cast<double>(row.usage->sizeBytes) / static_cast<double>(largest));
+}
+
+std::string WindowRefusal(const PrefixRow& row, Language lang) {
+  return row.shown ? Said(Word::Shown, lang) : "";
+}
+
+std::string RemovalQuestion(const std::vector<const PrefixRow*>& rows, const std::string& savesTo,
+                            Language lang) {
+  std::string text = Said(Word::Question, lang) + "\n";
+  bool anySaves = false;
+  for (const PrefixRow* row : rows) {
+    const KnownSystem& p = row->prefix;
+    text += "\n• " + p.name + " — " + PrefixCell(*row, PrefixColumn::Folder, lang);
+    if (!p.owner.empty())
+      text +=
+          "\n   " + Said(Word::Owner, lang, {p.owner, PrefixCell(*row, PrefixColumn::State, lang)});
+    text += "\n   " + Said(Word::Size, lang, {PrefixCell(*row, PrefixColumn::Size, lang)});
+    if (row->usage && !row->usage->saveFolders.empty()) {
+      anySaves = true;
+      text += "; " + Said(Word::Saves, lang,
+                          {PrefixCell(*row, PrefixColumn::Saves, lang),
+                           std::to_string(row->usage->saveFolders.size())});
+    } else {
+      text += "; " + Said(Word::NoSaves, lang);
+    }
+  }
+  if (anySaves) text += "\n\n" + Said(Word::SavesTo, lang, {savesTo});
+  return text;
+}
+
+}  // namespace pgl

@@ -1,0 +1,177 @@
+// The Prefixes window: every prefix largest first, a removed game's standing out; Delete on the
+// list removes the chosen one after the question, never the one the main window shows; the
+// saves are written where the user picks.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "ui/main/TFormMain.h"
+#include "ui/windows/TFormPrefixes.h"
+
+namespace pgl {
+namespace {
+
+namespace fs = std::filesystem;
+
+void File(const std::string& path, std::size_t size) {
+  test::MakeDirs(fs::path(path).parent_path().string());
+  test::WriteFile(path, std::string(size, 'x'));
+}
+
+class PrefixesWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("HOME");
+    oldHome = old ? old : "";
+    ::setenv("HOME", home.Path().c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    compat = home / ".local/share/Steam/steamapps/compatdata/730";
+    File(compat + "/pfx/system.reg", 100);
+    File(compat + "/pfx/drive_c/big.dll", 300000);
+    File(compat + "/pfx/drive_c/users/steamuser/Saved Games/Game/slot1.sav", 5000);
+    File(home / ".wine/system.reg", 100);
+    File(home / ".wine-small/system.reg", 100);
+    known = {{"Steam app 730", compat + "/pfx", "Steam", "win64", compat, "Steam app 730",
+              OwnerState::Removed},
+             {"~/.wine", home / ".wine", "Wine", "win64", home / ".wine", "", OwnerState::None},
+             {"~/.wine-small", home / ".wine-small", "Wine", "win64", home / ".wine-small", "",
+              OwnerState::None}};
+    services.tellUser = [this](const QString&, const QString& text) { told << text; };
+    services.ask = [this](const QString& question) {
+      asked << question;
+      return true;
+    };
+    services.chooseFolder = [this] { return QString::fromStdString(saves.Path()); };
+  }
+  void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
+
+  std::vector<std::string> Names(const TFormPrefixes& w) {
+    std::vector<std::string> names;
+    for (const PrefixRow& row : w.Rows()) names.push_back(row.prefix.name);
+    return names;
+  }
+  void Measure(TFormPrefixes& w) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Measured(); }, 10000));
+  }
+
+  test::TempDir home, saves;
+  std::string oldHome, compat;
+  std::vector<KnownSystem> known;
+  WindowServices services;
+  QStringList told, asked;
+};
+
+TEST_F(PrefixesWindowTest, LargestFirstAndTheRemovedGameStandsOut) {
+  QWidget owner;
+  TFormPrefixes w(&owner, services);
+  w.ShowPrefixes(known, {home / ".wine"});
+  Measure(w);
+  EXPECT_EQ(Names(w).front(), "Steam app 730");
+  QTableWidget* table = w.Table();
+  EXPECT_TRUE(table->item(0, 0)->font().bold());
+  EXPECT_FALSE(table->item(1, 0)->font().bold());
+  EXPECT_EQ(table->horizontalHeaderItem(static_cast<int>(PrefixColumn::State))->text(), "State");
+  EXPECT_EQ(table->item(0, static_cast<int>(PrefixColumn::State))->text(), "removed");
+  w.SetLang(Language::Polish);
+  EXPECT_EQ(table->item(0, static_cast<int>(PrefixColumn::State))->text(), "usunięty");
+  EXPECT_EQ(w.windowTitle(), "Prefiksy");
+}
+
+TEST_F(PrefixesWindowTest, DeleteRemovesTheChosenPrefixButNeverTheShownOne) {
+  QWidget owner;
+  TFormPrefixes w(&owner, services);
+  QStringList notices;
+  int changed = 0;
+  QObject::connect(&w, &TFormPrefixes::notice, [&](const QString& text) { notices << text; });
+  QObject::connect(&w, &TFormPrefixes::prefixesChanged, [&] { ++changed; });
+  w.ShowPrefixes(known, {home / ".wine"});
+  Measure(w);
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.Table()->setFocus();
+  // The shown prefix: refused, nothing asked.
+  for (int r = 0; r < w.Table()->rowCount(); ++r)
+    if (w.Rows()[static_cast<std::size_t>(r)].prefix.name == "~/.wine") w.Table()->selectRow(r);
+  QTest::keyClick(w.Table(), Qt::Key_Delete);
+  EXPECT_TRUE(asked.isEmpty());
+  ASSERT_EQ(told.size(), 1);
+  EXPECT_TRUE(told[0].contains("show another prefix first")) << told[0].toStdString();
+  EXPECT_TRUE(fs::exists(home / ".wine/system.reg"));
+  // The removed game's: asked with its owner, size and saves, then gone with its saves kept.
+  w.Table()->clearSelection();
+  w.Table()->selectRow(0);
+  QTest::keyClick(w.Table(), Qt::Key_Delete);
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].contains("owner: Steam app 730 (removed)")) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains("saves: ")) << asked[0].toStdString();
+  EXPECT_FALSE(fs::exists(compat));
+  EXPECT_TRUE(fs::exists(home / "Documents/Purgelet saves"));
+  EXPECT_EQ(notices, QStringList{"Prefixes moved to the trash: 1"});
+  EXPECT_EQ(changed, 1);
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"~/.wine", "~/.wine-small"}));
+}
+
+TEST_F(PrefixesWindowTest, TheSavesGoWhereTheUserPicks) {
+  QWidget owner;
+  TFormPrefixes w(&owner, services);
+  QStringList notices;
+  QObject::connect(&w, &TFormPrefixes::notice, [&](const QString& text) { notices << text; });
+  w.ShowPrefixes(known, {});
+  Measure(w);
+  w.show();
+  w.Table()->selectRow(0);
+  QTest::mouseClick(w.findChild<QPushButton*>("btnSaveSaves"), Qt::LeftButton);
+  ASSERT_EQ(notices.size(), 1);
+  EXPECT_EQ(notices[0].toStdString(), "Saves written: 1 files to " + saves.Path());
+  std::size_t archives = 0;
+  for (const auto& e : fs::directory_iterator(saves.Path()))
+    archives += e.path().extension() == ".tar";
+  EXPECT_EQ(archives, 1u);
+  EXPECT_TRUE(fs::exists(compat + "/pfx/system.reg"));  // saving removes nothing
+  // A prefix without saves says so.
+  w.Table()->clearSelection();
+  w.Table()->selectRow(2);
+  QTest::mouseClick(w.findChild<QPushButton*>("btnSaveSaves"), Qt::LeftButton);
+  EXPECT_EQ(told, QStringList{"The chosen prefixes hold no saves."});
+}
+
+}  // namespace
+}  // namespace pgl
+
+namespace pgl {
+namespace {
+
+using test::MainWindowTest;
+
+// The Prefix menu's last item opens the window, with the prefixes the chooser offers.
+TEST_F(MainWindowTest, ThePrefixMenuOpensThePrefixesWindow) {
+  TFormMain w(*system, Files());
+  w.SetPrefixes({{"Home", dir.Path(), "", "win64"}});
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_P, Qt::AltModifier);
+  QMenu* menu = w.Menu("mnuPrefix");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+  QTest::keyClick(menu, Qt::Key_Up);  // from the first item round to the last
+  EXPECT_EQ(menu->activeAction()->objectName(), "actPrefixes");
+  QTest::keyClick(menu, Qt::Key_Return);
+  TFormPrefixes* prefixes = w.PrefixesWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return prefixes->isVisible(); }, 2000));
+  ASSERT_EQ(prefixes->Rows().size(), 1u);
+  EXPECT_TRUE(prefixes->Rows()[0].shown);  // the window shows it: not removed from here
+  EXPECT_EQ(prefixes->Rows()[0].prefix.name, "Home");
+}
+
+}  // namespace
+}  // namespace pgl
