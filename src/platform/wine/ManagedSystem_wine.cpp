@@ -11,10 +11,10 @@
 #include "platform/wine/PrefixUsage.h"
 #include "platform/wine/WineDesktop.h"
 #include "platform/wine/WinePlatform.h"
-#include "platform/wine/WineServer.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "platform/wine/WinePrefixes.h"
 #include "platform/wine/WineProcessRunner.h"
+#include "platform/wine/WineServer.h"
 
 namespace pgl {
 
