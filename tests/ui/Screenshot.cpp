@@ -1,14 +1,17 @@
 // pgl_screenshot PREFIX OUT.png [--polish] [--large-icons] [--dark] [--size WxH] [--all-prefixes]
-//                [--window details|search|errors|about|restore|leftovers|quiet]:
+//                [--window details|search|errors|about|restore|leftovers|quiet|prefixes]:
 // the main window on a prefix as the user sees it after start-up (at its default size unless
 // --size says otherwise; --dark: Qt's Fusion style with a dark palette), or one of its
 // secondary windows opened over it, saved as a picture (for scripts/screenshots.sh).
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QMenu>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +34,7 @@
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
+#include "ui/windows/TFormPrefixes.h"
 #include "ui/windows/TFormSearch.h"
 #include "util/CodePage.h"
 
@@ -111,6 +115,15 @@ int main(int argc, char** argv) {
   } else if (which == "about") {
     window.Action("actAbout")->trigger();
     shot = window.About();
+  } else if (which == "prefixes") {
+    // Every prefix of the home, measured, the largest chosen.
+    window.Menu("mnuPrefix")->findChild<QAction*>("actPrefixes")->trigger();
+    pgl::TFormPrefixes* prefixes = window.PrefixesWindow();
+    QElapsedTimer waited;
+    waited.start();
+    while (!prefixes->Measured() && waited.elapsed() < 60000) app.processEvents();
+    prefixes->Table()->selectRow(0);
+    shot = prefixes;
   }
   // The plan of a restore of the prefix's own backup into an empty registry, with a key no
   // restore writes.

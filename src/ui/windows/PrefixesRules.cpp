@@ -51,7 +51,7 @@ enum class Word {
   Count
 };
 constexpr Message<Word> kWords[] = {
-    {Word::Present, {"present", "jest"}},
+    {Word::Present, {"present", "obecny"}},
     {Word::Removed, {"removed", "usunięty"}},
     {Word::None, {"", ""}},
     {Word::Shown,
