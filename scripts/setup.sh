@@ -19,8 +19,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   # the window
   qt6-base-dev libgl-dev
-  # the help page F1 opens, made from the README
-  cmark
+  # the help page F1 opens, made from the README; the manual pages; the check of the menu entry
+  cmark scdoc desktop-file-utils
   # Qt's own texts (the Yes/No of a question, the file dialogs) in the user's language
   qt6-translations-l10n
 )
