@@ -19,8 +19,9 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   # the window
   qt6-base-dev libgl-dev
-  # the help page F1 opens, made from the README; the manual pages; the check of the menu entry
-  cmark scdoc desktop-file-utils
+  # the help page F1 opens, made from the README; the manual pages; the icon's PNG sizes; the
+  # checks of the menu entry and the AppStream data
+  cmark scdoc librsvg2-bin desktop-file-utils appstream
   # Qt's own texts (the Yes/No of a question, the file dialogs) in the user's language
   qt6-translations-l10n
 )

@@ -46,7 +46,10 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
   if (PGL_WITH_WINDOW)
     files.insert(files.end(), {"bin/pgl", "share/applications/purgelet.desktop",
                                "share/icons/hicolor/scalable/apps/purgelet.svg",
-                               "share/purgelet/help/index.html"});
+                               "share/purgelet/help/index.html",
+                               "share/icons/hicolor/48x48/apps/purgelet.png",
+                               "share/icons/hicolor/256x256/apps/purgelet.png",
+                               "share/metainfo/org.example.purgelet.metainfo.xml"});
   for (const std::string& file : files)
     EXPECT_TRUE(std::filesystem::is_regular_file(root / file)) << file;
   if (!PGL_WITH_WINDOW) return;
@@ -54,6 +57,9 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
   const auto valid =
       e2e::Run({"desktop-file-validate", root / "share/applications/purgelet.desktop"});
   EXPECT_EQ(valid.exitCode, 0) << valid.output;
+  const auto metainfo = e2e::Run({"appstreamcli", "validate", "--no-net",
+                                  root / "share/metainfo/org.example.purgelet.metainfo.xml"});
+  EXPECT_EQ(metainfo.exitCode, 0) << metainfo.output;
   const auto window = e2e::Run({root / "bin/pgl", "--version"}, {{"DISPLAY", ""}});
   EXPECT_EQ(window.output, "pgl " + VersionText() + "\n");
   EXPECT_EQ(HelpPageFile(root / "bin"), root / "share/purgelet/help/index.html");
