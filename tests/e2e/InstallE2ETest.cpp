@@ -44,12 +44,12 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
                                     "share/zsh/vendor-completions/_pgl-cli",
                                     "share/fish/vendor_completions.d/pgl-cli.fish"};
   if (PGL_WITH_WINDOW)
-    files.insert(files.end(), {"bin/pgl", "share/applications/purgelet.desktop",
-                               "share/icons/hicolor/scalable/apps/purgelet.svg",
-                               "share/purgelet/help/index.html",
-                               "share/icons/hicolor/48x48/apps/purgelet.png",
-                               "share/icons/hicolor/256x256/apps/purgelet.png",
-                               "share/metainfo/org.example.purgelet.metainfo.xml"});
+    files.insert(files.end(),
+                 {"bin/pgl", "share/applications/purgelet.desktop",
+                  "share/icons/hicolor/scalable/apps/purgelet.svg",
+                  "share/purgelet/help/index.html", "share/icons/hicolor/48x48/apps/purgelet.png",
+                  "share/icons/hicolor/256x256/apps/purgelet.png",
+                  "share/metainfo/org.example.purgelet.metainfo.xml"});
   for (const std::string& file : files)
     EXPECT_TRUE(std::filesystem::is_regular_file(root / file)) << file;
   if (!PGL_WITH_WINDOW) return;
