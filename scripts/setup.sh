@@ -30,6 +30,8 @@ for option in "$@"; do
     --with-bench-tools) packages+=(hyperfine) ;;
     # a virtual display with a window manager, to drive and photograph the window by hand
     --with-desktop-tools) packages+=(xvfb openbox xdotool imagemagick) ;;
+    # the Debian package: its library dependencies and its check
+    --with-package-tools) packages+=(dpkg-dev lintian fakeroot) ;;
   esac
 done
 

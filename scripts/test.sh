@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every check: formatting, the Windows build with its tests under
 # Wine, the core and end-to-end tests (real Wine), clang-tidy on the core, the core tests under
-# address and undefined-behaviour sanitizers, and a bounded fuzzing run. Set FUZZ_SECONDS to
+# address and undefined-behaviour sanitizers, a bounded fuzzing run, and the Debian package
+# built, checked by lintian and run from its unpacked files. Set FUZZ_SECONDS to
 # change the fuzzing time (default 60 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,12 +54,18 @@ fuzz() {
   scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 }
 
+# The Debian package, built and checked unpacked in a temporary root.
+package() {
+  scripts/package.sh && scripts/check-package.sh
+}
+
 step "format" format_check
 step "windows build and test" windows_tests
 step "build and test" main_tests
 step "clang-tidy" tidy
 step "sanitizers" sanitizer_tests
 step "fuzz" fuzz
+step "package" package
 
 echo "checks: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,6 +2,7 @@
 // last, else on ~/.wine; the window switches between the prefixes of the user.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -41,5 +42,14 @@ int main(int argc, char** argv) {
                           pgl::ExecutableDir() + "/pgl", pgl::SearchLogFileName()};
   pgl::TFormMain window(*system, files);
   window.show();
+  // --screenshot FILE: the window as it first shows, saved as a picture, then the program ends
+  // (a check that an installed program starts; with QT_QPA_PLATFORM=offscreen no display is
+  // needed).
+  if (argc == 3 && std::string_view(argv[1]) == "--screenshot") {
+    const QString file = QString::fromLocal8Bit(argv[2]);
+    QTimer::singleShot(500, &window, [&window, file] {
+      QApplication::exit(window.grab().save(file) ? 0 : 1);
+    });
+  }
   return app.exec();
 }

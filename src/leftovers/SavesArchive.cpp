@@ -41,9 +41,12 @@ std::uint64_t Fnv(std::uint64_t hash, const char* data, std::size_t size) {
 constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ull;
 
 void Octal(char* field, std::size_t width, std::uint64_t value) {
-  // width - 1 digits and a NUL.
-  std::snprintf(field, width, "%0*llo", static_cast<int>(width - 1),
-                static_cast<unsigned long long>(value));
+  // width - 1 digits, the most significant first, and a NUL.
+  for (std::size_t i = width - 1; i-- > 0;) {
+    field[i] = static_cast<char>('0' + (value & 7));
+    value >>= 3;
+  }
+  field[width - 1] = '\0';
 }
 
 // A ustar header; the checksum is filled in last.
@@ -62,7 +65,7 @@ std::array<char, kBlock> Header(const std::string& name, std::uint64_t size, std
   std::memset(&h[148], ' ', 8);
   unsigned sum = 0;
   for (const char c : h) sum += static_cast<unsigned char>(c);
-  std::snprintf(&h[148], 8, "%06o", sum);
+  Octal(&h[148], 7, sum);  // six digits, a NUL and a blank
   h[155] = ' ';
   return h;
 }

@@ -1,6 +1,8 @@
 // remove-prefix: moves whole prefixes that removed games and programs left to the trash, their
 // saves written to an archive first.
 #include <cstdio>
+#include <iomanip>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,9 +18,10 @@ namespace pgl::cli {
 namespace {
 
 std::string Megabytes(std::uint64_t bytes) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-  return text;
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << static_cast<double>(bytes) / (1024.0 * 1024.0)
+       << " MB";
+  return text.str();
 }
 
 struct Chosen {
