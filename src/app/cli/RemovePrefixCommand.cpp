@@ -2,8 +2,8 @@
 // saves written to an archive first.
 #include <cstdio>
 #include <iomanip>
-#include <sstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
