@@ -47,9 +47,8 @@ int main(int argc, char** argv) {
   // needed).
   if (argc == 3 && std::string_view(argv[1]) == "--screenshot") {
     const QString file = QString::fromLocal8Bit(argv[2]);
-    QTimer::singleShot(500, &window, [&window, file] {
-      QApplication::exit(window.grab().save(file) ? 0 : 1);
-    });
+    QTimer::singleShot(500, &window,
+                       [&window, file] { QApplication::exit(window.grab().save(file) ? 0 : 1); });
   }
   return app.exec();
 }
