@@ -38,8 +38,10 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
   EXPECT_EQ(version.output, "pgl-cli " + VersionText() + "\n");
   std::vector<std::string> files = {"bin/pgl-cli",
                                     "lib/purgelet/pgl-launcher.exe",
-                                    "share/man/man1/pgl.1",
-                                    "share/man/man1/pgl-cli.1",
+                                    "share/man/man1/pgl.1.gz",
+                                    "share/man/man1/pgl-cli.1.gz",
+                                    "share/doc/purgelet/copyright",
+                                    "share/doc/purgelet/changelog.gz",
                                     "share/bash-completion/completions/pgl-cli",
                                     "share/zsh/vendor-completions/_pgl-cli",
                                     "share/fish/vendor_completions.d/pgl-cli.fish"};
