@@ -17,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (path.size() > pgl::kMaxKeyValueDepth) __builtin_trap();
       });
   for (const char* key : {"winePrefix", "bin", "type"}) (void)pgl::JsonStringValue(text, key);
-  for (const char* key : {"app_name", "appName", "id"}) (void)pgl::JsonStringValues(text, key);
+  // Heroic's lists: every member of every object, in one pass.
+  (void)pgl::ReadJsonStringMembers(
+      text, [](std::size_t, const std::string&, const std::string&) { return true; });
   // Steam's binary shortcut list.
   (void)pgl::ReadSteamShortcuts(text);
   return 0;

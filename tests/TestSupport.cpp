@@ -2,7 +2,9 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -88,6 +90,37 @@ const char* const kBasicMachineRegistry =
     "\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%SystemRoot%\"\n";
 
 #ifndef _WIN32
+namespace {
+constexpr uid_t kTestUser = 65534;
+}  // namespace
+
+int RunAsTestUser(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kTestUser) != 0 || ::setuid(kTestUser) != 0))
+      ::_exit(255);
+    ::_exit(body() & 0xff);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+}
+
+void GiveToTestUser(const std::string& path) {
+  if (::geteuid() != 0) return;
+  std::error_code ec;
+  (void)::lchown(path.c_str(), kTestUser, kTestUser);
+  if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, ec))) return;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(path, ec))
+    (void)::lchown(e.path().c_str(), kTestUser, kTestUser);
+}
+
+void HideFromTestUser(const std::string& path) {
+  if (::geteuid() == 0) (void)::lchown(path.c_str(), 0, 0);
+  ::chmod(path.c_str(), ::geteuid() == 0 ? 0700 : 0);
+}
+
 HeldLock::HeldLock(const std::string& lockFile) {
   const auto slash = lockFile.rfind('/');
   if (slash != std::string::npos) MakeDirs(lockFile.substr(0, slash));

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders and small file utilities.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,15 @@ void MakeWindowsFile(const std::string& prefix, const std::string& windowsPath,
 void MakePrefixDirs(const std::string& prefix);
 
 #ifndef _WIN32
+// Runs `body` in a child process as a user that is not root (nobody, 65534, when these tests
+// run as root; the same user otherwise) and answers its result, or -1 when the child failed.
+// Files the child must reach are given to that user first with GiveToTestUser.
+int RunAsTestUser(const std::function<int()>& body);
+// Makes `path` and everything below it the user RunAsTestUser runs as (nothing when not root).
+void GiveToTestUser(const std::string& path);
+// Makes `path` unreadable for that user: owned by root with mode 0700 as root, else mode 0.
+void HideFromTestUser(const std::string& path);
+
 // A child process that holds a POSIX write lock on `lockFile` (created when missing) until
 // this ends, as a running wineserver holds its lock.
 class HeldLock {

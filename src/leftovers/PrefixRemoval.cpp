@@ -24,6 +24,7 @@ enum class Msg {
   HoldsAnother,
   ArchiveInside,
   WineRuns,
+  WineStarted,
   Changed,
   Count
 };
@@ -40,11 +41,16 @@ constexpr Message<Msg> kMessages[] = {
       "%1 jest katalogiem domowym lub jednym z folderów pulpitu albo je zawiera"}},
     {Msg::HoldsAnother, {"%1 holds another prefix, %2", "%1 zawiera inny prefiks, %2"}},
     {Msg::ArchiveInside,
-     {"the saves would be written inside the prefix (%1)",
-      "zapisy trafiłyby do wnętrza prefiksu (%1)"}},
+     {"the saves would be written inside a prefix that is removed (%1)",
+      "zapisy trafiłyby do wnętrza usuwanego prefiksu (%1)"}},
     {Msg::WineRuns,
      {"Wine runs in this prefix: close its programs (or run wineserver -k) first",
       "W tym prefiksie działa Wine: najpierw zamknij jego programy (lub uruchom wineserver -k)"}},
+    {Msg::WineStarted,
+     {"Wine started in this prefix while its saves were archived: the prefix stays (its saves "
+      "are in %1)",
+      "Wine uruchomiło się w tym prefiksie podczas archiwizowania zapisów: prefiks zostaje "
+      "(zapisy są w %1)"}},
     {Msg::Changed, {"%1 changed while it was being removed", "%1 zmienił się w trakcie usuwania"}},
 };
 static_assert(IsMessageTable(kMessages));
@@ -138,6 +144,7 @@ std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSyst
   const bool own = folderId && folderId == prefixId && fs::is_regular_file(f / "system.reg", ec);
   const bool proton =
       IsDigits(f.filename().string()) && f.parent_path().filename() == "compatdata" && prefixId &&
+      fs::symlink_status(f / "pfx", ec).type() == fs::file_type::directory &&
       Identity(folder + "/pfx") == prefixId && fs::is_regular_file(f / "pfx" / "system.reg", ec);
   if (!own && !proton) return Said(Msg::NotAPrefixFolder, lang, {folder});
   // Never the home, a desktop folder, or a folder that holds any of them.
@@ -153,8 +160,8 @@ std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSyst
   return "";
 }
 
-PrefixRemoval RemovePrefix(const KnownSystem& prefix, const PrefixUsage& usage,
-                           const std::vector<KnownSystem>& known, bool wineRunning,
+PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
+                           const std::function<bool()>& wineRunning,
                            const PrefixRemovalOptions& options, const XdgFolders& xdg) {
   PrefixRemoval result;
   const Language lang = options.lang;
@@ -163,34 +170,44 @@ PrefixRemoval RemovePrefix(const KnownSystem& prefix, const PrefixUsage& usage,
     result.outcome = PrefixOutcome::Refused;
     return result;
   }
-  if (wineRunning) {
+  if (wineRunning()) {
     result.outcome = PrefixOutcome::WineRunning;
     result.why = Said(Msg::WineRuns, lang);
     return result;
   }
-  const std::string folder = HostPlace(FolderOf(prefix));
+  // Judged on the folders as they are, whatever path led to them.
+  std::error_code ec;
+  const std::string folder = fs::canonical(HostPlace(FolderOf(prefix)), ec).string();
+  const std::string prefixDir = fs::canonical(prefix.path, ec).string();
   const auto folderId = Identity(folder);
   // The saves first: a failed archive stops the removal.
-  if (options.keepSaves && !usage.saveFolders.empty()) {
-    if (Below(options.savesTo, folder) || Identity(options.savesTo) == folderId) {
+  if (options.keepSaves) {
+    std::vector<std::string> removed = options.batchFolders;
+    removed.push_back(folder);
+    for (const std::string& other : removed)
+      if (Below(options.savesTo, other) ||
+          (Identity(options.savesTo) && Identity(options.savesTo) == Identity(other))) {
+        result.outcome = PrefixOutcome::SavesNotKept;
+        result.why = Said(Msg::ArchiveInside, lang, {options.savesTo});
+        return result;
+      }
+    const std::string name = prefix.owner.empty() ? prefix.name : prefix.owner;
+    if (!WriteSavesArchive(prefixDir, name, options.savesTo, result.archive, result.why)) {
       result.outcome = PrefixOutcome::SavesNotKept;
-      result.why = Said(Msg::ArchiveInside, lang, {options.savesTo});
       return result;
     }
-    std::vector<std::string> folders;
-    for (const SaveFolder& save : usage.saveFolders) folders.push_back(save.path);
-    const std::string name = prefix.owner.empty() ? prefix.name : prefix.owner;
-    if (!WriteSavesArchive(prefix.path, folders, name, options.savesTo, result.archive,
-                           result.why)) {
-      result.outcome = PrefixOutcome::SavesNotKept;
+    // Wine started while the archive was written: the prefix may be changing under us.
+    if (wineRunning()) {
+      result.outcome = PrefixOutcome::WineRunning;
+      result.why = result.archive.file.empty()
+                       ? Said(Msg::WineRuns, lang)
+                       : Said(Msg::WineStarted, lang, {result.archive.file});
       return result;
     }
   }
   // The spellings Wine's menu entries may give the prefix, taken while it is still there.
   std::vector<std::string> spellings = {prefix.path, prefix.path + "/"};
-  std::error_code ec;
-  const std::string resolved = fs::weakly_canonical(prefix.path, ec).string();
-  if (!ec && resolved != prefix.path) spellings.insert(spellings.end(), {resolved, resolved + "/"});
+  if (prefixDir != prefix.path) spellings.insert(spellings.end(), {prefixDir, prefixDir + "/"});
   // Only the folder judged above: one swapped in since is not moved.
   if (Identity(folder) != folderId ||
       fs::symlink_status(folder, ec).type() != fs::file_type::directory) {

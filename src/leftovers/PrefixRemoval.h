@@ -5,6 +5,7 @@
 // its folder is the home, a desktop folder or holds one.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct PrefixRemovalOptions {
   std::string savesTo;    // the folder the archive goes in
   bool keepSaves = true;  // false: the saves go with the prefix
   Language lang = Language::English;
+  // The folders of every prefix removed with this one: the archive may lie in none of them.
+  std::vector<std::string> batchFolders = {};
 };
 
 // The known prefix that `path` names: its own folder or its removal folder, compared by the
@@ -47,14 +50,17 @@ const KnownSystem* FindKnownPrefix(const std::vector<KnownSystem>& known, const 
 
 // Why the prefix's folder may not be removed; empty when it may. The folder, resolved, must be
 // a folder (not a link) that is the prefix itself or a Proton game's compatdata/<appid> holding
-// it, and neither the file system's root, the home, one of its desktop folders nor a folder
-// holding any of them, nor hold another of the `known` prefixes.
+// it in a pfx folder that is no link, and neither the file system's root, the home, one of its
+// desktop folders nor a folder holding any of them, nor hold another of the `known` prefixes.
 std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
                           const XdgFolders& xdg, Language lang);
 
-// Removes the prefix as described above; `wineRunning` as the platform found it.
-PrefixRemoval RemovePrefix(const KnownSystem& prefix, const PrefixUsage& usage,
-                           const std::vector<KnownSystem>& known, bool wineRunning,
+// Removes the prefix as described above. The saves are counted and archived as they are when
+// this runs (not as they were when the user was asked); `wineRunning` is asked before the
+// archive is written and again right before the folder moves, so that a Wine started meanwhile
+// stops the removal.
+PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
+                           const std::function<bool()>& wineRunning,
                            const PrefixRemovalOptions& options, const XdgFolders& xdg);
 
 }  // namespace pgl

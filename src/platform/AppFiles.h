@@ -8,8 +8,12 @@ namespace pgl {
 
 // The folder of the running executable.
 std::string ExecutableDir();
-// The folder for the program's files: ExecutableDir() when writable, else
-// $XDG_CONFIG_HOME/purgelet (else ~/.config/purgelet), created when missing.
+// The file the build puts beside the programs it makes (never installed): only there do the
+// programs keep their files beside themselves.
+inline constexpr const char* kBuildTreeMarker = "purgelet-build-tree";
+// The folder for the program's files: ExecutableDir() in a build tree where it may be written,
+// else $XDG_CONFIG_HOME/purgelet (else ~/.config/purgelet), created when missing. On Windows
+// the program's folder wherever it may be written.
 std::string ProgramFilesDir();
 // The help page F1 opens for a program in `exeDir`: help/index.html beside it (the build tree,
 // the Windows folder), else ../share/purgelet/help/index.html (installed). Empty when neither

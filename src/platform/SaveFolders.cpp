@@ -45,4 +45,18 @@ std::string SaveFolderOf(const std::string& relativePath) {
   return "";
 }
 
+bool MayHoldSaves(const std::string& relativeDir) {
+  if (relativeDir == "drive_c" || relativeDir == "drive_c/users") return true;
+  constexpr std::string_view kUsers = "drive_c/users/";
+  if (!relativeDir.starts_with(kUsers) || relativeDir.size() == kUsers.size()) return false;
+  const std::size_t userEnd = relativeDir.find('/', kUsers.size());
+  if (userEnd == std::string::npos) return true;  // a profile
+  const std::string_view rest = std::string_view(relativeDir).substr(userEnd + 1);
+  // A folder on the way to a save folder's root ("AppData", "Local Settings").
+  for (const std::string_view root : kSaveRoots)
+    if (root.size() > rest.size() && root.starts_with(rest) && root[rest.size()] == '/')
+      return true;
+  return !SaveFolderOf(relativeDir + "/x").empty();
+}
+
 }  // namespace pgl

@@ -10,4 +10,9 @@ namespace pgl {
 // the file is no save.
 std::string SaveFolderOf(const std::string& relativePath);
 
+// Whether a folder of the prefix (its path relative to the prefix) holds saves or folders that
+// may: drive_c, drive_c/users, a profile, its AppData, and every folder below a save folder's
+// root that is not Wine's own.
+bool MayHoldSaves(const std::string& relativeDir);
+
 }  // namespace pgl

@@ -27,6 +27,9 @@ struct PrefixUsage {
   std::int64_t lastUsed = 0;
   // Folders that could not be read (their size is not counted).
   std::vector<std::string> unreadable;
+  // Those of them that may hold saves: the saves are not known whole, and the prefix cannot go
+  // with its saves kept.
+  std::vector<std::string> savesUnread;
 };
 
 }  // namespace pgl

@@ -6,10 +6,9 @@
 namespace pgl {
 
 namespace {
-
 constexpr char32_t kReplacement = 0xFFFD;
+}  // namespace
 
-// Decodes one code point at text[i], advancing i; invalid input gives U+FFFD and one byte.
 char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char c = byte(i);
@@ -49,8 +48,6 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
   i += extra + 1;
   return cp;
 }
-
-}  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {

@@ -11,6 +11,9 @@ namespace pgl {
 std::u16string Utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
+// Decodes one code point at text[i], advancing i; invalid input gives U+FFFD and one byte (a
+// real U+FFFD takes three).
+char32_t DecodeUtf8(std::string_view text, std::size_t& i);
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 

@@ -6,9 +6,11 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
+#include "leftovers/PrefixRemoval.h"
 #include "util/BuildInfo.h"
 
 namespace pgl {
@@ -256,6 +258,80 @@ TEST(CliRemovePrefix, TheSavesFirstThenTheFolderAndNothingElse) {
   r = run({compat, "--yes"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.output.find("not a prefix"), std::string::npos) << r.output;
+}
+
+// Two Lutris games with one name ("My Game"), removed by two pgl-cli at the same moment: two
+// archives, each with its own game's save, and neither prefix goes without its archive.
+TEST(CliRemovePrefix, TwoRemovalsAtOnceKeepBothArchives) {
+  test::TempDir home, saves;
+  const e2e::EnvList env = {{"HOME", home.Path()}, {"WINEPREFIX", ""}};
+  std::vector<std::string> prefixes;
+  for (const char* n : {"1", "2"}) {
+    const std::string prefix = home / (std::string("Games/my-game-") + n);
+    test::MakePrefixDirs(prefix);
+    test::WriteFile(prefix + "/system.reg", kEntries);
+    test::MakeDirs(prefix + "/drive_c/users/ann/Saved Games/My Game");
+    test::WriteFile(prefix + "/drive_c/users/ann/Saved Games/My Game/slot.sav",
+                    std::string("game ") + n);
+    test::MakeDirs(home / ".config/lutris/games");
+    test::WriteFile(home / (std::string(".config/lutris/games/my-game-") + n + ".yml"),
+                    "game:\n  exe: /gone/game.exe\n  prefix: " + prefix + "\n");
+    prefixes.push_back(prefix);
+  }
+  std::vector<e2e::Spawned> running;
+  for (const std::string& prefix : prefixes)
+    running.push_back(e2e::Spawn({PGL_CLI_PATH, "remove-prefix", prefix, "--yes", "--saves-to",
+                                  saves.Path(), "--format", "json"},
+                                 env));
+  std::set<std::string> archives, contents;
+  for (const e2e::Spawned& s : running) {
+    const e2e::RunResult r = e2e::Finish(s);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const auto outcome = nlohmann::json::parse(r.output);
+    EXPECT_EQ(outcome[0]["outcome"], "removed");
+    const std::string archive = outcome[0]["saves_archive"];
+    archives.insert(archive);
+    contents.insert(e2e::Run({"tar", "-xOf", archive}).output);
+  }
+  EXPECT_EQ(archives.size(), 2u);
+  EXPECT_EQ(contents, (std::set<std::string>{"game 1", "game 2"}));
+}
+
+// A real wineserver started in the prefix while its saves were archived: the archive is kept,
+// the prefix stays, and the outcome says Wine runs.
+TEST(CliRemovePrefix, WineStartedWhileTheSavesWereArchivedKeepsThePrefix) {
+  test::TempDir home, saves;
+  const std::string prefix = home / ".wine-game";
+  test::MakePrefixDirs(prefix);
+  test::WriteFile(prefix + "/system.reg", kEntries);
+  test::MakeDirs(prefix + "/drive_c/users/ann/Documents/Game");
+  test::WriteFile(prefix + "/drive_c/users/ann/Documents/Game/save.dat", "save");
+  const KnownSystem known{"~/.wine-game", prefix, "Wine", "win64", prefix, "", OwnerState::None};
+  XdgFolders xdg;
+  xdg.home = home.Path();
+  xdg.dataHome = home / ".local/share";
+  xdg.configHome = home / ".config";
+  xdg.desktop = home / "Desktop";
+  xdg.documents = home / "Documents";
+  PrefixRemovalOptions options;
+  options.savesTo = saves.Path();
+  int asked = 0;
+  const PrefixRemoval r = RemovePrefix(
+      known, {known},
+      [&] {
+        // The second look comes after the archive: Wine starts just before it.
+        if (++asked == 2)
+          EXPECT_EQ(e2e::Run({"wineserver", "-p"}, e2e::WineEnvironment(prefix)).exitCode, 0);
+        return KnownSystemInUse(known);
+      },
+      options, xdg);
+  e2e::Run({"wineserver", "-k"}, e2e::WineEnvironment(prefix));
+  e2e::WaitForServer(prefix);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(r.outcome, PrefixOutcome::WineRunning) << r.why;
+  EXPECT_TRUE(std::filesystem::exists(prefix + "/system.reg"));
+  ASSERT_FALSE(r.archive.file.empty());
+  EXPECT_EQ(e2e::Run({"tar", "-xOf", r.archive.file}).output, "save");
 }
 
 // --version names the release and the commit, with or without a command after it.

@@ -3,6 +3,7 @@
 // naming every command pgl-cli has.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -65,6 +66,27 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
   const auto window = e2e::Run({root / "bin/pgl", "--version"}, {{"DISPLAY", ""}});
   EXPECT_EQ(window.output, "pgl " + VersionText() + "\n");
   EXPECT_EQ(HelpPageFile(root / "bin"), root / "share/purgelet/help/index.html");
+  // Run by whoever (root too, as these tests may be), the installed window writes nothing
+  // beside itself: its settings and first backup go to the user's configuration folder.
+  test::TempDir home;
+  const std::string prefix = home / ".wine";
+  test::MakePrefixDirs(prefix);
+  test::WriteFile(prefix + "/system.reg",
+                  std::string("WINE REGISTRY Version 2\n;; All keys relative to "
+                              "\\\\Machine\n\n#arch=win64\n") +
+                      test::kBasicMachineRegistry);
+  const auto shot = e2e::Run({root / "bin/pgl", "--screenshot", home / "shot.png"},
+                             {{"HOME", home.Path()},
+                              {"WINEPREFIX", prefix},
+                              {"XDG_CONFIG_HOME", ""},
+                              {"QT_QPA_PLATFORM", "offscreen"}});
+  EXPECT_EQ(shot.exitCode, 0) << shot.output;
+  std::vector<std::string> besides;
+  for (const auto& e : std::filesystem::directory_iterator(root / "bin"))
+    besides.push_back(e.path().filename());
+  std::sort(besides.begin(), besides.end());
+  EXPECT_EQ(besides, (std::vector<std::string>{"pgl", "pgl-cli"}));
+  EXPECT_FALSE(std::filesystem::is_empty(home / ".config/purgelet"));
 }
 
 TEST(Install, TheManualAndTheCompletionsNameEveryCommand) {

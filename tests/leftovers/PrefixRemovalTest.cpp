@@ -10,6 +10,8 @@
 #include <filesystem>
 
 #include "TestSupport.h"
+#include "platform/wine/PrefixUsage.h"
+#include "platform/wine/WinePrefixes.h"
 
 namespace pgl {
 namespace {
@@ -25,9 +27,24 @@ void Prefix(const std::string& dir) {
   File(dir + "/system.reg", "WINE REGISTRY Version 2\n");
 }
 
+bool No() {
+  return false;
+}
+
 bool Exists(const std::string& path) {
   std::error_code ec;
   return fs::symlink_status(path, ec).type() != fs::file_type::not_found;
+}
+
+// What tar lists of an archive.
+std::string TarList(const std::string& archive) {
+  std::string listed;
+  if (std::FILE* pipe = ::popen(("tar -tf '" + archive + "'").c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) listed += buffer;
+    ::pclose(pipe);
+  }
+  return listed;
 }
 
 class PrefixRemovalTest : public ::testing::Test {
@@ -51,7 +68,6 @@ class PrefixRemovalTest : public ::testing::Test {
             "Steam app 730", OwnerState::Removed};
     plain = {"~/.wine", home + "/.wine", "Wine", "win64", home + "/.wine", "", OwnerState::None};
     known = {game, plain};
-    usage.saveFolders = {{"drive_c/users/steamuser/Saved Games/Game", 4096}};
     options.savesTo = dir / "saves";
     // Wine's menu entry for a program of each prefix.
     const auto entry = [&](const std::string& file, const std::string& prefix) {
@@ -68,22 +84,17 @@ class PrefixRemovalTest : public ::testing::Test {
   XdgFolders xdg;
   KnownSystem game, plain;
   std::vector<KnownSystem> known;
-  PrefixUsage usage;
   PrefixRemovalOptions options;
 };
 
 TEST_F(PrefixRemovalTest, TheSavesAreKeptThenTheGamesFolderAndItsMenuEntryGo) {
-  const PrefixRemoval r = RemovePrefix(game, usage, known, false, options, xdg);
+  // A save written after the question (here: after the prefix was found) is archived too.
+  File(compat + "/pfx/drive_c/users/steamuser/AppData/Roaming/Game/late.cfg", "late");
+  const PrefixRemoval r = RemovePrefix(game, known, No, options, xdg);
   ASSERT_EQ(PrefixOutcomeName(r.outcome), std::string("removed")) << r.why;
-  // The archive holds the save, and tar lists it.
-  ASSERT_FALSE(r.archive.file.empty());
-  std::string listed;
-  if (std::FILE* pipe = ::popen(("tar -tf '" + r.archive.file + "'").c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) listed += buffer;
-    ::pclose(pipe);
-  }
-  EXPECT_EQ(listed, "Steam app 730/drive_c/users/steamuser/Saved Games/Game/slot1.sav\n");
+  EXPECT_EQ(TarList(r.archive.file),
+            "Steam app 730/drive_c/users/steamuser/AppData/Roaming/Game/late.cfg\n"
+            "Steam app 730/drive_c/users/steamuser/Saved Games/Game/slot1.sav\n");
   // The whole compatdata folder is in the trash; the other prefix and its entry stay.
   EXPECT_FALSE(Exists(compat));
   EXPECT_TRUE(Exists(home + "/.local/share/Trash/files/730/pfx/system.reg"));
@@ -135,7 +146,8 @@ TEST_F(PrefixRemovalTest, WhatIsRefusedMovesNothing) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const PrefixRemoval r = RemovePrefix(c.prefix, usage, all, c.wineRunning, c.options, xdg);
+    const PrefixRemoval r = RemovePrefix(
+        c.prefix, all, [&c] { return c.wineRunning; }, c.options, xdg);
     EXPECT_EQ(PrefixOutcomeName(r.outcome), std::string(PrefixOutcomeName(c.outcome)));
     EXPECT_FALSE(r.why.empty());
     EXPECT_TRUE(Exists(c.folder + (c.prefix.folder == c.prefix.path ? "/system.reg" : "/pfx")));
@@ -148,10 +160,44 @@ TEST_F(PrefixRemovalTest, WhatIsRefusedMovesNothing) {
 TEST_F(PrefixRemovalTest, WithoutSavesNoArchiveIsWritten) {
   PrefixRemovalOptions noSaves = options;
   noSaves.keepSaves = false;
-  const PrefixRemoval r = RemovePrefix(game, usage, known, false, noSaves, xdg);
+  const PrefixRemoval r = RemovePrefix(game, known, No, noSaves, xdg);
   EXPECT_EQ(r.outcome, PrefixOutcome::Removed) << r.why;
   EXPECT_TRUE(r.archive.file.empty());
   EXPECT_FALSE(Exists(dir / "saves"));
+}
+
+// Wine started while the saves were archived: the archive stays, the prefix too.
+TEST_F(PrefixRemovalTest, WineStartedDuringTheArchiveKeepsThePrefix) {
+  int asked = 0;
+  const PrefixRemoval r = RemovePrefix(
+      game, known, [&asked] { return ++asked > 1; }, options, xdg);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(r.outcome, PrefixOutcome::WineRunning);
+  EXPECT_NE(r.why.find(r.archive.file), std::string::npos) << r.why;
+  EXPECT_TRUE(Exists(compat + "/pfx/system.reg"));
+  EXPECT_TRUE(Exists(r.archive.file));
+}
+
+// The archive may lie in none of the prefixes removed together (one without saves included),
+// and a Proton game's folder whose pfx is a link to another prefix is not that game's.
+TEST_F(PrefixRemovalTest, NeitherTheArchiveNorTheFolderReachesAnotherPrefix) {
+  PrefixRemovalOptions inOther = options;
+  inOther.savesTo = home + "/.wine/drive_c/saves";
+  inOther.batchFolders = {compat, home + "/.wine"};
+  const PrefixRemoval r = RemovePrefix(game, known, No, inOther, xdg);
+  EXPECT_EQ(r.outcome, PrefixOutcome::SavesNotKept);
+  EXPECT_TRUE(r.archive.file.empty());
+  EXPECT_FALSE(Exists(home + "/.wine/drive_c/saves"));
+  // compatdata/8/pfx leads to ~/.wine.
+  const std::string linked = home + "/.local/share/Steam/steamapps/compatdata/8";
+  test::MakeDirs(linked);
+  ASSERT_EQ(::symlink((home + "/.wine").c_str(), (linked + "/pfx").c_str()), 0);
+  const KnownSystem eight{"Steam app 8", home + "/.wine",    "Steam", "win64", linked,
+                          "Steam app 8", OwnerState::Removed};
+  const PrefixRemoval refused = RemovePrefix(eight, {eight, game}, No, options, xdg);
+  EXPECT_EQ(refused.outcome, PrefixOutcome::Refused);
+  EXPECT_TRUE(Exists(linked + "/pfx/system.reg"));
+  EXPECT_TRUE(Exists(home + "/.wine/system.reg"));
 }
 
 TEST_F(PrefixRemovalTest, APrefixIsFoundByWhatItIsNotHowItIsSpelt) {
@@ -168,6 +214,63 @@ TEST_F(PrefixRemovalTest, APrefixIsFoundByWhatItIsNotHowItIsSpelt) {
   for (const auto& c : cases) {
     const KnownSystem* found = FindKnownPrefix(known, c.path);
     EXPECT_EQ(found ? found->name : std::string("(none)"), c.found ? c.found : "(none)") << c.path;
+  }
+}
+
+}  // namespace
+}  // namespace pgl
+
+namespace pgl {
+namespace {
+
+// Steam as it installs itself (~/.steam/steam a link to ~/.local/share/Steam), and a home that
+// is itself reached through a link (/home to /var/home): the prefix found is measured, and its
+// saves archived, as the folder it is.
+TEST(PrefixRemovalLayouts, SavesAreFoundAndKeptWhateverLinkLedToThePrefix) {
+  for (const bool homeThroughLink : {false, true}) {
+    SCOPED_TRACE(homeThroughLink ? "a home through a link" : "Steam's own link");
+    test::TempDir dir;
+    const std::string realHome = dir / "var/home/ann";
+    test::MakeDirs(realHome);
+    std::string home = realHome;
+    if (homeThroughLink) {
+      test::MakeDirs(dir / "home");
+      ASSERT_EQ(::symlink(realHome.c_str(), (dir / "home/ann").c_str()), 0);
+      home = dir / "home/ann";
+    }
+    const std::string steam = realHome + "/.local/share/Steam";
+    Prefix(steam + "/steamapps/compatdata/730/pfx");
+    File(steam + "/steamapps/compatdata/730/pfx/drive_c/users/steamuser/Saved Games/G/s.sav",
+         "the save");
+    test::MakeDirs(realHome + "/.steam");
+    ASSERT_EQ(::symlink(steam.c_str(), (realHome + "/.steam/steam").c_str()), 0);
+    const PrefixSearch found = FindWinePrefixes(home, "");
+    ASSERT_EQ(found.prefixes.size(), 1u);
+    const FoundPrefix& p = found.prefixes[0];
+    const std::string compat = fs::canonical(steam).string() + "/steamapps/compatdata/730";
+    EXPECT_EQ(p.path, compat + "/pfx");
+    EXPECT_EQ(p.folder, compat);
+    EXPECT_EQ(p.ownerState, OwnerState::Removed);
+    const PrefixUsage usage = MeasurePrefix(p.folder, p.path, 1);
+    EXPECT_EQ(usage.saveFolders.size(), 1u);
+    EXPECT_GT(usage.savesBytes, 0u);
+    EXPECT_GT(usage.lastUsed, 0);
+    // The spelling through the links measures the same.
+    const PrefixUsage spelt = MeasurePrefix(home + "/.steam/steam/steamapps/compatdata/730",
+                                            home + "/.steam/steam/steamapps/compatdata/730/pfx", 1);
+    EXPECT_EQ(spelt.savesBytes, usage.savesBytes);
+    const KnownSystem known{p.name, p.path, p.source, p.arch, p.folder, p.owner, p.ownerState};
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", home.c_str(), 1);
+    const XdgFolders xdg = UserXdgFolders();
+    ::setenv("HOME", oldHome.c_str(), 1);
+    PrefixRemovalOptions options;
+    options.savesTo = dir / "saves";
+    const PrefixRemoval r = RemovePrefix(known, {known}, No, options, xdg);
+    ASSERT_EQ(r.outcome, PrefixOutcome::Removed) << r.why;
+    EXPECT_EQ(TarList(r.archive.file),
+              "Steam app 730/drive_c/users/steamuser/Saved Games/G/s.sav\n");
+    EXPECT_FALSE(Exists(compat));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -204,8 +205,9 @@ TEST_F(WinePrefixesTest, EachPrefixHasItsOwnerAndWhetherItIsStillThere) {
   const std::map<std::string, Expected> expected = {
       {"~/.wine", {"", OwnerState::None, home / ".wine"}},
       {"Half-Life 2", {"Half-Life 2", OwnerState::Present, steam + "220"}},
+      // A library listed is not there (a disk that is not mounted): the game may be in it.
       {"Steam app 730",
-       {"Steam app 730", OwnerState::Removed, other / "lib2/steamapps/compatdata/730"}},
+       {"Steam app 730", OwnerState::Unknown, other / "lib2/steamapps/compatdata/730"}},
       {"Tetris", {"Tetris", OwnerState::Present, steam + "3456789012"}},
       {"Non-Steam shortcut 2876543210",
        {"Non-Steam shortcut 2876543210", OwnerState::Removed, steam + "2876543210"}},
@@ -230,6 +232,100 @@ TEST_F(WinePrefixesTest, EachPrefixHasItsOwnerAndWhetherItIsStillThere) {
     EXPECT_EQ(p.folder, it->second.folder) << p.name;
   }
   EXPECT_EQ(checked, expected.size());
+  // Every library there and read: the game without a manifest is removed. A shortcut list
+  // that cannot be read leaves the shortcuts' games unknown; so does a Heroic list.
+  const std::string lists = home / ".local/share/Steam/steamapps/libraryfolders.vdf";
+  File(lists, "\"libraryfolders\" { \"1\" { \"path\" \"" + (other / "lib2") + "\" } }");
+  File(home / ".local/share/Steam/userdata/99/config/shortcuts.vdf", "\x00broken");
+  File(home / ".config/heroic/gog_store/installed.json", "{\"installed\": [");
+  const std::map<std::string, OwnerState> after = {
+      {"Steam app 730", OwnerState::Removed},
+      {"Non-Steam shortcut 2876543210", OwnerState::Unknown},
+      {"Tetris", OwnerState::Present},
+      {"Some Game", OwnerState::Unknown},
+      {"Puzzle", OwnerState::Present},
+  };
+  checked = 0;
+  for (const FoundPrefix& p : FindWinePrefixes(home.Path(), "").prefixes) {
+    const auto it = after.find(p.name);
+    if (it == after.end()) continue;
+    ++checked;
+    EXPECT_EQ(OwnerStateName(p.ownerState), std::string(OwnerStateName(it->second))) << p.name;
+  }
+  EXPECT_EQ(checked, after.size());
+}
+
+// Links where users have them: each prefix is listed once, at the folder it is, and a Steam
+// game's folder or pfx that is a link is not taken for that game's prefix.
+TEST_F(WinePrefixesTest, LinksLeadToThePrefixTheyReachListedOnceAtItsOwnFolder) {
+  const std::string h = home.Path();
+  Prefix(h + "/.wine-b");
+  ASSERT_EQ(::symlink((h + "/.wine-b").c_str(), (h + "/.wine-a").c_str()), 0);
+  const std::string steam = h + "/.local/share/Steam/steamapps/compatdata";
+  test::MakeDirs(steam + "/8");
+  ASSERT_EQ(::symlink((h + "/.wine").c_str(), (steam + "/8/pfx").c_str()), 0);
+  // compatdata/111 leads to another library's installed game 222.
+  File(other / "lib2/steamapps/appmanifest_222.acf",
+       "\"AppState\" { \"appid\" \"222\" \"name\" \"Portal 2\" }");
+  Prefix(other / "lib2/steamapps/compatdata/222/pfx");
+  ASSERT_EQ(::symlink((other / "lib2/steamapps/compatdata/222").c_str(), (steam + "/111").c_str()),
+            0);
+  const PrefixSearch found = FindWinePrefixes(h, "");
+  const auto named = [&](const std::string& name) {
+    return std::count_if(found.prefixes.begin(), found.prefixes.end(),
+                         [&](const FoundPrefix& p) { return p.name == name; });
+  };
+  const auto at = [&](const std::string& path) -> const FoundPrefix* {
+    for (const FoundPrefix& p : found.prefixes)
+      if (p.path == path) return &p;
+    return nullptr;
+  };
+  EXPECT_EQ(named("~/.wine-b"), 1);
+  EXPECT_EQ(named("~/.wine-a"), 0);
+  ASSERT_NE(at(h + "/.wine"), nullptr);
+  EXPECT_EQ(at(h + "/.wine")->source, "Wine");
+  EXPECT_EQ(named("Steam app 8"), 0);
+  EXPECT_EQ(named("Steam app 111"), 0);
+  const FoundPrefix* portal = at(other / "lib2/steamapps/compatdata/222/pfx");
+  ASSERT_NE(portal, nullptr);
+  EXPECT_EQ(portal->name, "Portal 2");
+  EXPECT_EQ(portal->folder, other / "lib2/steamapps/compatdata/222");
+  // Half-Life 2 was found through ~/.steam/steam: it is listed at its own folder.
+  ASSERT_NE(at(h + "/.local/share/Steam/steamapps/compatdata/220/pfx"), nullptr);
+  // Every path is the folder itself.
+  for (const FoundPrefix& p : found.prefixes) {
+    EXPECT_EQ(p.path, std::filesystem::canonical(p.path).string()) << p.name;
+    EXPECT_EQ(p.folder, std::filesystem::canonical(p.folder).string()) << p.name;
+  }
+}
+
+// Heroic's list of a store's games is read once, whatever its size: two megabytes of games
+// without titles, with "app_name" in every one.
+TEST_F(WinePrefixesTest, LargeHeroicListsAreReadInOnePass) {
+  std::string list = "{";
+  for (int i = 0; list.size() < (2u << 20); ++i)
+    list += (i ? "," : "") + std::string("\"Game") + std::to_string(i) +
+            "\": {\"app_name\": \"Game" + std::to_string(i) + "\", \"install_path\": \"/g\"}";
+  list += ", \"Puzzle\": {\"app_name\": \"Puzzle\", \"title\": \"Puzzle Quest\"}}";
+  File(home / ".config/heroic/legendaryConfig/legendary/installed.json", list);
+  const PrefixSearch found = FindWinePrefixes(home.Path(), "");
+  const auto puzzle = std::find_if(found.prefixes.begin(), found.prefixes.end(),
+                                   [](const FoundPrefix& p) { return p.name == "Puzzle"; });
+  ASSERT_NE(puzzle, found.prefixes.end());
+  EXPECT_EQ(puzzle->owner, "Puzzle Quest");
+  EXPECT_EQ(puzzle->ownerState, OwnerState::Present);
+}
+
+// A home reached through a link (/home leading to /var/home): prefixes keep their short names.
+TEST(WinePrefixes, AHomeThroughALinkNamesItsPrefixesAsUsual) {
+  test::TempDir dir;
+  Prefix(dir / "var/home/ann/.wine");
+  test::MakeDirs(dir / "home");
+  ASSERT_EQ(::symlink((dir / "var/home/ann").c_str(), (dir / "home/ann").c_str()), 0);
+  const PrefixSearch found = FindWinePrefixes(dir / "home/ann", "");
+  ASSERT_EQ(found.prefixes.size(), 1u);
+  EXPECT_EQ(found.prefixes[0].name, "~/.wine");
+  EXPECT_EQ(found.prefixes[0].path, dir / "var/home/ann/.wine");
 }
 
 TEST(FrontEndFiles, SteamShortcutsAreReadAndBrokenListsRefused) {
@@ -346,8 +442,10 @@ TEST(FrontEndFiles, JsonStringsAreDecodedWhole) {
       {R"({"k": "a\"b\\c\/d\n"})", "a\"b\\c/d\n"},
       {R"({"k": "\u0047\u00f3\u20ac"})", "G\xc3\xb3\xe2\x82\xac"},
       {R"({"k": "\uD83D\uDE00!"})", "\xf0\x9f\x98\x80!"},  // one character, not two halves
-      {R"({"k": "\uD83Dx"})", "\xef\xbf\xbdx"},            // a lone half
-      {R"({"k": "\uDE00\uD83D"})", "\xef\xbf\xbd\xef\xbf\xbd"},
+      {R"({"k": "\uD83Dx"})", std::nullopt},               // a lone half: not JSON
+      {R"({"k": "\uDE00\uD83D"})", std::nullopt},
+      {R"({"a": {"k": "nested"}, "k": "outer"})", "nested"},  // the first in the text
+      {R"({"k": ["in an array"], "x": {"k": "member"}})", "member"},
       {R"({"other": "x", "k" : "second"})", "second"},
       {R"({"k": "cut)", std::nullopt},
       {R"({"k": 5})", std::nullopt},

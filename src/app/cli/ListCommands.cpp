@@ -151,6 +151,7 @@ int Prefixes(OutputFormat format, bool sizes) {
   const auto systems = KnownSystems(notes);
   for (const auto& note : notes) Note("skipped " + note);
   std::vector<PrefixRecord> records;
+  bool savesWhole = true;
   for (const KnownSystem& s : systems) {
     std::optional<std::size_t> programs;
     if (const auto registry = OpenKnownRegistry(s)) programs = CountListedPrograms(*registry);
@@ -159,6 +160,11 @@ int Prefixes(OutputFormat format, bool sizes) {
     if (const auto usage = sizes ? MeasureKnownSystem(s) : std::nullopt) {
       for (const std::string& folder : usage->unreadable)
         Note("could not read " + folder + ": its size is not counted");
+      // Saves that cannot be read are saves that no archive would keep: a failure.
+      for (const std::string& folder : usage->savesUnread)
+        Note("could not read " + folder + ": it may hold saves, which are not counted; " +
+             "remove-prefix keeps this prefix until it can be read");
+      savesWhole = savesWhole && usage->savesUnread.empty();
       PrefixSizes measured{usage->sizeBytes, usage->savesBytes, {}, usage->lastUsed};
       for (const SaveFolder& save : usage->saveFolders)
         measured.saveFolders.emplace_back(save.path, save.bytes);
@@ -167,7 +173,7 @@ int Prefixes(OutputFormat format, bool sizes) {
     records.push_back(std::move(record));
   }
   Out(FormatPrefixes(records, format));
-  return 0;
+  return savesWhole ? 0 : 1;
 }
 
 class PrefixesCommand : public Command {

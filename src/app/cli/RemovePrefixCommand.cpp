@@ -42,6 +42,9 @@ std::string Describe(const Chosen& c, bool keepSaves) {
           (c.usage.saveFolders.empty() ? ""
            : keepSaves                 ? ", kept in an archive first"
                                        : ", removed with it");
+  if (keepSaves)
+    for (const std::string& folder : c.usage.savesUnread)
+      text += "\n    cannot read " + Safe(folder) + ": this prefix stays until it can be read";
   return text + "\n";
 }
 
@@ -73,6 +76,10 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
     if (!Agreed("Continue?")) return 1;
   }
   PrefixRemovalOptions options{savesTo, !noSaves, Language::English};
+  // The archive goes in none of the prefixes this command removes, saves or not.
+  for (const Chosen& c : chosen)
+    if (c.prefix)
+      options.batchFolders.push_back(c.prefix->folder.empty() ? c.prefix->path : c.prefix->folder);
   std::vector<PrefixOutcomeRecord> records;
   bool allRemoved = true;
   for (const Chosen& c : chosen) {
@@ -81,7 +88,9 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
     if (!c.prefix) {
       r.why = "not a prefix that \"prefixes\" finds";
     } else {
-      r = RemovePrefix(*c.prefix, c.usage, known, KnownSystemInUse(*c.prefix), options, xdg);
+      const KnownSystem& prefix = *c.prefix;
+      r = RemovePrefix(
+          prefix, known, [&prefix] { return KnownSystemInUse(prefix); }, options, xdg);
       record = {c.prefix->folder.empty() ? c.prefix->path : c.prefix->folder,
                 c.prefix->name,
                 c.prefix->owner,

@@ -17,9 +17,20 @@ std::string ExecutableDir() {
   return dir.empty() ? "/" : dir;
 }
 
+namespace {
+
+bool IsBuildTree(const std::string& exeDir) {
+  struct stat st {};
+  return ::lstat((exeDir + "/" + kBuildTreeMarker).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
 std::string ProgramFilesDir() {
+  // Only a build tree keeps its files beside itself: an installed program (in /usr/bin, run by
+  // root as much as by anyone) writes to the user's own folders alone.
   const std::string exeDir = ExecutableDir();
-  if (::access(exeDir.c_str(), W_OK) == 0) return exeDir;
+  if (IsBuildTree(exeDir) && ::access(exeDir.c_str(), W_OK) == 0) return exeDir;
   std::string config;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
     config = xdg;

@@ -4,24 +4,11 @@
 #include <cctype>
 #include <cstdint>
 
-#include "util/Utf.h"
+#include <nlohmann/json.hpp>
 
 namespace pgl {
 
 namespace {
-
-// The four hex digits of a \u escape that starts at `at` (the 'u'), or nothing.
-std::optional<std::uint32_t> Hex4(std::string_view text, std::size_t at) {
-  if (at + 4 >= text.size() || text[at] != 'u') return std::nullopt;
-  std::uint32_t code = 0;
-  for (std::size_t k = at + 1; k <= at + 4; ++k) {
-    const auto h = static_cast<unsigned char>(text[k]);
-    if (!std::isxdigit(h)) return std::nullopt;
-    code =
-        code * 16 + static_cast<std::uint32_t>(std::isdigit(h) ? h - '0' : (h | 0x20) - 'a' + 10);
-  }
-  return code;
-}
 
 // Steam's binary KeyValues: a type byte, a name ending in NUL, then the value.
 class BinaryKeyValues {
@@ -96,15 +83,6 @@ class BinaryKeyValues {
   std::size_t at_ = 0;
 };
 
-// "key" with its quotes. (Built by appending: GCC 12 warns wrongly of the insert that "\"" +
-// std::string makes, bug 105329.)
-std::string Quoted(std::string_view key) {
-  std::string quoted(1, '"');
-  quoted.append(key);
-  quoted += '"';
-  return quoted;
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> SteamShortcutId(const std::string& folder) {
@@ -144,62 +122,100 @@ std::optional<std::vector<SteamShortcut>> ReadSteamShortcuts(std::string_view by
   return shortcuts;
 }
 
+namespace {
+
+// Hands each string member of every object to its visitor as the parser meets it, and keeps
+// nothing else: memory stays in proportion to the nesting, and the text is read once.
+class JsonStringMembers final : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  explicit JsonStringMembers(const JsonMemberVisitor& visit) : visit_(visit) {}
+
+  bool null() override { return Value(); }
+  bool boolean(bool) override { return Value(); }
+  bool number_integer(number_integer_t) override { return Value(); }
+  bool number_unsigned(number_unsigned_t) override { return Value(); }
+  bool number_float(number_float_t, const string_t&) override { return Value(); }
+  bool binary(binary_t&) override { return Value(); }
+  bool string(string_t& value) override {
+    if (!objects_.empty() && inObject_.back() && key_) {
+      if (!visit_(objects_.back(), *key_, value)) stopped_ = true;
+    }
+    return Value();
+  }
+  bool key(string_t& key) override {
+    key_ = std::move(key);
+    return true;
+  }
+  bool start_object(std::size_t) override {
+    if (inObject_.size() >= kMaxJsonDepth) return false;
+    key_.reset();
+    objects_.push_back(++objectCount_);
+    inObject_.push_back(true);
+    return true;
+  }
+  bool end_object() override {
+    objects_.pop_back();
+    inObject_.pop_back();
+    return Value();
+  }
+  bool start_array(std::size_t) override {
+    if (inObject_.size() >= kMaxJsonDepth) return false;
+    key_.reset();
+    inObject_.push_back(false);
+    return true;
+  }
+  bool end_array() override {
+    inObject_.pop_back();
+    return Value();
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
+  bool Stopped() const { return stopped_; }
+
+ private:
+  // A value ends the member it belonged to; a visitor that has what it wanted stops the read.
+  bool Value() {
+    key_.reset();
+    return !stopped_;
+  }
+
+  const JsonMemberVisitor& visit_;
+  std::vector<std::size_t> objects_;  // the serial numbers of the objects around the place
+  std::vector<bool> inObject_;        // per level: an object (true) or an array
+  std::optional<std::string> key_;
+  std::size_t objectCount_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+bool ReadJsonStringMembers(std::string_view text, const JsonMemberVisitor& visit) {
+  JsonStringMembers reader(visit);
+  const bool whole = nlohmann::json::sax_parse(text.begin(), text.end(), &reader);
+  return whole || reader.Stopped();
+}
+
 std::vector<std::string> JsonStringValues(std::string_view text, std::string_view key) {
-  const std::string quoted = Quoted(key);
   std::vector<std::string> values;
-  for (std::size_t at = text.find(quoted); at != std::string_view::npos;
-       at = text.find(quoted, at + quoted.size()))
-    if (const auto value = JsonStringValue(text.substr(at, text.size() - at), key);
-        value && text.compare(at, quoted.size(), quoted) == 0)
-      values.push_back(*value);
+  const bool ok = ReadJsonStringMembers(
+      text, [&](std::size_t, const std::string& name, const std::string& value) {
+        if (name == key) values.push_back(value);
+        return true;
+      });
+  if (!ok) values.clear();
   return values;
 }
 
 std::optional<std::string> JsonStringValue(std::string_view text, std::string_view key) {
-  const std::string quoted = Quoted(key);
-  std::size_t at = 0;
-  while ((at = text.find(quoted, at)) != std::string_view::npos) {
-    std::size_t i = at + quoted.size();
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i >= text.size() || text[i] != ':') {
-      at = i;
-      continue;
-    }
-    ++i;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i >= text.size() || text[i] != '"') return std::nullopt;
-    std::string value;
-    for (++i; i < text.size() && text[i] != '"'; ++i) {
-      if (text[i] != '\\' || i + 1 >= text.size()) {
-        value += text[i];
-        continue;
-      }
-      const char e = text[++i];
-      const auto code = Hex4(text, i);
-      if (!code) {
-        value += e == 'n'   ? '\n'
-                 : e == 't' ? '\t'
-                 : e == 'r' ? '\r'
-                 : e == 'b' ? '\b'
-                 : e == 'f' ? '\f'
-                            : e;
-        continue;
-      }
-      i += 4;
-      // A high surrogate followed by a low one is one character; a lone half is U+FFFD.
-      if (*code >= 0xD800 && *code <= 0xDBFF && i + 2 < text.size() && text[i + 1] == '\\') {
-        if (const auto low = Hex4(text, i + 2); low && *low >= 0xDC00 && *low <= 0xDFFF) {
-          AppendUtf8(value, 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00));
-          i += 6;
-          continue;
-        }
-      }
-      AppendUtf8(value, *code >= 0xD800 && *code <= 0xDFFF ? 0xFFFD : *code);
-    }
-    if (i >= text.size()) return std::nullopt;  // unterminated
-    return value;
-  }
-  return std::nullopt;
+  std::optional<std::string> found;
+  const bool ok = ReadJsonStringMembers(
+      text, [&](std::size_t, const std::string& name, const std::string& value) {
+        if (name != key) return true;
+        found = value;
+        return false;
+      });
+  return ok ? found : std::nullopt;
 }
 
 bool ReadKeyValues(std::string_view text, const KeyValueVisitor& visit) {

@@ -14,11 +14,22 @@
 
 namespace pgl {
 
-// The first string value of "key" in a JSON text (Heroic's game settings), its escapes decoded
-// (a surrogate pair as one character); nothing when there is none or the text breaks off.
+// Reads a JSON text (Heroic's settings and lists of games) once, with nlohmann's parser, and
+// hands every string member of every object to `visit`: the object's serial number (the same
+// for members of one object), the member's name and its value, in the text's order. The
+// visitor returns false to stop reading. False for a text that is not JSON or nests deeper than
+// kMaxJsonDepth (values already handed over are then to be dropped).
+using JsonMemberVisitor =
+    std::function<bool(std::size_t object, const std::string& key, const std::string& value)>;
+inline constexpr std::size_t kMaxJsonDepth = 64;
+bool ReadJsonStringMembers(std::string_view text, const JsonMemberVisitor& visit);
+
+// The first string value of "key" at any depth of a JSON text; nothing when there is none or the
+// text is not JSON.
 std::optional<std::string> JsonStringValue(std::string_view text, std::string_view key);
 
-// Every string value of "key" in a JSON text, in order (Heroic's lists of installed games).
+// Every string value of "key" at any depth of a JSON text, in order; none for a text that is not
+// JSON.
 std::vector<std::string> JsonStringValues(std::string_view text, std::string_view key);
 
 // Reads Valve's KeyValues text (libraryfolders.vdf, appmanifest_*.acf): "key" "value" pairs

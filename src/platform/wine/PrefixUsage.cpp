@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <set>
@@ -33,6 +35,7 @@ class Walk {
     struct stat st {};
     if (::lstat(root_.c_str(), &st) != 0) {
       result_.unreadable.push_back(root_);
+      result_.savesUnread.push_back(root_);
       return;
     }
     result_.sizeBytes += static_cast<std::uint64_t>(st.st_blocks) * 512;
@@ -44,6 +47,7 @@ class Walk {
     for (auto& worker : workers) worker.join();
     for (auto& [path, bytes] : saves_) result_.saveFolders.push_back({path, bytes});
     std::sort(result_.unreadable.begin(), result_.unreadable.end());
+    std::sort(result_.savesUnread.begin(), result_.savesUnread.end());
   }
 
   PrefixUsage& Result() { return result_; }
@@ -53,7 +57,7 @@ class Walk {
     std::uint64_t size = 0, saves = 0;
     std::int64_t newest = 0;
     std::map<std::string, std::uint64_t> saveFolders;
-    std::vector<std::string> unreadable;
+    std::vector<std::string> unreadable, savesUnread;
   };
 
   void Work() {
@@ -71,6 +75,8 @@ class Walk {
     for (auto& [path, bytes] : counts.saveFolders) saves_[path] += bytes;
     result_.unreadable.insert(result_.unreadable.end(), counts.unreadable.begin(),
                               counts.unreadable.end());
+    result_.savesUnread.insert(result_.savesUnread.end(), counts.savesUnread.begin(),
+                               counts.savesUnread.end());
   }
 
   // The next folder to read (relative to the root); false once every folder is read.
@@ -100,6 +106,10 @@ class Walk {
     if (!d) {
       if (fd >= 0) ::close(fd);
       counts.unreadable.push_back(path);
+      std::string inPrefix;
+      if (dir.empty() || dir == prefixInRoot_ ||
+          (InPrefix(dir, inPrefix) && MayHoldSaves(inPrefix)))
+        counts.savesUnread.push_back(path);
       return;
     }
     while (const dirent* e = ::readdir(d)) {
@@ -165,8 +175,15 @@ class Walk {
 
 }  // namespace
 
-PrefixUsage MeasurePrefix(const std::string& folder, const std::string& prefixDir,
+PrefixUsage MeasurePrefix(const std::string& givenFolder, const std::string& givenPrefixDir,
                           unsigned threads) {
+  // Measured as the folders they are: a path through a link (Steam's ~/.steam/steam, a home
+  // reached through a link) must find the same saves as the resolved one.
+  const auto resolved = [](const std::string& path) {
+    char buffer[PATH_MAX];
+    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
+  };
+  const std::string folder = resolved(givenFolder), prefixDir = resolved(givenPrefixDir);
   std::string inside;
   if (prefixDir != folder && prefixDir.starts_with(folder + "/"))
     inside = prefixDir.substr(folder.size() + 1);

@@ -31,6 +31,11 @@ bool IsFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool IsPrefix(const std::string& dir) {
   return IsFile(dir + "/system.reg");
 }
@@ -135,13 +140,23 @@ class Finder {
     out_.notes.push_back(path + ": " + why);
   }
 
+  // A prefix is listed once, at its own folder: whatever link led to it (Steam's ~/.steam/steam,
+  // a home reached through a link, ~/.wine-a leading to ~/.wine-b), its path and folder are the
+  // resolved ones, so that its saves, size and removal are judged on what it is.
   void Add(FoundPrefix prefix) {
     while (prefix.path.size() > 1 && prefix.path.back() == '/') prefix.path.pop_back();
     if (!IsPrefix(prefix.path)) return;
-    if (!seen_.insert(Canonical(prefix.path)).second) return;
+    prefix.path = Canonical(prefix.path);
+    if (!seen_.insert(prefix.path).second) return;
     prefix.arch = PrefixArch(prefix.path);
-    if (prefix.folder.empty()) prefix.folder = prefix.path;
+    prefix.folder = prefix.folder.empty() ? prefix.path : Canonical(prefix.folder);
     out_.prefixes.push_back(std::move(prefix));
+  }
+
+  // A path as "~/..." where it lies in the home, reached through a link or not.
+  std::string Short(const std::string& path) const {
+    const std::string viaLink = ShortPath(path, home_);
+    return viaLink != path ? viaLink : ShortPath(path, Canonical(home_));
   }
 
   std::string Home(const std::string& rest) const { return home_ + rest; }
@@ -196,12 +211,16 @@ class Finder {
   }
 
   void Plain(const std::string& winePrefix) {
-    if (!winePrefix.empty()) Add({ShortPath(winePrefix, home_), winePrefix, "WINEPREFIX", "", {}});
-    Add({"~/.wine", Home("/.wine"), "Wine", "", {}});
+    // Named by the folder each is: ~/.wine-a that links to ~/.wine-b is ~/.wine-b.
+    const auto plain = [this](const std::string& path, const char* source) {
+      const std::string real = Canonical(path);
+      Add({Short(real), real, source, "", {}});
+    };
+    if (!winePrefix.empty()) plain(winePrefix, "WINEPREFIX");
+    plain(Home("/.wine"), "Wine");
     // Prefixes people make beside it by hand: ~/.wine32, ~/.wine-games ...
     for (const std::string& folder : Entries(home_))
-      if (folder.starts_with(".wine") && folder != ".wine")
-        Add({"~/" + folder, Home("/" + folder), "Wine", "", {}});
+      if (folder.starts_with(".wine") && folder != ".wine") plain(Home("/" + folder), "Wine");
   }
 
   void Steam() {
@@ -214,6 +233,9 @@ class Finder {
     std::set<std::string> doneRoots;
     for (const auto& [root, source] : roots) {
       if (!IsDir(root) || !doneRoots.insert(Canonical(root)).second) continue;
+      // Set where a library or a manifest could not be read: a game with no manifest in the
+      // others may be installed there, so it is not known to be removed.
+      bool incomplete = false;
       std::vector<std::string> libraries = {root};
       for (const char* file : {"/steamapps/libraryfolders.vdf", "/config/libraryfolders.vdf"}) {
         const auto text = Read(root + file);
@@ -232,7 +254,10 @@ class Finder {
                 found.push_back(value);
             });
         if (ok) libraries.insert(libraries.end(), found.begin(), found.end());
-        if (!ok) Note(root + file, "not a library list Purgelet can read");
+        if (!ok) {
+          Note(root + file, "not a library list Purgelet can read");
+          incomplete = true;
+        }
         break;
       }
       // Names of the games from every library's manifests; a game without one is removed.
@@ -242,15 +267,25 @@ class Finder {
       std::set<std::string> doneLibraries;
       for (const std::string& library : libraries) {
         if (!IsDir(library + "/steamapps")) {
-          if (library != root) Note(library, "the Steam library folder does not exist");
+          // A library on a disk that is not mounted now: its games are not known to be gone.
+          if (library != root) {
+            Note(library, "the Steam library folder does not exist");
+            incomplete = true;
+          }
           continue;
         }
         if (!doneLibraries.insert(Canonical(library)).second) continue;
         usable.push_back(library);
         for (const std::string& entry : Entries(library + "/steamapps")) {
           if (!entry.starts_with("appmanifest_") || !entry.ends_with(".acf")) continue;
+          // The manifest's number is in its name: a game whose manifest cannot be read is
+          // still installed.
+          const std::string number = entry.substr(12, entry.size() - 12 - 4);
           const auto text = Read(library + "/steamapps/" + entry);
-          if (!text) continue;
+          if (!text) {
+            installed.insert(number);
+            continue;
+          }
           std::string id, name;
           const bool ok =
               ReadKeyValues(*text, [&](const std::vector<std::string>& path, const std::string& key,
@@ -261,13 +296,16 @@ class Finder {
               });
           if (!ok || id.empty()) {
             Note(library + "/steamapps/" + entry, "not a manifest Purgelet can read");
+            installed.insert(number);
             continue;
           }
           installed.insert(id);
           if (!name.empty()) names[id] = name;
         }
       }
-      const std::map<std::uint32_t, std::string> shortcuts = SteamShortcuts(root);
+      bool shortcutsIncomplete = false;
+      const std::map<std::uint32_t, std::string> shortcuts =
+          SteamShortcuts(root, shortcutsIncomplete);
       // Where Steam keeps Protons: each library's common folder, the compatibility tools.
       std::vector<std::string> protonFolders = {root + "/compatibilitytools.d",
                                                 "/usr/share/steam/compatibilitytools.d",
@@ -279,21 +317,33 @@ class Finder {
         for (const std::string& id : Entries(compat)) {
           const std::string pfx = compat + "/" + id + "/pfx";
           if (!IsPrefix(pfx)) continue;
+          // The game's folder and its pfx are Steam's own folders. One that is a link leads to
+          // some other folder (another game's, the user's own prefix): it is not this game's,
+          // and removing "this game's prefix" must never reach it. What it leads to is found
+          // as what it is.
+          if (IsLink(compat + "/" + id) || IsLink(pfx)) {
+            Note(IsLink(pfx) ? pfx : compat + "/" + id,
+                 "a link, not the game's own prefix: left out of the game's prefixes");
+            continue;
+          }
           const auto name = names.find(id);
           FoundPrefix p{name != names.end() ? name->second : "Steam app " + id, pfx, source, "",
                         ProtonWine(compat + "/" + id, protonFolders)};
-          p.folder = Canonical(compat + "/" + id);
+          p.folder = compat + "/" + id;
           p.owner = p.name;
-          p.ownerState = installed.contains(id) ? OwnerState::Present : OwnerState::Removed;
+          p.ownerState = installed.contains(id) ? OwnerState::Present
+                         : incomplete           ? OwnerState::Unknown
+                                                : OwnerState::Removed;
           // A game the user added to Steam has no manifest: its shortcut says it is there.
           const auto number = SteamShortcutId(id);
-          if (p.ownerState == OwnerState::Removed && number) {
+          if (p.ownerState != OwnerState::Present && number) {
             const auto shortcut = shortcuts.find(*number);
             if (shortcut != shortcuts.end()) {
               p.name = p.owner = shortcut->second;
               p.ownerState = OwnerState::Present;
             } else {
               p.name = p.owner = "Non-Steam shortcut " + id;
+              p.ownerState = shortcutsIncomplete ? OwnerState::Unknown : OwnerState::Removed;
             }
           }
           Add(std::move(p));
@@ -304,15 +354,20 @@ class Finder {
 
   // The shortcuts of every Steam user of the installation, by the number that names their
   // compatdata folders.
-  std::map<std::uint32_t, std::string> SteamShortcuts(const std::string& root) {
+  // `incomplete` is set where a list is there but could not be read whole.
+  std::map<std::uint32_t, std::string> SteamShortcuts(const std::string& root, bool& incomplete) {
     std::map<std::uint32_t, std::string> found;
     for (const std::string& user : Entries(root + "/userdata")) {
       const std::string file = root + "/userdata/" + user + "/config/shortcuts.vdf";
       const auto bytes = Read(file);
-      if (!bytes) continue;
+      if (!bytes) {
+        incomplete = incomplete || ::access(file.c_str(), F_OK) == 0;
+        continue;
+      }
       const auto shortcuts = ReadSteamShortcuts(*bytes);
       if (!shortcuts) {
         Note(file, "not a shortcut list Purgelet can read");
+        incomplete = true;
         continue;
       }
       for (const SteamShortcut& s : *shortcuts)
@@ -445,8 +500,12 @@ class Finder {
         const auto title = games.titles.find(appName);
         p.owner = title != games.titles.end() ? title->second : appName;
         // Removed only where Heroic's lists of installed games were read and none holds it.
-        if (games.listsRead > 0)
-          p.ownerState = games.titles.contains(appName) ? OwnerState::Present : OwnerState::Removed;
+        if (games.titles.contains(appName))
+          p.ownerState = OwnerState::Present;
+        else if (games.listsUnread > 0)
+          p.ownerState = OwnerState::Unknown;
+        else if (games.listsRead > 0)
+          p.ownerState = OwnerState::Removed;
         const auto bin = JsonStringValue(*text, "bin");
         const auto type = JsonStringValue(*text, "type");
         if (!bin || bin->empty()) {
@@ -476,32 +535,38 @@ class Finder {
   struct HeroicGames {
     std::map<std::string, std::string> titles;
     int listsRead = 0;
+    int listsUnread = 0;  // there, but not read whole: a game missing from the others may be in it
   };
   HeroicGames HeroicInstalled(const std::string& config) {
     HeroicGames games;
     const struct {
       const char* file;
-      const char* idKey;  // the key of each game's name; nullptr: the game's object is keyed by it
-    } lists[] = {{"/legendaryConfig/legendary/installed.json", nullptr},
+      const char* idKey;  // the member naming each game
+    } lists[] = {{"/legendaryConfig/legendary/installed.json", "app_name"},
                  {"/gog_store/installed.json", "appName"},
                  {"/nile_config/nile/installed.json", "id"},
                  {"/sideload_apps/library.json", "app_name"}};
     for (const auto& list : lists) {
       const auto text = Read(config + list.file);
       if (!text) continue;
-      ++games.listsRead;
-      if (list.idKey) {
-        for (const std::string& id : JsonStringValues(*text, list.idKey)) games.titles[id] = id;
+      // Each object naming a game, with the title it gives (Legendary's and the side-loaded
+      // games' lists give one), read in one pass.
+      std::map<std::size_t, std::pair<std::string, std::string>> objects;
+      const bool ok = ReadJsonStringMembers(
+          *text, [&](std::size_t object, const std::string& key, const std::string& value) {
+            if (key == list.idKey) objects[object].first = value;
+            if (key == "title") objects[object].second = value;
+            return true;
+          });
+      if (!ok) {
+        Note(config + list.file, "not a list of games Purgelet can read");
+        ++games.listsUnread;
         continue;
       }
-      // Legendary's list: "AppName": { "app_name": "AppName", "title": "...", ... }
-      for (const std::string& id : JsonStringValues(*text, "app_name")) {
-        const auto at = text->find("\"" + id + "\"");
-        const auto title = at == std::string::npos
-                               ? std::nullopt
-                               : JsonStringValue(std::string_view(*text).substr(at), "title");
-        games.titles[id] = title && !title->empty() ? *title : id;
-      }
+      ++games.listsRead;
+      for (const auto& [object, game] : objects)
+        if (!game.first.empty())
+          games.titles[game.first] = game.second.empty() ? game.first : game.second;
     }
     return games;
   }

@@ -41,6 +41,7 @@ enum class Word {
   Present,
   Removed,
   None,
+  Unknown,
   Shown,
   Question,
   Owner,
@@ -54,6 +55,7 @@ constexpr Message<Word> kWords[] = {
     {Word::Present, {"present", "obecny"}},
     {Word::Removed, {"removed", "usunięty"}},
     {Word::None, {"", ""}},
+    {Word::Unknown, {"unknown", "nieznany"}},
     {Word::Shown,
      {"the window shows it: show another prefix first",
       "okno go pokazuje: najpierw pokaż inny prefiks"}},
@@ -122,6 +124,7 @@ std::string PrefixCell(const PrefixRow& row, PrefixColumn column, Language lang)
     case PrefixColumn::State:
       return Said(p.ownerState == OwnerState::Present   ? Word::Present
                   : p.ownerState == OwnerState::Removed ? Word::Removed
+                  : p.ownerState == OwnerState::Unknown ? Word::Unknown
                                                         : Word::None,
                   lang);
     case PrefixColumn::Programs:

@@ -205,7 +205,10 @@ void TFormPrefixes::RemoveSelected() {
         "Purgelet", QString::fromStdString(Text(PrefixesText::NotRemovedTitle, lang_)) + refused);
   if (chosen.empty()) return;
   const XdgFolders xdg = UserXdgFolders();
-  const PrefixRemovalOptions options{xdg.documents + "/Purgelet saves", true, lang_};
+  PrefixRemovalOptions options{xdg.documents + "/Purgelet saves", true, lang_};
+  for (const PrefixRow* row : chosen)
+    options.batchFolders.push_back(row->prefix.folder.empty() ? row->prefix.path
+                                                              : row->prefix.folder);
   if (!services_.ask(QString::fromStdString(RemovalQuestion(chosen, options.savesTo, lang_))))
     return;
   StopMeasuring();  // nothing reads a prefix while it goes
@@ -213,10 +216,9 @@ void TFormPrefixes::RemoveSelected() {
   QString failures;
   std::size_t archives = 0;
   for (const PrefixRow* row : chosen) {
-    const PrefixUsage usage =
-        row->usage ? *row->usage : MeasureKnownSystem(row->prefix).value_or(PrefixUsage{});
-    const PrefixRemoval r =
-        RemovePrefix(row->prefix, usage, known_, KnownSystemInUse(row->prefix), options, xdg);
+    const KnownSystem& prefix = row->prefix;
+    const PrefixRemoval r = RemovePrefix(
+        prefix, known_, [&prefix] { return KnownSystemInUse(prefix); }, options, xdg);
     if (!r.archive.file.empty()) ++archives;
     if (r.outcome == PrefixOutcome::Removed)
       gone.push_back(row->id);
@@ -261,14 +263,10 @@ void TFormPrefixes::SaveSelected() {
   std::size_t files = 0;
   QString failures;
   for (const PrefixRow* row : chosen) {
-    const PrefixUsage usage =
-        row->usage ? *row->usage : MeasureKnownSystem(row->prefix).value_or(PrefixUsage{});
-    std::vector<std::string> folders;
-    for (const SaveFolder& save : usage.saveFolders) folders.push_back(save.path);
     SavesArchive archive;
     std::string error;
     const std::string name = row->prefix.owner.empty() ? row->prefix.name : row->prefix.owner;
-    if (WriteSavesArchive(row->prefix.path, folders, name, folder.toStdString(), archive, error))
+    if (WriteSavesArchive(row->prefix.path, name, folder.toStdString(), archive, error))
       files += archive.files;
     else
       failures += QString::fromStdString("\n" + row->prefix.name + ": " + error);
