@@ -5,6 +5,7 @@
 #include <archive_entry.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <nettle/sha2.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -95,6 +96,27 @@ struct EntryDeleter {
 using Writer = std::unique_ptr<archive, WriterDeleter>;
 using Reader = std::unique_ptr<archive, ReaderDeleter>;
 using Entry = std::unique_ptr<archive_entry, EntryDeleter>;
+
+// Names go into the archive as UTF-8, which libarchive converts from the locale's character
+// set: for as long as this lives, this thread's is UTF-8, whatever locale the program runs in
+// (a name that is no UTF-8 is then stored as the bytes it is).
+class Utf8Names {
+ public:
+  Utf8Names() : utf8_(::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{})) {
+    if (utf8_) old_ = ::uselocale(utf8_);
+  }
+  Utf8Names(const Utf8Names&) = delete;
+  Utf8Names& operator=(const Utf8Names&) = delete;
+  ~Utf8Names() {
+    if (!utf8_) return;
+    ::uselocale(old_);
+    ::freelocale(utf8_);
+  }
+
+ private:
+  locale_t utf8_;
+  locale_t old_ = LC_GLOBAL_LOCALE;
+};
 
 std::string ArchiveError(archive* a) {
   const char* text = archive_error_string(a);
@@ -204,7 +226,8 @@ class SavesWriter {
       return Fail(error, "cannot read " + Host(relative) + ": " + ArchiveError(disk_.get()));
     archive_entry_set_uid(entry.get(), 0);
     archive_entry_set_gid(entry.get(), 0);
-    if (archive_write_header(out_, entry.get()) != ARCHIVE_OK)
+    // A warning is a name that is not UTF-8, stored as the bytes it is.
+    if (archive_write_header(out_, entry.get()) < ARCHIVE_WARN)
       return Fail(error, "cannot write the archive: " + ArchiveError(out_));
     Member member{path, static_cast<std::uint64_t>(st.st_size), {}};
     Sha256 hash;
@@ -374,8 +397,6 @@ bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
                   std::vector<Member>& members, std::string& compression, std::string& error) {
   Writer out(archive_write_new());
   archive_write_set_format_pax(out.get());
-  // Names are stored as the bytes they are, whatever the locale.
-  archive_write_set_options(out.get(), "hdrcharset=BINARY");
   compression = "zstd";
   if (archive_write_add_filter_zstd(out.get()) != ARCHIVE_OK) {
     // A libarchive built without zstd: xz, which every tar reads too.
@@ -423,6 +444,7 @@ bool WriteSavesArchive(const std::string& prefixDir, const std::string& name,
     return false;
   }
   const std::string top = ArchiveName(name, std::min<std::size_t>(200, budget - tail));
+  const Utf8Names utf8;
   RemoveKilledTemporaries(intoDir);
   std::string temporary =
       intoDir + "/" + std::string(kTemporaryStart) + std::to_string(::getpid()) + "-XXXXXX";

@@ -320,8 +320,9 @@ TEST(CliRemovePrefix, WineStartedWhileTheSavesWereArchivedKeepsThePrefix) {
       known, {known},
       [&] {
         // The second look comes after the archive: Wine starts just before it.
-        if (++asked == 2)
+        if (++asked == 2) {
           EXPECT_EQ(e2e::Run({"wineserver", "-p"}, e2e::WineEnvironment(prefix)).exitCode, 0);
+        }
         return KnownSystemInUse(known);
       },
       options, xdg);
