@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "leftovers/SavesArchive.h"
 #include "platform/wine/WinePrefixes.h"
 
 namespace {
@@ -75,6 +76,57 @@ void BM_FindPrefixes(benchmark::State& state) {
   state.counters["prefixes"] = static_cast<double>(found);
 }
 BENCHMARK(BM_FindPrefixes)->Unit(benchmark::kMillisecond);
+
+// Heroic's list of installed Epic games at two megabytes, no titles, "app_name" in each game:
+// read before every command and at the window's start.
+void BM_FindPrefixesWithALargeHeroicList(benchmark::State& state) {
+  const fs::path h = fs::temp_directory_path() / ("pgl-bench-heroic-" + std::to_string(::getpid()));
+  fs::remove_all(h);
+  std::string list = "{";
+  for (int i = 0; list.size() < (2u << 20); ++i)
+    list += (i ? "," : "") + std::string("\"Game") + std::to_string(i) +
+            "\": {\"app_name\": \"Game" + std::to_string(i) + "\", \"install_path\": \"/games/x\"}";
+  list += "}";
+  Write(h / ".config/heroic/legendaryConfig/legendary/installed.json", list);
+  Write(h / ".config/heroic/GamesConfig/Game7.json",
+        "{\"Game7\": {\"winePrefix\": \"" + (h / "Games/Heroic/Prefixes/default/Game7").string() +
+            "\"}}");
+  Prefix(h / "Games/Heroic/Prefixes/default/Game7");
+  for (auto _ : state) benchmark::DoNotOptimize(pgl::FindWinePrefixes(h.string(), ""));
+  fs::remove_all(h);
+}
+BENCHMARK(BM_FindPrefixesWithALargeHeroicList)->Unit(benchmark::kMillisecond);
+
+// The saves' archive of a prefix with 100 MB of saves in 200 files (half of each file
+// repetitive, half not), written, read back and checked.
+void BM_SavesArchive(benchmark::State& state) {
+  const fs::path root =
+      fs::temp_directory_path() / ("pgl-bench-saves-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  std::uint64_t seed = 1;
+  for (int i = 0; i < 200; ++i) {
+    std::string bytes(512u << 10, 'a');
+    for (std::size_t k = bytes.size() / 2; k < bytes.size(); ++k) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      bytes[k] = static_cast<char>(seed >> 56);
+    }
+    Write(root / "pfx/drive_c/users/steamuser/Saved Games/Game" / ("slot" + std::to_string(i)),
+          bytes);
+  }
+  std::uint64_t bytes = 0;
+  for (auto _ : state) {
+    pgl::SavesArchive archive;
+    std::string error;
+    if (!pgl::WriteSavesArchive((root / "pfx").string(), "Game", (root / "out").string(), archive,
+                                error))
+      state.SkipWithError(error.c_str());
+    bytes += archive.bytes;
+    fs::remove(archive.file);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+  fs::remove_all(root);
+}
+BENCHMARK(BM_SavesArchive)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -42,6 +43,26 @@ TEST(SaveFolders, TheProfilesOwnFoldersLessWinesOwn) {
       {"users/ann/Documents/x/y", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(SaveFolderOf(c.path), c.folder) << c.path;
+}
+
+TEST(SaveFolders, TheFoldersThatMayHoldSaves) {
+  const std::pair<const char*, bool> cases[] = {
+      {"drive_c", true},
+      {"drive_c/users", true},
+      {"drive_c/users/ann", true},
+      {"drive_c/users/ann/AppData", true},
+      {"drive_c/users/ann/Local Settings", true},
+      {"drive_c/users/ann/AppData/Roaming", true},
+      {"drive_c/users/ann/AppData/Roaming/Game/Slots", true},
+      {"drive_c/users/ann/Saved Games", true},
+      {"drive_c/users/ann/AppData/Roaming/Microsoft", false},
+      {"drive_c/users/ann/AppData/Local/Temp", false},
+      {"drive_c/users/ann/Desktop", false},
+      {"drive_c/windows", false},
+      {"drive_c/Program Files", false},
+      {"dosdevices", false},
+  };
+  for (const auto& [dir, may] : cases) EXPECT_EQ(MayHoldSaves(dir), may) << dir;
 }
 
 std::uint64_t DuBytes(const std::string& dir) {
@@ -109,6 +130,40 @@ TEST(PrefixUsage, AMissingFolderIsToldNotCounted) {
   EXPECT_EQ(usage.sizeBytes, 0u);
   EXPECT_EQ(usage.lastUsed, 0);
   EXPECT_EQ(usage.unreadable, std::vector<std::string>{root / "gone"});
+}
+
+// A folder the user cannot read: its size is not counted either way, but only one that may
+// hold saves makes the saves unknown (and so the prefix not removable with its saves kept).
+TEST(PrefixUsage, AnUnreadableFolderThatMayHoldSavesIsTold) {
+  test::TempDir root;
+  const std::string user = root / "pfx/drive_c/users/steamuser";
+  File(user + "/Saved Games/Game/slot.sav", 10);
+  File(root / "pfx/drive_c/windows/system32/x.dll", 10);
+  File(user + "/AppData/Local/Temp/x.tmp", 10);
+  test::GiveToTestUser(root.Path());
+  const struct {
+    std::string hidden;
+    bool savesUnread;
+  } cases[] = {
+      {user + "/Saved Games/Game", true},
+      {user, true},
+      {root / "pfx/drive_c/windows/system32", false},
+      {user + "/AppData/Local/Temp", false},
+  };
+  for (const auto& c : cases) {
+    test::HideFromTestUser(c.hidden);
+    const int told = test::RunAsTestUser([&] {
+      const PrefixUsage usage = MeasurePrefix(root.Path(), root / "pfx", 2);
+      const bool unreadable = std::find(usage.unreadable.begin(), usage.unreadable.end(),
+                                        c.hidden) != usage.unreadable.end();
+      const bool savesUnread = std::find(usage.savesUnread.begin(), usage.savesUnread.end(),
+                                         c.hidden) != usage.savesUnread.end();
+      return (unreadable ? 1 : 0) | (savesUnread ? 2 : 0);
+    });
+    EXPECT_EQ(told, c.savesUnread ? 3 : 1) << c.hidden;
+    ::chmod(c.hidden.c_str(), 0755);
+    test::GiveToTestUser(c.hidden);
+  }
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ TEST_F(PrefixesWindowTest, TheSavesGoWhereTheUserPicks) {
   EXPECT_EQ(notices[0].toStdString(), "Saves written: 1 files to " + saves.Path());
   std::size_t archives = 0;
   for (const auto& e : fs::directory_iterator(saves.Path()))
-    archives += e.path().extension() == ".tar";
+    archives += e.path().string().ends_with(".tar.zst");
   EXPECT_EQ(archives, 1u);
   EXPECT_TRUE(fs::exists(compat + "/pfx/system.reg"));  // saving removes nothing
   // A prefix without saves says so.
