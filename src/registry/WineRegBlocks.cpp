@@ -248,7 +248,15 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
   const std::size_t lineEnd = std::min(bytes.find('\n', start), bytes.size());
   const std::size_t close = bytes.substr(0, lineEnd).find("] ", start);
   if (close == kNone) return true;
-  const std::string_view time = bytes.substr(close + 2, lineEnd - close - 2);
+  std::string_view time = bytes.substr(close + 2, lineEnd - close - 2);
+  // wine-staging's part of the second after the seconds: below 10^7, so at most 7 digits.
+  if (const std::size_t blank = time.find(' '); blank != time.npos) {
+    const std::string_view fraction = time.substr(blank + 1);
+    if (fraction.empty() || fraction.size() > 7 ||
+        fraction.find_first_not_of("0123456789") != fraction.npos)
+      return true;
+    time = time.substr(0, blank);
+  }
   if (time.empty() || time.size() > 10 || time.find_first_not_of("0123456789") != time.npos ||
       (time.size() == 10 && time > "4294967295"))
     return true;

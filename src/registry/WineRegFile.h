@@ -17,7 +17,17 @@ namespace pgl {
 
 struct WineHive {
   std::string relativeTo;  // the path after ";; All keys relative to "
-  std::string arch;        // "win64", "win32", or empty when the file has no #arch line
+  // False for a file without that line (Wine needs none: a user.reg of the header line alone is
+  // an empty registry); it is then written without it too.
+  bool hasRelativeTo = true;
+  std::string arch;  // "win64", "win32", or empty when the file has no #arch line
+  // How the file writes a key's time, taken from its first key, so that every key is written
+  // back in the file's own form: "] <seconds>" then "#time=<FILETIME>" (Wine since 2018);
+  // without "#time=" lines (older Wine); with the part of the second after the seconds, in
+  // 100 ns units, on the key line ("] 1579782946 8976280": wine-staging and builds made from
+  // it). A file whose keys mix forms does not write back as it was, and so is never changed.
+  bool timeLines = true;
+  bool subSeconds = false;
   std::unique_ptr<RegKey> root = std::make_unique<RegKey>(u"", nullptr);
 };
 

@@ -133,7 +133,8 @@ class Parser {
       }
     }
     LeaveKey();
-    if (!seenRelativeTo_) Problem("no \";; All keys relative to\" line");
+    // Wine needs no such line: a file of the header line alone is an empty registry.
+    if (!rest_) hive_.hasRelativeTo = seenRelativeTo_;
     if (!bytes_.empty() && bytes_.back() != '\n')
       Problem("the file ends inside a line: it is truncated");
   }
@@ -142,6 +143,11 @@ class Parser {
   // The key's values are complete: its time is set and its storage trimmed.
   void LeaveKey() {
     if (!key_) return;
+    // The first key tells whether the file writes "#time=" lines.
+    if (!formKnown_) {
+      hive_.timeLines = sawTime_;
+      formKnown_ = true;
+    }
     UpdateKeyTime(key_, pendingTime_);
     key_->ShrinkValues();
   }
@@ -195,24 +201,45 @@ class Parser {
       return Problem(tooDeep ? kTooDeep : "malformed key name");
     chain_.resize(depth);
     std::string_view after = rest.substr(i + 1);
-    std::uint64_t seconds = 0;
+    std::uint64_t seconds = 0, fraction = 0;
     std::size_t p = 0;
     while (p < after.size() && after[p] == ' ') ++p;
-    bool haveSeconds = false;
+    bool haveSeconds = false, haveFraction = false;
     while (p < after.size() && after[p] >= '0' && after[p] <= '9') {
       if (seconds <= 0xFFFFFFFFull) seconds = seconds * 10 + static_cast<unsigned>(after[p] - '0');
       ++p;
       haveSeconds = true;
+    }
+    // wine-staging writes the rest of the second, in 100 ns units, after the seconds.
+    if (haveSeconds && p + 1 < after.size() && after[p] == ' ' && after[p + 1] >= '0' &&
+        after[p + 1] <= '9') {
+      ++p;
+      while (p < after.size() && after[p] >= '0' && after[p] <= '9') {
+        if (fraction < static_cast<std::uint64_t>(kTicksPerSecond))
+          fraction = fraction * 10 + static_cast<unsigned>(after[p] - '0');
+        ++p;
+      }
+      haveFraction = true;
+      if (fraction >= static_cast<std::uint64_t>(kTicksPerSecond)) {
+        Problem("key time out of range");
+        fraction = 0;
+      }
     }
     if (p != after.size()) Problem("unexpected text after the key name");
     if (seconds > 0xFFFFFFFFull) {
       Problem("key time out of range");
       seconds = 0;
     }
+    if (!subSecondsKnown_) {
+      hive_.subSeconds = haveFraction;
+      subSecondsKnown_ = true;
+    }
     pendingTime_ =
         haveSeconds ? static_cast<std::uint64_t>(
-                          static_cast<std::int64_t>(seconds) * kTicksPerSecond + kTicks1601To1970)
+                          static_cast<std::int64_t>(seconds) * kTicksPerSecond + kTicks1601To1970) +
+                          fraction
                     : FileTimeNow();
+    sawTime_ = false;
     key_ = key;
   }
 
@@ -233,6 +260,7 @@ class Parser {
       for (; p < line.size() && IsHex(line[p]); ++p) t = (t << 4) | HexValue(line[p]);
       if (p != line.size() || p == 6) Problem("malformed #time");
       UpdateKeyTime(key_, t);
+      sawTime_ = true;
     } else if (line.starts_with("#class=\"")) {
       const std::size_t used = ParseEscaped(line.substr(8), '"', scratch_);
       if (!used || 8 + used != line.size()) return Problem("malformed #class");
@@ -328,6 +356,9 @@ class Parser {
   bool rest_;
   RegKey* key_ = nullptr;
   std::uint64_t pendingTime_ = 0;
+  bool sawTime_ = false;          // the key being read has a "#time=" line
+  bool formKnown_ = false;        // the first key's form has been taken for the file's
+  bool subSecondsKnown_ = false;  // likewise for its key line
   bool seenRelativeTo_ = false;
   std::u16string scratch_;
   std::u16string name_;  // the value's name, its storage reused from value to value

@@ -98,7 +98,8 @@ void MaybeFlush(std::string& out, const Flush* flush) {
   }
 }
 
-void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Flush* flush) {
+void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const WineHive& form,
+               const Flush* flush) {
   if (!key.Values().empty() || key.SubKeys().empty() || key.ClassName() || key.isLink) {
     out += "\n[";
     if (&key != &base) AppendPath(out, key, base);
@@ -107,11 +108,18 @@ void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Fl
     // past 2^63 (done on unsigned numbers here, where a wrap is defined).
     const auto sinceUnixEpoch =
         static_cast<std::int64_t>(key.modified - static_cast<std::uint64_t>(kTicks1601To1970));
-    std::snprintf(text, sizeof text, "] %u\n#time=%x%08x\n",
-                  static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond),
-                  static_cast<unsigned>(key.modified >> 32),
-                  static_cast<unsigned>(key.modified & 0xFFFFFFFFu));
+    const auto seconds = static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond);
+    if (form.subSeconds)
+      std::snprintf(text, sizeof text, "] %u %u\n", seconds,
+                    static_cast<unsigned>(sinceUnixEpoch % kTicksPerSecond));
+    else
+      std::snprintf(text, sizeof text, "] %u\n", seconds);
     out += text;
+    if (form.timeLines) {
+      std::snprintf(text, sizeof text, "#time=%x%08x\n", static_cast<unsigned>(key.modified >> 32),
+                    static_cast<unsigned>(key.modified & 0xFFFFFFFFu));
+      out += text;
+    }
     if (const auto className = key.ClassName()) {
       out += "#class=\"";
       AppendWineEscaped(out, *className, "\"\"");
@@ -121,16 +129,18 @@ void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Fl
     for (const auto& v : key.Values()) WriteValue(out, v);
     MaybeFlush(out, flush);
   }
-  for (const auto& sub : key.SubKeys()) WriteKeys(out, *sub, base, flush);
+  for (const auto& sub : key.SubKeys()) WriteKeys(out, *sub, base, form, flush);
 }
 
 std::string WriteHeader(const WineHive& hive) {
   std::string out;
   out += kFirstLine;
   out += '\n';
-  out += kRelativeTo;
-  out += hive.relativeTo;
-  out += '\n';
+  if (hive.hasRelativeTo) {
+    out += kRelativeTo;
+    out += hive.relativeTo;
+    out += '\n';
+  }
   if (!hive.arch.empty()) {
     out += "\n#arch=";
     out += hive.arch;
@@ -172,7 +182,7 @@ std::size_t AppendWineEscaped(std::string& out, std::u16string_view text, const 
 std::string WriteWineRegistry(const WineHive& hive) {
   std::string out = WriteHeader(hive);
   out.reserve(1 << 20);
-  WriteKeys(out, *hive.root, *hive.root, nullptr);
+  WriteKeys(out, *hive.root, *hive.root, hive, nullptr);
   return out;
 }
 
@@ -180,7 +190,7 @@ void WriteWineRegistryChunks(const WineHive& hive,
                              const std::function<void(std::string_view)>& sink) {
   std::string out = WriteHeader(hive);
   out.reserve((1 << 20) + 4096);
-  WriteKeys(out, *hive.root, *hive.root, &sink);
+  WriteKeys(out, *hive.root, *hive.root, hive, &sink);
   if (!out.empty()) sink(out);
 }
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <tuple>
@@ -347,6 +348,82 @@ TEST(WinePrefixListing, OtherKeysAreReadWhenAskedForAndAWriteReadsItsOwnFile) {
   EXPECT_FALSE(RegKeyExists(r, kHkeyLocalMachine, "Software\\Classes\\.txt"));
   r.ReadEverything();
   EXPECT_TRUE(RegKeyExists(r, kHkeyLocalMachine, "Software\\Classes\\.txt"));
+}
+
+}  // namespace
+}  // namespace pgl
+
+#include "inventory/Restore.h"
+#include "registry/RegExport.h"
+
+namespace pgl {
+namespace {
+
+// Registry files as other Wine builds write them: each is read, backed up whole, changed with
+// every other line kept byte for byte (a new key in the file's own form), and restored.
+TEST(OtherWineBuilds, EachFormIsReadChangedAndRestoredInItsOwnForm) {
+  const std::string uninstall = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall";
+  const struct {
+    const char* name;
+    std::string head;     // the file's header
+    const char* keyTail;  // what follows "]" on each key's line, and its option lines
+  } forms[] = {
+      {"wine-staging's two numbers",
+       "WINE REGISTRY Version 2\n;; All keys relative to "
+       "\\\\Machine\n\n#arch=win64\n",
+       " 1579782946 8976280\n"},
+      {"two numbers and #time",
+       "WINE REGISTRY Version 2\n;; All keys relative to "
+       "\\\\Machine\n\n#arch=win64\n",
+       " 1579782946 8976280\n#time=1d5d1e9a2f6f498\n"},
+      {"before #time lines", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n",
+       " 1279782946\n"},
+      {"no relative line", "WINE REGISTRY Version 2\n\n#arch=win32\n", " 1279782946\n"},
+  };
+  for (const auto& form : forms) {
+    SCOPED_TRACE(form.name);
+    test::TempDir dir;
+    const auto block = [&](const std::string& key, const std::string& name) {
+      return "\n[" + uninstall + "\\\\" + key + "]" + form.keyTail + "\"DisplayName\"=\"" + name +
+             "\"\n\"UninstallString\"=\"C:\\\\" + key + "\\\\un.exe\"\n";
+    };
+    const std::string other =
+        "\n[Software\\\\Vendor]" + std::string(form.keyTail) + "\"x\"=\"1\"\n";
+    const std::string original =
+        form.head + block("Alpha", "Alpha") + block("Beta", "Beta") + other;
+    test::WriteFile(dir / "system.reg", original);
+    test::WriteFile(dir / "user.reg", "WINE REGISTRY Version 2\n");  // the header alone
+    WinePrefixRegistry::Seams seams;
+    seams.serverRunning = [](const std::string&) { return false; };
+    std::string backup;
+    {
+      WinePrefixRegistry reg(dir.Path(), seams);
+      EXPECT_TRUE(reg.LoadProblems().empty()) << reg.LoadProblems().front();
+      EXPECT_TRUE(RegKeyExists(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\Alpha"));
+      backup = BuildRegistryExport(reg, kHkeyLocalMachine, kUninstall, 1252).bytes;
+      EXPECT_NE(backup.find("\"DisplayName\"=\"Beta\""), std::string::npos);
+      ASSERT_TRUE(RegRemoveKey(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\Alpha"));
+    }
+    EXPECT_EQ(test::ReadFile(dir / "system.reg"), form.head + block("Beta", "Beta") + other);
+    EXPECT_EQ(test::ReadFile(dir / "user.reg"), "WINE REGISTRY Version 2\n");
+    WinePrefixRegistry reg(dir.Path(), seams);
+    RestorePlan plan;
+    std::string error;
+    ASSERT_TRUE(PlanRestore(reg, backup, 1252, plan, error)) << error;
+    ASSERT_TRUE(ApplyRestore(reg, plan, Language::English, error)) << error;
+    // Alpha is back, its key line in the file's form; the rest as it was.
+    const std::string restored = test::ReadFile(dir / "system.reg");
+    const std::size_t at = restored.find("Uninstall\\\\Alpha]");
+    ASSERT_NE(at, std::string::npos) << restored;
+    const std::string line = restored.substr(at, restored.find("\"DisplayName", at) - at);
+    const std::string tail = form.keyTail;
+    const bool twoNumbers = tail.find(' ', 1) < tail.find('\n');
+    const bool timeLine = tail.find("#time=") != std::string::npos;
+    EXPECT_EQ(std::count(line.begin(), line.end(), ' '), twoNumbers ? 2 : 1) << line;
+    EXPECT_EQ(line.find("#time=") != std::string::npos, timeLine) << line;
+    EXPECT_NE(restored.find(block("Beta", "Beta") + other), std::string::npos) << restored;
+    EXPECT_TRUE(restored.starts_with(form.head)) << restored;
+  }
 }
 
 }  // namespace

@@ -226,6 +226,12 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
       {"a header that cannot be judged", kHeader + "\n[Drop]2\n\"w\"=\"2\"\n[Nope 3\n", false},
       {"a block nobody wants is read when it is malformed",
        kHeader + KeyHead("Drop", 1) + "garbage\n" + KeyHead("Keep", 2) + "garbage\n", false},
+      {"wine-staging's key lines",
+       kHeader + "\n[Keep] 1579782946 8976280\n\"v\"=\"1\"\n\n[Drop] 1579782946 8976281\n" +
+           "\"w\"=\"2\"\n",
+       true},
+      {"a part of a second that is not one",
+       kHeader + "\n[Keep] 1 2\n\n[Drop] 1579782946 123456789\n\"w\"=\"2\"\n", false},
       // told once the file is read: at its last line, which a dropped block holds
       {"no header line, the last block dropped",
        "WINE REGISTRY Version 2\n" + KeyHead("Keep", 1) + KeyHead("Drop", 2) + "\"w\"=\"2\"\n",
@@ -325,6 +331,14 @@ TEST(WineRegFile, ReadingInPiecesReadsWhatOneReaderReads) {
          return s + "\n";
        }()},
       {"a file cut inside its last line", kHeader + filler + KeyHead("Last", 1) + "\"v\"=\"1"},
+      {"wine-staging's form without #time lines",
+       [] {
+         std::string s = kHeader;
+         for (int i = 0; i < 3000; ++i)
+           s += "\n[S" + std::to_string(i) + "] 1579782946 " + std::to_string(i) + "\n\"v\"=\"" +
+                std::to_string(i) + "\"\n";
+         return s;
+       }()},
       {"not a registry file", "REGEDIT4\n" + filler},
   };
   const BlockFilter keep = [](std::string_view path) { return path.size() % 2 == 1; };

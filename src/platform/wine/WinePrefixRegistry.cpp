@@ -540,6 +540,20 @@ std::string WinePrefixRegistry::SystemFileUnusable() const {
   return "\"" + f.path + "\" is not a Wine registry file.";
 }
 
+static std::string SkippedLinesNote(const std::string& path,
+                                    const std::vector<std::string>& problems) {
+  // Each problem reads "line N: what"; the reader keeps at most 20.
+  std::string lines;
+  for (std::size_t i = 0; i < problems.size() && i < 3; ++i) lines += (i ? "; " : "") + problems[i];
+  if (problems.size() > 3) lines += "; ...";
+  const std::string count = problems.size() == 1    ? "a line"
+                            : problems.size() >= 20 ? "20 or more lines"
+                                                    : std::to_string(problems.size()) + " lines";
+  return "\"" + path + "\": Purgelet could not read " + count + " (" + lines + "), skipped " +
+         (problems.size() == 1 ? "it" : "them") +
+         " as Wine does and read the rest; the file is not changed.";
+}
+
 std::vector<std::string> WinePrefixRegistry::LoadProblems() const {
   std::vector<std::string> out;
   for (const HiveFile* f : {&system_, &user_}) {
@@ -548,8 +562,7 @@ std::vector<std::string> WinePrefixRegistry::LoadProblems() const {
     } else if (f->present && !f->parse.isRegistryFile) {
       out.push_back("\"" + f->path + "\" is not a Wine registry file; it is not used.");
     } else if (f->present && !f->parse.problems.empty()) {
-      out.push_back("\"" + f->path + "\" could not be fully read (" + f->parse.problems.front() +
-                    "); it is shown as far as it was read and is not changed.");
+      out.push_back(SkippedLinesNote(f->path, f->parse.problems));
     }
   }
   return out;

@@ -612,6 +612,10 @@ std::string ShortPath(const std::string& path, const std::string& home) {
 std::string PrefixArch(const std::string& prefixDir) {
   // The line is in the file's first few hundred bytes: only those are read.
   const std::string bytes = ReadFileStart(prefixDir + "/system.reg", 4096);
+  // A file that is not Wine's tells nothing.
+  if (!bytes.starts_with("WINE REGISTRY Version 2\n") &&
+      !bytes.starts_with("WINE REGISTRY Version 2\r\n") && bytes != "WINE REGISTRY Version 2")
+    return "unknown";
   const auto at = bytes.find("\n#arch=");
   if (at == std::string::npos) return "win64";
   const auto end = bytes.find_first_of("\r\n", at + 7);

@@ -50,7 +50,8 @@ PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePr
 // A path under the home as "~/..." (how people name their prefixes).
 std::string ShortPath(const std::string& path, const std::string& home);
 
-// The prefix's architecture from its system.reg ("#arch=win32"); "win64" otherwise.
+// The prefix's architecture from its system.reg ("#arch=win32"); "win64" otherwise (Wine's own
+// default), and "unknown" where the file is not a Wine registry file.
 std::string PrefixArch(const std::string& prefixDir);
 
 }  // namespace pgl
