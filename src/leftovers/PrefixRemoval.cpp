@@ -142,10 +142,15 @@ std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSyst
   const auto prefixId = Identity(prefix.path);
   const fs::path f(folder);
   const bool own = folderId && folderId == prefixId && fs::is_regular_file(f / "system.reg", ec);
-  const bool proton =
-      IsDigits(f.filename().string()) && f.parent_path().filename() == "compatdata" && prefixId &&
-      fs::symlink_status(f / "pfx", ec).type() == fs::file_type::directory &&
+  // Proton keeps the prefix in a pfx folder (no link) beside its own files: in a Steam game's
+  // compatdata/<appid>, or in the folder Heroic names for a game it runs with Proton.
+  const bool pfxHolds =
+      prefixId && fs::symlink_status(f / "pfx", ec).type() == fs::file_type::directory &&
       Identity(folder + "/pfx") == prefixId && fs::is_regular_file(f / "pfx" / "system.reg", ec);
+  const bool proton =
+      pfxHolds &&
+      ((IsDigits(f.filename().string()) && f.parent_path().filename() == "compatdata") ||
+       prefix.source.starts_with("Heroic"));
   if (!own && !proton) return Said(Msg::NotAPrefixFolder, lang, {folder});
   // Never the home, a desktop folder, or a folder that holds any of them.
   std::set<FileId> protectedPlaces;

@@ -200,6 +200,31 @@ TEST_F(PrefixRemovalTest, NeitherTheArchiveNorTheFolderReachesAnotherPrefix) {
   EXPECT_TRUE(Exists(home + "/.wine/system.reg"));
 }
 
+// A game Heroic ran with Proton: its whole folder goes (the prefix in pfx, Proton's files
+// beside it), and nothing else.
+TEST_F(PrefixRemovalTest, AHeroicProtonGamesFolderGoesWhole) {
+  const std::string folder = home + "/Games/Heroic/Prefixes/default/Elden";
+  Prefix(folder + "/pfx");
+  File(folder + "/version", "GE-Proton8-25");
+  File(folder + "/pfx/drive_c/users/steamuser/AppData/Roaming/Elden/save.sl2", "save");
+  Prefix(home + "/Games/Heroic/Prefixes/default/Other/pfx");
+  const KnownSystem elden{"Elden", folder + "/pfx", "Heroic",           "win64",
+                          folder,  "Elden",         OwnerState::Removed};
+  const PrefixRemoval r = RemovePrefix(elden, {elden, game, plain}, No, options, xdg);
+  ASSERT_EQ(r.outcome, PrefixOutcome::Removed) << r.why;
+  EXPECT_EQ(TarList(r.archive.file),
+            "Elden/drive_c/users/steamuser/AppData/Roaming/Elden/save.sl2\n");
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_TRUE(Exists(home + "/.local/share/Trash/files/Elden/version"));
+  EXPECT_TRUE(Exists(home + "/Games/Heroic/Prefixes/default/Other/pfx/system.reg"));
+  EXPECT_TRUE(Exists(compat + "/pfx/system.reg"));
+  // The same folder named by another front end's prefix is not a Proton game's.
+  Prefix(home + "/elsewhere/pfx");
+  const KnownSystem lutris{"x", home + "/elsewhere/pfx", "Lutris", "win64", home + "/elsewhere",
+                           "x", OwnerState::Removed};
+  EXPECT_EQ(RemovePrefix(lutris, {lutris}, No, options, xdg).outcome, PrefixOutcome::Refused);
+}
+
 TEST_F(PrefixRemovalTest, APrefixIsFoundByWhatItIsNotHowItIsSpelt) {
   ASSERT_EQ(::symlink(compat.c_str(), (dir / "alias").c_str()), 0);
   const struct {

@@ -316,6 +316,38 @@ TEST_F(WinePrefixesTest, LargeHeroicListsAreReadInOnePass) {
   EXPECT_EQ(puzzle->ownerState, OwnerState::Present);
 }
 
+// A game Heroic runs with Proton keeps its prefix in the pfx folder Proton makes; Steam's own
+// compatdata/0 is Steam's, there for as long as Steam is.
+TEST_F(WinePrefixesTest, HeroicsProtonGamesAndSteamsOwnPrefix) {
+  const std::string h = home.Path();
+  const std::string game = h + "/Games/Heroic/Prefixes/default/Elden";
+  Prefix(game + "/pfx");
+  File(game + "/version", "GE-Proton8-25");
+  File(h + "/.config/heroic/GamesConfig/Elden.json",
+       "{\"Elden\": {\"winePrefix\": \"" + game + "\", \"wineVersion\": {\"bin\": \"" + h +
+           "/proton/GE-Proton8-25/proton\", \"type\": \"proton\"}}}");
+  Prefix(h + "/.local/share/Steam/steamapps/compatdata/0/pfx");
+  const PrefixSearch found = FindWinePrefixes(h, "");
+  const auto named = [&](const std::string& name) -> const FoundPrefix* {
+    for (const FoundPrefix& p : found.prefixes)
+      if (p.name == name) return &p;
+    return nullptr;
+  };
+  const FoundPrefix* elden = named("Elden");
+  ASSERT_NE(elden, nullptr);
+  EXPECT_EQ(elden->path, game + "/pfx");
+  EXPECT_EQ(elden->folder, game);
+  EXPECT_EQ(elden->owner, "Elden");
+  EXPECT_EQ(elden->ownerState, OwnerState::Removed);  // Heroic's list does not hold it
+  EXPECT_EQ(std::count_if(found.prefixes.begin(), found.prefixes.end(),
+                          [&](const FoundPrefix& p) { return p.path.starts_with(game); }),
+            1);
+  const FoundPrefix* steam = named("Steam (shader pre-caching)");
+  ASSERT_NE(steam, nullptr);
+  EXPECT_EQ(steam->ownerState, OwnerState::Present);
+  EXPECT_EQ(named("Steam app 0"), nullptr);
+}
+
 // A home reached through a link (/home leading to /var/home): prefixes keep their short names.
 TEST(WinePrefixes, AHomeThroughALinkNamesItsPrefixesAsUsual) {
   test::TempDir dir;

@@ -334,6 +334,11 @@ class Finder {
           p.ownerState = installed.contains(id) ? OwnerState::Present
                          : incomplete           ? OwnerState::Unknown
                                                 : OwnerState::Removed;
+          // compatdata/0 is Steam's own prefix (for its shader pre-caching), no game's.
+          if (id == "0") {
+            p.name = p.owner = "Steam (shader pre-caching)";
+            p.ownerState = OwnerState::Present;
+          }
           // A game the user added to Steam has no manifest: its shortcut says it is there.
           const auto number = SteamShortcutId(id);
           if (p.ownerState != OwnerState::Present && number) {
@@ -496,6 +501,7 @@ class Finder {
         if (!prefix || prefix->empty()) continue;
         const std::string path = ExpandHome(*prefix);
         FoundPrefix p{path.substr(path.rfind('/') + 1), path, source, "", {}};
+        ProtonInside(p);
         const std::string appName = file.substr(0, file.size() - 5);
         const auto title = games.titles.find(appName);
         p.owner = title != games.titles.end() ? title->second : appName;
@@ -525,9 +531,18 @@ class Finder {
          {Home("/Games/Heroic/Prefixes"), Home("/Games/Heroic/Prefixes/default")})
       for (const std::string& folder : Entries(base)) {
         FoundPrefix p{folder, base + "/" + folder, "Heroic", "", {}};
+        ProtonInside(p);
         Unknown(p.wine, Msg::HeroicWineUnknown);
         Add(std::move(p));
       }
+  }
+
+  // A game Heroic runs with Proton: Proton makes the prefix in a "pfx" folder inside the one
+  // Heroic names, beside its own files; removing it moves Heroic's folder.
+  static void ProtonInside(FoundPrefix& p) {
+    if (IsPrefix(p.path) || IsLink(p.path + "/pfx") || !IsPrefix(p.path + "/pfx")) return;
+    p.folder = p.path;
+    p.path += "/pfx";
   }
 
   // The games Heroic has installed, from its stores' lists (Epic, GOG, Amazon, and the games
