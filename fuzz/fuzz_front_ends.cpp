@@ -1,5 +1,5 @@
 // libFuzzer target: the readers of the front ends' files (Steam's KeyValues text and binary
-// shortcut lists, Heroic's JSON)
+// shortcut lists, Heroic's JSON, Bottles' and Lutris' YAML)
 // must take any bytes without crashing or reading out of bounds.
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Heroic's lists: every member of every object, in one pass.
   (void)pgl::ReadJsonStringMembers(
       text, [](std::size_t, const std::string&, const std::string&) { return true; });
+  // Bottles' and Lutris' YAML settings.
+  (void)pgl::ReadYamlScalars(text, {{"game", "prefix"}, {"Name"}, {"custom_bottles_path"}});
   // Steam's binary shortcut list.
   (void)pgl::ReadSteamShortcuts(text);
   return 0;

@@ -17,6 +17,8 @@ packages=(
   gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   # pgl-cli's argument parser and its JSON output
   libcli11-dev nlohmann-json3-dev
+  # the front ends' YAML settings (Bottles, Lutris)
+  libyaml-cpp-dev
   # the saves archive (pax with zstd, its read-back by SHA-256; `zstd` lets tar open it)
   libarchive-dev nettle-dev zstd
   # the window

@@ -348,6 +348,59 @@ TEST_F(WinePrefixesTest, HeroicsProtonGamesAndSteamsOwnPrefix) {
   EXPECT_EQ(named("Steam app 0"), nullptr);
 }
 
+// Bottles kept outside Bottles' own folder: in the folder its settings name, and a bottle whose
+// settings give it a folder of its own on another disk; for the Flatpak Bottles too.
+TEST_F(WinePrefixesTest, BottlesInTheirCustomFolders) {
+  const std::string h = home.Path();
+  const std::string flatpak = h + "/.var/app/com.usebottles.bottles/data/bottles";
+  for (const std::string& root : {h + "/.local/share/bottles", flatpak}) {
+    const std::string custom = other / (root == flatpak ? "flat-bottles" : "my-bottles");
+    File(root + "/data.yml", "# Bottles' settings\ncustom_bottles_path: '" + custom +
+                                 "'\nwindow: {width: 800, height: 600}\n");
+    Prefix(custom + "/Games2");
+    File(custom + "/Games2/bottle.yml", "Name: \"Games \\\"two\\\"\"\nRunner: sys-wine-9.0\n");
+  }
+  // A bottle's own folder on another "disk": its bottle.yml stays in Bottles' folder.
+  const std::string disk = other / "run/media/ann/SD/Office365";
+  Prefix(disk);
+  File(h + "/.local/share/bottles/bottles/Office365/bottle.yml",
+       "Name: Office 365\nCustom_Path: true\nPath: " + disk + "\nRunner: sys-wine-9.0\n");
+  const PrefixSearch found = FindWinePrefixes(h, "");
+  std::map<std::string, std::string> paths;
+  for (const FoundPrefix& p : found.prefixes) paths[p.name + " | " + p.source] = p.path;
+  EXPECT_EQ(paths["Games \"two\" | Bottles"], other / "my-bottles/Games2");
+  EXPECT_EQ(paths["Games \"two\" | Bottles (Flatpak)"], other / "flat-bottles/Games2");
+  EXPECT_EQ(paths["Office 365 | Bottles"], disk);
+}
+
+TEST(FrontEndFiles, YamlIsReadAsYamlAndDeepNestingRefused) {
+  const std::vector<YamlPath> paths = {{"game", "prefix"}, {"game", "exe"}, {"wine", "version"}};
+  const struct {
+    const char* what;
+    std::string text;
+    std::optional<std::vector<std::optional<std::string>>> expected;
+  } cases[] = {
+      {"block style with comments",
+       "# a game\ngame:\n  exe: drive_c/x.exe  # the program\n  prefix: '~/Games/x'\nwine:\n"
+       "  version: lutris-7.2\n",
+       std::vector<std::optional<std::string>>{"~/Games/x", "drive_c/x.exe", "lutris-7.2"}},
+      {"flow style and a quoted colon", "game: {prefix: \"/g/a: b\", exe: null}\nwine: {}\n",
+       std::vector<std::optional<std::string>>{"/g/a: b", std::nullopt, std::nullopt}},
+      {"a list where a scalar should be", "game:\n  prefix: [a, b]\n",
+       std::vector<std::optional<std::string>>{std::nullopt, std::nullopt, std::nullopt}},
+      {"not YAML", "game: [unclosed\n", std::nullopt},
+      {"nested past the bound", std::string(200, '[') + std::string(200, ']'), std::nullopt},
+      {"indented past the bound",
+       [] {
+         std::string s;
+         for (int i = 0; i < 200; ++i) s += std::string(static_cast<std::size_t>(i), ' ') + "k:\n";
+         return s;
+       }(),
+       std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadYamlScalars(c.text, paths), c.expected) << c.what;
+}
+
 // A home reached through a link (/home leading to /var/home): prefixes keep their short names.
 TEST(WinePrefixes, AHomeThroughALinkNamesItsPrefixesAsUsual) {
   test::TempDir dir;

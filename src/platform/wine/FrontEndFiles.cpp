@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include <yaml-cpp/yaml.h>
+
 #include <nlohmann/json.hpp>
 
 namespace pgl {
@@ -266,12 +268,71 @@ std::string Trim(std::string s) {
   return s.substr(i);
 }
 
-std::string YamlScalar(std::string s) {
-  s = Trim(s);
-  if (s.size() >= 2 &&
-      ((s.front() == '"' && s.back() == '"') || (s.front() == '\'' && s.back() == '\'')))
-    return s.substr(1, s.size() - 2);
-  return s;
+namespace {
+
+// Whether a YAML text stays within kMaxYamlDepth levels: no line indented by more than two
+// columns a level, and no more brackets open at once. yaml-cpp descends recursively.
+bool YamlNestingBounded(std::string_view text) {
+  std::size_t open = 0;
+  bool lineStart = true;
+  std::size_t indent = 0;
+  char quote = 0;
+  for (const char c : text) {
+    if (c == '\n') {
+      lineStart = true;
+      indent = 0;
+      quote = 0;
+      continue;
+    }
+    if (lineStart && (c == ' ' || c == '-')) {
+      if (++indent > 2 * kMaxYamlDepth) return false;
+      continue;
+    }
+    lineStart = false;
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[' || c == '{') {
+      if (++open > kMaxYamlDepth) return false;
+    } else if ((c == ']' || c == '}') && open > 0) {
+      --open;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::optional<std::string>>> ReadYamlScalars(
+    std::string_view text, const std::vector<YamlPath>& paths) {
+  if (!YamlNestingBounded(text)) return std::nullopt;
+  std::vector<std::optional<std::string>> out(paths.size());
+  try {
+    const YAML::Node root = YAML::Load(std::string(text));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      YAML::Node node = root;
+      bool found = true;
+      for (const std::string& key : paths[i]) {
+        if (!node.IsMap()) {
+          found = false;
+          break;
+        }
+        // Looked up without adding the key to the mapping.
+        const YAML::Node& constNode = node;
+        const YAML::Node next = constNode[key];
+        if (!next.IsDefined()) {
+          found = false;
+          break;
+        }
+        node.reset(next);
+      }
+      if (found && node.IsScalar()) out[i] = node.Scalar();
+    }
+  } catch (const YAML::Exception&) {
+    return std::nullopt;
+  }
+  return out;
 }
 
 bool IsFolderName(const std::string& name) {

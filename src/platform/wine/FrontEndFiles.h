@@ -63,8 +63,16 @@ std::string LutrisGameName(std::string file);
 
 // The text without blanks, tabs and line ends around it.
 std::string Trim(std::string s);
-// A YAML scalar as the front ends write them: plain, or in single or double quotes.
-std::string YamlScalar(std::string s);
+
+// Reads a YAML text (Bottles' bottle.yml and data.yml, Lutris' game files) with yaml-cpp and
+// answers the scalar at each path of mapping keys ({"game", "prefix"}), or nothing for a path
+// that leads to none (a missing key, null, a list or mapping). Nothing at all for a text that is
+// not YAML, or that nests deeper than kMaxYamlDepth (by its indentation or its brackets), which
+// is refused before it is parsed.
+inline constexpr std::size_t kMaxYamlDepth = 64;
+using YamlPath = std::vector<std::string>;
+std::optional<std::vector<std::optional<std::string>>> ReadYamlScalars(
+    std::string_view text, const std::vector<YamlPath>& paths);
 // A runner's or Wine version's name as a front end's file gives it: one folder name, which
 // cannot lead out of the folder it is looked up in.
 bool IsFolderName(const std::string& name);

@@ -408,35 +408,51 @@ class Finder {
         {Home("/.var/app/com.usebottles.bottles/data/bottles"), "Bottles (Flatpak)"},
     };
     for (const auto& [root, source] : roots) {
-      for (const std::string& folder : Entries(root + "/bottles")) {
-        const std::string dir = root + "/bottles/" + folder;
-        if (!IsPrefix(dir)) continue;
-        FoundPrefix p{folder, dir, source, "", {}};
-        const auto text = Read(dir + "/bottle.yml");
-        std::string name, runner;
-        if (text) {
-          for (const std::string& line : TextLines(*text)) {
-            if (line.starts_with("Name:")) name = YamlScalar(line.substr(5));
-            if (line.starts_with("Runner:")) runner = YamlScalar(line.substr(7));
-          }
-        }
-        if (!name.empty()) p.name = name;
-        p.owner = p.name;
-        p.ownerState = OwnerState::Present;  // the bottle is the prefix
-        if (runner.empty()) {
-          if (text) Note(dir + "/bottle.yml", "names no runner");
-          Unknown(p.wine, Msg::BottleRunnerUnknown);
-        } else if (!IsFolderName(runner)) {
-          Unknown(p.wine, Msg::BottleRunnerNotAName, {runner});
-        } else if (runner.starts_with("sys-")) {
-          p.wine = PrefixWine{};  // the system's Wine
-        } else {
-          p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", Said(Msg::BottlesRunner),
-                           {root + "/runners"});
-        }
-        Add(std::move(p));
+      // The bottles' folder, and the one the user chose in Bottles' settings.
+      std::vector<std::string> folders = {root + "/bottles"};
+      if (const auto text = Read(root + "/data.yml")) {
+        const auto read = ReadYamlScalars(*text, {{"custom_bottles_path"}});
+        if (!read) Note(root + "/data.yml", "not a settings file Purgelet can read");
+        if (read && (*read)[0] && !(*read)[0]->empty()) folders.push_back(ExpandHome(*(*read)[0]));
       }
+      for (const std::string& bottles : folders)
+        for (const std::string& folder : Entries(bottles))
+          Bottle(root, source, bottles + "/" + folder);
     }
+  }
+
+  // One bottle: its bottle.yml names it, its runner, and where it keeps its prefix when that is
+  // a folder of its own ("Custom_Path: true", "Path: /mnt/games/Office").
+  void Bottle(const std::string& root, const std::string& source, const std::string& dir) {
+    const auto text = Read(dir + "/bottle.yml");
+    std::optional<std::vector<std::optional<std::string>>> read;
+    if (text) {
+      read = ReadYamlScalars(*text, {{"Name"}, {"Runner"}, {"Custom_Path"}, {"Path"}});
+      if (!read) Note(dir + "/bottle.yml", "not a bottle's settings Purgelet can read");
+    }
+    const auto field = [&](std::size_t i) {
+      return read && (*read)[i] ? *(*read)[i] : std::string();
+    };
+    const std::string name = field(0), runner = field(1), path = field(3);
+    std::string prefixDir = dir;
+    if (field(2) == "true" && path.starts_with("/")) prefixDir = path;
+    if (!IsPrefix(prefixDir)) return;
+    FoundPrefix p{dir.substr(dir.rfind('/') + 1), prefixDir, source, "", {}};
+    if (!name.empty()) p.name = name;
+    p.owner = p.name;
+    p.ownerState = OwnerState::Present;  // the bottle is the prefix
+    if (runner.empty()) {
+      if (read) Note(dir + "/bottle.yml", "names no runner");
+      Unknown(p.wine, Msg::BottleRunnerUnknown);
+    } else if (!IsFolderName(runner)) {
+      Unknown(p.wine, Msg::BottleRunnerNotAName, {runner});
+    } else if (runner.starts_with("sys-")) {
+      p.wine = PrefixWine{};  // the system's Wine
+    } else {
+      p.wine = OwnWine(root + "/runners/" + runner + "/bin/wine", Said(Msg::BottlesRunner),
+                       {root + "/runners"});
+    }
+    Add(std::move(p));
   }
 
   void Lutris() {
@@ -454,19 +470,15 @@ class Finder {
         if (!file.ends_with(".yml")) continue;
         const auto text = Read(dir + "/" + file);
         if (!text) continue;
-        std::string section, prefix, version, exe;
-        for (const std::string& line : TextLines(*text)) {
-          if (line.empty() || line[0] == '#') continue;
-          if (line[0] != ' ' && line.back() == ':') {
-            section = line.substr(0, line.size() - 1);
-            continue;
-          }
-          const std::string item = Trim(line);
-          if (section == "game" && item.starts_with("prefix:")) prefix = YamlScalar(item.substr(7));
-          if (section == "game" && item.starts_with("exe:")) exe = YamlScalar(item.substr(4));
-          if (section == "wine" && item.starts_with("version:"))
-            version = YamlScalar(item.substr(8));
+        const auto read =
+            ReadYamlScalars(*text, {{"game", "prefix"}, {"game", "exe"}, {"wine", "version"}});
+        if (!read) {
+          Note(dir + "/" + file, "not a game's settings Purgelet can read");
+          continue;
         }
+        const std::string prefix = (*read)[0].value_or("");
+        std::string exe = (*read)[1].value_or("");
+        const std::string version = (*read)[2].value_or("");
         if (prefix.empty()) continue;  // not a Wine game
         FoundPrefix p{LutrisGameName(file), ExpandHome(prefix), source, "", {}};
         p.owner = p.name;
