@@ -17,20 +17,22 @@
 
 namespace pgl {
 
-// A text field of at most N characters: a longer text is cut to its first N characters,
-// never inside a UTF-8 sequence.
-template <std::size_t N>
+// A text field of at most N characters: a longer text is cut, never inside a UTF-8 sequence,
+// and (with `MarkCut`) ends in "…" so that no output passes a cut value off as the value: its
+// first N - 1 characters and the mark.
+template <std::size_t N, bool MarkCut = true>
 class FixedText {
  public:
   FixedText() = default;
-  FixedText(std::string_view text) : text_(Utf8Truncate(text, N)) {}  // NOLINT: implicit
+  FixedText(std::string_view text) : text_(Cut(text)) {}  // NOLINT: implicit
   FixedText& operator=(std::string_view text) {
-    text_ = Utf8Truncate(text, N);
+    text_ = Cut(text);
     return *this;
   }
   FixedText& operator=(const char* text) { return *this = std::string_view(text); }
   FixedText& operator=(std::string&& text) {
-    if (text.size() > N) text = Utf8Truncate(text, N);  // no more characters than bytes
+    // No more characters than bytes: a text of N bytes or fewer fits.
+    if (text.size() > N && Utf8Length(text) > N) text = Cut(text);
     text_ = std::move(text);
     return *this;
   }
@@ -39,27 +41,35 @@ class FixedText {
   bool operator==(const FixedText&) const = default;
 
  private:
+  static std::string Cut(std::string_view text) {
+    if (text.size() <= N || Utf8Length(text) <= N) return std::string(text);
+    if (!MarkCut) return Utf8Truncate(text, N);
+    return Utf8Truncate(text, N - 1) + "\u2026";
+  }
   std::string text_;
 };
 
+// The widths hold what real programs write: a date as ctime writes it ("Thu Jul 10 14:23:35
+// 2025"), a version with its build and edition, a web address with its query. A longer value
+// is marked as cut; the key name, an identifier, is cut unmarked (SubkeyName holds it whole).
 struct TUninstallInfo {
-  FixedText<100> KeyName;
+  FixedText<100, false> KeyName;
   FixedText<140> DisplayName;
   std::string DisplayIcon;
-  FixedText<30> DisplayVersion;
+  FixedText<100> DisplayVersion;
   std::string UninstallString;
   std::string QuietUninstallString;
   std::string ModifyPath;
   FixedText<80> Publisher;
-  FixedText<200> HelpLink;
-  FixedText<12> InstallDate;
+  FixedText<2048> HelpLink;
+  FixedText<64> InstallDate;
   std::string InstallLocation;
   std::string InstallSource;
-  FixedText<200> URLInfoAbout;
-  FixedText<200> URLUpdateInfo;
+  FixedText<2048> URLInfoAbout;
+  FixedText<2048> URLUpdateInfo;
   FixedText<200> Comments;
   FixedText<140> Contact;
-  FixedText<200> Readme;
+  FixedText<2048> Readme;
   TSlowInfoCache SlowInfo;  // read from the registry without its program file, which is ExeFile
   std::string ExeFile;
   std::string IconFile;

@@ -179,6 +179,35 @@ TEST_F(ScanTest, ReadOnlyRegistryIsStillListed) {
   EXPECT_EQ(c.Count(), 6);
 }
 
+// What real programs write fits its field whole; a value that is longer still never passes for
+// the value: it ends in "…" (the key name, an identifier, is cut unmarked).
+TEST(EntryFields, RealValuesAreWholeAndLongerOnesMarkedCut) {
+  const std::string url = "https://example.com/support?product=" + std::string(300, 'p');
+  const std::string name(300, 'n');
+  TUninstallInfo info;
+  info.InstallDate = "Thu Jul 10 14:23:35 2025";
+  info.DisplayVersion = "2024.1.2 (Build 241213.1830, 64-bit) Community Edition";
+  info.URLInfoAbout = std::string(url);
+  info.DisplayName = std::string(name);
+  info.Publisher = "Zażółć " + std::string(100, 'z');
+  info.KeyName = std::string(150, 'k');
+  const struct {
+    const char* field;
+    std::string got, expected;
+  } cases[] = {
+      {"InstallDate", info.InstallDate.str(), "Thu Jul 10 14:23:35 2025"},
+      {"DisplayVersion", info.DisplayVersion.str(),
+       "2024.1.2 (Build 241213.1830, 64-bit) Community Edition"},
+      {"URLInfoAbout", info.URLInfoAbout.str(), url},
+      {"DisplayName", info.DisplayName.str(), std::string(139, 'n') + "\u2026"},
+      {"Publisher", info.Publisher.str(), "Zażółć " + std::string(72, 'z') + "\u2026"},
+      {"KeyName", info.KeyName.str(), std::string(100, 'k')},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.field;
+  // Every output shows the date whole.
+  EXPECT_EQ(RowTexts(info, Language::English)[11], "Thu Jul 10 14:23:35 2025");
+}
+
 TEST_F(ScanTest, ListRowsAndFilters) {
   WinePlatform platform(dir.Path(), registry);
   TUninstallCollection c(registry, platform);
