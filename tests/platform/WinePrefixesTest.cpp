@@ -439,6 +439,25 @@ TEST(FrontEndFiles, SteamShortcutsAreReadAndBrokenListsRefused) {
     EXPECT_FALSE(SteamShortcutId(name).has_value()) << name;
 }
 
+TEST(WinePrefixes, TheArchitectureIsReadFromAWineFileOnly) {
+  test::TempDir dir;
+  const std::pair<std::string, std::string> cases[] = {
+      {"WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n", "win32"},
+      {"WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n", "win64"},
+      {"WINE REGISTRY Version 2\n", "win64"},  // Wine's own default
+      {"REGEDIT4\n\n#arch=win32\n", "unknown"},
+      {std::string("\x7f"
+                   "ELF\x02\x01",
+                   6),
+       "unknown"},
+      {"", "unknown"},
+  };
+  for (const auto& [text, arch] : cases) {
+    test::WriteFile(dir / "system.reg", text);
+    EXPECT_EQ(PrefixArch(dir.Path()), arch) << text;
+  }
+}
+
 TEST_F(WinePrefixesTest, AnEmptyHomeHasNoPrefixes) {
   test::TempDir empty;
   const PrefixSearch found = FindWinePrefixes(empty.Path(), "");
