@@ -34,6 +34,12 @@ std::unique_ptr<ManagedSystem> OpenManagedSystem(std::string& error);
 // user's prefixes; the system's Wine for one no front end keeps).
 std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefixDir, std::string& error);
 
+// Where the program keeps the record of its own starts (first run, run counter, path, version,
+// its App Paths entry): on Windows the registry, as Windows programs do; on Linux a registry of
+// its own in `dir` (the program's settings folder), in Wine's file form, never a prefix it
+// manages, so that viewing a prefix changes nothing in it. Null where it cannot be made.
+std::unique_ptr<RegistryStore> OpenProgramRecord(const std::string& dir);
+
 // For the window and the commands that list: the systems opened from now on read at first only
 // what the program list needs of their registry; a write to a file, or a reader of other keys
 // (RegistryStore::ReadEverything), reads it whole first.

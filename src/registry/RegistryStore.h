@@ -30,6 +30,10 @@ class RegistryStore {
   // The same in the user's language where the store has it (English otherwise).
   virtual std::string LocalizedError(Language /*lang*/) const { return LastError(); }
 
+  // Why no change can be made now (Wine runs in the prefix, say), in the language asked for;
+  // empty when one can. Asked without changing anything.
+  virtual std::string WhyUnchangeable(Language /*lang*/) const { return ""; }
+
   // Whether the system is 64-bit, and so keeps 32-bit programs' keys under Wow6432Node.
   virtual bool Is64BitSystem() const { return true; }
   // Reads again what others changed since it was read (Wine saving its registry, say).

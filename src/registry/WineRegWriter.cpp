@@ -100,7 +100,11 @@ void MaybeFlush(std::string& out, const Flush* flush) {
 
 void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const WineHive& form,
                const Flush* flush) {
-  if (!key.Values().empty() || key.SubKeys().empty() || key.ClassName() || key.isLink) {
+  // A registry with no key at all (a user.reg of the header line alone) has no root block.
+  const bool emptyRoot = &key == &base && key.modified == 0 && key.Values().empty() &&
+                         key.SubKeys().empty() && !key.ClassName() && !key.isLink;
+  if (!emptyRoot &&
+      (!key.Values().empty() || key.SubKeys().empty() || key.ClassName() || key.isLink)) {
     out += "\n[";
     if (&key != &base) AppendPath(out, key, base);
     char text[64];

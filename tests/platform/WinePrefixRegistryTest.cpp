@@ -423,7 +423,42 @@ TEST(OtherWineBuilds, EachFormIsReadChangedAndRestoredInItsOwnForm) {
     EXPECT_EQ(line.find("#time=") != std::string::npos, timeLine) << line;
     EXPECT_NE(restored.find(block("Beta", "Beta") + other), std::string::npos) << restored;
     EXPECT_TRUE(restored.starts_with(form.head)) << restored;
+    // The header-only user.reg takes a key as Wine would write it into an empty registry.
+    ASSERT_TRUE(RegWriteString(reg, kHkeyCurrentUser, "Software\\Game", "Slot", "1"))
+        << reg.LastError();
+    EXPECT_TRUE(test::ReadFile(dir / "user.reg")
+                    .starts_with("WINE REGISTRY Version 2\n\n[Software\\\\Game] "));
   }
+}
+
+}  // namespace
+}  // namespace pgl
+
+#include "platform/ManagedSystem.h"
+#include "ui/main/Startup.h"
+
+namespace pgl {
+namespace {
+
+// The program's own record of its starts lives in its own folder: made on first use, counted
+// on each start, and kept apart from every prefix.
+TEST(ProgramRecord, StartsAreRecordedInTheProgramsOwnFolder) {
+  test::TempDir dir;
+  for (int start = 1; start <= 2; ++start) {
+    const auto record = OpenProgramRecord(dir.Path());
+    ASSERT_NE(record, nullptr);
+    const StartupRecords written = RecordThisStart(*record, "/usr/bin/pgl");
+    EXPECT_TRUE(written.written) << written.refusal;
+    TRegistry reg(*record);
+    reg.SetRootKey(kHkeyCurrentUser);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kProgramKey));
+    EXPECT_EQ(reg.ReadInteger("RunCounter"), start);
+  }
+  EXPECT_NE(test::ReadFile(dir / "start-record/user.reg").find("\"RunCounter\"=dword:00000002"),
+            std::string::npos);
+  // A folder that cannot hold it gives none.
+  test::WriteFile(dir / "file", "x");
+  EXPECT_EQ(OpenProgramRecord(dir / "file"), nullptr);
 }
 
 }  // namespace

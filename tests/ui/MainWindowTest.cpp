@@ -119,7 +119,11 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   EXPECT_EQ(ViewStyleNumber(again.CurrentViewStyle()), 0);
 }
 
+// The records of the program's starts are its own: the prefix it shows is not written, byte for
+// byte, and its last use stays what it was.
 TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
+  const std::string systemBefore = test::ReadFile((dir / "system.reg"));
+  const std::string userBefore = test::ReadFile((dir / "user.reg"));
   const auto backups = [&] {
     int n = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
@@ -134,8 +138,13 @@ TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
     w.close();
   }
   EXPECT_EQ(backups(), 1);
+  EXPECT_EQ(test::ReadFile((dir / "system.reg")), systemBefore);
+  EXPECT_EQ(test::ReadFile((dir / "user.reg")), userBefore);
+  EXPECT_FALSE(RegKeyExists(*system->registry, kHkeyCurrentUser, key));
   {
-    TRegistry reg(*system->registry);
+    const auto record = OpenProgramRecord(Files().dir);
+    ASSERT_NE(record, nullptr);
+    TRegistry reg(*record);
     reg.SetRootKey(kHkeyCurrentUser);
     ASSERT_TRUE(reg.OpenKeyReadOnly(key));
     EXPECT_EQ(reg.ReadInteger("RunCounter"), 1);
@@ -153,14 +162,17 @@ TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
     ShowUntilRecorded(second);
   }
   EXPECT_EQ(backups(), 1);
-  TRegistry reg(*system->registry);
+  const auto record = OpenProgramRecord(Files().dir);
+  TRegistry reg(*record);
   reg.SetRootKey(kHkeyCurrentUser);
   ASSERT_TRUE(reg.OpenKeyReadOnly(key));
   EXPECT_EQ(reg.ReadInteger("RunCounter"), 2);
+  EXPECT_EQ(test::ReadFile((dir / "user.reg")), userBefore);
 }
 
-// Wine runs in the prefix at start-up: the start cannot be recorded and the bar says why; once
-// Wine has gone, the next check writes the record and the note goes.
+// Wine runs in the prefix at start-up: the bar says its registry cannot be changed now, and why;
+// once Wine has gone, the next check takes the note away. The start is recorded all the same,
+// in the program's own record.
 TEST_F(MainWindowTest, TheReadOnlyNoteGoesWhenWineLeavesThePrefix) {
   const std::string serverDir = WineServerDirectory(dir.Path());
   ASSERT_FALSE(serverDir.empty());
@@ -177,10 +189,12 @@ TEST_F(MainWindowTest, TheReadOnlyNoteGoesWhenWineLeavesThePrefix) {
   }
   w.tmCheckRegTimer();
   EXPECT_TRUE(w.Messages()->Text().isEmpty()) << w.Messages()->Text().toStdString();
-  TRegistry reg(*system->registry);
+  const auto record = OpenProgramRecord(Files().dir);
+  TRegistry reg(*record);
   reg.SetRootKey(kHkeyCurrentUser);
   ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Tervask\\Purgelet"));
   EXPECT_EQ(reg.ReadInteger("RunCounter"), 1);
+  EXPECT_FALSE(RegKeyExists(*system->registry, kHkeyCurrentUser, "Software\\Tervask\\Purgelet"));
   w.close();
 }
 

@@ -49,6 +49,10 @@ std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& /*system*/) {
   return std::nullopt;  // this computer is not a folder of its own
 }
 
+std::unique_ptr<RegistryStore> OpenProgramRecord(const std::string& /*dir*/) {
+  return std::make_unique<WindowsRegistry>();  // the program's own keys, as Windows keeps them
+}
+
 std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& /*system*/) {
   return std::make_unique<WindowsRegistry>();
 }

@@ -15,6 +15,7 @@
 #include "platform/wine/WinePrefixes.h"
 #include "platform/wine/WineProcessRunner.h"
 #include "platform/wine/WineServer.h"
+#include "util/FileIO.h"
 
 namespace pgl {
 
@@ -103,6 +104,28 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   system->desktop = std::move(desktop);
   system->description = "Wine prefix " + prefix;
   return system;
+}
+
+std::unique_ptr<RegistryStore> OpenProgramRecord(const std::string& dir) {
+  const std::string folder = dir + "/start-record";
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return nullptr;
+  // Two empty registry files the first time, in the form Wine gives a new prefix's.
+  const std::pair<const char*, const char*> files[] = {
+      {"/system.reg",
+       "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n"},
+      {"/user.reg",
+       "WINE REGISTRY Version 2\n;; All keys relative to "
+       "\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n"}};
+  for (const auto& [name, header] : files) {
+    struct stat st {};
+    std::string error;
+    if (::lstat((folder + name).c_str(), &st) != 0 &&
+        !WriteFileAtomic(folder + name, header, error))
+      return nullptr;
+  }
+  WinePrefixRegistry::Seams seams;
+  seams.serverRunning = [](const std::string&) { return false; };  // no Wine ever runs there
+  return std::make_unique<WinePrefixRegistry>(folder, seams);
 }
 
 void OpenSystemsForListing() {

@@ -554,6 +554,10 @@ static std::string SkippedLinesNote(const std::string& path,
          " as Wine does and read the rest; the file is not changed.";
 }
 
+std::string WinePrefixRegistry::WhyUnchangeable(Language lang) const {
+  return ServerRunning() ? Said(Msg::ServerRunning).In(lang) : std::string();
+}
+
 std::vector<std::string> WinePrefixRegistry::LoadProblems() const {
   std::vector<std::string> out;
   for (const HiveFile* f : {&system_, &user_}) {

@@ -45,6 +45,7 @@ class WinePrefixRegistry : public RegistryStore {
   std::string LocalizedError(Language lang) const override { return error_.In(lang); }
   // A prefix is 64-bit unless its system.reg says "#arch=win32".
   bool Is64BitSystem() const override { return system_.hive.arch != "win32"; }
+  std::string WhyUnchangeable(Language lang) const override;
   bool Refresh() override;
   void ReadEverything() override;
   void HoldCommits() override { holding_ = true; }

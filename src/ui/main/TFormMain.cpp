@@ -127,9 +127,10 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   // The user's other prefixes, for the chooser; looked for again at each refresh.
   shown_->FindPrefixes();
   UpdateTitle();
-  // The program's records of this start are written once the list is on screen (with them the
-  // user's registry file is read whole and saved), or after two seconds if it never shows.
-  startRegistry_ = system.registry.get();
+  // The program's records of this start are written once the list is on screen, or after two
+  // seconds if it never shows: into its own record, never into the prefix it shows.
+  startRecord_ = OpenProgramRecord(files_.dir);
+  startPending_ = true;
   QWidget* view = list_->CurrentView();
   if (auto* area = qobject_cast<QAbstractScrollArea*>(view)) view = area->viewport();
   view->installEventFilter(this);
@@ -483,7 +484,7 @@ void TFormMain::popSaveIconClick() {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Paint && startRegistry_ && !startRecordPosted_) {
+  if (event->type() == QEvent::Paint && startPending_ && !startRecordPosted_) {
     startRecordPosted_ = true;
     QTimer::singleShot(0, this, [this] { RecordStart(); });
   }
@@ -491,30 +492,32 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormMain::RecordStart() {
-  if (!startRegistry_) return;
-  RegistryStore& registry = *startRegistry_;
-  startRegistry_ = nullptr;
-  // Refused while Wine runs in the prefix; the user hears of it once, without being stopped.
-  const StartupRecords records =
-      RecordThisStart(registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
-  if (!records.written) {
-    messageBar_->Show(Utf8(Text(MainText::RegistryReadOnly, Lang())) + Utf8(records.refusal));
-    if (!set_.Empty() && !set_.All()) refusedRecordPrefix_ = set_.Primary().prefixDir;
-  }
+  if (!startPending_) return;
+  startPending_ = false;
+  // A write that fails is skipped, as every start-up write is.
+  if (startRecord_)
+    RecordThisStart(*startRecord_,
+                    files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
+  startRecord_.reset();
+  // While Wine runs in the prefix its registry cannot be changed: the user hears of it once,
+  // without being stopped, and the note goes when Wine does.
+  if (set_.Empty() || set_.All()) return;
+  const std::string why = set_.Primary().registry->WhyUnchangeable(Lang());
+  if (why.empty()) return;
+  messageBar_->Show(Utf8(Text(MainText::RegistryReadOnly, Lang())) + Utf8(why));
+  readOnlyPrefix_ = set_.Primary().prefixDir;
 }
 
 void TFormMain::tmCheckRegTimer() {
   commands_->CheckRegistry();
-  // Once Wine has left the prefix, the refused record is written and the note goes.
-  if (refusedRecordPrefix_.empty() || commands_->Running()) return;
-  if (set_.Empty() || set_.All() || set_.Primary().prefixDir != refusedRecordPrefix_) {
-    refusedRecordPrefix_.clear();  // another prefix is shown: the note went with the old one
+  // Once Wine has left the prefix, the note goes.
+  if (readOnlyPrefix_.empty() || commands_->Running()) return;
+  if (set_.Empty() || set_.All() || set_.Primary().prefixDir != readOnlyPrefix_) {
+    readOnlyPrefix_.clear();  // another prefix is shown: the note went with the old one
     return;
   }
-  const StartupRecords records = RecordThisStart(
-      *set_.Primary().registry, files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
-  if (!records.written) return;
-  refusedRecordPrefix_.clear();
+  if (!set_.Primary().registry->WhyUnchangeable(Lang()).empty()) return;
+  readOnlyPrefix_.clear();
   for (const Language lang : kLanguages)
     messageBar_->Withdraw(Utf8(Text(MainText::RegistryReadOnly, lang)));
 }

@@ -107,7 +107,7 @@ class TFormMain : public QMainWindow {
   MessageBar* Messages() const { return messageBar_; }
   TFormPrefixes* PrefixesWindow() const { return prefixesWindow_; }
   // Whether this start's records were written (or refused) yet.
-  bool StartRecorded() const { return startRegistry_ == nullptr; }
+  bool StartRecorded() const { return !startPending_; }
   // The dialogs, messages, clipboard and desktop the window and its secondary windows use;
   // tests answer them here.
   WindowServices& Services() { return services_; }
@@ -159,10 +159,13 @@ class TFormMain : public QMainWindow {
   SecondaryWindows windows_;
   bool noAutoCheckReg_ = false;
   bool hiddenForUninstaller_ = false;
-  int lastPanelHeight_ = 204;               // the panel's height when it was last shown
-  bool listUpdating_ = false;               // the rows are being rebuilt or reselected
-  RegistryStore* startRegistry_ = nullptr;  // until the start is recorded
-  std::string refusedRecordPrefix_;         // the prefix whose start record Wine's running refused
+  int lastPanelHeight_ = 204;  // the panel's height when it was last shown
+  bool listUpdating_ = false;  // the rows are being rebuilt or reselected
+  // The program's own record of its starts (never the prefix shown), until the start is
+  // recorded.
+  std::unique_ptr<RegistryStore> startRecord_;
+  bool startPending_ = false;
+  std::string readOnlyPrefix_;  // the prefix whose registry Wine's running keeps unchanged
   bool startRecordPosted_ = false;
 };
 
