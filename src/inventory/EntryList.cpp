@@ -43,6 +43,23 @@ const char* ColumnCaption(const ListColumn& column, Language lang) {
   return column.caption.In(lang);
 }
 
+std::string SizeSourceNote(const TUninstallInfo& info, Language lang) {
+  static constexpr Translations kEstimate{
+      "none: the size is the installer's estimate (EstimatedSize)",
+      "brak: rozmiar to szacunek instalatora (EstimatedSize)"};
+  static constexpr Translations kNothing{"none: the size and the use are not known",
+                                         "brak: rozmiar i użycie nie są znane"};
+  switch (EntrySizeSource(info)) {
+    case SizeSource::UsageRecord:
+      return "";
+    case SizeSource::Estimate:
+      return kEstimate.In(lang);
+    case SizeSource::Unknown:
+      break;
+  }
+  return kNothing.In(lang);
+}
+
 bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter) {
   if (!info.Visible || !info.Exists) return false;
   if (!systemComponentsVisible && info.SystemComponent) return false;
@@ -52,10 +69,11 @@ bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const Li
 
 std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, Language lang,
                                                         MadeRowTexts& made) {
-  const std::int64_t size = info.SlowInfo.InstalledSize();
-  const std::int32_t times = info.SlowInfo.TimesUsed();
+  // What nothing says (Wine writes no usage records) is left blank, never shown as 0.
+  const std::int64_t size = EntrySize(info);
+  const std::int32_t times = EntryTimesUsed(info);
   made[0] = size >= 0 ? SizeToText(size) + " (" + std::to_string(size) + ")" : std::string();
-  made[1] = FileTimeToDateText(info.SlowInfo.LastUsed());
+  made[1] = FileTimeToDateText(EntryLastUsed(info));
   made[2] = times >= 0 ? UsageFrequencyText(times, lang) + " (" + std::to_string(times) + ")"
                        : std::string();
   made[3] = RegistryKeyOf(info);

@@ -112,12 +112,12 @@ namespace {
 std::optional<json> TypedField(std::string_view field, const TUninstallInfo& info) {
   if (field == "place") return std::string(PlaceName(info.View));
   if (field == "size_bytes") {
-    const std::int64_t size = info.SlowInfo.InstalledSize();
+    const std::int64_t size = EntrySize(info);
     return size >= 0 ? json(size) : json(nullptr);
   }
-  if (field == "last_used") return OrNull(FileTimeToIso(info.SlowInfo.LastUsed()));
+  if (field == "last_used") return OrNull(FileTimeToIso(EntryLastUsed(info)));
   if (field == "times_used") {
-    const std::int32_t times = info.SlowInfo.TimesUsed();
+    const std::int32_t times = EntryTimesUsed(info);
     return times >= 0 ? json(times) : json(nullptr);
   }
   if (field == "install_date") return OrNull(InstallDateToIso(info.InstallDate.str()));

@@ -44,17 +44,19 @@ constexpr std::string_view kCommandValues[3] = {"UninstallString", "QuietUninsta
                                                 "ModifyPath"};
 
 // The values a scan reads from an Uninstall key: those of kTextValues in their order, then
-// SystemComponent. One pass over the key's values finds them all, where a look-up per name
-// would search the key again for each.
+// SystemComponent and EstimatedSize. One pass over the key's values finds them all, where a
+// look-up per name would search the key again for each.
 constexpr std::size_t kSystemComponentSlot = std::size(kTextValues);
-using ScanValues = std::array<const RegValue*, kSystemComponentSlot + 1>;
+constexpr std::size_t kEstimatedSizeSlot = kSystemComponentSlot + 1;
+using ScanValues = std::array<const RegValue*, kEstimatedSizeSlot + 1>;
 
 ScanValues FindScanValues(const RegKey& key) {
-  static const std::array<std::u16string, kSystemComponentSlot + 1> names = [] {
-    std::array<std::u16string, kSystemComponentSlot + 1> out;
+  static const std::array<std::u16string, kEstimatedSizeSlot + 1> names = [] {
+    std::array<std::u16string, kEstimatedSizeSlot + 1> out;
     for (std::size_t i = 0; i < kSystemComponentSlot; ++i)
       out[i] = Utf8ToUtf16(kTextValues[i].name);
     out[kSystemComponentSlot] = u"SystemComponent";
+    out[kEstimatedSizeSlot] = u"EstimatedSize";
     return out;
   }();
   // Most values bear a common name: its slot is known at once.
@@ -104,6 +106,10 @@ TUninstallInfo ReadEntry(const RegKey& key, const std::string& name, UninstallVi
     info.SystemComponent = true;
     info.Visible = systemComponentsVisible;
   }
+  // The size the installer wrote, in KB as Windows counts it; a DWORD, read as unsigned.
+  if (const RegValue* v = found[kEstimatedSizeSlot]; v && v->type == kRegDword)
+    if (const auto kb = DwordOf(*v))
+      info.EstimatedSize = static_cast<std::int64_t>(static_cast<std::uint32_t>(*kb)) * 1024;
   info.KeyName = name;
   if (info.KeyName.str() != name) info.SubkeyName = name;
   info.View = view;
@@ -205,8 +211,10 @@ void TUninstallCollection::ReadARPCache() {
     const RegKey* key = base->FindSubKey(units);
     const RegValue* record = key ? key->FindValue(u"SlowInfoCache") : nullptr;
     // The program file is kept once, as ExeFile: a long list holds many.
-    if (record && record->type == kRegBinary && record->Data().size() == TSlowInfoCache::kSize)
+    if (record && record->type == kRegBinary && record->Data().size() == TSlowInfoCache::kSize) {
       info.SlowInfo = TSlowInfoCache::FromBytes(record->Data(), &info.ExeFile);
+      info.HasUsageRecord = true;
+    }
   });
 }
 

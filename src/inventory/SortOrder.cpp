@@ -16,14 +16,44 @@ bool IsNumericSortKey(SortKey sortKey) {
          sortKey == SortKey::TimesUsed || sortKey == SortKey::SystemComponent;
 }
 
-std::int64_t SortKeyNumber(const TUninstallInfo& info, SortKey sortKey) {
+SizeSource EntrySizeSource(const TUninstallInfo& info) {
+  if (info.HasUsageRecord && info.SlowInfo.InstalledSize() >= 0) return SizeSource::UsageRecord;
+  if (info.EstimatedSize >= 0) return SizeSource::Estimate;
+  return SizeSource::Unknown;
+}
+
+std::int64_t EntrySize(const TUninstallInfo& info) {
+  switch (EntrySizeSource(info)) {
+    case SizeSource::UsageRecord:
+      return info.SlowInfo.InstalledSize();
+    case SizeSource::Estimate:
+      return info.EstimatedSize;
+    case SizeSource::Unknown:
+      break;
+  }
+  return -1;
+}
+
+std::int32_t EntryTimesUsed(const TUninstallInfo& info) {
+  return info.HasUsageRecord && info.SlowInfo.TimesUsed() >= 0 ? info.SlowInfo.TimesUsed() : -1;
+}
+
+std::uint64_t EntryLastUsed(const TUninstallInfo& info) {
+  return info.HasUsageRecord ? info.SlowInfo.LastUsed() : 0;
+}
+
+std::optional<std::int64_t> SortKeyNumber(const TUninstallInfo& info, SortKey sortKey) {
   switch (sortKey) {
     case SortKey::InstalledSize:
-      return info.SlowInfo.InstalledSize();
+      if (const std::int64_t size = EntrySize(info); size >= 0) return size;
+      return std::nullopt;
     case SortKey::LastUsed:
-      return static_cast<std::int64_t>(info.SlowInfo.LastUsed());
+      if (const std::uint64_t last = EntryLastUsed(info); last != 0)
+        return static_cast<std::int64_t>(last);
+      return std::nullopt;
     case SortKey::TimesUsed:
-      return info.SlowInfo.TimesUsed();
+      if (const std::int32_t times = EntryTimesUsed(info); times >= 0) return times;
+      return std::nullopt;
     case SortKey::SystemComponent:
       return info.SystemComponent ? 1 : 0;
     default:
@@ -87,8 +117,10 @@ int TUninstallCollection::CompareItems(int index1, int index2, bool ignoreCase,
   const TUninstallInfo& a = items_[static_cast<std::size_t>(index1)]->UninstallInfo;
   const TUninstallInfo& b = items_[static_cast<std::size_t>(index2)]->UninstallInfo;
   if (IsNumericSortKey(sortKey)) {
-    const std::int64_t x = SortKeyNumber(a, sortKey), y = SortKeyNumber(b, sortKey);
-    return x < y ? -1 : (x > y ? 1 : 0);
+    const auto x = SortKeyNumber(a, sortKey), y = SortKeyNumber(b, sortKey);
+    // What is not known comes after what is, whichever way the list is sorted.
+    if (!x || !y) return x ? (SortAscending ? -1 : 1) : y ? (SortAscending ? 1 : -1) : 0;
+    return *x < *y ? -1 : (*x > *y ? 1 : 0);
   }
   std::string madeX, madeY;
   const std::string* x = SortKeyText(a, sortKey, madeX);
@@ -199,8 +231,21 @@ void TUninstallCollection::SortItems(SortKey sortKey) {
   }
   if (IsNumericSortKey(sortKey)) {
     std::vector<std::int64_t> keys(n);
-    for (std::size_t i = 0; i < n; ++i) keys[i] = SortKeyNumber(items_[i]->UninstallInfo, sortKey);
-    SelectionOrder(RanksOf(keys), SortAscending);
+    std::vector<bool> known(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto number = SortKeyNumber(items_[i]->UninstallInfo, sortKey);
+      known[i] = number.has_value();
+      keys[i] = number.value_or(0);
+    }
+    std::vector<std::uint32_t> ranks = RanksOf(keys);
+    // What is not known comes after what is, whichever way the list is sorted: the last rank
+    // ascending, the first descending.
+    std::uint32_t top = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      if (known[i]) top = std::max(top, ranks[i]);
+    for (std::size_t i = 0; i < n; ++i)
+      ranks[i] = known[i] ? ranks[i] + (SortAscending ? 0 : 1) : (SortAscending ? top + 1 : 0);
+    SelectionOrder(ranks, SortAscending);
     return;
   }
   std::string made;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,7 +71,9 @@ struct TUninstallInfo {
   FixedText<200> Comments;
   FixedText<140> Contact;
   FixedText<2048> Readme;
-  TSlowInfoCache SlowInfo;  // read from the registry without its program file, which is ExeFile
+  TSlowInfoCache SlowInfo;      // read from the registry without its program file, which is ExeFile
+  bool HasUsageRecord = false;  // SlowInfo was read from the entry's usage record
+  std::int64_t EstimatedSize = -1;  // bytes, from the entry's EstimatedSize (in KB); -1: none
   std::string ExeFile;
   std::string IconFile;
   std::int32_t IconIndex = 0;
@@ -221,7 +224,20 @@ class TUninstallCollection {
 // purpose (the registry key) is made in `made`.
 const std::string* SortKeyText(const TUninstallInfo& info, SortKey sortKey, std::string& made);
 // The number of a numeric sort key (size, last used, times used, system component).
-std::int64_t SortKeyNumber(const TUninstallInfo& info, SortKey sortKey);
+// The number a numeric key sorts by; nothing where it is not known (no usage record, no
+// estimate), which sorts after every known one in either direction.
+std::optional<std::int64_t> SortKeyNumber(const TUninstallInfo& info, SortKey sortKey);
+
+// Where an entry's size comes from: its usage record (Windows' ARPCache), else the entry's own
+// EstimatedSize (Wine writes no usage records), else nowhere: the size is not known.
+enum class SizeSource { UsageRecord, Estimate, Unknown };
+SizeSource EntrySizeSource(const TUninstallInfo& info);
+// The size in bytes, -1 where it is not known.
+std::int64_t EntrySize(const TUninstallInfo& info);
+// How often the program was used, -1 where it is not known (no usage record).
+std::int32_t EntryTimesUsed(const TUninstallInfo& info);
+// When it was last used (a FILETIME), 0 where it is not known.
+std::uint64_t EntryLastUsed(const TUninstallInfo& info);
 bool IsNumericSortKey(SortKey sortKey);
 
 }  // namespace pgl

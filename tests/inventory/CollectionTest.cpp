@@ -71,6 +71,8 @@ void FillRandom(TUninstallCollection& c, std::mt19937& rng, int n) {
     info.SlowInfo.SetInstalledSize(small(rng) * 1000);
     info.SlowInfo.SetLastUsed(small(rng) < 0 ? ~0ull : static_cast<std::uint64_t>(flag(rng)) << 40);
     info.SlowInfo.SetTimesUsed(small(rng));
+    info.HasUsageRecord = flag(rng);
+    info.EstimatedSize = flag(rng) ? small(rng) * 1024 : -1;
     info.SystemComponent = flag(rng);
   }
 }
@@ -89,6 +91,7 @@ TEST_F(CollectionTest, FastSortGivesTheSelectionSortOrder) {
         FillRandom(slow, copy, n);
         fast.SortAscending = ascending;
         fast.SortItems(SortKeyOfTag(key));
+        slow.SortAscending = ascending;  // what is not known goes last either way
         SelectionSort(slow, SortKeyOfTag(key), ascending, false);
         ASSERT_EQ(Order(fast), Order(slow)) << "n=" << n << " key=" << key << " asc=" << ascending;
         EXPECT_EQ(fast.CurrentSort, SortKeyOfTag(key));
@@ -121,16 +124,32 @@ TEST_F(CollectionTest, SortEdgeCases) {
   };
   const auto name = [](const char* n) { return [n](TUninstallInfo& i) { i.DisplayName = n; }; };
   const auto size = [](std::int64_t s) {
-    return [s](TUninstallInfo& i) { i.SlowInfo.SetInstalledSize(s); };
+    return [s](TUninstallInfo& i) {
+      i.SlowInfo.SetInstalledSize(s);
+      i.HasUsageRecord = true;
+    };
   };
   const auto used = [](std::uint64_t t) {
-    return [t](TUninstallInfo& i) { i.SlowInfo.SetLastUsed(t); };
+    return [t](TUninstallInfo& i) {
+      i.SlowInfo.SetLastUsed(t);
+      i.HasUsageRecord = true;
+    };
   };
   const auto system = [](bool s) { return [s](TUninstallInfo& i) { i.SystemComponent = s; }; };
   // b, B, a sort to a, B, b: the exchange moves the first b behind the B.
   EXPECT_EQ(sorted({name("b"), name("B"), name("a")}, 0, true), "210");
-  EXPECT_EQ(sorted({size(5), size(0), size(-1)}, 2, true), "210");
-  EXPECT_EQ(sorted({used(132224078450000000ull), used(0), used(~0ull)}, 3, true), "210");
+  // A size or a last use that is not known (a negative size, no use) comes after the known
+  // ones, ascending and descending.
+  EXPECT_EQ(sorted({size(5), size(0), size(-1)}, 2, true), "102");
+  EXPECT_EQ(sorted({size(5), size(-1), size(0)}, 2, false), "021");
+  EXPECT_EQ(sorted({used(132224078450000000ull), used(0), used(~0ull)}, 3, true), "201");
+  EXPECT_EQ(sorted({used(0), used(132224078450000000ull)}, 3, false), "10");
+  const auto estimate = [](std::int64_t s) {
+    return [s](TUninstallInfo& i) { i.EstimatedSize = s; };
+  };
+  const auto none = [](TUninstallInfo&) {};
+  EXPECT_EQ(sorted({none, estimate(3 << 20), size(1)}, 2, true), "210");
+  EXPECT_EQ(sorted({none, estimate(3 << 20), size(1)}, 2, false), "120");
   EXPECT_EQ(sorted({system(true), system(false)}, 21, true), "10");
   EXPECT_EQ(sorted({name("c"), name("a"), name("b")}, TagOf(SortKey::None), true), "012");
   EXPECT_EQ(sorted({name("x"), name("y")}, 8, true), "01");  // IconFile: equal empty texts

@@ -6,6 +6,7 @@
 #include "inventory/EntryList.h"
 #include "inventory/UCollection.h"
 #include "platform/wine/WinePlatform.h"
+#include "util/QV_Conversion.h"
 
 namespace pgl {
 namespace {
@@ -208,6 +209,37 @@ TEST(EntryFields, RealValuesAreWholeAndLongerOnesMarkedCut) {
   EXPECT_EQ(RowTexts(info, Language::English)[11], "Thu Jul 10 14:23:35 2025");
 }
 
+// Wine writes no usage records: the size is the installer's EstimatedSize (KB, as Windows
+// counts it); a usage record, where there is one, still says it.
+TEST(ScanSizes, TheInstallersEstimateWhereThereIsNoUsageRecord) {
+  test::TempDir dir;
+  test::MakePrefixDirs(dir.Path());
+  MemoryRegistry registry;
+  const std::string u = "\n[SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\";
+  ASSERT_TRUE(
+      registry.LoadWineText(kHkeyLocalMachine, std::string(test::kBasicMachineRegistry) + u +
+                                                   "Big] 1\n\"EstimatedSize\"=dword:0032d54c\n" +
+                                                   u + "Text] 1\n\"EstimatedSize\"=\"12\"\n" + u +
+                                                   "Huge] 1\n\"EstimatedSize\"=dword:ffffffff\n"));
+  WinePlatform platform(dir.Path(), registry);
+  TUninstallCollection c(registry, platform);
+  c.ReadUninstallEntries();
+  std::map<std::string, const TUninstallInfo*> entries;
+  for (int i = 0; i < c.Count(); ++i)
+    entries[c.GetItem(i).UninstallInfo.KeyName.str()] = &c.GetItem(i).UninstallInfo;
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(EntrySize(*entries["Big"]), 3331404ll * 1024);  // 3.2 GB, not 0
+  EXPECT_EQ(EntrySizeSource(*entries["Big"]), SizeSource::Estimate);
+  EXPECT_EQ(EntrySize(*entries["Huge"]), 4294967295ll * 1024);  // a DWORD is unsigned
+  EXPECT_EQ(EntrySize(*entries["Text"]), -1);                   // not a DWORD: not known
+  EXPECT_EQ(EntryTimesUsed(*entries["Big"]), -1);
+  const auto big = RowTexts(*entries["Big"], Language::English);
+  EXPECT_EQ(big[2], SizeToText(3331404ll * 1024) + " (3411357696)");
+  EXPECT_EQ(big[4], "");
+  EXPECT_EQ(SizeSourceNote(*entries["Big"], Language::Polish),
+            "brak: rozmiar to szacunek instalatora (EstimatedSize)");
+}
+
 TEST_F(ScanTest, ListRowsAndFilters) {
   WinePlatform platform(dir.Path(), registry);
   TUninstallCollection c(registry, platform);
@@ -235,9 +267,10 @@ TEST_F(ScanTest, ListRowsAndFilters) {
   EXPECT_EQ(RowTexts(Entry(c, "BRAVO"), Language::Polish)[4], "okazjonalnie (7)");
   EXPECT_EQ(bravo[20], "1");
   const auto echo = RowTexts(Entry(c, "Echo"), Language::English);
-  EXPECT_EQ(echo[2], " 0 bytes (0)");
+  // No usage record (a value that is not one): size and use are not known, not 0.
+  EXPECT_EQ(echo[2], "");
   EXPECT_EQ(echo[3], "");
-  EXPECT_EQ(echo[4], "rarely (0)");
+  EXPECT_EQ(echo[4], "");
   TUninstallInfo negative;
   negative.SlowInfo.SetInstalledSize(-1);
   negative.SlowInfo.SetTimesUsed(-1);

@@ -111,8 +111,9 @@ TEST(DetailsRows, EveryValueTypeIsShownReadably) {
     MemoryRegistry other;
     ASSERT_TRUE(other.LoadWineText(kHkeyLocalMachine, std::string(kMachine) + value + "\n"));
     const DetailsContent rows = ReadDetails(other, UninstallView::Machine, "App");
-    ASSERT_EQ(rows.rows.size(), 12u);
-    EXPECT_EQ(rows.rows.back().kind, DetailsRow::Kind::Value);
+    ASSERT_EQ(rows.rows.size(), 13u);
+    EXPECT_EQ(rows.rows[11].kind, DetailsRow::Kind::Value);
+    EXPECT_EQ(rows.rows.back().name, "Size");  // no usage record: where a size would come from
   }
 }
 
@@ -127,7 +128,8 @@ TEST(DetailsRows, MissingKeysGiveNoRowsAndOtherPlacesWork) {
   EXPECT_EQ(content.uninstallKey,
             "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine");
   EXPECT_EQ(content.arpCacheKey, "");
-  EXPECT_EQ(content.rows.size(), 2u);
+  ASSERT_EQ(content.rows.size(), 3u);
+  EXPECT_EQ(content.rows[2].value, "not known: there is no usage record and no EstimatedSize");
 }
 
 TEST(SearchRules, MatchModesAndColumns) {

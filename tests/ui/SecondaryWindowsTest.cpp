@@ -65,8 +65,9 @@ TEST_F(MainWindowTest, DetailsFollowTheSelection) {
                   d.List()->item(r, 1)->text().toStdString());
     return n;
   };
+  // No usage record: the last row says the size is not known.
   EXPECT_EQ(names(), (std::vector<std::string>{"+|", " 1|DisplayName", " 2|UninstallString",
-                                               " 3|URLInfoAbout"}));
+                                               " 3|URLInfoAbout", " 1|Size"}));
   EXPECT_EQ(d.KeyLabel(false)->text().toStdString(), "HKEY_LOCAL_MACHINE\\" + kUninstall + "Alpha");
   EXPECT_EQ(d.KeyLabel(true)->text().toStdString(), "");
   // Copy: the header's banner and a value as name, tab, value.

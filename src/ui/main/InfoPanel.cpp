@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include "inventory/EntryList.h"
 #include "ui/main/CommandImages.h"
 #include "ui/main/MainTexts.h"
 
@@ -121,7 +122,8 @@ TInfoPanel::TInfoPanel(QWidget* parent) : QFrame(parent) {
       case Row::Key: {
         LinkLabel* link = AddLink(row.value, QColor("#008000"));
         connect(link, &LinkLabel::leftReleased, this, [this, link](bool) {
-          if (!TrimBlanks(link->text().toStdString()).empty()) emit jumpToKey(link->text());
+          // Only a key opens the registry editor (not the note where there is no key).
+          if (link->text().startsWith("HKEY_")) emit jumpToKey(link->text());
         });
         value = link;
         break;
@@ -215,6 +217,7 @@ void TInfoPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void TInfoPanel::SetLang(Language lang) {
+  lang_ = lang;
   imgIconDetails_->setAccessibleName(FromUtf8(Text(MainText::ProgramIcon, lang)));
   for (const TextPair& caption : PanelCaptions())
     labels_[caption.name]->setText(QString::fromUtf8(caption.Text(lang)));
@@ -233,6 +236,9 @@ void TInfoPanel::ClearBottomInfo() {
 void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::string& name,
                                    const EntryKeyTexts& keys) {
   ClearBottomInfo();
+  // Without a usage record, the line says where the size came from instead.
+  const std::string arpCacheText =
+      keys.arpCacheKey.empty() ? SizeSourceNote(entry, lang_) : keys.arpCacheKey;
   const std::pair<const char*, const std::string*> texts[] = {
       {"lblDisplayName", &name},
       {"lblDisplayVersion", &entry.DisplayVersion.str()},
@@ -242,7 +248,7 @@ void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::strin
       {"lblUrlUpdate", &entry.URLUpdateInfo.str()},
       {"lblHelpLink", &entry.HelpLink.str()},
       {"lblUninstallKey", &keys.uninstallKey},
-      {"lblARPCacheKey", &keys.arpCacheKey},
+      {"lblARPCacheKey", &arpCacheText},
       {"lblUninstallCommand", &entry.UninstallString},
       {"lblQuietUninstallCommand", &entry.QuietUninstallString},
   };

@@ -78,6 +78,7 @@ class TInfoPanel : public QFrame {
   void PlaceLabels();
 
   std::map<QString, QLabel*> labels_;
+  Language lang_ = Language::English;
   QLabel* imgIconDetails_ = nullptr;
   LinkLabel* lblDetails_ = nullptr;
   QMenu* popImgDetails_ = nullptr;

@@ -6,6 +6,7 @@
 #include "inventory/CommandAnalysis.h"
 #include "inventory/UCollection.h"
 #include "registry/RegTree.h"
+#include "registry/TRegistry.h"
 #include "util/Locale.h"
 #include "util/QV_Conversion.h"
 #include "util/Utf.h"
@@ -150,6 +151,22 @@ DetailsContent ReadDetails(RegistryStore& registry, UninstallView view,
   if (!slowInfo.empty()) {
     content.rows.push_back(Header(DetailsRow::Kind::SlowInfoHeader, ":"));
     Decode(slowInfo, content.rows);
+  } else if (const RegKey* key = FindRegKey(root, uninstall)) {
+    // No usage record (Wine writes none): the size is the installer's estimate, if any.
+    const RegValue* estimate = key->FindValue(u"EstimatedSize");
+    const auto kb = estimate && estimate->type == kRegDword ? DwordOf(*estimate) : std::nullopt;
+    DetailsRow row;
+    row.kind = DetailsRow::Kind::Decoded;
+    row.no = " 1";
+    row.name = "Size";
+    if (kb) {
+      const std::int64_t bytes = static_cast<std::int64_t>(static_cast<std::uint32_t>(*kb)) * 1024;
+      row.value = std::to_string(bytes) + " (" + SizeToText(bytes) +
+                  "): the installer's estimate (EstimatedSize); there is no usage record";
+    } else {
+      row.value = "not known: there is no usage record and no EstimatedSize";
+    }
+    content.rows.push_back(std::move(row));
   }
   return content;
 }
