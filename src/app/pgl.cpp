@@ -14,11 +14,58 @@
 #include "ui/main/TFormMain.h"
 #include "util/BuildInfo.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: pgl [--screenshot FILE]\n"
+    "       pgl --version | --help\n"
+    "\n"
+    "Purgelet's window: the programs installed in a Wine prefix (WINEPREFIX, else the prefix\n"
+    "shown last, else ~/.wine), and every other prefix of yours.\n"
+    "\n"
+    "  --screenshot FILE  save the window as it first shows to FILE, then end\n"
+    "  --version          print the release and the commit it was built from\n"
+    "  --help             print this text\n"
+    "\n"
+    "Without a display, pgl-cli does the same work (pgl-cli --help).\n";
+
+// Whether the window's library can find a display: an X or Wayland one, or a platform named
+// in QT_QPA_PLATFORM that needs none (offscreen, say).
+bool DisplayAvailable() {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  if (set("QT_QPA_PLATFORM")) {
+    const std::string_view platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform.starts_with("xcb") && !platform.starts_with("wayland")) return true;
+  }
+  return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  // Answered before the window's library looks for a display: it works without one.
-  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+  // Answered before the window's library looks for a display: they work without one.
+  const std::string_view first = argc >= 2 ? argv[1] : "";
+  if (argc == 2 && first == "--version") {
     std::printf("pgl %s\n", pgl::VersionText().c_str());
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  if (argc > 1 && !(argc == 3 && first == "--screenshot")) {
+    std::fprintf(stderr, "pgl: unknown arguments\n\n%s", kUsage);
+    return 2;
+  }
+  if (!DisplayAvailable()) {
+    std::fputs(
+        "pgl: there is no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
+        "are not set). pgl-cli does the same work without one: pgl-cli --help.\n",
+        stderr);
+    return 1;
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Purgelet");

@@ -65,6 +65,26 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
   EXPECT_EQ(metainfo.exitCode, 0) << metainfo.output;
   const auto window = e2e::Run({root / "bin/pgl", "--version"}, {{"DISPLAY", ""}});
   EXPECT_EQ(window.output, "pgl " + VersionText() + "\n");
+  // Without a display: --help says how to use it, and the window itself says there is none
+  // (never Qt's abort); a wrong argument is wrong usage.
+  const e2e::EnvList noDisplay = {
+      {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* says;
+  } runs[] = {
+      {{"--help"}, 0, "Usage: pgl [--screenshot FILE]"},
+      {{}, 1, "there is no display"},
+      {{"--frobnicate"}, 2, "unknown arguments"},
+  };
+  for (const auto& r : runs) {
+    std::vector<std::string> argv = {root / "bin/pgl"};
+    argv.insert(argv.end(), r.args.begin(), r.args.end());
+    const auto ran = e2e::Run(argv, noDisplay);
+    EXPECT_EQ(ran.exitCode, r.exitCode) << ran.output;
+    EXPECT_NE(ran.output.find(r.says), std::string::npos) << ran.output;
+  }
   EXPECT_EQ(HelpPageFile(root / "bin"), root / "share/purgelet/help/index.html");
   // Run by whoever (root too, as these tests may be), the installed window writes nothing
   // beside itself: its settings and first backup go to the user's configuration folder.
