@@ -51,7 +51,10 @@ class PrefixesWindowTest : public ::testing::Test {
       asked << question;
       return true;
     };
-    services.chooseFolder = [this] { return QString::fromStdString(saves.Path()); };
+    services.chooseFolder = [this](const QString& title) {
+      folderTitles << title;
+      return QString::fromStdString(saves.Path());
+    };
   }
   void TearDown() override { ::setenv("HOME", oldHome.c_str(), 1); }
 
@@ -68,7 +71,7 @@ class PrefixesWindowTest : public ::testing::Test {
   std::string oldHome, compat;
   std::vector<KnownSystem> known;
   WindowServices services;
-  QStringList told, asked;
+  QStringList told, asked, folderTitles;
 };
 
 TEST_F(PrefixesWindowTest, LargestFirstAndTheRemovedGameStandsOut) {
@@ -133,6 +136,7 @@ TEST_F(PrefixesWindowTest, TheSavesGoWhereTheUserPicks) {
   QTest::mouseClick(w.findChild<QPushButton*>("btnSaveSaves"), Qt::LeftButton);
   ASSERT_EQ(notices.size(), 1);
   EXPECT_EQ(notices[0].toStdString(), "Saves written: 1 files to " + saves.Path());
+  EXPECT_EQ(folderTitles, QStringList{"The folder for the saves' archives"});
   std::size_t archives = 0;
   for (const auto& e : fs::directory_iterator(saves.Path()))
     archives += e.path().string().ends_with(".tar.zst");

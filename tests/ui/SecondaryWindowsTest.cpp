@@ -285,7 +285,10 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
     QMenu* menu = w.Menu("mnuPrefix");
     ASSERT_GE(menu->actions().size(), 3);  // this prefix, Office, -, Other folder...
     // A folder that is no prefix is refused with a message; the list stays.
-    w.Services().chooseFolder = [&] { return QString::fromStdString(dir / "drive_c"); };
+    w.Services().chooseFolder = [&](const QString& title) {
+      EXPECT_EQ(title.toStdString(), "Other folder...");
+      return QString::fromStdString(dir / "drive_c");
+    };
     w.findChild<QAction*>("actOtherPrefix")->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));

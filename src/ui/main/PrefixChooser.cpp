@@ -38,7 +38,10 @@ PrefixChooser::PrefixChooser(QToolBar* toolbar, QMenu* menu, WindowServices& ser
 }
 
 void PrefixChooser::ChooseOther() {
-  const QString folder = services_.chooseFolder ? services_.chooseFolder() : QString();
+  const QString folder =
+      services_.chooseFolder
+          ? services_.chooseFolder(QString::fromStdString(Text(MainText::OtherFolder, lang_)))
+          : QString();
   if (folder.isEmpty())
     emit cancelled();
   else

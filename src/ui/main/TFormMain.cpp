@@ -73,8 +73,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   statusBar_ = new MainStatusBar(this);
   setStatusBar(statusBar_);
 
-  services_ = DialogServices(this, files_.dir,
-                             [this] { return Utf8(Text(MainText::OtherFolder, Lang())); });
+  services_ = DialogServices(this, files_.dir);
   services_.desktop = system.desktop.get();
   services_.openPrefix = [](const std::string& dir, std::string& error) {
     return OpenManagedSystemAt(dir, error);

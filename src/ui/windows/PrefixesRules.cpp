@@ -34,6 +34,8 @@ constexpr Message<PrefixesText> kTexts[] = {
      {"Prefixes moved to the trash: %1", "Prefiksy przeniesione do kosza: %1"}},
     {PrefixesText::NotRemovedTitle, {"Not removed:", "Nie usunięto:"}},
     {PrefixesText::Measuring, {"measuring...", "mierzenie..."}},
+    {PrefixesText::SavesFolderTitle,
+     {"The folder for the saves' archives", "Folder na archiwa zapisów"}},
 };
 static_assert(IsMessageTable(kTexts));
 

@@ -48,11 +48,12 @@ enum class PrefixesText {
   Title,
   RemoveButton,
   SaveButton,
-  SavesWritten,     // a notice: %1 files of %2 written to %3
-  NothingToSave,    // the chosen prefixes hold no saves
-  Removed,          // a notice: how many prefixes went to the trash
-  NotRemovedTitle,  // each prefix that stayed follows with its reason
-  Measuring,        // a size not known yet
+  SavesWritten,      // a notice: %1 files of %2 written to %3
+  NothingToSave,     // the chosen prefixes hold no saves
+  Removed,           // a notice: how many prefixes went to the trash
+  NotRemovedTitle,   // each prefix that stayed follows with its reason
+  Measuring,         // a size not known yet
+  SavesFolderTitle,  // the folder dialog of "Save the saves..."
   Count
 };
 std::string Text(PrefixesText id, Language lang);

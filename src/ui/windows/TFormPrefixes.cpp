@@ -209,8 +209,12 @@ void TFormPrefixes::RemoveSelected() {
   for (const PrefixRow* row : chosen)
     options.batchFolders.push_back(row->prefix.folder.empty() ? row->prefix.path
                                                               : row->prefix.folder);
-  if (!services_.ask(QString::fromStdString(RemovalQuestion(chosen, options.savesTo, lang_))))
-    return;
+  const bool yes =
+      services_.ask(QString::fromStdString(RemovalQuestion(chosen, options.savesTo, lang_)));
+  // The question was the main window's: this window comes back on top.
+  raise();
+  activateWindow();
+  if (!yes) return;
   StopMeasuring();  // nothing reads a prefix while it goes
   std::vector<std::size_t> gone;
   QString failures;
@@ -258,7 +262,12 @@ void TFormPrefixes::SaveSelected() {
                          QString::fromStdString(Text(PrefixesText::NothingToSave, lang_)));
     return;
   }
-  const QString folder = services_.chooseFolder ? services_.chooseFolder() : QString();
+  const QString folder = services_.chooseFolder ? services_.chooseFolder(QString::fromStdString(
+                                                      Text(PrefixesText::SavesFolderTitle, lang_)))
+                                                : QString();
+  // The question or dialog was the main window's: this window comes back on top.
+  raise();
+  activateWindow();
   if (folder.isEmpty()) return;
   std::size_t files = 0;
   QString failures;

@@ -27,8 +27,7 @@ int RunOnTop(QDialog& dialog) {
 
 }  // namespace
 
-WindowServices DialogServices(QWidget* parent, const std::string& startDir,
-                              std::function<QString()> folderTitle) {
+WindowServices DialogServices(QWidget* parent, const std::string& startDir) {
   WindowServices services;
   services.confirm = [](TConfirmDialog& dialog) { return dialog.Confirm(); };
   services.tellUser = [parent](const QString& title, const QString& text) {
@@ -75,9 +74,9 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir,
     return RunOnTop(dialog) == QDialog::Accepted;
   };
   services.setClipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
-  services.chooseFolder = [parent, folderTitle = std::move(folderTitle)] {
+  services.chooseFolder = [parent](const QString& title) {
     // Prefixes are mostly hidden folders (~/.wine, ~/.local/share/...): they are shown.
-    QFileDialog dialog(parent, folderTitle(), QDir::homePath());
+    QFileDialog dialog(parent, title, QDir::homePath());
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot);

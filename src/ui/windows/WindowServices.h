@@ -38,16 +38,15 @@ struct WindowServices {
   std::function<void(const std::string& file)> openLocalPage;
   // A yes/no question.
   std::function<bool(const QString& question)> ask;
-  // The folder "Other folder..." picks; empty when cancelled.
-  std::function<QString()> chooseFolder;
+  // A folder the user picks in a dialog of that title; empty when cancelled.
+  std::function<QString(const QString& title)> chooseFolder;
   std::function<std::unique_ptr<ManagedSystem>(const std::string& dir, std::string& error)>
       openPrefix;
 };
 
 // The real dialogs, owned by `parent`: message boxes, file dialogs that start in `startDir`, the
-// confirmation dialogs shown modally, the system clipboard; `folderTitle` gives the folder
-// dialog's title in the window's language. The desktop and openPrefix are left to the caller.
-WindowServices DialogServices(QWidget* parent, const std::string& startDir,
-                              std::function<QString()> folderTitle);
+// confirmation dialogs shown modally, the system clipboard. The desktop and openPrefix are left
+// to the caller.
+WindowServices DialogServices(QWidget* parent, const std::string& startDir);
 
 }  // namespace pgl
