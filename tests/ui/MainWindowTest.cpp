@@ -82,6 +82,9 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   EXPECT_EQ(w.List()->accessibleName(), "Zainstalowane programy");
   EXPECT_EQ(w.findChild<QLabel*>("imgIconDetails")->accessibleName(), "Ikona programu");
   EXPECT_EQ(w.Search()->Text()->accessibleName(), "Tekst");
+  EXPECT_EQ(w.findChild<QToolButton*>("btnCloseMessage")->accessibleName(),
+            "Zamknij powiadomienie");
+  EXPECT_EQ(w.findChild<QComboBox*>("cbPrefix")->accessibleName(), "Pokazywany prefiks");
   // The toolbar's groups: a separator after each, none inside Uninstall and Remove.
   QString groups;
   const auto* toolbar = w.findChild<QToolBar*>("tbMain");

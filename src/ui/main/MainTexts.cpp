@@ -307,6 +307,8 @@ constexpr Message<MainText> kMessages[] = {
      {"The help page is not installed (looked for %1).",
       "Strona pomocy nie jest zainstalowana (szukano %1)."}},
     {MainText::PrefixesWindow, {"Prefixes...", "Prefiksy..."}},
+    {MainText::PrefixChooserName, {"Prefix shown", "Pokazywany prefiks"}},
+    {MainText::CloseNotice, {"Close the notice", "Zamknij powiadomienie"}},
 };
 static_assert(IsMessageTable(kMessages));
 

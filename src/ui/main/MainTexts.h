@@ -140,6 +140,8 @@ enum class MainText {
   ProgramIcon,           // and the panel's icon
   NoHelpPage,            // F1 found no help page; where it looked follows
   PrefixesWindow,        // the Prefix menu's item that opens the Prefixes window
+  PrefixChooserName,     // what a screen reader calls the toolbar's prefix chooser
+  CloseNotice,           // and the notice bar's close button
   Count
 };
 std::string Text(MainText id, Language lang);

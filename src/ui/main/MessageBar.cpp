@@ -24,6 +24,7 @@ MessageBar::MessageBar(QWidget* parent) : QFrame(parent) {
   close_->setAutoRaise(true);
   close_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
   connect(close_, &QToolButton::clicked, this, &MessageBar::Clear);
+  close_->setAccessibleName("Close the notice");
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(8, 4, 4, 4);
   layout->addWidget(label_, 1);
@@ -53,6 +54,11 @@ void MessageBar::Withdraw(const QString& start) {
 
 QString MessageBar::Text() const {
   return isHidden() ? QString() : label_->text();
+}
+
+void MessageBar::SetCloseName(const QString& name) {
+  close_->setAccessibleName(name);
+  close_->setToolTip(name);
 }
 
 }  // namespace pgl

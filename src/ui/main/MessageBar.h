@@ -23,6 +23,8 @@ class MessageBar : public QFrame {
   // Takes away the notices that begin with `start` (what they said is over); the bar goes when
   // none is left.
   void Withdraw(const QString& start);
+  // What a screen reader calls the close button, in the window's language.
+  void SetCloseName(const QString& name);
 
  private:
   QLabel* label_;

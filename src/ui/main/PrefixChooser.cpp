@@ -51,6 +51,7 @@ void PrefixChooser::ChooseOther() {
 void PrefixChooser::Fill(const std::vector<KnownSystem>& known, const std::string& currentName,
                          const std::string& currentDir, bool allShown, Language lang) {
   lang_ = lang;
+  combo_->setAccessibleName(QString::fromStdString(Text(MainText::PrefixChooserName, lang)));
   const QSignalBlocker blocker(combo_);
   combo_->clear();
   // The action being triggered may be one of these: they go once its signal is done.

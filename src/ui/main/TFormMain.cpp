@@ -370,6 +370,7 @@ void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
 void TFormMain::SetLang(Language lang) {
   qtTexts_.Use(lang);
   list_->SetAccessibleName(Utf8(Text(MainText::ProgramList, lang)));
+  messageBar_->SetCloseName(Utf8(Text(MainText::CloseNotice, lang)));
   actions_->SetLang(lang);
   panel_->SetLang(lang);
   model_->SetLanguage(lang);
