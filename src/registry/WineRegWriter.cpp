@@ -113,17 +113,19 @@ void WriteKeys(std::string& out, const RegKey& key, const RegKey& base, const Wi
     const auto sinceUnixEpoch =
         static_cast<std::int64_t>(key.modified - static_cast<std::uint64_t>(kTicks1601To1970));
     const auto seconds = static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond);
-    if (form.subSeconds)
+    const auto high = static_cast<unsigned>(key.modified >> 32);
+    const auto low = static_cast<unsigned>(key.modified & 0xFFFFFFFFu);
+    if (form.timeLines && !form.subSeconds)  // the form of every Wine since 2018
+      std::snprintf(text, sizeof text, "] %u\n#time=%x%08x\n", seconds, high, low);
+    else if (form.subSeconds && form.timeLines)
+      std::snprintf(text, sizeof text, "] %u %u\n#time=%x%08x\n", seconds,
+                    static_cast<unsigned>(sinceUnixEpoch % kTicksPerSecond), high, low);
+    else if (form.subSeconds)
       std::snprintf(text, sizeof text, "] %u %u\n", seconds,
                     static_cast<unsigned>(sinceUnixEpoch % kTicksPerSecond));
     else
       std::snprintf(text, sizeof text, "] %u\n", seconds);
     out += text;
-    if (form.timeLines) {
-      std::snprintf(text, sizeof text, "#time=%x%08x\n", static_cast<unsigned>(key.modified >> 32),
-                    static_cast<unsigned>(key.modified & 0xFFFFFFFFu));
-      out += text;
-    }
     if (const auto className = key.ClassName()) {
       out += "#class=\"";
       AppendWineEscaped(out, *className, "\"\"");
