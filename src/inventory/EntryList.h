@@ -42,8 +42,9 @@ using MadeRowTexts = std::array<std::string, 4>;
 std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, Language lang,
                                                         MadeRowTexts& made);
 
-// Where an entry's size comes from, for the panel's usage-record line where the entry has no
-// usage record: the installer's estimate, or nothing at all. Empty where it has one.
+// Where an entry's size comes from, for the hint of the panel's (empty) usage-record line where
+// the entry has no usage record: the installer's estimate, or nothing at all. Empty where it has
+// one.
 std::string SizeSourceNote(const TUninstallInfo& info, Language lang);
 
 // The rows of the listed entries, in collection order.

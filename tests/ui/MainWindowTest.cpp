@@ -234,8 +234,10 @@ TEST_F(MainWindowTest, PanelShowsTheSelectionAndActsOnClicks) {
       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Alpha";
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
   EXPECT_EQ(LabelText(w, "lblUninstallKey"), alphaKey);
-  // Alpha has no usage record: the line says that its size is not known.
-  EXPECT_EQ(LabelText(w, "lblARPCacheKey"), "none: the size and the use are not known");
+  // Alpha has no usage record: the line is empty, and hovering it says the size is not known.
+  EXPECT_EQ(LabelText(w, "lblARPCacheKey"), "");
+  EXPECT_EQ(w.Panel()->Label("lblARPCacheKey")->toolTip().toStdString(),
+            "none: the size and the use are not known");
   EXPECT_EQ(LabelText(w, "lblUrlInfo"), "https://example.com");
   EXPECT_FALSE(w.Panel()->Icon().isNull());
   EXPECT_EQ(w.Panel()->Label("lblExeFile")->toolTip().toStdString(),

@@ -122,8 +122,7 @@ TInfoPanel::TInfoPanel(QWidget* parent) : QFrame(parent) {
       case Row::Key: {
         LinkLabel* link = AddLink(row.value, QColor("#008000"));
         connect(link, &LinkLabel::leftReleased, this, [this, link](bool) {
-          // Only a key opens the registry editor (not the note where there is no key).
-          if (link->text().startsWith("HKEY_")) emit jumpToKey(link->text());
+          if (!TrimBlanks(link->text().toStdString()).empty()) emit jumpToKey(link->text());
         });
         value = link;
         break;
@@ -231,14 +230,12 @@ void TInfoPanel::SetLang(Language lang) {
 void TInfoPanel::ClearBottomInfo() {
   for (const Row& row : kRows) labels_[row.value]->clear();
   labels_["lblDisplayName"]->setToolTip({});
+  labels_["lblARPCacheKey"]->setToolTip(FromUtf8(CopyHint(lang_)));
 }
 
 void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::string& name,
                                    const EntryKeyTexts& keys) {
   ClearBottomInfo();
-  // Without a usage record, the line says where the size came from instead.
-  const std::string arpCacheText =
-      keys.arpCacheKey.empty() ? SizeSourceNote(entry, lang_) : keys.arpCacheKey;
   const std::pair<const char*, const std::string*> texts[] = {
       {"lblDisplayName", &name},
       {"lblDisplayVersion", &entry.DisplayVersion.str()},
@@ -248,11 +245,14 @@ void TInfoPanel::DisplayBottomInfo(const TUninstallInfo& entry, const std::strin
       {"lblUrlUpdate", &entry.URLUpdateInfo.str()},
       {"lblHelpLink", &entry.HelpLink.str()},
       {"lblUninstallKey", &keys.uninstallKey},
-      {"lblARPCacheKey", &arpCacheText},
+      {"lblARPCacheKey", &keys.arpCacheKey},
       {"lblUninstallCommand", &entry.UninstallString},
       {"lblQuietUninstallCommand", &entry.QuietUninstallString},
   };
   for (const auto& [name, text] : texts) labels_[name]->setText(FromUtf8(*text));
+  // Without a usage record the line stays empty; hovering it says where the size came from.
+  if (const std::string note = SizeSourceNote(entry, lang_); !note.empty())
+    labels_["lblARPCacheKey"]->setToolTip(FromUtf8(note));
   // The name may be cut short by the Details link: the whole of it shows on hovering.
   labels_["lblDisplayName"]->setToolTip(FromUtf8(name));
 }
