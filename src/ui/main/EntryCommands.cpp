@@ -4,7 +4,6 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
-#include <QProgressDialog>
 #include <QStringList>
 #include <QTimer>
 #include <ctime>
@@ -23,6 +22,7 @@
 #include "ui/main/EntryListModel.h"
 #include "ui/main/ListPresentation.h"
 #include "ui/main/MainTexts.h"
+#include "ui/main/UninstallProgress.h"
 #include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/RestoreDialog.h"
 #include "ui/windows/WindowServices.h"
@@ -44,57 +44,6 @@ class BusyCursor {
   ~BusyCursor() { QApplication::restoreOverrideCursor(); }
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-// Keeps the window alive while an uninstaller or Wine's save is waited for, shows what it is
-// waiting for and lets the user stop waiting.
-class WindowObserver : public UninstallObserver {
- public:
-  WindowObserver(QWidget* parent, Language lang, EntryCommands& commands)
-      : lang_(lang), commands_(commands) {
-    progress_ = new QProgressDialog(parent);
-    progress_->setWindowModality(Qt::NonModal);
-    progress_->setRange(0, 0);
-    progress_->setMinimumDuration(0);
-    progress_->setCancelButtonText(Utf8(Text(MainText::StopWaiting, lang)));
-    QObject::connect(progress_, &QProgressDialog::canceled, [this] { stop_ = true; });
-  }
-  ~WindowObserver() override { delete progress_; }
-
-  void UninstallerStarting(const TUninstallInfo& entry, int position, int count) override {
-    stop_ = false;
-    emit commands_.uninstallerRunning(true);
-    progress_->setLabelText(Utf8(Text(MainText::UninstallProgress, lang_))
-                                .arg(position + 1)
-                                .arg(count)
-                                .arg(Utf8(entry.DisplayName.str())));
-    progress_->show();
-    QApplication::processEvents();
-  }
-  void UninstallerEnded(const TUninstallInfo&) override {
-    emit commands_.uninstallerRunning(false);
-  }
-  bool StopWaiting() override {
-    QApplication::processEvents();
-    return stop_;
-  }
-  bool KeepWaitingForRegistry(int) override {
-    if (!waiting_) {
-      waiting_ = true;
-      stop_ = false;
-      progress_->setLabelText(Utf8(Text(MainText::WaitingForWine, lang_)));
-      progress_->show();
-    }
-    QApplication::processEvents();
-    return !stop_;
-  }
-
- private:
-  QProgressDialog* progress_;
-  Language lang_;
-  EntryCommands& commands_;
-  bool stop_ = false;
-  bool waiting_ = false;
 };
 
 // A file name made from a program's name: no folder separators or control characters.
@@ -171,7 +120,7 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
       if (!SaveEvidence(LeftoversFolder(), records[g], recordError))
         errors_.AddError(Text(MainText::RecordNotWritten, lang_) + recordError);
     }
-    WindowObserver observer(window_, lang_, *this);
+    UninstallProgress observer(window_, lang_, *this);
     for (const auto& [index, group] : groups) {
       ManagedSystem& system = set_->System(index);
       UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
