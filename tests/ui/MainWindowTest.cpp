@@ -426,6 +426,28 @@ TEST_F(MainWindowTest, CopyInvertAndEsc) {
   EXPECT_TRUE(std::filesystem::exists(dir / "pgl.ini"));
 }
 
+// File > Save report (Alt, F, then its letter): the report is written and a notice says where.
+TEST_F(MainWindowTest, ASavedReportIsTold) {
+  TFormMain w(*system, Files());
+  const std::string report = dir / "report.html";
+  w.Services().chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+    return QString::fromStdString(report);
+  };
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_F, Qt::AltModifier);
+  QMenu* file = w.Menu("mnuFile");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }, 2000));
+  QAction* item = w.Action("actReport");
+  file->setActiveAction(item);
+  QTest::keyClick(file, Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(report); }, 2000));
+  EXPECT_NE(test::ReadFile(report).find("Alpha"), std::string::npos);
+  EXPECT_TRUE(w.Messages()->Text().contains(QString::fromStdString("Report saved to " + report)))
+      << w.Messages()->Text().toStdString();
+}
+
 TEST_F(MainWindowTest, SaveIconWritesAnIconFileNamedAfterTheEntry) {
   TFormMain w(*system, Files());
   std::vector<std::string> suggested;

@@ -286,6 +286,8 @@ void EntryCommands::Report(const QString& title) {
   std::string error;
   if (!WriteFileAtomic(file.toStdString(), BuildReport(captions, rows, lang_, local), error))
     services_.tellUser("Purgelet", Utf8(error));
+  else
+    emit notice(Utf8(Fill(Text(MainText::ReportSaved, lang_), {file.toStdString()})));
 }
 
 void EntryCommands::Backup(const QString& title) {

@@ -299,6 +299,7 @@ constexpr Message<MainText> kMessages[] = {
      {"Registry items deleted: %1, saved first in %2",
       "Usunięte elementy rejestru: %1, wcześniej zapisane w %2"}},
     {MainText::BackupSaved, {"Backup saved to %1", "Kopię zapisano w %1"}},
+    {MainText::ReportSaved, {"Report saved to %1", "Raport zapisano w %1"}},
     {MainText::PutBack, {"Programs put back: %1", "Przywrócone programy: %1"}},
     {MainText::Restored, {"Programs restored: %1, from %2", "Przywrócone programy: %1, z %2"}},
     {MainText::ProgramList, {"Installed programs", "Zainstalowane programy"}},

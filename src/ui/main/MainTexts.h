@@ -134,6 +134,7 @@ enum class MainText {
   MovedToTrash,          // a notice: how many items went to the trash
   RegistryItemsDeleted,  // a notice: how many registry items went, and the file that keeps them
   BackupSaved,           // a notice: the backup's file
+  ReportSaved,           // a notice: the report's file
   PutBack,               // a notice: how many programs an undo put back
   Restored,              // a notice: how many programs a restore wrote, from which file
   ProgramList,           // what a screen reader calls the list

@@ -17,6 +17,7 @@
 
 #include "inventory/EntryList.h"
 #include "lang/Language.h"
+#include "leftovers/DesktopEntries.h"
 #include "platform/AppFiles.h"
 #include "ui/UiText.h"
 #include "ui/main/EntryCommands.h"
@@ -73,7 +74,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   statusBar_ = new MainStatusBar(this);
   setStatusBar(statusBar_);
 
-  services_ = DialogServices(this, files_.dir);
+  // Reports and backups are the user's documents: their dialogs start in that folder.
+  services_ = DialogServices(this, UserXdgFolders().documents);
   services_.desktop = system.desktop.get();
   services_.openPrefix = [](const std::string& dir, std::string& error) {
     return OpenManagedSystemAt(dir, error);
