@@ -45,7 +45,7 @@ class WindowActions;
 struct ProgramFiles {
   std::string settingsFileName;   // pgl.ini
   std::string errorLogFileName;   // pgl_Errors.log
-  std::string dir;                // where the first registry backup goes; the dialogs start here
+  std::string dir;                // where the first registry backup and the start record go
   std::string exePath;            // the running program, as a Unix path
   std::string searchLogFileName;  // pgl_Search.log
 };
