@@ -107,8 +107,9 @@ TUninstallInfo ReadEntry(const RegKey& key, const std::string& name, UninstallVi
     info.Visible = systemComponentsVisible;
   }
   // The size the installer wrote, in KB as Windows counts it; a DWORD, read as unsigned.
+  // 0xFFFFFFFF is the -1 that installers write for a size they do not know.
   if (const RegValue* v = found[kEstimatedSizeSlot]; v && v->type == kRegDword)
-    if (const auto kb = DwordOf(*v))
+    if (const auto kb = DwordOf(*v); kb && *kb != -1)
       info.EstimatedSize = static_cast<std::int64_t>(static_cast<std::uint32_t>(*kb)) * 1024;
   info.KeyName = name;
   if (info.KeyName.str() != name) info.SubkeyName = name;

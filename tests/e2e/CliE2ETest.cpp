@@ -135,7 +135,8 @@ TEST(CliOutput, JsonAndCsvForScripts) {
   EXPECT_EQ(app["install_date"], "2026-11-01");
   EXPECT_EQ(app["valid"], false);  // its uninstaller is missing
   EXPECT_EQ(app["place"], "machine");
-  EXPECT_EQ(app["size_bytes"], 0);  // as the list shows it: no usage record, no size
+  EXPECT_TRUE(app["size_bytes"].is_null());  // no usage record, no estimate: not known
+  EXPECT_TRUE(app["times_used"].is_null());
   EXPECT_EQ(app["key"], "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App");
   const auto csv = e2e::Cli(prefix, {"list", "--format", "csv"});
   EXPECT_NE(csv.output.find("\r\n\"App, \"\"quoted\"\"\","), std::string::npos) << csv.output;

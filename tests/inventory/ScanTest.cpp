@@ -230,8 +230,8 @@ TEST(ScanSizes, TheInstallersEstimateWhereThereIsNoUsageRecord) {
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(EntrySize(*entries["Big"]), 3331404ll * 1024);  // 3.2 GB, not 0
   EXPECT_EQ(EntrySizeSource(*entries["Big"]), SizeSource::Estimate);
-  EXPECT_EQ(EntrySize(*entries["Huge"]), 4294967295ll * 1024);  // a DWORD is unsigned
-  EXPECT_EQ(EntrySize(*entries["Text"]), -1);                   // not a DWORD: not known
+  EXPECT_EQ(EntrySize(*entries["Huge"]), -1);  // 0xFFFFFFFF: installers' "not known"
+  EXPECT_EQ(EntrySize(*entries["Text"]), -1);  // not a DWORD: not known
   EXPECT_EQ(EntryTimesUsed(*entries["Big"]), -1);
   const auto big = RowTexts(*entries["Big"], Language::English);
   EXPECT_EQ(big[2], SizeToText(3331404ll * 1024) + " (3411357696)");

@@ -154,18 +154,18 @@ DetailsContent ReadDetails(RegistryStore& registry, UninstallView view,
   } else if (const RegKey* key = FindRegKey(root, uninstall)) {
     // No usage record (Wine writes none): the size is the installer's estimate, if any.
     const RegValue* estimate = key->FindValue(u"EstimatedSize");
-    const auto kb = estimate && estimate->type == kRegDword ? DwordOf(*estimate) : std::nullopt;
+    std::int64_t bytes = -1;  // 0xFFFFFFFF is installers' "not known"
+    if (estimate && estimate->type == kRegDword)
+      if (const auto kb = DwordOf(*estimate); kb && *kb != -1)
+        bytes = static_cast<std::int64_t>(static_cast<std::uint32_t>(*kb)) * 1024;
     DetailsRow row;
     row.kind = DetailsRow::Kind::Decoded;
     row.no = " 1";
     row.name = "Size";
-    if (kb) {
-      const std::int64_t bytes = static_cast<std::int64_t>(static_cast<std::uint32_t>(*kb)) * 1024;
-      row.value = std::to_string(bytes) + " (" + SizeToText(bytes) +
-                  "): the installer's estimate (EstimatedSize); there is no usage record";
-    } else {
-      row.value = "not known: there is no usage record and no EstimatedSize";
-    }
+    row.value = bytes >= 0 ? std::to_string(bytes) + " (" + SizeToText(bytes) +
+                                 "): the installer's estimate (EstimatedSize); there is no usage "
+                                 "record"
+                           : "not known: there is no usage record and no EstimatedSize";
     content.rows.push_back(std::move(row));
   }
   return content;
