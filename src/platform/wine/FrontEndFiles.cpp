@@ -198,6 +198,22 @@ bool ReadJsonStringMembers(std::string_view text, const JsonMemberVisitor& visit
   return whole || reader.Stopped();
 }
 
+std::optional<std::map<std::string, std::string>> HeroicListedGames(std::string_view text,
+                                                                    std::string_view idKey) {
+  std::map<std::size_t, std::pair<std::string, std::string>> objects;  // id, title
+  const bool ok = ReadJsonStringMembers(
+      text, [&](std::size_t object, const std::string& key, const std::string& value) {
+        if (key == idKey) objects[object].first = value;
+        if (key == "title") objects[object].second = value;
+        return true;
+      });
+  if (!ok) return std::nullopt;
+  std::map<std::string, std::string> games;
+  for (const auto& [object, game] : objects)
+    if (!game.first.empty()) games[game.first] = game.second.empty() ? game.first : game.second;
+  return games;
+}
+
 std::vector<std::string> JsonStringValues(std::string_view text, std::string_view key) {
   std::vector<std::string> values;
   const bool ok = ReadJsonStringMembers(

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,12 @@ using JsonMemberVisitor =
     std::function<bool(std::size_t object, const std::string& key, const std::string& value)>;
 inline constexpr std::size_t kMaxJsonDepth = 64;
 bool ReadJsonStringMembers(std::string_view text, const JsonMemberVisitor& visit);
+
+// The games one of Heroic's lists of installed games names: each object with a string `idKey`,
+// with the title it gives (Legendary's and the side-loaded games' lists give one; else the id),
+// read in one pass. Nothing for a text that is not JSON.
+std::optional<std::map<std::string, std::string>> HeroicListedGames(std::string_view text,
+                                                                    std::string_view idKey);
 
 // The first string value of "key" at any depth of a JSON text; nothing when there is none or the
 // text is not JSON.

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "platform/wine/FrontEndFiles.h"
+#include "platform/wine/HomeFolders.h"
 #include "util/FileIO.h"
 #include "util/QV_Strings.h"
 
@@ -19,45 +20,15 @@ namespace pgl {
 
 namespace {
 
+using homefolders::Canonical;
+using homefolders::Entries;
+using homefolders::IsDir;
+using homefolders::IsFile;
+using homefolders::IsLink;
+using homefolders::IsPrefix;
+using homefolders::TakeProtonPfx;
+
 constexpr std::size_t kMaxConfigBytes = 4u << 20;
-
-bool IsDir(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool IsLink(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-bool IsPrefix(const std::string& dir) {
-  return IsFile(dir + "/system.reg");
-}
-
-// The folder's entries (no "." or ".."), sorted; none when it cannot be read.
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Canonical(const std::string& path) {
-  char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
-}
 
 // A text in both languages.
 enum class Msg {
@@ -513,7 +484,7 @@ class Finder {
         if (!prefix || prefix->empty()) continue;
         const std::string path = ExpandHome(*prefix);
         FoundPrefix p{path.substr(path.rfind('/') + 1), path, source, "", {}};
-        ProtonInside(p);
+        TakeProtonPfx(p);
         const std::string appName = file.substr(0, file.size() - 5);
         const auto title = games.titles.find(appName);
         p.owner = title != games.titles.end() ? title->second : appName;
@@ -543,18 +514,10 @@ class Finder {
          {Home("/Games/Heroic/Prefixes"), Home("/Games/Heroic/Prefixes/default")})
       for (const std::string& folder : Entries(base)) {
         FoundPrefix p{folder, base + "/" + folder, "Heroic", "", {}};
-        ProtonInside(p);
+        TakeProtonPfx(p);
         Unknown(p.wine, Msg::HeroicWineUnknown);
         Add(std::move(p));
       }
-  }
-
-  // A game Heroic runs with Proton: Proton makes the prefix in a "pfx" folder inside the one
-  // Heroic names, beside its own files; removing it moves Heroic's folder.
-  static void ProtonInside(FoundPrefix& p) {
-    if (IsPrefix(p.path) || IsLink(p.path + "/pfx") || !IsPrefix(p.path + "/pfx")) return;
-    p.folder = p.path;
-    p.path += "/pfx";
   }
 
   // The games Heroic has installed, from its stores' lists (Epic, GOG, Amazon, and the games
@@ -576,24 +539,14 @@ class Finder {
     for (const auto& list : lists) {
       const auto text = Read(config + list.file);
       if (!text) continue;
-      // Each object naming a game, with the title it gives (Legendary's and the side-loaded
-      // games' lists give one), read in one pass.
-      std::map<std::size_t, std::pair<std::string, std::string>> objects;
-      const bool ok = ReadJsonStringMembers(
-          *text, [&](std::size_t object, const std::string& key, const std::string& value) {
-            if (key == list.idKey) objects[object].first = value;
-            if (key == "title") objects[object].second = value;
-            return true;
-          });
-      if (!ok) {
+      const auto listed = HeroicListedGames(*text, list.idKey);
+      if (!listed) {
         Note(config + list.file, "not a list of games Purgelet can read");
         ++games.listsUnread;
         continue;
       }
       ++games.listsRead;
-      for (const auto& [object, game] : objects)
-        if (!game.first.empty())
-          games.titles[game.first] = game.second.empty() ? game.first : game.second;
+      games.titles.insert(listed->begin(), listed->end());
     }
     return games;
   }
@@ -629,26 +582,6 @@ class Finder {
 };
 
 }  // namespace
-
-std::string ShortPath(const std::string& path, const std::string& home) {
-  if (!home.empty() && home != "/" && path.starts_with(home + "/"))
-    return std::string("~").append(path, home.size());
-  return path;
-}
-
-std::string PrefixArch(const std::string& prefixDir) {
-  // The line is in the file's first few hundred bytes: only those are read.
-  const std::string bytes = ReadFileStart(prefixDir + "/system.reg", 4096);
-  // A file that is not Wine's tells nothing.
-  if (!bytes.starts_with("WINE REGISTRY Version 2\n") &&
-      !bytes.starts_with("WINE REGISTRY Version 2\r\n") && bytes != "WINE REGISTRY Version 2")
-    return "unknown";
-  const auto at = bytes.find("\n#arch=");
-  if (at == std::string::npos) return "win64";
-  const auto end = bytes.find_first_of("\r\n", at + 7);
-  if (end == std::string::npos) return "win64";
-  return bytes.compare(at + 7, end - at - 7, "win32") == 0 ? "win32" : "win64";
-}
 
 PrefixSearch FindWinePrefixes(const std::string& home, const std::string& winePrefix) {
   PrefixSearch result;
