@@ -10,6 +10,9 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 usr=$root/usr
+# F1 and the panel's links open through xdg-open.
+dpkg-deb -f "$deb" Recommends | grep -q xdg-utils
+[ -s "$usr/share/purgelet/help/index.pl.html" ]
 desktop-file-validate "$usr/share/applications/purgelet.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/org.example.purgelet.metainfo.xml"
 for page in pgl pgl-cli; do

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "lang/Language.h"
+
 namespace pgl {
 
 // The folder of the running executable.
@@ -16,9 +18,9 @@ inline constexpr const char* kBuildTreeMarker = "purgelet-build-tree";
 // the program's folder wherever it may be written.
 std::string ProgramFilesDir();
 // The help page F1 opens for a program in `exeDir`: help/index.html beside it (the build tree,
-// the Windows folder), else ../share/purgelet/help/index.html (installed). Empty when neither
-// exists.
-std::string HelpPageFile(const std::string& exeDir);
+// the Windows folder), else ../share/purgelet/help/index.html (installed); index.pl.html in
+// Polish, the English page where that is missing. Empty when none exists.
+std::string HelpPageFile(const std::string& exeDir, Language lang = Language::English);
 // The error log that the window and pgl-cli share: "pgl_Errors.log" in ProgramFilesDir().
 std::string ErrorLogFileName();
 // The search window's log: "pgl_Search.log" in ProgramFilesDir().

@@ -47,12 +47,13 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
                                     "share/zsh/vendor-completions/_pgl-cli",
                                     "share/fish/vendor_completions.d/pgl-cli.fish"};
   if (PGL_WITH_WINDOW)
-    files.insert(files.end(),
-                 {"bin/pgl", "share/applications/purgelet.desktop",
-                  "share/icons/hicolor/scalable/apps/purgelet.svg",
-                  "share/purgelet/help/index.html", "share/icons/hicolor/48x48/apps/purgelet.png",
-                  "share/icons/hicolor/256x256/apps/purgelet.png",
-                  "share/metainfo/org.example.purgelet.metainfo.xml"});
+    files.insert(
+        files.end(),
+        {"bin/pgl", "share/applications/purgelet.desktop",
+         "share/icons/hicolor/scalable/apps/purgelet.svg", "share/purgelet/help/index.html",
+         "share/purgelet/help/index.pl.html", "share/icons/hicolor/48x48/apps/purgelet.png",
+         "share/icons/hicolor/256x256/apps/purgelet.png",
+         "share/metainfo/org.example.purgelet.metainfo.xml"});
   for (const std::string& file : files)
     EXPECT_TRUE(std::filesystem::is_regular_file(root / file)) << file;
   if (!PGL_WITH_WINDOW) return;
@@ -86,6 +87,8 @@ TEST(Install, EveryFileInItsPlaceAndTheProgramsRunFromThere) {
     EXPECT_NE(ran.output.find(r.says), std::string::npos) << ran.output;
   }
   EXPECT_EQ(HelpPageFile(root / "bin"), root / "share/purgelet/help/index.html");
+  EXPECT_EQ(HelpPageFile(root / "bin", Language::Polish),
+            root / "share/purgelet/help/index.pl.html");
   // Run by whoever (root too, as these tests may be), the installed window writes nothing
   // beside itself: its settings and first backup go to the user's configuration folder.
   test::TempDir home;

@@ -181,53 +181,109 @@ TEST_F(KeysTest, TheCloseQuestionOpensAboveTheToolWindows) {
   w.close();
 }
 
-// F1 opens the page installed with the program, beside it or in share/purgelet/help, and says
-// where it looked when there is none.
+// F1 opens the page installed with the program in the window's language, beside it or in
+// share/purgelet/help; says where it looked when there is none, and where the page is when no
+// program opens it.
 TEST_F(MainWindowTest, F1OpensTheInstalledHelpPage) {
   struct Case {
     const char* program;
-    const char* page;  // nullptr: none
+    std::vector<const char*> pages;  // made beside it
+    bool polish;
+    bool openerWorks;
+    const char* opened;  // nullptr: none
+    const char* told;    // the start of what the user is told; nullptr: nothing
   };
-  for (const Case c :
-       {Case{"build/pgl", "build/help/index.html"},
-        Case{"usr/bin/pgl", "usr/share/purgelet/help/index.html"}, Case{"opt/pgl", nullptr}}) {
-    SCOPED_TRACE(c.program);
+  const Case cases[] = {
+      {"build/pgl",
+       {"build/help/index.html", "build/help/index.pl.html"},
+       false,
+       true,
+       "build/help/index.html",
+       nullptr},
+      {"usr/bin/pgl",
+       {"usr/share/purgelet/help/index.html", "usr/share/purgelet/help/index.pl.html"},
+       true,
+       true,
+       "usr/share/purgelet/help/index.pl.html",
+       nullptr},
+      {"build/pgl", {"build/help/index.html"}, true, true, "build/help/index.html", nullptr},
+      {"build/pgl",
+       {"build/help/index.html"},
+       false,
+       false,
+       "build/help/index.html",
+       "No program is set to open web pages here (install xdg-utils). The help page is "},
+      {"opt/pgl", {}, false, true, nullptr, "The help page is not installed (looked for "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.program) + (c.polish ? " pl" : " en"));
     test::TempDir root;
     std::filesystem::create_directories(std::filesystem::path(root / c.program).parent_path());
-    if (c.page) {
-      std::filesystem::create_directories(std::filesystem::path(root / c.page).parent_path());
-      test::WriteFile(root / c.page, "<html></html>");
+    for (const char* page : c.pages) {
+      std::filesystem::create_directories(std::filesystem::path(root / page).parent_path());
+      test::WriteFile(root / page, "<html></html>");
     }
     ProgramFiles files = Files();
     files.exePath = root / c.program;
     TFormMain w(*system, files);
+    if (c.polish) w.Action("actSetLangPL")->trigger();
     std::vector<std::string> opened;
     QStringList told;
-    w.Services().openLocalPage = [&](const std::string& file) { opened.push_back(file); };
+    w.Services().openLocalPage = [&](const std::string& file) {
+      opened.push_back(file);
+      return c.openerWorks;
+    };
     w.Services().tellUser = [&](const QString&, const QString& text) { told << text; };
     Press(&w, w.List(), Qt::Key_F1);
-    if (c.page) {
-      EXPECT_EQ(opened, std::vector<std::string>{root / c.page});
-      EXPECT_TRUE(told.empty());
-    } else {
+    if (c.opened)
+      EXPECT_EQ(opened, std::vector<std::string>{root / c.opened});
+    else
       EXPECT_TRUE(opened.empty());
-      ASSERT_EQ(told.size(), 1);
-      EXPECT_EQ(told[0].toStdString(), "The help page is not installed (looked for " +
-                                           (root / "opt/help/index.html") + ").");
+    if (!c.told) {
+      EXPECT_TRUE(told.empty());
+      continue;
     }
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(c.told)) << told[0].toStdString();
+    const std::string where = c.opened ? root / c.opened : root / "opt/help/index.html";
+    EXPECT_TRUE(told[0].contains(QString::fromStdString(where))) << told[0].toStdString();
   }
 }
 
-// The page is the README's part for users: how to use the window and pgl-cli, not how to build.
-TEST(HelpPage, HoldsTheUsersSectionsOfTheReadme) {
-  const std::string page = test::ReadFile(PGL_BUILT_HELP_PAGE);
-  for (const char* heading : {"<h1>Purgelet</h1>", "<h2>The window</h2>",
-                              "<h2>The command-line program</h2>", "<h3>Leftovers</h3>"})
-    EXPECT_NE(page.find(heading), std::string::npos) << heading;
-  for (const char* heading :
-       {"<h2>Two commands</h2>", "<h2>Layout</h2>", "<h2>The Windows build</h2>"})
-    EXPECT_EQ(page.find(heading), std::string::npos) << heading;
-  EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+// Each page is a task-oriented help in its own language, with a list of contents that leads
+// to every section.
+TEST(HelpPage, EachLanguageHasItsPageWithContents) {
+  struct Case {
+    const char* file;
+    const char* lang;
+    const char* contents;
+    std::vector<const char*> sections;
+  };
+  const std::string dir = std::filesystem::path(PGL_BUILT_HELP_PAGE).parent_path();
+  for (const Case& c :
+       {Case{"index.html", "en", "Contents", {"First start", "Uninstall a program", "Saves"}},
+        Case{"index.pl.html",
+             "pl",
+             "Spis treści",
+             {"Pierwsze uruchomienie", "Odinstalowanie programu", "Zapisy gier"}}}) {
+    SCOPED_TRACE(c.file);
+    const std::string page = test::ReadFile(dir + "/" + c.file);
+    EXPECT_NE(page.find(std::string("<html lang=\"") + c.lang + "\">"), std::string::npos);
+    EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(page.find(std::string("<nav><h2>") + c.contents + "</h2>"), std::string::npos);
+    // The contents come before the first section and name each one with its anchor.
+    EXPECT_LT(page.find("<nav>"), page.find("<h2 id=\"s1\">"));
+    for (const char* section : c.sections) {
+      const std::size_t link = page.find(std::string("\">") + section + "</a></li>");
+      ASSERT_NE(link, std::string::npos) << section;
+      const std::size_t hash = page.rfind("#s", link);
+      const std::string id = page.substr(hash + 1, link - hash - 1);
+      EXPECT_NE(page.find("<h2 id=\"" + id + "\">" + section + "</h2>"), std::string::npos)
+          << section;
+    }
+    // It is the users' help, not the README's notes on building.
+    EXPECT_EQ(page.find("Two commands"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // sorting with the arrow, the language switch in place, removal through the engine.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -125,6 +126,45 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
 
 // The records of the program's starts are its own: the prefix it shows is not written, byte for
 // byte, and its last use stays what it was.
+// A screen reader finds a name for every control of the window, in either language, Qt's own
+// included: a window too narrow for the toolbar shows the button for the hidden ones.
+TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
+  TFormMain w(*system, Files());
+  w.resize(420, 400);
+  w.show();
+  QApplication::processEvents();
+  for (const char* lang : {"actSetLangEN", "actSetLangPL"}) {
+    SCOPED_TRACE(lang);
+    w.Action(lang)->trigger();
+    int controls = 0;
+    for (QWidget* widget : w.findChildren<QWidget*>()) {
+      if (!widget->isVisibleTo(&w)) continue;
+      QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+      if (!face) continue;
+      switch (face->role()) {
+        case QAccessible::PushButton:
+        case QAccessible::CheckBox:
+        case QAccessible::RadioButton:
+        case QAccessible::ComboBox:
+        case QAccessible::ButtonMenu:
+        case QAccessible::ButtonDropDown:
+        case QAccessible::EditableText:
+          ++controls;
+          EXPECT_FALSE(face->text(QAccessible::Name).trimmed().isEmpty())
+              << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+          break;
+        default:
+          break;
+      }
+    }
+    EXPECT_GE(controls, 7);  // the toolbar's buttons, the chooser and the button for the rest
+  }
+  const auto* more = w.findChild<QToolButton*>("qt_toolbar_ext_button");
+  ASSERT_NE(more, nullptr);
+  EXPECT_TRUE(more->isVisibleTo(&w));
+  EXPECT_EQ(more->accessibleName(), "Więcej przycisków paska narzędzi");
+}
+
 TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
   const std::string systemBefore = test::ReadFile((dir / "system.reg"));
   const std::string userBefore = test::ReadFile((dir / "user.reg"));

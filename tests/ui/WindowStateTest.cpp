@@ -86,22 +86,57 @@ TEST_F(MainWindowTest, RefreshFindsPrefixesMadeSinceStart) {
 }
 
 // In a dark theme the program's own colours turn over: light shades behind theme text become
-// dark, dark text on the dark base becomes light; in a light theme they stay as they are.
+// dark, dark text on the dark base becomes light and reads at 4.5:1 or more on every background
+// (qt6ct's "darker" base #222020 gave the links 3.2:1); in a light theme they stay as they are.
 TEST(ThemeColors, TheProgramsColoursStayReadableInEitherTheme) {
   QPalette light;
   light.setColor(QPalette::Base, Qt::white);
   light.setColor(QPalette::Text, Qt::black);
   QPalette dark;
   dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Window, QColor(45, 45, 48));
   dark.setColor(QPalette::Text, QColor(230, 230, 230));
-  for (const char* name : {"#B3B9C4", "#FFE4E1", "#0000FF", "#800080", "#008000", "#FF0000"}) {
+  QPalette darker;
+  for (const auto role : {QPalette::Base, QPalette::Window, QPalette::AlternateBase})
+    darker.setColor(role, QColor("#222020"));
+  darker.setColor(QPalette::Text, QColor("#d2d2d2"));
+  for (const char* name :
+       {"#B3B9C4", "#FFE4E1", "#0000FF", "#800080", "#008000", "#FF0000", "#800000", "#000080"}) {
+    SCOPED_TRACE(name);
     const QColor c(name);
-    EXPECT_EQ(ThemeTextColor(c, light), c) << name;
-    EXPECT_EQ(ThemeBackgroundColor(c, light), c) << name;
-    EXPECT_GE(ThemeTextColor(c, dark).lightness(), 170) << name;
-    EXPECT_LE(ThemeBackgroundColor(c, dark).lightness(), 70) << name;
-    if (c.hslSaturation() > 0) {
-      EXPECT_NEAR(ThemeTextColor(c, dark).hslHue(), c.hslHue(), 2) << name;
+    EXPECT_EQ(ThemeTextColor(c, light), c);
+    EXPECT_EQ(ThemeBackgroundColor(c, light), c);
+    for (const QPalette& theme : {dark, darker}) {
+      const QColor text = ThemeTextColor(c, theme);
+      EXPECT_GE(text.lightness(), 170);
+      EXPECT_LE(ThemeBackgroundColor(c, theme).lightness(), 70);
+      if (c.hslSaturation() > 0) {
+        EXPECT_NEAR(text.hslHue(), c.hslHue(), 2);
+      }
+      for (const QColor& back : {theme.color(QPalette::Base), theme.color(QPalette::Window),
+                                 ThemeBackgroundColor(QColor("#D6D8D1"), theme),
+                                 ThemeBackgroundColor(QColor("#DEE0D8"), theme)})
+        EXPECT_GE(ContrastRatio(text, back), 4.5) << back.name().toStdString();
+    }
+  }
+  EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 0.01);
+  EXPECT_NEAR(ContrastRatio(QColor("#5555FF"), QColor("#222020")), 3.2, 0.1);
+}
+
+// A column narrower than its caption (a width stored while the other language was shown) is
+// widened when the language changes: no caption is cut.
+TEST_F(MainWindowTest, ColumnCaptionsAreNeverCut) {
+  TFormMain w(*system, Files());
+  w.show();
+  auto* header = w.List()->horizontalHeader();
+  for (const char* lang : {"actSetLangPL", "actSetLangEN"}) {
+    SCOPED_TRACE(lang);
+    for (int c = 0; c < header->count(); ++c) w.List()->setColumnWidth(c, 20);
+    w.Action(lang)->trigger();
+    for (int c = 0; c < header->count(); ++c) {
+      const QString caption = w.Model()->headerData(c, Qt::Horizontal).toString();
+      EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(caption) + 20)
+          << caption.toStdString();
     }
   }
 }

@@ -190,6 +190,17 @@ void EntryListView::SelectRows(const std::vector<int>& rows, int scrollTo) {
   }
 }
 
+void EntryListView::FitCaptions(Language lang) {
+  const QFontMetrics header = table_->horizontalHeader()->fontMetrics();
+  for (std::size_t c = 0; c < kListColumnCount; ++c) {
+    const int needed =
+        header.horizontalAdvance(QString::fromStdString(ColumnCaption(ListColumns()[c], lang))) +
+        28;
+    if (table_->columnWidth(static_cast<int>(c)) < needed)
+      table_->setColumnWidth(static_cast<int>(c), needed);
+  }
+}
+
 void EntryListView::PlacePrefixColumn() {
   // Next to the name: two prefixes may hold programs of one name, and the prefix tells them
   // apart at a glance.

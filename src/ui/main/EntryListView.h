@@ -52,6 +52,9 @@ class EntryListView : public QWidget {
   QString CopiedText() const;
   // The model's prefix column, where it has one, stands next to the name.
   void PlacePrefixColumn();
+  // Widens each column whose caption in `lang` (with room for the sort arrow) would be cut, a
+  // stored width too.
+  void FitCaptions(Language lang);
 
   // What is selected and where the list is scrolled, by entry, to be given back after the
   // rows are rebuilt. Taken while the collection is still as the rows show it.

@@ -310,6 +310,16 @@ constexpr Message<MainText> kMessages[] = {
     {MainText::PrefixesWindow, {"Prefixes...", "Prefiksy..."}},
     {MainText::PrefixChooserName, {"Prefix shown", "Pokazywany prefiks"}},
     {MainText::CloseNotice, {"Close the notice", "Zamknij powiadomienie"}},
+    {MainText::MoreToolbarButtons, {"More toolbar buttons", "Więcej przycisków paska narzędzi"}},
+    {MainText::Removed, {"Entries removed from the registry: %1", "Wpisy usunięte z rejestru: %1"}},
+    {MainText::Undo, {"Undo", "Cofnij"}},
+    {MainText::FilterHint,
+     {"Filter by name, publisher or key (Ctrl+L)",
+      "Filtruj po nazwie, producencie lub kluczu (Ctrl+L)"}},
+    {MainText::FilterName, {"Filter the list", "Filtruj listę"}},
+    {MainText::HelpNotOpened,
+     {"No program is set to open web pages here (install xdg-utils). The help page is %1",
+      "Brak programu do otwierania stron (zainstaluj xdg-utils). Strona pomocy: %1"}},
 };
 static_assert(IsMessageTable(kMessages));
 

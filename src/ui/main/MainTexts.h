@@ -143,6 +143,12 @@ enum class MainText {
   PrefixesWindow,        // the Prefix menu's item that opens the Prefixes window
   PrefixChooserName,     // what a screen reader calls the toolbar's prefix chooser
   CloseNotice,           // and the notice bar's close button
+  MoreToolbarButtons,    // and the toolbar's button for the buttons that do not fit
+  Removed,               // a notice: how many programs the remove command took away
+  Undo,                  // the notice bar's button that undoes what the notice tells of
+  FilterHint,            // the filter box over the list, while empty
+  FilterName,            // what a screen reader calls it
+  HelpNotOpened,         // F1: no program opens the help page; where it is follows
   Count
 };
 std::string Text(MainText id, Language lang);

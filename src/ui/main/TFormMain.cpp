@@ -150,8 +150,10 @@ void TFormMain::WireActions() {
     shown_->Rescan();  // prefixes made since, and with every prefix shown, their programs
   });
   on(A::Uninstall, &TFormMain::actUninstallExecute);
-  on(A::UninstallQuietly,
-     [this] { commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall, true); });
+  on(A::UninstallQuietly, [this] {
+    windows_.uninstall->SetQuiet(true);
+    commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall, true);
+  });
   on(A::Remove, &TFormMain::actRemoveExecute);
   on(A::UndoRemove, [this] { commands_->UndoRemove(); });
   on(A::Leftovers, [this] { commands_->Leftovers(list_->SelectedEntries()); });
@@ -161,16 +163,16 @@ void TFormMain::WireActions() {
     if (services_.ask(Utf8(Text(MainText::CloseQuestion, Lang())))) close();
   });
   on(A::Help, [this] {
-    // The page installed with the program, made from the README (in English).
+    // The page installed with the program, in the window's language.
     const std::string exeDir = files_.exePath.empty()
                                    ? ExecutableDir()
                                    : files_.exePath.substr(0, files_.exePath.rfind('/'));
-    const std::string page = HelpPageFile(exeDir);
+    const std::string page = HelpPageFile(exeDir, Lang());
     if (page.empty())
       services_.tellUser("Purgelet", Utf8(Fill(Text(MainText::NoHelpPage, Lang()),
                                                {exeDir + "/help/index.html"})));
-    else if (services_.openLocalPage)
-      services_.openLocalPage(page);
+    else if (services_.openLocalPage && !services_.openLocalPage(page))
+      services_.tellUser("Purgelet", Utf8(Fill(Text(MainText::HelpNotOpened, Lang()), {page})));
   });
   const auto reselected = [this](const std::function<void()>& change) {
     {
@@ -372,6 +374,7 @@ void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
 void TFormMain::SetLang(Language lang) {
   qtTexts_.Use(lang);
   list_->SetAccessibleName(Utf8(Text(MainText::ProgramList, lang)));
+  list_->FitCaptions(lang);
   messageBar_->SetCloseName(Utf8(Text(MainText::CloseNotice, lang)));
   actions_->SetLang(lang);
   panel_->SetLang(lang);
@@ -473,6 +476,7 @@ void TFormMain::DisplaySelectedInfo() {
 }
 
 void TFormMain::actUninstallExecute() {
+  windows_.uninstall->SetQuiet(false);
   commands_->Uninstall(list_->SelectedEntries(), windows_.uninstall);
 }
 

@@ -147,6 +147,13 @@ void WindowActions::SetLang(Language lang) {
     button->setText(QString::fromUtf8(item.Text(lang)));
     button->setToolTip(Get(ToolbarButtonAction(item.name))->toolTip());
   }
+  // Qt's own button for the buttons a narrow window cannot show (a check box to a screen
+  // reader) has no name of its own.
+  if (auto* more = toolbar_->findChild<QToolButton*>("qt_toolbar_ext_button")) {
+    const QString name = QString::fromStdString(Text(MainText::MoreToolbarButtons, lang));
+    more->setAccessibleName(name);
+    more->setToolTip(name);
+  }
 }
 
 void WindowActions::Apply(const ActionState& state) {

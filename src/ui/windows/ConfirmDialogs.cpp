@@ -23,11 +23,16 @@ TConfirmDialog::TConfirmDialog(QWidget* parent) : QDialog(parent) {
   panel->setForegroundRole(QPalette::Text);
   lblInfo1_ = new QLabel(panel);
   lblInfo1_->setObjectName("lblInfo1");
+  lblWhat_ = new QLabel(panel);
+  lblWhat_->setObjectName("lblWhat");
+  lblWhat_->setWordWrap(true);
+  lblWhat_->hide();
   lblInfo2_ = new QLabel(panel);
   lblInfo2_->setObjectName("lblInfo2");
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(24, 18, 24, 18);
   panelLayout->addWidget(lblInfo1_);
+  panelLayout->addWidget(lblWhat_);
   panelLayout->addSpacing(12);
   panelLayout->addWidget(lblInfo2_);
   lblPrograms_ = new QLabel(panel);
@@ -106,6 +111,8 @@ void TConfirmDialog::SetTexts(const Texts& texts, Language lang) {
   const auto text = [lang](const Translations& t) { return QString::fromUtf8(t.In(lang)); };
   setWindowTitle(text(texts.caption));
   lblInfo1_->setText(text(texts.info1));
+  lblWhat_->setText(text(texts.what));
+  lblWhat_->setVisible(!lblWhat_->text().isEmpty());
   lblInfo2_->setText(text(texts.info2));
   btnCancel_->setText(text(texts.cancel));
   btnCancel_->setToolTip(text(texts.cancel));
@@ -127,12 +134,24 @@ TFormUninstall::TFormUninstall(QWidget* parent) : TConfirmDialog(parent) {
 }
 
 void TFormUninstall::SetLang(Language lang) {
-  SetTexts({{"Uninstalling", "Deinstalacja"},
-            {"Uninstalling selected applications.", "Deinstalacja wybranych programów."},
-            kContinue,
-            kCancel,
-            kDoNotShow},
-           lang);
+  lang_ = lang;
+  Texts texts{{"Uninstalling", "Deinstalacja"},
+              {"Uninstalling selected applications.", "Deinstalacja wybranych programów."},
+              kContinue,
+              kCancel,
+              kDoNotShow};
+  if (quiet_) {
+    texts.info1 = {"Uninstalling selected applications quietly.",
+                   "Cicha deinstalacja wybranych programów."};
+    texts.what = {"Each runs its quiet uninstall command: no questions, no windows of its own.",
+                  "Każdy uruchamia swoje polecenie cichej deinstalacji: bez pytań i bez okien."};
+  }
+  SetTexts(texts, lang);
+}
+
+void TFormUninstall::SetQuiet(bool quiet) {
+  quiet_ = quiet;
+  SetLang(lang_);
 }
 
 TFormRemove::TFormRemove(QWidget* parent) : TConfirmDialog(parent) {
@@ -145,7 +164,12 @@ void TFormRemove::SetLang(Language lang) {
             {"Remove selected applications from list.", "Usuwanie wybranych programów z listy."},
             kContinue,
             kCancel,
-            kDoNotShow},
+            kDoNotShow,
+            {"Their registry entries (Uninstall and ARPCache keys) are deleted; no uninstaller "
+             "runs and no file is removed. Undo remove (Ctrl+Z) puts them back.",
+             "Ich wpisy w rejestrze (klucze Uninstall i ARPCache) zostaną usunięte; żaden "
+             "deinstalator nie zostanie uruchomiony i żaden plik nie zostanie usunięty. Cofnij "
+             "usunięcie (Ctrl+Z) przywraca je."}},
            lang);
 }
 

@@ -29,11 +29,13 @@ class TConfirmDialog : public QDialog {
  protected:
   struct Texts {
     Translations caption, info1, info2, cancel, doNotShow;
+    Translations what{"", ""};  // what the command does, under the first line; may be empty
   };
   void SetTexts(const Texts& texts, Language lang);
 
  private:
   QLabel* lblInfo1_;
+  QLabel* lblWhat_;
   QLabel* lblInfo2_;
   QLabel* lblPrograms_;
   QScrollArea* programs_;  // holds lblPrograms_: a long list scrolls
@@ -48,6 +50,12 @@ class TFormUninstall : public TConfirmDialog {
  public:
   explicit TFormUninstall(QWidget* parent);
   void SetLang(Language lang);
+  // The quiet uninstall asks in its own words: no uninstaller will show a window.
+  void SetQuiet(bool quiet);
+
+ private:
+  Language lang_ = Language::English;
+  bool quiet_ = false;
 };
 
 class TFormRemove : public TConfirmDialog {

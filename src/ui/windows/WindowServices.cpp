@@ -35,7 +35,8 @@ WindowServices DialogServices(QWidget* parent, const std::string& startDir) {
     RunOnTop(box);
   };
   services.openLocalPage = [](const std::string& file) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
+    // False where the desktop has no opener (no xdg-open).
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
   };
   services.ask = [parent](const QString& question) {
     QMessageBox box(QMessageBox::Question, "Purgelet", question, QMessageBox::Yes | QMessageBox::No,

@@ -35,7 +35,7 @@ struct WindowServices {
   // Whether the user moves the ticked leftovers to the trash (shown modally).
   std::function<bool(LeftoversDialog&)> confirmLeftovers;
   // Opens a file of this machine (the help page) with the desktop's opener.
-  std::function<void(const std::string& file)> openLocalPage;
+  std::function<bool(const std::string& file)> openLocalPage;
   // A yes/no question.
   std::function<bool(const QString& question)> ask;
   // A folder the user picks in a dialog of that title; empty when cancelled.
