@@ -23,7 +23,7 @@ packages=(
   libarchive-dev nettle-dev zstd
   # the window
   qt6-base-dev libgl-dev
-  # the help page F1 opens, made from the README; the manual pages; the icon's PNG sizes; the
+  # the help pages F1 opens; the manual pages; the icon's PNG sizes; the
   # checks of the menu entry and the AppStream data
   cmark scdoc librsvg2-bin desktop-file-utils appstream
   # Qt's own texts (the Yes/No of a question, the file dialogs) in the user's language
@@ -32,7 +32,7 @@ packages=(
 for option in "$@"; do
   case "$option" in
     --with-bench-tools) packages+=(hyperfine) ;;
-    # a virtual display with a window manager, to drive and photograph the window by hand
+    # a virtual display with a window manager: the tests drive the window under it by keys
     --with-desktop-tools) packages+=(xvfb openbox xdotool imagemagick) ;;
     # the Debian package: its library dependencies and its check
     --with-package-tools) packages+=(dpkg-dev lintian fakeroot) ;;

@@ -6,7 +6,7 @@
 # change the fuzzing time (default 60 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --with-desktop-tools
 
 jobs=$(nproc)
 passed=0

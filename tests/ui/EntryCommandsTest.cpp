@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
@@ -81,8 +82,10 @@ TEST_F(MainWindowTest, UninstallQuietlyRunsNothingThatWouldShowAWindow) {
   system->runner.reset(runner);
   TFormMain w(*system, Files());
   QString confirmed;
+  QStringList questions;
   w.Services().confirm = [&](TConfirmDialog& dialog) {
     confirmed = dialog.ProgramsText();
+    questions << dialog.findChild<QLabel*>("lblInfo1")->text();
     return true;
   };
   w.show();
@@ -95,6 +98,55 @@ TEST_F(MainWindowTest, UninstallQuietlyRunsNothingThatWouldShowAWindow) {
   EXPECT_TRUE(runner->commands.empty());
   EXPECT_NE(w.Errors().Text().find("There is no quiet uninstall command"), std::string::npos)
       << w.Errors().Text();
+  // The question says it is the quiet one; the plain uninstall's does not.
+  w.ErrorsWindow()->hide();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_U, Qt::ControlModifier);
+  EXPECT_EQ(questions, (QStringList{"Uninstalling selected applications quietly.",
+                                    "Uninstalling selected applications."}));
+}
+
+// Remove says what it does before and after: its question that registry keys are deleted and
+// nothing run, its notice how many went, with an Undo button that puts them back. One notice at
+// a time, under the list: the rows do not move when it shows.
+TEST_F(MainWindowTest, RemoveOffersUndoInItsNotice) {
+  TFormMain w(*system, Files());
+  QString what;
+  w.Services().confirm = [&](TConfirmDialog& dialog) {
+    what = dialog.findChild<QLabel*>("lblWhat")->text();
+    return true;
+  };
+  w.resize(700, 500);
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  w.List()->selectRow(0);
+  QWidget* rows = w.List()->viewport();
+  const QPoint top = rows->mapTo(&w, QPoint(0, 0));
+  QTest::keyClick(w.List(), Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_TRUE(
+      what.startsWith("Their registry entries (Uninstall and ARPCache keys) are deleted; "
+                      "no uninstaller runs"))
+      << what.toStdString();
+  ASSERT_EQ(Names(w), std::vector<std::string>{"Broken"});
+  EXPECT_EQ(w.Messages()->Text(), "Entries removed from the registry: 1");
+  EXPECT_EQ(w.Messages()->ActionText(), "Undo");
+  QApplication::processEvents();
+  EXPECT_EQ(rows->mapTo(&w, QPoint(0, 0)), top);
+  auto* undo = w.Messages()->findChild<QPushButton*>("btnMessageAction");
+  undo->setFocus();
+  QTest::keyClick(undo, Qt::Key_Space);
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+  EXPECT_EQ(w.Messages()->Text(), "Programs put back: 1");
+  EXPECT_EQ(w.Messages()->ActionText(), "");
+  // Notices replace one another: the bar never grows.
+  const int tall = w.Messages()->height();
+  for (const char* text : {"one", "two", "three"}) w.Messages()->Show(text);
+  QApplication::processEvents();
+  EXPECT_EQ(w.Messages()->Text(), "three");
+  EXPECT_EQ(w.Messages()->height(), tall);
+  EXPECT_EQ(rows->mapTo(&w, QPoint(0, 0)), top);
 }
 
 // Ctrl+Z gives back what the last removal deleted, from memory, into the prefix's file; not

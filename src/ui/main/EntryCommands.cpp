@@ -198,6 +198,9 @@ void EntryCommands::Remove(const std::vector<TUninstallInfo>& entries,
           QString("\n\n%1 (%2)\n%3").arg(Utf8(f.displayName), Utf8(f.registryKey), Utf8(f.reason));
     services_.tellUser("Purgelet", text);
   }
+  if (removedPrograms_ > 0)
+    emit undoableNotice(
+        Utf8(Fill(Text(MainText::Removed, lang_), {std::to_string(removedPrograms_)})));
   Prune();
 }
 

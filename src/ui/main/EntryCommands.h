@@ -86,6 +86,8 @@ class EntryCommands : public QObject {
   void errorsAdded();
   // What a command did, for the user to read without being stopped.
   void notice(const QString& text);
+  // The same, for what Undo remove can take back.
+  void undoableNotice(const QString& text);
 
  private:
   QWidget* window_;

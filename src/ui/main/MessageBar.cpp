@@ -2,8 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
+#include <utility>
 
 namespace pgl {
 
@@ -19,6 +21,15 @@ MessageBar::MessageBar(QWidget* parent) : QFrame(parent) {
   label_->setTextFormat(Qt::PlainText);
   label_->setWordWrap(true);
   label_->setForegroundRole(QPalette::ToolTipText);
+  action_ = new QPushButton(this);
+  action_->setObjectName("btnMessageAction");
+  action_->hide();
+  connect(action_, &QPushButton::clicked, this, [this] {
+    // The notice goes first: what the action does may show the next one.
+    const std::function<void()> act = std::exchange(act_, nullptr);
+    Clear();
+    if (act) act();
+  });
   close_ = new QToolButton(this);
   close_->setObjectName("btnCloseMessage");
   close_->setAutoRaise(true);
@@ -28,32 +39,44 @@ MessageBar::MessageBar(QWidget* parent) : QFrame(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(8, 4, 4, 4);
   layout->addWidget(label_, 1);
+  layout->addWidget(action_, 0, Qt::AlignTop);
   layout->addWidget(close_, 0, Qt::AlignTop);
   hide();
 }
 
 void MessageBar::Show(const QString& text) {
   if (text.isEmpty()) return;
-  const QString shown = label_->text();
-  if (!shown.split('\n').contains(text))
-    label_->setText(!isHidden() && !shown.isEmpty() ? shown + '\n' + text : text);
+  act_ = nullptr;
+  action_->hide();
+  label_->setText(text);
   show();
+}
+
+void MessageBar::ShowWithAction(const QString& text, const QString& action,
+                                std::function<void()> act) {
+  Show(text);
+  act_ = std::move(act);
+  action_->setText(action);
+  action_->show();
 }
 
 void MessageBar::Clear() {
   label_->clear();
+  act_ = nullptr;
+  action_->hide();
   hide();
 }
 
 void MessageBar::Withdraw(const QString& start) {
-  QStringList lines = label_->text().split('\n', Qt::SkipEmptyParts);
-  lines.removeIf([&start](const QString& line) { return line.startsWith(start); });
-  label_->setText(lines.join('\n'));
-  if (lines.isEmpty()) hide();
+  if (label_->text().startsWith(start)) Clear();
 }
 
 QString MessageBar::Text() const {
   return isHidden() ? QString() : label_->text();
+}
+
+QString MessageBar::ActionText() const {
+  return isHidden() || action_->isHidden() ? QString() : action_->text();
 }
 
 void MessageBar::SetCloseName(const QString& name) {

@@ -68,8 +68,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   auto* centralLayout = new QVBoxLayout(central);
   centralLayout->setContentsMargins(0, 0, 0, 0);
   centralLayout->setSpacing(0);
-  centralLayout->addWidget(messageBar_);
   centralLayout->addWidget(spBottom_, 1);
+  centralLayout->addWidget(messageBar_);
   setCentralWidget(central);
   statusBar_ = new MainStatusBar(this);
   setStatusBar(statusBar_);
@@ -88,9 +88,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   prefixesWindow_ = new TFormPrefixes(this, services_);
   connect(chooser, &PrefixChooser::prefixesWanted, this, [this] {
     prefixesWindow_->ShowPrefixes(shown_->AllKnown(), shown_->ShownDirs());
-    prefixesWindow_->show();
-    prefixesWindow_->raise();
-    prefixesWindow_->activateWindow();
+    prefixesWindow_->ShowActive();
   });
   // Prefixes removed there leave the chooser.
   connect(prefixesWindow_, &TFormPrefixes::prefixesChanged, shown_, &ShownSystems::Rescan);
@@ -122,7 +120,7 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   DisplayUninstallInfo();
   InitActions();
   UpdateStatus();
-  for (const auto& problem : system.problems) messageBar_->Show(Utf8(problem));
+  ShowProblems(system.problems);
   list_->CurrentView()->setFocus();
   CreateSecondaryWindows();
   // The user's other prefixes, for the chooser; looked for again at each refresh.
@@ -192,20 +190,19 @@ void TFormMain::WireActions() {
       ShowErrors();
   });
   on(A::Search, [this] {
-    windows_.search->show();
-    windows_.search->raise();
-    windows_.search->activateWindow();
+    windows_.search->ShowActive();
     windows_.search->Text()->setFocus();
   });
   on(A::FindNext, [this] { windows_.search->actSearchExecute(); });
   on(A::ShowDetails, [this] {
-    windows_.details->setVisible(windows_.details->isHidden());
-    if (windows_.details->isVisible()) OnSelectionChanged();
+    if (!windows_.details->isHidden()) {
+      windows_.details->hide();
+      return;
+    }
+    windows_.details->ShowActive();
+    OnSelectionChanged();
   });
-  on(A::About, [this] {
-    windows_.about->show();
-    windows_.about->raise();
-  });
+  on(A::About, [this] { windows_.about->ShowActive(); });
   on(A::Report, [this] { commands_->Report(Action(A::Report)->text()); });
   on(A::RegBackup, [this] { commands_->Backup(Action(A::RegBackup)->text()); });
   on(A::Restore, [this] { commands_->Restore(Action(A::Restore)->text()); });
@@ -258,6 +255,9 @@ void TFormMain::WireActions() {
     on(id, [this, lang = lang] {
       language = lang;
       SetLang(lang);
+      // Widths stored or set in the other language may cut this one's captions (a width the
+      // user chose stays, at the next start too, until the language changes).
+      list_->FitCaptions(lang);
       windows_.SetLang(lang);
       model_->UpdateFrequencyColumn(lang);
       UpdateStatus();
@@ -277,6 +277,10 @@ void TFormMain::WireActions() {
   connect(commands_, &EntryCommands::runningChanged, this, &TFormMain::InitActions);
   connect(commands_, &EntryCommands::errorsAdded, this, &TFormMain::ShowErrors);
   connect(commands_, &EntryCommands::notice, messageBar_, &MessageBar::Show);
+  connect(commands_, &EntryCommands::undoableNotice, this, [this](const QString& text) {
+    messageBar_->ShowWithAction(text, Utf8(Text(MainText::Undo, Lang())),
+                                [this] { commands_->UndoRemove(); });
+  });
   connect(prefixesWindow_, &TFormPrefixes::notice, messageBar_, &MessageBar::Show);
   connect(commands_, &EntryCommands::uninstallerRunning, this, &TFormMain::HideForUninstaller);
   connect(shown_, &ShownSystems::leaving, this, &TFormMain::LeaveSystems);
@@ -358,12 +362,18 @@ void TFormMain::LeaveSystems() {
   model_->Rebuild(nullptr, params_, Lang());  // no row may point into the old collections
 }
 
+void TFormMain::ShowProblems(const std::vector<std::string>& problems) {
+  QStringList lines;
+  for (const auto& problem : problems) lines << Utf8(problem);
+  messageBar_->Show(lines.join('\n'));  // one notice, a line each
+}
+
 void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
   services_.desktop = set_.Primary().desktop.get();
   commands_->SetSystems(&set_);
   model_->SetPrefixColumn(set_.All());
   messageBar_->Clear();  // the notices spoke of the prefix shown before
-  for (const auto& problem : problems) messageBar_->Show(Utf8(problem));
+  ShowProblems(problems);
   set_.Scan(false);
   listMemo_ = EntryListView::Memo{};  // another list: the first row, from the top
   CreateSecondaryWindows();
@@ -374,7 +384,6 @@ void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
 void TFormMain::SetLang(Language lang) {
   qtTexts_.Use(lang);
   list_->SetAccessibleName(Utf8(Text(MainText::ProgramList, lang)));
-  list_->FitCaptions(lang);
   messageBar_->SetCloseName(Utf8(Text(MainText::CloseNotice, lang)));
   actions_->SetLang(lang);
   panel_->SetLang(lang);
@@ -542,8 +551,7 @@ void TFormMain::HideForUninstaller(bool running) {
 
 void TFormMain::ShowErrors() {
   windows_.errors->Refresh();
-  windows_.errors->show();
-  windows_.errors->raise();
+  windows_.errors->ShowActive();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

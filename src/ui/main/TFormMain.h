@@ -135,6 +135,7 @@ class TFormMain : public QMainWindow {
   // Before another prefix (or all) is shown: nothing may refer to the old ones.
   void LeaveSystems();
   // The set's systems are shown: scanned, listed, with `problems` in the message bar.
+  void ShowProblems(const std::vector<std::string>& problems);
   void ShowSystems(const std::vector<std::string>& problems);
 
   SystemSet set_;  // the prefix shown, or every prefix

@@ -35,6 +35,12 @@ void TSecondaryWindow::CloseOnEsc() {
           &QWidget::close);
 }
 
+void TSecondaryWindow::ShowActive() {
+  show();
+  raise();
+  activateWindow();
+}
+
 void TSecondaryWindow::SetLang(Language lang) {
   setWindowTitle(QString::fromUtf8(title_.In(lang)));
 }

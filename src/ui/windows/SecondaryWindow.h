@@ -22,6 +22,9 @@ class TSecondaryWindow : public QWidget {
   QAction* AddWindowAction(const char* name, const QKeySequence& keys);
   // Esc closes the window.
   void CloseOnEsc();
+  // Shows the window in front with the keyboard focus, as a window opened by a key must be
+  // (a window manager gives none to a utility window by itself).
+  void ShowActive();
 
  protected:
   // Each showing puts the window in the middle of its owner.
