@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QAction>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableView>
 #include <QWindow>
@@ -32,6 +34,36 @@ TEST_F(MainWindowTest, TheTitleNamesTheProgramAndThePrefixOnce) {
   ASSERT_NE(w.windowHandle(), nullptr);
   const std::string title = w.windowHandle()->title().toStdString();
   EXPECT_EQ(title, "Purgelet — " + w.System().name);
+}
+
+// Whatever size and place were saved (at another scale, on a larger or a second screen), the
+// window opens whole on the free area of its screen, title and status bar included; a place
+// and size that fit stay as saved.
+TEST_F(MainWindowTest, TheWindowOpensWholeOnItsScreen) {
+  const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+  struct Case {
+    QRect saved;
+    bool kept;
+  };
+  for (const Case c :
+       {Case{QRect(0, 0, 3000, 2400), false}, Case{QRect(5000, 4000, 600, 400), false},
+        Case{QRect(-900, -700, 700, 500), false},
+        Case{QRect(free.x() + 60, free.y() + 80, 420, 320), true}}) {
+    SCOPED_TRACE(c.saved.x());
+    test::WriteFile(Files().settingsFileName, "[MAIN]\nWidth=" + std::to_string(c.saved.width()) +
+                                                  "\nHeight=" + std::to_string(c.saved.height()) +
+                                                  "\nLeft=" + std::to_string(c.saved.x()) +
+                                                  "\nTop=" + std::to_string(c.saved.y()) + "\n");
+    TFormMain w(*system, Files());
+    const QRect at = w.geometry();
+    EXPECT_TRUE(free.contains(at))
+        << at.x() << "," << at.y() << " " << at.width() << "x" << at.height();
+    // Room above for a title bar.
+    EXPECT_GE(at.top() - free.top(), 16);
+    if (c.kept) {
+      EXPECT_EQ(at, c.saved);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, TheHiddenPanelsHeightAndNarrowColumnsSurviveARestart) {

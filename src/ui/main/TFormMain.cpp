@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -104,14 +105,9 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   const bool firstStart =
       files_.settingsFileName.empty() || ::access(files_.settingsFileName.c_str(), F_OK) != 0;
   LoadParamsFromIni();
+  FitToScreen();
   if (firstStart) {
-    // The first start fits the screen's free area (a large scale factor can make the default
-    // size taller than the screen), speaks the user's language and keeps a backup of what it
-    // may change.
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-      const QRect free = screen->availableGeometry();
-      resize(std::min(width(), free.width()), std::min(height(), free.height()));
-    }
+    // The first start speaks the user's language and keeps a backup of what it may change.
     language = LanguageFromLocale();
     if (!files_.dir.empty()) WriteFirstBackup(*system.registry, files_.dir);
   }
@@ -541,12 +537,34 @@ void TFormMain::HideForUninstaller(bool running) {
   // The windows step aside only while an uninstaller runs; the list comes back after each.
   if (running && params_.HideWhileUninstalling && isVisible()) {
     hiddenForUninstaller_ = true;
+    geometryBeforeUninstaller_ = saveGeometry();
     hide();
     windows_.HideTools();
   } else if (!running && hiddenForUninstaller_) {
     hiddenForUninstaller_ = false;
     show();
+    // A window manager may place a window shown again anew: it stays where the user had it.
+    restoreGeometry(geometryBeforeUninstaller_);
   }
+}
+
+void TFormMain::FitToScreen() {
+  const QRect wanted = geometry();
+  const QScreen* screen = QGuiApplication::screenAt(wanted.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect free = screen->availableGeometry();
+  // Room for the frame a window manager adds (its title bar above, borders around).
+  const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+  const int border = 8;
+  const int w = std::max(minimumWidth(), std::min(wanted.width(), free.width() - 2 * border));
+  const int h =
+      std::max(minimumHeight(), std::min(wanted.height(), free.height() - title - border));
+  const int left = std::clamp(wanted.left(), free.left() + border,
+                              std::max(free.left() + border, free.right() - border - w + 1));
+  const int top = std::clamp(wanted.top(), free.top() + title,
+                             std::max(free.top() + title, free.bottom() - border - h + 1));
+  setGeometry(left, top, w, h);
 }
 
 void TFormMain::ShowErrors() {

@@ -124,6 +124,9 @@ class TFormMain : public QMainWindow {
   void ScanAndShow();
   void UpdateTitle();
   void LoadParamsFromIni();
+  // Puts the whole window, title and status bar included, on the free area of the screen it
+  // opens on (a size saved at another scale or on a larger screen is made smaller).
+  void FitToScreen();
   void SaveParamsToIni();
   void SetColumnImages();
   void OnSelectionChanged();
@@ -160,6 +163,7 @@ class TFormMain : public QMainWindow {
   SecondaryWindows windows_;
   bool noAutoCheckReg_ = false;
   bool hiddenForUninstaller_ = false;
+  QByteArray geometryBeforeUninstaller_;  // given back when the window shows again
   int lastPanelHeight_ = 204;  // the panel's height when it was last shown
   bool listUpdating_ = false;  // the rows are being rebuilt or reselected
   // The program's own record of its starts (never the prefix shown), until the start is
