@@ -1,6 +1,9 @@
 #include "inventory/EntryList.h"
 
+#include <algorithm>
+
 #include "inventory/CommandAnalysis.h"
+#include "util/Locale.h"
 #include "util/QV_Conversion.h"
 
 namespace pgl {
@@ -65,6 +68,27 @@ bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const Li
   if (!systemComponentsVisible && info.SystemComponent) return false;
   if (info.Valid) return !filter.showOnlyInvalid;
   return filter.showInvalid || filter.showOnlyInvalid;
+}
+
+TextFilter::TextFilter(std::string_view typed) {
+  const std::string upper = UpperCaseLocale(typed);
+  std::size_t at = 0;
+  while (at < upper.size()) {
+    const std::size_t start = upper.find_first_not_of(" \t", at);
+    if (start == std::string::npos) break;
+    const std::size_t end = std::min(upper.find_first_of(" \t", start), upper.size());
+    words_.push_back(upper.substr(start, end - start));
+    at = end;
+  }
+}
+
+bool TextFilter::Matches(const TUninstallInfo& info) const {
+  if (words_.empty()) return true;
+  const std::string text = UpperCaseLocale(info.DisplayName.str() + '\n' + info.Publisher.str() +
+                                           '\n' + RegistryKeyOf(info));
+  return std::all_of(words_.begin(), words_.end(), [&text](const std::string& word) {
+    return text.find(word) != std::string::npos;
+  });
 }
 
 std::array<std::string_view, kListColumnCount> RowViews(const TUninstallInfo& info, Language lang,

@@ -34,6 +34,19 @@ struct ListFilter {
 // valid or invalid as the filter asks.
 bool IsListed(const TUninstallInfo& info, bool systemComponentsVisible, const ListFilter& filter);
 
+// The filter box over the list: an entry is shown when every word typed occurs, whatever its
+// case, in its name, its publisher or its registry key ("HKLM\\...\\Uninstall\\Name").
+class TextFilter {
+ public:
+  TextFilter() = default;
+  explicit TextFilter(std::string_view typed);
+  bool Empty() const { return words_.empty(); }
+  bool Matches(const TUninstallInfo& info) const;
+
+ private:
+  std::vector<std::string> words_;  // upper-cased
+};
+
 // The 22 cell texts of an entry's row, in column order (the first is the row's caption).
 std::array<std::string, kListColumnCount> RowTexts(const TUninstallInfo& info, Language lang);
 // The same as views, for a reader that only passes them on: the entry's own texts are not

@@ -314,3 +314,40 @@ TEST(ScanOfMany, FilesLookedForOnSeveralThreadsGiveWhatOneThreadGives) {
 
 }  // namespace
 }  // namespace pgl
+
+namespace pgl {
+namespace {
+
+// The filter box's rule: every word, whatever its case (Polish letters too), in the name, the
+// publisher or the registry key; an empty or blank filter matches everything.
+TEST(TextFilter, EveryWordInTheNamePublisherOrKey) {
+  TUninstallInfo info;
+  info.DisplayName = "Zażółć Photo Studio";
+  info.Publisher = "Aurora Imaging";
+  info.KeyName = "{5A000000-1E2D}";
+  info.View = UninstallView::Machine;
+  const struct {
+    const char* typed;
+    bool matches;
+  } cases[] = {
+      {"", true},
+      {"   ", true},
+      {"photo", true},
+      {"ZAŻÓŁĆ", true},
+      {"zażółć studio", true},
+      {"  studio   aurora ", true},
+      {"imaging", true},
+      {"5a000000", true},
+      {"HKLM\\SOFTWARE", true},
+      {"Uninstall\\{5A0", true},
+      {"photo video", false},
+      {"studios", false},
+      {"Wow6432Node", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TextFilter(c.typed).Matches(info), c.matches) << '"' << c.typed << '"';
+  EXPECT_TRUE(TextFilter(" \t ").Empty());
+}
+
+}  // namespace
+}  // namespace pgl

@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "WindowTestSupport.h"
+#include "ui/main/FilterBox.h"
 #include "ui/windows/TFormAbout.h"
 #include "ui/windows/TFormDetails.h"
 #include "ui/windows/TFormErrors.h"
@@ -179,6 +180,35 @@ TEST_F(KeysTest, TheCloseQuestionOpensAboveTheToolWindows) {
   EXPECT_TRUE(asked);
   EXPECT_TRUE(w.isVisible());
   w.close();
+}
+
+// Ctrl+K goes to the filter box; typing narrows the rows (and the count), Down goes back to the
+// list with its rows, Esc in the box clears it without asking to close the program, and a
+// second Esc hands the focus back to the list.
+TEST_F(KeysTest, TheFilterBoxNarrowsTheList) {
+  TFormMain w(*system, Files());
+  Open(w);
+  QWidget* list = w.List();
+  Press(&w, list, Qt::Key_K, Qt::ControlModifier);
+  ASSERT_EQ(QApplication::focusWidget(), w.Filter());
+  QTest::keyClicks(w.Filter(), "BRO");
+  EXPECT_EQ(Names(w), std::vector<std::string>{"Broken"});
+  EXPECT_EQ(w.StatusPanelText(0).toStdString(), "Visible : 1");
+  QTest::keyClick(w.Filter(), Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), list);
+  // By key too; a word that nothing holds leaves no row.
+  Press(&w, list, Qt::Key_K, Qt::ControlModifier);
+  QTest::keyClicks(w.Filter(), "uninstall\\alp");
+  EXPECT_EQ(Names(w), std::vector<std::string>{"Alpha"});
+  QTest::keyClicks(w.Filter(), "x");
+  EXPECT_TRUE(Names(w).empty());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(w.Filter()->text(), "");
+  EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+  EXPECT_EQ(questions, 0);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(QApplication::focusWidget(), list);
+  EXPECT_EQ(questions, 0);
 }
 
 // F1 opens the page installed with the program in the window's language, beside it or in

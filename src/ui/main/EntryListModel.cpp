@@ -43,8 +43,8 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
     filter.showInvalid = params.ShowInvalidItems;
     filter.showOnlyInvalid = params.ShowOnlyInvalidItems;
     for (int i = 0; i < collection->Count(); ++i)
-      if (IsListed(collection->GetItem(i).UninstallInfo, collection->SystemComponentsVisible,
-                   filter))
+      if (const TUninstallInfo& info = collection->GetItem(i).UninstallInfo;
+          IsListed(info, collection->SystemComponentsVisible, filter) && textFilter_.Matches(info))
         items_.push_back(i);
   }
   cells_.resize(items_.size());

@@ -29,6 +29,8 @@ class EntryListModel : public QAbstractTableModel {
 
   // Rebuilds every row from the collection (DisplayUninstallInfo's rows).
   void Rebuild(const TUninstallCollection* collection, const TMainParams& params, Language lang);
+  // What the filter box holds: only the entries it matches get rows, from the next Rebuild.
+  void SetTextFilter(const std::string& typed) { textFilter_ = TextFilter(typed); }
   // A list of several prefixes has one column more, kPrefixColumn, with each entry's prefix;
   // it takes effect at the next Rebuild.
   static constexpr int kPrefixColumn = static_cast<int>(kListColumnCount);
@@ -76,6 +78,7 @@ class EntryListModel : public QAbstractTableModel {
   const RowCells& Cells(int row) const;
 
   std::vector<int> items_;  // by row: the collection index of its entry
+  TextFilter textFilter_;
   mutable std::vector<std::unique_ptr<RowCells>> cells_;
   const Platform* platform_;
   std::function<const Platform*(const TUninstallInfo&)> platformOf_;

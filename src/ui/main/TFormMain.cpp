@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
-#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -23,6 +22,7 @@
 #include "ui/UiText.h"
 #include "ui/main/EntryCommands.h"
 #include "ui/main/EntryListModel.h"
+#include "ui/main/FilterBox.h"
 #include "ui/main/InfoPanel.h"
 #include "ui/main/MainStatusBar.h"
 #include "ui/main/MessageBar.h"
@@ -69,6 +69,8 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   auto* centralLayout = new QVBoxLayout(central);
   centralLayout->setContentsMargins(0, 0, 0, 0);
   centralLayout->setSpacing(0);
+  filter_ = new FilterBox(this);
+  centralLayout->addWidget(filter_);
   centralLayout->addWidget(spBottom_, 1);
   centralLayout->addWidget(messageBar_);
   setCentralWidget(central);
@@ -273,6 +275,22 @@ void TFormMain::WireActions() {
   connect(commands_, &EntryCommands::runningChanged, this, &TFormMain::InitActions);
   connect(commands_, &EntryCommands::errorsAdded, this, &TFormMain::ShowErrors);
   connect(commands_, &EntryCommands::notice, messageBar_, &MessageBar::Show);
+  connect(filter_, &FilterBox::textChanged, this, [this](const QString& typed) {
+    listMemo_ = list_->Remember();
+    model_->SetTextFilter(typed.toStdString());
+    DisplayUninstallInfo();
+    UpdateStatus();
+    InitActions();
+  });
+  connect(filter_, &FilterBox::leave, this, [this] { list_->CurrentView()->setFocus(); });
+  auto* toFilter = new QAction(this);
+  toFilter->setObjectName("actFilter");
+  toFilter->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+  addAction(toFilter);
+  connect(toFilter, &QAction::triggered, filter_, [this] {
+    filter_->setFocus(Qt::ShortcutFocusReason);
+    filter_->selectAll();
+  });
   connect(commands_, &EntryCommands::undoableNotice, this, [this](const QString& text) {
     messageBar_->ShowWithAction(text, Utf8(Text(MainText::Undo, Lang())),
                                 [this] { commands_->UndoRemove(); });
@@ -380,6 +398,7 @@ void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
 void TFormMain::SetLang(Language lang) {
   qtTexts_.Use(lang);
   list_->SetAccessibleName(Utf8(Text(MainText::ProgramList, lang)));
+  filter_->SetTexts(Utf8(Text(MainText::FilterHint, lang)), Utf8(Text(MainText::FilterName, lang)));
   messageBar_->SetCloseName(Utf8(Text(MainText::CloseNotice, lang)));
   actions_->SetLang(lang);
   panel_->SetLang(lang);
@@ -546,25 +565,6 @@ void TFormMain::HideForUninstaller(bool running) {
     // A window manager may place a window shown again anew: it stays where the user had it.
     restoreGeometry(geometryBeforeUninstaller_);
   }
-}
-
-void TFormMain::FitToScreen() {
-  const QRect wanted = geometry();
-  const QScreen* screen = QGuiApplication::screenAt(wanted.center());
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect free = screen->availableGeometry();
-  // Room for the frame a window manager adds (its title bar above, borders around).
-  const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
-  const int border = 8;
-  const int w = std::max(minimumWidth(), std::min(wanted.width(), free.width() - 2 * border));
-  const int h =
-      std::max(minimumHeight(), std::min(wanted.height(), free.height() - title - border));
-  const int left = std::clamp(wanted.left(), free.left() + border,
-                              std::max(free.left() + border, free.right() - border - w + 1));
-  const int top = std::clamp(wanted.top(), free.top() + title,
-                             std::max(free.top() + title, free.bottom() - border - h + 1));
-  setGeometry(left, top, w, h);
 }
 
 void TFormMain::ShowErrors() {

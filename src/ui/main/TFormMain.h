@@ -30,6 +30,7 @@ namespace pgl {
 class EntryCommands;
 class EntryListModel;
 class MainStatusBar;
+class FilterBox;
 class MessageBar;
 class TConfirmDialog;
 class TFormAbout;
@@ -105,6 +106,7 @@ class TFormMain : public QMainWindow {
   TFormAbout* About() const { return windows_.about; }
   QTimer* CheckTimer() const;
   MessageBar* Messages() const { return messageBar_; }
+  FilterBox* Filter() const { return filter_; }
   TFormPrefixes* PrefixesWindow() const { return prefixesWindow_; }
   // Whether this start's records were written (or refused) yet.
   bool StartRecorded() const { return !startPending_; }
@@ -155,6 +157,7 @@ class TFormMain : public QMainWindow {
   EntryCommands* commands_ = nullptr;
   ShownSystems* shown_ = nullptr;
   MainStatusBar* statusBar_ = nullptr;
+  FilterBox* filter_ = nullptr;
   MessageBar* messageBar_ = nullptr;
   TFormPrefixes* prefixesWindow_ = nullptr;
   QtTexts qtTexts_;
@@ -164,8 +167,8 @@ class TFormMain : public QMainWindow {
   bool noAutoCheckReg_ = false;
   bool hiddenForUninstaller_ = false;
   QByteArray geometryBeforeUninstaller_;  // given back when the window shows again
-  int lastPanelHeight_ = 204;  // the panel's height when it was last shown
-  bool listUpdating_ = false;  // the rows are being rebuilt or reselected
+  int lastPanelHeight_ = 204;             // the panel's height when it was last shown
+  bool listUpdating_ = false;             // the rows are being rebuilt or reselected
   // The program's own record of its starts (never the prefix shown), until the start is
   // recorded.
   std::unique_ptr<RegistryStore> startRecord_;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <algorithm>
@@ -88,6 +89,25 @@ void TFormMain::SaveParamsToIni() {
   if (!set_.All() && !set_.Primary().prefixDir.empty())
     ini.Write(kSettingsSection, "Prefix", set_.Primary().prefixDir);
   if (!ini.Save(files_.settingsFileName, error)) services_.tellUser("Purgelet", Utf8(error));
+}
+
+void TFormMain::FitToScreen() {
+  const QRect wanted = geometry();
+  const QScreen* screen = QGuiApplication::screenAt(wanted.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect free = screen->availableGeometry();
+  // Room for the frame a window manager adds (its title bar above, borders around).
+  const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+  const int border = 8;
+  const int w = std::max(minimumWidth(), std::min(wanted.width(), free.width() - 2 * border));
+  const int h =
+      std::max(minimumHeight(), std::min(wanted.height(), free.height() - title - border));
+  const int left = std::clamp(wanted.left(), free.left() + border,
+                              std::max(free.left() + border, free.right() - border - w + 1));
+  const int top = std::clamp(wanted.top(), free.top() + title,
+                             std::max(free.top() + title, free.bottom() - border - h + 1));
+  setGeometry(left, top, w, h);
 }
 
 }  // namespace pgl
