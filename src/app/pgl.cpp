@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
   pgl::ProgramFiles files{dir + "/pgl.ini", pgl::ErrorLogFileName(), dir,
                           pgl::ExecutableDir() + "/pgl", pgl::SearchLogFileName()};
   pgl::TFormMain window(*system, files);
+  if (!winePrefix && pgl::LastShownAll(files.settingsFileName)) window.ShowAllPrefixes();
   window.show();
   // --screenshot FILE: the window as it first shows, saved as a picture, then the program ends
   // (a check that an installed program starts; with QT_QPA_PLATFORM=offscreen no display is

@@ -5,15 +5,19 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QTableView>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
 
 #include "WindowTestSupport.h"
+#include "platform/ManagedSystem.h"
 #include "ui/main/MessageBar.h"
+#include "ui/main/Startup.h"
 #include "ui/windows/ConfirmDialogs.h"
 #include "ui/windows/TFormDetails.h"
+#include "ui/windows/TFormErrors.h"
 
 namespace pgl {
 namespace {
@@ -217,6 +221,68 @@ TEST_F(AllPrefixesTest, WhenNoPrefixCanBeReadTheListStaysAndTheUserIsTold) {
   EXPECT_NE(told[0].find("\nGone: "), std::string::npos) << told[0];
   EXPECT_FALSE(w.Systems().All());
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
+}
+
+// A runner that records what the progress dialog says as each uninstaller starts.
+class ProgressRunner : public ProcessRunner {
+ public:
+  explicit ProgressRunner(QStringList& said) : said_(said) {}
+  RunOutcome RunAndWait(const std::string&, const std::function<bool()>&) override {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* progress = qobject_cast<QProgressDialog*>(top); progress && progress->isVisible())
+        said_ << progress->labelText();
+    return {};
+  }
+  bool CanRun(PeMachine) override { return true; }
+  bool WaitUntilRegistrySaved(const std::function<bool(int)>&) override { return true; }
+
+ private:
+  QStringList& said_;
+};
+
+// A batch over two prefixes counts as one ("n of 3" throughout); the choice of every prefix is
+// remembered for the next start, and choosing it again finds prefixes made since.
+TEST_F(AllPrefixesTest, EveryPrefixIsOneBatchRememberedAndLookedForAgain) {
+  test::TempDir games;
+  WritePrefix(games, {{"Game", "Game"}});
+  QStringList said;
+  TFormMain w(*system, Files());
+  w.Services().confirm = [](TConfirmDialog&) { return true; };
+  w.Services().openPrefix = [&said](const std::string& at, std::string& error) {
+    auto opened = OpenManagedSystemAt(at, error);
+    if (opened) opened->runner = std::make_unique<ProgressRunner>(said);
+    return opened;
+  };
+  std::vector<KnownSystem> found = {{"Home", dir.Path(), "", "win64"},
+                                    {"Office", office.Path(), "Bottles", "win64"}};
+  w.SetPrefixFinder([&found] { return found; });
+  w.resize(800, 600);
+  w.show();
+  QComboBox* chooser = w.findChild<QComboBox*>("cbPrefix");
+  emit chooser->activated(0);
+  ASSERT_TRUE(w.Systems().All());
+  // In list order: Alpha at home, Alpha at Office, Broken at home, Office's other program; only
+  // the two at home have commands to run, the third of four among them.
+  QApplication::setActiveWindow(&w);
+  w.List()->setFocus();
+  QTest::keyClick(w.List(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(w.List(), Qt::Key_U, Qt::ControlModifier);
+  ASSERT_EQ(said.size(), 2) << said.join(" | ").toStdString();
+  EXPECT_TRUE(said[0].startsWith("Uninstalling (1 of 4)")) << said[0].toStdString();
+  EXPECT_TRUE(said[1].startsWith("Uninstalling (3 of 4): Broken")) << said[1].toStdString();
+  w.ErrorsWindow()->hide();
+  // A prefix made since: choosing every prefix again finds it.
+  found.push_back({"Games", games.Path(), "Lutris", "win64"});
+  emit chooser->activated(0);
+  EXPECT_NE(std::find(Rows(w).begin(), Rows(w).end(), "Game [Games]"), Rows(w).end());
+  w.close();
+  EXPECT_TRUE(LastShownAll(Files().settingsFileName));
+  TFormMain again(*system, Files());
+  again.SetPrefixFinder([&found] { return found; });
+  ASSERT_TRUE(again.SwitchPrefix(office.Path()));
+  again.close();
+  EXPECT_FALSE(LastShownAll(Files().settingsFileName));
+  EXPECT_EQ(LastShownPrefix(Files().settingsFileName), office.Path());
 }
 
 }  // namespace

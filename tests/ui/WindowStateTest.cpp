@@ -219,6 +219,23 @@ TEST_F(MainWindowTest, TheReadOnlyNoticeAppearsOnEveryStartAndCoversNothing) {
   EXPECT_EQ(w.StatusPanelText(0).toStdString(), "Visible : 2");
 }
 
+// Switching to a prefix whose Wine runs says at once that it cannot be changed (with what the
+// opening found, in one notice); switching away takes the note with it.
+TEST_F(MainWindowTest, SwitchingToARunningPrefixSaysSoAtOnce) {
+  test::TempDir other;
+  test::MakePrefixDirs(other.Path());
+  test::WriteFile(other / "system.reg", test::ReadFile(dir / "system.reg"));
+  TFormMain w(*system, Files());
+  w.show();
+  w.SetPrefixes({{"Home", dir.Path(), "", "win64"}, {"Other", other.Path(), "", "win64"}});
+  RunningServer server(other.Path());
+  ASSERT_TRUE(w.SwitchPrefix(other.Path()));
+  EXPECT_TRUE(w.Messages()->Text().contains("cannot be changed now"))
+      << w.Messages()->Text().toStdString();
+  ASSERT_TRUE(w.SwitchPrefix(dir.Path()));
+  EXPECT_EQ(w.Messages()->Text(), "");
+}
+
 TEST_F(MainWindowTest, ARefusedRemovalIsExplainedInTheWindowsLanguage) {
   TFormMain w(*system, Files());
   std::vector<std::string> told;

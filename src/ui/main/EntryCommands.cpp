@@ -121,9 +121,12 @@ void EntryCommands::Uninstall(const std::vector<TUninstallInfo>& entries,
         errors_.AddError(Text(MainText::RecordNotWritten, lang_) + recordError);
     }
     UninstallProgress observer(window_, lang_, *this);
+    int before = 0;
     for (const auto& [index, group] : groups) {
       ManagedSystem& system = set_->System(index);
       UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors_);
+      observer.NextGroup(before, static_cast<int>(entries.size()));
+      before += static_cast<int>(group.size());
       const UninstallBatch batch = engine.Run(group, lang_, observer, mode);
       // A program that is still there is an outcome the user must hear of, as a failure is;
       // those that failed to start are reported already.

@@ -68,7 +68,12 @@ void MessageBar::Clear() {
 }
 
 void MessageBar::Withdraw(const QString& start) {
-  if (label_->text().startsWith(start)) Clear();
+  QStringList lines = label_->text().split('\n', Qt::SkipEmptyParts);
+  if (lines.removeIf([&start](const QString& line) { return line.startsWith(start); }) == 0) return;
+  if (lines.isEmpty())
+    Clear();
+  else
+    label_->setText(lines.join('\n'));
 }
 
 QString MessageBar::Text() const {

@@ -27,7 +27,8 @@ class MessageBar : public QFrame {
   QString ActionText() const;
   // Takes the notice away (it spoke of a prefix no longer shown).
   void Clear();
-  // Takes the notice away if it begins with `start` (what it said is over).
+  // Takes the lines of the notice that begin with `start` away (what they said is over), the
+  // notice with the last.
   void Withdraw(const QString& start);
   // What a screen reader calls the close button, in the window's language.
   void SetCloseName(const QString& name);

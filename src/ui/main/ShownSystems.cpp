@@ -19,7 +19,11 @@ ShownSystems::ShownSystems(SystemSet& set, PrefixChooser* chooser, WindowService
   };
   connect(chooser_, &PrefixChooser::chosen, this,
           [this](const QString& dir) { SwitchTo(dir.toStdString()); });
-  connect(chooser_, &PrefixChooser::allChosen, this, &ShownSystems::ShowAll);
+  // Every prefix means those made since the last look too.
+  connect(chooser_, &PrefixChooser::allChosen, this, [this] {
+    prefixes_ = findPrefixes_();
+    ShowAll();
+  });
   connect(chooser_, &PrefixChooser::cancelled, this, &ShownSystems::Fill);
 }
 
@@ -31,6 +35,11 @@ void ShownSystems::SetLanguage(Language lang) {
 void ShownSystems::FindPrefixes() {
   prefixes_ = findPrefixes_();
   Fill();
+}
+
+void ShownSystems::SetFinder(std::function<std::vector<KnownSystem>()> find) {
+  findPrefixes_ = std::move(find);
+  FindPrefixes();
 }
 
 void ShownSystems::SetPrefixes(std::vector<KnownSystem> prefixes) {

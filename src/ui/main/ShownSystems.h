@@ -29,6 +29,8 @@ class ShownSystems : public QObject {
   void FindPrefixes();
   // Tests: the prefixes offered, instead of those found in the home.
   void SetPrefixes(std::vector<KnownSystem> prefixes);
+  // How prefixes are looked for (the user's home by default), and a look with it.
+  void SetFinder(std::function<std::vector<KnownSystem>()> find);
   // Finds the prefixes again; with every prefix shown, opens them all again, new ones included.
   void Rescan();
   // Shows another prefix; false (and the user told why) when it cannot be opened.

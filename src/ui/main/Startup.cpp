@@ -77,6 +77,13 @@ std::string LastShownPrefix(const std::string& settingsFile) {
   return ini.Read(kSettingsSection, "Prefix").value_or("");
 }
 
+bool LastShownAll(const std::string& settingsFile) {
+  IniFile ini;
+  std::string error;
+  if (settingsFile.empty() || !ini.Load(settingsFile, error)) return false;
+  return ini.ReadBool(kSettingsSection, "AllPrefixes", false);
+}
+
 StartupRecords RecordThisStart(RegistryStore& registry, const std::string& exePath) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -39,6 +39,8 @@ bool WriteFirstBackup(RegistryStore& registry, const std::string& dir);
 
 // The prefix the settings file names as the one shown last ("Prefix"); empty when none.
 std::string LastShownPrefix(const std::string& settingsFile);
+// Whether every prefix was shown in one list when the program last ended.
+bool LastShownAll(const std::string& settingsFile);
 
 // The Unix path of a file as Wine sees it through drive Z: ("Z:\home\ann\pgl").
 std::string WineZPath(const std::string& unixPath);

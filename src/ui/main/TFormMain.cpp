@@ -376,18 +376,13 @@ void TFormMain::LeaveSystems() {
   model_->Rebuild(nullptr, params_, Lang());  // no row may point into the old collections
 }
 
-void TFormMain::ShowProblems(const std::vector<std::string>& problems) {
-  QStringList lines;
-  for (const auto& problem : problems) lines << Utf8(problem);
-  messageBar_->Show(lines.join('\n'));  // one notice, a line each
-}
-
 void TFormMain::ShowSystems(const std::vector<std::string>& problems) {
   services_.desktop = set_.Primary().desktop.get();
   commands_->SetSystems(&set_);
   model_->SetPrefixColumn(set_.All());
   messageBar_->Clear();  // the notices spoke of the prefix shown before
-  ShowProblems(problems);
+  readOnlyPrefix_.clear();
+  ShowProblems(problems, true);
   set_.Scan(false);
   listMemo_ = EntryListView::Memo{};  // another list: the first row, from the top
   CreateSecondaryWindows();
@@ -519,37 +514,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     QTimer::singleShot(0, this, [this] { RecordStart(); });
   }
   return QMainWindow::eventFilter(watched, event);
-}
-
-void TFormMain::RecordStart() {
-  if (!startPending_) return;
-  startPending_ = false;
-  // A write that fails is skipped, as every start-up write is.
-  if (startRecord_)
-    RecordThisStart(*startRecord_,
-                    files_.exePath.empty() ? ExecutableDir() + "/pgl" : files_.exePath);
-  startRecord_.reset();
-  // While Wine runs in the prefix its registry cannot be changed: the user hears of it once,
-  // without being stopped, and the note goes when Wine does.
-  if (set_.Empty() || set_.All()) return;
-  const std::string why = set_.Primary().registry->WhyUnchangeable(Lang());
-  if (why.empty()) return;
-  messageBar_->Show(Utf8(Text(MainText::RegistryReadOnly, Lang())) + Utf8(why));
-  readOnlyPrefix_ = set_.Primary().prefixDir;
-}
-
-void TFormMain::tmCheckRegTimer() {
-  commands_->CheckRegistry();
-  // Once Wine has left the prefix, the note goes.
-  if (readOnlyPrefix_.empty() || commands_->Running()) return;
-  if (set_.Empty() || set_.All() || set_.Primary().prefixDir != readOnlyPrefix_) {
-    readOnlyPrefix_.clear();  // another prefix is shown: the note went with the old one
-    return;
-  }
-  if (!set_.Primary().registry->WhyUnchangeable(Lang()).empty()) return;
-  readOnlyPrefix_.clear();
-  for (const Language lang : kLanguages)
-    messageBar_->Withdraw(Utf8(Text(MainText::RegistryReadOnly, lang)));
 }
 
 void TFormMain::HideForUninstaller(bool running) {

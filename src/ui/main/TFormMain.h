@@ -80,6 +80,9 @@ class TFormMain : public QMainWindow {
   const SystemSet& Systems() const { return set_; }
   // The prefixes the chooser offers (found at start-up; tests may set their own).
   void SetPrefixes(std::vector<KnownSystem> prefixes) { shown_->SetPrefixes(std::move(prefixes)); }
+  void SetPrefixFinder(std::function<std::vector<KnownSystem>()> find) {
+    shown_->SetFinder(std::move(find));
+  }
   void SetViewStyle(ViewStyle style);
   ViewStyle CurrentViewStyle() const;
   void UpdateStatus();
@@ -140,7 +143,10 @@ class TFormMain : public QMainWindow {
   // Before another prefix (or all) is shown: nothing may refer to the old ones.
   void LeaveSystems();
   // The set's systems are shown: scanned, listed, with `problems` in the message bar.
-  void ShowProblems(const std::vector<std::string>& problems);
+  // One notice of a line each; with `readOnlyNote`, whether the prefix's registry can be
+  // changed now.
+  void ShowProblems(const std::vector<std::string>& problems, bool readOnlyNote = false);
+  QString ReadOnlyNote();
   void ShowSystems(const std::vector<std::string>& problems);
 
   SystemSet set_;  // the prefix shown, or every prefix

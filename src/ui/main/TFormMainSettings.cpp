@@ -85,9 +85,11 @@ void TFormMain::SaveParamsToIni() {
   for (std::size_t c = 0; c < kListColumnCount; ++c)
     s.columnWidths.push_back(List()->columnWidth(static_cast<int>(c)));
   WriteMainSettings(ini, s, params_);
-  // With every prefix shown, the next start shows the prefix it would have shown anyway.
+  // With every prefix shown the next start shows them all again (unless WINEPREFIX names one),
+  // and "Prefix" keeps the one it would show otherwise.
   if (!set_.All() && !set_.Primary().prefixDir.empty())
     ini.Write(kSettingsSection, "Prefix", set_.Primary().prefixDir);
+  ini.Write(kSettingsSection, "AllPrefixes", set_.All() ? "1" : "0");
   if (!ini.Save(files_.settingsFileName, error)) services_.tellUser("Purgelet", Utf8(error));
 }
 

@@ -22,12 +22,17 @@ UninstallProgress::~UninstallProgress() {
   delete progress_;
 }
 
+void UninstallProgress::NextGroup(int before, int total) {
+  before_ = before;
+  total_ = total;
+}
+
 void UninstallProgress::UninstallerStarting(const TUninstallInfo& entry, int position, int count) {
   stop_ = false;
   emit commands_.uninstallerRunning(true);
   progress_->setLabelText(Utf8(Text(MainText::UninstallProgress, lang_))
-                              .arg(position + 1)
-                              .arg(count)
+                              .arg(before_ + position + 1)
+                              .arg(total_ > 0 ? total_ : count)
                               .arg(Utf8(entry.DisplayName.str())));
   progress_->show();
   QApplication::processEvents();

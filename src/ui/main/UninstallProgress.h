@@ -20,6 +20,9 @@ class UninstallProgress : public UninstallObserver {
   UninstallProgress(const UninstallProgress&) = delete;
   UninstallProgress& operator=(const UninstallProgress&) = delete;
 
+  // A batch over several prefixes runs as one group per prefix: the next group starts after
+  // `before` programs of the batch's `total`, so that the count runs across the whole batch.
+  void NextGroup(int before, int total);
   void UninstallerStarting(const TUninstallInfo& entry, int position, int count) override;
   void UninstallerEnded(const TUninstallInfo& entry) override;
   bool StopWaiting() override;
@@ -30,6 +33,8 @@ class UninstallProgress : public UninstallObserver {
   Language lang_;
   EntryCommands& commands_;
   bool stop_ = false;
+  int before_ = 0;
+  int total_ = 0;  // 0: the group's own count
   bool waiting_ = false;
 };
 
