@@ -127,7 +127,8 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
 // The records of the program's starts are its own: the prefix it shows is not written, byte for
 // byte, and its last use stays what it was.
 // A screen reader finds a name for every control of the window, in either language, Qt's own
-// included: a window too narrow for the toolbar shows the button for the hidden ones.
+// included: a window too narrow for the toolbar shows the button for the hidden ones, and no
+// caption cut.
 TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
   TFormMain w(*system, Files());
   w.resize(420, 400);
@@ -158,6 +159,11 @@ TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
       }
     }
     EXPECT_GE(controls, 7);  // the toolbar's buttons, the chooser and the button for the rest
+    // No caption is cut: what does not fit goes behind that button.
+    for (auto* button : w.findChild<QToolBar*>("tbMain")->findChildren<QToolButton*>())
+      if (button->isVisibleTo(&w) && !button->text().isEmpty()) {
+        EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+      }
   }
   const auto* more = w.findChild<QToolButton*>("qt_toolbar_ext_button");
   ASSERT_NE(more, nullptr);

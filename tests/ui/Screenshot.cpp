@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
       dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
       dark.setColor(QPalette::Link, QColor(100, 170, 255));
       dark.setColor(QPalette::Mid, QColor(80, 80, 80));
+      dark.setColor(QPalette::PlaceholderText, QColor(160, 160, 160));
       QApplication::setPalette(dark);
     }
   std::string error;

@@ -147,6 +147,7 @@ void WindowActions::SetLang(Language lang) {
     button->setText(QString::fromUtf8(item.Text(lang)));
     button->setToolTip(Get(ToolbarButtonAction(item.name))->toolTip());
   }
+  KeepCaptionsWhole();
   // Qt's own button for the buttons a narrow window cannot show (a check box to a screen
   // reader) has no name of its own.
   if (auto* more = toolbar_->findChild<QToolButton*>("qt_toolbar_ext_button")) {
@@ -166,10 +167,20 @@ void WindowActions::Apply(const ActionState& state) {
     buttons_[item.name]->setEnabled(Get(ToolbarButtonAction(item.name))->isEnabled());
 }
 
+void WindowActions::KeepCaptionsWhole() {
+  // A button is never narrower than its caption: where the window is too narrow for them all,
+  // the last ones go to the toolbar's overflow menu rather than show cut captions.
+  for (auto& [name, button] : buttons_) {
+    button->setMinimumSize(48, 36);
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(48, 36)));
+  }
+}
+
 void WindowActions::SetToolbarLook(bool gradient, bool captionsBeside) {
   for (auto& [name, button] : buttons_)
     button->setToolButtonStyle(captionsBeside ? Qt::ToolButtonTextBesideIcon
                                               : Qt::ToolButtonTextUnderIcon);
+  KeepCaptionsWhole();
   // The gradient runs from a lighter to a darker shade of the theme's buttons, so that their
   // captions stay readable in a dark theme too.
   const QPalette palette = toolbar_->palette();

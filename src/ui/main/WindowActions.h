@@ -41,6 +41,7 @@ class WindowActions : public QObject {
   void SetToolbarLook(bool gradient, bool captionsBeside);
 
  private:
+  void KeepCaptionsWhole();
   void CreateMenus(QMainWindow* window);
   void CreateToolbar(QMainWindow* window);
 
