@@ -238,30 +238,41 @@ std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputForm
                          116444736000000000ull);
   };
   if (format != OutputFormat::Json) {
-    std::vector<std::vector<std::string>> lines = {
-        {"Name", "Source", "Architecture", "Programs", "Path", "Owner", "Owner state", "Folder"}};
-    if (sizes) lines[0].insert(lines[0].end(), {"Size", "Saves", "Last used", "Save folders"});
+    std::vector<std::vector<std::string>> lines = {{"Name", "Source", "Architecture", "Programs",
+                                                    "Path", "Owner", "Owner state", "Folder",
+                                                    "Shader cache", "Cloud saves"}};
+    if (sizes)
+      lines[0].insert(lines[0].end(),
+                      {"Size", "Saves", "Last used", "Save folders", "Shader cache size"});
     for (const PrefixRecord& p : prefixes) {
       lines.push_back({p.name, p.source, p.arch,
                        p.programs ? std::to_string(*p.programs) : std::string("?"), p.path, p.owner,
-                       p.ownerState, p.folder});
+                       p.ownerState, p.folder, p.shaderCache, p.cloudSaves ? p.cloudSaves : ""});
       if (!sizes) continue;
       const PrefixSizes s = p.sizes.value_or(PrefixSizes{});
       std::string folders;
       for (const auto& [path, bytes] : s.saveFolders)
         folders += (folders.empty() ? "" : "; ") + path;
-      lines.back().insert(lines.back().end(),
-                          {std::to_string(s.sizeBytes), std::to_string(s.savesBytes),
-                           lastUsed(s).value_or(""), folders});
+      lines.back().insert(
+          lines.back().end(),
+          {std::to_string(s.sizeBytes), std::to_string(s.savesBytes), lastUsed(s).value_or(""),
+           folders, s.shaderCacheBytes ? std::to_string(*s.shaderCacheBytes) : std::string()});
     }
     return Table(lines, format);
   }
   json out = json::array();
   for (const PrefixRecord& p : prefixes) {
-    json object = {{"name", p.name},   {"source", p.source},
-                   {"arch", p.arch},   {"programs", p.programs ? json(*p.programs) : json(nullptr)},
-                   {"path", p.path},   {"folder", p.folder},
-                   {"owner", p.owner}, {"owner_state", p.ownerState}};
+    json object = {
+        {"name", p.name},
+        {"source", p.source},
+        {"arch", p.arch},
+        {"programs", p.programs ? json(*p.programs) : json(nullptr)},
+        {"path", p.path},
+        {"folder", p.folder},
+        {"owner", p.owner},
+        {"owner_state", p.ownerState},
+        {"shadercache_folder", p.shaderCache.empty() ? json(nullptr) : json(p.shaderCache)},
+        {"cloud_saves", p.cloudSaves ? json(p.cloudSaves) : json(nullptr)}};
     if (p.sizes) {
       json folders = json::array();
       for (const auto& [path, bytes] : p.sizes->saveFolders)
@@ -270,6 +281,8 @@ std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputForm
       object["saves_bytes"] = p.sizes->savesBytes;
       object["save_folders"] = std::move(folders);
       object["last_used"] = OrNull(lastUsed(*p.sizes));
+      object["shadercache_bytes"] =
+          p.sizes->shaderCacheBytes ? json(*p.sizes->shaderCacheBytes) : json(nullptr);
     }
     out.push_back(std::move(object));
   }

@@ -46,13 +46,16 @@ std::string FormatProgramsOfPrefixes(const std::vector<PrefixPrograms>& prefixes
 struct PrefixSizes {
   std::uint64_t sizeBytes = 0, savesBytes = 0;
   std::vector<std::pair<std::string, std::uint64_t>> saveFolders;  // path in the prefix, bytes
-  std::int64_t lastUsed = 0;  // seconds since 1970 (UTC); 0: unknown
+  std::int64_t lastUsed = 0;                           // seconds since 1970 (UTC); 0: unknown
+  std::optional<std::uint64_t> shaderCacheBytes = {};  // none without a shader cache
 };
 struct PrefixRecord {
   std::string name, source, arch, path;
   std::optional<std::size_t> programs;  // none where the registry could not be read
   std::string folder = {}, owner = {}, ownerState = "none";
   std::optional<PrefixSizes> sizes = {};  // only when asked for
+  std::string shaderCache = {};           // a Steam game's shader cache; empty: none
+  const char* cloudSaves = nullptr;       // "yes", "no", "unknown"; null: no Steam game
 };
 std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format);
 

@@ -82,8 +82,9 @@ const std::vector<std::string_view>& ProgramFields() {
 }
 
 const std::vector<std::string_view>& PrefixFields() {
-  static const std::vector<std::string_view> fields = {"name", "source", "arch",  "programs",
-                                                       "path", "folder", "owner", "owner_state"};
+  static const std::vector<std::string_view> fields = {
+      "name",   "source", "arch",        "programs",           "path",
+      "folder", "owner",  "owner_state", "shadercache_folder", "cloud_saves"};
   return fields;
 }
 
@@ -96,7 +97,7 @@ const std::vector<std::string_view>& PrefixOutcomeFields() {
 
 const std::vector<std::string_view>& PrefixSizeFields() {
   static const std::vector<std::string_view> fields = {"size_bytes", "saves_bytes", "save_folders",
-                                                       "last_used"};
+                                                       "last_used", "shadercache_bytes"};
   return fields;
 }
 

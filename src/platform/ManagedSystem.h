@@ -59,6 +59,10 @@ struct KnownSystem {
   // The game, bottle or program set that uses it; empty for a plain prefix of the user's.
   std::string owner = {};
   OwnerState ownerState = OwnerState::None;
+  // A Steam game's shader cache in the same library (empty when none), and whether its saves
+  // are in Steam's cloud.
+  std::string shaderCache = {};
+  CloudSaves cloudSaves = CloudSaves::None;
 };
 std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes);
 // The registry of a known system, read to count its programs; null where it cannot be read.

@@ -1,4 +1,4 @@
-// Whether what uses a Wine prefix is still there.
+// Whether what uses a Wine prefix is still there, and whether its saves are in a cloud.
 #pragma once
 
 namespace pgl {
@@ -21,6 +21,27 @@ inline const char* OwnerStateName(OwnerState state) {
       break;
   }
   return "none";
+}
+
+// Whether Steam keeps a game's saves in its cloud: Yes when a Steam user's
+// userdata/<user>/<appid>/remotecache.vdf lists files; No when Steam's userdata was read whole
+// and lists none for the game; Unknown when it could not be (no user folder, a file that could
+// not be read); None for a prefix that is no Steam game's.
+enum class CloudSaves { None, Yes, No, Unknown };
+
+// "yes", "no", "unknown"; nullptr for None.
+inline const char* CloudSavesName(CloudSaves state) {
+  switch (state) {
+    case CloudSaves::Yes:
+      return "yes";
+    case CloudSaves::No:
+      return "no";
+    case CloudSaves::Unknown:
+      return "unknown";
+    case CloudSaves::None:
+      break;
+  }
+  return nullptr;
 }
 
 }  // namespace pgl

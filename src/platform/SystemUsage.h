@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct PrefixUsage {
   // Those of them that may hold saves: the saves are not known whole, and the prefix cannot go
   // with its saves kept.
   std::vector<std::string> savesUnread;
+  // A Steam game's shader cache beside the prefix, as `du -s -B1` counts it; none without one.
+  std::optional<std::uint64_t> shaderCacheBytes = {};
 };
 
 }  // namespace pgl

@@ -157,6 +157,8 @@ int Prefixes(OutputFormat format, bool sizes) {
     if (const auto registry = OpenKnownRegistry(s)) programs = CountListedPrograms(*registry);
     PrefixRecord record{s.name,   s.source, s.arch,  s.path,
                         programs, s.folder, s.owner, OwnerStateName(s.ownerState)};
+    record.shaderCache = s.shaderCache;
+    record.cloudSaves = CloudSavesName(s.cloudSaves);
     if (const auto usage = sizes ? MeasureKnownSystem(s) : std::nullopt) {
       for (const std::string& folder : usage->unreadable)
         Note("could not read " + folder + ": its size is not counted");
@@ -165,7 +167,8 @@ int Prefixes(OutputFormat format, bool sizes) {
         Note("could not read " + folder + ": it may hold saves, which are not counted; " +
              "remove-prefix keeps this prefix until it can be read");
       savesWhole = savesWhole && usage->savesUnread.empty();
-      PrefixSizes measured{usage->sizeBytes, usage->savesBytes, {}, usage->lastUsed};
+      PrefixSizes measured{
+          usage->sizeBytes, usage->savesBytes, {}, usage->lastUsed, usage->shaderCacheBytes};
       for (const SaveFolder& save : usage->saveFolders)
         measured.saveFolders.emplace_back(save.path, save.bytes);
       record.sizes = std::move(measured);

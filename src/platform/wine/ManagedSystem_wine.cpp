@@ -150,7 +150,8 @@ std::vector<KnownSystem> KnownSystems(std::vector<std::string>& notes) {
   std::vector<KnownSystem> systems;
   for (FoundPrefix& p : found.prefixes)
     systems.push_back({std::move(p.name), std::move(p.path), std::move(p.source), std::move(p.arch),
-                       std::move(p.folder), std::move(p.owner), p.ownerState});
+                       std::move(p.folder), std::move(p.owner), p.ownerState,
+                       std::move(p.shaderCache), p.cloudSaves});
   return systems;
 }
 
@@ -159,7 +160,11 @@ bool KnownSystemInUse(const KnownSystem& system) {
 }
 
 std::optional<PrefixUsage> MeasureKnownSystem(const KnownSystem& system) {
-  return MeasurePrefix(system.folder.empty() ? system.path : system.folder, system.path);
+  PrefixUsage usage =
+      MeasurePrefix(system.folder.empty() ? system.path : system.folder, system.path);
+  if (!system.shaderCache.empty())
+    usage.shaderCacheBytes = FolderDiskBytes(system.shaderCache, usage.unreadable);
+  return usage;
 }
 
 std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& system) {

@@ -28,14 +28,14 @@ std::int64_t Seconds(const struct stat& st) {
 // hands on the folders inside.
 class Walk {
  public:
-  Walk(std::string root, std::string prefixInRoot)
-      : root_(std::move(root)), prefixInRoot_(std::move(prefixInRoot)) {}
+  Walk(std::string root, std::string prefixInRoot, bool countSaves = true)
+      : root_(std::move(root)), prefixInRoot_(std::move(prefixInRoot)), countSaves_(countSaves) {}
 
   void Run(unsigned threads) {
     struct stat st {};
     if (::lstat(root_.c_str(), &st) != 0) {
       result_.unreadable.push_back(root_);
-      result_.savesUnread.push_back(root_);
+      if (countSaves_) result_.savesUnread.push_back(root_);
       return;
     }
     result_.sizeBytes += static_cast<std::uint64_t>(st.st_blocks) * 512;
@@ -107,6 +107,7 @@ class Walk {
       if (fd >= 0) ::close(fd);
       counts.unreadable.push_back(path);
       std::string inPrefix;
+      if (!countSaves_) return;
       if (dir.empty() || dir == prefixInRoot_ ||
           (InPrefix(dir, inPrefix) && MayHoldSaves(inPrefix)))
         counts.savesUnread.push_back(path);
@@ -126,7 +127,7 @@ class Walk {
       if (st.st_nlink > 1 && !FirstLink(st)) continue;
       const std::uint64_t bytes = static_cast<std::uint64_t>(st.st_blocks) * 512;
       counts.size += bytes;
-      if (!S_ISREG(st.st_mode)) continue;
+      if (!countSaves_ || !S_ISREG(st.st_mode)) continue;
       std::string inPrefix;
       if (!InPrefix(relative, inPrefix)) continue;
       if (inPrefix == "system.reg" || inPrefix == "user.reg" || inPrefix == "userdef.reg") {
@@ -163,6 +164,7 @@ class Walk {
 
   const std::string root_;
   const std::string prefixInRoot_;  // "" when the root is the prefix, else "pfx"
+  const bool countSaves_;           // false: only the size (a folder that is no prefix)
   PrefixUsage result_;
   std::mutex mutex_;
   std::condition_variable ready_;
@@ -174,6 +176,15 @@ class Walk {
 };
 
 }  // namespace
+
+std::uint64_t FolderDiskBytes(const std::string& folder, std::vector<std::string>& unreadable,
+                              unsigned threads) {
+  if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  Walk walk(folder, "", false);
+  walk.Run(threads);
+  for (std::string& path : walk.Result().unreadable) unreadable.push_back(std::move(path));
+  return walk.Result().sizeBytes;
+}
 
 PrefixUsage MeasurePrefix(const std::string& givenFolder, const std::string& givenPrefixDir,
                           unsigned threads) {

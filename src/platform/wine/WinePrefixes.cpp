@@ -13,6 +13,7 @@
 
 #include "platform/wine/FrontEndFiles.h"
 #include "platform/wine/HomeFolders.h"
+#include "platform/wine/SteamGameFiles.h"
 #include "util/FileIO.h"
 #include "util/QV_Strings.h"
 
@@ -20,13 +21,7 @@ namespace pgl {
 
 namespace {
 
-using homefolders::Canonical;
-using homefolders::Entries;
-using homefolders::IsDir;
-using homefolders::IsFile;
-using homefolders::IsLink;
-using homefolders::IsPrefix;
-using homefolders::TakeProtonPfx;
+using namespace homefolders;  // NOLINT(google-build-using-namespace): this file's helpers
 
 constexpr std::size_t kMaxConfigBytes = 4u << 20;
 
@@ -302,11 +297,12 @@ class Finder {
                         ProtonWine(compat + "/" + id, protonFolders)};
           p.folder = compat + "/" + id;
           p.owner = p.name;
+          p.shaderCache = ShaderCacheOf(library, id);
+          p.cloudSaves = SteamCloudState(root, id);
           p.ownerState = installed.contains(id) ? OwnerState::Present
                          : incomplete           ? OwnerState::Unknown
                                                 : OwnerState::Removed;
-          // compatdata/0 is Steam's own prefix (for its shader pre-caching), no game's.
-          if (id == "0") {
+          if (id == "0") {  // Steam's own prefix (for its shader pre-caching), no game's
             p.name = p.owner = "Steam (shader pre-caching)";
             p.ownerState = OwnerState::Present;
           }

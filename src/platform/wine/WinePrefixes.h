@@ -37,6 +37,8 @@ struct FoundPrefix {
   // The game, bottle or program set that uses it; empty for a plain prefix.
   std::string owner = {};
   OwnerState ownerState = OwnerState::None;
+  std::string shaderCache = {};  // a Steam game's shader cache (ShaderCacheOf)
+  CloudSaves cloudSaves = CloudSaves::None;
 };
 
 struct PrefixSearch {
