@@ -293,22 +293,33 @@ std::string FormatPrefixOutcomes(const std::vector<PrefixOutcomeRecord>& outcome
                                  OutputFormat format) {
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines = {
-        {"Path", "Name", "Owner", "Outcome", "Size", "Saves", "Saves archive", "Error"}};
+        {"Path", "Name", "Owner", "Outcome", "Size", "Saves", "Saves archive", "Error",
+         "Shader cache", "Shader cache size", "Shader cache removed", "Shader cache error"}};
     for (const PrefixOutcomeRecord& o : outcomes)
       lines.push_back({o.path, o.name, o.owner, o.outcome, std::to_string(o.sizeBytes),
-                       std::to_string(o.savesBytes), o.savesArchive, o.errorText});
+                       std::to_string(o.savesBytes), o.savesArchive, o.errorText, o.shaderCache,
+                       o.shaderCacheBytes ? std::to_string(*o.shaderCacheBytes) : std::string(),
+                       o.shaderCache.empty()  ? ""
+                       : o.shaderCacheRemoved ? "yes"
+                                              : "no",
+                       o.shaderCacheError});
     return Table(lines, format);
   }
   json out = json::array();
   for (const PrefixOutcomeRecord& o : outcomes)
-    out.push_back({{"path", o.path},
-                   {"name", o.name},
-                   {"owner", o.owner},
-                   {"outcome", o.outcome},
-                   {"size_bytes", o.sizeBytes},
-                   {"saves_bytes", o.savesBytes},
-                   {"saves_archive", o.savesArchive},
-                   {"error_text", o.errorText}});
+    out.push_back(
+        {{"path", o.path},
+         {"name", o.name},
+         {"owner", o.owner},
+         {"outcome", o.outcome},
+         {"size_bytes", o.sizeBytes},
+         {"saves_bytes", o.savesBytes},
+         {"saves_archive", o.savesArchive},
+         {"error_text", o.errorText},
+         {"shadercache_folder", o.shaderCache.empty() ? json(nullptr) : json(o.shaderCache)},
+         {"shadercache_bytes", o.shaderCacheBytes ? json(*o.shaderCacheBytes) : json(nullptr)},
+         {"shadercache_removed", o.shaderCacheRemoved},
+         {"shadercache_error", o.shaderCacheError}});
   return Dump(out);
 }
 

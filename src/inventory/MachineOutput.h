@@ -64,6 +64,11 @@ struct PrefixOutcomeRecord {
   std::string path, name, owner, outcome;
   std::uint64_t sizeBytes = 0, savesBytes = 0;
   std::string savesArchive = {}, errorText = {};
+  // A Steam game's shader cache: empty when none; its size, whether it went, why not.
+  std::string shaderCache = {};
+  std::optional<std::uint64_t> shaderCacheBytes = {};
+  bool shaderCacheRemoved = false;
+  std::string shaderCacheError = {};
 };
 std::string FormatPrefixOutcomes(const std::vector<PrefixOutcomeRecord>& outcomes,
                                  OutputFormat format);

@@ -89,9 +89,18 @@ const std::vector<std::string_view>& PrefixFields() {
 }
 
 const std::vector<std::string_view>& PrefixOutcomeFields() {
-  static const std::vector<std::string_view> fields = {"path",          "name",       "owner",
-                                                       "outcome",       "size_bytes", "saves_bytes",
-                                                       "saves_archive", "error_text"};
+  static const std::vector<std::string_view> fields = {"path",
+                                                       "name",
+                                                       "owner",
+                                                       "outcome",
+                                                       "size_bytes",
+                                                       "saves_bytes",
+                                                       "saves_archive",
+                                                       "error_text",
+                                                       "shadercache_folder",
+                                                       "shadercache_bytes",
+                                                       "shadercache_removed",
+                                                       "shadercache_error"};
   return fields;
 }
 

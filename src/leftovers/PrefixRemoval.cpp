@@ -26,6 +26,10 @@ enum class Msg {
   WineRuns,
   WineStarted,
   Changed,
+  SteamsOwnCache,
+  OtherGamesCache,
+  CacheALink,
+  CacheOutside,
   Count
 };
 
@@ -52,6 +56,17 @@ constexpr Message<Msg> kMessages[] = {
       "Wine uruchomiło się w tym prefiksie podczas archiwizowania zapisów: prefiks zostaje "
       "(zapisy są w %1)"}},
     {Msg::Changed, {"%1 changed while it was being removed", "%1 zmienił się w trakcie usuwania"}},
+    {Msg::SteamsOwnCache,
+     {"Steam's own shader cache, no game's", "własna pamięć shaderów Steama, nie gry"}},
+    {Msg::OtherGamesCache,
+     {"%1 is not the shader cache of this game (%2)",
+      "%1 nie jest pamięcią shaderów tej gry (%2)"}},
+    {Msg::CacheALink,
+     {"%1 is a link, not the game's own shader cache",
+      "%1 jest dowiązaniem, nie własną pamięcią shaderów gry"}},
+    {Msg::CacheOutside,
+     {"%1 lies outside the Steam library that holds the prefix",
+      "%1 leży poza biblioteką Steama, która zawiera prefiks"}},
 };
 static_assert(IsMessageTable(kMessages));
 
@@ -165,6 +180,24 @@ std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSyst
   return "";
 }
 
+std::string ShaderCacheRefusal(const std::string& cache, const std::string& compatFolder,
+                               Language lang) {
+  const std::string appid = fs::path(compatFolder).filename().string();
+  if (appid == "0") return Said(Msg::SteamsOwnCache, lang);
+  if (!IsDigits(appid) || fs::path(cache).filename().string() != appid)
+    return Said(Msg::OtherGamesCache, lang, {cache, appid});
+  std::error_code ec;
+  const fs::file_type type = fs::symlink_status(cache, ec).type();
+  if (type == fs::file_type::symlink) return Said(Msg::CacheALink, lang, {cache});
+  if (type != fs::file_type::directory) return Said(Msg::NotAFolder, lang, {cache});
+  // Both judged where they are: the cache must be in the shadercache folder of the library
+  // that holds the prefix.
+  const fs::path steamapps = fs::canonical(fs::path(compatFolder) / ".." / "..", ec);
+  if (ec || fs::canonical(cache, ec) != steamapps / "shadercache" / appid || ec)
+    return Said(Msg::CacheOutside, lang, {cache});
+  return "";
+}
+
 PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
                            const std::function<bool()>& wineRunning,
                            const PrefixRemovalOptions& options, const XdgFolders& xdg) {
@@ -185,6 +218,12 @@ PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSys
   const std::string folder = fs::canonical(HostPlace(FolderOf(prefix)), ec).string();
   const std::string prefixDir = fs::canonical(prefix.path, ec).string();
   const auto folderId = Identity(folder);
+  // The game's shader cache, judged while the prefix that says whose it is is still there.
+  if (!prefix.shaderCache.empty())
+    result.shaderCacheWhy = ShaderCacheRefusal(prefix.shaderCache, folder, lang);
+  const auto cacheId = prefix.shaderCache.empty() || !result.shaderCacheWhy.empty()
+                           ? std::nullopt
+                           : Identity(prefix.shaderCache);
   // The saves first: a failed archive stops the removal.
   if (options.keepSaves) {
     std::vector<std::string> removed = options.batchFolders;
@@ -226,6 +265,14 @@ PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSys
   }
   result.outcome = PrefixOutcome::Removed;
   result.why.clear();
+  if (cacheId) {
+    // Only the folder judged above: one swapped in since stays.
+    if (Identity(prefix.shaderCache) != cacheId ||
+        fs::symlink_status(prefix.shaderCache, ec).type() != fs::file_type::directory)
+      result.shaderCacheWhy = Said(Msg::Changed, lang, {prefix.shaderCache});
+    else
+      result.shaderCacheRemoved = MoveToTrash(prefix.shaderCache, result.shaderCacheWhy);
+  }
   // Wine's menu entries, icons and file types of the prefix, as for any prefix that is gone.
   LeftoverScope scope;
   scope.xdg = xdg;

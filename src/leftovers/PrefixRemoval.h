@@ -34,6 +34,9 @@ struct PrefixRemoval {
   SavesArchive archive;                    // the saves written, when there were any
   std::size_t desktopItems = 0;            // menu entries, icons and types moved with it
   std::vector<std::string> itemsNotMoved;  // those that stayed, with their reasons
+  // A Steam game's shader cache: moved to the trash with the prefix, or why it stayed.
+  bool shaderCacheRemoved = false;
+  std::string shaderCacheWhy;
 };
 
 struct PrefixRemovalOptions {
@@ -55,10 +58,18 @@ const KnownSystem* FindKnownPrefix(const std::vector<KnownSystem>& known, const 
 std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
                           const XdgFolders& xdg, Language lang);
 
-// Removes the prefix as described above. The saves are counted and archived as they are when
-// this runs (not as they were when the user was asked); `wineRunning` is asked before the
-// archive is written and again right before the folder moves, so that a Wine started meanwhile
-// stops the removal.
+// Why a Steam game's shader cache may not be moved with the prefix whose compatdata folder is
+// `compatFolder` (library/steamapps/compatdata/<appid>); empty when it may. It must be a folder,
+// not a link, named by that appid, directly in the shadercache folder of the same library, all
+// judged on the resolved paths; Steam's own appid 0 is no game's.
+std::string ShaderCacheRefusal(const std::string& cache, const std::string& compatFolder,
+                               Language lang);
+
+// Removes the prefix as described above, and a Steam game's shader cache with it (where
+// ShaderCacheRefusal allows; a cache that stays does not keep the prefix). The saves are counted
+// and archived as they are when this runs (not as they were when the user was asked); `wineRunning`
+// is asked before the archive is written and again right before the folder moves, so that a Wine
+// started meanwhile stops the removal.
 PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
                            const std::function<bool()>& wineRunning,
                            const PrefixRemovalOptions& options, const XdgFolders& xdg);

@@ -43,25 +43,35 @@ TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
   EXPECT_EQ(prefixes[0]["programs"], 12);
   EXPECT_TRUE(prefixes[1]["programs"].is_null());
   EXPECT_EQ(FormatPrefixes({{"Broken", "Wine", "win64", "/b", std::nullopt}}, OutputFormat::Tsv),
-            "Name\tSource\tArchitecture\tPrograms\tPath\tOwner\tOwner state\tFolder\n"
-            "Broken\tWine\twin64\t?\t/b\t\tnone\t\n");
+            "Name\tSource\tArchitecture\tPrograms\tPath\tOwner\tOwner state\tFolder\tShader "
+            "cache\tCloud saves\n"
+            "Broken\tWine\twin64\t?\t/b\t\tnone\t\t\t\n");
   // Measured: sizes in bytes, the save folders, the last use in UTC (none when unknown).
   PrefixRecord game{"Game", "Steam", "win64", "/s/pfx", 3, "/s", "Game", "removed"};
-  game.sizes = PrefixSizes{4096, 100, {{"drive_c/users/u/Saved Games/G", 100}}, 1700000000};
+  game.sizes =
+      PrefixSizes{4096, 100, {{"drive_c/users/u/Saved Games/G", 100}}, 1700000000, 8192};
+  game.shaderCache = "/l/steamapps/shadercache/7";
+  game.cloudSaves = "no";
   PrefixRecord plain{"~/.wine", "Wine", "win64", "/h/.wine", 0};
   plain.sizes = PrefixSizes{};
   EXPECT_EQ(FormatPrefixes({game, plain}, OutputFormat::Tsv),
-            "Name\tSource\tArchitecture\tPrograms\tPath\tOwner\tOwner state\tFolder\tSize\tSaves"
-            "\tLast used\tSave folders\n"
-            "Game\tSteam\twin64\t3\t/s/pfx\tGame\tremoved\t/s\t4096\t100\t2023-11-14T22:13:20Z\t"
-            "drive_c/users/u/Saved Games/G\n"
-            "~/.wine\tWine\twin64\t0\t/h/.wine\t\tnone\t\t0\t0\t\t\n");
+            "Name\tSource\tArchitecture\tPrograms\tPath\tOwner\tOwner state\tFolder\tShader "
+            "cache\tCloud saves\tSize\tSaves\tLast used\tSave folders\tShader cache size\n"
+            "Game\tSteam\twin64\t3\t/s/pfx\tGame\tremoved\t/s\t/l/steamapps/shadercache/7\tno\t"
+            "4096\t100\t2023-11-14T22:13:20Z\tdrive_c/users/u/Saved Games/G\t8192\n"
+            "~/.wine\tWine\twin64\t0\t/h/.wine\t\tnone\t\t\t\t0\t0\t\t\t\n");
   const auto measured = nlohmann::json::parse(FormatPrefixes({game, plain}, OutputFormat::Json));
   EXPECT_EQ(measured[0]["size_bytes"], 4096);
   EXPECT_EQ(measured[0]["save_folders"][0]["path"], "drive_c/users/u/Saved Games/G");
   EXPECT_EQ(measured[0]["save_folders"][0]["bytes"], 100);
   EXPECT_EQ(measured[0]["last_used"], "2023-11-14T22:13:20Z");
   EXPECT_TRUE(measured[1]["last_used"].is_null());
+  // A Steam game's shader cache and cloud state; null for a plain prefix.
+  EXPECT_EQ(measured[0]["shadercache_folder"], "/l/steamapps/shadercache/7");
+  EXPECT_EQ(measured[0]["shadercache_bytes"], 8192);
+  EXPECT_EQ(measured[0]["cloud_saves"], "no");
+  for (const char* field : {"shadercache_folder", "shadercache_bytes", "cloud_saves"})
+    EXPECT_TRUE(measured[1][field].is_null()) << field;
   // C1 controls are escaped (a terminal may take U+009B for a control sequence), other text
   // is kept as it is; both read back the same.
   const std::string c1 =

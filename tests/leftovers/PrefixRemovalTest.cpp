@@ -105,6 +105,50 @@ TEST_F(PrefixRemovalTest, TheSavesAreKeptThenTheGamesFolderAndItsMenuEntryGo) {
   EXPECT_TRUE(Exists(home + "/.wine/system.reg"));
 }
 
+// The game's shader cache goes to the trash with its prefix; a cache that is a link, another
+// game's or one in another library stays (the prefix goes all the same), and so does Steam's
+// own and every other game's.
+TEST_F(PrefixRemovalTest, TheGamesShaderCacheGoesWithItsPrefixAndNothingElse) {
+  const std::string caches = home + "/.local/share/Steam/steamapps/shadercache/";
+  File(caches + "730/fozpipelinesv6/a.foz", std::string(4096, 'a'));
+  File(caches + "0/steam.foz", "steam");
+  File(caches + "440/b.foz", "other game");
+  File(dir / "elsewhere/c.foz", "not Steam's");
+  const struct {
+    std::string cache;
+    bool removed;
+    const char* why;
+  } cases[] = {
+      {caches + "730", true, ""},
+      {caches + "440", false, "is not the shader cache of this game (730)"},
+      {caches + "0", false, "is not the shader cache of this game (730)"},
+      {dir / "link/730", false, "is a link"},
+  };
+  test::MakeDirs(dir / "link");
+  ::symlink((dir / "elsewhere").c_str(), (dir / "link/730").c_str());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cache);
+    Prefix(compat + "/pfx");
+    KnownSystem withCache = game;
+    withCache.shaderCache = c.cache;
+    const PrefixRemoval r = RemovePrefix(withCache, {withCache, plain}, No, options, xdg);
+    ASSERT_EQ(PrefixOutcomeName(r.outcome), std::string("removed")) << r.why;
+    EXPECT_FALSE(Exists(compat));
+    EXPECT_EQ(r.shaderCacheRemoved, c.removed);
+    EXPECT_NE(r.shaderCacheWhy.find(c.why), std::string::npos) << r.shaderCacheWhy;
+    EXPECT_EQ(Exists(c.cache), !c.removed);
+  }
+  // The cache is in the trash under its own name, from where it can be put back.
+  int cachesInTrash = 0;
+  for (const auto& info : fs::directory_iterator(home + "/.local/share/Trash/info"))
+    if (test::ReadFile(info.path().string()).find("shadercache/730\n") != std::string::npos)
+      ++cachesInTrash;
+  EXPECT_EQ(cachesInTrash, 1);
+  for (const std::string& stays : {caches + "0/steam.foz", caches + "440/b.foz",
+                                   (dir / "elsewhere/c.foz"), home + "/.wine/system.reg"})
+    EXPECT_TRUE(Exists(stays)) << stays;
+}
+
 TEST_F(PrefixRemovalTest, WhatIsRefusedMovesNothing) {
   // The home made a prefix, a prefix that is a link, a folder named like a Proton game's
   // outside compatdata, one that holds another prefix.

@@ -42,6 +42,12 @@ std::string Describe(const Chosen& c, bool keepSaves) {
           (c.usage.saveFolders.empty() ? ""
            : keepSaves                 ? ", kept in an archive first"
                                        : ", removed with it");
+  if (!p.shaderCache.empty())
+    text += "\n    shader cache: " + Safe(p.shaderCache) + ", " +
+            Megabytes(c.usage.shaderCacheBytes.value_or(0)) + ", moved with it";
+  if (p.cloudSaves == CloudSaves::Yes) text += "\n    saves in Steam's cloud: yes";
+  if (p.cloudSaves == CloudSaves::No && !c.usage.saveFolders.empty())
+    text += "\n    saves in Steam's cloud: no: these saves are nowhere else";
   if (keepSaves)
     for (const std::string& folder : c.usage.savesUnread)
       text += "\n    cannot read " + Safe(folder) + ": this prefix stays until it can be read";
@@ -99,10 +105,17 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
                 c.usage.savesBytes,
                 r.archive.file};
     }
+    if (c.prefix && !c.prefix->shaderCache.empty()) {
+      record.shaderCache = c.prefix->shaderCache;
+      record.shaderCacheBytes = c.usage.shaderCacheBytes;
+      record.shaderCacheRemoved = r.shaderCacheRemoved;
+      record.shaderCacheError = r.shaderCacheRemoved ? "" : r.shaderCacheWhy;
+    }
     record.errorText = r.why;
     for (const std::string& item : r.itemsNotMoved)
       record.errorText += (record.errorText.empty() ? "" : "; ") + item;
-    allRemoved = allRemoved && r.outcome == PrefixOutcome::Removed && r.itemsNotMoved.empty();
+    allRemoved = allRemoved && r.outcome == PrefixOutcome::Removed && r.itemsNotMoved.empty() &&
+                 (record.shaderCache.empty() || r.shaderCacheRemoved);
     if (!format) {
       if (r.outcome == PrefixOutcome::Removed) {
         if (!r.archive.file.empty())
@@ -112,6 +125,11 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
             (r.desktopItems ? " and " + std::to_string(r.desktopItems) + " of its menu items"
                             : "") +
             "\n");
+        if (r.shaderCacheRemoved)
+          Out("Moved to the trash: its shader cache " + Safe(record.shaderCache) + "\n");
+        else if (!record.shaderCache.empty())
+          std::fprintf(stderr, "Shader cache not moved: %s: %s\n", Safe(record.shaderCache).c_str(),
+                       Safe(r.shaderCacheWhy).c_str());
       } else {
         std::fprintf(stderr, "Not removed: %s: %s\n", Safe(record.path).c_str(),
                      Safe(r.why).c_str());
@@ -130,8 +148,9 @@ class RemovePrefixCommand : public Command {
   CLI::App* Define(CLI::App& app) override {
     auto* command = app.add_subcommand(
         "remove-prefix",
-        "move whole prefixes (a Proton game's whole compatdata folder) to the trash, with "
-        "Wine's menu entries, icons and file types of each; their saves are first written to a "
+        "move whole prefixes (a Proton game's whole compatdata folder and its shader cache) to "
+        "the trash, with Wine's menu entries, icons and file types of each; their saves are "
+        "first written to a "
         "tar archive and read back. Refused for a path \"prefixes\" does not find, while Wine "
         "runs in the prefix, and where its folder is the home or holds a desktop folder");
     command->add_option("PATH", paths_, "a prefix's folder, or its compatdata folder")->required();

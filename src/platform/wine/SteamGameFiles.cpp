@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 
 #include "platform/wine/FrontEndFiles.h"
@@ -16,11 +15,6 @@ namespace pgl {
 namespace {
 
 constexpr std::size_t kMaxRemoteCacheBytes = 16u << 20;
-
-std::string Resolved(const std::string& path) {
-  char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
-}
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -34,25 +28,6 @@ std::string ShaderCacheOf(const std::string& library, const std::string& appid) 
   struct stat st {};
   if (::lstat(cache.c_str(), &st) != 0) return {};
   return S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode) ? cache : std::string();
-}
-
-std::string ShaderCacheRefusal(const std::string& cache, const std::string& compatFolder) {
-  const std::size_t slash = compatFolder.find_last_of('/');
-  const std::string appid = slash == std::string::npos ? "" : compatFolder.substr(slash + 1);
-  if (appid == "0") return "Steam's own shader cache, no game's";
-  if (!AllDigits(appid) || cache.substr(cache.find_last_of('/') + 1) != appid)
-    return "not the shader cache of this game (" + appid + ")";
-  struct stat st {};
-  if (::lstat(cache.c_str(), &st) != 0) return "it is not there";
-  if (S_ISLNK(st.st_mode)) return "a link, not the game's own shader cache";
-  if (!S_ISDIR(st.st_mode)) return "not a folder";
-  // Both judged where they are: the cache must be in the shadercache folder of the library
-  // that holds the prefix.
-  const std::string steamapps = Resolved(compatFolder + "/../..");
-  const std::string resolved = Resolved(cache);
-  if (steamapps.empty() || resolved != steamapps + "/shadercache/" + appid)
-    return "outside the Steam library that holds the prefix";
-  return {};
 }
 
 CloudSaves SteamCloudState(const std::string& root, const std::string& appid) {

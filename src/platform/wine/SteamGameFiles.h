@@ -12,12 +12,6 @@ namespace pgl {
 // (a folder, or a link that removal refuses); empty otherwise and for Steam's own appid 0.
 std::string ShaderCacheOf(const std::string& library, const std::string& appid);
 
-// Why the shader cache may not be moved with the prefix whose compatdata folder is
-// `compatFolder` (library/steamapps/compatdata/<appid>); empty when it may. It must be a folder,
-// not a link, named by that appid, directly in the shadercache folder of the same library,
-// all judged on the resolved paths; appid 0 is Steam's own.
-std::string ShaderCacheRefusal(const std::string& cache, const std::string& compatFolder);
-
 // Whether the game's saves are in Steam's cloud, from each user's remotecache.vdf under the
 // Steam installation `root`.
 CloudSaves SteamCloudState(const std::string& root, const std::string& appid);
