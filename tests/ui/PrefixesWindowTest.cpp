@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
@@ -15,12 +16,19 @@
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 #include "ui/main/TFormMain.h"
+#include "ui/windows/PrefixesRules.h"
 #include "ui/windows/TFormPrefixes.h"
+#include "util/QV_Conversion.h"
 
 namespace pgl {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string Trimmed(std::string text) {
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
 
 void File(const std::string& path, std::size_t size) {
   test::MakeDirs(fs::path(path).parent_path().string());
@@ -88,6 +96,51 @@ TEST_F(PrefixesWindowTest, LargestFirstAndTheRemovedGameStandsOut) {
   w.SetLang(Language::Polish);
   EXPECT_EQ(table->item(0, static_cast<int>(PrefixColumn::State))->text(), "usunięty");
   EXPECT_EQ(w.windowTitle(), "Prefiksy");
+}
+
+// A removed game's shader cache: its own column, the lighter part of the size bar, counted in
+// the status line and named in the question, with whether Steam's cloud keeps its saves; the
+// cache goes to the trash with the prefix.
+TEST_F(PrefixesWindowTest, AGamesShaderCacheIsShownCountedAndRemovedWithIt) {
+  const std::string cache = home / ".local/share/Steam/steamapps/shadercache/730";
+  File(cache + "/fozpipelinesv6/a.foz", 600000);
+  known[0].shaderCache = cache;
+  known[0].cloudSaves = CloudSaves::No;
+  QWidget owner;
+  TFormPrefixes w(&owner, services);
+  w.ShowPrefixes(known, {home / ".wine"});
+  Measure(w);
+  const PrefixRow& game = w.Rows().front();
+  ASSERT_EQ(game.prefix.name, "Steam app 730");
+  ASSERT_TRUE(game.usage && game.usage->shaderCacheBytes);
+  EXPECT_GE(*game.usage->shaderCacheBytes, 600000u);
+  QTableWidget* table = w.Table();
+  const auto cell = [&](PrefixColumn c) {
+    return table->item(0, static_cast<int>(c))->text().toStdString();
+  };
+  EXPECT_EQ(cell(PrefixColumn::ShaderCache),
+            Trimmed(SizeToText(static_cast<std::int64_t>(*game.usage->shaderCacheBytes))));
+  EXPECT_EQ(cell(PrefixColumn::Size), Trimmed(SizeToText(static_cast<std::int64_t>(
+                                          game.usage->sizeBytes + *game.usage->shaderCacheBytes))));
+  EXPECT_EQ(cell(PrefixColumn::Cloud), "no");
+  // The largest row's bar is full: the prefix's part, then the cache's.
+  const SizeShares shares = SizeShareOf(game, RowBytes(game));
+  EXPECT_NEAR(shares.prefix + shares.cache, 1.0, 1e-9);
+  EXPECT_GT(shares.cache, shares.prefix);
+  const QString summary = w.findChild<QLabel*>("lblRemovedSummary")->text();
+  EXPECT_TRUE(summary.startsWith("1 removed games: ")) << summary.toStdString();
+  EXPECT_TRUE(summary.contains(" shader caches")) << summary.toStdString();
+  w.show();
+  QApplication::setActiveWindow(&w);
+  w.Table()->setFocus();
+  w.Table()->selectRow(0);
+  QTest::keyClick(w.Table(), Qt::Key_Delete);
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].contains("shader cache: ")) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains("its saves are in no cloud")) << asked[0].toStdString();
+  EXPECT_FALSE(fs::exists(compat));
+  EXPECT_FALSE(fs::exists(cache));
+  EXPECT_EQ(w.findChild<QLabel*>("lblRemovedSummary")->text(), "");
 }
 
 TEST_F(PrefixesWindowTest, DeleteRemovesTheChosenPrefixButNeverTheShownOne) {

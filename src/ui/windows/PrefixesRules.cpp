@@ -16,7 +16,9 @@ constexpr Message<PrefixColumn> kCaptions[] = {
     {PrefixColumn::State, {"State", "Stan"}},
     {PrefixColumn::Programs, {"Programs", "Programy"}},
     {PrefixColumn::Size, {"Size", "Rozmiar"}},
+    {PrefixColumn::ShaderCache, {"Shader cache", "Pamięć shaderów"}},
     {PrefixColumn::Saves, {"Saves", "Zapisy"}},
+    {PrefixColumn::Cloud, {"In Steam Cloud", "W Steam Cloud"}},
     {PrefixColumn::LastUsed, {"Last used", "Ostatnio używany"}},
     {PrefixColumn::Folder, {"Folder", "Folder"}},
 };
@@ -51,6 +53,13 @@ enum class Word {
   Saves,
   SavesTo,
   NoSaves,
+  Yes,
+  No,
+  Cache,
+  InCloud,
+  NotInCloud,
+  RemovedGames,
+  RemovedGamesCaches,
   Count
 };
 constexpr Message<Word> kWords[] = {
@@ -71,6 +80,18 @@ constexpr Message<Word> kWords[] = {
      {"The saves are first written to an archive in %1.",
       "Zapisy zostaną najpierw zachowane w archiwum w %1."}},
     {Word::NoSaves, {"saves: none", "zapisy: brak"}},
+    {Word::Yes, {"yes", "tak"}},
+    {Word::No, {"no", "nie"}},
+    {Word::Cache,
+     {"shader cache: %1, moved with it", "pamięć shaderów: %1, przeniesiona razem z nim"}},
+    {Word::InCloud, {"Steam Cloud keeps its saves", "Steam Cloud przechowuje jego zapisy"}},
+    {Word::NotInCloud,
+     {"its saves are in no cloud: the archive will be their only copy",
+      "jego zapisów nie ma w żadnej chmurze: archiwum będzie ich jedyną kopią"}},
+    {Word::RemovedGames, {"%1 removed games: %2", "Usunięte gry: %1, razem %2"}},
+    {Word::RemovedGamesCaches,
+     {"%1 removed games: %2, of it %3 shader caches",
+      "Usunięte gry: %1, razem %2, w tym %3 pamięci shaderów"}},
 };
 static_assert(IsMessageTable(kWords));
 
@@ -132,9 +153,19 @@ std::string PrefixCell(const PrefixRow& row, PrefixColumn column, Language lang)
     case PrefixColumn::Programs:
       return row.programs ? std::to_string(*row.programs) : "?";
     case PrefixColumn::Size:
-      return measured([](const PrefixUsage& u) {
-        return Trimmed(SizeToText(static_cast<std::int64_t>(u.sizeBytes)));
+      return measured([&row](const PrefixUsage&) {
+        return Trimmed(SizeToText(static_cast<std::int64_t>(RowBytes(row))));
       });
+    case PrefixColumn::ShaderCache:
+      if (p.shaderCache.empty()) return "";
+      return measured([](const PrefixUsage& u) {
+        return Trimmed(SizeToText(static_cast<std::int64_t>(u.shaderCacheBytes.value_or(0))));
+      });
+    case PrefixColumn::Cloud:
+      return p.cloudSaves == CloudSaves::Yes       ? Said(Word::Yes, lang)
+             : p.cloudSaves == CloudSaves::No      ? Said(Word::No, lang)
+             : p.cloudSaves == CloudSaves::Unknown ? Said(Word::Unknown, lang)
+                                                   : "";
     case PrefixColumn::Saves:
       return measured([](const PrefixUsage& u) {
         return u.saveFolders.empty() ? std::string()
@@ -153,15 +184,40 @@ std::string PrefixCell(const PrefixRow& row, PrefixColumn column, Language lang)
 void SortBySize(std::vector<PrefixRow>& rows) {
   std::stable_sort(rows.begin(), rows.end(), [](const PrefixRow& a, const PrefixRow& b) {
     if (a.usage.has_value() != b.usage.has_value()) return a.usage.has_value();
-    if (a.usage && a.usage->sizeBytes != b.usage->sizeBytes)
-      return a.usage->sizeBytes > b.usage->sizeBytes;
+    if (a.usage && RowBytes(a) != RowBytes(b)) return RowBytes(a) > RowBytes(b);
     return a.prefix.name < b.prefix.name;
   });
 }
 
-double SizeShare(const PrefixRow& row, std::uint64_t largest) {
-  if (!row.usage || largest == 0) return 0;
-  return std::min(1.0, static_cast<double>(row.usage->sizeBytes) / static_cast<double>(largest));
+std::uint64_t RowBytes(const PrefixRow& row) {
+  return row.usage ? row.usage->sizeBytes + row.usage->shaderCacheBytes.value_or(0) : 0;
+}
+
+SizeShares SizeShareOf(const PrefixRow& row, std::uint64_t largest) {
+  if (!row.usage || largest == 0) return {};
+  const auto share = [largest](std::uint64_t bytes) {
+    return std::min(1.0, static_cast<double>(bytes) / static_cast<double>(largest));
+  };
+  const double prefix = share(row.usage->sizeBytes);
+  return {prefix, std::min(1.0 - prefix, share(row.usage->shaderCacheBytes.value_or(0)))};
+}
+
+std::string RemovedSummary(const std::vector<PrefixRow>& rows, Language lang) {
+  std::size_t games = 0;
+  std::uint64_t total = 0, caches = 0;
+  for (const PrefixRow& row : rows) {
+    if (row.prefix.ownerState != OwnerState::Removed || !row.usage) continue;
+    ++games;
+    total += RowBytes(row);
+    caches += row.usage->shaderCacheBytes.value_or(0);
+  }
+  if (games == 0) return "";
+  const auto size = [](std::uint64_t bytes) {
+    return Trimmed(SizeToText(static_cast<std::int64_t>(bytes)));
+  };
+  return caches > 0 ? Said(Word::RemovedGamesCaches, lang,
+                           {std::to_string(games), size(total), size(caches)})
+                    : Said(Word::RemovedGames, lang, {std::to_string(games), size(total)});
 }
 
 std::string WindowRefusal(const PrefixRow& row, Language lang) {
@@ -187,6 +243,13 @@ std::string RemovalQuestion(const std::vector<const PrefixRow*>& rows, const std
     } else {
       text += "; " + Said(Word::NoSaves, lang);
     }
+    if (!p.shaderCache.empty())
+      text +=
+          "\n   " + Said(Word::Cache, lang, {PrefixCell(*row, PrefixColumn::ShaderCache, lang)});
+    // Where the archive is the saves' only copy, the user hears it before saying yes.
+    if (p.cloudSaves == CloudSaves::Yes) text += "\n   " + Said(Word::InCloud, lang);
+    if (p.cloudSaves == CloudSaves::No && row->usage && !row->usage->saveFolders.empty())
+      text += "\n   " + Said(Word::NotInCloud, lang);
   }
   if (anySaves) text += "\n\n" + Said(Word::SavesTo, lang, {savesTo});
   return text;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -20,19 +21,31 @@ namespace {
 
 constexpr int kShareRole = Qt::UserRole + 1;
 constexpr int kIdRole = Qt::UserRole + 2;
+constexpr int kCacheShareRole = Qt::UserRole + 3;
 
-// The size column: a bar as long as the prefix's share of the largest, behind the number.
+// The size column: a bar as long as the row's share of the largest, behind the number: the
+// prefix in the theme's highlight, its shader cache after it in a lighter shade.
 class SizeBarDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     const double share = index.data(kShareRole).toDouble();
+    const double cache = index.data(kCacheShareRole).toDouble();
+    const QRect room = option.rect.adjusted(2, 3, -2, -3);
+    QColor colour = option.palette.highlight().color();
+    int right = room.left();
     if (share > 0) {
-      QRect bar = option.rect.adjusted(2, 3, -2, -3);
-      bar.setWidth(std::max(1, static_cast<int>(bar.width() * share)));
-      QColor colour = option.palette.highlight().color();
+      QRect bar = room;
+      bar.setWidth(std::max(1, static_cast<int>(room.width() * share)));
       colour.setAlpha(110);
+      painter->fillRect(bar, colour);
+      right = bar.right() + 1;
+    }
+    if (cache > 0) {
+      const QRect bar(right, room.top(), std::max(1, static_cast<int>(room.width() * cache)),
+                      room.height());
+      colour.setAlpha(45);
       painter->fillRect(bar, colour);
     }
     QStyledItemDelegate::paint(painter, option, index);
@@ -71,10 +84,13 @@ TFormPrefixes::TFormPrefixes(QWidget* owner, WindowServices& services)
   connect(AddWindowAction("actRemovePrefix", QKeySequence(Qt::Key_Delete)), &QAction::triggered,
           this, &TFormPrefixes::RemoveSelected);
   CloseOnEsc();
+  summary_ = new QLabel(this);
+  summary_->setObjectName("lblRemovedSummary");
   auto* strip = new QHBoxLayout;
   strip->addWidget(btnRemove_);
   strip->addWidget(btnSave_);
   strip->addStretch(1);
+  strip->addWidget(summary_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(table_, 1);
@@ -151,8 +167,7 @@ void TFormPrefixes::Fill() {
   for (const std::size_t index : SelectedRows()) selected.push_back(rows_[index].id);
   SortBySize(rows_);
   std::uint64_t largest = 0;
-  for (const PrefixRow& row : rows_)
-    if (row.usage) largest = std::max(largest, row.usage->sizeBytes);
+  for (const PrefixRow& row : rows_) largest = std::max(largest, RowBytes(row));
   table_->setRowCount(static_cast<int>(rows_.size()));
   table_->clearSelection();
   for (std::size_t r = 0; r < rows_.size(); ++r) {
@@ -161,9 +176,13 @@ void TFormPrefixes::Fill() {
       const auto column = static_cast<PrefixColumn>(c);
       auto* item = new QTableWidgetItem(QString::fromStdString(PrefixCell(row, column, lang_)));
       item->setData(kIdRole, static_cast<qulonglong>(row.id));
-      if (column == PrefixColumn::Size) item->setData(kShareRole, SizeShare(row, largest));
+      if (column == PrefixColumn::Size) {
+        const SizeShares shares = SizeShareOf(row, largest);
+        item->setData(kShareRole, shares.prefix);
+        item->setData(kCacheShareRole, shares.cache);
+      }
       if (column == PrefixColumn::Size || column == PrefixColumn::Saves ||
-          column == PrefixColumn::Programs)
+          column == PrefixColumn::Programs || column == PrefixColumn::ShaderCache)
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       if (StandsOut(row)) {
         QFont font = item->font();
@@ -178,6 +197,7 @@ void TFormPrefixes::Fill() {
       table_->selectRow(static_cast<int>(r));
   }
   table_->resizeColumnsToContents();
+  summary_->setText(QString::fromStdString(RemovedSummary(rows_, lang_)));
 }
 
 std::vector<std::size_t> TFormPrefixes::SelectedRows() const {

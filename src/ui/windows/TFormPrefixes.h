@@ -14,6 +14,7 @@
 #include "ui/windows/SecondaryWindow.h"
 #include "ui/windows/WindowServices.h"
 
+class QLabel;
 class QPushButton;
 class QTableWidget;
 
@@ -51,6 +52,7 @@ class TFormPrefixes : public TSecondaryWindow {
   QTableWidget* table_;
   QPushButton* btnRemove_;
   QPushButton* btnSave_;
+  QLabel* summary_ = nullptr;  // what the removed games' rows would free
   std::vector<PrefixRow> rows_;
   std::vector<KnownSystem> known_;
   std::thread measuring_;
