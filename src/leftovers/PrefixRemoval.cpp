@@ -7,6 +7,7 @@
 
 #include "leftovers/Leftovers.h"
 #include "leftovers/PlaceGuard.h"
+#include "leftovers/RegistrySaves.h"
 #include "platform/Trash.h"
 #include "util/FileIO.h"
 
@@ -198,6 +199,15 @@ std::string ShaderCacheRefusal(const std::string& cache, const std::string& comp
   return "";
 }
 
+std::vector<ArchiveExtra> RegistrySavesOf(const KnownSystem& prefix) {
+  const auto registry = OpenKnownRegistry(prefix);
+  if (!registry) return {};
+  std::vector<std::string> leftOut;
+  std::string script = RegistrySavesScript(*registry, leftOut);
+  if (script.empty()) return {};
+  return {{"registry.reg", std::move(script)}};
+}
+
 PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSystem>& known,
                            const std::function<bool()>& wineRunning,
                            const PrefixRemovalOptions& options, const XdgFolders& xdg) {
@@ -236,7 +246,8 @@ PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSys
         return result;
       }
     const std::string name = prefix.owner.empty() ? prefix.name : prefix.owner;
-    if (!WriteSavesArchive(prefixDir, name, options.savesTo, result.archive, result.why)) {
+    if (!WriteSavesArchive(prefixDir, name, options.savesTo, result.archive, result.why,
+                           RegistrySavesOf(prefix))) {
       result.outcome = PrefixOutcome::SavesNotKept;
       return result;
     }

@@ -65,6 +65,10 @@ std::string FolderRefusal(const KnownSystem& prefix, const std::vector<KnownSyst
 std::string ShaderCacheRefusal(const std::string& cache, const std::string& compatFolder,
                                Language lang);
 
+// What the saves' archive holds beside the files: registry.reg, the prefix's own keys under
+// HKCU\Software (RegistrySavesScript); nothing when it has none or its registry cannot be read.
+std::vector<ArchiveExtra> RegistrySavesOf(const KnownSystem& prefix);
+
 // Removes the prefix as described above, and a Steam game's shader cache with it (where
 // ShaderCacheRefusal allows; a cache that stays does not keep the prefix). The saves are counted
 // and archived as they are when this runs (not as they were when the user was asked); `wineRunning`

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pgl {
 
@@ -13,6 +14,12 @@ struct SavesArchive {
   std::size_t files = 0;
   std::uint64_t bytes = 0;  // of the files' contents, as the files are long (holes counted)
   std::string compression;  // "zstd", or "xz" where libarchive has no zstd
+};
+
+// A file the archive holds beside the saves, made in memory (registry.reg).
+struct ArchiveExtra {
+  std::string name;  // below the archive's top folder
+  std::string bytes;
 };
 
 // Writes every save of the prefix as it is at this moment (the regular files that SaveFolderOf
@@ -24,9 +31,11 @@ struct SavesArchive {
 // file's) and only then given its name. Any doubt fails it: a save folder or file that cannot
 // be read, a file that changes or stops being a regular file while it is read, a name the
 // folder cannot take. False with the reason in `error`; nothing is left behind then. A prefix
-// without saves gets no archive: true, with `archive.file` empty.
+// without saves gets no archive: true, with `archive.file` empty. The `extra` files go in after
+// the saves, counted with them.
 bool WriteSavesArchive(const std::string& prefixDir, const std::string& name,
-                       const std::string& intoDir, SavesArchive& archive, std::string& error);
+                       const std::string& intoDir, SavesArchive& archive, std::string& error,
+                       const std::vector<ArchiveExtra>& extra = {});
 
 // A name fit for a file and an archive's top folder: the characters a file name may not hold
 // (slashes, control characters of the C0 and C1 ranges, bytes that are not UTF-8) become "_";

@@ -151,6 +151,25 @@ class SavesWriter {
     return Folder(drive.release(), "drive_c", 0, members, error);
   }
 
+  // A file made in memory, as a regular file of the archive's time.
+  bool Memory(const ArchiveExtra& extra, std::vector<Member>& members, std::string& error) {
+    Entry entry(archive_entry_new());
+    const std::string path = top_ + "/" + extra.name;
+    archive_entry_copy_pathname(entry.get(), path.c_str());
+    archive_entry_set_filetype(entry.get(), AE_IFREG);
+    archive_entry_set_perm(entry.get(), 0644);
+    archive_entry_set_size(entry.get(), static_cast<la_int64_t>(extra.bytes.size()));
+    archive_entry_set_mtime(entry.get(), ::time(nullptr), 0);
+    if (archive_write_header(out_, entry.get()) < ARCHIVE_WARN ||
+        archive_write_data(out_, extra.bytes.data(), extra.bytes.size()) !=
+            static_cast<la_ssize_t>(extra.bytes.size()))
+      return Fail(error, "cannot write the archive: " + ArchiveError(out_));
+    Sha256 hash;
+    hash.Add(extra.bytes.data(), extra.bytes.size());
+    members.push_back({path, extra.bytes.size(), hash.Done()});
+    return true;
+  }
+
  private:
   static bool Fail(std::string& error, std::string why) {
     error = std::move(why);
@@ -394,7 +413,8 @@ void RemoveKilledTemporaries(const std::string& intoDir) {
 
 // Writes the whole archive into the open temporary file.
 bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
-                  std::vector<Member>& members, std::string& compression, std::string& error) {
+                  const std::vector<ArchiveExtra>& extra, std::vector<Member>& members,
+                  std::string& compression, std::string& error) {
   Writer out(archive_write_new());
   archive_write_set_format_pax(out.get());
   compression = "zstd";
@@ -413,6 +433,8 @@ bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
   }
   SavesWriter writer(prefixDir, top, out.get());
   if (!writer.Run(members, error)) return false;
+  for (const ArchiveExtra& file : extra)
+    if (!writer.Memory(file, members, error)) return false;
   if (archive_write_close(out.get()) != ARCHIVE_OK) {
     error = "cannot write the archive: " + ArchiveError(out.get());
     return false;
@@ -427,7 +449,8 @@ bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
 }  // namespace
 
 bool WriteSavesArchive(const std::string& prefixDir, const std::string& name,
-                       const std::string& intoDir, SavesArchive& archive, std::string& error) {
+                       const std::string& intoDir, SavesArchive& archive, std::string& error,
+                       const std::vector<ArchiveExtra>& extra) {
   std::error_code ec;
   fs::create_directories(intoDir, ec);
   if (ec) {
@@ -455,7 +478,7 @@ bool WriteSavesArchive(const std::string& prefixDir, const std::string& name,
   }
   std::vector<Member> members;
   std::string compression;
-  bool ok = WriteArchive(fd, prefixDir, top, members, compression, error);
+  bool ok = WriteArchive(fd, prefixDir, top, extra, members, compression, error);
   if (::close(fd) != 0 && ok) {
     error = "cannot write the archive: " + ErrorText(errno);
     ok = false;

@@ -7,7 +7,7 @@ namespace pgl {
 
 bool WriteSavesArchive(const std::string& /*prefixDir*/, const std::string& /*name*/,
                        const std::string& /*intoDir*/, SavesArchive& /*archive*/,
-                       std::string& error) {
+                       std::string& error, const std::vector<ArchiveExtra>& /*extra*/) {
   error = "saves archives are written by the Linux build only";
   return false;
 }

@@ -7,11 +7,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "TestSupport.h"
 #include "platform/wine/PrefixUsage.h"
 #include "platform/wine/WinePrefixes.h"
+#include "util/Utf.h"
 
 namespace pgl {
 namespace {
@@ -147,6 +149,47 @@ TEST_F(PrefixRemovalTest, TheGamesShaderCacheGoesWithItsPrefixAndNothingElse) {
   for (const std::string& stays : {caches + "0/steam.foz", caches + "440/b.foz",
                                    (dir / "elsewhere/c.foz"), home + "/.wine/system.reg"})
     EXPECT_TRUE(Exists(stays)) << stays;
+}
+
+// Saves kept in the registry: the archive holds registry.reg with the prefix's own keys under
+// HKCU\Software, whole; Wine's, Microsoft's and the file types stay out.
+TEST_F(PrefixRemovalTest, TheArchiveHoldsTheGamesOwnRegistryKeys) {
+  File(compat + "/pfx/user.reg",
+       "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+       "#arch=win64\n\n"
+       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run] 1700000000\n"
+       "\"x\"=\"y\"\n\n"
+       "[Software\\\\Wine\\\\Fonts] 1700000000\n\"f\"=\"g\"\n\n"
+       "[Software\\\\Classes\\\\.sav] 1700000000\n@=\"savfile\"\n\n"
+       "[Software\\\\Studio\\\\Game\\\\Slots] 1700000000\n"
+       "\"Slot1\"=\"Level 3, 40 coins\"\n\"Coins\"=dword:00000028\n"
+       "\"Blob\"=hex:01,02,ff\n\"Names\"=hex(7):41,00,00,00,42,00,00,00,00,00\n");
+  const PrefixRemoval r = RemovePrefix(game, known, No, options, xdg);
+  ASSERT_EQ(PrefixOutcomeName(r.outcome), std::string("removed")) << r.why;
+  EXPECT_NE(TarList(r.archive.file).find("Steam app 730/registry.reg\n"), std::string::npos)
+      << TarList(r.archive.file);
+  // A multi-string has no REGEDIT4 form: the exporter writes the Unicode script (UTF-16), which
+  // the registry editor imports exactly.
+  std::string bytes;
+  if (std::FILE* pipe = ::popen(
+          ("tar -xOf '" + r.archive.file + "' 'Steam app 730/registry.reg'").c_str(), "r")) {
+    char buffer[512];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      bytes.append(buffer, got);
+    ::pclose(pipe);
+  }
+  ASSERT_TRUE(bytes.starts_with("\xff\xfe")) << bytes;
+  std::u16string units(bytes.size() / 2 - 1, u'\0');
+  std::memcpy(units.data(), bytes.data() + 2, units.size() * 2);
+  const std::string script = Utf16ToUtf8(units);
+  for (const char* line :
+       {"Windows Registry Editor Version 5.00",
+        "[HKEY_CURRENT_USER\\Software\\Studio\\Game\\Slots]", "\"Slot1\"=\"Level 3, 40 coins\"",
+        "\"Coins\"=dword:00000028", "\"Blob\"=hex:01,02,ff",
+        "\"Names\"=hex(7):41,00,00,00,42,00,00,00,00,00"})
+    EXPECT_NE(script.find(line), std::string::npos) << line << "\n" << script;
+  for (const char* out : {"Microsoft", "Wine", "Classes"})
+    EXPECT_EQ(script.find(out), std::string::npos) << out << "\n" << script;
 }
 
 TEST_F(PrefixRemovalTest, WhatIsRefusedMovesNothing) {

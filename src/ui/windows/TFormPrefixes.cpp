@@ -295,7 +295,8 @@ void TFormPrefixes::SaveSelected() {
     SavesArchive archive;
     std::string error;
     const std::string name = row->prefix.owner.empty() ? row->prefix.name : row->prefix.owner;
-    if (WriteSavesArchive(row->prefix.path, name, folder.toStdString(), archive, error))
+    if (WriteSavesArchive(row->prefix.path, name, folder.toStdString(), archive, error,
+                          RegistrySavesOf(row->prefix)))
       files += archive.files;
     else
       failures += QString::fromStdString("\n" + row->prefix.name + ": " + error);

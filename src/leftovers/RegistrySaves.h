@@ -1,0 +1,23 @@
+// The saves many games keep in the registry rather than in files: the keys under
+// HKEY_CURRENT_USER\Software that a new prefix does not have, exported for the saves' archive
+// as registry.reg, which `wine regedit registry.reg` brings back into a new prefix.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "registry/RegExport.h"
+#include "registry/RegistryStore.h"
+
+namespace pgl {
+
+// Each topmost key under HKCU\Software that a new prefix does not have (a maker's key such as
+// Software\Studio, whole); Wine's and Microsoft's keys and the file types (Software\Classes)
+// are left out. In the registry's order.
+std::vector<RegExportKey> RegistrySaveKeys(RegistryStore& registry);
+
+// Those keys as a registry script, values whole (the exporter the backups use); empty when
+// there are none. What no script can hold is named in `leftOut`.
+std::string RegistrySavesScript(RegistryStore& registry, std::vector<std::string>& leftOut);
+
+}  // namespace pgl
