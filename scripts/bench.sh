@@ -65,6 +65,21 @@ done
 HOME=$work/home hyperfine --warmup 1 --runs 10 -N "build/bench/src/pgl-cli list --all-prefixes"
 rm -rf "$work/home"
 
+echo "== pgl-cli prefixes --sizes over 40 Proton prefixes, each with a 24 MB shader cache, against du"
+steam=$work/steam-home/.local/share/Steam
+for i in $(seq 1 40); do
+  id=$((2000 + i))
+  mkdir -p "$steam/steamapps/compatdata/$id" "$steam/steamapps/shadercache/$id/fozpipelinesv6"
+  cp -al "$work/stock" "$steam/steamapps/compatdata/$id/pfx"
+  for f in 1 2 3; do
+    head -c 8388608 /dev/urandom >"$steam/steamapps/shadercache/$id/fozpipelinesv6/$f.foz"
+  done
+done
+measured=$(echo "$steam"/steamapps/compatdata/* "$steam"/steamapps/shadercache/*)
+HOME=$work/steam-home hyperfine --warmup 1 --runs 5 -N \
+  "build/bench/src/pgl-cli prefixes --sizes --format json" "du -s -B1 $measured"
+rm -rf "$work/steam-home"
+
 echo "== The window on 25,000 programs: start-up to the first painted list, header clicks, memory"
 mkdir -p "$work/settings"
 echo "-- first start (no settings file: the first backup is written)"
