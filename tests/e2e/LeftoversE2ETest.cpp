@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "WineTestSupport.h"
+#include "leftovers/RegistrySaves.h"
 #include "platform/wine/WinePrefixRegistry.h"
 #include "registry/QV_Registry.h"
 #include "util/Utf.h"
@@ -291,6 +292,53 @@ TEST_F(Leftovers, ProgramsThatReachBeyondThemselvesTakeNothingElse) {
   EXPECT_FALSE(RegValueExists(registry, kHkeyLocalMachine,
                               "Software\\Classes\\txtfile\\shell\\open\\command", ""))
       << r.output;
+}
+
+// A game's saves in the registry, written by Wine's own reg.exe: registry.reg brings them back
+// into a new prefix with `wine regedit`, value for value (names, types and bytes).
+TEST(RegistrySaves, WineRegeditBringsTheGamesKeysBack) {
+  test::TempDir dir;
+  const std::string old = e2e::NewPrefix(dir / "old");
+  const std::string key = "HKCU\\Software\\Studio\\Game";
+  const std::vector<std::vector<std::string>> values = {
+      {"/v", "Slot1", "/t", "REG_SZ", "/d", "Level 3, 40 coins"},
+      {"/v", "Coins", "/t", "REG_DWORD", "/d", "40"},
+      {"/v", "Blob", "/t", "REG_BINARY", "/d", "0102ff"},
+      {"/v", "Names", "/t", "REG_MULTI_SZ", "/d", "Ann\\0Bob"},
+      {"/v", "Folder", "/t", "REG_EXPAND_SZ", "/d", "%APPDATA%\\Game"},
+      {"/v", "Zażółć", "/t", "REG_SZ", "/d", "gęślą jaźń"},
+  };
+  for (const auto& value : values) {
+    std::vector<std::string> args = {"reg", "add", key};
+    args.insert(args.end(), value.begin(), value.end());
+    args.push_back("/f");
+    const auto added = e2e::RunWine(old, args);
+    ASSERT_EQ(added.exitCode, 0) << added.output;
+  }
+  WinePrefixRegistry before(old);
+  std::vector<std::string> leftOut;
+  const std::string script = RegistrySavesScript(before, leftOut);
+  EXPECT_TRUE(leftOut.empty());
+  test::WriteFile(dir / "registry.reg", script);
+  const std::string fresh = e2e::NewPrefix(dir / "new");
+  const auto imported = e2e::RunWine(fresh, {"regedit", "/S", e2e::WinePath(dir / "registry.reg")});
+  ASSERT_EQ(imported.exitCode, 0) << imported.output;
+  WinePrefixRegistry after(fresh);
+  const auto game = [](WinePrefixRegistry& registry) {
+    return FindRegKey(registry.Hive(kHkeyCurrentUser), "Software\\Studio\\Game");
+  };
+  ASSERT_NE(game(before), nullptr);
+  ASSERT_NE(game(after), nullptr);
+  const auto& was = game(before)->Values();
+  const auto& is = game(after)->Values();
+  ASSERT_EQ(was.size(), values.size());
+  ASSERT_EQ(is.size(), was.size());
+  for (std::size_t i = 0; i < was.size(); ++i) {
+    SCOPED_TRACE(Utf16ToUtf8(was[i].Name()));
+    EXPECT_TRUE(was[i].Name() == is[i].Name());
+    EXPECT_EQ(was[i].type, is[i].type);
+    EXPECT_EQ(was[i].Data(), is[i].Data());
+  }
 }
 
 }  // namespace
