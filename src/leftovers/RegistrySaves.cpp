@@ -45,4 +45,18 @@ std::string RegistrySavesScript(RegistryStore& registry, std::vector<std::string
   return std::move(result.bytes);
 }
 
+std::optional<PrefixUsage> MeasureWithRegistrySaves(const KnownSystem& prefix) {
+  std::optional<PrefixUsage> usage = MeasureKnownSystem(prefix);
+  if (!usage) return usage;
+  const auto registry = OpenKnownRegistry(prefix);
+  if (!registry) return usage;
+  for (const RegExportKey& key : RegistrySaveKeys(*registry)) {
+    const std::uint64_t bytes =
+        BuildRegistryExport(*registry, {key}, UserAnsiCodePage()).bytes.size();
+    usage->savesBytes += bytes;
+    usage->saveFolders.push_back({"HKEY_CURRENT_USER\\" + key.path, bytes});
+  }
+  return usage;
+}
+
 }  // namespace pgl

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ManagedSystem.h"
 #include "registry/RegExport.h"
 #include "registry/RegistryStore.h"
 
@@ -19,5 +20,10 @@ std::vector<RegExportKey> RegistrySaveKeys(RegistryStore& registry);
 // Those keys as a registry script, values whole (the exporter the backups use); empty when
 // there are none. What no script can hold is named in `leftOut`.
 std::string RegistrySavesScript(RegistryStore& registry, std::vector<std::string>& leftOut);
+
+// What a known prefix takes and what of it are saves (MeasureKnownSystem), its registry saves
+// counted among them: each key RegistrySaveKeys finds is a save "folder" named by its key
+// ("HKEY_CURRENT_USER\\Software\\Studio") with the bytes of its part of registry.reg.
+std::optional<PrefixUsage> MeasureWithRegistrySaves(const KnownSystem& prefix);
 
 }  // namespace pgl

@@ -1,10 +1,12 @@
 // Removing whole prefixes: what is refused, the saves kept first, the prefix's menu entries
 // going with it, and nothing else moved.
 #include "leftovers/PrefixRemoval.h"
+#include "leftovers/RegistrySaves.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -164,6 +166,16 @@ TEST_F(PrefixRemovalTest, TheArchiveHoldsTheGamesOwnRegistryKeys) {
        "[Software\\\\Studio\\\\Game\\\\Slots] 1700000000\n"
        "\"Slot1\"=\"Level 3, 40 coins\"\n\"Coins\"=dword:00000028\n"
        "\"Blob\"=hex:01,02,ff\n\"Names\"=hex(7):41,00,00,00,42,00,00,00,00,00\n");
+  // Counted among the saves before: a save "folder" named by its key.
+  const auto usage = MeasureWithRegistrySaves(game);
+  ASSERT_TRUE(usage);
+  const auto studio = std::find_if(
+      usage->saveFolders.begin(), usage->saveFolders.end(),
+      [](const SaveFolder& f) { return f.path == "HKEY_CURRENT_USER\\Software\\Studio"; });
+  ASSERT_NE(studio, usage->saveFolders.end());
+  EXPECT_GT(studio->bytes, 100u);
+  EXPECT_EQ(usage->saveFolders.size(), 2u);  // the file save and the key
+  EXPECT_EQ(usage->savesBytes, MeasureKnownSystem(game)->savesBytes + studio->bytes);
   const PrefixRemoval r = RemovePrefix(game, known, No, options, xdg);
   ASSERT_EQ(PrefixOutcomeName(r.outcome), std::string("removed")) << r.why;
   EXPECT_NE(TarList(r.archive.file).find("Steam app 730/registry.reg\n"), std::string::npos)

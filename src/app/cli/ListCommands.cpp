@@ -9,6 +9,7 @@
 #include "inventory/MachineOutput.h"
 #include "inventory/Report.h"
 #include "inventory/UninstallPlaces.h"
+#include "leftovers/RegistrySaves.h"
 #include "registry/RegExport.h"
 #include "util/CodePage.h"
 #include "util/FileIO.h"
@@ -159,7 +160,7 @@ int Prefixes(OutputFormat format, bool sizes) {
                         programs, s.folder, s.owner, OwnerStateName(s.ownerState)};
     record.shaderCache = s.shaderCache;
     record.cloudSaves = CloudSavesName(s.cloudSaves);
-    if (const auto usage = sizes ? MeasureKnownSystem(s) : std::nullopt) {
+    if (const auto usage = sizes ? MeasureWithRegistrySaves(s) : std::nullopt) {
       for (const std::string& folder : usage->unreadable)
         Note("could not read " + folder + ": its size is not counted");
       // Saves that cannot be read are saves that no archive would keep: a failure.

@@ -11,6 +11,7 @@
 #include "app/cli/Command.h"
 #include "inventory/MachineOutput.h"
 #include "leftovers/PrefixRemoval.h"
+#include "leftovers/RegistrySaves.h"
 #include "platform/Console.h"
 
 namespace pgl::cli {
@@ -64,7 +65,7 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
   for (const std::string& path : paths) {
     Chosen c{path, FindKnownPrefix(known, path), {}};
     if (c.prefix)
-      if (const auto usage = MeasureKnownSystem(*c.prefix)) c.usage = *usage;
+      if (const auto usage = MeasureWithRegistrySaves(*c.prefix)) c.usage = *usage;
     chosen.push_back(std::move(c));
   }
   bool any = false;

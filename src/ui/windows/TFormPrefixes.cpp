@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "leftovers/PrefixRemoval.h"
+#include "leftovers/RegistrySaves.h"
 #include "leftovers/SavesArchive.h"
 #include "util/FileIO.h"
 
@@ -138,7 +139,7 @@ void TFormPrefixes::ShowPrefixes(std::vector<KnownSystem> known,
   measuring_ = std::thread([this, prefixes = known_, stop = stop_] {
     for (std::size_t i = 0; i < prefixes.size() && !stop->load(); ++i) {
       auto programs = ProgramCount(prefixes[i]);
-      PrefixUsage usage = MeasureKnownSystem(prefixes[i]).value_or(PrefixUsage{});
+      PrefixUsage usage = MeasureWithRegistrySaves(prefixes[i]).value_or(PrefixUsage{});
       if (stop->load()) break;
       QMetaObject::invokeMethod(
           this, [this, i, programs, usage = std::move(usage)] { TakeMeasure(i, programs, usage); },
@@ -273,7 +274,7 @@ void TFormPrefixes::SaveSelected() {
   for (const std::size_t index : SelectedRows()) {
     const PrefixRow& row = rows_[index];
     const PrefixUsage usage =
-        row.usage ? *row.usage : MeasureKnownSystem(row.prefix).value_or(PrefixUsage{});
+        row.usage ? *row.usage : MeasureWithRegistrySaves(row.prefix).value_or(PrefixUsage{});
     if (!usage.saveFolders.empty()) chosen.push_back(&row);
   }
   if (chosen.empty()) {
