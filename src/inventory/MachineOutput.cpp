@@ -343,13 +343,18 @@ std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputForm
   return Dump(out);
 }
 
+// The outcome's name; for a dry run, the one it would have ("would_removed").
+static std::string Said(const OutcomeRecord& o) {
+  return (o.dryRun ? "would_" : "") + std::string(OutcomeName(o.outcome));
+}
+
 std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFormat format) {
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines = {
-        {"Key", "Name", "Prefix", "Outcome", "Error number", "Error"}};
+        {"Key", "Name", "Prefix", "Outcome", "Error number", "Error", "Command"}};
     for (const OutcomeRecord& o : outcomes)
-      lines.push_back({o.key, o.name, o.prefix, std::string(OutcomeName(o.outcome)),
-                       std::to_string(o.errorNumber), o.errorText});
+      lines.push_back({o.key, o.name, o.prefix, Said(o), std::to_string(o.errorNumber), o.errorText,
+                       o.command});
     return Table(lines, format);
   }
   json out = json::array();
@@ -357,9 +362,10 @@ std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFor
     out.push_back({{"key", o.key},
                    {"name", o.name},
                    {"prefix", o.prefix},
-                   {"outcome", std::string(OutcomeName(o.outcome))},
+                   {"outcome", Said(o)},
                    {"error_number", o.errorNumber},
-                   {"error_text", o.errorText}});
+                   {"error_text", o.errorText},
+                   {"command", o.command}});
   return Dump(out);
 }
 

@@ -79,6 +79,8 @@ struct OutcomeRecord {
   EntryOutcome outcome = EntryOutcome::StillInstalled;
   std::uint32_t errorNumber = 0;
   std::string errorText;
+  std::string command = {};  // the uninstaller's command line that ran or would run
+  bool dryRun = false;       // what would become of it: the outcome's name begins "would_"
 };
 std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFormat format);
 

@@ -111,8 +111,8 @@ const std::vector<std::string_view>& PrefixSizeFields() {
 }
 
 const std::vector<std::string_view>& OutcomeFields() {
-  static const std::vector<std::string_view> fields = {"key",     "name",         "prefix",
-                                                       "outcome", "error_number", "error_text"};
+  static const std::vector<std::string_view> fields = {
+      "key", "name", "prefix", "outcome", "error_number", "error_text", "command"};
   return fields;
 }
 

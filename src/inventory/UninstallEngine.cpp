@@ -219,6 +219,22 @@ std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, Language lan
   return {};
 }
 
+UninstallResult UninstallEngine::ExpectedResult(const TUninstallInfo& entry,
+                                                UninstallMode mode) const {
+  std::string program;
+  switch (ObstacleOf(UninstallCommandFor(entry, mode), program)) {
+    case Obstacle::None:
+      break;
+    case Obstacle::NoCommand:
+      return UninstallResult::MissingCommand;
+    case Obstacle::NotRunnable:
+      return UninstallResult::NotRunnable;
+    case Obstacle::NoWine:
+      return UninstallResult::RunnerFailed;
+  }
+  return UninstallResult::Finished;
+}
+
 UninstallBatch UninstallEngine::Run(const std::vector<TUninstallInfo>& entries, Language lang,
                                     UninstallObserver& observer, UninstallMode mode) {
   UninstallBatch batch;

@@ -82,6 +82,10 @@ class UninstallEngine {
   // no usable Wine for the prefix), to be said before a batch starts; empty when it will.
   std::string WhyNotRun(const TUninstallInfo& entry, Language lang,
                         UninstallMode mode = UninstallMode::Normal) const;
+  // What a run would make of the entry before its uninstaller starts: Finished when it would
+  // start, else MissingCommand, NotRunnable or RunnerFailed (no usable Wine), as WhyNotRun says.
+  UninstallResult ExpectedResult(const TUninstallInfo& entry,
+                                 UninstallMode mode = UninstallMode::Normal) const;
 
   // The error texts, exposed for the window and the tests.
   static std::string MissingCommandText(const std::string& name, Language lang);

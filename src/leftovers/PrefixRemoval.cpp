@@ -246,6 +246,11 @@ PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSys
         return result;
       }
     const std::string name = prefix.owner.empty() ? prefix.name : prefix.owner;
+    if (options.dryRun) {
+      result.outcome = PrefixOutcome::Removed;
+      result.shaderCacheRemoved = cacheId.has_value();
+      return result;
+    }
     if (!WriteSavesArchive(prefixDir, name, options.savesTo, result.archive, result.why,
                            RegistrySavesOf(prefix))) {
       result.outcome = PrefixOutcome::SavesNotKept;
@@ -259,6 +264,11 @@ PrefixRemoval RemovePrefix(const KnownSystem& prefix, const std::vector<KnownSys
                        : Said(Msg::WineStarted, lang, {result.archive.file});
       return result;
     }
+  }
+  if (options.dryRun) {
+    result.outcome = PrefixOutcome::Removed;
+    result.shaderCacheRemoved = cacheId.has_value();
+    return result;
   }
   // The spellings Wine's menu entries may give the prefix, taken while it is still there.
   std::vector<std::string> spellings = {prefix.path, prefix.path + "/"};

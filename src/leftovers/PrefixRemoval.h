@@ -45,6 +45,9 @@ struct PrefixRemovalOptions {
   Language lang = Language::English;
   // The folders of every prefix removed with this one: the archive may lie in none of them.
   std::vector<std::string> batchFolders = {};
+  // Judge everything and say what would happen (outcome Removed: it would go), but write no
+  // archive and move nothing.
+  bool dryRun = false;
 };
 
 // The known prefix that `path` names: its own folder or its removal folder, compared by the

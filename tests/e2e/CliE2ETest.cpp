@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -259,6 +260,82 @@ TEST(CliRemovePrefix, TheSavesFirstThenTheFolderAndNothingElse) {
   r = run({compat, "--yes"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.output.find("not a prefix"), std::string::npos) << r.output;
+}
+
+// Every file and folder below `root` with its kind, size, time and contents: two snapshots
+// are equal only when nothing below it changed.
+std::map<std::string, std::string> Tree(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> tree;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    const fs::path& path = it->path();
+    const auto status = fs::symlink_status(path);
+    std::string what = std::to_string(static_cast<int>(status.type()));
+    if (status.type() == fs::file_type::regular)
+      what += " " + std::to_string(fs::file_size(path)) + " " +
+              std::to_string(fs::last_write_time(path).time_since_epoch().count()) + " " +
+              test::ReadFile(path.string());
+    tree[fs::relative(path, root).string()] = what;
+  }
+  return tree;
+}
+
+// A dry run of each command that changes something says what would happen, with the outcome
+// each would have ("would_"), and changes nothing below the home: no file, no registry key, no
+// record, no archive, nothing in the trash.
+TEST(CliDryRun, SaysWhatWouldHappenAndChangesNothing) {
+  test::TempDir home;
+  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
+  test::MakePrefixDirs(compat + "/pfx");
+  test::WriteFile(compat + "/pfx/system.reg", kEntries);
+  test::MakeDirs(compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest");
+  test::WriteFile(compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest/slot1.sav", "progress");
+  const std::string cache = home / ".local/share/Steam/steamapps/shadercache/4000";
+  test::MakeDirs(cache);
+  test::WriteFile(cache + "/a.foz", std::string(5000, 'f'));
+  const std::string wine = home / ".wine";
+  test::MakePrefixDirs(wine);
+  test::WriteFile(
+      wine + "/system.reg",
+      kEntries +
+          "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Game] 1\n"
+          "\"DisplayName\"=\"Game\"\n\"UninstallString\"=\"C:\\\\Game\\\\uninst.exe /S\"\n");
+  test::MakeDirs(wine + "/drive_c/Game");
+  test::WriteFile(wine + "/drive_c/Game/uninst.exe", "MZ");
+  const auto before = Tree(home.Path());
+  const e2e::EnvList env = {
+      {"HOME", home.Path()}, {"WINEPREFIX", wine}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", ""}};
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), PGL_CLI_PATH);
+    return e2e::Run(args, env);
+  };
+  auto r = run({"remove-prefix", compat, "--dry-run", "--format", "json"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  auto json = nlohmann::json::parse(r.output);
+  EXPECT_EQ(json[0]["outcome"], "would_removed");
+  EXPECT_EQ(json[0]["shadercache_removed"], true);
+  r = run({"remove-prefix", compat, "--dry-run"});
+  EXPECT_NE(r.output.find("Would write the saves of Steam app 4000"), std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("Would move to the trash: " + compat), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("its shader cache " + cache), std::string::npos) << r.output;
+  r = run({"remove", "Game", "--dry-run", "--format", "json"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  json = nlohmann::json::parse(r.output);
+  EXPECT_EQ(json[0]["outcome"], "would_removed");
+  r = run({"remove", "Game", "--dry-run"});
+  EXPECT_NE(r.output.find("Would delete: HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                          "Uninstall\\Game (Game)"),
+            std::string::npos)
+      << r.output;
+  r = run({"uninstall", "Game", "--dry-run", "--format", "json"});
+  json = nlohmann::json::parse(r.output);
+  EXPECT_EQ(json[0]["command"], "C:\\Game\\uninst.exe /S");
+  EXPECT_TRUE(json[0]["outcome"] == "would_uninstalled" ||
+              json[0]["outcome"] == "would_runner_failed")
+      << r.output;
+  EXPECT_EQ(Tree(home.Path()), before);
 }
 
 // Two Lutris games with one name ("My Game"), removed by two pgl-cli at the same moment: two

@@ -28,15 +28,25 @@ TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
       {"HKLM\\B", "Comma, \"quoted\"", "/p", EntryOutcome::NotRemoved, 5, "line\nbreak\x1b[2J"},
   };
   EXPECT_EQ(FormatOutcomes(outcomes, OutputFormat::Csv),
-            "Key,Name,Prefix,Outcome,Error number,Error\r\n"
-            "HKLM\\A,Plain,/p,removed,0,\r\n"
-            "HKLM\\B,\"Comma, \"\"quoted\"\"\",/p,not_removed,5,line break [2J\r\n");
+            "Key,Name,Prefix,Outcome,Error number,Error,Command\r\n"
+            "HKLM\\A,Plain,/p,removed,0,,\r\n"
+            "HKLM\\B,\"Comma, \"\"quoted\"\"\",/p,not_removed,5,line break [2J,\r\n");
   EXPECT_EQ(FormatOutcomes(outcomes, OutputFormat::Tsv).substr(0, 4), "Key\t");
   const auto parsed = nlohmann::json::parse(FormatOutcomes(outcomes, OutputFormat::Json));
   ASSERT_EQ(parsed.size(), 2u);
   EXPECT_EQ(parsed[1]["name"], "Comma, \"quoted\"");
   EXPECT_EQ(parsed[1]["error_number"], 5);
   EXPECT_EQ(parsed[1]["error_text"], "line\nbreak\x1b[2J");  // escaped by JSON, kept whole
+  // A dry run's records: the outcome each would have, and the command that would run.
+  OutcomeRecord would{"HKLM\\C", "Game", "/p", EntryOutcome::Uninstalled, 0, ""};
+  would.command = "C:\\Game\\uninst.exe /S";
+  would.dryRun = true;
+  const auto dry = nlohmann::json::parse(FormatOutcomes({would}, OutputFormat::Json));
+  EXPECT_EQ(dry[0]["outcome"], "would_uninstalled");
+  EXPECT_EQ(dry[0]["command"], "C:\\Game\\uninst.exe /S");
+  EXPECT_EQ(FormatOutcomes({would}, OutputFormat::Tsv),
+            "Key\tName\tPrefix\tOutcome\tError number\tError\tCommand\n"
+            "HKLM\\C\tGame\t/p\twould_uninstalled\t0\t\tC:\\Game\\uninst.exe /S\n");
   const auto prefixes = nlohmann::json::parse(FormatPrefixes(
       {{"Game", "Steam", "win64", "/s/pfx", 12}, {"Broken", "Wine", "win64", "/b", std::nullopt}},
       OutputFormat::Json));
@@ -48,8 +58,7 @@ TEST(MachineOutput, TablesAndJsonOfOutcomesAndPrefixes) {
             "Broken\tWine\twin64\t?\t/b\t\tnone\t\t\t\n");
   // Measured: sizes in bytes, the save folders, the last use in UTC (none when unknown).
   PrefixRecord game{"Game", "Steam", "win64", "/s/pfx", 3, "/s", "Game", "removed"};
-  game.sizes =
-      PrefixSizes{4096, 100, {{"drive_c/users/u/Saved Games/G", 100}}, 1700000000, 8192};
+  game.sizes = PrefixSizes{4096, 100, {{"drive_c/users/u/Saved Games/G", 100}}, 1700000000, 8192};
   game.shaderCache = "/l/steamapps/shadercache/7";
   game.cloudSaves = "no";
   PrefixRecord plain{"~/.wine", "Wine", "win64", "/h/.wine", 0};

@@ -9,18 +9,49 @@
 #include "inventory/EntryList.h"
 #include "inventory/UninstallEngine.h"
 #include "inventory/UninstallPlaces.h"
+#include "registry/QV_Registry.h"
 
 namespace pgl::cli {
 
 namespace {
 
-int Remove(ManagedSystem& system, const std::vector<std::string>& keys, bool yes,
+// What remove would do, changing nothing: the keys it would delete, or why it could not.
+int DryRun(ManagedSystem& system, const std::vector<TUninstallInfo>& entries,
+           std::optional<OutputFormat> format) {
+  const std::string why = system.registry->WhyUnchangeable(Language::English);
+  std::vector<OutcomeRecord> outcomes;
+  for (const auto& entry : entries) {
+    OutcomeRecord record = Outcome(
+        system, entry, why.empty() ? EntryOutcome::Removed : EntryOutcome::NotRemoved, 0, why);
+    record.dryRun = true;
+    if (format) {
+      outcomes.push_back(std::move(record));
+      continue;
+    }
+    if (!why.empty()) {
+      Out("Would not remove: " + Safe(entry.DisplayName.str()) + ": " + Safe(why) + "\n");
+      continue;
+    }
+    const RootKey root = PlaceOf(entry.View).root;
+    for (const std::string& path : {UninstallKeyPath(entry.View, EntrySubkey(entry)),
+                                    ARPCacheKeyPath(entry.View, EntrySubkey(entry))})
+      if (RegKeyExists(*system.registry, root, path))
+        Out("Would delete: " +
+            Safe(std::string(root == kHkeyCurrentUser ? "HKCU\\" : "HKLM\\") + path) + " (" +
+            Safe(entry.DisplayName.str()) + ")\n");
+  }
+  if (format) Out(FormatOutcomes(outcomes, *format));
+  return why.empty() ? 0 : 1;
+}
+
+int Remove(ManagedSystem& system, const std::vector<std::string>& keys, bool yes, bool dryRun,
            std::optional<OutputFormat> format) {
   TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   std::vector<TUninstallInfo> entries;
   int exitCode = 0;
   if (!ResolveKeys(collection, keys, entries, exitCode)) return exitCode;
+  if (dryRun) return DryRun(system, entries, format);
   if (!Confirm("Remove these programs from the list (their uninstallers are not run)?", entries,
                yes))
     return 1;
@@ -54,6 +85,8 @@ class RemoveCommand : public Command {
         "uninstallers; fails when any stays");
     command->add_option("KEY", keys_, "a key name, or the key as \"list\" prints it")->required();
     command->add_flag("-y,--yes", yes_, "do not ask for confirmation on a terminal");
+    command->add_flag("--dry-run", dryRun_,
+                      "say which keys would be deleted, and change nothing (no question asked)");
     AddFormatOption(command, format_,
                     "what became of each program as a table (tsv, csv) or JSON, in place of the "
                     "lines for people");
@@ -62,13 +95,13 @@ class RemoveCommand : public Command {
   int Run(ManagedSystem* system) override {
     std::optional<OutputFormat> format;
     if (!format_.empty()) format = FormatNamed(format_);
-    return Remove(*system, keys_, yes_, format);
+    return Remove(*system, keys_, yes_, dryRun_, format);
   }
 
  private:
   std::vector<std::string> keys_;
   std::string format_;
-  bool yes_ = false;
+  bool yes_ = false, dryRun_ = false;
 };
 
 }  // namespace

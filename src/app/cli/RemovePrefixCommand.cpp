@@ -56,7 +56,7 @@ std::string Describe(const Chosen& c, bool keepSaves) {
 }
 
 int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, bool noSaves,
-                   bool yes, std::optional<OutputFormat> format) {
+                   bool yes, bool dryRun, std::optional<OutputFormat> format) {
   std::vector<std::string> notes;
   const std::vector<KnownSystem> known = KnownSystems(notes);
   const XdgFolders xdg = UserXdgFolders();
@@ -70,7 +70,7 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
   }
   bool any = false;
   for (const Chosen& c : chosen) any = any || c.prefix;
-  if (any && !yes) {
+  if (any && !yes && !dryRun) {
     // Whole prefixes go: never without a person's yes or a script's --yes.
     if (!InputIsTerminal())
       return Fail("removing prefixes needs --yes when no one is there to be asked");
@@ -83,6 +83,7 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
     if (!Agreed("Continue?")) return 1;
   }
   PrefixRemovalOptions options{savesTo, !noSaves, Language::English};
+  options.dryRun = dryRun;
   // The archive goes in none of the prefixes this command removes, saves or not.
   for (const Chosen& c : chosen)
     if (c.prefix)
@@ -112,12 +113,28 @@ int RemovePrefixes(const std::vector<std::string>& paths, std::string savesTo, b
       record.shaderCacheRemoved = r.shaderCacheRemoved;
       record.shaderCacheError = r.shaderCacheRemoved ? "" : r.shaderCacheWhy;
     }
+    if (dryRun) record.outcome = "would_" + record.outcome;
     record.errorText = r.why;
     for (const std::string& item : r.itemsNotMoved)
       record.errorText += (record.errorText.empty() ? "" : "; ") + item;
     allRemoved = allRemoved && r.outcome == PrefixOutcome::Removed && r.itemsNotMoved.empty() &&
                  (record.shaderCache.empty() || r.shaderCacheRemoved);
-    if (!format) {
+    if (!format && dryRun) {
+      if (r.outcome == PrefixOutcome::Removed) {
+        if (!noSaves && !c.usage.saveFolders.empty())
+          Out("Would write the saves of " + Safe(record.name) + " (" +
+              Megabytes(c.usage.savesBytes) + " in " + std::to_string(c.usage.saveFolders.size()) +
+              " folders) to an archive in " + Safe(savesTo) + "\n");
+        Out("Would move to the trash: " + Safe(record.path) + " and its menu entries\n");
+        if (r.shaderCacheRemoved)
+          Out("Would move to the trash: its shader cache " + Safe(record.shaderCache) + "\n");
+        else if (!record.shaderCache.empty())
+          Out("Would leave its shader cache " + Safe(record.shaderCache) + ": " +
+              Safe(r.shaderCacheWhy) + "\n");
+      } else {
+        Out("Would not remove: " + Safe(record.path) + ": " + Safe(r.why) + "\n");
+      }
+    } else if (!format) {
       if (r.outcome == PrefixOutcome::Removed) {
         if (!r.archive.file.empty())
           Out("Saves of " + Safe(record.name) + " (" + std::to_string(r.archive.files) +
@@ -160,6 +177,9 @@ class RemovePrefixCommand : public Command {
                         "documents folder)");
     command->add_flag("--no-saves", noSaves_, "do not keep the saves: they go with the prefix");
     command->add_flag("-y,--yes", yes_, "do not ask (needed where no one can be asked)");
+    command->add_flag("--dry-run", dryRun_,
+                      "say what would be archived and moved, and change nothing (no question "
+                      "asked)");
     AddFormatOption(command, format_,
                     "what became of each prefix as a table (tsv, csv) or JSON, in place of the "
                     "lines for people");
@@ -170,13 +190,13 @@ class RemovePrefixCommand : public Command {
     OpenSystemsForListing();
     std::optional<OutputFormat> format;
     if (!format_.empty()) format = FormatNamed(format_);
-    return RemovePrefixes(paths_, savesTo_, noSaves_, yes_, format);
+    return RemovePrefixes(paths_, savesTo_, noSaves_, yes_, dryRun_, format);
   }
 
  private:
   std::vector<std::string> paths_;
   std::string savesTo_, format_;
-  bool noSaves_ = false, yes_ = false;
+  bool noSaves_ = false, yes_ = false, dryRun_ = false;
 };
 
 }  // namespace

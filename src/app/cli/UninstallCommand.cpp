@@ -73,13 +73,49 @@ EntryOutcome StepOutcome(UninstallResult result) {
   return EntryOutcome::StillInstalled;
 }
 
+// What uninstall would run, changing nothing: each program's command line, or why it would not
+// be run. No record for leftovers is kept and no error is logged.
+int DryRun(ManagedSystem& system, const std::vector<TUninstallInfo>& entries, Language lang,
+           std::optional<OutputFormat> format, UninstallMode mode) {
+  TErrorList errors("");
+  UninstallEngine engine(*system.registry, *system.platform, *system.runner, errors);
+  std::vector<OutcomeRecord> outcomes;
+  bool allRun = true;
+  for (const auto& entry : entries) {
+    const UninstallResult result = engine.ExpectedResult(entry, mode);
+    const std::string why = engine.WhyNotRun(entry, lang, mode);
+    const std::string command =
+        result == UninstallResult::MissingCommand ? "" : UninstallCommandFor(entry, mode);
+    allRun = allRun && result == UninstallResult::Finished;
+    if (!format) {
+      if (result == UninstallResult::Finished)
+        Out("Would run: " + Safe(command) + "  (" + Safe(entry.DisplayName.str()) + ", " +
+            Safe(RegistryKeyOf(entry)) + ")\n");
+      else
+        Out("Would not run: " + Safe(entry.DisplayName.str()) + ": " + Safe(why) + "\n");
+      continue;
+    }
+    EntryOutcome outcome =
+        result == UninstallResult::Finished ? EntryOutcome::Uninstalled : StepOutcome(result);
+    if (result == UninstallResult::MissingCommand && mode == UninstallMode::Quiet)
+      outcome = EntryOutcome::NoQuietCommand;
+    OutcomeRecord record = Outcome(system, entry, outcome, 0, why);
+    record.command = command;
+    record.dryRun = true;
+    outcomes.push_back(std::move(record));
+  }
+  if (format) Out(FormatOutcomes(outcomes, *format));
+  return allRun ? 0 : 1;
+}
+
 int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool yes, Language lang,
-              std::optional<OutputFormat> format, UninstallMode mode, bool leftovers) {
+              std::optional<OutputFormat> format, UninstallMode mode, bool leftovers, bool dryRun) {
   TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   std::vector<TUninstallInfo> entries;
   int exitCode = 0;
   if (!ResolveKeys(collection, keys, entries, exitCode)) return exitCode;
+  if (dryRun) return DryRun(system, entries, lang, format, mode);
   if (!Confirm("Run the uninstallers of these programs?", entries, yes)) return 1;
   // What ties each program to the prefix, kept before anything runs: a batch cut short still
   // leaves the record its leftovers are found by.
@@ -172,6 +208,9 @@ class UninstallCommand : public Command {
                       "then move what each program that is gone left for sure (its folder, "
                       "shortcuts, keys pointing into it, Wine's menu entries) to the trash, its "
                       "registry keys saved to a file first");
+    command->add_flag("--dry-run", dryRun_,
+                      "say the command line each program's uninstaller would run with, or why it "
+                      "would not be run, and change nothing: nothing runs, no record is kept");
     AddFormatOption(command, format_,
                     "what became of each program as a table (tsv, csv) or JSON, in place of the "
                     "lines for people");
@@ -181,13 +220,13 @@ class UninstallCommand : public Command {
     std::optional<OutputFormat> format;
     if (!format_.empty()) format = FormatNamed(format_);
     return Uninstall(*system, keys_, yes_, LanguageOf(polish_), format,
-                     quiet_ ? UninstallMode::Quiet : UninstallMode::Normal, leftovers_);
+                     quiet_ ? UninstallMode::Quiet : UninstallMode::Normal, leftovers_, dryRun_);
   }
 
  private:
   std::vector<std::string> keys_;
   std::string format_;
-  bool yes_ = false, polish_ = false, quiet_ = false, leftovers_ = false;
+  bool yes_ = false, polish_ = false, quiet_ = false, leftovers_ = false, dryRun_ = false;
 };
 
 }  // namespace
