@@ -25,12 +25,12 @@ _pgl_cli() {
     list) options+=" --system-components --no-invalid --only-invalid --format --all-prefixes" ;;
     report) options+=" --system-components --no-invalid --only-invalid --polish" ;;
     backup) ;;
-    uninstall) options+=" --yes --polish --quiet --leftovers --format" ;;
-    remove) options+=" --yes --format" ;;
+    uninstall) options+=" --yes --polish --quiet --leftovers --dry-run --format" ;;
+    remove) options+=" --yes --dry-run --format" ;;
     restore) options+=" --dry-run --yes --polish" ;;
     leftovers) options+=" --remove --all-confidences --yes --polish --format" ;;
     desktop-entries) options+=" --remove --yes --polish --format" ;;
-    remove-prefix) options+=" --saves-to --no-saves --yes --format" ;;
+    remove-prefix) options+=" --saves-to --no-saves --yes --dry-run --format" ;;
   esac
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
