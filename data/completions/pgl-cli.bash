@@ -28,8 +28,8 @@ _pgl_cli() {
     uninstall) options+=" --yes --polish --quiet --leftovers --dry-run --format" ;;
     remove) options+=" --yes --dry-run --format" ;;
     restore) options+=" --dry-run --yes --polish" ;;
-    leftovers) options+=" --remove --all-confidences --yes --polish --format" ;;
-    desktop-entries) options+=" --remove --yes --polish --format" ;;
+    leftovers) options+=" --remove --all-confidences --dry-run --yes --polish --format" ;;
+    desktop-entries) options+=" --remove --dry-run --yes --polish --format" ;;
     remove-prefix) options+=" --saves-to --no-saves --yes --dry-run --format" ;;
   esac
   if [[ "$cur" == -* ]]; then

@@ -25,7 +25,7 @@ complete -c pgl-cli -n "__fish_seen_subcommand_from uninstall remove restore lef
 complete -c pgl-cli -n "__fish_seen_subcommand_from report uninstall restore leftovers desktop-entries" -l polish -d 'texts in Polish'
 complete -c pgl-cli -n "__fish_seen_subcommand_from uninstall" -l quiet -d 'quiet uninstall commands'
 complete -c pgl-cli -n "__fish_seen_subcommand_from uninstall" -l leftovers -d 'then remove the sure leftovers'
-complete -c pgl-cli -n "__fish_seen_subcommand_from restore uninstall remove remove-prefix" -l dry-run -d 'only say what it would do'
+complete -c pgl-cli -n "__fish_seen_subcommand_from restore uninstall remove remove-prefix leftovers desktop-entries" -l dry-run -d 'only say what it would do'
 complete -c pgl-cli -n "__fish_seen_subcommand_from leftovers desktop-entries" -l remove -d 'move them to the trash'
 complete -c pgl-cli -n "__fish_seen_subcommand_from leftovers" -l all-confidences -d 'the likely and uncertain items too'
 complete -c pgl-cli -n "__fish_seen_subcommand_from remove-prefix" -l saves-to -r -a '(__fish_complete_directories)' -d 'folder for the saves'

@@ -1,5 +1,7 @@
 #include "inventory/MachineOutput.h"
 
+#include <algorithm>
+
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -324,22 +326,26 @@ std::string FormatPrefixOutcomes(const std::vector<PrefixOutcomeRecord>& outcome
 }
 
 std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputFormat format) {
+  const bool outcomes = std::any_of(items.begin(), items.end(),
+                                    [](const LeftoverRecord& i) { return !i.outcome.empty(); });
   if (format != OutputFormat::Json) {
     std::vector<std::vector<std::string>> lines = {
         {"Program", "Confidence", "Kind", "Item", "Size", "Reason"}};
-    for (const LeftoverRecord& i : items)
+    if (outcomes) lines[0].push_back("Outcome");
+    for (const LeftoverRecord& i : items) {
       lines.push_back(
           {i.programKey, i.confidence, i.kind, i.item, std::to_string(i.size), i.reason});
+      if (outcomes) lines.back().push_back(i.outcome);
+    }
     return Table(lines, format);
   }
   json out = json::array();
-  for (const LeftoverRecord& i : items)
-    out.push_back({{"key", i.programKey},
-                   {"confidence", i.confidence},
-                   {"kind", i.kind},
-                   {"item", i.item},
-                   {"size_bytes", i.size},
-                   {"reason", i.reason}});
+  for (const LeftoverRecord& i : items) {
+    json record = {{"key", i.programKey}, {"confidence", i.confidence}, {"kind", i.kind},
+                   {"item", i.item},      {"size_bytes", i.size},       {"reason", i.reason}};
+    if (outcomes) record["outcome"] = i.outcome;
+    out.push_back(std::move(record));
+  }
   return Dump(out);
 }
 

@@ -90,6 +90,9 @@ std::string FormatOutcomes(const std::vector<OutcomeRecord>& outcomes, OutputFor
 struct LeftoverRecord {
   std::string programKey, confidence, kind, item, reason;
   std::uint64_t size = 0;
+  // A dry run's: what would become of the item ("would_removed", "would_stay"); the column
+  // ("Outcome", "outcome") is there only when some record has one.
+  std::string outcome = {};
 };
 std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputFormat format);
 

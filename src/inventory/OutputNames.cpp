@@ -117,8 +117,8 @@ const std::vector<std::string_view>& OutcomeFields() {
 }
 
 const std::vector<std::string_view>& LeftoverFields() {
-  static const std::vector<std::string_view> fields = {"key",  "confidence", "kind",
-                                                       "item", "size_bytes", "reason"};
+  static const std::vector<std::string_view> fields = {"key",        "confidence", "kind",   "item",
+                                                       "size_bytes", "reason",     "outcome"};
   return fields;
 }
 

@@ -303,6 +303,11 @@ TEST(CliDryRun, SaysWhatWouldHappenAndChangesNothing) {
           "\"DisplayName\"=\"Game\"\n\"UninstallString\"=\"C:\\\\Game\\\\uninst.exe /S\"\n");
   test::MakeDirs(wine + "/drive_c/Game");
   test::WriteFile(wine + "/drive_c/Game/uninst.exe", "MZ");
+  // Wine's menu entry of a prefix that is gone.
+  const std::string orphan = home / ".local/share/applications/wine/Programs/Old.desktop";
+  test::MakeDirs(home / ".local/share/applications/wine/Programs");
+  test::WriteFile(orphan, "[Desktop Entry]\nExec=env WINEPREFIX=\"" + (home / "gone-prefix") +
+                              "\" wine C:\\\\\\\\x.lnk\n");
   const auto before = Tree(home.Path());
   const e2e::EnvList env = {
       {"HOME", home.Path()}, {"WINEPREFIX", wine}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", ""}};
@@ -335,6 +340,21 @@ TEST(CliDryRun, SaysWhatWouldHappenAndChangesNothing) {
   EXPECT_TRUE(json[0]["outcome"] == "would_uninstalled" ||
               json[0]["outcome"] == "would_runner_failed")
       << r.output;
+  r = run({"desktop-entries", "--remove", "--dry-run", "--format", "json"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  // The note on the standard error stream comes with it: the records are the JSON array.
+  const auto records = [](const std::string& output) {
+    const std::size_t open = output.find('[');
+    return nlohmann::json::parse(output.substr(open, output.rfind(']') + 1 - open));
+  };
+  json = records(r.output);
+  ASSERT_EQ(json.size(), 1u) << r.output;
+  EXPECT_EQ(json[0]["item"], orphan);
+  EXPECT_EQ(json[0]["outcome"], "would_removed");
+  // A program still installed: its leftovers would stay.
+  r = run({"leftovers", "Game", "--remove", "--dry-run", "--format", "json"});
+  json = records(r.output);
+  for (const auto& item : json) EXPECT_EQ(item["outcome"], "would_stay") << r.output;
   EXPECT_EQ(Tree(home.Path()), before);
 }
 

@@ -1,4 +1,5 @@
 // leftovers and desktop-entries: what programs and deleted prefixes left, and removing it.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,8 +18,19 @@ namespace {
 
 // What the programs left (or, for a program still listed, what it would leave): a line per item
 // with its confidence and reason; --remove takes the sure ones (all with --all-confidences).
+// A dry run's records: each item found with what would become of it; the lines for people
+// name what would go.
+void SayWhatWouldGo(std::vector<LeftoverRecord>& records, const std::vector<Leftover>& chosen) {
+  for (LeftoverRecord& record : records) {
+    const bool goes = std::any_of(chosen.begin(), chosen.end(), [&record](const Leftover& item) {
+      return item.Text() == record.item;
+    });
+    record.outcome = goes ? "would_removed" : "would_stay";
+  }
+}
+
 int Leftovers(ManagedSystem& system, const std::vector<std::string>& keys, bool remove, bool yes,
-              bool allConfidences, OutputFormat format, Language lang) {
+              bool allConfidences, bool dryRun, OutputFormat format, Language lang) {
   TUninstallCollection collection(*system.registry, *system.platform);
   ReportUnreadable(collection.ReadUninstallEntries());
   const LeftoverScope scope = MakeLeftoverScope(system, collection);
@@ -58,13 +70,19 @@ int Leftovers(ManagedSystem& system, const std::vector<std::string>& keys, bool 
       if (!installed) found.push_back(std::move(item));
     }
   }
+  const auto chosen = OfConfidence(found, allConfidences);
+  if (remove && dryRun) SayWhatWouldGo(records, chosen);
   Out(FormatLeftovers(records, format));
   if (!remove) return exitCode;
-  const auto chosen = OfConfidence(found, allConfidences);
   if (chosen.empty()) {
     Note("nothing to remove" +
          std::string(allConfidences ? "."
                                     : " (only sure items are removed without --all-confidences)."));
+    return exitCode;
+  }
+  if (dryRun) {
+    Note(std::to_string(chosen.size()) + " items would go (files to the trash, registry keys " +
+         "saved to a file first); nothing was changed.");
     return exitCode;
   }
   if (!yes && InputIsTerminal() &&
@@ -77,15 +95,20 @@ int Leftovers(ManagedSystem& system, const std::vector<std::string>& keys, bool 
 
 // Wine's menu entries, icons and file types of prefixes whose folder is gone; --remove moves
 // them to the trash.
-int DesktopEntries(bool remove, bool yes, OutputFormat format, Language lang) {
+int DesktopEntries(bool remove, bool yes, bool dryRun, OutputFormat format, Language lang) {
   LeftoverScope scope;
   scope.xdg = UserXdgFolders();
   std::vector<std::string> gone;
   const auto items = OrphanedDesktopEntries(scope.xdg, gone);
   std::vector<LeftoverRecord> records;
   for (const auto& item : items) records.push_back(RecordOf("", item, format, lang));
+  if (remove && dryRun) SayWhatWouldGo(records, items);
   Out(FormatLeftovers(records, format));
   if (!remove || items.empty()) return 0;
+  if (dryRun) {
+    Note(std::to_string(items.size()) + " items would go to the trash; nothing was changed.");
+    return 0;
+  }
   if (!yes && InputIsTerminal() &&
       !Agreed("Move these " + std::to_string(items.size()) + " items to the trash?"))
     return 1;
@@ -109,20 +132,22 @@ class LeftoversCommand : public Command {
                       "deleted)");
     command->add_flag("--all-confidences", allConfidences_,
                       "with --remove: the likely and uncertain items too");
+    command->add_flag("--dry-run", dryRun_,
+                      "with --remove: say which items would go, and change nothing");
     command->add_flag("-y,--yes", yes_, "do not ask for confirmation on a terminal");
     command->add_flag("--polish", polish_, "texts in Polish");
     AddFormatOption(command, format_, "tsv (default), csv or json");
     return command;
   }
   int Run(ManagedSystem* system) override {
-    return Leftovers(*system, keys_, remove_, yes_, allConfidences_, FormatNamed(format_),
+    return Leftovers(*system, keys_, remove_, yes_, allConfidences_, dryRun_, FormatNamed(format_),
                      LanguageOf(polish_));
   }
 
  private:
   std::vector<std::string> keys_;
   std::string format_ = "tsv";
-  bool remove_ = false, allConfidences_ = false, yes_ = false, polish_ = false;
+  bool remove_ = false, allConfidences_ = false, yes_ = false, polish_ = false, dryRun_ = false;
 };
 
 class DesktopEntriesCommand : public Command {
@@ -133,6 +158,8 @@ class DesktopEntriesCommand : public Command {
         "Wine's menu entries, desktop shortcuts, icons and file types of prefixes whose folder "
         "no longer exists (a deleted bottle or game), a line each as \"leftovers\" prints them");
     command->add_flag("--remove", remove_, "move them to the trash");
+    command->add_flag("--dry-run", dryRun_,
+                      "with --remove: say which items would go, and change nothing");
     command->add_flag("-y,--yes", yes_, "do not ask for confirmation on a terminal");
     command->add_flag("--polish", polish_, "texts in Polish");
     AddFormatOption(command, format_, "tsv (default), csv or json");
@@ -140,12 +167,12 @@ class DesktopEntriesCommand : public Command {
   }
   Needs What() const override { return Needs::Nothing; }
   int Run(ManagedSystem*) override {
-    return DesktopEntries(remove_, yes_, FormatNamed(format_), LanguageOf(polish_));
+    return DesktopEntries(remove_, yes_, dryRun_, FormatNamed(format_), LanguageOf(polish_));
   }
 
  private:
   std::string format_ = "tsv";
-  bool remove_ = false, yes_ = false, polish_ = false;
+  bool remove_ = false, yes_ = false, polish_ = false, dryRun_ = false;
 };
 
 }  // namespace
