@@ -95,6 +95,9 @@ TEST_F(PrefixesWindowTest, LargestFirstAndTheRemovedGameStandsOut) {
   EXPECT_EQ(table->item(0, static_cast<int>(PrefixColumn::State))->text(), "removed");
   w.SetLang(Language::Polish);
   EXPECT_EQ(table->item(0, static_cast<int>(PrefixColumn::State))->text(), "usunięty");
+  // No Steam game here: no shader cache or cloud column.
+  EXPECT_TRUE(table->isColumnHidden(static_cast<int>(PrefixColumn::ShaderCache)));
+  EXPECT_TRUE(table->isColumnHidden(static_cast<int>(PrefixColumn::Cloud)));
   EXPECT_EQ(w.windowTitle(), "Prefiksy");
 }
 
@@ -123,6 +126,7 @@ TEST_F(PrefixesWindowTest, AGamesShaderCacheIsShownCountedAndRemovedWithIt) {
   EXPECT_EQ(cell(PrefixColumn::Size), Trimmed(SizeToText(static_cast<std::int64_t>(
                                           game.usage->sizeBytes + *game.usage->shaderCacheBytes))));
   EXPECT_EQ(cell(PrefixColumn::Cloud), "no");
+  EXPECT_FALSE(table->isColumnHidden(static_cast<int>(PrefixColumn::ShaderCache)));
   // The largest row's bar is full: the prefix's part, then the cache's.
   const SizeShares shares = SizeShareOf(game, RowBytes(game));
   EXPECT_NEAR(shares.prefix + shares.cache, 1.0, 1e-9);

@@ -197,6 +197,12 @@ void TFormPrefixes::Fill() {
     if (std::find(selected.begin(), selected.end(), row.id) != selected.end())
       table_->selectRow(static_cast<int>(r));
   }
+  // The Steam columns only where a Steam game is listed.
+  const bool steam = std::any_of(rows_.begin(), rows_.end(), [](const PrefixRow& row) {
+    return row.prefix.cloudSaves != CloudSaves::None || !row.prefix.shaderCache.empty();
+  });
+  table_->setColumnHidden(static_cast<int>(PrefixColumn::ShaderCache), !steam);
+  table_->setColumnHidden(static_cast<int>(PrefixColumn::Cloud), !steam);
   table_->resizeColumnsToContents();
   summary_->setText(QString::fromStdString(RemovedSummary(rows_, lang_)));
 }
