@@ -40,7 +40,7 @@ std::vector<RegExportKey> RegistrySaveKeys(RegistryStore& registry) {
 std::string RegistrySavesScript(RegistryStore& registry, std::vector<std::string>& leftOut) {
   const std::vector<RegExportKey> keys = RegistrySaveKeys(registry);
   if (keys.empty()) return "";
-  RegExportResult result = BuildRegistryExport(registry, keys, UserAnsiCodePage());
+  RegExportResult result = BuildRegistryExport(registry, keys, UserAnsiCodePage(), true);
   leftOut = std::move(result.leftOut);
   return std::move(result.bytes);
 }
@@ -52,7 +52,7 @@ std::optional<PrefixUsage> MeasureWithRegistrySaves(const KnownSystem& prefix) {
   if (!registry) return usage;
   for (const RegExportKey& key : RegistrySaveKeys(*registry)) {
     const std::uint64_t bytes =
-        BuildRegistryExport(*registry, {key}, UserAnsiCodePage()).bytes.size();
+        BuildRegistryExport(*registry, {key}, UserAnsiCodePage(), true).bytes.size();
     usage->savesBytes += bytes;
     usage->saveFolders.push_back({"HKEY_CURRENT_USER\\" + key.path, bytes});
   }

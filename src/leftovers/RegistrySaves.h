@@ -17,7 +17,8 @@ namespace pgl {
 // are left out. In the registry's order.
 std::vector<RegExportKey> RegistrySaveKeys(RegistryStore& registry);
 
-// Those keys as a registry script, values whole (the exporter the backups use); empty when
+// Those keys as a registry script for Wine's registry editor, values whole (the exporter the
+// backups use, with a line feed in a value name written as "\n", which Wine reads); empty when
 // there are none. What no script can hold is named in `leftOut`.
 std::string RegistrySavesScript(RegistryStore& registry, std::vector<std::string>& leftOut);
 

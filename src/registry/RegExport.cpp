@@ -32,9 +32,11 @@ bool HasLoneSurrogate(std::u16string_view s) {
 }
 
 // A name that a registry script can carry: no line break (it would end the line) and no
-// unpaired surrogate (no file encoding holds one).
-bool NameCarried(std::u16string_view name) {
-  return name.find_first_of(u"\r\n") == std::u16string_view::npos && !HasLoneSurrogate(name);
+// unpaired surrogate (no file encoding holds one). Wine's registry editor also reads "\n" in a
+// name as a line feed, so a script for Wine carries those.
+bool NameCarried(std::u16string_view name, bool forWine) {
+  return name.find_first_of(forWine ? u"\r" : u"\r\n") == std::u16string_view::npos &&
+         !HasLoneSurrogate(name);
 }
 
 // The text of string data that is exactly one terminated text: an even size, a zero unit at
@@ -48,11 +50,16 @@ std::optional<std::u16string> TerminatedText(std::string_view data) {
   return units;
 }
 
-// Backslash and double quote get their escapes: for value names in every form.
-std::string EscapeName(std::string_view text) {
+// Backslash and double quote get their escapes: for value names in every form; in a script
+// for Wine a line feed is "\n".
+std::string EscapeName(std::string_view text, bool forWine = false) {
   std::string out;
   out.reserve(text.size() + 4);
   for (char c : text) {
+    if (forWine && c == '\n') {
+      out += "\\n";
+      continue;
+    }
     if (c == '\\' || c == '"') out += '\\';
     out += c;
   }
@@ -63,7 +70,9 @@ std::string EscapeName(std::string_view text) {
 // code page cannot hold is noticed at once.
 class ExportWriter {
  public:
-  ExportWriter(int codePage, bool unicode) : codePage_(codePage), unicode_(unicode) {}
+  ExportWriter(int codePage, bool unicode, bool forWine = false)
+      : codePage_(codePage), unicode_(unicode), forWine_(forWine) {}
+  bool ForWine() const { return forWine_; }
 
   bool Unicode() const { return unicode_; }
   void Raw(std::string_view ascii) { out_ += ascii; }
@@ -118,6 +127,7 @@ class ExportWriter {
 
   int codePage_;
   bool unicode_;
+  bool forWine_;
   std::string out_;
   std::string scratch_;
 };
@@ -130,7 +140,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
     w.Raw("@=");
   } else {
     w.Raw("\"");
-    w.Text(EscapeName(Utf16ToUtf8(value.Name())));
+    w.Text(EscapeName(Utf16ToUtf8(value.Name()), w.ForWine()));
     w.Raw("\"=");
   }
   char text[24];
@@ -210,7 +220,7 @@ void WriteKeyValues(const RegKey* key, const std::string& header, ExportWriter& 
                     RegExportResult& result) {
   if (!key) return;
   for (const RegValue& value : key->Values()) {
-    if (!NameCarried(value.Name())) {
+    if (!NameCarried(value.Name(), w.ForWine())) {
       if (!w.Unicode()) throw NeedsUnicode{};
       result.leftOut.push_back(header + ": a value whose name no registry script can hold");
       continue;
@@ -227,8 +237,8 @@ void WriteKeyValues(const RegKey* key, const std::string& header, ExportWriter& 
 }
 
 std::string Build(RegistryStore& store, const std::vector<RegExportKey>& keys, int codePage,
-                  bool unicode, RegExportResult& result) {
-  ExportWriter w(codePage, unicode);
+                  bool unicode, bool forWine, RegExportResult& result) {
+  ExportWriter w(codePage, unicode, forWine);
   result.leftOut.clear();
   result.notExact.clear();
   w.Raw(unicode ? "Windows Registry Editor Version 5.00" : "REGEDIT4");
@@ -256,7 +266,7 @@ std::string Build(RegistryStore& store, const std::vector<RegExportKey>& keys, i
       std::vector<std::pair<const RegKey*, std::string>> block;
       for (const auto& child : key->SubKeys()) {
         const std::string childPath = path + "\\" + Utf16ToUtf8(child->Name());
-        if (!NameCarried(child->Name())) {
+        if (!NameCarried(child->Name(), false)) {
           if (!w.Unicode()) throw NeedsUnicode{};
           result.leftOut.push_back(rootName + "\\" + path +
                                    ": a subkey (with everything below it) whose name no registry "
@@ -318,15 +328,15 @@ RegExportResult BuildRegistryExport(RegistryStore& store, RootKey root, std::str
 }
 
 RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegExportKey>& keys,
-                                    int codePage) {
+                                    int codePage, bool forWine) {
   if (keys.empty()) return {};
   for (const auto& key : keys)
     if (RootKeyName(key.root).empty()) return {};
   RegExportResult result;
   try {
-    result.bytes = Build(store, keys, codePage, false, result);
+    result.bytes = Build(store, keys, codePage, false, forWine, result);
   } catch (const NeedsUnicode&) {
-    result.bytes = Build(store, keys, codePage, true, result);
+    result.bytes = Build(store, keys, codePage, true, forWine, result);
     result.form = RegScriptForm::Unicode;
   }
   return result;

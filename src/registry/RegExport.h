@@ -51,8 +51,10 @@ struct RegExportKey {
   RootKey root;
   std::string path;
 };
+// `forWine`: a script only Wine's registry editor reads, which takes "\n" in a value name for a
+// line feed: such names are written rather than left out.
 RegExportResult BuildRegistryExport(RegistryStore& store, const std::vector<RegExportKey>& keys,
-                                    int codePage);
+                                    int codePage, bool forWine = false);
 
 // Builds the export and writes it to `fileName` (replacing it, all or nothing). Raises
 // ERegistryExportError when the file cannot be written. Answers the form it was written in.

@@ -294,8 +294,9 @@ TEST_F(Leftovers, ProgramsThatReachBeyondThemselvesTakeNothingElse) {
       << r.output;
 }
 
-// A game's saves in the registry, written by Wine's own reg.exe: registry.reg brings them back
-// into a new prefix with `wine regedit`, value for value (names, types and bytes).
+// A game's saves in the registry, written by Wine's own reg.exe (and a name with a line break):
+// registry.reg brings them back into a new prefix with `wine regedit`, value for value (names,
+// types and bytes).
 TEST(RegistrySaves, WineRegeditBringsTheGamesKeysBack) {
   test::TempDir dir;
   const std::string old = e2e::NewPrefix(dir / "old");
@@ -315,6 +316,16 @@ TEST(RegistrySaves, WineRegeditBringsTheGamesKeysBack) {
     const auto added = e2e::RunWine(old, args);
     ASSERT_EQ(added.exitCode, 0) << added.output;
   }
+  // A name with a line break, which reg.exe cannot write: added to Wine's own file form.
+  e2e::WaitForServer(old);
+  {
+    std::string user = test::ReadFile(old + "/user.reg");
+    const std::size_t at = user.find("[Software\\\\Studio\\\\Game]");
+    ASSERT_NE(at, std::string::npos) << user;
+    const std::size_t line = user.find('\n', user.find("#time=", at)) + 1;
+    user.insert(line, "\"Line\\nBreak\"=\"two\\nlines\"\n");
+    test::WriteFile(old + "/user.reg", user);
+  }
   WinePrefixRegistry before(old);
   std::vector<std::string> leftOut;
   const std::string script = RegistrySavesScript(before, leftOut);
@@ -331,7 +342,7 @@ TEST(RegistrySaves, WineRegeditBringsTheGamesKeysBack) {
   ASSERT_NE(game(after), nullptr);
   const auto& was = game(before)->Values();
   const auto& is = game(after)->Values();
-  ASSERT_EQ(was.size(), values.size());
+  ASSERT_EQ(was.size(), values.size() + 1);
   ASSERT_EQ(is.size(), was.size());
   for (std::size_t i = 0; i < was.size(); ++i) {
     SCOPED_TRACE(Utf16ToUtf8(was[i].Name()));
