@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,16 @@ const char* const kBasicMachineRegistry =
     "\"PATH\"=str(2):\"%SystemRoot%\\\\system32;%SystemRoot%\"\n";
 
 #ifndef _WIN32
+std::uint64_t DuBytes(const std::string& dir) {
+  std::FILE* pipe = ::popen(("du -s -B1 '" + dir + "'").c_str(), "r");
+  unsigned long long bytes = 0;
+  if (pipe) {
+    if (std::fscanf(pipe, "%llu", &bytes) != 1) bytes = 0;
+    ::pclose(pipe);
+  }
+  return bytes;
+}
+
 namespace {
 constexpr uid_t kTestUser = 65534;
 }  // namespace

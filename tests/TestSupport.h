@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders and small file utilities.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,8 @@ void MakeWindowsFile(const std::string& prefix, const std::string& windowsPath,
 void MakePrefixDirs(const std::string& prefix);
 
 #ifndef _WIN32
+// What `du -s -B1` prints for a folder, in bytes (0 when it cannot be run).
+std::uint64_t DuBytes(const std::string& dir);
 // Runs `body` in a child process as a user that is not root (nobody, 65534, when these tests
 // run as root; the same user otherwise) and answers its result, or -1 when the child failed.
 // Files the child must reach are given to that user first with GiveToTestUser.

@@ -205,18 +205,16 @@ UninstallEngine::Obstacle UninstallEngine::ObstacleOf(const std::string& command
 
 std::string UninstallEngine::WhyNotRun(const TUninstallInfo& entry, Language lang,
                                        UninstallMode mode) const {
-  std::string program;
-  switch (ObstacleOf(UninstallCommandFor(entry, mode), program)) {
-    case Obstacle::None:
-      break;
-    case Obstacle::NoCommand:
+  switch (ExpectedResult(entry, mode)) {
+    case UninstallResult::MissingCommand:
       return Text(mode == UninstallMode::Quiet ? Msg::WhyNoQuietCommand : Msg::WhyNoCommand, lang);
-    case Obstacle::NotRunnable:
+    case UninstallResult::NotRunnable:
       return Text(Msg::WhyNotRunnable, lang);
-    case Obstacle::NoWine:
+    case UninstallResult::RunnerFailed:
       return Text(Msg::WhyNoWine, lang, {runner_.WhyNothingRuns(lang)});
+    default:
+      return {};
   }
-  return {};
 }
 
 UninstallResult UninstallEngine::ExpectedResult(const TUninstallInfo& entry,

@@ -65,16 +65,6 @@ TEST(SaveFolders, TheFoldersThatMayHoldSaves) {
   for (const auto& [dir, may] : cases) EXPECT_EQ(MayHoldSaves(dir), may) << dir;
 }
 
-std::uint64_t DuBytes(const std::string& dir) {
-  std::FILE* pipe = ::popen(("du -s -B1 '" + dir + "'").c_str(), "r");
-  unsigned long long bytes = 0;
-  if (pipe) {
-    if (std::fscanf(pipe, "%llu", &bytes) != 1) bytes = 0;
-    ::pclose(pipe);
-  }
-  return bytes;
-}
-
 void File(const std::string& path, std::size_t size, std::time_t mtime = 0) {
   test::MakeDirs(path.substr(0, path.rfind('/')));
   test::WriteFile(path, std::string(size, 'x'));
@@ -107,7 +97,7 @@ TEST(PrefixUsage, CountsAsDuDoesAndTellsTheSavesApart) {
   for (const unsigned threads : {1u, 4u}) {
     SCOPED_TRACE(threads);
     const PrefixUsage usage = MeasurePrefix(compat, pfx, threads);
-    EXPECT_EQ(usage.sizeBytes, DuBytes(compat));
+    EXPECT_EQ(usage.sizeBytes, test::DuBytes(compat));
     EXPECT_LT(usage.sizeBytes, 1u << 20);  // the linked Documents is not the prefix's
     // The save (counted once for its two names) and the settings under LocalLow.
     struct stat save {

@@ -29,16 +29,6 @@ void File(const std::string& path, const std::string& text) {
   test::WriteFile(path, text);
 }
 
-std::uint64_t Du(const std::string& dir) {
-  std::FILE* pipe = ::popen(("du -s -B1 '" + dir + "'").c_str(), "r");
-  unsigned long long bytes = 0;
-  if (pipe) {
-    if (std::fscanf(pipe, "%llu", &bytes) != 1) bytes = 0;
-    ::pclose(pipe);
-  }
-  return bytes;
-}
-
 // Steam with two libraries: games installed and removed, with and without shader caches,
 // Steam's own compatdata/0 and shadercache/0, a cache that is a link, and a user's cloud lists.
 class SteamGameFilesTest : public ::testing::Test {
@@ -101,7 +91,7 @@ TEST_F(SteamGameFilesTest, EachGameHasItsCacheAndCloudState) {
   // Measured as du -s -B1 measures it; a link is the link alone.
   for (const char* id : {"100", "200", "300"}) {
     std::vector<std::string> unreadable;
-    EXPECT_EQ(FolderDiskBytes(caches + id, unreadable), Du(caches + id)) << id;
+    EXPECT_EQ(FolderDiskBytes(caches + id, unreadable), test::DuBytes(caches + id)) << id;
     EXPECT_TRUE(unreadable.empty());
   }
 }
