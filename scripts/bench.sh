@@ -55,18 +55,21 @@ build/bench/bench/pgl_make_bench_prefix "$work/v25000" 25000 --varied
 time_list "$work/v25000" 3
 rm -rf "$work/v25000"
 
-echo "== pgl-cli list --all-prefixes over 100 stock prefixes (bottles in a home of their own)"
-bottles=$work/home/.local/share/bottles/bottles
+echo "-- system calls of pgl-cli list on 25,000 programs"
+WINEPREFIX=$work/p25000 strace -f -c -e trace=newfstatat,openat,getdents64 -o "$work/strace.txt" \
+  build/bench/src/pgl-cli list >/dev/null
+sed -n '3,8p' "$work/strace.txt"
+
+# A home as users have it: 100 Bottles bottles, 40 Steam games' prefixes with their shader
+# caches, and Wine's menu entries for a few hundred programs.
+busy=$work/busy-home
+bottles=$busy/.local/share/bottles/bottles
 mkdir -p "$bottles"
 for i in $(seq 1 100); do
   cp -al "$work/stock" "$bottles/b$i"
   printf 'Name: Bottle %s\nRunner: sys-wine\n' "$i" >"$bottles/b$i/bottle.yml"
 done
-HOME=$work/home hyperfine --warmup 1 --runs 10 -N "build/bench/src/pgl-cli list --all-prefixes"
-rm -rf "$work/home"
-
-echo "== pgl-cli prefixes --sizes over 40 Proton prefixes, each with a 24 MB shader cache, against du"
-steam=$work/steam-home/.local/share/Steam
+steam=$busy/.local/share/Steam
 for i in $(seq 1 40); do
   id=$((2000 + i))
   mkdir -p "$steam/steamapps/compatdata/$id" "$steam/steamapps/shadercache/$id/fozpipelinesv6"
@@ -74,18 +77,36 @@ for i in $(seq 1 40); do
   for f in 1 2 3; do
     head -c 8388608 /dev/urandom >"$steam/steamapps/shadercache/$id/fozpipelinesv6/$f.foz"
   done
+  printf '"AppState"\n{\n\t"appid"\t"%s"\n\t"name"\t"Game %s"\n}\n' "$id" "$id" \
+    >"$steam/steamapps/appmanifest_$id.acf"
 done
-measured=$(echo "$steam"/steamapps/compatdata/* "$steam"/steamapps/shadercache/*)
-HOME=$work/steam-home hyperfine --warmup 1 --runs 5 -N \
+mkdir -p "$busy/.steam"
+ln -s ../.local/share/Steam "$busy/.steam/steam"
+menu=$busy/.local/share/applications/wine/Programs
+for i in $(seq 1 300); do
+  mkdir -p "$menu/Program $i"
+  printf '[Desktop Entry]\nName=Program %s\nExec=env WINEPREFIX="%s" wine start /unix x.lnk\nType=Application\n' \
+    "$i" "$bottles/b$((i % 100 + 1))" >"$menu/Program $i/Program $i.desktop"
+done
+
+echo "== pgl-cli list --all-prefixes over 100 stock prefixes (bottles in a home of their own)"
+HOME=$busy hyperfine --warmup 1 --runs 10 -N "build/bench/src/pgl-cli list --all-prefixes"
+
+echo "== pgl-cli prefixes --sizes over 140 prefixes, 40 of them Proton's with a 24 MB shader cache, against du"
+measured=$(echo "$steam"/steamapps/compatdata/* "$steam"/steamapps/shadercache/* "$bottles"/*)
+HOME=$busy hyperfine --warmup 1 --runs 5 -N \
   "build/bench/src/pgl-cli prefixes --sizes --format json" "du -s -B1 $measured"
-rm -rf "$work/steam-home"
 
 echo "== The window on 25,000 programs: start-up to the first painted list, header clicks, memory"
-mkdir -p "$work/settings"
-echo "-- first start (no settings file: the first backup is written)"
-QT_QPA_PLATFORM=offscreen build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
+mkdir -p "$work/settings" "$work/empty-home"
+echo "-- first start (no settings file: the first backup is written), an empty home"
+HOME=$work/empty-home QT_QPA_PLATFORM=offscreen \
+  build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
 touch "$work/settings/pgl.ini"
-for run in 1 2 3; do
-  echo "-- later start $run"
-  QT_QPA_PLATFORM=offscreen build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
+for home in empty-home busy-home; do
+  for run in 1 2 3; do
+    echo "-- later start $run, $home"
+    HOME=$work/$home QT_QPA_PLATFORM=offscreen \
+      build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
+  done
 done

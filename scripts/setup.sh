@@ -31,7 +31,7 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    --with-bench-tools) packages+=(hyperfine) ;;
+    --with-bench-tools) packages+=(hyperfine strace) ;;
     # a virtual display with a window manager: the tests drive the window under it by keys
     --with-desktop-tools) packages+=(xvfb openbox xdotool imagemagick) ;;
     # the Debian package: its library dependencies and its check

@@ -170,16 +170,23 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
     }
     reg.CloseKey();
   }
-  // The entries are read on every core, each into its own item, and their commands' files
-  // looked for: with many programs, the files are most of the scan.
-  for (std::size_t i = 0; i < found.size(); ++i) AddItem();
+  // The entries are read on every core, each into its own item made there (making 25,000 of
+  // them is felt on one core), and their commands' files looked for: with many programs, the
+  // files are most of the scan.
+  items_.resize(found.size());
   std::vector<EntryReport> reports(found.size());
-  ParallelFor(found.size(), [&](std::size_t i) {
-    TUninstallInfo& info = items_[i]->UninstallInfo;
-    info = ReadEntry(*found[i].key, *found[i].name, found[i].view, SystemComponentsVisible,
-                     reports[i]);
-    if (info.Valid) info.Valid = IsValidEntry(platform_, info);
-  });
+  try {
+    ParallelFor(found.size(), [&](std::size_t i) {
+      items_[i] = std::make_unique<TUninstallItem>();
+      TUninstallInfo& info = items_[i]->UninstallInfo;
+      info = ReadEntry(*found[i].key, *found[i].name, found[i].view, SystemComponentsVisible,
+                       reports[i]);
+      if (info.Valid) info.Valid = IsValidEntry(platform_, info);
+    });
+  } catch (...) {
+    Clear();  // no item is left unmade
+    throw;
+  }
   for (const EntryReport& entry : reports) {
     if (entry.unreadableValues == 0) continue;
     if (report.unreadableValues == 0) report.firstUnreadable = entry.firstUnreadable;

@@ -21,10 +21,15 @@ ShownSystems::ShownSystems(SystemSet& set, PrefixChooser* chooser, WindowService
           [this](const QString& dir) { SwitchTo(dir.toStdString()); });
   // Every prefix means those made since the last look too.
   connect(chooser_, &PrefixChooser::allChosen, this, [this] {
+    ++searches_;
     prefixes_ = findPrefixes_();
     ShowAll();
   });
   connect(chooser_, &PrefixChooser::cancelled, this, &ShownSystems::Fill);
+}
+
+ShownSystems::~ShownSystems() {
+  if (background_.joinable()) background_.join();
 }
 
 void ShownSystems::SetLanguage(Language lang) {
@@ -33,8 +38,24 @@ void ShownSystems::SetLanguage(Language lang) {
 }
 
 void ShownSystems::FindPrefixes() {
+  ++searches_;
   prefixes_ = findPrefixes_();
   Fill();
+}
+
+void ShownSystems::FindPrefixesInBackground() {
+  if (background_.joinable()) return;  // one at the start is all there is
+  background_ = std::thread([this, find = findPrefixes_, before = searches_] {
+    std::vector<KnownSystem> found = find();
+    QMetaObject::invokeMethod(
+        this,
+        [this, before, found = std::move(found)]() mutable {
+          if (searches_ != before) return;
+          prefixes_ = std::move(found);
+          Fill();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void ShownSystems::SetFinder(std::function<std::vector<KnownSystem>()> find) {
@@ -44,6 +65,7 @@ void ShownSystems::SetFinder(std::function<std::vector<KnownSystem>()> find) {
 
 void ShownSystems::SetPrefixes(std::vector<KnownSystem> prefixes) {
   findPrefixes_ = [prefixes] { return prefixes; };
+  ++searches_;
   prefixes_ = std::move(prefixes);
   Fill();
 }

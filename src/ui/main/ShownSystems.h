@@ -6,6 +6,7 @@
 #include <QObject>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "inventory/SystemSet.h"
@@ -21,12 +22,16 @@ class ShownSystems : public QObject {
  public:
   // `set` is the window's, already showing the prefix it started on.
   ShownSystems(SystemSet& set, PrefixChooser* chooser, WindowServices& services, QObject* parent);
+  ~ShownSystems() override;
 
   // Whether a command runs, during which nothing is switched.
   std::function<bool()> busy;
   void SetLanguage(Language lang);
   // Looks for the user's prefixes again (prefixes made since) and offers them.
   void FindPrefixes();
+  // The same on another thread, for the window's start: the chooser offers what was found once
+  // the search is done, unless a search of the calling thread came first.
+  void FindPrefixesInBackground();
   // Tests: the prefixes offered, instead of those found in the home.
   void SetPrefixes(std::vector<KnownSystem> prefixes);
   // How prefixes are looked for (the user's home by default), and a look with it.
@@ -68,6 +73,8 @@ class ShownSystems : public QObject {
   std::vector<KnownSystem> prefixes_;
   std::vector<KnownSystem> shownOnly_;
   std::function<std::vector<KnownSystem>()> findPrefixes_;
+  std::thread background_;
+  int searches_ = 0;  // searches made on the calling thread; one since outdates a background one
   Language lang_ = Language::English;
 };
 

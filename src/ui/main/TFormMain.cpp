@@ -121,8 +121,6 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
   ShowProblems(system.problems);
   list_->CurrentView()->setFocus();
   CreateSecondaryWindows();
-  // The user's other prefixes, for the chooser; looked for again at each refresh.
-  shown_->FindPrefixes();
   UpdateTitle();
   // The program's records of this start are written once the list is on screen, or after two
   // seconds if it never shows: into its own record, never into the prefix it shows.

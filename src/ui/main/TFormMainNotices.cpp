@@ -7,6 +7,7 @@
 #include "ui/main/EntryCommands.h"
 #include "ui/main/MainTexts.h"
 #include "ui/main/MessageBar.h"
+#include "ui/main/ShownSystems.h"
 #include "ui/main/Startup.h"
 #include "ui/main/TFormMain.h"
 
@@ -33,6 +34,9 @@ QString TFormMain::ReadOnlyNote() {
 void TFormMain::RecordStart() {
   if (!startPending_) return;
   startPending_ = false;
+  // The user's other prefixes, for the chooser, once the list is on screen: a home of many
+  // prefixes and front ends takes a while to search. Looked for again at each refresh.
+  shown_->FindPrefixesInBackground();
   // A write that fails is skipped, as every start-up write is.
   if (startRecord_)
     RecordThisStart(*startRecord_,
