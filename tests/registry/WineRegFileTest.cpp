@@ -355,8 +355,9 @@ TEST(WineRegFile, ReadingInPiecesReadsWhatOneReaderReads) {
       EXPECT_EQ(WriteWineRegistry(one), WriteWineRegistry(pieces)) << what;
       // Read as a file arrives: in reads of a few bytes or many, cut into small pieces; where
       // the stream gives up, the caller reads the text whole with one reader.
-      for (const auto& [readSize, pieceSize] :
+      for (const auto& sizes :
            {std::pair<std::size_t, std::size_t>{7, 512}, {4096, 3000}, {1 << 20, 1 << 20}}) {
+        const std::size_t readSize = sizes.first, pieceSize = sizes.second;
         std::size_t at = 0;
         const ByteSource source = [&](char* into, std::size_t size) -> std::ptrdiff_t {
           const std::size_t n = std::min({size, readSize, c.text.size() - at});
