@@ -27,7 +27,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-const Clock::time_point kStart = Clock::now();
+// The program's start: a restart for a large registry (the window's own) counts from the first.
+const Clock::time_point kStart = [] {
+  if (const char* first = std::getenv("PGL_BENCH_FIRST_START"))
+    return Clock::time_point(Clock::duration(std::strtoll(first, nullptr, 10)));
+  const Clock::time_point now = Clock::now();
+  ::setenv("PGL_BENCH_FIRST_START", std::to_string(now.time_since_epoch().count()).c_str(), 1);
+  return now;
+}();
 
 double MsSince(Clock::time_point t) {
   return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
@@ -62,6 +69,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ::setenv("WINEPREFIX", argv[1], 1);
+  pgl::RestartForLargeRegistry(argv[1], argv);  // as the program starts
   QApplication app(argc, argv);
   std::string error;
   const auto opened = Clock::now();

@@ -67,20 +67,20 @@ int main(int argc, char** argv) {
         stderr);
     return 1;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Purgelet");
-  QApplication::setWindowIcon(pgl::AppIcon());
   // WINEPREFIX when set, else the prefix shown last, else ~/.wine.
   const std::string dir = pgl::ProgramFilesDir();
   const char* home = std::getenv("HOME");
   const char* winePrefix = std::getenv("WINEPREFIX");
+  const std::string prefix = pgl::PrefixToOpen(pgl::LastShownPrefix(dir + "/pgl.ini"),
+                                               winePrefix ? winePrefix : "", home ? home : "");
+  pgl::RestartForLargeRegistry(prefix, argv);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Purgelet");
+  QApplication::setWindowIcon(pgl::AppIcon());
   std::string error;
   // A prefix of many programs is listed without decoding the keys nobody shows.
   pgl::OpenSystemsForListing();
-  auto system =
-      pgl::OpenManagedSystemAt(pgl::PrefixToOpen(pgl::LastShownPrefix(dir + "/pgl.ini"),
-                                                 winePrefix ? winePrefix : "", home ? home : ""),
-                               error);
+  auto system = pgl::OpenManagedSystemAt(prefix, error);
   if (!system) {
     QMessageBox::critical(nullptr, "Purgelet", QString::fromStdString(error));
     return 1;

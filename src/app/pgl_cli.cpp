@@ -146,6 +146,7 @@ int Main(int argc, char** argv) {
   if (needs == Command::Needs::Nothing) return chosen->Run(nullptr);
   // Commands that only read the list need not decode every key of a prefix.
   if (needs == Command::Needs::ListingOnly) OpenSystemsForListing();
+  RestartForLargeRegistry(prefixDir.empty() ? DefaultWinePrefix() : prefixDir, argv);
   std::string error;
   auto system =
       prefixDir.empty() ? OpenManagedSystem(error) : OpenManagedSystemAt(prefixDir, error);

@@ -55,13 +55,20 @@ void SystemSet::ShowAll(std::vector<std::unique_ptr<ManagedSystem>> systems) {
   }
 }
 
-void SystemSet::Scan(bool readNames) {
+void SystemSet::Scan(bool readNames, bool icons) {
   for (Part& part : parts_) {
     if (all_) part.collection->SystemComponentsVisible = combined_->SystemComponentsVisible;
     if (readNames) part.collection->ReadKeyNames();
+    part.collection->FindIconFiles = icons || all_;
     part.collection->ScanSorted();
+    part.collection->FindIconFiles = true;
   }
   if (all_) Combine();
+}
+
+void SystemSet::FindIcons() {
+  if (all_) return;
+  for (Part& part : parts_) part.collection->ResolveIcons();
 }
 
 bool SystemSet::Refresh() {

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "../TestSupport.h"
 #include "lang/Language.h"
+#include "platform/ManagedSystem.h"
 #include "platform/QV_FileSystem.h"
 #include "platform/wine/WinePlatform.h"
 #include "util/CodePage.h"
@@ -162,6 +167,53 @@ TEST(Language, FirstStartFollowsTheMessageLocale) {
   ::setenv("LC_ALL", "C.UTF-8", 1);
   ::unsetenv("LC_MESSAGES");
   ::setenv("LANG", "C.UTF-8", 1);
+}
+
+// A prefix of a large registry restarts the program once, with the C library's large pages; the
+// restarted program gives what it runs the environment the user gave it. A small one does not
+// restart. The test program restarts itself, in a child, into this very test.
+TEST(LargeRegistry, OneRestartAndTheUsersEnvironmentForWhatItRuns) {
+  const char* report = std::getenv("PGL_TEST_RESTART_REPORT");
+  const char* prefix = std::getenv("PGL_TEST_RESTART_PREFIX");
+  if (report && prefix) {  // the restarted child
+    RestartForLargeRegistry(prefix, nullptr);
+    const char* tunables = std::getenv("GLIBC_TUNABLES");
+    test::WriteFile(report, std::string("restarted ") + (tunables ? tunables : "(unset)") +
+                                (std::getenv("PGL_TUNABLES_BEFORE") ? " marked" : ""));
+    std::_Exit(0);
+  }
+  const std::string filter = "--gtest_filter=LargeRegistry.*";
+  for (const bool large : {true, false}) {
+    for (const char* users : {"glibc.malloc.check=0", static_cast<const char*>(nullptr)}) {
+      SCOPED_TRACE(std::string(large ? "large" : "small") + ", " + (users ? users : "unset"));
+      test::TempDir dir;
+      const std::string system = dir / "system.reg";
+      test::WriteFile(system, "WINE REGISTRY Version 2\n");
+      if (large) {
+        ASSERT_EQ(::truncate(system.c_str(), 20 << 20), 0);
+      }
+      const std::string out = dir / "report";
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        if (users)
+          ::setenv("GLIBC_TUNABLES", users, 1);
+        else
+          ::unsetenv("GLIBC_TUNABLES");
+        ::setenv("PGL_TEST_RESTART_REPORT", out.c_str(), 1);
+        ::setenv("PGL_TEST_RESTART_PREFIX", dir.Path().c_str(), 1);
+        std::string self = "pgl_core_tests";
+        char* argv[] = {self.data(), const_cast<char*>(filter.c_str()), nullptr};
+        RestartForLargeRegistry(dir.Path(), argv);
+        test::WriteFile(out, "not restarted");
+        std::_Exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_EQ(test::ReadFile(out),
+                large ? std::string("restarted ") + (users ? users : "(unset)") : "not restarted");
+    }
+  }
 }
 
 }  // namespace

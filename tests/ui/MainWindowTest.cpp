@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -218,6 +219,21 @@ TEST_F(MainWindowTest, StartUpLeavesItsRecordsAndTheFirstBackupOnce) {
   ASSERT_TRUE(reg.OpenKeyReadOnly(key));
   EXPECT_EQ(reg.ReadInteger("RunCounter"), 2);
   EXPECT_EQ(test::ReadFile((dir / "user.reg")), userBefore);
+}
+
+// The list is painted before its icons' files are looked for (a look-up or more per entry):
+// they are found once it is on screen, and the rows and the panel then draw them.
+TEST_F(MainWindowTest, IconFilesAreLookedForOnceTheListIsOnScreen) {
+  TFormMain w(*system, Files());
+  const auto alpha = [&]() -> const TUninstallInfo& {
+    const std::vector<std::string> names = Names(w);
+    const auto row = std::find(names.begin(), names.end(), "Alpha") - names.begin();
+    return w.Collection()->GetItem(w.Model()->ItemIndex(static_cast<int>(row))).UninstallInfo;
+  };
+  EXPECT_FALSE(alpha().HasIcon);
+  ShowUntilRecorded(w);
+  EXPECT_TRUE(alpha().HasIcon);
+  EXPECT_EQ(alpha().IconFile, "C:\\Apps\\a.exe");
 }
 
 // Wine runs in the prefix at start-up: the bar says its registry cannot be changed now, and why;

@@ -58,5 +58,6 @@ std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& /*system*/) 
 }
 
 void OpenSystemsForListing() {}  // the real registry is read key by key already
+void RestartForLargeRegistry(const std::string&, char**) {}
 
 }  // namespace pgl

@@ -52,6 +52,12 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
   endResetModel();
 }
 
+void EntryListModel::ForgetIcons() {
+  icons_.assign(items_.size(), QIcon());
+  if (!items_.empty())
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DecorationRole});
+}
+
 std::string EntryListModel::RowKey(int row) const {
   const TUninstallInfo& info = collection_->GetItem(ItemIndex(row)).UninstallInfo;
   return prefixColumn_ ? std::to_string(info.SystemIndex) + "\n" + RegistryKeyOf(info)

@@ -114,7 +114,9 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     if (!files_.dir.empty()) WriteFirstBackup(*system.registry, files_.dir);
   }
   SetLang(Lang());
-  set_.Scan(false);
+  // The list is painted first; its icons' files are looked for once it is on screen.
+  set_.Scan(false, false);
+  iconsPending_ = true;
   DisplayUninstallInfo();
   InitActions();
   UpdateStatus();

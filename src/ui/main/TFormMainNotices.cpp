@@ -1,10 +1,12 @@
 // The main window's notices: what a prefix's opening found, and whether its registry can be
 // changed while Wine runs there.
 #include <QStringList>
+#include <utility>
 
 #include "platform/AppFiles.h"
 #include "ui/UiText.h"
 #include "ui/main/EntryCommands.h"
+#include "ui/main/EntryListModel.h"
 #include "ui/main/MainTexts.h"
 #include "ui/main/MessageBar.h"
 #include "ui/main/ShownSystems.h"
@@ -37,6 +39,12 @@ void TFormMain::RecordStart() {
   // The user's other prefixes, for the chooser, once the list is on screen: a home of many
   // prefixes and front ends takes a while to search. Looked for again at each refresh.
   shown_->FindPrefixesInBackground();
+  // Not while a command works on the list: the scan after it brings the icons.
+  if (std::exchange(iconsPending_, false) && !commands_->Running()) {
+    set_.FindIcons();
+    model_->ForgetIcons();
+    DisplaySelectedInfo();  // the panel's icon too
+  }
   // A write that fails is skipped, as every start-up write is.
   if (startRecord_)
     RecordThisStart(*startRecord_,
