@@ -8,8 +8,8 @@ packages=(
   cmake ninja-build g++ pkgconf libicu-dev
   # tests, benchmarks, fuzzing, formatting, static checks
   libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
-  # Wine and the installers the end-to-end tests build
-  wine wine64 nsis wixl msitools
+  # Wine and the installers the end-to-end tests build; btrfs for the test of shared files
+  wine wine64 nsis wixl msitools btrfs-progs
   # the Windows cross tool chain (the Windows build, its GoogleTest from googletest's sources,
   # the launcher, PE fixtures)
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

@@ -31,6 +31,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
   commands.push_back(MakeLeftoversCommand());
   commands.push_back(MakeDesktopEntriesCommand());
   commands.push_back(MakeRemovePrefixCommand());
+  commands.push_back(MakeDedupeCommand());
   return commands;
 }
 

@@ -325,6 +325,28 @@ std::string FormatPrefixOutcomes(const std::vector<PrefixOutcomeRecord>& outcome
   return Dump(out);
 }
 
+std::string FormatPrefixDuplicates(const std::vector<DuplicateRecord>& prefixes,
+                                   std::uint64_t totalDuplicateBytes,
+                                   std::uint64_t totalSharedBytes, OutputFormat format) {
+  if (format != OutputFormat::Json) {
+    std::vector<std::vector<std::string>> lines = {{"Path", "Duplicate bytes", "Shared bytes"}};
+    for (const DuplicateRecord& p : prefixes)
+      lines.push_back({p.path, std::to_string(p.duplicateBytes), std::to_string(p.sharedBytes)});
+    lines.push_back({"", std::to_string(totalDuplicateBytes), std::to_string(totalSharedBytes)});
+    return Table(lines, format);
+  }
+  json list = json::array();
+  for (const DuplicateRecord& p : prefixes)
+    list.push_back({{"path", p.path},
+                    {"duplicate_bytes", p.duplicateBytes},
+                    {"shared_bytes", p.sharedBytes}});
+  json out = json::object();
+  out["prefixes"] = std::move(list);
+  out["total_duplicate_bytes"] = totalDuplicateBytes;
+  out["total_shared_bytes"] = totalSharedBytes;
+  return Dump(out);
+}
+
 std::string FormatLeftovers(const std::vector<LeftoverRecord>& items, OutputFormat format) {
   const bool outcomes = std::any_of(items.begin(), items.end(),
                                     [](const LeftoverRecord& i) { return !i.outcome.empty(); });

@@ -59,6 +59,16 @@ struct PrefixRecord {
 };
 std::string FormatPrefixes(const std::vector<PrefixRecord>& prefixes, OutputFormat format);
 
+// What sharing the prefixes' identical files would free (pgl-cli prefixes --duplicates): each
+// prefix's copies of files held before it, the part of them already shared, and the totals.
+struct DuplicateRecord {
+  std::string path;
+  std::uint64_t duplicateBytes = 0, sharedBytes = 0;
+};
+std::string FormatPrefixDuplicates(const std::vector<DuplicateRecord>& prefixes,
+                                   std::uint64_t totalDuplicateBytes,
+                                   std::uint64_t totalSharedBytes, OutputFormat format);
+
 // What became of one prefix of remove-prefix; `outcome` as PrefixOutcomeName gives it.
 struct PrefixOutcomeRecord {
   std::string path, name, owner, outcome;

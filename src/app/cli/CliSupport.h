@@ -65,6 +65,10 @@ OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry,
 // The format --format names, tsv by default.
 OutputFormat FormatNamed(const std::string& name);
 
+// prefixes --duplicates: what sharing identical files would free in the prefixes named (each
+// one "prefixes" finds), or in every prefix found.
+int PrefixDuplicates(const std::vector<std::string>& paths, OutputFormat format);
+
 // Removes the items, saying what went where; false when any stayed.
 bool RemoveItems(const LeftoverScope& scope, const std::vector<Leftover>& items, Language lang);
 

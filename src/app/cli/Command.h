@@ -38,6 +38,7 @@ std::unique_ptr<Command> MakeRestoreCommand();
 std::unique_ptr<Command> MakeLeftoversCommand();
 std::unique_ptr<Command> MakeDesktopEntriesCommand();
 std::unique_ptr<Command> MakeRemovePrefixCommand();
+std::unique_ptr<Command> MakeDedupeCommand();
 
 // The --format option of the commands that print tables ("tsv", "csv", "json").
 CLI::Option* AddFormatOption(CLI::App* command, std::string& format, const std::string& help);

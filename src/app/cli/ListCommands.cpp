@@ -190,6 +190,11 @@ class PrefixesCommand : public Command {
         "number of programs, path, owner (the game, bottle or program set) and whether it is "
         "still there, the folder removing it would move");
     AddFormatOption(command, format_, "tsv (default), csv or json");
+    command->add_flag("--duplicates", duplicates_,
+                      "instead, what sharing their identical files would free (see dedupe): per "
+                      "prefix the bytes of its copies of files held before, and the part of "
+                      "them shared already");
+    command->add_option("PATH", paths_, "with --duplicates: the prefixes (default: every one)");
     command->add_flag("--sizes", sizes_,
                       "also the disk each prefix's folder takes (as du -s -B1 counts it), its "
                       "saves (what programs wrote in its profiles) and their folders, and its "
@@ -199,12 +204,15 @@ class PrefixesCommand : public Command {
   Needs What() const override { return Needs::Nothing; }
   int Run(ManagedSystem*) override {
     OpenSystemsForListing();
+    if (duplicates_) return PrefixDuplicates(paths_, FormatNamed(format_));
+    if (!paths_.empty()) return Fail("prefixes takes paths with --duplicates only");
     return Prefixes(FormatNamed(format_), sizes_);
   }
 
  private:
   std::string format_ = "tsv";
-  bool sizes_ = false;
+  bool sizes_ = false, duplicates_ = false;
+  std::vector<std::string> paths_;
 };
 
 class ListCommand : public Command {
