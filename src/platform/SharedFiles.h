@@ -47,7 +47,7 @@ std::string WhySharingIsImpossible(const std::vector<std::string>& prefixDirs);
 struct SharingResult {
   std::uint64_t sharedBytes = 0;  // bytes the file system now shares
   int filesShared = 0;
-  bool unsupported = false;  // the file system refused sharing: nothing was changed
+  bool unsupported = false;           // the file system refused sharing: nothing was changed
   std::vector<std::string> failures;  // "path: why"
 };
 

@@ -15,6 +15,7 @@
 
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
+#include "platform/SharedFiles.h"
 #include "ui/main/TFormMain.h"
 #include "ui/windows/PrefixesRules.h"
 #include "ui/windows/TFormPrefixes.h"
@@ -204,6 +205,32 @@ TEST_F(PrefixesWindowTest, TheSavesGoWhereTheUserPicks) {
   w.Table()->selectRow(2);
   QTest::mouseClick(w.findChild<QPushButton*>("btnSaveSaves"), Qt::LeftButton);
   EXPECT_EQ(told, QStringList{"The chosen prefixes hold no saves."});
+}
+
+// "Share identical files..." on prefixes whose file system cannot share (the test's own: ext4
+// or tmpfs) says why and changes nothing; where it can, the copies are shared and told.
+TEST_F(PrefixesWindowTest, SharingIdenticalFilesSaysWhyNotOrWhatItShared) {
+  File(home / ".wine/drive_c/big.dll", 300000);  // the same bytes as the game's
+  QWidget owner;
+  TFormPrefixes w(&owner, services);
+  QStringList notices;
+  QObject::connect(&w, &TFormPrefixes::notice, [&](const QString& text) { notices << text; });
+  w.ShowPrefixes(known, {});
+  Measure(w);
+  w.show();
+  const std::string why = WhySharingIsImpossible({compat + "/pfx", home / ".wine"});
+  QTest::mouseClick(w.findChild<QPushButton*>("btnShareFiles"), Qt::LeftButton);
+  if (!why.empty()) {
+    EXPECT_EQ(told, QStringList{QString::fromStdString(why)});
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(test::ReadFile(home / ".wine/drive_c/big.dll"), std::string(300000, 'x'));
+    return;
+  }
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].startsWith("These prefixes hold 1 copies of 1 files"))
+      << asked[0].toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.Sharing(); }, 10000));
+  EXPECT_EQ(notices, QStringList{"Shared: 0.3 MB in 1 files"});
 }
 
 }  // namespace

@@ -78,10 +78,9 @@ int Dedupe(const std::vector<std::string>& paths, bool yes, bool dryRun) {
   const std::uint64_t toShare = report.totalDuplicateBytes - report.totalSharedBytes;
   std::size_t copies = 0;
   for (const DuplicateSet& set : report.sets) copies += set.files.size() - 1;
-  Out(std::string(dryRun ? "Would share " : "To share: ") + std::to_string(copies) +
-      " copies of " + std::to_string(report.sets.size()) + " files, " +
-      Megabytes(report.totalDuplicateBytes) + " (" + Megabytes(report.totalSharedBytes) +
-      " of it shared already)\n");
+  Out(std::string(dryRun ? "Would share " : "To share: ") + std::to_string(copies) + " copies of " +
+      std::to_string(report.sets.size()) + " files, " + Megabytes(report.totalDuplicateBytes) +
+      " (" + Megabytes(report.totalSharedBytes) + " of it shared already)\n");
   if (dryRun || report.sets.empty()) return 0;
   if (!yes) {
     if (!InputIsTerminal())
@@ -134,11 +133,13 @@ int PrefixDuplicates(const std::vector<std::string>& paths, OutputFormat format)
   if (!ChoosePrefixes(paths, prefixes)) return 1;
   const DuplicateReport report = FindDuplicates(PathsOf(prefixes));
   NoteUnreadable(report);
-  Out(FormatPrefixDuplicates(RecordsOf(report), report.totalDuplicateBytes,
-                             report.totalSharedBytes, format));
+  Out(FormatPrefixDuplicates(RecordsOf(report), report.totalDuplicateBytes, report.totalSharedBytes,
+                             format));
   return 0;
 }
 
-std::unique_ptr<Command> MakeDedupeCommand() { return std::make_unique<DedupeCommand>(); }
+std::unique_ptr<Command> MakeDedupeCommand() {
+  return std::make_unique<DedupeCommand>();
+}
 
 }  // namespace pgl::cli

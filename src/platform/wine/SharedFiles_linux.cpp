@@ -150,8 +150,7 @@ void Walk(const std::string& root, std::size_t prefix, std::vector<FoundFile>& o
       continue;
     }
     struct stat st {};
-    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
-      continue;
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) continue;
     const std::string name = relative.string();
     if (name == "system.reg" || name == "user.reg" || name == "userdef.reg") continue;
     out.push_back({it->path().string(), static_cast<std::uint64_t>(st.st_size), st.st_dev,
@@ -250,9 +249,7 @@ std::string WhySharingIsImpossible(const std::vector<std::string>& prefixDirs) {
       return prefixDirs[i] + ": " + std::strerror(errno);
     const long type = static_cast<long>(info.f_type);
     if (type != kBtrfs && type != kXfs && type != kBcachefs) {
-      const std::string name = type == kExt4    ? "ext4"
-                               : type == kTmpfs ? "tmpfs"
-                                                : "a file system";
+      const std::string name = type == kExt4 ? "ext4" : type == kTmpfs ? "tmpfs" : "a file system";
       return prefixDirs[i] + " is on " + name +
              ", which cannot share the contents of files (btrfs, XFS and bcachefs can)";
     }
@@ -317,11 +314,10 @@ SharingResult ShareDuplicates(const std::vector<DuplicateSet>& sets,
       if (!why.empty()) result.failures.push_back(set.files[f] + ": " + why);
       // Reading or sharing may touch the times: the file keeps those it had.
       struct stat after {};
-      if (::fstat(copy.get(), &after) == 0 &&
-          (after.st_atim.tv_sec != before.st_atim.tv_sec ||
-           after.st_atim.tv_nsec != before.st_atim.tv_nsec ||
-           after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-           after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)) {
+      if (::fstat(copy.get(), &after) == 0 && (after.st_atim.tv_sec != before.st_atim.tv_sec ||
+                                               after.st_atim.tv_nsec != before.st_atim.tv_nsec ||
+                                               after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+                                               after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)) {
         const timespec times[2] = {before.st_atim, before.st_mtim};
         ::futimens(copy.get(), times);
       }

@@ -38,6 +38,28 @@ constexpr Message<PrefixesText> kTexts[] = {
     {PrefixesText::Measuring, {"measuring...", "mierzenie..."}},
     {PrefixesText::SavesFolderTitle,
      {"The folder for the saves' archives", "Folder na archiwa zapisów"}},
+    {PrefixesText::ShareButton,
+     {"S&hare identical files...", "&Współdziel identyczne pliki..."}},
+    {PrefixesText::ShareQuestion,
+     {"These prefixes hold %1 copies of %2 files: %3 MB, of which %4 MB are shared already.\n"
+      "Share them through the file system? Each file keeps its content, times and inode, and a "
+      "later change to one of them gets its own copy. Nothing is linked.",
+      "Te prefiksy zawierają %1 kopii %2 plików: %3 MB, z czego %4 MB jest już "
+      "współdzielonych.\nWspółdzielić je przez system plików? Każdy plik zachowa zawartość, "
+      "czasy i i-węzeł, a późniejsza zmiana jednego z nich dostanie własną kopię. Nic nie "
+      "zostanie dowiązane."}},
+    {PrefixesText::NothingToShare,
+     {"These prefixes hold no file twice.", "Te prefiksy nie zawierają żadnego pliku dwa razy."}},
+    {PrefixesText::Sharing, {"sharing: %1 of %2 files", "współdzielenie: %1 z %2 plików"}},
+    {PrefixesText::Shared,
+     {"Shared: %1 MB in %2 files", "Współdzielono: %1 MB w %2 plikach"}},
+    {PrefixesText::NotSharedTitle, {"Not shared:", "Nie współdzielono:"}},
+    {PrefixesText::WineRuns,
+     {"Nothing shared: Wine runs in %1. Close its programs first.",
+      "Nic nie współdzielono: w %1 działa Wine. Najpierw zamknij jego programy."}},
+    {PrefixesText::CannotShare,
+     {"The file system does not share the contents of files: nothing was changed.",
+      "System plików nie współdzieli zawartości plików: nic nie zmieniono."}},
 };
 static_assert(IsMessageTable(kTexts));
 

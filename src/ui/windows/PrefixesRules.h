@@ -76,6 +76,14 @@ enum class PrefixesText {
   NotRemovedTitle,   // each prefix that stayed follows with its reason
   Measuring,         // a size not known yet
   SavesFolderTitle,  // the folder dialog of "Save the saves..."
+  ShareButton,
+  ShareQuestion,   // %1 copies of %2 files, %3 MB, %4 MB of it shared already
+  NothingToShare,  // no file is held twice
+  Sharing,         // progress: %1 of %2 files
+  Shared,          // a notice: %1 MB shared in %2 files
+  NotSharedTitle,  // each file that stayed apart follows with its reason
+  WineRuns,        // %1: the prefix Wine runs in
+  CannotShare,     // the file system refused
   Count
 };
 std::string Text(PrefixesText id, Language lang);

@@ -82,6 +82,9 @@ TFormPrefixes::TFormPrefixes(QWidget* owner, WindowServices& services)
   btnSave_ = new QPushButton(this);
   btnSave_->setObjectName("btnSaveSaves");
   connect(btnSave_, &QPushButton::clicked, this, &TFormPrefixes::SaveSelected);
+  btnShare_ = new QPushButton(this);
+  btnShare_->setObjectName("btnShareFiles");
+  connect(btnShare_, &QPushButton::clicked, this, &TFormPrefixes::ShareSelected);
   connect(AddWindowAction("actRemovePrefix", QKeySequence(Qt::Key_Delete)), &QAction::triggered,
           this, &TFormPrefixes::RemoveSelected);
   CloseOnEsc();
@@ -90,6 +93,7 @@ TFormPrefixes::TFormPrefixes(QWidget* owner, WindowServices& services)
   auto* strip = new QHBoxLayout;
   strip->addWidget(btnRemove_);
   strip->addWidget(btnSave_);
+  strip->addWidget(btnShare_);
   strip->addStretch(1);
   strip->addWidget(summary_);
   auto* layout = new QVBoxLayout(this);
@@ -101,6 +105,7 @@ TFormPrefixes::TFormPrefixes(QWidget* owner, WindowServices& services)
 
 TFormPrefixes::~TFormPrefixes() {
   StopMeasuring();
+  if (sharing_.joinable()) sharing_.join();  // a file is never left half done
 }
 
 void TFormPrefixes::SetLang(Language lang) {
@@ -109,6 +114,7 @@ void TFormPrefixes::SetLang(Language lang) {
   table_->setAccessibleName(QString::fromStdString(Text(PrefixesText::Title, lang)));
   btnRemove_->setText(QString::fromStdString(Text(PrefixesText::RemoveButton, lang)));
   btnSave_->setText(QString::fromStdString(Text(PrefixesText::SaveButton, lang)));
+  btnShare_->setText(QString::fromStdString(Text(PrefixesText::ShareButton, lang)));
   QStringList captions;
   for (int c = 0; c < static_cast<int>(PrefixColumn::Count); ++c)
     captions << QString::fromStdString(PrefixCaption(static_cast<PrefixColumn>(c), lang));

@@ -31,6 +31,10 @@ class TFormPrefixes : public TSecondaryWindow {
   void ShowPrefixes(std::vector<KnownSystem> known, const std::vector<std::string>& shown);
   void RemoveSelected();
   void SaveSelected();
+  // Shares the files the chosen prefixes (every one with fewer than two chosen) hold twice,
+  // after a question, on a thread of its own; the window says how far it is.
+  void ShareSelected();
+  bool Sharing() const { return sharingRuns_; }
   QTableWidget* Table() const { return table_; }
   const std::vector<PrefixRow>& Rows() const { return rows_; }
   // Whether every row is measured.
@@ -52,6 +56,9 @@ class TFormPrefixes : public TSecondaryWindow {
   QTableWidget* table_;
   QPushButton* btnRemove_;
   QPushButton* btnSave_;
+  QPushButton* btnShare_;
+  std::thread sharing_;
+  bool sharingRuns_ = false;
   QLabel* summary_ = nullptr;  // what the removed games' rows would free
   std::vector<PrefixRow> rows_;
   std::vector<KnownSystem> known_;
