@@ -110,3 +110,6 @@ for home in empty-home busy-home; do
       build/bench/bench/pgl_bench_window "$work/p25000" "$work/settings"
   done
 done
+
+echo "== Files shared between prefixes on btrfs (report and dedupe, 3 and 20 copies)"
+scripts/bench-shared-files.sh build/bench/src/pgl-cli

@@ -38,18 +38,28 @@ windows_tests() {
 # The Linux build; its "windows" tests compare the Windows build's pgl-cli.exe with its own.
 # Built as the package is (Release, for /usr): the package step packs these very programs. The
 # Wine tests spend most of their time waiting for Wine; each has a prefix and a server of its
-# own, so more of them run at once than there are cores.
+# own, so more of them run at once than there are cores, and clang-tidy runs meanwhile.
+tidy_pid=
 main_tests() {
   cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DPGL_WERROR=ON -DPGL_WINDOWS_CLI="$PWD/build/windows/src/pgl-cli.exe" &&
-    cmake --build build/test -j "$jobs" &&
-    (cd build/test && ctest --output-on-failure -j "$jobs" -LE wine &&
-      ctest --output-on-failure -j $((2 * jobs + 1)) -L wine)
+    cmake --build build/test -j "$jobs" || return 1
+  rm -f build/tidy.rc
+  (if scripts/tidy.sh build/test >build/tidy.log 2>&1; then echo 0; else echo 1; fi >build/tidy.rc) &
+  tidy_pid=$!
+  (cd build/test && ctest --output-on-failure -j "$jobs" -LE wine &&
+    ctest --output-on-failure -j $((2 * jobs + 1)) -L wine)
 }
 
-# clang-tidy on the core, as build/test compiles it.
+# clang-tidy on the core, as build/test compiles it (started by the step before, when it built).
 tidy() {
-  scripts/tidy.sh build/test
+  if [ -z "$tidy_pid" ]; then
+    scripts/tidy.sh build/test
+    return
+  fi
+  wait "$tidy_pid" || true
+  cat build/tidy.log
+  [ "$(cat build/tidy.rc 2>/dev/null)" = 0 ]
 }
 
 # The core and its tests with clang under the sanitizers, with libFuzzer's coverage: the fuzzing

@@ -65,7 +65,7 @@ void NoteUnreadable(const DuplicateReport& report) {
 int Dedupe(const std::vector<std::string>& paths, bool yes, bool dryRun) {
   std::vector<KnownSystem> prefixes;
   if (!ChoosePrefixes(paths, prefixes)) return 1;
-  if (prefixes.size() < 1) return Fail("no prefix to share files between");
+  if (prefixes.empty()) return Fail("no prefix to share files between");
   const std::vector<std::string> dirs = PathsOf(prefixes);
   if (const std::string why = WhySharingIsImpossible(dirs); !why.empty())
     return Fail("nothing shared: " + Safe(why));
