@@ -337,9 +337,8 @@ std::string FormatPrefixDuplicates(const std::vector<DuplicateRecord>& prefixes,
   }
   json list = json::array();
   for (const DuplicateRecord& p : prefixes)
-    list.push_back({{"path", p.path},
-                    {"duplicate_bytes", p.duplicateBytes},
-                    {"shared_bytes", p.sharedBytes}});
+    list.push_back(
+        {{"path", p.path}, {"duplicate_bytes", p.duplicateBytes}, {"shared_bytes", p.sharedBytes}});
   json out = json::object();
   out["prefixes"] = std::move(list);
   out["total_duplicate_bytes"] = totalDuplicateBytes;

@@ -38,8 +38,7 @@ constexpr Message<PrefixesText> kTexts[] = {
     {PrefixesText::Measuring, {"measuring...", "mierzenie..."}},
     {PrefixesText::SavesFolderTitle,
      {"The folder for the saves' archives", "Folder na archiwa zapisów"}},
-    {PrefixesText::ShareButton,
-     {"S&hare identical files...", "&Współdziel identyczne pliki..."}},
+    {PrefixesText::ShareButton, {"S&hare identical files...", "&Współdziel identyczne pliki..."}},
     {PrefixesText::ShareQuestion,
      {"These prefixes hold %1 copies of %2 files: %3 MB, of which %4 MB are shared already.\n"
       "Share them through the file system? Each file keeps its content, times and inode, and a "
@@ -51,8 +50,7 @@ constexpr Message<PrefixesText> kTexts[] = {
     {PrefixesText::NothingToShare,
      {"These prefixes hold no file twice.", "Te prefiksy nie zawierają żadnego pliku dwa razy."}},
     {PrefixesText::Sharing, {"sharing: %1 of %2 files", "współdzielenie: %1 z %2 plików"}},
-    {PrefixesText::Shared,
-     {"Shared: %1 MB in %2 files", "Współdzielono: %1 MB w %2 plikach"}},
+    {PrefixesText::Shared, {"Shared: %1 MB in %2 files", "Współdzielono: %1 MB w %2 plikach"}},
     {PrefixesText::NotSharedTitle, {"Not shared:", "Nie współdzielono:"}},
     {PrefixesText::WineRuns,
      {"Nothing shared: Wine runs in %1. Close its programs first.",
