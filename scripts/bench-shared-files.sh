@@ -16,7 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-for copies in 3 20; do
+for copies in ${PGL_BENCH_COPIES:-3 20}; do
   umount "$work/mnt" 2>/dev/null || true
   rm -f "$work/fs.img"
   truncate -s $((copies + 4))G "$work/fs.img"
@@ -40,7 +40,10 @@ for copies in 3 20; do
     "$cli" prefixes --duplicates | tail -n 1
   HOME=$home /usr/bin/time -f "prefixes --duplicates, warm: %e s, %M KB" \
     "$cli" prefixes --duplicates >/dev/null
-  HOME=$home /usr/bin/time -f "dedupe: %e s, %M KB" "$cli" dedupe --yes 2>/dev/null
+  df -h "$work/mnt" | tail -n 1
+  HOME=$home /usr/bin/time -o "$work/time.txt" -f "dedupe: %e s, %M KB" \
+    "$cli" dedupe --yes 2>/dev/null
+  cat "$work/time.txt"
   btrfs filesystem du -s "$root"
   df -h "$work/mnt" | tail -n 1
 done
