@@ -2,7 +2,7 @@
 _pgl_cli() {
   local cur prev words cword
   _init_completion || return
-  local commands="prefixes list report backup uninstall remove restore leftovers desktop-entries remove-prefix"
+  local commands="prefixes list report backup uninstall remove restore leftovers desktop-entries remove-prefix dedupe"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case "${words[i]}" in
@@ -21,7 +21,7 @@ _pgl_cli() {
   fi
   local options="--help --prefix"
   case "$command" in
-    prefixes) options+=" --format --sizes" ;;
+    prefixes) options+=" --format --sizes --duplicates" ;;
     list) options+=" --system-components --no-invalid --only-invalid --format --all-prefixes" ;;
     report) options+=" --system-components --no-invalid --only-invalid --polish" ;;
     backup) ;;
@@ -31,6 +31,7 @@ _pgl_cli() {
     leftovers) options+=" --remove --all-confidences --dry-run --yes --polish --format" ;;
     desktop-entries) options+=" --remove --dry-run --yes --polish --format" ;;
     remove-prefix) options+=" --saves-to --no-saves --yes --dry-run --format" ;;
+    dedupe) options+=" --yes --dry-run" ;;
   esac
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
