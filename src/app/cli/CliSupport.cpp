@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 #include "inventory/UninstallPlaces.h"
 #include "platform/Console.h"
@@ -188,6 +190,13 @@ LeftoverRecord RecordOf(const std::string& entryKey, const Leftover& item, Outpu
           item.Text(),
           item.reason.In(lang),
           item.size};
+}
+
+std::string Megabytes(std::uint64_t bytes) {
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(1) << static_cast<double>(bytes) / (1024.0 * 1024.0)
+       << " MB";
+  return text.str();
 }
 
 }  // namespace pgl::cli

@@ -65,6 +65,9 @@ OutcomeRecord Outcome(const ManagedSystem& system, const TUninstallInfo& entry,
 // The format --format names, tsv by default.
 OutputFormat FormatNamed(const std::string& name);
 
+// A size for people: "12.3 MB".
+std::string Megabytes(std::uint64_t bytes);
+
 // prefixes --duplicates: what sharing identical files would free in the prefixes named (each
 // one "prefixes" finds), or in every prefix found.
 int PrefixDuplicates(const std::vector<std::string>& paths, OutputFormat format);

@@ -17,13 +17,6 @@ namespace pgl::cli {
 
 namespace {
 
-std::string Megabytes(std::uint64_t bytes) {
-  std::ostringstream text;
-  text << std::fixed << std::setprecision(1) << static_cast<double>(bytes) / (1024.0 * 1024.0)
-       << " MB";
-  return text.str();
-}
-
 // The prefixes named (each must be one "prefixes" finds), or every prefix found.
 bool ChoosePrefixes(const std::vector<std::string>& paths, std::vector<KnownSystem>& chosen) {
   std::vector<std::string> notes;

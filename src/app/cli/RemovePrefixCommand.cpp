@@ -18,13 +18,6 @@ namespace pgl::cli {
 
 namespace {
 
-std::string Megabytes(std::uint64_t bytes) {
-  std::ostringstream text;
-  text << std::fixed << std::setprecision(1) << static_cast<double>(bytes) / (1024.0 * 1024.0)
-       << " MB";
-  return text.str();
-}
-
 struct Chosen {
   std::string asked;                    // the path as given
   const KnownSystem* prefix = nullptr;  // null: not a prefix `prefixes` finds
