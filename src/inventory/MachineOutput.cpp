@@ -208,14 +208,17 @@ void WriteProgramList(const TUninstallCollection& collection, const ListFilter& 
     sink(FormatProgramList(collection, BuildListRows(collection, filter, lang), format));
     return;
   }
+  // Handed on in pieces that stay in the processor's cache: one buffer, written and used again.
+  constexpr std::size_t kPiece = 64 * 1024;
   std::string out;
+  out.reserve(kPiece + 16 * 1024);
   AppendLine(out, Captions(false), format);
   MadeRowTexts made;
   for (int i = 0; i < collection.Count(); ++i) {
     const TUninstallInfo& info = collection.GetItem(i).UninstallInfo;
     if (!IsListed(info, collection.SystemComponentsVisible, filter)) continue;
     AppendLine(out, RowViews(info, lang, made), format);
-    if (out.size() >= (1u << 20)) {
+    if (out.size() >= kPiece) {
       sink(out);
       out.clear();
     }

@@ -1,8 +1,7 @@
-// The saves archive on Linux: libarchive writes and reads it, nettle hashes the files.
+// The saves archive on Linux: libarchive (loaded here, when it is first needed) writes and
+// reads it, nettle hashes the files.
 #include "leftovers/SavesArchive.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
@@ -26,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "leftovers/LibArchive_posix.h"
 #include "platform/SaveFolders.h"
 
 namespace pgl {
@@ -85,13 +85,13 @@ class Sha256 {
 };
 
 struct WriterDeleter {
-  void operator()(archive* a) const { archive_write_free(a); }
+  void operator()(archive* a) const { la::archive_write_free(a); }
 };
 struct ReaderDeleter {
-  void operator()(archive* a) const { archive_read_free(a); }
+  void operator()(archive* a) const { la::archive_read_free(a); }
 };
 struct EntryDeleter {
-  void operator()(archive_entry* e) const { archive_entry_free(e); }
+  void operator()(archive_entry* e) const { la::archive_entry_free(e); }
 };
 using Writer = std::unique_ptr<archive, WriterDeleter>;
 using Reader = std::unique_ptr<archive, ReaderDeleter>;
@@ -119,7 +119,7 @@ class Utf8Names {
 };
 
 std::string ArchiveError(archive* a) {
-  const char* text = archive_error_string(a);
+  const char* text = la::archive_error_string(a);
   return text ? text : "libarchive failed";
 }
 
@@ -131,13 +131,13 @@ class SavesWriter {
       : prefixDir_(std::move(prefixDir)),
         top_(std::move(top)),
         out_(out),
-        disk_(archive_read_disk_new()),
+        disk_(la::archive_read_disk_new()),
         buffer_(kBuffer),
         zeros_(kBuffer, 0) {
     // Only the contents, sizes, times and holes: no extended attributes, ACLs or flags.
-    archive_read_disk_set_behavior(disk_.get(), ARCHIVE_READDISK_NO_XATTR |
-                                                    ARCHIVE_READDISK_NO_ACL |
-                                                    ARCHIVE_READDISK_NO_FFLAGS);
+    la::archive_read_disk_set_behavior(disk_.get(), ARCHIVE_READDISK_NO_XATTR |
+                                                        ARCHIVE_READDISK_NO_ACL |
+                                                        ARCHIVE_READDISK_NO_FFLAGS);
   }
 
   bool Run(std::vector<Member>& members, std::string& error) {
@@ -153,15 +153,15 @@ class SavesWriter {
 
   // A file made in memory, as a regular file of the archive's time.
   bool Memory(const ArchiveExtra& extra, std::vector<Member>& members, std::string& error) {
-    Entry entry(archive_entry_new());
+    Entry entry(la::archive_entry_new());
     const std::string path = top_ + "/" + extra.name;
-    archive_entry_copy_pathname(entry.get(), path.c_str());
-    archive_entry_set_filetype(entry.get(), AE_IFREG);
-    archive_entry_set_perm(entry.get(), 0644);
-    archive_entry_set_size(entry.get(), static_cast<la_int64_t>(extra.bytes.size()));
-    archive_entry_set_mtime(entry.get(), ::time(nullptr), 0);
-    if (archive_write_header(out_, entry.get()) < ARCHIVE_WARN ||
-        archive_write_data(out_, extra.bytes.data(), extra.bytes.size()) !=
+    la::archive_entry_copy_pathname(entry.get(), path.c_str());
+    la::archive_entry_set_filetype(entry.get(), AE_IFREG);
+    la::archive_entry_set_perm(entry.get(), 0644);
+    la::archive_entry_set_size(entry.get(), static_cast<la_int64_t>(extra.bytes.size()));
+    la::archive_entry_set_mtime(entry.get(), ::time(nullptr), 0);
+    if (la::archive_write_header(out_, entry.get()) < ARCHIVE_WARN ||
+        la::archive_write_data(out_, extra.bytes.data(), extra.bytes.size()) !=
             static_cast<la_ssize_t>(extra.bytes.size()))
       return Fail(error, "cannot write the archive: " + ArchiveError(out_));
     Sha256 hash;
@@ -236,26 +236,27 @@ class SavesWriter {
       return Fail(error, "cannot read " + Host(relative) + ": " + ErrorText(errno));
     if (!S_ISREG(st.st_mode) || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino)
       return Fail(error, Host(relative) + " changed while it was being archived");
-    Entry entry(archive_entry_new());
+    Entry entry(la::archive_entry_new());
     const std::string path = top_ + "/" + relative;
-    archive_entry_copy_pathname(entry.get(), path.c_str());
-    archive_entry_copy_sourcepath(entry.get(), Host(relative).c_str());
+    la::archive_entry_copy_pathname(entry.get(), path.c_str());
+    la::archive_entry_copy_sourcepath(entry.get(), Host(relative).c_str());
     // The file's size, times and mode, and where its holes are.
-    if (archive_read_disk_entry_from_file(disk_.get(), entry.get(), file.get(), &st) < ARCHIVE_WARN)
+    if (la::archive_read_disk_entry_from_file(disk_.get(), entry.get(), file.get(), &st) <
+        ARCHIVE_WARN)
       return Fail(error, "cannot read " + Host(relative) + ": " + ArchiveError(disk_.get()));
-    archive_entry_set_uid(entry.get(), 0);
-    archive_entry_set_gid(entry.get(), 0);
+    la::archive_entry_set_uid(entry.get(), 0);
+    la::archive_entry_set_gid(entry.get(), 0);
     // A warning is a name that is not UTF-8, stored as the bytes it is.
-    if (archive_write_header(out_, entry.get()) < ARCHIVE_WARN)
+    if (la::archive_write_header(out_, entry.get()) < ARCHIVE_WARN)
       return Fail(error, "cannot write the archive: " + ArchiveError(out_));
     Member member{path, static_cast<std::uint64_t>(st.st_size), {}};
     Sha256 hash;
     // The data regions in order; what lies between them reads as zeros. A file with no holes is
     // one region.
     std::vector<std::pair<std::int64_t, std::int64_t>> regions;
-    if (archive_entry_sparse_reset(entry.get()) > 0) {
+    if (la::archive_entry_sparse_reset(entry.get()) > 0) {
       la_int64_t offset = 0, length = 0;
-      while (archive_entry_sparse_next(entry.get(), &offset, &length) == ARCHIVE_OK)
+      while (la::archive_entry_sparse_next(entry.get(), &offset, &length) == ARCHIVE_OK)
         regions.emplace_back(offset, length);
     } else {
       regions.emplace_back(0, st.st_size);
@@ -263,7 +264,7 @@ class SavesWriter {
     std::int64_t at = 0;
     const auto put = [&](const char* data, std::size_t size) {
       hash.Add(data, size);
-      return archive_write_data(out_, data, size) == static_cast<la_ssize_t>(size);
+      return la::archive_write_data(out_, data, size) == static_cast<la_ssize_t>(size);
     };
     for (const auto& [offset, length] : regions) {
       for (; at < std::min<std::int64_t>(offset, st.st_size);) {
@@ -317,26 +318,26 @@ bool Verify(const std::string& file, const std::vector<Member>& members, std::st
     error = "the archive " + file + " does not read back as written: " + why;
     return false;
   };
-  Reader in(archive_read_new());
-  archive_read_support_filter_all(in.get());
-  archive_read_support_format_tar(in.get());
-  if (archive_read_open_filename(in.get(), file.c_str(), kBuffer) != ARCHIVE_OK)
+  Reader in(la::archive_read_new());
+  la::archive_read_support_filter_all(in.get());
+  la::archive_read_support_format_tar(in.get());
+  if (la::archive_read_open_filename(in.get(), file.c_str(), kBuffer) != ARCHIVE_OK)
     return fail(ArchiveError(in.get()));
   std::vector<char> buffer(kBuffer);
   for (const Member& m : members) {
     archive_entry* entry = nullptr;
-    if (archive_read_next_header(in.get(), &entry) != ARCHIVE_OK)
+    if (la::archive_read_next_header(in.get(), &entry) != ARCHIVE_OK)
       return fail("it ends before " + m.path + " (" + ArchiveError(in.get()) + ")");
-    const char* path = archive_entry_pathname(entry);
+    const char* path = la::archive_entry_pathname(entry);
     if (!path || path != m.path)
       return fail("found " + std::string(path ? path : "") + " where " + m.path + " was written");
-    if (archive_entry_filetype(entry) != AE_IFREG ||
-        static_cast<std::uint64_t>(archive_entry_size(entry)) != m.size)
+    if (la::archive_entry_filetype(entry) != AE_IFREG ||
+        static_cast<std::uint64_t>(la::archive_entry_size(entry)) != m.size)
       return fail(m.path + " is not the file written");
     Sha256 hash;
     std::uint64_t total = 0;
     for (;;) {
-      const la_ssize_t got = archive_read_data(in.get(), buffer.data(), buffer.size());
+      const la_ssize_t got = la::archive_read_data(in.get(), buffer.data(), buffer.size());
       if (got < 0) return fail(m.path + ": " + ArchiveError(in.get()));
       if (got == 0) break;
       hash.Add(buffer.data(), static_cast<std::size_t>(got));
@@ -345,7 +346,7 @@ bool Verify(const std::string& file, const std::vector<Member>& members, std::st
     if (total != m.size || hash.Done() != m.digest) return fail(m.path + " differs");
   }
   archive_entry* extra = nullptr;
-  if (archive_read_next_header(in.get(), &extra) != ARCHIVE_EOF)
+  if (la::archive_read_next_header(in.get(), &extra) != ARCHIVE_EOF)
     return fail("it holds more than was written");
   return true;
 }
@@ -415,19 +416,19 @@ void RemoveKilledTemporaries(const std::string& intoDir) {
 bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
                   const std::vector<ArchiveExtra>& extra, std::vector<Member>& members,
                   std::string& compression, std::string& error) {
-  Writer out(archive_write_new());
-  archive_write_set_format_pax(out.get());
+  Writer out(la::archive_write_new());
+  la::archive_write_set_format_pax(out.get());
   compression = "zstd";
-  if (archive_write_add_filter_zstd(out.get()) != ARCHIVE_OK) {
+  if (la::archive_write_add_filter_zstd(out.get()) != ARCHIVE_OK) {
     // A libarchive built without zstd: xz, which every tar reads too.
     compression = "xz";
-    if (archive_write_add_filter_xz(out.get()) != ARCHIVE_OK) {
+    if (la::archive_write_add_filter_xz(out.get()) != ARCHIVE_OK) {
       error = "cannot compress the archive: " + ArchiveError(out.get());
       return false;
     }
   }
-  archive_write_set_bytes_in_last_block(out.get(), 1);
-  if (archive_write_open_fd(out.get(), fd) != ARCHIVE_OK) {
+  la::archive_write_set_bytes_in_last_block(out.get(), 1);
+  if (la::archive_write_open_fd(out.get(), fd) != ARCHIVE_OK) {
     error = "cannot write the archive: " + ArchiveError(out.get());
     return false;
   }
@@ -435,7 +436,7 @@ bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
   if (!writer.Run(members, error)) return false;
   for (const ArchiveExtra& file : extra)
     if (!writer.Memory(file, members, error)) return false;
-  if (archive_write_close(out.get()) != ARCHIVE_OK) {
+  if (la::archive_write_close(out.get()) != ARCHIVE_OK) {
     error = "cannot write the archive: " + ArchiveError(out.get());
     return false;
   }
@@ -451,6 +452,7 @@ bool WriteArchive(int fd, const std::string& prefixDir, const std::string& top,
 bool WriteSavesArchive(const std::string& prefixDir, const std::string& name,
                        const std::string& intoDir, SavesArchive& archive, std::string& error,
                        const std::vector<ArchiveExtra>& extra) {
+  if (!la::Load(error)) return false;
   std::error_code ec;
   fs::create_directories(intoDir, ec);
   if (ec) {

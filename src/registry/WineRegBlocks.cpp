@@ -41,6 +41,12 @@ std::size_t NextStop(std::string_view s, std::size_t p, char a, char b, char c) 
   return p;
 }
 
+// Whether every character is a decimal digit (true when there is none). Asked twice of every
+// block header: a loop, not find_first_not_of, which searches the set once per character.
+bool AllDigits(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // A blank inside a line.
 bool IsBlank(char c) {
   return c != '\n' && IsSpace(c);
@@ -252,12 +258,11 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
   // wine-staging's part of the second after the seconds: below 10^7, so at most 7 digits.
   if (const std::size_t blank = time.find(' '); blank != time.npos) {
     const std::string_view fraction = time.substr(blank + 1);
-    if (fraction.empty() || fraction.size() > 7 ||
-        fraction.find_first_not_of("0123456789") != fraction.npos)
+    if (fraction.empty() || fraction.size() > 7 || !AllDigits(fraction))
       return true;
     time = time.substr(0, blank);
   }
-  if (time.empty() || time.size() > 10 || time.find_first_not_of("0123456789") != time.npos ||
+  if (time.empty() || time.size() > 10 || !AllDigits(time) ||
       (time.size() == 10 && time > "4294967295"))
     return true;
   if (keep(bytes.substr(start + 1, close - start - 1))) return true;

@@ -67,7 +67,9 @@ std::optional<WineParseResult> ParseWineRegistryStream(const ByteSource& source,
   // A small file is read as one piece, into room for all of it and the end.
   const bool cutting = pieceSize > 0 || sizeHint >= kReadInPiecesFrom;
   if (!pieceSize)
-    pieceSize = cutting ? PieceSizeFor(sizeHint) : static_cast<std::size_t>(sizeHint) + 4096;
+    pieceSize = !cutting ? static_cast<std::size_t>(sizeHint) + 4096
+                : keep   ? kFilteredPieceSize
+                         : PieceSizeFor(sizeHint);
   return ReadInPieces(source, pieceSize, cutting, cutting ? Helpers() : 0, keep, hive);
 }
 

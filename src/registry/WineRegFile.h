@@ -57,13 +57,19 @@ WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const 
 WineParseResult ParseWineRegistry(std::string_view bytes, WineHive& hive, const BlockFilter* keep,
                                   std::size_t piecesFrom);
 
+// A read that passes over most blocks spends its time on the bytes, not the trees: pieces this
+// small stay in the processor's cache between the read and the parse, and their few buffers are
+// paid for once (a fresh page costs more than scanning it).
+inline constexpr std::size_t kFilteredPieceSize = 32 * 1024;
+
 // Where a file's bytes come from as it is read: fills up to `size` bytes at `into` and answers
 // how many, 0 at the end, or -1 when no more can be read.
 using ByteSource = std::function<std::ptrdiff_t(char* into, std::size_t size)>;
 
 // Reads a file as it arrives, never holding it whole: from kReadInPiecesFrom bytes on (by
 // `sizeHint`, the file's size when opened) it is cut at key blocks into pieces of up to a
-// megabyte (or `pieceSize`, where given), read on every core and joined. What it reads is what
+// megabyte, or of kFilteredPieceSize when `keep` chooses blocks (or `pieceSize`, where given),
+// read on every core and joined. What it reads is what
 // ParseWineRegistry reads of the same bytes. Empty when the source failed, or when a piece met
 // a problem or the pieces' trees do not join: the caller then reads the file whole with
 // ParseWineRegistry, so that problems and their lines read as one reader's.

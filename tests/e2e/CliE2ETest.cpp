@@ -262,6 +262,30 @@ TEST(CliRemovePrefix, TheSavesFirstThenTheFolderAndNothingElse) {
   EXPECT_NE(r.output.find("not a prefix"), std::string::npos) << r.output;
 }
 
+// libarchive is loaded only when saves are archived: one that cannot make an archive (here a
+// library of that name without its calls) fails the removal with what to install, and the
+// prefix and its saves stay where they are.
+TEST(CliRemovePrefix, WithoutAWorkingLibarchiveNothingIsRemoved) {
+  test::TempDir home, saves;
+  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
+  test::MakePrefixDirs(compat + "/pfx");
+  test::WriteFile(compat + "/pfx/system.reg", kEntries);
+  const std::string save = compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest/slot1.sav";
+  test::MakeDirs(std::filesystem::path(save).parent_path().string());
+  test::WriteFile(save, "progress");
+  const auto r = e2e::Run(
+      {PGL_CLI_PATH, "remove-prefix", compat, "--yes", "--saves-to", saves.Path()},
+      {{"HOME", home.Path()}, {"WINEPREFIX", ""}, {"LD_LIBRARY_PATH", PGL_FAKE_LIBARCHIVE_DIR}});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("libarchive"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("fake-libarchive/libarchive.so.13 lacks"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("install the package libarchive13"), std::string::npos) << r.output;
+  EXPECT_EQ(test::ReadFile(save), "progress");
+  EXPECT_TRUE(std::filesystem::exists(compat + "/pfx/system.reg"));
+  EXPECT_TRUE(std::filesystem::is_empty(saves.Path()));
+  EXPECT_FALSE(std::filesystem::exists(home / ".local/share/Trash"));
+}
+
 // Every file and folder below `root` with its kind, size, time and contents: two snapshots
 // are equal only when nothing below it changed.
 std::map<std::string, std::string> Tree(const std::string& root) {
