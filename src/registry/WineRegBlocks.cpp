@@ -258,8 +258,7 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
   // wine-staging's part of the second after the seconds: below 10^7, so at most 7 digits.
   if (const std::size_t blank = time.find(' '); blank != time.npos) {
     const std::string_view fraction = time.substr(blank + 1);
-    if (fraction.empty() || fraction.size() > 7 || !AllDigits(fraction))
-      return true;
+    if (fraction.empty() || fraction.size() > 7 || !AllDigits(fraction)) return true;
     time = time.substr(0, blank);
   }
   if (time.empty() || time.size() > 10 || !AllDigits(time) ||
