@@ -175,6 +175,7 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
   // files are most of the scan.
   items_.resize(found.size());
   std::vector<EntryReport> reports(found.size());
+  const std::shared_ptr<void> drives = platform_.HoldDrives();
   try {
     ParallelFor(found.size(), [&](std::size_t i) {
       items_[i] = std::make_unique<TUninstallItem>();

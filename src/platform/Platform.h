@@ -2,6 +2,7 @@
 // system's own; on Linux they are those of a Wine prefix.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ class Platform {
   virtual bool FileExists(std::string_view windowsPath) const = 0;
   // The path under which this process can open what the Windows path names, when it exists.
   virtual std::optional<std::string> LocalPath(std::string_view windowsPath) const = 0;
+  // For as long as the answer lives, look-ups may keep what they find of the drives (a scan
+  // that looks for thousands of files holds one) instead of finding it again for each file.
+  virtual std::shared_ptr<void> HoldDrives() const { return nullptr; }
 };
 
 }  // namespace pgl

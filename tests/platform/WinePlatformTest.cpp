@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "../TestSupport.h"
@@ -98,14 +99,36 @@ TEST_F(PlatformTest, WindowsPathsResolveInsideThePrefix) {
       {"C:\\Tools \\tool.exe", true},
       {"C:\\TOOLS \\tool.exe", false},
   };
-  for (const auto& [path, exists] : files) EXPECT_EQ(platform.FileExists(path), exists) << path;
-  // However the path is written, it names the file by one host path.
-  for (const char* path :
-       {"C:\\Program Files\\My App\\Uninst.exe", "C:/Program Files/My App/Uninst.exe",
-        R"(C:\Program Files\\My App\Uninst.exe)", "C:\\Program Files\\.\\My App\\Uninst.exe. ."})
-    EXPECT_EQ(platform.ToUnixPath(path),
-              dir.Path() + "/dosdevices/c:/Program Files/My App/Uninst.exe")
-        << path;
+  // The same answers with the drives held open, as a scan holds them.
+  for (const bool held : {false, true}) {
+    const std::shared_ptr<void> hold = held ? platform.HoldDrives() : nullptr;
+    for (const auto& [path, exists] : files)
+      EXPECT_EQ(platform.FileExists(path), exists) << path << (held ? " (held)" : "");
+    // However the path is written, it names the file by one host path.
+    for (const char* path :
+         {"C:\\Program Files\\My App\\Uninst.exe", "C:/Program Files/My App/Uninst.exe",
+          R"(C:\Program Files\\My App\Uninst.exe)", "C:\\Program Files\\.\\My App\\Uninst.exe. ."})
+      EXPECT_EQ(platform.ToUnixPath(path),
+                dir.Path() + "/dosdevices/c:/Program Files/My App/Uninst.exe")
+          << path;
+  }
+  // A drive linked elsewhere between two scans is looked into where it now leads; while a
+  // scan holds the drives, the folder it opened first answers.
+  test::MakeDirs(dir / "other/Program Files/My App");
+  test::WriteFile(dir / "other/Program Files/My App/Other.exe", "MZ");
+  {
+    const std::shared_ptr<void> hold = platform.HoldDrives();
+    EXPECT_TRUE(platform.FileExists("C:\\Program Files\\My App\\Uninst.exe"));
+    ASSERT_EQ(::unlink((dir / "dosdevices/c:").c_str()), 0);
+    ASSERT_EQ(::symlink("../other", (dir / "dosdevices/c:").c_str()), 0);
+    const std::shared_ptr<void> second = platform.HoldDrives();
+    EXPECT_TRUE(platform.FileExists("C:\\Program Files\\My App\\Uninst.exe"));
+  }
+  for (const bool held : {false, true}) {
+    const std::shared_ptr<void> hold = held ? platform.HoldDrives() : nullptr;
+    EXPECT_FALSE(platform.FileExists("C:\\Program Files\\My App\\Uninst.exe"));
+    EXPECT_TRUE(platform.FileExists("C:\\Program Files\\My App\\Other.exe"));
+  }
   // Longer than Windows allows, and a million components: refused at once.
   EXPECT_FALSE(platform.FileExists("C:\\" + std::string(40000, 'a') + "\\x.exe"));
   std::string deep = "C:";

@@ -3,7 +3,9 @@
 #include <climits>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "registry/TRegistry.h"
 #include "util/QV_Strings.h"
@@ -120,6 +122,7 @@ WinEnvironment WinEnvironment::FromRegistry(RegistryStore& registry) {
 
 WinePlatform::WinePlatform(std::string prefixDir, RegistryStore& registry)
     : prefixDir_(std::move(prefixDir)), env_(WinEnvironment::FromRegistry(registry)) {
+  for (std::atomic<int>& fd : driveFds_) fd = -1;
   // Windows' default search order without the caller's own and current folders: the system
   // folder, the 16-bit system folder, the Windows folder, then PATH.
   const std::string windir = env_.Get("SystemRoot").value_or("C:\\windows");
@@ -214,8 +217,9 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
   if (p.starts_with("\\\\?\\") || p.starts_with("\\??\\")) p.remove_prefix(4);
   // Windows names nothing longer; and no longer path can be opened here.
   if (!IsAbsoluteWindowsPath(p) || p.size() > kMaxWindowsPath) return std::nullopt;
+  const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
   std::string current = prefixDir_ + "/dosdevices/";
-  current += static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
+  current += drive;
   current += ':';
   // Most paths are plain (no empty, "." or ".." part, no blank or dot at the end) and spelled
   // as they are on disk: one look-up answers them, with the path made in one piece.
@@ -227,7 +231,8 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     exact += '/';
     for (const char c : p.substr(3)) exact += c == '\\' ? '/' : c;
     if (exact.find('\0') != std::string::npos || exact.size() >= PATH_MAX) return std::nullopt;
-    if (Exists(exact, st)) return exact;
+    const int held = ExistsOnHeldDrive(drive, exact.substr(current.size() + 1), st);
+    if (held == 1 || (held < 0 && Exists(exact, st))) return exact;
   }
   const std::vector<std::string> parts = WindowsPathParts(p.substr(3));
   // Most paths are spelled as they are on disk: one look-up answers them.
@@ -271,6 +276,42 @@ std::optional<std::string> WinePlatform::Resolve(std::string_view windowsPath,
     baseStat = st;
   }
   return base;
+}
+
+std::shared_ptr<void> WinePlatform::HoldDrives() const {
+  {
+    const std::unique_lock lock(drivesMutex_);
+    ++driveHolds_;
+  }
+  // The answer points at nothing; its end lets go of the hold (before the platform goes).
+  return std::shared_ptr<void>(nullptr, [this](void*) {
+    const std::unique_lock lock(drivesMutex_);
+    if (--driveHolds_ > 0) return;
+    for (std::atomic<int>& fd : driveFds_) {
+      if (fd >= 0) ::close(fd);
+      fd = -1;
+    }
+  });
+}
+
+int WinePlatform::ExistsOnHeldDrive(char letter, const std::string& below, struct stat& st) const {
+  if (letter < 'a' || letter > 'z') return -1;
+  const std::shared_lock lock(drivesMutex_);
+  if (driveHolds_ == 0) return -1;
+  std::atomic<int>& slot = driveFds_[static_cast<std::size_t>(letter - 'a')];
+  int fd = slot;
+  if (fd == -1) {
+    // Opened through the drive's link, as a look-up of the whole path would follow it.
+    const std::string drive = prefixDir_ + "/dosdevices/" + letter + ":";
+    int opened = ::open(drive.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0) opened = -2;
+    if (slot.compare_exchange_strong(fd, opened))
+      fd = opened;
+    else if (opened >= 0)
+      ::close(opened);  // another thread opened it first: `fd` holds its descriptor
+  }
+  if (fd == -2) return 0;
+  return ::fstatat(fd, below.c_str(), &st, 0) == 0 ? 1 : 0;
 }
 
 bool WinePlatform::FileExists(std::string_view windowsPath) const {

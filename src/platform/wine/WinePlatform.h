@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <array>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -45,6 +48,9 @@ class WinePlatform : public Platform {
   std::optional<std::string> LocalPath(std::string_view windowsPath) const override {
     return ToUnixPath(windowsPath);
   }
+  // While held, each drive's folder (dosdevices/x:, a link) is opened once and files are
+  // looked for from it: a look-up no longer walks the prefix's path and the drive's link.
+  std::shared_ptr<void> HoldDrives() const override;
 
   // The Unix path of an existing file or folder named by a Windows path, found as Wine does:
   // the drive through dosdevices/, each component by exact name first, then without regard
@@ -61,6 +67,9 @@ class WinePlatform : public Platform {
                                         std::string_view name) const;
   // ToUnixPath, leaving the file's status in `st`.
   std::optional<std::string> Resolve(std::string_view windowsPath, struct stat& st) const;
+  // Whether `below` exists below drive `letter` (a to z), from the drive's held folder: 1 or 0
+  // (`st` then set or not), -1 when the drives are not held.
+  int ExistsOnHeldDrive(char letter, const std::string& below, struct stat& st) const;
 
   struct Listing {
     long long changed = 0;
@@ -70,6 +79,11 @@ class WinePlatform : public Platform {
   static constexpr std::size_t kMaxListings = 256;
   mutable std::mutex listingsMutex_;  // files are looked for on several threads at once
   mutable std::map<std::string, Listing> listings_;
+  // Descriptors of the drives' folders while HoldDrives() answers live: -1 not opened yet, -2
+  // none to be had. Look-ups hold the lock shared; the last hold's end closes them.
+  mutable std::shared_mutex drivesMutex_;
+  mutable int driveHolds_ = 0;
+  mutable std::array<std::atomic<int>, 26> driveFds_;
   std::string prefixDir_;
   WinEnvironment env_;
   std::vector<std::string> searchDirs_;
