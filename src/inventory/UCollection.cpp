@@ -41,7 +41,6 @@ void TUninstallCollection::ReadKeyNames() {
   // A sorted list (by the user's collation) that ignores a name the registry takes for one
   // it holds (equal without regard to case, as keys are compared): the first spelling added
   // stays. Names that only collate alike (a full-width "ＡＢ" and "AB") are different keys.
-  const TextCollator& collator = TextCollator::User();
   for (const UninstallPlace& place : UninstallPlaces()) {
     std::vector<std::string>& out = keyNames_[static_cast<std::size_t>(place.view)];
     out.clear();
@@ -56,6 +55,10 @@ void TUninstallCollection::ReadKeyNames() {
       reg.CloseKey();
       names.insert(names.end(), part.begin(), part.end());
     }
+    if (names.empty()) continue;
+    // Made only where there is something to sort: loading the user's collation costs a short
+    // run (an empty prefix listed) a good part of its time.
+    const TextCollator& collator = TextCollator::User();
     // A program's name is mostly in both keys: a name met before as it is spelled is left out
     // before the (costly) sort keys are made, as the run below would leave it out.
     std::unordered_set<std::string_view> met;
