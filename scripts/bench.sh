@@ -39,8 +39,8 @@ time_list() {  # PREFIX RUNS [more commands]
     build/bench/src/pgl-cli list >/dev/null
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 }
-echo "-- stock prefix"
-time_list "$work/stock" 20
+echo "-- stock prefix (and the process start alone: pgl-cli --version)"
+time_list "$work/stock" 20 "build/bench/src/pgl-cli --version"
 echo "-- 2,500 programs (with the Windows build's pgl-cli.exe under Wine)"
 cp -a "$work/stock" "$work/p2500"
 build/bench/bench/pgl_make_bench_prefix "$work/p2500" 2500
