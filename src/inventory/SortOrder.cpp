@@ -150,6 +150,8 @@ std::vector<std::uint32_t> RanksOf(const std::vector<Key>& keys) {
 // share one piece of memory: a long list would otherwise hold an allocation per entry.
 template <typename TextOf>
 std::vector<std::uint32_t> TextRanks(std::size_t n, const TextOf& textOf) {
+  // One entry or none has one order: the collation need not be loaded for it.
+  if (n < 2) return std::vector<std::uint32_t>(n, 0);
   const TextCollator& collator = TextCollator::User();
   std::string bytes;
   std::vector<std::size_t> ends(n);
