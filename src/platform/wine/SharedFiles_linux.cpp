@@ -197,25 +197,34 @@ DuplicateReport FindDuplicates(const std::vector<std::string>& prefixDirs) {
     }
     byContent[{candidates[i].size, *hashes[i]}].push_back(i);
   }
-  std::vector<DuplicateSet> sets;
-  for (auto& [key, members] : byContent) {
-    // Equal hashes are only likely equal: each set is the files whose bytes equal its first's.
+  // Equal hashes are only likely equal: each set is the files whose bytes equal its first's.
+  // The groups are compared on every core, each into sets of its own, kept in the groups' order.
+  std::vector<std::pair<std::uint64_t, std::vector<std::size_t>*>> groups;
+  for (auto& [key, members] : byContent)
+    if (members.size() > 1) groups.emplace_back(key.first, &members);
+  std::vector<std::vector<DuplicateSet>> setsOf(groups.size());
+  ParallelFor(groups.size(), [&](std::size_t g) {
+    const std::uint64_t size = groups[g].first;
+    std::vector<std::size_t> members = std::move(*groups[g].second);
     while (members.size() > 1) {
-      DuplicateSet set{key.first, {candidates[members[0]].path}, {candidates[members[0]].prefix}};
+      DuplicateSet set{size, {candidates[members[0]].path}, {candidates[members[0]].prefix}};
       std::vector<std::size_t> rest;
       for (std::size_t m = 1; m < members.size(); ++m) {
         const FoundFile& f = candidates[members[m]];
-        if (SameBytes(set.files[0], f.path, key.first)) {
+        if (SameBytes(set.files[0], f.path, size)) {
           set.files.push_back(f.path);
           set.prefixOf.push_back(f.prefix);
         } else {
           rest.push_back(members[m]);
         }
       }
-      if (set.files.size() > 1) sets.push_back(std::move(set));
+      if (set.files.size() > 1) setsOf[g].push_back(std::move(set));
       members = std::move(rest);
     }
-  }
+  });
+  std::vector<DuplicateSet> sets;
+  for (auto& some : setsOf)
+    for (auto& set : some) sets.push_back(std::move(set));
   std::vector<std::uint64_t> shared(sets.size());
   ParallelFor(sets.size(), [&](std::size_t s) {
     for (std::size_t f = 1; f < sets[s].files.size(); ++f)
