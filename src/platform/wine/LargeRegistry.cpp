@@ -12,13 +12,17 @@ namespace pgl {
 
 namespace {
 
-// What the restart adds to the C library's settings, and the variable that carries the
-// settings the user had (or "-" for none) into the restarted program, which puts them back.
+// What the restart adds to the C library's settings: large pages, and a heap that grows 32 MB
+// at a time so that large pages can back it (either alone saves little). Then the variable
+// that carries the settings the user had (or "-" for none) into the restarted program, which
+// puts them back.
 constexpr const char* kLargePages = "glibc.malloc.hugetlb=1";
+constexpr const char* kTopPad = "glibc.malloc.top_pad=33554432";
 constexpr const char* kTunables = "GLIBC_TUNABLES";
 constexpr const char* kBefore = "PGL_TUNABLES_BEFORE";
-// Below this the restart costs about what the large pages save.
-constexpr std::uint64_t kLargeRegistryBytes = 16u << 20;
+// Below this the restart costs about what the large pages save (measured: 3 MB loses 3 ms of
+// 20, 4.3 MB gains 1.5 ms of 30, 8 MB gains 15 ms of 56).
+constexpr std::uint64_t kLargeRegistryBytes = 4u << 20;
 
 std::uint64_t FileBytes(const std::string& path) {
   struct stat st {};
@@ -46,7 +50,8 @@ void RestartForLargeRegistry(const std::string& prefixDir, char** argv) {
   const char* tunables = std::getenv(kTunables);
   const std::string was = tunables ? tunables : "";
   if (was.find("glibc.malloc.hugetlb") != std::string::npos) return;  // the user's choice
-  const std::string with = was.empty() ? kLargePages : was + ":" + kLargePages;
+  std::string with = was.empty() ? kLargePages : was + ":" + kLargePages;
+  if (was.find("glibc.malloc.top_pad") == std::string::npos) with = with + ":" + kTopPad;
   if (::setenv(kBefore, tunables ? was.c_str() : "-", 1) != 0 ||
       ::setenv(kTunables, with.c_str(), 1) != 0)
     return;
