@@ -14,20 +14,17 @@ PGL_LIBARCHIVE_CALLS(PGL_LIBARCHIVE_DEFINE)
 
 namespace {
 
-// libarchive 3 has kept this name since 2012; the unversioned one is the development link.
-constexpr const char* kNames[] = {"libarchive.so.13", "libarchive.so"};
+// The name libarchive 3 has kept since 2012: the interface the calls below were built for (the
+// unversioned name could be a later, different one).
+constexpr const char* kName = "libarchive.so.13";
 
 std::string LoadOnce() {
-  void* library = nullptr;
-  std::string why;
-  for (const char* name : kNames) {
-    library = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (library) break;
-    if (why.empty()) why = ::dlerror();
+  void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
+  if (!library) {
+    const char* why = ::dlerror();
+    return "cannot load libarchive, which makes the saves archives (" +
+           std::string(why ? why : kName) + "); install the package libarchive13";
   }
-  if (!library)
-    return "cannot load libarchive, which makes the saves archives (" + why +
-           "); install the package libarchive13";
   // Never closed: the calls stay valid for as long as the program runs.
   std::string missing;
   int more = 0;
