@@ -211,17 +211,23 @@ TEST(CliOutput, PrefixesWithTheirSizesOwnersAndSaves) {
   EXPECT_EQ(prefixes[0]["save_folders"][0]["path"], "drive_c/users/steamuser/Documents/My Games");
 }
 
+// A removed Steam game's prefix (app 4000) below `home` with one save, "progress": its
+// compatdata folder.
+std::string MakeGameWithSave(const test::TempDir& home) {
+  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
+  test::MakePrefixDirs(compat + "/pfx");
+  test::WriteFile(compat + "/pfx/system.reg", kEntries);
+  test::MakeDirs(compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest");
+  test::WriteFile(compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest/slot1.sav", "progress");
+  return compat;
+}
+
 // remove-prefix as a script meets it: a removed game's whole folder goes to the trash after
 // its saves are archived; a prefix Wine runs in, a path no prefix is at, and a run without
 // --yes where no one can be asked move nothing.
 TEST(CliRemovePrefix, TheSavesFirstThenTheFolderAndNothingElse) {
   test::TempDir home, saves;
-  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
-  test::MakePrefixDirs(compat + "/pfx");
-  test::WriteFile(compat + "/pfx/system.reg", kEntries);
-  const std::string save = compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest";
-  test::MakeDirs(save);
-  test::WriteFile(save + "/slot1.sav", "progress");
+  const std::string compat = MakeGameWithSave(home);
   const std::string busy = home / ".wine-busy";
   test::MakePrefixDirs(busy);
   test::WriteFile(busy + "/system.reg", kEntries);
@@ -267,12 +273,8 @@ TEST(CliRemovePrefix, TheSavesFirstThenTheFolderAndNothingElse) {
 // prefix and its saves stay where they are.
 TEST(CliRemovePrefix, WithoutAWorkingLibarchiveNothingIsRemoved) {
   test::TempDir home, saves;
-  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
-  test::MakePrefixDirs(compat + "/pfx");
-  test::WriteFile(compat + "/pfx/system.reg", kEntries);
+  const std::string compat = MakeGameWithSave(home);
   const std::string save = compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest/slot1.sav";
-  test::MakeDirs(std::filesystem::path(save).parent_path().string());
-  test::WriteFile(save, "progress");
   const auto r = e2e::Run(
       {PGL_CLI_PATH, "remove-prefix", compat, "--yes", "--saves-to", saves.Path()},
       {{"HOME", home.Path()}, {"WINEPREFIX", ""}, {"LD_LIBRARY_PATH", PGL_FAKE_LIBARCHIVE_DIR}});
@@ -310,11 +312,7 @@ std::map<std::string, std::string> Tree(const std::string& root) {
 // record, no archive, nothing in the trash.
 TEST(CliDryRun, SaysWhatWouldHappenAndChangesNothing) {
   test::TempDir home;
-  const std::string compat = home / ".local/share/Steam/steamapps/compatdata/4000";
-  test::MakePrefixDirs(compat + "/pfx");
-  test::WriteFile(compat + "/pfx/system.reg", kEntries);
-  test::MakeDirs(compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest");
-  test::WriteFile(compat + "/pfx/drive_c/users/steamuser/Saved Games/Quest/slot1.sav", "progress");
+  const std::string compat = MakeGameWithSave(home);
   const std::string cache = home / ".local/share/Steam/steamapps/shadercache/4000";
   test::MakeDirs(cache);
   test::WriteFile(cache + "/a.foz", std::string(5000, 'f'));
