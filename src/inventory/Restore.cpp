@@ -125,13 +125,13 @@ void Compare(RegistryStore& registry, const EntryFound& entry, RestoreItem& item
     }
     for (const ScriptValue& value : key.values) {
       const RegValue* there = now->FindValue(value.name);
-      if (there && there->type == value.type && there->Data() == value.data) continue;
+      if (there && there->type == value.type && there->DataEquals(value.data)) continue;
       RestoreDifference d;
       d.usageRecord = where.usage;
       d.name = Utf16ToUtf8(value.name);
       d.missingValue = there == nullptr;
       if (there) {
-        const auto before = ShortText(there->type, there->Data());
+        const auto before = ShortText(there->type, there->Bytes());
         const auto after = ShortText(value.type, value.data);
         if (before && after) {
           d.texts = true;

@@ -220,8 +220,9 @@ void TUninstallCollection::ReadARPCache() {
     const RegKey* key = base->FindSubKey(units);
     const RegValue* record = key ? key->FindValue(u"SlowInfoCache") : nullptr;
     // The program file is kept once, as ExeFile: a long list holds many.
-    if (record && record->type == kRegBinary && record->Data().size() == TSlowInfoCache::kSize) {
-      info.SlowInfo = TSlowInfoCache::FromBytes(record->Data(), &info.ExeFile);
+    if (record && record->type == kRegBinary && record->DataSize() == TSlowInfoCache::kSize) {
+      thread_local std::string bytes;
+      info.SlowInfo = TSlowInfoCache::FromBytes(record->Data(bytes), &info.ExeFile);
       info.HasUsageRecord = true;
     }
   });

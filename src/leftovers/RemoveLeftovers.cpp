@@ -87,7 +87,8 @@ bool AnyLineBreak(const RegKey& key) {
 // Text comes back from a script with its terminating zero, whether or not the registry had one.
 bool SameValue(const RegValue& a, const RegValue& b) {
   if (a.type != b.type) return false;
-  std::string_view x = a.Data(), y = b.Data();
+  std::string aBytes, bBytes;
+  std::string_view x = a.Data(aBytes), y = b.Data(bBytes);
   if (a.type == kRegSz || a.type == kRegExpandSz) {
     const auto trim = [](std::string_view& d) {
       if (d.size() >= 2 && d.size() % 2 == 0 &&
@@ -184,7 +185,7 @@ std::vector<const Leftover*> Export(RegistryStore& registry,
     } else if (const RegValue* v = key->FindValue(Utf8ToUtf16(item->value))) {
       RegKey* at = hive;
       for (const auto& name : SplitRegPath(item->key)) at = &at->EnsureSubKey(name);
-      at->SetValue(v->Name(), v->type, v->Data());
+      at->SetValue(v->Name(), v->type, v->Bytes());
     }
     bool listed = false;
     for (const auto& e : exported)

@@ -21,7 +21,7 @@ void MakeSnapshotKey(RegistryStore& store, RootKey root, RegKey& parent, const K
   key.SetClassName(saved.className);
   store.KeyAdded(root, key);
   for (const RegValue& value : saved.values) {
-    const RegValue& set = key.SetValue(value.Name(), value.type, value.Data());
+    const RegValue& set = key.SetValue(value.Name(), value.type, value.Bytes());
     store.ValueSet(root, key, set);
   }
   for (const KeySnapshot& sub : saved.subkeys) MakeSnapshotKey(store, root, key, sub);
@@ -43,7 +43,7 @@ bool Matches(const RegKey& key, const KeySnapshot& saved) {
     return false;
   for (const RegValue& value : saved.values) {
     const RegValue* there = key.FindValue(value.Name());
-    if (!there || there->type != value.type || there->Data() != value.Data()) return false;
+    if (!there || there->type != value.type || !there->DataEquals(value.Bytes())) return false;
   }
   for (const KeySnapshot& sub : saved.subkeys) {
     const RegKey* there = key.FindSubKey(sub.name);

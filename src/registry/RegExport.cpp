@@ -132,10 +132,11 @@ class ExportWriter {
   std::string scratch_;
 };
 
-// One value line. In REGEDIT4 a value is written in the Part's form or not at all (the whole
+// One value line. In REGEDIT4 a value is written in its plain form or not at all (the whole
 // file then becomes a Unicode script); the Unicode script gives every value a form that the
 // registry editor imports exactly.
 void WriteValue(const RegValue& value, ExportWriter& w) {
+  const std::string data = value.Bytes();
   if (value.Name().empty()) {
     w.Raw("@=");
   } else {
@@ -147,7 +148,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
   if (!w.Unicode()) {
     switch (value.type) {
       case kRegSz: {
-        const auto units = TerminatedText(value.Data());
+        const auto units = TerminatedText(data);
         if (!units || units->find_first_of(u"\t\r\n") != std::u16string::npos) throw NeedsUnicode{};
         w.Raw("\"");
         w.Text(EscapeRegString(Utf16ToUtf8(*units)));
@@ -155,15 +156,15 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
         break;
       }
       case kRegExpandSz: {
-        const auto units = TerminatedText(value.Data());
+        const auto units = TerminatedText(data);
         if (!units) throw NeedsUnicode{};
         w.Raw("hex(2):");
         w.ExpandList(Utf16ToUtf8(*units));
         break;
       }
       case kRegDword: {
-        if (value.Data().size() != 4) throw NeedsUnicode{};
-        const auto* b = reinterpret_cast<const unsigned char*>(value.Data().data());
+        if (data.size() != 4) throw NeedsUnicode{};
+        const auto* b = reinterpret_cast<const unsigned char*>(data.data());
         std::snprintf(text, sizeof text, "dword:%08x",
                       static_cast<unsigned>(b[0] | (b[1] << 8) | (b[2] << 16)) |
                           (static_cast<unsigned>(b[3]) << 24));
@@ -172,7 +173,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
       }
       case kRegBinary:
         w.Raw("hex:");
-        w.BinaryList(value.Data());
+        w.BinaryList(data);
         break;
       default:
         throw NeedsUnicode{};
@@ -180,7 +181,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
     w.EndLine();
     return;
   }
-  const auto units = value.type == kRegSz ? TerminatedText(value.Data()) : std::nullopt;
+  const auto units = value.type == kRegSz ? TerminatedText(data) : std::nullopt;
   bool plain = units.has_value();
   if (units)
     for (char16_t c : *units) plain = plain && c >= 0x20;
@@ -188,19 +189,19 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
     w.Raw("\"");
     w.Text(EscapeName(Utf16ToUtf8(*units)));
     w.Raw("\"");
-  } else if (value.type == kRegDword && value.Data().size() == 4) {
-    const auto* b = reinterpret_cast<const unsigned char*>(value.Data().data());
+  } else if (value.type == kRegDword && data.size() == 4) {
+    const auto* b = reinterpret_cast<const unsigned char*>(data.data());
     std::snprintf(text, sizeof text, "dword:%08x",
                   static_cast<unsigned>(b[0] | (b[1] << 8) | (b[2] << 16)) |
                       (static_cast<unsigned>(b[3]) << 24));
     w.Raw(text);
   } else if (value.type == kRegBinary) {
     w.Raw("hex:");
-    w.BinaryList(value.Data());
+    w.BinaryList(data);
   } else {
     std::snprintf(text, sizeof text, "hex(%x):", static_cast<unsigned>(value.type));
     w.Raw(text);
-    w.ExpandBytes(value.Data());
+    w.ExpandBytes(data);
   }
   w.EndLine();
 }
@@ -209,7 +210,7 @@ void WriteValue(const RegValue& value, ExportWriter& w) {
 // zero unit (two for a multi-string).
 bool TextTerminated(const RegValue& value) {
   if (value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz) return true;
-  const std::string_view d = value.Data();
+  const std::string d = value.Bytes();
   if (d.size() % 2 != 0 || d.size() < 2 || d[d.size() - 1] != 0 || d[d.size() - 2] != 0)
     return false;
   return value.type != kRegMultiSz ||

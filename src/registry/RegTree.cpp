@@ -193,7 +193,7 @@ RegValue& RegValue::operator=(RegValue&& other) noexcept {
 }
 
 void RegValue::Assign(std::u16string_view name, std::string_view data, RegArena* arena) {
-  if (data.size() > 0xFFFFFFFFu || name.size() >= kInArena)
+  if (data.size() > 0xFFFFFFFFu || name.size() >= kPacked)
     throw std::length_error("registry value too large");
   const int shared = SharedNameIndex(name);
   name_ = shared >= 0 ? (kSharedName | static_cast<std::uint32_t>(shared))
@@ -203,8 +203,15 @@ void RegValue::Assign(std::u16string_view name, std::string_view data, RegArena*
     if (!data.empty()) std::memcpy(local_, data.data(), data.size());
     return;
   }
+  // Packed: the units' low bytes when every high byte is zero, and no zeros at the end.
+  bool narrow = data.size() % 2 == 0;
+  for (std::size_t i = 1; narrow && i < data.size(); i += 2) narrow = data[i] == 0;
+  std::size_t kept = narrow ? data.size() / 2 : data.size();
+  const auto keptByte = [&](std::size_t i) { return narrow ? data[2 * i] : data[i]; };
+  while (kept > 0 && keptByte(kept - 1) == 0) --kept;
+  const bool packed = kept + kPackHeader < data.size();
   const std::size_t nameBytes = NameBytes();
-  const std::size_t total = nameBytes + data.size();
+  const std::size_t total = nameBytes + (packed ? kPackHeader + kept : data.size());
   if (arena && total) {
     heap_ = arena->Allocate(total);
     name_ |= kInArena;
@@ -212,7 +219,20 @@ void RegValue::Assign(std::u16string_view name, std::string_view data, RegArena*
     heap_ = total ? new char[total] : nullptr;
   }
   if (nameBytes) std::memcpy(heap_, name.data(), nameBytes);
-  if (!data.empty()) std::memcpy(heap_ + nameBytes, data.data(), data.size());
+  char* out = heap_ + nameBytes;
+  if (!packed) {
+    if (!data.empty()) std::memcpy(out, data.data(), data.size());
+    return;
+  }
+  name_ |= kPacked;
+  const std::uint32_t header = static_cast<std::uint32_t>(kept) | (narrow ? kNarrow : 0);
+  std::memcpy(out, &header, kPackHeader);
+  out += kPackHeader;
+  if (!narrow) {
+    std::memcpy(out, data.data(), kept);
+    return;
+  }
+  for (std::size_t i = 0; i < kept; ++i) out[i] = data[2 * i];
 }
 
 std::u16string_view RegValue::Name() const {
@@ -220,9 +240,38 @@ std::u16string_view RegValue::Name() const {
   return {reinterpret_cast<const char16_t*>(heap_), NameField()};
 }
 
-std::string_view RegValue::Data() const {
+std::string_view RegValue::Stored(bool& narrow) const {
+  const char* at = heap_ + NameBytes();
+  std::uint32_t header;
+  std::memcpy(&header, at, kPackHeader);
+  narrow = (header & kNarrow) != 0;
+  return {at + kPackHeader, header & ~kNarrow};
+}
+
+std::string_view RegValue::Data(std::string& scratch) const {
   if (Local()) return {local_, size_};
-  return {heap_ ? heap_ + NameBytes() : nullptr, size_};
+  if (!Packed()) return {heap_ ? heap_ + NameBytes() : nullptr, size_};
+  bool narrow;
+  const std::string_view stored = Stored(narrow);
+  scratch.assign(size_, '\0');
+  if (narrow)
+    for (std::size_t i = 0; i < stored.size(); ++i) scratch[2 * i] = stored[i];
+  else
+    std::memcpy(scratch.data(), stored.data(), stored.size());
+  return scratch;
+}
+
+std::string RegValue::Bytes() const {
+  std::string scratch;
+  const std::string_view data = Data(scratch);
+  if (data.data() == scratch.data()) return scratch;
+  return std::string(data);
+}
+
+bool RegValue::DataEquals(std::string_view bytes) const {
+  if (bytes.size() != size_) return false;
+  std::string scratch;
+  return Data(scratch) == bytes;
 }
 
 void RegValue::SetData(std::string_view data) {
@@ -231,14 +280,46 @@ void RegValue::SetData(std::string_view data) {
 }
 
 std::u16string RegValue::Text() const {
-  std::u16string units = Utf16LeUnits(Data());
+  if (Packed()) {
+    bool narrow;
+    const std::string_view stored = Stored(narrow);
+    if (narrow) {
+      const std::size_t n = std::min(stored.size(), stored.find('\0'));
+      std::u16string units(n, u'\0');
+      for (std::size_t i = 0; i < n; ++i) units[i] = static_cast<unsigned char>(stored[i]);
+      return units;
+    }
+  }
+  std::string scratch;
+  std::u16string units = Utf16LeUnits(Data(scratch));
   units.resize(std::min(units.size(), units.find(u'\0')));
   return units;
 }
 
 std::string RegValue::TextUtf8() const {
+  if (Packed()) {
+    bool narrow;
+    const std::string_view stored = Stored(narrow);
+    if (narrow) {
+      // Each unit is below 256: ASCII as it is, the rest as two UTF-8 bytes.
+      const std::size_t n = std::min(stored.size(), stored.find('\0'));
+      std::string out;
+      out.reserve(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(stored[i]);
+        if (c < 0x80) {
+          out += static_cast<char>(c);
+        } else {
+          out += static_cast<char>(0xC0 | (c >> 6));
+          out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+      }
+      return out;
+    }
+  }
   // Most texts are ASCII: those are copied unit by unit, without a UTF-16 copy between.
-  const std::string_view data = Data();
+  std::string scratch;
+  const std::string_view data = Data(scratch);
   std::string out(data.size() / 2, '\0');
   std::size_t n = 0;
   if constexpr (std::endian::native == std::endian::little) {

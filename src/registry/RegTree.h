@@ -59,7 +59,9 @@ class RegArena {
 
 // One value: its name, type and data in at most one allocation. The names programs' Uninstall
 // and usage keys use most are shared, and short data under such a name is kept in place:
-// a registry of many programs holds hundreds of thousands of these.
+// a registry of many programs holds hundreds of thousands of these. Longer data is kept
+// packed where that is shorter: a text whose units all fit a byte takes a byte a unit, and
+// zero bytes at the end (a text's terminator, a usage record's unused room) are not stored.
 class RegValue {
  public:
   RegValue() = default;
@@ -67,7 +69,7 @@ class RegValue {
   // The same with the name and data in `arena`, which must outlive the value (a copy has its
   // own storage).
   RegValue(std::u16string_view name, std::uint32_t type, std::string_view data, RegArena* arena);
-  RegValue(const RegValue& other) : RegValue(other.Name(), other.type, other.Data()) {}
+  RegValue(const RegValue& other) : RegValue(other.Name(), other.type, other.Bytes()) {}
   RegValue(RegValue&& other) noexcept;
   RegValue& operator=(const RegValue& other);
   RegValue& operator=(RegValue&& other) noexcept;
@@ -75,8 +77,13 @@ class RegValue {
 
   // Empty: the key's default value.
   std::u16string_view Name() const;
-  // The bytes as the registry holds them (UTF-16LE for texts).
-  std::string_view Data() const;
+  // The bytes as the registry holds them (UTF-16LE for texts): a view of the value's own
+  // storage, or of `scratch` where the value keeps them packed.
+  std::string_view Data(std::string& scratch) const;
+  // The same bytes, as a copy of their own.
+  std::string Bytes() const;
+  std::size_t DataSize() const { return size_; }
+  bool DataEquals(std::string_view bytes) const;
   void SetData(std::string_view data);
 
   // Where the name stands in CommonValueNames(), spelled exactly so; -1 for any other name.
@@ -92,10 +99,18 @@ class RegValue {
  private:
   static constexpr std::uint32_t kSharedName = 0x80000000u;
   static constexpr std::uint32_t kInArena = 0x40000000u;
+  static constexpr std::uint32_t kPacked = 0x20000000u;
   static constexpr std::size_t kLocalSize = sizeof(char*);
+  // A packed value's storage holds, after its name, this header (the stored bytes' count, and
+  // kNarrow when each stored byte is a UTF-16 unit's low byte) and then those bytes.
+  static constexpr std::uint32_t kNarrow = 0x80000000u;
+  static constexpr std::size_t kPackHeader = sizeof(std::uint32_t);
 
   bool SharedName() const { return (name_ & kSharedName) != 0; }
-  std::uint32_t NameField() const { return name_ & ~(kSharedName | kInArena); }
+  bool Packed() const { return (name_ & kPacked) != 0; }
+  std::uint32_t NameField() const { return name_ & ~(kSharedName | kInArena | kPacked); }
+  // A packed value's stored bytes and whether they are narrowed units.
+  std::string_view Stored(bool& narrow) const;
   std::size_t NameBytes() const { return SharedName() ? 0 : NameField() * sizeof(char16_t); }
   bool Local() const { return SharedName() && size_ <= kLocalSize; }
   void Assign(std::u16string_view name, std::string_view data, RegArena* arena);
@@ -108,9 +123,9 @@ class RegValue {
     char local_[kLocalSize];
   };
   // A shared name's index with kSharedName, else the name's length; kInArena when heap_ is
-  // not the value's own.
+  // not the value's own; kPacked when the data is stored packed.
   std::uint32_t name_ = kSharedName;
-  std::uint32_t size_ = 0;  // of the data
+  std::uint32_t size_ = 0;  // of the data, as Data() gives it
 };
 
 // The value names that programs' Uninstall and usage keys use most, each stored once for every

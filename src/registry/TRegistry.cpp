@@ -21,10 +21,9 @@ std::string_view StripLeadingBackslash(std::string_view path) {
 
 // The data as a reader of 8-bit text gets it: texts converted, with their terminating zero.
 std::string DataAs8Bit(const RegValue& v) {
-  if (v.type != kRegSz && v.type != kRegExpandSz && v.type != kRegMultiSz)
-    return std::string(v.Data());
-  if (v.Data().empty()) return {};
-  const std::u16string units = Utf16LeUnits(v.Data());
+  if (v.type != kRegSz && v.type != kRegExpandSz && v.type != kRegMultiSz) return v.Bytes();
+  if (v.DataSize() == 0) return {};
+  const std::u16string units = Utf16LeUnits(v.Bytes());
   std::string text = Utf16ToUtf8(units);
   if (units.empty() || units.back() != 0) text += '\0';
   return text;
@@ -152,19 +151,21 @@ int TRegistry::GetDataSize(std::string_view name) {
   if (!v) return -1;
   // Only texts change size on the way to 8 bits.
   const bool text = v->type == kRegSz || v->type == kRegExpandSz || v->type == kRegMultiSz;
-  return static_cast<int>(text ? DataAs8Bit(*v).size() : v->Data().size());
+  return static_cast<int>(text ? DataAs8Bit(*v).size() : v->DataSize());
 }
 
 std::optional<std::string> ReadableText(const RegValue& value) {
-  if (value.Data().empty()) return std::string();
+  if (value.DataSize() == 0) return std::string();
   if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
   return value.TextUtf8();
 }
 
 std::optional<std::int32_t> DwordOf(const RegValue& value) {
-  if (value.type != kRegDword || value.Data().size() != 4) return std::nullopt;
+  if (value.type != kRegDword || value.DataSize() != 4) return std::nullopt;
+  std::string scratch;
+  const std::string_view data = value.Data(scratch);
   std::uint32_t bits = 0;
-  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(value.Data()[i]);
+  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(data[i]);
   return static_cast<std::int32_t>(bits);
 }
 

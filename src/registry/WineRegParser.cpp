@@ -69,10 +69,11 @@ class Parser {
  public:
   // `rest`: the bytes are a file's key blocks from one of them on, without the file's header.
   Parser(std::string_view bytes, WineHive& hive, WineParseResult& result, const BlockFilter* keep,
-         bool rest = false)
+         bool rest, RegArena* arena)
       : bytes_(bytes),
         lines_(bytes),
         hive_(hive),
+        arena_(arena ? arena : &hive.root->Arena()),
         result_(result),
         keep_(keep),
         rest_(rest),
@@ -341,16 +342,17 @@ class Parser {
     // when it does not.
     const auto& values = key_->Values();
     if (values.empty() || CompareRegNames(values.back().Name(), name) < 0) {
-      key_->AppendValue(name, type, bytes, &hive_.root->Arena());
+      key_->AppendValue(name, type, bytes, arena_);
       return;
     }
     if (key_->FindValue(name)) Problem("value listed twice");
-    key_->SetValue(name, type, bytes, &hive_.root->Arena());
+    key_->SetValue(name, type, bytes, arena_);
   }
 
   std::string_view bytes_;
   LineReader lines_;
   WineHive& hive_;
+  RegArena* arena_;  // where the values are stored
   WineParseResult& result_;
   const BlockFilter* keep_;
   bool rest_;
@@ -369,8 +371,8 @@ class Parser {
 }  // namespace
 
 void ParseBlocks(std::string_view bytes, WineHive& hive, WineParseResult& result,
-                 const BlockFilter* keep, bool rest) {
-  Parser(bytes, hive, result, keep, rest).Run();
+                 const BlockFilter* keep, bool rest, RegArena* arena) {
+  Parser(bytes, hive, result, keep, rest, arena).Run();
 }
 
 }  // namespace pgl::winereg

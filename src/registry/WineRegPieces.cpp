@@ -22,7 +22,9 @@ namespace {
 // its last key block (the rest goes on to the next buffer) and hands the piece on; the caller
 // and `helpers` threads parse the pieces, each into a tree of its own, taking them in turn as
 // they are free. A few buffers are used again and again, so the file is never held whole and
-// reading overlaps parsing. The trees are then joined in the file's order.
+// reading overlaps parsing. The trees are then joined in the file's order. Each thread keeps
+// the values it reads in one arena of its own, which the joined tree then takes: an arena per
+// piece would leave room unused at the end of each.
 class PieceReader {
  public:
   PieceReader(const ByteSource& source, std::size_t pieceSize, bool cutting, unsigned helpers,
@@ -32,7 +34,8 @@ class PieceReader {
         cutting_(cutting),
         keep_(keep),
         helpers_(helpers),
-        buffers_(helpers + 3) {
+        buffers_(helpers + 3),
+        arenas_(helpers + 1) {
     for (std::size_t i = 0; i < buffers_.size(); ++i) idle_.push_back(i);
   }
 
@@ -49,13 +52,14 @@ class PieceReader {
     }
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      while (!waiting_.empty() && !stop_) ParseOne(lock);
+      while (!waiting_.empty() && !stop_) ParseOne(lock, 0);
     }
     Finish();
     if (failed_) std::rethrow_exception(failed_);
     if (sourceFailed_) return std::nullopt;
     if (pieces_.size() == 1 && ended_) {
       hive = std::move(pieces_[0].hive);
+      TakeArenas(hive);
       return std::move(pieces_[0].result);
     }
     if (stop_ || pieces_.empty()) return std::nullopt;
@@ -65,10 +69,15 @@ class PieceReader {
         hive = WineHive{};
         return std::nullopt;
       }
+    TakeArenas(hive);
     return std::move(pieces_[0].result);
   }
 
  private:
+  void TakeArenas(WineHive& hive) {
+    for (RegArena& arena : arenas_) hive.root->Arena().Adopt(std::move(arena));
+  }
+
   struct Piece {
     std::size_t index;
     std::size_t buffer;
@@ -140,7 +149,7 @@ class PieceReader {
   void StartHelpers() {
     for (unsigned t = 0; t < helpers_; ++t) {
       try {
-        threads_.emplace_back([this] { Help(); });
+        threads_.emplace_back([this, t] { Help(t + 1); });
       } catch (const std::system_error&) {
         break;  // no more threads to be had: fewer readers
       }
@@ -158,7 +167,7 @@ class PieceReader {
         return buffer;
       }
       if (!waiting_.empty())
-        ParseOne(lock);
+        ParseOne(lock, 0);
       else
         changed_.wait(lock);
     }
@@ -171,17 +180,18 @@ class PieceReader {
     changed_.notify_one();
   }
 
-  void Help() {
+  // Parses pieces on a thread of its own, with its own arena (0 is the reader's).
+  void Help(unsigned slot) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       changed_.wait(lock, [this] { return !waiting_.empty() || finished_ || stop_; });
       if (stop_ || waiting_.empty()) return;
-      ParseOne(lock);
+      ParseOne(lock, slot);
     }
   }
 
   // Parses the next waiting piece, the lock let go meanwhile; its buffer is then free again.
-  void ParseOne(std::unique_lock<std::mutex>& lock) {
+  void ParseOne(std::unique_lock<std::mutex>& lock, unsigned slot) {
     Piece& piece = *waiting_.front();
     waiting_.pop_front();
     const std::string_view bytes(buffers_[piece.buffer].bytes.get(), piece.size);
@@ -189,7 +199,7 @@ class PieceReader {
     bool problem = false;
     std::exception_ptr failed;
     try {
-      ParseBlocks(bytes, piece.hive, piece.result, keep_, piece.index > 0);
+      ParseBlocks(bytes, piece.hive, piece.result, keep_, piece.index > 0, &arenas_[slot]);
       problem =
           !piece.result.problems.empty() || (piece.index == 0 && !piece.result.isRegistryFile);
     } catch (...) {
@@ -224,6 +234,7 @@ class PieceReader {
   const BlockFilter* keep_;
   const unsigned helpers_;
   std::vector<Buffer> buffers_;
+  std::vector<RegArena> arenas_;   // one for each thread that parses
   std::vector<std::size_t> idle_;  // buffers no piece uses
   std::deque<Piece> pieces_;       // in the file's order; an element stays where it is
   std::deque<Piece*> waiting_;     // read, not yet parsed

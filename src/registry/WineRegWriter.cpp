@@ -31,12 +31,15 @@ void WriteValue(std::string& out, const RegValue& v) {
     out += "@=";
     count = 2;
   }
-  const std::size_t len = v.Data().size();
+  // Reused: a file's values are written one after the other.
+  thread_local std::string scratch;
+  const std::string_view data = v.Data(scratch);
+  const std::size_t len = data.size();
   switch (v.type) {
     case kRegSz:
     case kRegExpandSz:
     case kRegMultiSz:
-      if (len >= 2 && len % 2 == 0 && v.Data()[len - 1] == 0 && v.Data()[len - 2] == 0) {
+      if (len >= 2 && len % 2 == 0 && data[len - 1] == 0 && data[len - 2] == 0) {
         if (v.type != kRegSz) {
           char tag[16];
           std::snprintf(tag, sizeof tag, "str(%x):", v.type);
@@ -44,7 +47,7 @@ void WriteValue(std::string& out, const RegValue& v) {
         }
         out += '"';
         // Everything but the terminating zero.
-        AppendWineEscaped(out, Utf16LeUnits(std::string_view(v.Data()).substr(0, len - 2)), "\"\"");
+        AppendWineEscaped(out, Utf16LeUnits(data.substr(0, len - 2)), "\"\"");
         out += "\"\n";
         return;
       }
@@ -53,7 +56,7 @@ void WriteValue(std::string& out, const RegValue& v) {
       if (len == 4) {
         char text[16];
         std::uint32_t dw = 0;
-        for (int i = 3; i >= 0; --i) dw = (dw << 8) | static_cast<unsigned char>(v.Data()[i]);
+        for (int i = 3; i >= 0; --i) dw = (dw << 8) | static_cast<unsigned char>(data[i]);
         std::snprintf(text, sizeof text, "dword:%08x\n", dw);
         out += text;
         return;
@@ -68,7 +71,7 @@ void WriteValue(std::string& out, const RegValue& v) {
   out += tag;
   count += std::strlen(tag);
   for (std::size_t i = 0; i < len; ++i) {
-    AppendHex2(out, static_cast<unsigned char>(v.Data()[i]));
+    AppendHex2(out, static_cast<unsigned char>(data[i]));
     count += 2;
     if (i < len - 1) {
       out += ',';

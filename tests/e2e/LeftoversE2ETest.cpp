@@ -348,7 +348,7 @@ TEST(RegistrySaves, WineRegeditBringsTheGamesKeysBack) {
     SCOPED_TRACE(Utf16ToUtf8(was[i].Name()));
     EXPECT_TRUE(was[i].Name() == is[i].Name());
     EXPECT_EQ(was[i].type, is[i].type);
-    EXPECT_EQ(was[i].Data(), is[i].Data());
+    EXPECT_EQ(was[i].Bytes(), is[i].Bytes());
   }
 }
 

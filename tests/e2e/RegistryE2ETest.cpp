@@ -98,7 +98,7 @@ void ExpectSameTree(const RegKey& want, const RegKey& got, const std::string& pa
     const std::string name = Utf16ToUtf8(wantValues[i]->Name());
     EXPECT_EQ(name, Utf16ToUtf8(gotValues[i]->Name())) << path;
     EXPECT_EQ(wantValues[i]->type, gotValues[i]->type) << path << " " << name;
-    EXPECT_EQ(wantValues[i]->Data(), gotValues[i]->Data()) << path << " " << name;
+    EXPECT_EQ(wantValues[i]->Bytes(), gotValues[i]->Bytes()) << path << " " << name;
   }
 }
 
@@ -244,8 +244,8 @@ TEST(BackupRestoreExactly, EveryValueComesBackAndNothingElseChanges) {
       ++total;
       ASSERT_NE(have, nullptr) << path << " " << Utf16ToUtf8(want.name);
       EXPECT_EQ(have->type, want.type) << Utf16ToUtf8(want.name);
-      EXPECT_EQ(have->Data(), want.data) << Utf16ToUtf8(want.name);
-      restored += have->type == want.type && have->Data() == want.data;
+      EXPECT_EQ(have->Bytes(), want.data) << Utf16ToUtf8(want.name);
+      restored += have->type == want.type && have->Bytes() == want.data;
     }
     // Nothing of the injected text became a value or a key of its own.
     EXPECT_EQ(key->FindValue(kInjectedName), nullptr);

@@ -41,7 +41,7 @@ void ExpectReadBackExactly(MemoryRegistry& store, const char* path, int codePage
       const RegValue* original = there->FindValue(value.name);
       ASSERT_NE(original, nullptr) << Utf16ToUtf8(value.name);
       EXPECT_EQ(value.type, original->type) << Utf16ToUtf8(value.name);
-      EXPECT_EQ(value.data, original->Data()) << Utf16ToUtf8(value.name);
+      EXPECT_EQ(value.data, original->Bytes()) << Utf16ToUtf8(value.name);
       ++values;
     }
   }

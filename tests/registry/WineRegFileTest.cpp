@@ -83,11 +83,11 @@ TEST(WineRegFile, ValuesAreDecoded) {
     EXPECT_EQ(v->type, c.type);
     EXPECT_EQ(v->Text(), c.text) << Utf16ToUtf8(c.name);
   }
-  EXPECT_EQ(b->FindValue(u"Multi")->Data(), std::string("a\0\0\0b\0\0\0\0\0", 10));
-  EXPECT_EQ(b->FindValue(u"Dw")->Data(), std::string("\xff\xff\xff\xff", 4));
+  EXPECT_EQ(b->FindValue(u"Multi")->Bytes(), std::string("a\0\0\0b\0\0\0\0\0", 10));
+  EXPECT_EQ(b->FindValue(u"Dw")->Bytes(), std::string("\xff\xff\xff\xff", 4));
   EXPECT_EQ(b->FindValue(u"Qw")->type, kRegQword);
-  EXPECT_EQ(b->FindValue(u"Bin")->Data().size(), 33u);
-  EXPECT_EQ(b->FindValue(u"Empty")->Data(), "");
+  EXPECT_EQ(b->FindValue(u"Bin")->Bytes().size(), 33u);
+  EXPECT_EQ(b->FindValue(u"Empty")->Bytes(), "");
   EXPECT_TRUE(FindRegKey(hive.root.get(), "A\\B\\Link")->isLink);
   EXPECT_NE(FindRegKey(hive.root.get(), "A\\C [x]\\\xC5\x82"), nullptr);  // "ł" as UTF-8
   EXPECT_EQ(hive.root->FindValue(u"RootValue")->Text(), u"r");
@@ -123,7 +123,7 @@ TEST(WineRegFile, HexListsAreReadInEveryFormWineReads) {
     if (!c.ok) continue;
     const RegValue* v = FindRegKey(hive.root.get(), "K")->FindValue(u"h");
     ASSERT_NE(v, nullptr) << c.list;
-    EXPECT_EQ(v->Data(), c.bytes) << c.list;
+    EXPECT_EQ(v->Bytes(), c.bytes) << c.list;
   }
 }
 

@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
             QColor("#B3B9C4"));
   if (const char* shot = std::getenv("PGL_SCREENSHOT_DIR"))
     w.grab().save(QString(shot) + "/main-polish.png");
-  // The view styles, with the Part's pairing of "List" and "Small icons"; the view button
+  // The view styles, with the pairing of "List" and "Small icons"; the view button
   // steps large icons, small icons, list, details.
   w.Action("actViewList")->trigger();
   EXPECT_EQ(ViewStyleNumber(w.CurrentViewStyle()), 1);

@@ -35,8 +35,9 @@ bool CopyTree(HKEY root, const std::wstring& path, const RegKey& key) {
       return false;
     for (const RegValue& v : key.Values()) {
       const std::wstring name(v.Name().begin(), v.Name().end());
-      if (RegSetValueExW(h, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.Data().data()),
-                         static_cast<DWORD>(v.Data().size())) != ERROR_SUCCESS) {
+      const std::string data = v.Bytes();
+      if (RegSetValueExW(h, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(data.data()),
+                         static_cast<DWORD>(data.size())) != ERROR_SUCCESS) {
         RegCloseKey(h);
         return false;
       }
@@ -211,7 +212,7 @@ TEST(ManyPrograms, EveryProgramsKeyIsReadWhole) {
     EXPECT_EQ(reg.ReadInteger("EstimatedSize"), i);
     const RegValue* record = reg.CurrentKey()->FindValue(u"Record");
     ASSERT_NE(record, nullptr) << path;
-    EXPECT_EQ(record->Data(), std::string(552, static_cast<char>(i))) << path;
+    EXPECT_EQ(record->Bytes(), std::string(552, static_cast<char>(i))) << path;
     EXPECT_EQ(reg.CurrentKey()->Values().size(), 3u) << path;
     reg.CloseKey();
   }

@@ -483,7 +483,7 @@ void WinePrefixRegistry::Replay(RegKey& root, const std::vector<Change>& changes
         if (key->Parent()) key->Parent()->modified = change.parentModified;
         break;
       case Change::Kind::ValueSet:
-        key->SetValue(change.value.Name(), change.value.type, change.value.Data());
+        key->SetValue(change.value.Name(), change.value.type, change.value.Bytes());
         key->modified = change.modified;
         break;
       case Change::Kind::KeyRemoved:

@@ -86,8 +86,8 @@ inline constexpr const char* kSettingsSection = "MAIN";
 MainWindowSettings ReadMainSettings(const IniFile& ini, const MainWindowSettings& current,
                                     ScreenSize screen, TMainParams& params,
                                     const std::vector<int>& defaultColumnWidths = {});
-// SaveParamsToIni's writing, in the Part's order; the size and position only when the window
-// is not maximised.
+// SaveParamsToIni's writing, in the order the file has always had; the size and position only when
+// the window is not maximised.
 void WriteMainSettings(IniFile& ini, const MainWindowSettings& settings, const TMainParams& params);
 
 // "lvColumn" and the index in two digits.

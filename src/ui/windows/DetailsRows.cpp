@@ -37,6 +37,7 @@ std::string Hex(std::string_view data) {
 // decimals, 64-bit numbers as unsigned decimals, multi-strings one string a line, anything
 // else as its bytes in hexadecimal.
 std::string ValueText(const RegValue& v, int& image) {
+  const std::string data = v.Bytes();
   switch (v.type) {
     case kRegSz:
     case kRegExpandSz:
@@ -44,17 +45,16 @@ std::string ValueText(const RegValue& v, int& image) {
       return Utf16ToUtf8(v.Text());
     case kRegDword:
       image = 0;
-      if (v.Data().size() == 4) return std::to_string(static_cast<std::int32_t>(U32(v.Data(), 0)));
-      return Hex(v.Data());
+      if (data.size() == 4) return std::to_string(static_cast<std::int32_t>(U32(data, 0)));
+      return Hex(data);
     case kRegQword:
       image = 0;
-      if (v.Data().size() == 8)
-        return std::to_string(static_cast<std::uint64_t>(U32(v.Data(), 4)) << 32 |
-                              U32(v.Data(), 0));
-      return Hex(v.Data());
+      if (data.size() == 8)
+        return std::to_string(static_cast<std::uint64_t>(U32(data, 4)) << 32 | U32(data, 0));
+      return Hex(data);
     case kRegMultiSz: {
       image = 1;
-      const std::u16string units = Utf16LeUnits(v.Data());
+      const std::u16string units = Utf16LeUnits(data);
       std::string out;
       std::size_t start = 0;
       while (start < units.size()) {
@@ -69,7 +69,7 @@ std::string ValueText(const RegValue& v, int& image) {
     }
     default:
       image = 0;
-      return Hex(v.Data());
+      return Hex(data);
   }
 }
 
@@ -89,8 +89,8 @@ void ListValues(const RegKey& key, std::vector<DetailsRow>& rows, std::string* s
     row.value = ValueText(*v, row.image);
     rows.push_back(std::move(row));
     if (slowInfo && v->Name() == u"SlowInfoCache" && v->type == kRegBinary &&
-        v->Data().size() == TSlowInfoCache::kSize)
-      *slowInfo = v->Data();
+        v->DataSize() == TSlowInfoCache::kSize)
+      *slowInfo = v->Bytes();
   }
 }
 
