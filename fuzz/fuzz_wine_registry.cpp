@@ -34,7 +34,7 @@ bool SameTree(const pgl::RegKey& a, const pgl::RegKey& b, bool times = false) {
   for (std::size_t i = 0; i < a.Values().size(); ++i) {
     const auto& x = a.Values()[i];
     const auto& y = b.Values()[i];
-    if (x.Name() != y.Name() || x.type != y.type || x.Data() != y.Data()) return false;
+    if (x.Name() != y.Name() || x.type != y.type || x.Bytes() != y.Bytes()) return false;
   }
   for (std::size_t i = 0; i < a.SubKeys().size(); ++i)
     if (!SameTree(*a.SubKeys()[i], *b.SubKeys()[i], times)) return false;
@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       pgl::RegKey* to = copies.back();
       stack.pop_back();
       copies.pop_back();
-      for (const auto& v : from->Values()) to->SetValue(v.Name(), v.type, v.Data());
+      for (const auto& v : from->Values()) to->SetValue(v.Name(), v.type, v.Bytes());
       for (const auto& sub : from->SubKeys()) {
         stack.push_back(sub.get());
         copies.push_back(&to->EnsureSubKey(sub->Name()));
