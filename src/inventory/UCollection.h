@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "inventory/SlowInfoCache.h"
@@ -18,14 +19,45 @@
 
 namespace pgl {
 
+// A text that most entries leave empty: a pointer's room while it is.
+class RareText {
+ public:
+  RareText() = default;
+  RareText(const RareText& other) { *this = other; }
+  RareText(RareText&&) noexcept = default;
+  RareText& operator=(const RareText& other) {
+    if (this != &other) text_ = other.text_ ? std::make_unique<std::string>(*other.text_) : nullptr;
+    return *this;
+  }
+  RareText& operator=(RareText&&) noexcept = default;
+  RareText& operator=(std::string&& text) {
+    if (text.empty())
+      text_.reset();
+    else if (text_)
+      *text_ = std::move(text);
+    else
+      text_ = std::make_unique<std::string>(std::move(text));
+    return *this;
+  }
+  const std::string& str() const {
+    static const std::string kEmpty;
+    return text_ ? *text_ : kEmpty;
+  }
+  bool operator==(const RareText& other) const { return str() == other.str(); }
+
+ private:
+  std::unique_ptr<std::string> text_;
+};
+
 // A text field of at most N characters: a longer text is cut, never inside a UTF-8 sequence,
 // and (with `MarkCut`) ends in "…" so that no output passes a cut value off as the value: its
-// first N - 1 characters and the mark.
-template <std::size_t N, bool MarkCut = true>
+// first N - 1 characters and the mark. A `Rare` field takes less room while it is empty and
+// more once it is not.
+template <std::size_t N, bool MarkCut = true, bool Rare = false>
 class FixedText {
  public:
   FixedText() = default;
-  FixedText(std::string_view text) : text_(Cut(text)) {}  // NOLINT: implicit
+  FixedText(std::string_view text) { text_ = Cut(text); }  // NOLINT: implicit
   FixedText& operator=(std::string_view text) {
     text_ = Cut(text);
     return *this;
@@ -37,8 +69,13 @@ class FixedText {
     text_ = std::move(text);
     return *this;
   }
-  const std::string& str() const { return text_; }
-  bool empty() const { return text_.empty(); }
+  const std::string& str() const {
+    if constexpr (Rare)
+      return text_.str();
+    else
+      return text_;
+  }
+  bool empty() const { return str().empty(); }
   bool operator==(const FixedText&) const = default;
 
  private:
@@ -47,7 +84,7 @@ class FixedText {
     if (!MarkCut) return Utf8Truncate(text, N);
     return Utf8Truncate(text, N - 1) + "\u2026";
   }
-  std::string text_;
+  std::conditional_t<Rare, RareText, std::string> text_;
 };
 
 // The widths hold what real programs write: a date as ctime writes it ("Thu Jul 10 14:23:35
@@ -67,10 +104,10 @@ struct TUninstallInfo {
   std::string InstallLocation;
   std::string InstallSource;
   FixedText<2048> URLInfoAbout;
-  FixedText<2048> URLUpdateInfo;
-  FixedText<200> Comments;
-  FixedText<140> Contact;
-  FixedText<2048> Readme;
+  FixedText<2048, true, true> URLUpdateInfo;
+  FixedText<200, true, true> Comments;
+  FixedText<140, true, true> Contact;
+  FixedText<2048, true, true> Readme;
   TSlowInfoCache SlowInfo;      // read from the registry without its program file, which is ExeFile
   bool HasUsageRecord = false;  // SlowInfo was read from the entry's usage record
   std::int64_t EstimatedSize = -1;  // bytes, from the entry's EstimatedSize (in KB); -1: none

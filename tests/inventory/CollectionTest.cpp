@@ -77,6 +77,35 @@ void FillRandom(TUninstallCollection& c, std::mt19937& rng, int n) {
   }
 }
 
+// The texts most entries leave empty are kept apart: copies own theirs, emptying one frees it,
+// and a long one is cut with its mark like any other field.
+TEST(EntryTexts, RareTextsCopyEmptyAndCutLikeTheOthers) {
+  const std::string longText(300, 'c');
+  const struct {
+    std::string given;
+    std::string kept;
+  } cases[] = {{"", ""}, {"note", "note"}, {longText, std::string(199, 'c') + "\u2026"}};
+  for (const auto& c : cases) {
+    TUninstallInfo a;
+    a.Comments = std::string(c.given);
+    a.Readme = std::string_view(c.given);
+    a.DisplayName = c.given;
+    const TUninstallInfo copy = a;
+    EXPECT_EQ(a.Comments.str(), c.kept);
+    EXPECT_EQ(a.Readme.str(), c.given.substr(0, 2048));
+    EXPECT_EQ(a.Comments.empty(), c.kept.empty());
+    a.Comments = std::string();
+    a.Readme = "other";
+    EXPECT_TRUE(a.Comments.empty());
+    EXPECT_EQ(copy.Comments.str(), c.kept);
+    EXPECT_EQ(copy.Readme.str(), c.given.substr(0, 2048));
+    TUninstallInfo moved = copy;
+    const TUninstallInfo taken = std::move(moved);
+    EXPECT_EQ(taken.Comments, copy.Comments);
+    EXPECT_EQ(taken.Comments.str(), c.kept);
+  }
+}
+
 TEST_F(CollectionTest, FastSortGivesTheSelectionSortOrder) {
   std::mt19937 rng(20261207);
   std::vector<int> keys;
