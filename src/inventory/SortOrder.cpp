@@ -103,7 +103,7 @@ const std::string* SortKeyText(const TUninstallInfo& info, SortKey sortKey, std:
       made = RegistryKeyOf(info);
       return &made;
     case SortKey::Prefix:
-      return &info.PrefixName;
+      return &info.PrefixName.str();
     default:
       return nullptr;
   }

@@ -92,7 +92,7 @@ void SystemSet::Combine() {
     for (int i = 0; i < from.Count(); ++i) {
       TUninstallInfo& info = combined_->AddItem().UninstallInfo;
       info = from.GetItem(i).UninstallInfo;
-      info.PrefixName = name.empty() ? parts_[p].system->prefixDir : name;
+      info.PrefixName = std::string_view(name.empty() ? parts_[p].system->prefixDir : name);
       info.SystemIndex = static_cast<int>(p);
     }
   }

@@ -30,6 +30,7 @@ class RareText {
     return *this;
   }
   RareText& operator=(RareText&&) noexcept = default;
+  RareText& operator=(std::string_view text) { return *this = std::string(text); }
   RareText& operator=(std::string&& text) {
     if (text.empty())
       text_.reset();
@@ -43,6 +44,7 @@ class RareText {
     static const std::string kEmpty;
     return text_ ? *text_ : kEmpty;
   }
+  bool empty() const { return !text_; }
   bool operator==(const RareText& other) const { return str() == other.str(); }
 
  private:
@@ -122,9 +124,9 @@ struct TUninstallInfo {
   // Where the entry lives: its place, and the key's whole name where KeyName (cut to 100
   // characters) is not all of it.
   UninstallView View = UninstallView::Machine;
-  std::string SubkeyName;
+  RareText SubkeyName;
   // In a list of several systems: the name of the entry's own and its place among them.
-  std::string PrefixName;
+  RareText PrefixName;
   int SystemIndex = 0;
 };
 
@@ -136,7 +138,7 @@ class TUninstallItem {
 // The name of the entry's key below its place's Uninstall key: the whole name where the scan
 // kept it, else KeyName.
 inline const std::string& EntrySubkey(const TUninstallInfo& info) {
-  return info.SubkeyName.empty() ? info.KeyName.str() : info.SubkeyName;
+  return info.SubkeyName.empty() ? info.KeyName.str() : info.SubkeyName.str();
 }
 
 // The entry's key as "HKLM\...\Uninstall\Name". Made when asked: a long list would hold one

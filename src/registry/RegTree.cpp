@@ -406,8 +406,8 @@ std::string DwordToRegData(std::uint32_t value) {
 }
 
 void RegKey::LoadNow() const {
-  RegKeyLoader* loader = loader_;
-  loader_ = nullptr;  // the loader adds through the usual calls
+  RegKeyLoader* loader = extra_->loader;
+  extra_->loader = nullptr;  // the loader adds through the usual calls
   loader->Load(const_cast<RegKey&>(*this));
 }
 
@@ -436,13 +436,13 @@ bool RegKey::Merge(RegKey&& other) {
     if (!values_.empty()) return false;
     values_ = std::move(other.values_);
   }
-  if (other.className_) {
-    if (className_) return false;
-    className_ = std::move(other.className_);
+  if (other.extra_ && other.extra_->className) {
+    if (extra_ && extra_->className) return false;
+    Extra().className = std::move(other.extra_->className);
   }
   isLink = isLink || other.isLink;
   if (!modified) modified = other.modified;
-  if (other.arena_) Arena().Adopt(std::move(*other.arena_));
+  if (other.extra_ && other.extra_->arena) Arena().Adopt(std::move(*other.extra_->arena));
   std::vector<std::unique_ptr<RegKey>> theirs = std::move(other.subkeys_);
   other.subkeys_.clear();
   for (auto& key : theirs) key->parent_ = this;

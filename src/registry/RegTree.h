@@ -171,7 +171,7 @@ class RegKey {
     return values_;
   }
   // The key's subkeys and values are read by `loader` when first asked for.
-  void LoadLater(RegKeyLoader* loader) { loader_ = loader; }
+  void LoadLater(RegKeyLoader* loader) { Extra().loader = loader; }
 
   RegKey* FindSubKey(std::u16string_view name) const;
   // The subkey of that name, created (in sorted place) when missing.
@@ -190,8 +190,8 @@ class RegKey {
   // Storage for values added in bulk below this key, held (and freed) with the key: a tree's
   // root holds it, so that it goes wherever the tree goes.
   RegArena& Arena() {
-    if (!arena_) arena_ = std::make_unique<RegArena>();
-    return *arena_;
+    if (!Extra().arena) extra_->arena = std::make_unique<RegArena>();
+    return *extra_->arena;
   }
   // Gives back the values' spare room once no more are coming.
   void ShrinkValues() { values_.shrink_to_fit(); }
@@ -206,26 +206,34 @@ class RegKey {
   bool isLink = false;
   // The key's class, which few keys have.
   std::optional<std::u16string> ClassName() const {
-    return className_ ? std::optional(*className_) : std::nullopt;
+    return extra_ && extra_->className ? extra_->className : std::nullopt;
   }
   void SetClassName(std::optional<std::u16string> name) {
-    className_ = name ? std::make_unique<std::u16string>(std::move(*name)) : nullptr;
+    if (name || extra_) Extra().className = std::move(name);
   }
 
  private:
+  // What few keys have, kept apart: a registry holds hundreds of thousands of keys.
+  struct Extras {
+    RegKeyLoader* loader = nullptr;
+    std::unique_ptr<RegArena> arena;
+    std::optional<std::u16string> className;
+  };
+  Extras& Extra() {
+    if (!extra_) extra_ = std::make_unique<Extras>();
+    return *extra_;
+  }
   void Fill() const {
-    if (loader_) [[unlikely]]
+    if (extra_ && extra_->loader) [[unlikely]]
       LoadNow();
   }
   void LoadNow() const;
 
   std::u16string name_;
   RegKey* parent_;
-  mutable RegKeyLoader* loader_ = nullptr;
+  std::unique_ptr<Extras> extra_;
   std::vector<std::unique_ptr<RegKey>> subkeys_;
   std::vector<RegValue> values_;
-  std::unique_ptr<RegArena> arena_;
-  std::unique_ptr<std::u16string> className_;
 };
 
 // `text` (UTF-8) as UTF-16 in `out`, reusing its storage.

@@ -73,7 +73,7 @@ const std::string& EntryListModel::CellText(int row, int column) const {
   if (column == kPrefixColumn) {
     static const std::string none;
     const TUninstallInfo* entry = Entry(row);
-    return entry ? entry->PrefixName : none;
+    return entry ? entry->PrefixName.str() : none;
   }
   return Cells(row)[static_cast<std::size_t>(column)];
 }
