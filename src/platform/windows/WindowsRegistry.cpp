@@ -255,7 +255,7 @@ void WindowsRegistry::KeyAdded(RootKey root, const RegKey& key) {
 
 void WindowsRegistry::ValueSet(RootKey root, const RegKey& key, const RegValue& value) {
   pending_.push_back({Change::Kind::SetValue, root, PathOf(key), std::u16string(value.Name()),
-                      value.type, std::string(value.Data())});
+                      value.type, value.Bytes()});
 }
 
 void WindowsRegistry::KeyRemoved(RootKey root, const RegKey& parent, std::u16string_view name) {
