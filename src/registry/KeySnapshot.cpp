@@ -41,9 +41,11 @@ namespace {
 bool Matches(const RegKey& key, const KeySnapshot& saved) {
   if (key.Values().size() != saved.values.size() || key.SubKeys().size() != saved.subkeys.size())
     return false;
+  std::string scratch;
   for (const RegValue& value : saved.values) {
     const RegValue* there = key.FindValue(value.Name());
-    if (!there || there->type != value.type || !there->DataEquals(value.Bytes())) return false;
+    if (!there || there->type != value.type || !there->DataEquals(value.Data(scratch)))
+      return false;
   }
   for (const KeySnapshot& sub : saved.subkeys) {
     const RegKey* there = key.FindSubKey(sub.name);
