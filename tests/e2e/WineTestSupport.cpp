@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -33,6 +36,7 @@ Spawned Spawn(const std::vector<std::string>& argv, const EnvList& env) {
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
+    ::setpgid(0, 0);
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
     ::unsetenv("DISPLAY");
     const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -46,15 +50,40 @@ Spawned Spawn(const std::vector<std::string>& argv, const EnvList& env) {
     ::execvp(args[0], args.data());
     ::_exit(127);
   }
-  return {pid, outFile};
+  ::setpgid(pid, pid);  // also here, so that the group exists before either side goes on
+  Spawned spawned{pid, outFile, {}, {}};
+  for (const auto& a : argv) spawned.command += (spawned.command.empty() ? "" : " ") + a;
+  for (const auto& [name, value] : env)
+    if (name == "WINEPREFIX") spawned.prefix = value;
+  return spawned;
 }
 
 RunResult Finish(const Spawned& spawned) {
   int status = 0;
-  ::waitpid(spawned.pid, &status, 0);
+  bool hung = false;
+  for (int waited = 0;; waited += 50) {
+    const pid_t r = ::waitpid(spawned.pid, &status, WNOHANG);
+    if (r == spawned.pid || (r < 0 && errno != EINTR)) break;
+    if (waited >= kCommandTimeLimitSeconds * 1000) {
+      hung = true;
+      std::fprintf(stderr, "[hung] still running after %d s, killed: %s\n",
+                   kCommandTimeLimitSeconds, spawned.command.c_str());
+      ::kill(-spawned.pid, SIGKILL);
+      if (!spawned.prefix.empty())
+        Finish(Spawn({"wineserver", "-k"}, WineEnvironment(spawned.prefix)));
+      ::waitpid(spawned.pid, &status, 0);
+      break;
+    }
+    ::usleep(50 * 1000);
+  }
   RunResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.output = test::ReadFile(spawned.outFile);
+  if (hung) {
+    result.exitCode = 124;
+    result.output += "\n[hung: killed after " + std::to_string(kCommandTimeLimitSeconds) + " s] " +
+                     spawned.command + "\n";
+  }
   return result;
 }
 

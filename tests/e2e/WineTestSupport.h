@@ -15,11 +15,17 @@ struct RunResult {
 
 using EnvList = std::vector<std::pair<std::string, std::string>>;
 
-// A program started in the background; Finish waits for it and reads its output.
+// A program started in the background, in a process group of its own; Finish waits for it and
+// reads its output. A program still running after the time limit is killed with its group and
+// its prefix's Wine processes, its output says so and its exit code is 124: a hung Wine call
+// fails its test in minutes and names itself instead of taking the whole test's time.
 struct Spawned {
   int pid = -1;
   std::string outFile;
+  std::string command;  // the command line, for the message when it hangs
+  std::string prefix;   // its WINEPREFIX, if any
 };
+constexpr int kCommandTimeLimitSeconds = 240;
 Spawned Spawn(const std::vector<std::string>& argv, const EnvList& env = {});
 RunResult Finish(const Spawned& spawned);
 
