@@ -23,6 +23,10 @@ std::string ExtractExeFromCommand(const Platform& platform, std::string_view com
 // The command the validity test analyses: UninstallString, else QuietUninstallString, else
 // ModifyPath (judged empty as stored).
 const std::string& ValidityCommand(const TUninstallInfo& info);
+// Whether the entry has a command to judge it by: one without is invalid, files or not.
+inline bool HasCommand(const TUninstallInfo& info) {
+  return !ValidityCommand(info).empty();
+}
 // An entry is valid when the file behind its command exists.
 bool IsValidEntry(const Platform& platform, const TUninstallInfo& info);
 // The simpler extraction used to find an icon: quotes removed, variables expanded, cut after

@@ -108,6 +108,10 @@ std::optional<std::string> InstallDateToIso(std::string_view date) {
          std::string(date.substr(6, 2));
 }
 
+bool FormatShowsValidity(OutputFormat format) {
+  return format == OutputFormat::Json;
+}
+
 namespace {
 
 // A field whose value is not its column's text: a number, a date, a flag, or no column at all.

@@ -20,6 +20,9 @@ namespace pgl {
 enum class OutputFormat { Tsv, Csv, Json };
 // "tsv", "csv" or "json"; nothing for any other name.
 std::optional<OutputFormat> OutputFormatNamed(std::string_view name);
+// Whether a list in the format tells which entries are valid (JSON's "valid"): the others show
+// no more than their columns, and validity tells in them only by what a filter leaves out.
+bool FormatShowsValidity(OutputFormat format);
 
 // The listed rows (BuildListRows) of `collection`: TSV and CSV with a line of captions first;
 // JSON an array with one object per program.

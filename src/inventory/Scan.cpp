@@ -1,5 +1,7 @@
 // The inventory scan: the Uninstall pass, the ARPCache pass, the icon pass.
 #include <array>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "inventory/CommandAnalysis.h"
@@ -176,13 +178,17 @@ ScanReport TUninstallCollection::ReadUninstallEntries() {
   items_.resize(found.size());
   std::vector<EntryReport> reports(found.size());
   const std::shared_ptr<void> drives = platform_.HoldDrives();
+  const bool check = CheckUninstallers;
+  uninstallersLeftOut_ = !check;
   try {
     ParallelFor(found.size(), [&](std::size_t i) {
       items_[i] = std::make_unique<TUninstallItem>();
       TUninstallInfo& info = items_[i]->UninstallInfo;
       info = ReadEntry(*found[i].key, *found[i].name, found[i].view, SystemComponentsVisible,
                        reports[i]);
-      if (info.Valid) info.Valid = IsValidEntry(platform_, info);
+      // Left out, the look-ups wait for FindUninstallers; an entry without a command is invalid
+      // whatever the files.
+      if (info.Valid) info.Valid = check ? IsValidEntry(platform_, info) : HasCommand(info);
     });
   } catch (...) {
     Clear();  // no item is left unmade
@@ -226,6 +232,16 @@ void TUninstallCollection::ReadARPCache() {
       info.HasUsageRecord = true;
     }
   });
+}
+
+void TUninstallCollection::FindUninstallers() {
+  if (!std::exchange(uninstallersLeftOut_, false)) return;
+  const std::shared_ptr<void> drives = platform_.HoldDrives();
+  ParallelFor(items_.size(), [this](std::size_t i) {
+    TUninstallInfo& info = items_[i]->UninstallInfo;
+    if (info.Valid) info.Valid = IsValidEntry(platform_, info);
+  });
+  UpdateCounts();
 }
 
 void TUninstallCollection::ResolveIcons() {

@@ -8,6 +8,7 @@
 
 #include "inventory/UCollection.h"
 #include "util/Locale.h"
+#include "util/Parallel.h"
 
 namespace pgl {
 
@@ -147,21 +148,29 @@ std::vector<std::uint32_t> RanksOf(const std::vector<Key>& keys) {
 }
 
 // The ranks of the entries' texts in the user's order, without regard to case. The sort keys
-// share one piece of memory: a long list would otherwise hold an allocation per entry.
+// are made on every core, a run of entries each; a run's keys share one piece of memory: a long
+// list would otherwise hold an allocation per entry.
 template <typename TextOf>
 std::vector<std::uint32_t> TextRanks(std::size_t n, const TextOf& textOf) {
   // One entry or none has one order: the collation need not be loaded for it.
   if (n < 2) return std::vector<std::uint32_t>(n, 0);
   const TextCollator& collator = TextCollator::User();
-  std::string bytes;
+  constexpr std::size_t kRun = 1024;
+  const std::size_t runs = (n + kRun - 1) / kRun;
+  std::vector<std::string> bytes(runs);
   std::vector<std::size_t> ends(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    bytes += collator.SortKey(textOf(i), true);
-    ends[i] = bytes.size();
-  }
+  ParallelFor(runs, [&](std::size_t run) {
+    const std::size_t from = run * kRun, to = std::min(n, from + kRun);
+    for (std::size_t i = from; i < to; ++i) {
+      bytes[run] += collator.SortKey(textOf(i), true);
+      ends[i] = bytes[run].size();
+    }
+  });
   std::vector<std::string_view> keys(n);
-  for (std::size_t i = 0, start = 0; i < n; start = ends[i++])
-    keys[i] = std::string_view(bytes).substr(start, ends[i] - start);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t start = i % kRun == 0 ? 0 : ends[i - 1];
+    keys[i] = std::string_view(bytes[i / kRun]).substr(start, ends[i] - start);
+  }
   return RanksOf(keys);
 }
 
@@ -254,7 +263,8 @@ void TUninstallCollection::SortItems(SortKey sortKey) {
   if (!SortKeyText(TUninstallInfo{}, sortKey, made)) return;  // unknown key: everything equal
   SelectionOrder(TextRanks(n,
                            [&](std::size_t i) -> const std::string& {
-                             return *SortKeyText(items_[i]->UninstallInfo, sortKey, made);
+                             thread_local std::string text;  // a text made for the key
+                             return *SortKeyText(items_[i]->UninstallInfo, sortKey, text);
                            }),
                  SortAscending);
 }

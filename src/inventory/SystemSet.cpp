@@ -55,20 +55,29 @@ void SystemSet::ShowAll(std::vector<std::unique_ptr<ManagedSystem>> systems) {
   }
 }
 
-void SystemSet::Scan(bool readNames, bool icons) {
+void SystemSet::Scan(bool readNames, bool icons, bool uninstallers) {
   for (Part& part : parts_) {
     if (all_) part.collection->SystemComponentsVisible = combined_->SystemComponentsVisible;
     if (readNames) part.collection->ReadKeyNames();
     part.collection->FindIconFiles = icons || all_;
+    part.collection->CheckUninstallers = uninstallers || all_;
     part.collection->ScanSorted();
     part.collection->FindIconFiles = true;
+    part.collection->CheckUninstallers = true;
   }
   if (all_) Combine();
 }
 
-void SystemSet::FindIcons() {
+void SystemSet::FindFiles() {
   if (all_) return;
-  for (Part& part : parts_) part.collection->ResolveIcons();
+  for (Part& part : parts_) {
+    part.collection->FindUninstallers();
+    part.collection->ResolveIcons();
+  }
+}
+
+void SystemSet::FindUninstallers() {
+  for (Part& part : parts_) part.collection->FindUninstallers();
 }
 
 bool SystemSet::Refresh() {

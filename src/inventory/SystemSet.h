@@ -43,11 +43,14 @@ class SystemSet {
 
   // Scans every system (with the shown collection's filter) and shows the result in the shown
   // collection's order; `readNames`: the keys' names are listed again first. `icons`: whether
-  // each entry's icon file is looked for now (a look-up or more per entry), or later by FindIcons.
-  void Scan(bool readNames, bool icons = true);
-  // Looks for the icon files the last scan left out, in place: the entries stay where they are.
-  // A list of several systems is always scanned with its icons: nothing is done for it.
-  void FindIcons();
+  // each entry's icon file is looked for now (a look-up or more per entry), or later by
+  // FindFiles; `uninstallers` the same for each entry's uninstaller (its validity).
+  void Scan(bool readNames, bool icons = true, bool uninstallers = true);
+  // Looks for the uninstallers and icon files the last scan left out, in place: the entries stay
+  // where they are. A list of several systems is always scanned with both: nothing is done.
+  void FindFiles();
+  // The uninstallers alone, where the last scan left them out.
+  void FindUninstallers();
   // Reads again what others changed in each system's registry; true where anything changed.
   bool Refresh();
   // Drops from each system's collection the entries whose keys are gone; answers how many.

@@ -218,7 +218,8 @@ class TUninstallCollection {
   }
 
   // The scan: every entry of KeyNames that has an Uninstall key, place by place, with its
-  // usage record and (when FindIconFiles) icon file, then counted.
+  // usage record, (when CheckUninstallers) whether its uninstaller is there and (when
+  // FindIconFiles) its icon file, then counted.
   ScanReport ReadUninstallEntries();
   // The scan, then the list's order: by name, then by the stored column (CurrentSort,
   // SortAscending), as the window shows it and pgl-cli prints it.
@@ -227,6 +228,9 @@ class TUninstallCollection {
   void SortAsListed();
   void ReadARPCache();
   void ResolveIcons();
+  // Looks for the uninstallers the last scan left out (CheckUninstallers off) and counts again;
+  // nothing when it left none out.
+  void FindUninstallers();
   // Counts the entries that exist (a gone one stays until DeleteNonExisting drops it).
   void UpdateCounts();
 
@@ -245,6 +249,10 @@ class TUninstallCollection {
   // Whether a scan looks for each entry's icon file (IconFile, HasIcon), a file look-up or more
   // per entry: the window draws the icons; a printed list has no use for them.
   bool FindIconFiles = true;
+  // Whether a scan looks for each entry's uninstaller (Valid), a file look-up or more per entry
+  // and most of a long list's scan. Off, every entry whose commands could be read counts as
+  // valid until FindUninstallers: for a list that shows no validity, or shows it a moment later.
+  bool CheckUninstallers = true;
   int TotalCount = 0, ValidCount = 0, InvalidCount = 0, VisibleCount = 0, HiddenCount = 0,
       SystemCount = 0, NonSystemCount = 0;
   bool SortAscending = true;
@@ -256,6 +264,7 @@ class TUninstallCollection {
   RegistryStore& registry_;
   const Platform& platform_;
   std::vector<std::unique_ptr<TUninstallItem>> items_;
+  bool uninstallersLeftOut_ = false;  // by the last scan, for FindUninstallers
   std::array<std::vector<std::string>, kUninstallViewCount> keyNames_;
 };
 

@@ -137,6 +137,16 @@ TEST_F(ScanTest, EveryRuleOfTheScan) {
   EXPECT_EQ(
       (std::vector<int>{c.TotalCount, c.ValidCount, c.InvalidCount, c.HiddenCount, c.SystemCount}),
       (std::vector<int>{6, 3, 3, 1, 1}));
+
+  // Left out by the scan, the uninstallers are not looked for: the entry whose uninstaller is
+  // gone counts as valid until FindUninstallers. One without a command is invalid at once.
+  c.CheckUninstallers = false;
+  c.ReadUninstallEntries();
+  EXPECT_TRUE(Entry(c, "BRAVO").Valid);
+  EXPECT_FALSE(Entry(c, "Echo").Valid);
+  c.FindUninstallers();
+  EXPECT_FALSE(Entry(c, "BRAVO").Valid);
+  EXPECT_EQ(c.InvalidCount, 3);
 }
 
 TEST(ScanIdentity, KeysTheRegistryTellsApartStayApartAndCommandsThatAreNotTextAreInvalid) {
@@ -296,20 +306,33 @@ TEST(ScanOfMany, FilesLookedForOnSeveralThreadsGiveWhatOneThreadGives) {
   }
   ASSERT_TRUE(registry.LoadWineText(kHkeyLocalMachine, text));
   WinePlatform platform(dir.Path(), registry);
-  TUninstallCollection c(registry, platform);
-  c.ReadUninstallEntries();
-  ASSERT_EQ(c.Count(), kCount);
-  int wrong = 0;
-  for (int i = 0; i < c.Count(); ++i) {
-    const TUninstallInfo& info = c.GetItem(i).UninstallInfo;
-    const int n = std::stoi(info.KeyName.str().substr(1));
-    const bool there = n % 3 == 0;
-    if (info.Valid != there || info.HasIcon != there ||
-        (there && info.IconFile.rfind("C:\\P\\" + std::to_string(n) + "\\un.exe", 0) != 0))
-      ++wrong;
+  // The files looked for by the scan, or left out by it and looked for afterwards (as the window
+  // does once its list is painted): the same in the end.
+  for (const bool later : {false, true}) {
+    TUninstallCollection c(registry, platform);
+    c.CheckUninstallers = c.FindIconFiles = !later;
+    c.ReadUninstallEntries();
+    ASSERT_EQ(c.Count(), kCount);
+    if (later) {
+      // Until then every entry counts as valid; none has an icon.
+      EXPECT_EQ(c.ValidCount, kCount);
+      EXPECT_FALSE(c.GetItem(0).UninstallInfo.HasIcon);
+      c.FindUninstallers();
+      c.ResolveIcons();
+    }
+    c.FindUninstallers();  // nothing left out now: nothing changes
+    int wrong = 0;
+    for (int i = 0; i < c.Count(); ++i) {
+      const TUninstallInfo& info = c.GetItem(i).UninstallInfo;
+      const int n = std::stoi(info.KeyName.str().substr(1));
+      const bool there = n % 3 == 0;
+      if (info.Valid != there || info.HasIcon != there ||
+          (there && info.IconFile.rfind("C:\\P\\" + std::to_string(n) + "\\un.exe", 0) != 0))
+        ++wrong;
+    }
+    EXPECT_EQ(wrong, 0) << later;
+    EXPECT_EQ(c.ValidCount, kCount / 3) << later;
   }
-  EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(c.ValidCount, kCount / 3);
 }
 
 }  // namespace

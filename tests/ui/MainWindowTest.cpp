@@ -45,8 +45,9 @@ using test::RecordingDesktop;
 
 TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   TFormMain w(*system, Files());
-  w.show();
-  // The first start hides system components and shows the invalid entry.
+  // The first start hides system components and shows the invalid entry, known for invalid (its
+  // colour, the count) once the list is painted: the uninstallers are looked for after that.
+  ShowUntilRecorded(w);
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
   EXPECT_EQ(w.Model()->columnCount(), 22);
   EXPECT_TRUE(w.List()->selectionModel()->isRowSelected(0, {}));
@@ -339,6 +340,7 @@ TEST_F(MainWindowTest, PanelShowsTheSelectionAndActsOnClicks) {
 
 TEST_F(MainWindowTest, StatusBarCountsInBothLanguages) {
   TFormMain w(*system, Files());
+  ShowUntilRecorded(w);
   const auto texts = [&] {
     std::vector<std::string> t;
     for (int i = 0; i < 6; ++i) t.push_back(w.StatusPanelText(i).toStdString());
@@ -452,6 +454,24 @@ TEST_F(MainWindowTest, ActionsFollowTheSelectionAndTheOptions) {
   EXPECT_FALSE(again.ToolbarGradient());
   EXPECT_TRUE(again.ToolbarList());
   EXPECT_FALSE(again.Action("actShowHideBottomPanel")->isChecked());
+}
+
+// A start whose settings filter the list by validity looks for the uninstallers before the list
+// is first shown, not after: the list is right from the start.
+TEST_F(MainWindowTest, AStartFilteredByValidityListsRightBeforeItIsPainted) {
+  const struct {
+    const char* settings;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"ShowInvalidItems=0", {"Alpha"}},
+      {"ShowOnlyInvalidItems=1", {"Broken"}},
+      {"ShowInvalidItems=1", {"Alpha", "Broken"}},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(dir / "pgl.ini", std::string("[MAIN]\r\n") + c.settings + "\r\n");
+    TFormMain w(*system, Files());
+    EXPECT_EQ(Names(w), c.names) << c.settings;
+  }
 }
 
 TEST_F(MainWindowTest, CopyInvertAndEsc) {

@@ -1,5 +1,6 @@
 // The commands that read: prefixes, list, report and backup.
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ struct ListOptions {
     filter.showOnlyInvalid = onlyInvalid;
     return filter;
   }
+  // Whether the entries' uninstallers must be looked for: each is a file look-up or more, most
+  // of a long list's time, for nothing where neither the filter nor the output tells validity.
+  bool NeedsUninstallers(std::optional<OutputFormat> format) const {
+    return noInvalid || onlyInvalid || (format && FormatShowsValidity(*format));
+  }
 };
 
 void AddFilters(CLI::App* command, ListOptions& options) {
@@ -46,6 +52,7 @@ std::vector<ListRow> ScanAndList(ManagedSystem& system, const ListOptions& optio
   TUninstallCollection collection(*system.registry, *system.platform);
   collection.SystemComponentsVisible = options.systemComponents;
   collection.FindIconFiles = false;
+  collection.CheckUninstallers = options.NeedsUninstallers(std::nullopt);
   ReportUnreadable(collection.ScanSorted());
   return BuildListRows(collection, options.Filter(), options.Lang());
 }
@@ -54,6 +61,7 @@ int List(ManagedSystem& system, const ListOptions& options, OutputFormat format)
   auto collection = std::make_unique<TUninstallCollection>(*system.registry, *system.platform);
   collection->SystemComponentsVisible = options.systemComponents;
   collection->FindIconFiles = false;
+  collection->CheckUninstallers = options.NeedsUninstallers(format);
   ReportUnreadable(collection->ReadUninstallEntries());
   collection->SortAsListed();
   WriteProgramList(*collection, options.Filter(), options.Lang(), format, Out);
@@ -84,6 +92,7 @@ int ListAllPrefixes(const ListOptions& options, OutputFormat format) {
     auto collection = std::make_unique<TUninstallCollection>(*system->registry, *system->platform);
     collection->SystemComponentsVisible = options.systemComponents;
     collection->FindIconFiles = false;
+    collection->CheckUninstallers = options.NeedsUninstallers(format);
     ReportUnreadable(collection->ScanSorted());
     lists.push_back({known.name, known.path, collection.get(),
                      BuildListRows(*collection, options.Filter(), options.Lang())});

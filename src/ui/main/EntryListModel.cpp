@@ -52,10 +52,11 @@ void EntryListModel::Rebuild(const TUninstallCollection* collection, const TMain
   endResetModel();
 }
 
-void EntryListModel::ForgetIcons() {
+void EntryListModel::FilesFound() {
   icons_.assign(items_.size(), QIcon());
   if (!items_.empty())
-    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DecorationRole});
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                     {Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 std::string EntryListModel::RowKey(int row) const {

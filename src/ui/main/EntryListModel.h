@@ -49,8 +49,9 @@ class EntryListModel : public QAbstractTableModel {
   }
   // The header that shows the sort arrow (up for ascending); -1 for none.
   void SetSortArrow(int column, bool up);
-  // The entries' icon files were looked for since the rows were shown: every icon is read again.
-  void ForgetIcons();
+  // The entries' files (uninstallers, icons) were looked for since the rows were shown: every
+  // icon is read again and every row's colours asked for again (an entry found invalid).
+  void FilesFound();
   int SortArrowColumn() const { return arrowColumn_; }
   // The row's icon in both sizes, read when first asked for.
   QIcon RowIcon(int row) const;

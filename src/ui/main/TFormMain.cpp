@@ -114,9 +114,10 @@ TFormMain::TFormMain(ManagedSystem& system, ProgramFiles files, QWidget* parent)
     if (!files_.dir.empty()) WriteFirstBackup(*system.registry, files_.dir);
   }
   SetLang(Lang());
-  // The list is painted first; its icons' files are looked for once it is on screen.
-  set_.Scan(false, false);
-  iconsPending_ = true;
+  // The list is painted first; its entries' icon files and uninstallers are looked for once it
+  // is on screen (the uninstallers sooner where the list is filtered by them).
+  set_.Scan(false, false, false);
+  filesPending_ = true;
   DisplayUninstallInfo();
   InitActions();
   UpdateStatus();
@@ -407,6 +408,8 @@ void TFormMain::SetLang(Language lang) {
 }
 
 void TFormMain::DisplayUninstallInfo() {
+  // A filter by validity needs each entry's: the uninstallers a scan left out are looked for.
+  if (!params_.ShowInvalidItems || params_.ShowOnlyInvalidItems) set_.FindUninstallers();
   {
     const ScopedFlag updating(listUpdating_);
     model_->Rebuild(&set_.Shown(), params_, Lang());

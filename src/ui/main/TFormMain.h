@@ -181,7 +181,7 @@ class TFormMain : public QMainWindow {
   bool startPending_ = false;
   std::string readOnlyPrefix_;  // the prefix whose registry Wine's running keeps unchanged
   bool startRecordPosted_ = false;
-  bool iconsPending_ = false;  // the first scan left the icon files out
+  bool filesPending_ = false;  // the first scan left icon files (and uninstallers) out
 };
 
 }  // namespace pgl

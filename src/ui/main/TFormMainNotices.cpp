@@ -39,11 +39,12 @@ void TFormMain::RecordStart() {
   // The user's other prefixes, for the chooser, once the list is on screen: a home of many
   // prefixes and front ends takes a while to search. Looked for again at each refresh.
   shown_->FindPrefixesInBackground();
-  // Not while a command works on the list: the scan after it brings the icons.
-  if (std::exchange(iconsPending_, false) && !commands_->Running()) {
-    set_.FindIcons();
-    model_->ForgetIcons();
+  // Not while a command works on the list: the scan after it brings them.
+  if (std::exchange(filesPending_, false) && !commands_->Running()) {
+    set_.FindFiles();
+    model_->FilesFound();
     DisplaySelectedInfo();  // the panel's icon too
+    UpdateStatus();         // the count of invalid entries
   }
   // A write that fails is skipped, as every start-up write is.
   if (startRecord_)
