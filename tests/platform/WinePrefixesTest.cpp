@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "platform/wine/FrontEndFiles.h"
+#include "platform/wine/PrefixLookup.h"
 #include "platform/wine/WinePrefixes.h"
 #include "platform/wine/WineProcessRunner.h"
 
@@ -525,6 +526,31 @@ TEST_F(WinePrefixesTest, AWineNamedOutsideItsFrontEndsFoldersIsNotRun) {
     ASSERT_NE(it, found.prefixes.end()) << name;
     EXPECT_TRUE(it->wine.known) << name << ": " << it->wine.why.English();
   }
+}
+
+// A prefix opened for a list: its front end's Wine and name are looked for in the home when the
+// runner first needs them, not when it is opened (a bottle made in between is found), and an
+// untrusted Wine found then still runs nothing.
+TEST_F(WinePrefixesTest, APrefixsFrontEndIsLookedForWhenFirstNeeded) {
+  const std::string bottles = home / ".local/share/bottles/bottles";
+  const std::string later = bottles + "/Later", evil = bottles + "/Evil";
+  const auto laterLookup = std::make_shared<PrefixLookup>(later, home.Path(), "");
+  const auto evilLookup = std::make_shared<PrefixLookup>(evil, home.Path(), "");
+  const auto plainLookup = std::make_shared<PrefixLookup>(other / "env-prefix", home.Path(), "");
+  Prefix(later);
+  File(later + "/bottle.yml", "Name: Later Bottle\nRunner: soda-7.0-9\n");
+  Prefix(evil);
+  File(evil + "/drive_c/evil/bin/wine", "");
+  File(evil + "/bottle.yml", "Name: Evil\nRunner: ../bottles/Evil/drive_c/evil\n");
+
+  EXPECT_EQ(laterLookup->Get().name, "Later Bottle");
+  EXPECT_TRUE(laterLookup->Get().wine.program.ends_with("/runners/soda-7.0-9/bin/wine"));
+  EXPECT_EQ(plainLookup->Get().wine.program, "wine");  // kept by no front end: the system's
+  EXPECT_EQ(plainLookup->Get().name, ShortPath(other / "env-prefix", home.Path()));
+  WineProcessRunner runner(evil, evilLookup);
+  EXPECT_FALSE(runner.WhyNothingRuns(Language::English).empty());
+  EXPECT_EQ(runner.RunAndWait("C:\\x.exe", [] { return false; }).kind,
+            RunOutcome::Kind::RunnerFailed);
 }
 
 // Each value as its path of keys joined by '/', or nothing for a text that is not one.

@@ -9,10 +9,12 @@
 #include <QTableView>
 #include <QTest>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "WindowTestSupport.h"
 #include "platform/ManagedSystem.h"
+#include "platform/wine/WinePrefixes.h"
 #include "ui/main/MessageBar.h"
 #include "ui/main/Startup.h"
 #include "ui/windows/ConfirmDialogs.h"
@@ -148,6 +150,21 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
 }
 
 // One batch over several prefixes runs in the list's order and keeps every prefix's errors.
+// The prefix the window starts on is opened before the home is searched: it goes by its folder
+// until the search names it after its front end, in the title and the chooser.
+TEST_F(AllPrefixesTest, TheStartPrefixTakesItsFrontEndsNameOnceTheHomeIsSearched) {
+  TFormMain w(*system, Files());
+  const std::string folder = ShortPath(dir.Path(), std::getenv("HOME") ? std::getenv("HOME") : "");
+  EXPECT_TRUE(w.windowTitle().toStdString().ends_with(folder)) << w.windowTitle().toStdString();
+  w.SetPrefixes({{"My Bottle", dir.Path(), "Bottles", "win64"},
+                 {"Office", office.Path(), "Bottles", "win64"}});
+  EXPECT_TRUE(w.windowTitle().endsWith("My Bottle")) << w.windowTitle().toStdString();
+  QComboBox* chooser = w.findChild<QComboBox*>("cbPrefix");
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_TRUE(chooser->currentText().startsWith("My Bottle"))
+      << chooser->currentText().toStdString();
+}
+
 TEST_F(AllPrefixesTest, ABatchAcrossPrefixesRunsInListOrderAndKeepsEveryError) {
   test::TempDir third;
   WritePrefix(third, {{"Beta", "Beta"}});

@@ -8,6 +8,7 @@
 
 #include "platform/Console.h"
 #include "platform/ManagedSystem.h"
+#include "platform/wine/PrefixLookup.h"
 #include "platform/wine/PrefixUsage.h"
 #include "platform/wine/WineDesktop.h"
 #include "platform/wine/WinePlatform.h"
@@ -79,28 +80,20 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   system->problems = registry->LoadProblems();
   system->platform = std::make_unique<WinePlatform>(prefix, *registry);
   system->registry = std::move(registry);
-  // The Wine that the prefix's front end runs it with.
+  // The Wine that the prefix's front end runs it with, and the name it gives it, found in the
+  // home when first needed: a list needs neither, and the window names the prefix once its own
+  // search of the home is done.
   const char* home = std::getenv("HOME");
   const char* winePrefix = std::getenv("WINEPREFIX");
-  const PrefixSearch found = FindWinePrefixes(home ? home : "", winePrefix ? winePrefix : "");
-  char resolved[PATH_MAX];
-  const std::string canonical = ::realpath(prefix.c_str(), resolved) ? resolved : prefix;
-  PrefixWine wine;
-  system->name = ShortPath(prefix, home ? home : "");
-  for (const FoundPrefix& p : found.prefixes) {
-    char other[PATH_MAX];
-    if (canonical == (::realpath(p.path.c_str(), other) ? std::string(other) : p.path)) {
-      wine = p.wine;
-      system->name = p.name;
-      break;
-    }
-  }
+  const auto lookup =
+      std::make_shared<PrefixLookup>(prefix, home ? home : "", winePrefix ? winePrefix : "");
+  system->name = gRead == WinePrefixRegistry::Read::WhatListsNeed
+                     ? ShortPath(prefix, home ? home : "")
+                     : lookup->Get().name;
   system->prefixDir = prefix;
-  system->runner = std::make_unique<WineProcessRunner>(prefix, wine);
-  // The registry editor runs only where the prefix's Wine is known.
-  auto desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry,
-                                               wine.known ? wine.program : std::string());
-  desktop->wineEnvironment = wine.environment;
+  system->runner = std::make_unique<WineProcessRunner>(prefix, lookup);
+  auto desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry);
+  desktop->wineLookup = lookup;
   system->desktop = std::move(desktop);
   system->description = "Wine prefix " + prefix;
   return system;

@@ -99,9 +99,19 @@ WineDesktop::WineDesktop(std::string prefixDir, const Platform& platform, Regist
       registry_(registry),
       wine_(std::move(wine)) {
   run = [this](std::vector<Command> steps) {
-    RunInBackground(prefixDir_, wineEnvironment, std::move(steps), editor_);
+    RunInBackground(prefixDir_, WineVariables(), std::move(steps), editor_);
   };
   serverRunning = [this] { return IsWineServerRunning(prefixDir_); };
+}
+
+std::string WineDesktop::WineProgram() const {
+  if (!wineLookup) return wine_;
+  const PrefixWine& wine = wineLookup->Get().wine;
+  return wine.known ? wine.program : std::string();
+}
+
+const std::vector<std::pair<std::string, std::string>>& WineDesktop::WineVariables() const {
+  return wineLookup ? wineLookup->Get().wine.environment : wineEnvironment;
 }
 
 bool WineDesktop::OpenAddress(const std::string& url) {
@@ -118,18 +128,19 @@ bool WineDesktop::OpenFile(const std::string& windowsPath) {
 }
 
 bool WineDesktop::JumpToRegistryKey(const std::string& keyPath) {
-  if (wine_.empty()) return false;  // no Wine may run in this prefix
+  const std::string wine = WineProgram();
+  if (wine.empty()) return false;  // no Wine may run in this prefix
   // One editor of ours at a time: the one still open from an earlier jump is closed first.
   std::vector<Command> steps;
   steps.push_back({{}, false, false, true});
   if (serverRunning()) {
-    steps.push_back({{wine_, "reg", "add", std::string("HKEY_CURRENT_USER\\") + kRegeditKey, "/v",
+    steps.push_back({{wine, "reg", "add", std::string("HKEY_CURRENT_USER\\") + kRegeditKey, "/v",
                       "LastKey", "/t", "REG_SZ", "/d", keyPath, "/f"},
                      true});
   } else if (!RegWriteString(registry_, kHkeyCurrentUser, kRegeditKey, "LastKey", keyPath)) {
     return false;
   }
-  steps.push_back({{wine_, "regedit"}, true, true, false});
+  steps.push_back({{wine, "regedit"}, true, true, false});
   run(std::move(steps));
   return true;
 }

@@ -13,6 +13,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/Platform.h"
+#include "platform/wine/PrefixLookup.h"
 #include "registry/RegistryStore.h"
 
 namespace pgl {
@@ -60,11 +61,18 @@ class WineDesktop : public Desktop {
   std::function<bool()> serverRunning;
   // Variables the prefix's Wine runs with, besides WINEPREFIX (its front end's).
   std::vector<std::pair<std::string, std::string>> wineEnvironment;
+  // Where set, the Wine and its variables come from here when first needed instead (the
+  // program given to the constructor and wineEnvironment are not used).
+  std::shared_ptr<const PrefixLookup> wineLookup;
 
  private:
   std::string prefixDir_;
   const Platform& platform_;
   RegistryStore& registry_;
+  // The Wine program, empty where none may run in the prefix, and its variables.
+  std::string WineProgram() const;
+  const std::vector<std::pair<std::string, std::string>>& WineVariables() const;
+
   std::string wine_;
   std::shared_ptr<EditorState> editor_ = std::make_shared<EditorState>();
 };

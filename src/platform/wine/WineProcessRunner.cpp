@@ -157,11 +157,15 @@ WineProcessRunner::WineProcessRunner(std::string prefixDir, std::string wine)
 WineProcessRunner::WineProcessRunner(std::string prefixDir, PrefixWine wine)
     : prefixDir_(std::move(prefixDir)), wine_(wine.program), prefixWine_(std::move(wine)) {}
 
+WineProcessRunner::WineProcessRunner(std::string prefixDir,
+                                     std::shared_ptr<const PrefixLookup> lookup)
+    : prefixDir_(std::move(prefixDir)), lookup_(std::move(lookup)) {}
+
 RunOutcome WineProcessRunner::RunAndWait(const std::string& commandLine,
                                          const std::function<bool()>& stopWaiting) {
   RunOutcome outcome;
   outcome.kind = RunOutcome::Kind::RunnerFailed;
-  if (!prefixWine_.known) {
+  if (!Wine().known) {
     outcome.message = {"not run, because " + WhyNothingRuns(Language::English) +
                            ": another Wine could upgrade or break this prefix",
                        "nie uruchomiono, bo " + WhyNothingRuns(Language::Polish) +
@@ -215,7 +219,7 @@ bool WineProcessRunner::RunLauncher(const std::string& launcher, const std::stri
     ::close(out);
     return false;
   }
-  const pid_t pid = StartWine(prefixWine_, prefixDir_, {launcher}, in, out);
+  const pid_t pid = StartWine(Wine(), prefixDir_, {launcher}, in, out);
   ::close(in);
   if (pid < 0) {
     ::close(out);
@@ -249,14 +253,14 @@ bool WineProcessRunner::RunLauncher(const std::string& launcher, const std::stri
 
 bool WineProcessRunner::CanRun(PeMachine machine) {
   // An unknown Wine runs nothing: RunAndWait says why.
-  if (machine != PeMachine::X86 || !prefixWine_.known) return true;
+  if (machine != PeMachine::X86 || !Wine().known) return true;
   if (wine32_ < 0) {
     // Ask Wine itself: a Wine without its 32-bit part starts the probe, runs nothing and
     // reports 0. Without the probe we cannot tell and let the uninstaller try.
     const std::string probe = HelperPath("pgl-probe32.exe");
     if (probe.empty()) return true;
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const pid_t pid = StartWine(prefixWine_, prefixDir_, {probe}, null, null);
+    const pid_t pid = StartWine(Wine(), prefixDir_, {probe}, null, null);
     int status = 0;
     if (pid > 0)
       while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

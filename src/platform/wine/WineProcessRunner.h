@@ -2,9 +2,11 @@
 // runs them with CreateProcess as stored and waits for the whole process tree.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/ProcessRunner.h"
+#include "platform/wine/PrefixLookup.h"
 #include "platform/wine/WinePrefixes.h"
 
 namespace pgl {
@@ -17,12 +19,14 @@ class WineProcessRunner : public ProcessRunner {
   // With the Wine that the prefix's front end runs it with. Where that Wine is not known,
   // nothing is started: another Wine could upgrade or break the prefix.
   WineProcessRunner(std::string prefixDir, PrefixWine wine);
+  // The same, that Wine looked for when first needed.
+  WineProcessRunner(std::string prefixDir, std::shared_ptr<const PrefixLookup> lookup);
 
   RunOutcome RunAndWait(const std::string& commandLine,
                         const std::function<bool()>& stopWaiting) override;
   bool CanRun(PeMachine machine) override;
   std::string WhyNothingRuns(Language lang) const override {
-    return prefixWine_.known ? std::string() : prefixWine_.why.In(lang);
+    return Wine().known ? std::string() : Wine().why.In(lang);
   }
   bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) override;
 
@@ -41,10 +45,13 @@ class WineProcessRunner : public ProcessRunner {
                    const std::function<bool()>& stopWaiting, LauncherRun& run,
                    std::string& message);
 
+  const PrefixWine& Wine() const { return lookup_ ? lookup_->Get().wine : prefixWine_; }
+
   std::string prefixDir_;
   std::string wine_;
   PrefixWine prefixWine_;
-  int wine32_ = -1;  // unknown, no, yes
+  std::shared_ptr<const PrefixLookup> lookup_;  // where set, the Wine comes from it
+  int wine32_ = -1;                             // unknown, no, yes
 };
 
 // Where one of our helper programs is: beside the running program, in ../lib/purgelet, or

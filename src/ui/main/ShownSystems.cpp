@@ -97,8 +97,17 @@ void ShownSystems::Rescan() {
 
 void ShownSystems::Fill() {
   if (set_.Empty()) return;
+  ManagedSystem& shown = set_.Primary();
+  // A prefix opened before the home was searched goes by its folder until its front end's name
+  // is known.
+  if (!set_.All()) {
+    std::string name = KnownNameOf(prefixes_, shown.prefixDir, shown.name);
+    if (name != shown.name) {
+      shown.name = std::move(name);
+      emit renamed();
+    }
+  }
   RememberShown();
-  const ManagedSystem& shown = set_.Primary();
   chooser_->Fill(AllKnown(), shown.name, shown.prefixDir, set_.All(), lang_);
 }
 

@@ -57,6 +57,8 @@ class ShownSystems : public QObject {
   void leaving();
   // Other systems are in the set; `problems` are what could not be read, for the user.
   void shown(const std::vector<std::string>& problems);
+  // The prefix shown goes by another name (its front end's, known once the home was searched).
+  void renamed();
 
  private:
   // Offers the prefixes and marks what is shown.

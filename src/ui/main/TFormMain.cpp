@@ -300,6 +300,7 @@ void TFormMain::WireActions() {
   connect(commands_, &EntryCommands::uninstallerRunning, this, &TFormMain::HideForUninstaller);
   connect(shown_, &ShownSystems::leaving, this, &TFormMain::LeaveSystems);
   connect(shown_, &ShownSystems::shown, this, &TFormMain::ShowSystems);
+  connect(shown_, &ShownSystems::renamed, this, &TFormMain::UpdateTitle);
 
   panel_->UseServices(services_);
   connect(panel_, &TInfoPanel::showDetails, this, [this] { Action(A::ShowDetails)->trigger(); });
