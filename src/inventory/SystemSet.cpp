@@ -70,10 +70,8 @@ void SystemSet::Scan(bool readNames, bool icons, bool uninstallers) {
 
 void SystemSet::FindFiles() {
   if (all_) return;
-  for (Part& part : parts_) {
-    part.collection->FindUninstallers();
-    part.collection->ResolveIcons();
-  }
+  FindUninstallers();
+  for (Part& part : parts_) part.collection->ResolveIcons();
 }
 
 void SystemSet::FindUninstallers() {

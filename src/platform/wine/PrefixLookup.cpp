@@ -1,18 +1,10 @@
 #include "platform/wine/PrefixLookup.h"
 
-#include <climits>
-#include <cstdlib>
+#include <utility>
+
+#include "platform/wine/HomeFolders.h"
 
 namespace pgl {
-
-namespace {
-
-std::string Canonical(const std::string& path) {
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-}  // namespace
 
 PrefixLookup::PrefixLookup(std::string prefixDir, std::string home, std::string winePrefix)
     : prefixDir_(std::move(prefixDir)),
@@ -23,9 +15,9 @@ const PrefixLookup::Found& PrefixLookup::Get() const {
   std::call_once(once_, [this] {
     found_.name = ShortPath(prefixDir_, home_);
     const PrefixSearch search = FindWinePrefixes(home_, winePrefix_);
-    const std::string canonical = Canonical(prefixDir_);
+    const std::string canonical = homefolders::Canonical(prefixDir_);
     for (const FoundPrefix& p : search.prefixes)
-      if (canonical == Canonical(p.path)) {
+      if (canonical == homefolders::Canonical(p.path)) {
         found_.wine = p.wine;
         found_.name = p.name;
         break;
