@@ -43,6 +43,13 @@ class ProcessRunner {
   // (Wine keeps changes in memory until its server saves them), asking `keepWaiting` with
   // the seconds waited about ten times a second. False when the caller stopped waiting.
   virtual bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) = 0;
+  // Before changing the registry after a batch: waits until nothing the batch started still
+  // holds the registry (Wine's server refuses no reads but its files must not be written
+  // while it runs), or until waiting longer would not help. False when the caller stopped
+  // waiting. The real registry can be changed at any time.
+  virtual bool WaitUntilRegistryWritable(const std::function<bool(int seconds)>& /*keepWaiting*/) {
+    return true;
+  }
 };
 
 }  // namespace pgl

@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <thread>
 #include <tuple>
 
 #include "../TestSupport.h"
 #include "inventory/UninstallEngine.h"
 #include "platform/wine/WinePlatform.h"
 #include "platform/wine/WinePrefixRegistry.h"
+#include "platform/wine/WineProcessRunner.h"
 #include "platform/wine/WineServer.h"
 #include "registry/QV_Registry.h"
 #include "registry/TRegistry.h"
@@ -213,6 +216,54 @@ TEST_F(PrefixTest, RunningServerMakesThePrefixReadOnly) {
   }
   EXPECT_FALSE(IsWineServerRunning(dir.Path()));
   EXPECT_TRUE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
+  std::filesystem::remove_all(serverDir);
+}
+
+// After a batch, a periodic save lets the registry be read while the server still runs; its
+// files can be written only once the server has ended, so that wait goes on until then.
+TEST_F(PrefixTest, TheWaitToWriteLastsUntilTheServerEnds) {
+  const std::string serverDir = WineServerDirectory(dir.Path());
+  ASSERT_FALSE(serverDir.empty());
+  test::MakeDirs(serverDir);
+  const std::string lock = serverDir + "/lock";
+  test::WriteFile(lock, "");
+  struct Case {
+    const char* name;
+    int endsAfterMs;   // when the server ends; -1: never, while we wait
+    int stopAtSecond;  // when the caller stops waiting; -1: never
+    bool waited, serverGone;
+  } cases[] = {
+      {"the server ends", 1200, -1, true, true},
+      {"the caller stops", -1, 1, false, false},
+      {"the server outlives the grace", -1, -1, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WineProcessRunner runner(dir.Path(), "/bin/false");
+    runner.saveGraceSeconds = 2;
+    auto server = std::make_unique<test::HeldLock>(lock);
+    ASSERT_TRUE(IsWineServerRunning(dir.Path()));
+    std::thread ending;
+    if (c.endsAfterMs >= 0)
+      ending = std::thread([&server, ms = c.endsAfterMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        server.reset();
+      });
+    // A periodic save: the changes can be read at once.
+    std::thread saving([this, saved = std::string(kSystem) + std::string(&c - cases + 1, '\n')] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      test::WriteFile(dir / "system.reg", saved);
+    });
+    EXPECT_TRUE(runner.WaitUntilRegistrySaved(nullptr));
+    saving.join();
+    EXPECT_TRUE(IsWineServerRunning(dir.Path()));
+    const bool waited = runner.WaitUntilRegistryWritable(
+        [&c](int seconds) { return c.stopAtSecond < 0 || seconds < c.stopAtSecond; });
+    EXPECT_EQ(waited, c.waited);
+    EXPECT_EQ(!IsWineServerRunning(dir.Path()), c.serverGone);
+    if (ending.joinable()) ending.join();
+    server.reset();
+  }
   std::filesystem::remove_all(serverDir);
 }
 

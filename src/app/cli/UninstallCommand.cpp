@@ -1,5 +1,6 @@
 // uninstall: the uninstallers one after the other, each to its end, then what became of each
 // program, and with --leftovers the sure leftovers of those that are gone.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -49,8 +50,19 @@ class CliObserver : public UninstallObserver {
     }
     return gInterrupts == 0;
   }
+  // A Ctrl+C that stopped the wait for the save stops this one too.
+  bool KeepWaitingForWine(int seconds) {
+    if (seconds >= 1 && !toldEnd_) {
+      toldEnd_ = true;
+      std::fprintf(stderr,
+                   "Waiting for Wine to end in this prefix before its registry keys are removed "
+                   "(Ctrl+C stops waiting)...\n");
+    }
+    return gInterrupts == 0;
+  }
 
  private:
+  bool toldEnd_ = false;
   bool told_ = false;
   bool waiting_ = false;
 };
@@ -182,6 +194,16 @@ int Uninstall(ManagedSystem& system, const std::vector<std::string>& keys, bool 
         continue;
       for (auto& item : OfConfidence(FindLeftovers(scope, records[i]), false))
         items.push_back(std::move(item));
+    }
+    // Wine may still be saving, or a periodic save may have ended the wait for the registry
+    // while the uninstallers' last processes ran: the keys can only be removed once it ends.
+    const bool anyKey =
+        std::any_of(items.begin(), items.end(), [](const Leftover& l) { return l.IsRegistry(); });
+    if (anyKey) {
+      std::signal(SIGINT, OnInterrupt);
+      system.runner->WaitUntilRegistryWritable(
+          [&observer](int seconds) { return observer.KeepWaitingForWine(seconds); });
+      std::signal(SIGINT, SIG_DFL);
     }
     if (!items.empty() && !RemoveItems(scope, items, lang)) allGone = false;
   }

@@ -289,4 +289,20 @@ bool WineProcessRunner::WaitUntilRegistrySaved(
   }
 }
 
+bool WineProcessRunner::WaitUntilRegistryWritable(
+    const std::function<bool(int seconds)>& keepWaiting) {
+  // A periodic save ends the wait above while the server still runs: the uninstallers'
+  // changes can be read then, but the files can only be written once it has exited. Programs
+  // the user keeps open hold it for good; past the grace the write is refused and says why.
+  const auto start = Clock::now();
+  for (;;) {
+    if (!IsWineServerRunning(prefixDir_)) return true;
+    const int seconds = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
+    if (seconds >= saveGraceSeconds) return true;
+    if (keepWaiting && !keepWaiting(seconds)) return false;
+    std::this_thread::sleep_for(kPoll);
+  }
+}
+
 }  // namespace pgl

@@ -29,6 +29,7 @@ class WineProcessRunner : public ProcessRunner {
     return Wine().known ? std::string() : Wine().why.In(lang);
   }
   bool WaitUntilRegistrySaved(const std::function<bool(int seconds)>& keepWaiting) override;
+  bool WaitUntilRegistryWritable(const std::function<bool(int seconds)>& keepWaiting) override;
 
   // Seconds that a server kept alive by other programs gets to save before we read anyway.
   int saveGraceSeconds = 35;
