@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cli/CliSupport.h"
@@ -116,6 +117,18 @@ int Parse(CLI::App& app, int argc, char** argv) {
   return -1;
 }
 
+// The prefix the command line names with --prefix, else the default one. Read before the
+// command line is parsed, only to tell whether to restart: a wrong guess costs time, not work.
+std::string PrefixArgument(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg == "--prefix" && i + 1 < argc) return argv[i + 1];
+    if (arg.starts_with("--prefix=")) return std::string(arg.substr(9));
+  }
+  return DefaultWinePrefix();
+}
+
 int Main(int argc, char** argv) {
   PrepareConsoleOutput();
   CLI::App app("Lists and removes the Windows programs installed " + ManagedSystemSummary() +
@@ -147,7 +160,6 @@ int Main(int argc, char** argv) {
   if (needs == Command::Needs::Nothing) return chosen->Run(nullptr);
   // Commands that only read the list need not decode every key of a prefix.
   if (needs == Command::Needs::ListingOnly) OpenSystemsForListing();
-  RestartForLargeRegistry(prefixDir.empty() ? DefaultWinePrefix() : prefixDir, argv);
   std::string error;
   auto system =
       prefixDir.empty() ? OpenManagedSystem(error) : OpenManagedSystemAt(prefixDir, error);
@@ -161,5 +173,7 @@ int Main(int argc, char** argv) {
 }  // namespace pgl::cli
 
 int main(int argc, char** argv) {
+  // Before anything else is built: a restart throws away all the work done before it.
+  pgl::RestartForLargeRegistry(pgl::cli::PrefixArgument(argc, argv), argv);
   return pgl::cli::FinishOutput(pgl::cli::Main(argc, argv));
 }

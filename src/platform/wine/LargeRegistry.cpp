@@ -33,6 +33,10 @@ std::uint64_t FileBytes(const std::string& path) {
 }  // namespace
 
 void RestartForLargeRegistry(const std::string& prefixDir, char** argv) {
+  // Decided once: the restarted program would otherwise restart again on a later call.
+  static bool decided = false;
+  if (decided) return;
+  decided = true;
   if (const char* before = std::getenv(kBefore)) {
     // The restarted program: the settings are taken; the user's go back for what it runs.
     const std::string was = before;
