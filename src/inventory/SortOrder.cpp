@@ -2,8 +2,11 @@
 // exchange of records would, in O(n log n).
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <numeric>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "inventory/UCollection.h"
@@ -174,6 +177,40 @@ std::vector<std::uint32_t> TextRanks(std::size_t n, const TextOf& textOf) {
   return RanksOf(keys);
 }
 
+// Looks texts up by view, without copying them.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
+// The same for a column whose texts repeat (a publisher's name on each of its programs): each
+// distinct text's key is made once. Where the first texts are mostly distinct, every key is made
+// as above, which is cheaper than telling them apart.
+template <typename TextOf>
+std::vector<std::uint32_t> RepeatedTextRanks(std::size_t n, const TextOf& textOf) {
+  constexpr std::size_t kProbe = 1024;
+  std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> ids;
+  std::vector<const std::string*> distinct;
+  std::vector<std::uint32_t> idOf(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == kProbe && distinct.size() > kProbe / 2) return TextRanks(n, textOf);
+    const std::string& text = textOf(i);
+    auto it = ids.find(std::string_view(text));
+    if (it == ids.end()) {
+      it = ids.emplace(text, static_cast<std::uint32_t>(distinct.size())).first;
+      distinct.push_back(&it->first);
+    }
+    idOf[i] = it->second;
+  }
+  const std::vector<std::uint32_t> ranks =
+      TextRanks(distinct.size(), [&](std::size_t k) -> const std::string& { return *distinct[k]; });
+  std::vector<std::uint32_t> result(n);
+  for (std::size_t i = 0; i < n; ++i) result[i] = ranks[idOf[i]];
+  return result;
+}
+
 }  // namespace
 
 void TUninstallCollection::SelectionOrder(const std::vector<std::uint32_t>& ranks, bool ascending) {
@@ -261,12 +298,14 @@ void TUninstallCollection::SortItems(SortKey sortKey) {
   }
   std::string made;
   if (!SortKeyText(TUninstallInfo{}, sortKey, made)) return;  // unknown key: everything equal
-  SelectionOrder(TextRanks(n,
-                           [&](std::size_t i) -> const std::string& {
-                             thread_local std::string text;  // a text made for the key
-                             return *SortKeyText(items_[i]->UninstallInfo, sortKey, text);
-                           }),
-                 SortAscending);
+  const auto textOf = [&](std::size_t i) -> const std::string& {
+    thread_local std::string text;  // a text made for the key
+    return *SortKeyText(items_[i]->UninstallInfo, sortKey, text);
+  };
+  // Names are nearly all distinct; other columns often repeat.
+  SelectionOrder(
+      sortKey == SortKey::DisplayName ? TextRanks(n, textOf) : RepeatedTextRanks(n, textOf),
+      SortAscending);
 }
 
 void TUninstallCollection::SortAsListed() {
