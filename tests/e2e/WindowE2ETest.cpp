@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <filesystem>
 
+#include "../ui/WindowTestSupport.h"
 #include "TestSupport.h"
 #include "WineTestSupport.h"
 #include "platform/ManagedSystem.h"
@@ -80,7 +81,7 @@ TEST(Window, UninstallRunsRealUninstallersAndTheRowsLeave) {
   ASSERT_NE(std::find(names.begin(), names.end(), "Purgelet MSI Demo"), names.end());
 
   Select(w, {"Purgelet Demo Café", "Purgelet MSI Demo"});
-  w.Action("actUninstall")->trigger();
+  test::Choose(w, "actUninstall");
   EXPECT_EQ(confirmed, std::vector<std::string>{"TFormUninstall"});
   EXPECT_TRUE(told.empty()) << told.front();
   EXPECT_EQ(w.Errors().ErrorCount(), 0) << w.Errors().Text();
@@ -117,7 +118,7 @@ TEST(Window, AllPrefixesUninstallsEachProgramInItsOwnPrefix) {
         w.Model()->CellText(r, EntryListModel::kPrefixColumn) == "Second")
       w.List()->selectRow(r);
   ASSERT_EQ(w.ListView()->SelectedRows().size(), 1u);
-  w.Action("actUninstall")->trigger();
+  test::Choose(w, "actUninstall");
   EXPECT_EQ(w.Errors().ErrorCount(), 0) << w.Errors().Text();
   EXPECT_EQ(w.Model()->rowCount(), rows - 1);
   const std::string files = "/drive_c/Program Files/Purgelet Demo PurgeletDemo";

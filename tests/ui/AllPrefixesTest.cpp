@@ -107,7 +107,7 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   w.List()->selectRow(officeAlpha);
   // The panel too says whose it is.
   EXPECT_EQ(w.Panel()->Label("lblDisplayName")->text(), "Alpha (Office)");
-  w.Action("actShowDetails")->trigger();
+  test::Choose(w, "actShowDetails");
   ASSERT_TRUE(w.Details()->isVisible());
   // Office's Alpha holds its name only; Home's has an uninstall command too.
   std::vector<std::string> values;
@@ -126,7 +126,7 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   EXPECT_EQ(test::ReadFile(office / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
   EXPECT_NE(test::ReadFile(dir / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
   // Undo puts it back where it was.
-  w.Action("actUndoRemove")->trigger();
+  test::Choose(w, "actUndoRemove");
   EXPECT_NE(test::ReadFile(office / "system.reg").find(R"(Uninstall\\Alpha])"), std::string::npos);
   EXPECT_EQ(Rows(w).size(), 4u);
 
@@ -135,7 +135,7 @@ TEST_F(AllPrefixesTest, OneListWithAPrefixColumnAndEachEntryActedOnInItsOwnPrefi
   for (QAction* a : w.Menu("mnuPrefix")->actions())
     if (a->text().startsWith("Office")) officeChoice = a;
   ASSERT_NE(officeChoice, nullptr);
-  officeChoice->trigger();
+  test::Choose(w, officeChoice);
   EXPECT_FALSE(w.Systems().All());
   EXPECT_EQ(w.Collection()->CurrentSort,
             SortKey::DisplayName);  // no prefix to sort by: by name again

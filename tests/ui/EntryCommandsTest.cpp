@@ -54,11 +54,11 @@ TEST_F(MainWindowTest, AnUninstallThatLeavesItsProgramSaysSo) {
   for (const bool polish : {false, true}) {
     TFormMain w(*system, Files());
     w.Services().confirm = [](TConfirmDialog&) { return true; };
-    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    test::Choose(w, polish ? "actSetLangPL" : "actSetLangEN");
     w.show();
     runner->window = &w;
     w.List()->selectRow(0);
-    w.Action("actUninstall")->trigger();
+    test::Choose(w, "actUninstall");
     // The window steps aside while the uninstaller runs, and is back once it ended.
     EXPECT_EQ(runner->shownWhileRunning.back(), false);
     EXPECT_TRUE(w.isVisible());
@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, UndoPutsBackTheLastRemoval) {
   w.List()->setFocus();
   EXPECT_FALSE(w.Action("actUndoRemove")->isEnabled());
   w.List()->selectRow(0);
-  w.Action("actRemove")->trigger();
+  test::Choose(w, "actRemove");
   ASSERT_EQ(Names(w), std::vector<std::string>{"Broken"});
   ASSERT_TRUE(w.Action("actUndoRemove")->isEnabled());
   QTest::keyClick(w.List(), Qt::Key_Z, Qt::ControlModifier);
@@ -174,12 +174,12 @@ TEST_F(MainWindowTest, UndoPutsBackTheLastRemoval) {
   EXPECT_FALSE(w.Action("actUndoRemove")->isEnabled());
   // Removed again, then made again by another program: the undo refuses and says why.
   w.List()->selectRow(0);
-  w.Action("actRemove")->trigger();
+  test::Choose(w, "actRemove");
   {
     WinePrefixRegistry other(dir.Path());
     ASSERT_TRUE(RegWriteString(other, kHkeyLocalMachine, kUninstall + "Alpha", "DisplayName", "X"));
   }
-  w.Action("actUndoRemove")->trigger();
+  test::Choose(w, "actUndoRemove");
   ASSERT_EQ(told.size(), 1u);
   EXPECT_NE(told[0].find("exists again"), std::string::npos) << told[0];
 }
@@ -206,12 +206,12 @@ TEST_F(MainWindowTest, ABackupRestoresTheRemovedProgramsFromTheFileMenu) {
   };
   w.show();
   QApplication::setActiveWindow(&w);
-  w.Action("actRegBackup")->trigger();
+  test::Choose(w, "actRegBackup");
   // Each command that ends without a question says what it did in the message bar.
   EXPECT_TRUE(w.Messages()->Text().contains(QString::fromStdString("Backup saved to " + backup)))
       << w.Messages()->Text().toStdString();
-  w.Action("actSelectAll")->trigger();
-  w.Action("actRemove")->trigger();
+  test::Choose(w, "actSelectAll");
+  test::Choose(w, "actRemove");
   ASSERT_TRUE(Names(w).empty());
   // Alt+F opens the File menu on its first item; the next one is the restore.
   w.List()->setFocus();
@@ -250,15 +250,15 @@ TEST_F(MainWindowTest, ConfirmationsNameTheProgramsAndWhatWillNotRun) {
     shown = dialog.ProgramsText();
     return false;
   };
-  w.Action("actSelectAll")->trigger();
-  w.Action("actUninstall")->trigger();
+  test::Choose(w, "actSelectAll");
+  test::Choose(w, "actUninstall");
   EXPECT_TRUE(shown.contains("Alpha")) << shown.toStdString();
   EXPECT_TRUE(shown.contains("Broken")) << shown.toStdString();
   EXPECT_TRUE(shown.contains("Alpha: nothing will be run: the bottle's runner is not installed"))
       << shown.toStdString();
   EXPECT_EQ(w.Errors().ErrorCount(), 0);  // cancelled: nothing started
-  w.Action("actSetLangPL")->trigger();
-  w.Action("actRemove")->trigger();
+  test::Choose(w, "actSetLangPL");
+  test::Choose(w, "actRemove");
   EXPECT_TRUE(shown.contains("Alpha") && shown.contains("Broken")) << shown.toStdString();
   EXPECT_FALSE(shown.contains("Wine")) << shown.toStdString();  // removing runs nothing
   EXPECT_EQ(w.Model()->rowCount(), 2);

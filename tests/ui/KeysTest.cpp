@@ -24,18 +24,7 @@ namespace pgl {
 namespace {
 
 using test::MainWindowTest;
-
-// Gives `window` the focus, as a click on it would, and presses the key in its focus widget.
-void Press(QWidget* window, QWidget* focus, int key, Qt::KeyboardModifiers modifiers = {}) {
-  window->show();
-  window->raise();
-  window->activateWindow();
-  QApplication::setActiveWindow(window);
-  focus->setFocus();
-  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : focus,
-                  static_cast<Qt::Key>(key), modifiers);
-  QApplication::processEvents();
-}
+using test::Press;
 
 class KeysTest : public MainWindowTest {
  protected:
@@ -84,7 +73,7 @@ TEST_F(KeysTest, TheMainWindowsKeysWorkInItsList) {
   EXPECT_NE(QApplication::focusWidget(), list);
   // Alt and a menu's letter open it, in Polish too.
   for (const bool polish : {false, true}) {
-    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    test::Choose(w, polish ? "actSetLangPL" : "actSetLangEN");
     QMenu* file = w.Menu("mnuFile");
     Press(&w, list, polish ? Qt::Key_P : Qt::Key_F, Qt::AltModifier);
     EXPECT_TRUE(file->isVisible()) << (polish ? "Alt+P" : "Alt+F");
@@ -256,7 +245,7 @@ TEST_F(MainWindowTest, F1OpensTheInstalledHelpPage) {
     ProgramFiles files = Files();
     files.exePath = root / c.program;
     TFormMain w(*system, files);
-    if (c.polish) w.Action("actSetLangPL")->trigger();
+    if (c.polish) test::Choose(w, "actSetLangPL");
     std::vector<std::string> opened;
     QStringList told;
     w.Services().openLocalPage = [&](const std::string& file) {

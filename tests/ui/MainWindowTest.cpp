@@ -55,7 +55,7 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   EXPECT_EQ(w.Model()->data(broken, Qt::ForegroundRole).value<QBrush>().color(), QColor("#FF0000"));
   EXPECT_EQ(w.Model()->data(w.Model()->index(0, 14), Qt::ForegroundRole).value<QBrush>().color(),
             QColor("#0000FF"));
-  w.Action("actSystemComponentsVisible")->trigger();
+  test::Choose(w, "actSystemComponentsVisible");
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken", "Core"}));
   // A header click flips the direction (the first one too) and moves the arrow.
   w.lvColumnClick(0);
@@ -73,7 +73,7 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   // left blank rather than shown as 0.
   EXPECT_EQ(w.Model()->CellText(0, 2), "");
   EXPECT_EQ(w.Model()->CellText(0, 4), "");
-  w.Action("actSetLangPL")->trigger();
+  test::Choose(w, "actSetLangPL");
   EXPECT_EQ(w.Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Nazwa");
   // Qt's own buttons speak Polish too, and English again after.
   const auto yes = [] {
@@ -96,27 +96,27 @@ TEST_F(MainWindowTest, ListSortsColoursAndSwitchesLanguage) {
   EXPECT_EQ(
       groups.trimmed().toStdString(),
       "btnUninstall btnRemove | btnRefresh | btnSearch | btnDetails | btnViewStyle | cbPrefix");
-  w.Action("actSetLangEN")->trigger();
+  test::Choose(w, "actSetLangEN");
   EXPECT_EQ(yes(), "&Yes");
-  w.Action("actSetLangPL")->trigger();
+  test::Choose(w, "actSetLangPL");
   EXPECT_EQ(w.Model()->data(w.Model()->index(2, 1), Qt::BackgroundRole).value<QBrush>().color(),
             QColor("#B3B9C4"));
   if (const char* shot = std::getenv("PGL_SCREENSHOT_DIR"))
     w.grab().save(QString(shot) + "/main-polish.png");
   // The view styles, with the pairing of "List" and "Small icons"; the view button
   // steps large icons, small icons, list, details.
-  w.Action("actViewList")->trigger();
+  test::Choose(w, "actViewList");
   EXPECT_EQ(ViewStyleNumber(w.CurrentViewStyle()), 1);
-  w.Action("actViewSmallIcons")->trigger();
+  test::Choose(w, "actViewSmallIcons");
   EXPECT_EQ(ViewStyleNumber(w.CurrentViewStyle()), 2);
-  w.Action("actViewDetails")->trigger();
+  test::Choose(w, "actViewDetails");
   std::vector<int> cycle;
   for (int i = 0; i < 4; ++i) {
-    w.Action("actView")->trigger();
+    test::Choose(w, "actView");
     cycle.push_back(ViewStyleNumber(w.CurrentViewStyle()));
   }
   EXPECT_EQ(cycle, (std::vector<int>{0, 2, 1, 3}));
-  w.Action("actViewLargeIcons")->trigger();
+  test::Choose(w, "actViewLargeIcons");
   EXPECT_TRUE(w.Action("actViewLargeIcons")->isChecked());
   w.close();
   // Closing wrote the settings; a new window starts in Polish with the same sort and style.
@@ -138,7 +138,7 @@ TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
   QApplication::processEvents();
   for (const char* lang : {"actSetLangEN", "actSetLangPL"}) {
     SCOPED_TRACE(lang);
-    w.Action(lang)->trigger();
+    test::Choose(w, lang);
     int controls = 0;
     for (QWidget* widget : w.findChildren<QWidget*>()) {
       if (!widget->isVisibleTo(&w)) continue;
@@ -348,8 +348,8 @@ TEST_F(MainWindowTest, StatusBarCountsInBothLanguages) {
   };
   EXPECT_EQ(texts(), (std::vector<std::string>{"Visible : 2", "Selected : 1", "All : 3",
                                                "Invalid : 1", "System components : 1", ""}));
-  w.Action("actSelectAll")->trigger();
-  w.Action("actSetLangPL")->trigger();
+  test::Choose(w, "actSelectAll");
+  test::Choose(w, "actSetLangPL");
   EXPECT_EQ(texts(),
             (std::vector<std::string>{"Widoczne : 2", "Zaznaczone : 2", "Wszystkie : 3",
                                       "Nieprawidłowe : 1", "Komponenty systemowe : 1", ""}));
@@ -431,17 +431,17 @@ TEST_F(MainWindowTest, ActionsFollowTheSelectionAndTheOptions) {
   EXPECT_FALSE(w.Button("btnRemove")->isEnabled());
   // "Show invalid items only" disables "Show invalid items", which keeps its check mark.
   EXPECT_TRUE(w.Action("actInvalidVisible")->isChecked());
-  w.Action("actShowOnlyInvalid")->trigger();
+  test::Choose(w, "actShowOnlyInvalid");
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Broken"}));
   EXPECT_FALSE(w.Action("actInvalidVisible")->isEnabled());
   EXPECT_TRUE(w.Action("actInvalidVisible")->isChecked());
-  w.Action("actShowOnlyInvalid")->trigger();
-  w.Action("actInvalidVisible")->trigger();
+  test::Choose(w, "actShowOnlyInvalid");
+  test::Choose(w, "actInvalidVisible");
   EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha"}));
   // Toolbar and panel toggles, remembered by the settings file.
-  w.Action("actGradient")->trigger();
-  w.Action("actToolbarList")->trigger();
-  w.Action("actShowHideBottomPanel")->trigger();
+  test::Choose(w, "actGradient");
+  test::Choose(w, "actToolbarList");
+  test::Choose(w, "actShowHideBottomPanel");
   EXPECT_FALSE(w.Action("actGradient")->isChecked());
   EXPECT_TRUE(w.Action("actToolbarList")->isChecked());
   EXPECT_FALSE(w.Action("actShowHideBottomPanel")->isChecked());
@@ -478,8 +478,8 @@ TEST_F(MainWindowTest, CopyInvertAndEsc) {
   TFormMain w(*system, Files());
   QString copied;
   w.Services().setClipboard = [&](const QString& text) { copied = text; };
-  w.Action("actSelectAll")->trigger();
-  w.Action("actCopySelected")->trigger();
+  test::Choose(w, "actSelectAll");
+  test::Choose(w, "actCopySelected");
   const QStringList lines = copied.split("\r\n");
   ASSERT_EQ(lines.size(), 3);  // two lines, each ending in CR LF
   EXPECT_EQ(lines[2], "");
@@ -487,8 +487,8 @@ TEST_F(MainWindowTest, CopyInvertAndEsc) {
   EXPECT_TRUE(lines[0].startsWith("Alpha\t"));
   EXPECT_TRUE(lines[1].startsWith("Broken\t"));
   w.List()->selectRow(0);
-  w.Action("actInvertSelection")->trigger();
-  w.Action("actCopySelected")->trigger();
+  test::Choose(w, "actInvertSelection");
+  test::Choose(w, "actCopySelected");
   EXPECT_TRUE(copied.startsWith("Broken\t"));
   EXPECT_EQ(copied.count("\r\n"), 1);
   // Esc asks; No keeps the window, Yes closes it as Exit does (the settings are written).
@@ -499,10 +499,10 @@ TEST_F(MainWindowTest, CopyInvertAndEsc) {
     asked.push_back(question.toStdString());
     return answer;
   };
-  w.Action("actEsc")->trigger();
+  test::Choose(w, "actEsc");
   EXPECT_TRUE(w.isVisible());
   answer = true;
-  w.Action("actEsc")->trigger();
+  test::Choose(w, "actEsc");
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(asked, (std::vector<std::string>{"Close application?", "Close application?"}));
   EXPECT_TRUE(std::filesystem::exists(dir / "pgl.ini"));

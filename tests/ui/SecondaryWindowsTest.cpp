@@ -54,7 +54,7 @@ TEST_F(MainWindowTest, DetailsFollowTheSelection) {
   TFormMain w(*system, Files());
   std::vector<std::string> clipboard;
   w.Services().setClipboard = [&](const QString& text) { clipboard.push_back(text.toStdString()); };
-  w.Action("actShowDetails")->trigger();
+  test::Choose(w, "actShowDetails");
   w.List()->selectRow(0);
   TFormDetails& d = *w.Details();
   ASSERT_TRUE(d.isVisible());
@@ -74,7 +74,7 @@ TEST_F(MainWindowTest, DetailsFollowTheSelection) {
   d.List()->selectRow(0);
   d.List()->selectionModel()->select(d.List()->model()->index(1, 0),
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  d.Action("actCopySelected")->trigger();
+  test::Press(&d, d.List(), Qt::Key_C, Qt::ControlModifier);
   ASSERT_EQ(clipboard.size(), 1u);
   EXPECT_EQ(clipboard[0],
             "//////////////////// Uninstall Key ////////////////////\r\nDisplayName\tAlpha\r\n");
@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, DetailsFollowTheSelection) {
   EXPECT_EQ(d.KeyLabel(false)->text().toStdString(), "");
   // Ctrl+D hides it again; the content stays until the next selection.
   w.List()->selectRow(0);
-  w.Action("actShowDetails")->trigger();
+  test::Choose(w, "actShowDetails");
   EXPECT_FALSE(d.isVisible());
   d.SetLang(Language::Polish);
   EXPECT_EQ(d.windowTitle().toStdString(), "Szczegóły");
@@ -104,7 +104,7 @@ TEST_F(MainWindowTest, SearchSelectsAllOrOneAfterTheOther) {
   TFormMain w(*system, Files());
   w.show();
   TFormSearch& s = *w.Search();
-  w.Action("actSearch")->trigger();
+  test::Choose(w, "actSearch");
   ASSERT_TRUE(s.isVisible());
   // All matching rows at once, case ignored; the window closes; Find next stays off.
   s.Text()->setEditText("bRO");
@@ -122,9 +122,9 @@ TEST_F(MainWindowTest, SearchSelectsAllOrOneAfterTheOther) {
   // F3 from the last row starts again at the first: Alpha has no "r", Broken is found again.
   s.Text()->setEditText("A");
   s.Control("chIgnoreCase")->setChecked(false);
-  w.Action("actFindNext")->trigger();
+  test::Choose(w, "actFindNext");
   EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
-  w.Action("actFindNext")->trigger();  // nothing after Alpha: Alpha again, Find next off
+  test::Choose(w, "actFindNext");  // nothing after Alpha: Alpha again, Find next off
   EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
   EXPECT_FALSE(w.Action("actFindNext")->isEnabled());
   // An empty text does nothing.
@@ -152,13 +152,13 @@ TEST_F(MainWindowTest, ErrorsWindowAppendsItsListToTheLogOnCloseAndClear) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   };
   w.Errors().AddError("Command failed: x\r\nError no.: 2");
-  w.Action("actShowErrors")->trigger();
+  test::Choose(w, "actShowErrors");
   ASSERT_TRUE(e.isVisible());
   EXPECT_TRUE(e.Memo()->toPlainText().contains("Command failed: x"));
-  w.Action("actShowErrors")->trigger();  // F11 hides without saving
+  test::Choose(w, "actShowErrors");  // F11 hides without saving
   EXPECT_FALSE(e.isVisible());
   EXPECT_EQ(logLines(), -1);
-  w.Action("actShowErrors")->trigger();
+  test::Choose(w, "actShowErrors");
   e.close();  // closing appends the four lines
   EXPECT_EQ(logLines(), 4);
   e.show();
@@ -189,10 +189,10 @@ TEST_F(MainWindowTest, ReportAndBackupGoWhereTheDialogSays) {
     offered.push_back(name.toStdString());
     return QString::fromStdString(target);
   };
-  w.Action("actReport")->trigger();  // cancelled: nothing written
+  test::Choose(w, "actReport");  // cancelled: nothing written
   target = dir / "report.html";
-  w.Action("actSetLangPL")->trigger();
-  w.Action("actReport")->trigger();
+  test::Choose(w, "actSetLangPL");
+  test::Choose(w, "actReport");
   const std::string html = test::ReadFile(target);
   EXPECT_NE(html.find("<td class=\"c_colc\">Nazwa</td>"), std::string::npos);
   EXPECT_NE(html.find("<td class=\"c_no\">2</td>\r\n<td class=\"c_name\">Broken</td>"),
@@ -201,11 +201,11 @@ TEST_F(MainWindowTest, ReportAndBackupGoWhereTheDialogSays) {
             std::string::npos);
   EXPECT_NE(html.find("content=\"pl\""), std::string::npos);
   target = dir / "backup.reg";
-  w.Action("actRegBackup")->trigger();
+  test::Choose(w, "actRegBackup");
   const std::string reg = test::ReadFile(target);
   EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\" + kUninstall + "Alpha]"), std::string::npos);
   EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\" + kUninstall + "Core]"), std::string::npos);
-  w.Action("actReport")->trigger();
+  test::Choose(w, "actReport");
   ASSERT_EQ(offered.size(), 4u);
   EXPECT_EQ(offered[0], "Purgelet Report.html");
   EXPECT_EQ(offered[3], dir / "report.html");  // the name last chosen
@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, PeriodicCheckAndFiltersReadWhatOthersChanged) {
     w.tmCheckRegTimer();
     EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha"}));
     // A filter change rescans: the new name shows.
-    w.Action("actInvalidVisible")->trigger();
+    test::Choose(w, "actInvalidVisible");
     EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha 2"}));
     w.close();
   }
@@ -241,13 +241,13 @@ TEST_F(MainWindowTest, AboutSpeaksBothLanguagesAndOpensTheHomePage) {
   auto* desktop = new RecordingDesktop;
   system->desktop.reset(desktop);
   TFormMain w(*system, Files());
-  w.Action("actAbout")->trigger();
+  test::Choose(w, "actAbout");
   TFormAbout& a = *w.About();
   ASSERT_TRUE(a.isVisible());
   EXPECT_EQ(a.windowTitle().toStdString(), "About");
   EXPECT_EQ(a.Label("Label2")->text().toStdString(), VersionText());  // as --version says
   const std::string date = a.Label("lblDate")->text().toStdString();
-  w.Action("actSetLangPL")->trigger();
+  test::Choose(w, "actSetLangPL");
   EXPECT_EQ(a.windowTitle().toStdString(), "O programie");
   EXPECT_NE(a.Label("lblDate")->text().toStdString(), date);
   QTest::mouseClick(a.Label("lblWWW"), Qt::LeftButton);
@@ -289,7 +289,10 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
       EXPECT_EQ(title.toStdString(), "Other folder...");
       return QString::fromStdString(dir / "drive_c");
     };
-    w.findChild<QAction*>("actOtherPrefix")->trigger();
+    QAction* other = nullptr;  // the menu's own: the list it replaced goes later
+    for (QAction* item : menu->actions())
+      if (item->objectName() == "actOtherPrefix") other = item;
+    test::Choose(w, other);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken"}));
     // The other prefix: its programs, its name in the title and the status bar.
@@ -297,12 +300,12 @@ TEST_F(MainWindowTest, SwitchingThePrefixShowsItsProgramsAndIsRemembered) {
     for (QAction* a : w.Menu("mnuPrefix")->actions())
       if (a->text().startsWith("Office")) office = a;
     ASSERT_NE(office, nullptr);
-    office->trigger();
+    test::Choose(w, office);
     EXPECT_EQ(Names(w), std::vector<std::string>{"Other program"});
     EXPECT_TRUE(w.windowTitle().endsWith("Office"));
     EXPECT_EQ(w.StatusPanelText(5).toStdString(), "");  // the title and chooser name it
     EXPECT_EQ(w.StatusPanelText(2).toStdString(), "All : 1");
-    w.Action("actShowDetails")->trigger();
+    test::Choose(w, "actShowDetails");
     EXPECT_EQ(w.Details()->KeyLabel(false)->text().toStdString(),
               "HKEY_LOCAL_MACHINE\\" + kUninstall + "Other");
     w.close();

@@ -34,7 +34,7 @@ std::vector<std::string> Selected(TFormMain& w) {
 
 TEST_F(MainWindowTest, OnlyTheGoneRowsLeaveTheSelection) {
   TFormMain w(*system, Files());
-  w.Action("actSystemComponentsVisible")->trigger();  // Alpha, Broken, Core
+  test::Choose(w, "actSystemComponentsVisible");  // Alpha, Broken, Core
   ASSERT_EQ(Names(w), (std::vector<std::string>{"Alpha", "Broken", "Core"}));
   w.ListView()->SelectRows({1, 2}, 2);
   // A sort keeps the selected entries selected, wherever they go.
@@ -59,7 +59,7 @@ TEST_F(MainWindowTest, OnlyTheGoneRowsLeaveTheSelection) {
   EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
   // A refresh keeps it too.
-  w.Action("actRefresh")->trigger();
+  test::Choose(w, "actRefresh");
   EXPECT_EQ(Selected(w), std::vector<std::string>{"Alpha"});
   // The last row goes: nothing is selected, and the panel shows nothing.
   {
@@ -76,12 +76,12 @@ TEST_F(MainWindowTest, SelectAllAndInvertShowTheFirstSelectedRow) {
   TFormMain w(*system, Files());
   w.List()->selectRow(1);
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Broken");
-  w.Action("actSelectAll")->trigger();
+  test::Choose(w, "actSelectAll");
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
   EXPECT_FALSE(w.Panel()->Icon().isNull());
-  w.Action("actInvertSelection")->trigger();
+  test::Choose(w, "actInvertSelection");
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "");
-  w.Action("actInvertSelection")->trigger();
+  test::Choose(w, "actInvertSelection");
   EXPECT_EQ(LabelText(w, "lblDisplayName"), "Alpha");
 }
 
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, CtrlClickedRowsAreTheSelectionInEveryStyle) {
   TFormMain w(*system, Files());
   w.resize(800, 600);
   w.show();
-  w.Action("actSystemComponentsVisible")->trigger();  // Alpha, Broken, Core
+  test::Choose(w, "actSystemComponentsVisible");  // Alpha, Broken, Core
   for (const ViewStyle style : {ViewStyle::Details, ViewStyle::LargeIcons, ViewStyle::List}) {
     SCOPED_TRACE(ViewStyleNumber(style));
     w.SetViewStyle(style);

@@ -73,13 +73,13 @@ TEST_F(MainWindowTest, TheHiddenPanelsHeightAndNarrowColumnsSurviveARestart) {
     w.show();
     w.Splitter()->setSizes({300, 250});
     const int shown = w.Splitter()->sizes()[1];
-    w.Action("actShowHideBottomPanel")->trigger();
+    test::Choose(w, "actShowHideBottomPanel");
     w.List()->setColumnWidth(1, 12);
     w.close();
     TFormMain again(*system, Files());
     again.resize(800, 600);
     again.show();
-    again.Action("actShowHideBottomPanel")->trigger();
+    test::Choose(again, "actShowHideBottomPanel");
     EXPECT_EQ(again.Splitter()->sizes()[1], shown);
     // A width below 20 comes back as 20, the narrowest a column may be.
     EXPECT_EQ(again.List()->columnWidth(1), 20);
@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, TheErrorsWindowAppendsNothingWhenTheProgramEnds) {
     TFormMain w(*system, Files());
     w.show();
     w.Errors().AddError("left in the list");
-    w.Action("actShowErrors")->trigger();
+    test::Choose(w, "actShowErrors");
     ASSERT_TRUE(w.ErrorsWindow()->isVisible());
     w.close();
   }
@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, RefreshFindsPrefixesMadeSinceStart) {
   EXPECT_FALSE(offered());
   test::MakeDirs(made);
   test::WriteFile(made + "/system.reg", "WINE REGISTRY Version 2\n");
-  w.Action("actRefresh")->trigger();
+  test::Choose(w, "actRefresh");
   EXPECT_TRUE(offered());
   std::filesystem::remove_all(made);
 }
@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, ColumnCaptionsAreNeverCut) {
   for (const char* lang : {"actSetLangPL", "actSetLangEN"}) {
     SCOPED_TRACE(lang);
     for (int c = 0; c < header->count(); ++c) w.List()->setColumnWidth(c, 20);
-    w.Action(lang)->trigger();
+    test::Choose(w, lang);
     for (int c = 0; c < header->count(); ++c) {
       const QString caption = w.Model()->headerData(c, Qt::Horizontal).toString();
       EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(caption) + 20)
@@ -176,7 +176,7 @@ TEST_F(MainWindowTest, ColumnCaptionsAreNeverCut) {
 TEST_F(MainWindowTest, StatusPanelsNeverOverlapAtTheDefaultSize) {
   for (const bool polish : {false, true}) {
     TFormMain w(*system, Files());
-    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    test::Choose(w, polish ? "actSetLangPL" : "actSetLangEN");
     w.show();
     int right = -1;
     for (int i = 0; i < 5; ++i) {
@@ -245,9 +245,9 @@ TEST_F(MainWindowTest, ARefusedRemovalIsExplainedInTheWindowsLanguage) {
   };
   RunningServer server(dir.Path());
   for (const bool polish : {false, true}) {
-    w.Action(polish ? "actSetLangPL" : "actSetLangEN")->trigger();
+    test::Choose(w, polish ? "actSetLangPL" : "actSetLangEN");
     w.List()->selectRow(0);
-    w.Action("actRemove")->trigger();
+    test::Choose(w, "actRemove");
   }
   ASSERT_EQ(told.size(), 2u);
   EXPECT_NE(told[0].find("Wine is running in this prefix"), std::string::npos) << told[0];
