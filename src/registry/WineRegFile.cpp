@@ -66,11 +66,12 @@ std::optional<WineParseResult> ParseWineRegistryStream(const ByteSource& source,
                                                        std::size_t pieceSize) {
   // A small file is read as one piece, into room for all of it and the end.
   const bool cutting = pieceSize > 0 || sizeHint >= kReadInPiecesFrom;
+  const bool helped = cutting && (pieceSize > 0 || sizeHint >= kHelpedFrom);
   if (!pieceSize)
     pieceSize = !cutting ? static_cast<std::size_t>(sizeHint) + 4096
                 : keep   ? kFilteredPieceSize
                          : PieceSizeFor(sizeHint);
-  return ReadInPieces(source, pieceSize, cutting, cutting ? Helpers() : 0, keep, hive);
+  return ReadInPieces(source, pieceSize, cutting, helped ? Helpers() : 0, keep, hive);
 }
 
 }  // namespace pgl
