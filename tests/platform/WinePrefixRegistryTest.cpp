@@ -44,7 +44,22 @@ class PrefixTest : public ::testing::Test {
     seams.serverRunning = [](const std::string&) { return false; };
     return seams;
   }
+  // The lock file a server of the prefix would hold (test::HeldLock holds it as one does);
+  // empty when there is no place for it. Its folder goes with the test.
+  std::string ServerLock() {
+    serverDir_ = WineServerDirectory(dir.Path());
+    if (serverDir_.empty()) return {};
+    test::MakeDirs(serverDir_);
+    test::WriteFile(serverDir_ + "/lock", "");
+    return serverDir_ + "/lock";
+  }
+  void TearDown() override {
+    if (!serverDir_.empty()) std::filesystem::remove_all(serverDir_);
+  }
   test::TempDir dir;
+
+ private:
+  std::string serverDir_;
 };
 
 TEST_F(PrefixTest, UnchangedFilesAreNotWrittenAndChangesReachTheDisk) {
@@ -200,11 +215,8 @@ TEST_F(PrefixTest, ARemovalSavesEachFileOnceAndAFailedSaveFailsThatFilesEntries)
 
 // Holds the wineserver lock of the prefix in a child process, as a running server does.
 TEST_F(PrefixTest, RunningServerMakesThePrefixReadOnly) {
-  const std::string serverDir = WineServerDirectory(dir.Path());
-  ASSERT_FALSE(serverDir.empty());
-  test::MakeDirs(serverDir);
-  const std::string lock = serverDir + "/lock";
-  test::WriteFile(lock, "");
+  const std::string lock = ServerLock();
+  ASSERT_FALSE(lock.empty());
   EXPECT_FALSE(IsWineServerRunning(dir.Path()));
   WinePrefixRegistry reg(dir.Path());
   {
@@ -216,17 +228,13 @@ TEST_F(PrefixTest, RunningServerMakesThePrefixReadOnly) {
   }
   EXPECT_FALSE(IsWineServerRunning(dir.Path()));
   EXPECT_TRUE(RegWriteString(reg, kHkeyLocalMachine, "A", "v", "1"));
-  std::filesystem::remove_all(serverDir);
 }
 
 // After a batch, a periodic save lets the registry be read while the server still runs; its
 // files can be written only once the server has ended, so that wait goes on until then.
 TEST_F(PrefixTest, TheWaitToWriteLastsUntilTheServerEnds) {
-  const std::string serverDir = WineServerDirectory(dir.Path());
-  ASSERT_FALSE(serverDir.empty());
-  test::MakeDirs(serverDir);
-  const std::string lock = serverDir + "/lock";
-  test::WriteFile(lock, "");
+  const std::string lock = ServerLock();
+  ASSERT_FALSE(lock.empty());
   struct Case {
     const char* name;
     int endsAfterMs;   // when the server ends; -1: never, while we wait
@@ -264,7 +272,6 @@ TEST_F(PrefixTest, TheWaitToWriteLastsUntilTheServerEnds) {
     if (ending.joinable()) ending.join();
     server.reset();
   }
-  std::filesystem::remove_all(serverDir);
 }
 
 TEST_F(PrefixTest, RefreshReadsWhatWineSavedAndArchTellsTheViews) {

@@ -271,22 +271,32 @@ bool WineProcessRunner::CanRun(PeMachine machine) {
   return wine32_ == 1;
 }
 
+bool WineProcessRunner::WaitFor(const std::function<bool()>& done,
+                                const std::function<bool(int seconds)>& keepWaiting) const {
+  const auto start = Clock::now();
+  for (;;) {
+    if (done()) return true;
+    const int seconds = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
+    if (seconds >= saveGraceSeconds) return true;
+    if (keepWaiting && !keepWaiting(seconds)) return false;
+    std::this_thread::sleep_for(kPoll);
+  }
+}
+
 bool WineProcessRunner::WaitUntilRegistrySaved(
     const std::function<bool(int seconds)>& keepWaiting) {
   const std::string files[] = {prefixDir_ + "/system.reg", prefixDir_ + "/user.reg"};
   const Stamp before[] = {StampOf(files[0]), StampOf(files[1])};
-  const auto start = Clock::now();
-  for (;;) {
-    // The server saves everything when it exits (about 2 s after its last program) and,
-    // while other programs keep it running, every 30 s or so when something changed.
-    if (!IsWineServerRunning(prefixDir_)) return true;
-    if (!(StampOf(files[0]) == before[0]) || !(StampOf(files[1]) == before[1])) return true;
-    const int seconds = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
-    if (seconds >= saveGraceSeconds) return true;  // nothing changed that needs saving
-    if (keepWaiting && !keepWaiting(seconds)) return false;
-    std::this_thread::sleep_for(kPoll);
-  }
+  // The server saves everything when it exits (about 2 s after its last program) and, while
+  // other programs keep it running, every 30 s or so when something changed. Past the grace
+  // nothing changed that needs saving.
+  return WaitFor(
+      [&] {
+        return !IsWineServerRunning(prefixDir_) || !(StampOf(files[0]) == before[0]) ||
+               !(StampOf(files[1]) == before[1]);
+      },
+      keepWaiting);
 }
 
 bool WineProcessRunner::WaitUntilRegistryWritable(
@@ -294,15 +304,7 @@ bool WineProcessRunner::WaitUntilRegistryWritable(
   // A periodic save ends the wait above while the server still runs: the uninstallers'
   // changes can be read then, but the files can only be written once it has exited. Programs
   // the user keeps open hold it for good; past the grace the write is refused and says why.
-  const auto start = Clock::now();
-  for (;;) {
-    if (!IsWineServerRunning(prefixDir_)) return true;
-    const int seconds = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
-    if (seconds >= saveGraceSeconds) return true;
-    if (keepWaiting && !keepWaiting(seconds)) return false;
-    std::this_thread::sleep_for(kPoll);
-  }
+  return WaitFor([this] { return !IsWineServerRunning(prefixDir_); }, keepWaiting);
 }
 
 }  // namespace pgl

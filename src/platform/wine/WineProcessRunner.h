@@ -41,6 +41,10 @@ class WineProcessRunner : public ProcessRunner {
     int exitCode = 0;
     bool stopped = false;
   };
+  // Polls `done` ten times a second until it holds (true) or saveGraceSeconds have passed
+  // (true), asking `keepWaiting` with the seconds waited; false when that stopped the wait.
+  bool WaitFor(const std::function<bool()>& done,
+               const std::function<bool(int seconds)>& keepWaiting) const;
   // Runs the launcher once; false, with `message`, when it could not be started.
   bool RunLauncher(const std::string& launcher, const std::string& commandLine,
                    const std::function<bool()>& stopWaiting, LauncherRun& run,
