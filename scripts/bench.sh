@@ -111,5 +111,13 @@ for home in empty-home busy-home; do
   done
 done
 
+echo "-- the whole window process to its first painted list, against pgl-cli list on the same prefix"
+for prefix in stock p25000; do
+  HOME=$work/empty-home QT_QPA_PLATFORM=offscreen PGL_BENCH_START_ONLY=1 \
+    hyperfine --warmup 2 --runs 20 -N \
+    "build/bench/bench/pgl_bench_window $work/$prefix $work/settings" \
+    "build/bench/src/pgl-cli list --prefix $work/$prefix"
+done
+
 echo "== Files shared between prefixes on btrfs (report and dedupe, 3 and 20 copies)"
 scripts/bench-shared-files.sh build/bench/src/pgl-cli
