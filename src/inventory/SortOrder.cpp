@@ -162,13 +162,16 @@ std::vector<std::uint32_t> TextRanks(std::size_t n, const TextOf& textOf) {
   const std::size_t runs = (n + kRun - 1) / kRun;
   std::vector<std::string> bytes(runs);
   std::vector<std::size_t> ends(n);
-  ParallelFor(runs, [&](std::size_t run) {
-    const std::size_t from = run * kRun, to = std::min(n, from + kRun);
-    for (std::size_t i = from; i < to; ++i) {
-      bytes[run] += collator.SortKey(textOf(i), true);
-      ends[i] = bytes[run].size();
-    }
-  });
+  ParallelFor(
+      runs,
+      [&](std::size_t run) {
+        const std::size_t from = run * kRun, to = std::min(n, from + kRun);
+        for (std::size_t i = from; i < to; ++i) {
+          bytes[run] += collator.SortKey(textOf(i), true);
+          ends[i] = bytes[run].size();
+        }
+      },
+      ParallelWork::Batches);
   std::vector<std::string_view> keys(n);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t start = i % kRun == 0 ? 0 : ends[i - 1];

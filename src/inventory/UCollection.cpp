@@ -8,6 +8,7 @@
 
 #include "registry/TRegistry.h"
 #include "util/Locale.h"
+#include "util/Parallel.h"
 
 namespace pgl {
 
@@ -60,13 +61,17 @@ void TUninstallCollection::ReadKeyNames() {
     // run (an empty prefix listed) a good part of its time.
     const TextCollator& collator = TextCollator::User();
     // A program's name is mostly in both keys: a name met before as it is spelled is left out
-    // before the (costly) sort keys are made, as the run below would leave it out.
+    // before the (costly) sort keys are made, as the run below would leave it out. The keys are
+    // made on every core.
     std::unordered_set<std::string_view> met;
     met.reserve(names.size());
     std::vector<std::pair<std::string, std::size_t>> keyed;
     keyed.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i)
-      if (met.insert(names[i]).second) keyed.emplace_back(collator.SortKey(names[i], true), i);
+      if (met.insert(names[i]).second) keyed.emplace_back(std::string(), i);
+    ParallelFor(keyed.size(), [&](std::size_t k) {
+      keyed[k].first = collator.SortKey(names[keyed[k].second], true);
+    });
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::u16string> run;  // the kept names of the run that collate alike

@@ -12,9 +12,10 @@ namespace pgl {
 
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& body,
                  ParallelWork kind) {
-  const bool waiting = kind == ParallelWork::Waiting;
-  const std::size_t chunk = waiting ? 16 : 64;       // items a thread takes at a time
-  const std::size_t perThread = waiting ? 64 : 256;  // fewer items per thread: not worth one
+  const bool waiting = kind == ParallelWork::Waiting, batches = kind == ParallelWork::Batches;
+  // Items a thread takes at a time, and the fewest per thread that are worth one.
+  const std::size_t chunk = batches ? 1 : waiting ? 16 : 64;
+  const std::size_t perThread = batches ? 1 : waiting ? 64 : 256;
   const std::size_t cores = waiting ? 8 : std::max(1u, std::thread::hardware_concurrency());
   const std::size_t threads = std::min({cores, std::size_t{8}, count / perThread});
   if (threads <= 1) {

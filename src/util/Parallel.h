@@ -8,8 +8,10 @@ namespace pgl {
 
 // What the items' work mostly does: compute, which takes a core each; or wait for another
 // process (Wine's server answers registry requests one after the other, and stays busy only
-// while several are waiting), which is done on eight threads whatever the cores.
-enum class ParallelWork { Computing, Waiting };
+// while several are waiting), which is done on eight threads whatever the cores. Batches are
+// items of a thousand or so computations each: two of them are worth a thread each, where
+// single computations are worth one only by the hundred.
+enum class ParallelWork { Computing, Waiting, Batches };
 
 // Runs body(i) for every i below `count`, on up to eight threads (the caller's among them)
 // where there are enough items to be worth it, else on the caller's alone; on fewer when no
