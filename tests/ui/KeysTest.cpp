@@ -81,6 +81,26 @@ TEST_F(KeysTest, TheMainWindowsKeysWorkInItsList) {
   }
 }
 
+// The tool windows are made when first opened: one first opened after the language changed
+// speaks the new one, as one made at the start would.
+TEST_F(KeysTest, AToolWindowFirstOpenedAfterALanguageChangeSpeaksIt) {
+  std::vector<QString> english;
+  {
+    TFormMain w(*system, Files());
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{w.Search(), w.About(), w.ErrorsWindow(), w.Details()})
+      english.push_back(window->windowTitle());
+  }
+  TFormMain w(*system, Files());
+  Open(w);
+  test::Choose(w, "actSetLangPL");
+  Press(&w, w.List(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(w.Search()->isVisible());
+  const std::vector<QWidget*> windows = {w.Search(), w.About(), w.ErrorsWindow(), w.Details()};
+  for (std::size_t i = 0; i < windows.size(); ++i)
+    EXPECT_NE(windows[i]->windowTitle(), english[i]) << english[i].toStdString();
+}
+
 TEST_F(KeysTest, EachToolWindowsKeysWorkThereAndNotTheMainWindows) {
   TFormMain w(*system, Files());
   Open(w);

@@ -8,15 +8,47 @@
 namespace pgl {
 
 void SecondaryWindows::Create(const Setup& setup, SearchTarget target, Language lang) {
-  details = new TFormDetails(setup.owner, setup.registryOf, *setup.services, setup.detailsKey);
-  about = new TFormAbout(setup.owner, *setup.services);
-  errors = new TFormErrors(setup.owner, *setup.errorList, *setup.services);
-  errors->hide();
-  search = new TFormSearch(setup.owner, std::move(target), setup.historyFile, setup.searchKey);
-  search->saveSearchHistory = setup.saveSearchHistory;
+  setup_ = setup;
+  target_ = std::move(target);
+  lang_ = lang;
   uninstall = new TFormUninstall(setup.owner);
   remove = new TFormRemove(setup.owner);
   SetLang(lang);
+}
+
+TFormDetails* SecondaryWindows::Details() {
+  if (!details) {
+    details =
+        new TFormDetails(setup_.owner, setup_.registryOf, *setup_.services, setup_.detailsKey);
+    details->SetLang(lang_);
+  }
+  return details;
+}
+
+TFormAbout* SecondaryWindows::About() {
+  if (!about) {
+    about = new TFormAbout(setup_.owner, *setup_.services);
+    about->SetLang(lang_);
+  }
+  return about;
+}
+
+TFormErrors* SecondaryWindows::Errors() {
+  if (!errors) {
+    errors = new TFormErrors(setup_.owner, *setup_.errorList, *setup_.services);
+    errors->hide();
+    errors->SetLang(lang_);
+  }
+  return errors;
+}
+
+TFormSearch* SecondaryWindows::Search() {
+  if (!search) {
+    search = new TFormSearch(setup_.owner, target_, setup_.historyFile, setup_.searchKey);
+    search->saveSearchHistory = setup_.saveSearchHistory;
+    search->SetLang(lang_);
+  }
+  return search;
 }
 
 void SecondaryWindows::Destroy() {
@@ -27,6 +59,7 @@ void SecondaryWindows::Destroy() {
 }
 
 void SecondaryWindows::SetLang(Language lang) {
+  lang_ = lang;
   for (TSecondaryWindow* window :
        std::initializer_list<TSecondaryWindow*>{details, about, errors, search})
     if (window) window->SetLang(lang);

@@ -1,5 +1,6 @@
 // The windows beside the main one (Details, About, Errors, Search) and the two confirmation
-// dialogs: made for the system shown, and made again for another one.
+// dialogs: made for the system shown, and made again for another one. Details, About, Errors and
+// Search are made when first wanted: a start that never shows them does not pay for them.
 #pragma once
 
 #include <QKeySequence>
@@ -23,6 +24,7 @@ class TFormRemove;
 class TFormUninstall;
 
 struct SecondaryWindows {
+  // The windows made so far (null: not yet); the getters below make them.
   TFormDetails* details = nullptr;
   TFormAbout* about = nullptr;
   TFormErrors* errors = nullptr;
@@ -39,12 +41,24 @@ struct SecondaryWindows {
     bool saveSearchHistory = true;
     QKeySequence detailsKey, searchKey;  // the main window's keys that also close them
   };
-  // Makes every window, hidden, in the language given.
+  // Makes the confirmation dialogs, hidden, in the language given, and keeps what the others
+  // are made with.
   void Create(const Setup& setup, SearchTarget target, Language lang);
   void Destroy();
   void SetLang(Language lang);
   // The tool windows (Details, About, Errors) step aside while an uninstaller runs.
   void HideTools();
+
+  // Each window, hidden, made the first time it is asked for.
+  TFormDetails* Details();
+  TFormAbout* About();
+  TFormErrors* Errors();
+  TFormSearch* Search();
+
+ private:
+  Setup setup_;
+  SearchTarget target_;
+  Language lang_ = Language::English;
 };
 
 }  // namespace pgl

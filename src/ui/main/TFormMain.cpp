@@ -183,25 +183,25 @@ void TFormMain::WireActions() {
   on(A::CopySelected, [this] { services_.setClipboard(list_->CopiedText()); });
   on(A::ShowErrors, [this] {
     // Hiding this way keeps the list and does not append it to the log.
-    if (windows_.errors->isVisible())
+    if (windows_.errors && windows_.errors->isVisible())
       windows_.errors->hide();
     else
       ShowErrors();
   });
   on(A::Search, [this] {
-    windows_.search->ShowActive();
+    windows_.Search()->ShowActive();
     windows_.search->Text()->setFocus();
   });
-  on(A::FindNext, [this] { windows_.search->actSearchExecute(); });
+  on(A::FindNext, [this] { windows_.Search()->actSearchExecute(); });
   on(A::ShowDetails, [this] {
-    if (!windows_.details->isHidden()) {
+    if (windows_.details && !windows_.details->isHidden()) {
       windows_.details->hide();
       return;
     }
-    windows_.details->ShowActive();
+    Details()->ShowActive();
     OnSelectionChanged();
   });
-  on(A::About, [this] { windows_.about->ShowActive(); });
+  on(A::About, [this] { windows_.About()->ShowActive(); });
   on(A::Report, [this] { commands_->Report(Action(A::Report)->text()); });
   on(A::RegBackup, [this] { commands_->Backup(Action(A::RegBackup)->text()); });
   on(A::Restore, [this] { commands_->Restore(Action(A::Restore)->text()); });
@@ -472,16 +472,27 @@ void TFormMain::InitActions() {
   panel_->SetDetailsEnabled(state[ActionId::ShowDetails].enabled);
 }
 
+TFormDetails* TFormMain::Details() {
+  if (!windows_.details) {
+    windows_.Details();
+    ShowSelectedInDetails();
+  }
+  return windows_.details;
+}
+
+void TFormMain::ShowSelectedInDetails() {
+  if (!windows_.details) return;
+  // The details follow the first selected entry; a failure there leaves the list alone.
+  try {
+    windows_.details->DisplaySelectedInfo(list_->FirstSelectedEntry());
+  } catch (const std::exception&) {
+  }
+}
+
 void TFormMain::OnSelectionChanged() {
   InitActions();
   DisplaySelectedInfo();
-  if (windows_.details) {
-    // The details follow the first selected entry; a failure there leaves the list alone.
-    try {
-      windows_.details->DisplaySelectedInfo(list_->FirstSelectedEntry());
-    } catch (const std::exception&) {
-    }
-  }
+  ShowSelectedInDetails();
   UpdateStatus();
 }
 
@@ -536,7 +547,7 @@ void TFormMain::HideForUninstaller(bool running) {
 }
 
 void TFormMain::ShowErrors() {
-  windows_.errors->Refresh();
+  windows_.Errors()->Refresh();
   windows_.errors->ShowActive();
 }
 

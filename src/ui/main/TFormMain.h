@@ -103,10 +103,11 @@ class TFormMain : public QMainWindow {
   QString StatusPanelText(int panel) const;
   bool ToolbarGradient() const { return toolbarGradient_; }
   bool ToolbarList() const { return toolbarList_; }
-  TFormDetails* Details() const { return windows_.details; }
-  TFormErrors* ErrorsWindow() const { return windows_.errors; }
-  TFormSearch* Search() const { return windows_.search; }
-  TFormAbout* About() const { return windows_.about; }
+  // Each made when first asked for.
+  TFormDetails* Details();
+  TFormErrors* ErrorsWindow() { return windows_.Errors(); }
+  TFormSearch* Search() { return windows_.Search(); }
+  TFormAbout* About() { return windows_.About(); }
   QTimer* CheckTimer() const;
   MessageBar* Messages() const { return messageBar_; }
   FilterBox* Filter() const { return filter_; }
@@ -135,6 +136,8 @@ class TFormMain : public QMainWindow {
   void SaveParamsToIni();
   void SetColumnImages();
   void OnSelectionChanged();
+  // Shows the first selected entry in the Details window, where it has been made.
+  void ShowSelectedInDetails();
   void DisplaySelectedInfo();
   void ShowErrors();
   void HideForUninstaller(bool running);
