@@ -521,3 +521,48 @@ TEST(ProgramRecord, StartsAreRecordedInTheProgramsOwnFolder) {
 
 }  // namespace
 }  // namespace pgl
+
+namespace pgl {
+namespace {
+
+// A user file of over a megabyte is read at the same time as the machine's: what each holds,
+// and a problem in either, come out as they do read one after the other.
+TEST_F(PrefixTest, BothFilesReadAtOnceKeepWhatEachHolds) {
+  std::string user =
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+      "#arch=win64\n";
+  for (int i = 0; user.size() < (3u << 19); ++i)
+    user += "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\User" +
+            std::to_string(i) + "] 1700000000\n#time=1da1747c66d0000\n\"DisplayName\"=\"User " +
+            std::to_string(i) +
+            "\"\n\"Blob\"=hex:00,11,22,33,44,55,66,77,88,99,aa,bb,cc,dd,ee,ff\n";
+  struct Case {
+    const char* what;
+    bool brokenUser, brokenSystem;
+  } cases[] = {{"both read", false, false},
+               {"a broken line in the user's", true, false},
+               {"a broken line in the machine's", false, true}};
+  for (const Case& c : cases) {
+    for (const auto read :
+         {WinePrefixRegistry::Read::Whole, WinePrefixRegistry::Read::WhatListsNeed}) {
+      SCOPED_TRACE(std::string(c.what) +
+                   (read == WinePrefixRegistry::Read::Whole ? ", whole" : ", listing"));
+      test::WriteFile(dir / "user.reg", user + (c.brokenUser ? "garbage\n" : ""));
+      test::WriteFile(dir / "system.reg",
+                      std::string(kSystem) + (c.brokenSystem ? "garbage\n" : ""));
+      WinePrefixRegistry reg(dir.Path(), NoServer(), read);
+      ASSERT_EQ(reg.LoadProblems().size(), c.brokenUser || c.brokenSystem ? 1u : 0u);
+      if (c.brokenUser || c.brokenSystem) {
+        EXPECT_NE(reg.LoadProblems()[0].find(c.brokenUser ? "user.reg" : "system.reg"),
+                  std::string::npos)
+            << reg.LoadProblems()[0];
+      }
+      EXPECT_TRUE(RegKeyExists(reg, kHkeyLocalMachine, std::string(kUninstall) + "\\App"));
+      EXPECT_TRUE(RegKeyExists(reg, kHkeyCurrentUser, std::string(kUninstall) + "\\User0"));
+      EXPECT_TRUE(RegKeyExists(reg, kHkeyCurrentUser, std::string(kUninstall) + "\\User3000"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pgl

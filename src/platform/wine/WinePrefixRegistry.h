@@ -8,6 +8,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -100,6 +101,7 @@ class WinePrefixRegistry : public RegistryStore {
 
   HiveFile* FileFor(RootKey root);
   void Load(HiveFile& file);
+  void LoadBoth();
   bool Refuse(const HiveFile& file, const LocalText& why);
   void ClearError();
   bool Save(HiveFile& file);
@@ -116,7 +118,7 @@ class WinePrefixRegistry : public RegistryStore {
   std::string prefixDir_;
   Seams seams_;
   HiveFile system_, user_;
-  std::uint64_t generation_ = 1;
+  std::atomic<std::uint64_t> generation_ = 1;
   bool holding_ = false;
   // The last check found the file replaced by another writer after it was looked at.
   bool changedMeanwhile_ = false;
