@@ -159,7 +159,7 @@ int Main(int argc, char** argv) {
   const Command::Needs needs = chosen->What();
   if (needs == Command::Needs::Nothing) return chosen->Run(nullptr);
   // Commands that only read the list need not decode every key of a prefix.
-  if (needs == Command::Needs::ListingOnly) OpenSystemsForListing();
+  if (needs == Command::Needs::ListingOnly) OpenSystemsForListing(true);
   std::string error;
   auto system =
       prefixDir.empty() ? OpenManagedSystem(error) : OpenManagedSystemAt(prefixDir, error);

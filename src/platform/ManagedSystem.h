@@ -42,8 +42,10 @@ std::unique_ptr<RegistryStore> OpenProgramRecord(const std::string& dir);
 
 // For the window and the commands that list: the systems opened from now on read at first only
 // what the program list needs of their registry; a write to a file, or a reader of other keys
-// (RegistryStore::ReadEverything), reads it whole first.
-void OpenSystemsForListing();
+// (RegistryStore::ReadEverything), reads it whole first. With `filesAtOnce` (the commands) a
+// large prefix's two registry files are read at the same time: sooner, for about 2 MB more
+// memory at 25,000 programs, which the window, near its memory budget there, does not spend.
+void OpenSystemsForListing(bool filesAtOnce = false);
 
 // A large registry (tens of megabytes: tens of thousands of programs) is read a third faster
 // with the memory in large pages, which the C library on Linux takes only when a program

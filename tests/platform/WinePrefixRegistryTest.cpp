@@ -544,7 +544,7 @@ TEST_F(PrefixTest, BothFilesReadAtOnceKeepWhatEachHolds) {
                {"a broken line in the machine's", false, true}};
   for (const Case& c : cases) {
     for (const auto read :
-         {WinePrefixRegistry::Read::Whole, WinePrefixRegistry::Read::WhatListsNeed}) {
+         {WinePrefixRegistry::Read::Whole, WinePrefixRegistry::Read::WhatListsNeedAtOnce}) {
       SCOPED_TRACE(std::string(c.what) +
                    (read == WinePrefixRegistry::Read::Whole ? ", whole" : ", listing"));
       test::WriteFile(dir / "user.reg", user + (c.brokenUser ? "garbage\n" : ""));

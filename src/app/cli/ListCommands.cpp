@@ -212,7 +212,7 @@ class PrefixesCommand : public Command {
   }
   Needs What() const override { return Needs::Nothing; }
   int Run(ManagedSystem*) override {
-    OpenSystemsForListing();
+    OpenSystemsForListing(true);
     if (duplicates_) return PrefixDuplicates(paths_, FormatNamed(format_));
     if (!paths_.empty()) return Fail("prefixes takes paths with --duplicates only");
     return Prefixes(FormatNamed(format_), sizes_);
@@ -241,7 +241,7 @@ class ListCommand : public Command {
   Needs What() const override { return allPrefixes_ ? Needs::Nothing : Needs::ListingOnly; }
   int Run(ManagedSystem* system) override {
     if (!system) {
-      OpenSystemsForListing();
+      OpenSystemsForListing(true);
       return ListAllPrefixes(options_, FormatNamed(format_));
     }
     return List(*system, options_, FormatNamed(format_));

@@ -180,7 +180,7 @@ class RemovePrefixCommand : public Command {
   }
   Needs What() const override { return Needs::Nothing; }
   int Run(ManagedSystem*) override {
-    OpenSystemsForListing();
+    OpenSystemsForListing(true);
     std::optional<OutputFormat> format;
     if (!format_.empty()) format = FormatNamed(format_);
     return RemovePrefixes(paths_, savesTo_, noSaves_, yes_, dryRun_, format);

@@ -57,7 +57,7 @@ std::unique_ptr<RegistryStore> OpenKnownRegistry(const KnownSystem& /*system*/) 
   return std::make_unique<WindowsRegistry>();
 }
 
-void OpenSystemsForListing() {}  // the real registry is read key by key already
+void OpenSystemsForListing(bool) {}  // the real registry is read key by key already
 void RestartForLargeRegistry(const std::string&, char**) {}
 
 }  // namespace pgl

@@ -87,9 +87,8 @@ std::unique_ptr<ManagedSystem> OpenManagedSystemAt(std::string prefix, std::stri
   const char* winePrefix = std::getenv("WINEPREFIX");
   const auto lookup =
       std::make_shared<PrefixLookup>(prefix, home ? home : "", winePrefix ? winePrefix : "");
-  system->name = gRead == WinePrefixRegistry::Read::WhatListsNeed
-                     ? ShortPath(prefix, home ? home : "")
-                     : lookup->Get().name;
+  system->name = gRead != WinePrefixRegistry::Read::Whole ? ShortPath(prefix, home ? home : "")
+                                                          : lookup->Get().name;
   system->prefixDir = prefix;
   system->runner = std::make_unique<WineProcessRunner>(prefix, lookup);
   auto desktop = std::make_unique<WineDesktop>(prefix, *system->platform, *system->registry);
@@ -121,8 +120,9 @@ std::unique_ptr<RegistryStore> OpenProgramRecord(const std::string& dir) {
   return std::make_unique<WinePrefixRegistry>(folder, seams);
 }
 
-void OpenSystemsForListing() {
-  gRead = WinePrefixRegistry::Read::WhatListsNeed;
+void OpenSystemsForListing(bool filesAtOnce) {
+  gRead = filesAtOnce ? WinePrefixRegistry::Read::WhatListsNeedAtOnce
+                      : WinePrefixRegistry::Read::WhatListsNeed;
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {

@@ -163,15 +163,16 @@ WinePrefixRegistry::WinePrefixRegistry(std::string prefixDir, Seams seams, Read 
   system_.path = prefixDir_ + "/system.reg";
   user_.path = prefixDir_ + "/user.reg";
   system_.whole = user_.whole = read == Read::Whole;
-  LoadBoth();
+  LoadBoth(read == Read::WhatListsNeedAtOnce);
 }
 
-void WinePrefixRegistry::LoadBoth() {
+void WinePrefixRegistry::LoadBoth(bool atOnce) {
   // Where both files are large (many programs), the user's is read on a thread of its own
   // meanwhile: each has its own tree and state. Where no thread can be had, one after the other.
   FileStamp user;
   std::future<void> loadingUser;
-  if (StampOf(user_.path, user) && static_cast<std::uint64_t>(user.size) >= kLoadTogetherFrom) {
+  if (atOnce && StampOf(user_.path, user) &&
+      static_cast<std::uint64_t>(user.size) >= kLoadTogetherFrom) {
     try {
       loadingUser = std::async(std::launch::async, [this] { Load(user_); });
     } catch (const std::system_error&) {

@@ -33,7 +33,9 @@ class WinePrefixRegistry : public RegistryStore {
   // Whole: the files are read into whole trees. WhatListsNeed: only the keys the program list
   // reads (the Uninstall places, their usage records, the environment's keys) are decoded; the
   // first write to a file (or ReadEverything) reads it whole before it changes anything.
-  enum class Read { Whole, WhatListsNeed };
+  // WhatListsNeedAtOnce: the same, with the two files read at the same time where both are
+  // large (sooner, for the memory of a second reader: about 2 MB at 25,000 programs).
+  enum class Read { Whole, WhatListsNeed, WhatListsNeedAtOnce };
 
   explicit WinePrefixRegistry(std::string prefixDir, Read read = Read::Whole);
   WinePrefixRegistry(std::string prefixDir, Seams seams, Read read = Read::Whole);
@@ -101,7 +103,7 @@ class WinePrefixRegistry : public RegistryStore {
 
   HiveFile* FileFor(RootKey root);
   void Load(HiveFile& file);
-  void LoadBoth();
+  void LoadBoth(bool atOnce);
   bool Refuse(const HiveFile& file, const LocalText& why);
   void ClearError();
   bool Save(HiveFile& file);
