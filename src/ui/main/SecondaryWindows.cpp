@@ -16,39 +16,44 @@ void SecondaryWindows::Create(const Setup& setup, SearchTarget target, Language 
   SetLang(lang);
 }
 
-TFormDetails* SecondaryWindows::Details() {
-  if (!details) {
-    details =
-        new TFormDetails(setup_.owner, setup_.registryOf, *setup_.services, setup_.detailsKey);
-    details->SetLang(lang_);
+namespace {
+
+// The window in `window`, made by `make` in `lang` the first time.
+template <typename Window, typename Make>
+Window* MadeOnce(Window*& window, Language lang, const Make& make) {
+  if (!window) {
+    window = make();
+    window->SetLang(lang);
   }
-  return details;
+  return window;
+}
+
+}  // namespace
+
+TFormDetails* SecondaryWindows::Details() {
+  return MadeOnce(details, lang_, [this] {
+    return new TFormDetails(setup_.owner, setup_.registryOf, *setup_.services, setup_.detailsKey);
+  });
 }
 
 TFormAbout* SecondaryWindows::About() {
-  if (!about) {
-    about = new TFormAbout(setup_.owner, *setup_.services);
-    about->SetLang(lang_);
-  }
-  return about;
+  return MadeOnce(about, lang_, [this] { return new TFormAbout(setup_.owner, *setup_.services); });
 }
 
 TFormErrors* SecondaryWindows::Errors() {
-  if (!errors) {
-    errors = new TFormErrors(setup_.owner, *setup_.errorList, *setup_.services);
-    errors->hide();
-    errors->SetLang(lang_);
-  }
-  return errors;
+  return MadeOnce(errors, lang_, [this] {
+    auto* made = new TFormErrors(setup_.owner, *setup_.errorList, *setup_.services);
+    made->hide();
+    return made;
+  });
 }
 
 TFormSearch* SecondaryWindows::Search() {
-  if (!search) {
-    search = new TFormSearch(setup_.owner, target_, setup_.historyFile, setup_.searchKey);
-    search->saveSearchHistory = setup_.saveSearchHistory;
-    search->SetLang(lang_);
-  }
-  return search;
+  return MadeOnce(search, lang_, [this] {
+    auto* made = new TFormSearch(setup_.owner, target_, setup_.historyFile, setup_.searchKey);
+    made->saveSearchHistory = setup_.saveSearchHistory;
+    return made;
+  });
 }
 
 void SecondaryWindows::Destroy() {

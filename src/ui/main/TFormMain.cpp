@@ -189,8 +189,9 @@ void TFormMain::WireActions() {
       ShowErrors();
   });
   on(A::Search, [this] {
-    windows_.Search()->ShowActive();
-    windows_.search->Text()->setFocus();
+    TFormSearch* search = windows_.Search();
+    search->ShowActive();
+    search->Text()->setFocus();
   });
   on(A::FindNext, [this] { windows_.Search()->actSearchExecute(); });
   on(A::ShowDetails, [this] {
@@ -547,8 +548,9 @@ void TFormMain::HideForUninstaller(bool running) {
 }
 
 void TFormMain::ShowErrors() {
-  windows_.Errors()->Refresh();
-  windows_.errors->ShowActive();
+  TFormErrors* errors = windows_.Errors();
+  errors->Refresh();
+  errors->ShowActive();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
