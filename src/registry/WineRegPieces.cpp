@@ -91,13 +91,18 @@ class PieceReader {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
   };
-  // Room for at least `size` bytes, the first `keep` of them kept.
-  static void Reserve(Buffer& buffer, std::size_t size, std::size_t keep) {
+  // Room for at least `size` bytes, the first `keep` of them kept. A buffer holds a piece after
+  // the start of a block carried over from the one before, so it is made with room for two
+  // pieces: made again for every longer carry, each buffer would be fresh memory to the system
+  // again and again (a small file's read is spent on such page faults). Only the bytes read
+  // into it are ever touched.
+  void Reserve(Buffer& buffer, std::size_t size, std::size_t keep) const {
     if (buffer.size >= size) return;
-    auto bigger = std::make_unique_for_overwrite<char[]>(size);
+    const std::size_t room = std::max(size, 2 * pieceSize_);
+    auto bigger = std::make_unique_for_overwrite<char[]>(room);
     if (keep) std::memcpy(bigger.get(), buffer.bytes.get(), keep);
     buffer.bytes = std::move(bigger);
-    buffer.size = size;
+    buffer.size = room;
   }
 
   void ReadAll() {
