@@ -206,43 +206,45 @@ std::size_t NextBlock(std::string_view bytes, std::size_t start) {
   return nl == kNone ? nl : nl + 1;
 }
 
-bool BlockReadsCleanly(std::string_view block, std::size_t nameEnd) {
-  if (!KeyPathReads(block.substr(1, nameEnd - 1))) return false;
-  std::size_t p = block.find('\n', nameEnd);  // the header's time is the caller's to judge
-  if (p == kNone) return true;
-  ++p;
+std::size_t CleanBlockEnd(std::string_view bytes, std::size_t start, std::size_t nameEnd,
+                          std::size_t headerEnd) {
+  if (!KeyPathReads(bytes.substr(start + 1, nameEnd - start - 1))) return kNone;
+  // The header's time is the caller's to judge.
+  if (headerEnd >= bytes.size()) return bytes.size();
+  std::size_t p = headerEnd + 1;
   std::string_view previous;
   bool first = true, continues = false;
-  while (p != kNone && p < block.size()) {
-    while (p < block.size() && IsBlank(block[p])) ++p;
-    if (p == block.size()) break;
+  while (p != kNone && p < bytes.size()) {
+    // The next block: a line that begins with "[", unless a value runs on into it.
+    if (bytes[p] == '[') return continues ? kNone : p;
+    while (p < bytes.size() && IsBlank(bytes[p])) ++p;
+    if (p == bytes.size()) break;
     if (continues) {
-      p = HexDataEnd(block, p, continues);
+      p = HexDataEnd(bytes, p, continues);
       continue;
     }
-    switch (block[p]) {
+    switch (bytes[p]) {
       case '\n':
         ++p;
         break;
       case '#':
-        p = OptionEnd(block, p);
+        p = OptionEnd(bytes, p);
         break;
       case '"':
       case '@': {
         std::string_view name;
-        p = ValueEnd(block, p, name, continues);
+        p = ValueEnd(bytes, p, name, continues);
         // A full read notes a name listed twice; in Wine's order each sorts after the last.
-        if (!first && !SortsAfter(previous, name)) return false;
+        if (!first && !SortsAfter(previous, name)) return kNone;
         previous = name;
         first = false;
         break;
       }
       default:
-        return false;
+        return kNone;
     }
   }
-  // Hex data running on into the next block takes its header.
-  return p != kNone && !continues;
+  return p != kNone && !continues ? bytes.size() : kNone;
 }
 
 bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& keep,
@@ -265,9 +267,9 @@ bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& k
       (time.size() == 10 && time > "4294967295"))
     return true;
   if (keep(bytes.substr(start + 1, close - start - 1))) return true;
-  next = NextBlock(bytes, start);
-  const std::size_t end = next == kNone ? bytes.size() : next;
-  if (!BlockReadsCleanly(bytes.substr(start, end - start), close - start)) return true;
+  const std::size_t end = CleanBlockEnd(bytes, start, close, lineEnd);
+  if (end == kNone) return true;
+  next = end == bytes.size() ? kNone : end;
   const bool cut = !bytes.empty() && bytes.back() != '\n';
   return cut && next == kNone;
 }

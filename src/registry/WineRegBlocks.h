@@ -23,11 +23,14 @@ std::size_t NextBlock(std::string_view bytes, std::size_t start);
 bool BlockWanted(std::string_view bytes, std::size_t start, const BlockFilter& keep,
                  std::size_t& next);
 
-// Whether a full read finds nothing wrong in the key block `block` (from its "[" up to the next
-// block), whose header's name ends at `nameEnd`. False whenever it cannot tell cheaply (escapes
-// other than "\\" and "\"", bytes outside ASCII, values out of order): only plain blocks, most
-// of any file, are passed over. It allocates nothing.
-bool BlockReadsCleanly(std::string_view block, std::size_t nameEnd);
+// Where the key block whose header starts at `start` (its "[") ends, when a full read would
+// find nothing wrong in it: the start of the next block (a line that begins with "["), or the
+// size of `bytes` at their end. The header's name ends at `nameEnd` and its line at `headerEnd`
+// (a line break, or the size of `bytes`). npos whenever it cannot tell cheaply (escapes other
+// than "\\" and "\"", bytes outside ASCII, values out of order): only plain blocks, most of any
+// file, are passed over. It allocates nothing.
+std::size_t CleanBlockEnd(std::string_view bytes, std::size_t start, std::size_t nameEnd,
+                          std::size_t headerEnd);
 
 // Where the last key block of `bytes` begins at which another reader may take over: one whose
 // line before does not continue a value. The line before a block that is not the file's first
