@@ -21,7 +21,8 @@ constexpr std::size_t kNone = std::string_view::npos;
 
 // Where the first byte at or after `p` is that is `a`, `b`, `c`, NUL or outside ASCII; the size
 // of `s` when there is none. Sixteen bytes at a time where the machine has SSE2.
-std::size_t NextStop(std::string_view s, std::size_t p, char a, char b, char c) {
+[[gnu::always_inline]] inline std::size_t NextStop(std::string_view s, std::size_t p, char a,
+                                                   char b, char c) {
 #if defined(__SSE2__)
   const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
   const __m128i zero = _mm_setzero_si128();
