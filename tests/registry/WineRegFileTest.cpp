@@ -222,6 +222,12 @@ TEST(WineRegFile, PassingBlocksOverReadsWhatTheBlankedTextGives) {
        true},
       {"hex runs into a kept block",
        kHeader + KeyHead("Keep", 1) + "\"h\"=hex:01,\\\n" + "[Keep3] 2\n\"w\"=\"2\"\n", true},
+      {"hex of a passed-over block runs into the next header",
+       kHeader + KeyHead("Drop", 1) + "\"h\"=hex:01,\\\n" + "[Keep] 2\n\"w\"=\"2\"\n", false},
+      {"a passed-over block with CR LF line ends and hex data on two lines",
+       kHeader + KeyHead("Drop", 1) + "\"h\"=hex:01,\\\r\n  02\r\n\"i\"=\"3\"\r\n" +
+           KeyHead("Keep", 2) + "\"w\"=\"2\"\n",
+       true},
       {"cut inside the last block", kHeader + KeyHead("Keep", 1) + "[Drop] 2\n\"w\"=\"2", false},
       {"a header that cannot be judged", kHeader + "\n[Drop]2\n\"w\"=\"2\"\n[Nope 3\n", false},
       {"a block nobody wants is read when it is malformed",
